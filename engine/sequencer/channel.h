@@ -1,0 +1,126 @@
+// One voice: the sequencer's per-channel memory (note, instrument, sample,
+// period, volume, panning, effect memories, modulation phases) together with
+// the state the mixer reads and advances (position, gains, ramps, filter).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sequencer/envelope_handler.h"
+#include "song/pattern.h"
+
+class TQuavixModule;
+class TQuavixSample;
+class TQuavixInstrument;
+
+class TQuavixChannel {
+public:
+    bool Background;  // the two extra banks: never triggers notes itself
+    bool FadeBank;    // the fade bank: ends the voice when its ramp reaches 0
+    // Channel name; shared, so that handing a voice over copies no text while
+    // the song plays.
+    std::shared_ptr<const std::string> Name;
+    bool Active = false;
+    TQuavixModule* Module;
+    int32_t Index;
+    int32_t PluginIndex = 0;
+    TQuavixSample* Sample = nullptr;
+    TQuavixInstrument* Instrument = nullptr;
+    int32_t Increment = 0;  // frames per output frame, 20.12 fixed point
+    int32_t Step = 0;       // signed step of the mixing loops
+    int32_t Position = 0;   // sample position, 20.12 fixed point
+    bool Backwards = false;
+    int32_t FinalVolume = 0;   // 0..4096
+    int32_t FinalPanning = 0;  // 0..256
+    int32_t Frequency = 0;     // Hz
+    int32_t EnvelopeVolume = 64;
+    int32_t EnvelopePanning = 32;
+    std::unique_ptr<TQuavixEnvelopeHandler> VolumeEnvelope;
+    std::unique_ptr<TQuavixEnvelopeHandler> PanningEnvelope;
+    TQuavixPatternNote CurrentNote;
+    int32_t CurrentTick = 0;
+    int32_t VibratoWaveform = 0;
+    int32_t VibratoSpeed = 0;
+    int32_t VibratoDepth = 0;
+    int32_t VibratoPosition = 0;
+    int32_t TremoloSpeed = 0;
+    int32_t TremoloDepth = 0;
+    int32_t TremoloPosition = 0;
+    int32_t TremorCounter = 0;
+    int32_t TremorOnTime = 0;
+    int32_t TremorOffTime = 0;
+    int32_t AutoVibratoSweep = 0;
+    int32_t AutoVibratoPosition = 0;
+    int32_t RetrigVolumeChange = 0;
+    int32_t RetrigInterval = 0;
+    int32_t Period = 0;
+    std::array<int32_t, 3> ArpeggioOffsets{};
+    int32_t PeriodOffset = 0;
+    int32_t TargetPeriod = 0;
+    int32_t Volume = 0;
+    int32_t DefaultPanning = 128;
+    int32_t Panning = 128;
+    int32_t FadeoutVolume = 65536;
+    int32_t VolumeSlide = 0;
+    int32_t GlobalVolumeSlide = 0;
+    int32_t PortamentoSpeed = 0;
+    int32_t PortamentoUp = 0;
+    int32_t PortamentoDown = 0;
+    int32_t FinePortamentoUp = 0;
+    int32_t FinePortamentoDown = 0;
+    int32_t ExtraFinePortamentoUp = 0;
+    int32_t ExtraFinePortamentoDown = 0;
+    int32_t FineVolumeSlideUp = 0;
+    int32_t FineVolumeSlideDown = 0;
+    int32_t PanningSlide = 0;
+    int32_t VolumeOffset = 0;
+    bool Glissando = false;
+    int32_t TremoloWaveform = 0;
+    int32_t FineTune = 0;
+    bool KeyOff = false;
+    int32_t PatternLoopRow = 0;
+    int32_t PatternLoopCount = 0;
+    bool PatternLoopActive = false;
+    int32_t LastLeft = 0;
+    int32_t LastRight = 0;
+    int32_t VolumeLeft = 0;
+    int32_t VolumeRight = 0;
+    int32_t RampLeft = 0;
+    int32_t RampRight = 0;
+    int32_t RampTargetLeft = 0;
+    int32_t RampTargetRight = 0;
+    int32_t RampStepLeft = 0;
+    int32_t RampStepRight = 0;
+    int32_t RampLength = 0;
+    int32_t RealNote = 0;
+    int32_t FilterCutoff = 127;
+    int32_t FilterResonance = 0;
+    int32_t ActiveMacro = 0;
+    bool FilterValid = false;
+    int32_t FilterMode = 0;  // 0 low-pass, 1 high-pass
+    std::array<int32_t, 3> FilterCoefficients{};
+    std::array<int32_t, 4> FilterHistory{};
+    float SmoothStart = 0.0f;
+    float SmoothStep = 0.0f;
+    bool Surround = false;
+    bool LocalFilters = false;
+
+    TQuavixChannel(TQuavixModule* AModule, int32_t AIndex, bool ABackground, bool AFadeBank);
+    ~TQuavixChannel();
+    TQuavixChannel(const TQuavixChannel&) = delete;
+    TQuavixChannel& operator=(const TQuavixChannel&) = delete;
+
+    // Full reset: song start, full restart, clearing the song.
+    void Reset();
+    // Silences the voice and restarts the per-note state.
+    void ResetVoice();
+    // Copies another channel's state; this channel keeps its bank flags and
+    // its own envelope handlers, which copy the source's handlers.
+    void Assign(const TQuavixChannel& Source);
+    // Hands the sounding voice to the fade bank; true when a fade channel took it.
+    bool MoveToFadeBank();
+    // Applies the note and instrument of a cell.
+    void TriggerNote(const TQuavixPatternNote& Cell);
+};

@@ -1,0 +1,76 @@
+#include "song/instrument.h"
+
+#include <algorithm>
+#include <cstring>
+
+void TQuavixEnvelope::Clear() {
+    Enabled = false;
+    LoopEnabled = false;
+    SustainEnabled = false;
+    Points.fill(TPoint());
+    NumPoints = 0;
+    LoopStart = 0;
+    LoopEnd = 0;
+    SustainPoint = 0;
+}
+
+TQuavixSample::TQuavixSample() { Clear(); }
+
+TQuavixSample::~TQuavixSample() { Clear(); }
+
+void TQuavixSample::Clear() {
+    AllocateData(0);
+    Length = 0;
+    Bits = 8;
+    NumChannels = 1;
+    Compressed = false;
+    Name.clear();
+    Loop = false;
+    PingPong = false;
+    LoopStart = 0;
+    LoopLength = 0;
+    Volume = 64;
+    HasPanning = true;
+    Panning = 128;
+    RelativeNote = 0;
+    FineTune = 0;
+}
+
+void TQuavixSample::AllocateData(int32_t Count) {
+    if (Count <= 0) {
+        FBlock.reset();
+        Data = nullptr;
+        FDataCount = 0;
+        return;
+    }
+    size_t Total = static_cast<size_t>(Count) + 2 * GuardValues;
+    // The whole new block starts at zero; a reallocation then keeps the values
+    // (guards included) that the old block and the new one share.
+    std::unique_ptr<int32_t[]> Block(new int32_t[Total]());
+    if (FBlock) {
+        size_t OldTotal = static_cast<size_t>(FDataCount) + 2 * GuardValues;
+        std::memcpy(Block.get(), FBlock.get(), std::min(Total, OldTotal) * sizeof(int32_t));
+    }
+    FBlock = std::move(Block);
+    Data = FBlock.get() + GuardValues;
+    FDataCount = Count;
+}
+
+TQuavixInstrument::TQuavixInstrument()
+    : VolumeEnvelope(new TQuavixEnvelope()), PanningEnvelope(new TQuavixEnvelope()) {
+    Clear();
+}
+
+TQuavixInstrument::~TQuavixInstrument() { Clear(); }
+
+void TQuavixInstrument::Clear() {
+    for (auto& Sample : Samples) Sample.reset();
+    NoteSamples.fill(0);
+    VolumeEnvelope->Clear();
+    PanningEnvelope->Clear();
+    FadeOut = 0;
+    VibratoType = 0;
+    VibratoSweep = 0;
+    VibratoDepth = 0;
+    VibratoRate = 0;
+}

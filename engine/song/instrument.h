@@ -1,0 +1,101 @@
+// Instruments, their envelopes and their samples.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// An envelope: up to 13 points (position in ticks, value 0..64). The loaders
+// fill at most the first 12.
+class TQuavixEnvelope {
+public:
+    static constexpr int32_t MaxPoints = 13;
+
+    struct TPoint {
+        int32_t Position = 0;
+        int32_t Value = 0;
+    };
+
+    bool Enabled = false;
+    bool LoopEnabled = false;
+    bool SustainEnabled = false;
+    std::array<TPoint, MaxPoints> Points{};
+    int32_t NumPoints = 0;
+    int32_t LoopStart = 0;
+    int32_t LoopEnd = 0;
+    int32_t SustainPoint = 0;
+
+    TQuavixEnvelope() { Clear(); }
+    void Clear();
+};
+
+// One sample. Data holds one signed 32-bit value per sample point on the
+// 16-bit scale, stereo interleaved left then right. Data points 8 values into
+// its block, so there are 8 guard values before the first frame and at least
+// 8 after the last, which the interpolating mixing loops read.
+class TQuavixSample {
+public:
+    static constexpr int32_t GuardValues = 8;
+
+    int32_t* Data = nullptr;
+    int32_t Length = 0;  // frames
+    int32_t Bits = 8;
+    int32_t NumChannels = 1;
+    bool Compressed = false;  // 4-bit ADPCM source, used while loading only
+    std::string Name;
+    bool Loop = false;
+    bool PingPong = false;
+    int32_t LoopStart = 0;
+    int32_t LoopLength = 0;
+    int32_t Volume = 64;
+    bool HasPanning = true;
+    int32_t Panning = 128;
+    int32_t RelativeNote = 0;
+    int32_t FineTune = 0;
+
+    TQuavixSample();
+    ~TQuavixSample();
+    TQuavixSample(const TQuavixSample&) = delete;
+    TQuavixSample& operator=(const TQuavixSample&) = delete;
+
+    void Clear();
+    // Makes room for Count values (frames times channels) plus the guard
+    // values around them. A first block is zero-filled; a larger or smaller
+    // block keeps the values it shares with the old one. Count 0 frees Data.
+    void AllocateData(int32_t Count);
+    // Writes the guard frames after decoding (sample data preparation).
+    void PrepareData();
+    // Number of values Data holds (frames times channels), guards excluded.
+    int32_t DataCount() const { return FDataCount; }
+
+private:
+    std::unique_ptr<int32_t[]> FBlock;
+    int32_t FDataCount = 0;
+};
+
+class TQuavixInstrument {
+public:
+    static constexpr int32_t MaxSamples = 256;
+    static constexpr int32_t NoteCount = 96;
+
+    std::string Name;
+    std::array<std::unique_ptr<TQuavixSample>, MaxSamples> Samples;
+    // Entry n - 1 is the index into Samples for note n (1..96).
+    std::array<uint8_t, NoteCount> NoteSamples{};
+    std::unique_ptr<TQuavixEnvelope> VolumeEnvelope;
+    std::unique_ptr<TQuavixEnvelope> PanningEnvelope;
+    int32_t FadeOut = 0;
+    int32_t VibratoType = 0;
+    int32_t VibratoSweep = 0;
+    int32_t VibratoDepth = 0;
+    int32_t VibratoRate = 0;
+
+    TQuavixInstrument();
+    ~TQuavixInstrument();
+    TQuavixInstrument(const TQuavixInstrument&) = delete;
+    TQuavixInstrument& operator=(const TQuavixInstrument&) = delete;
+
+    // Frees every sample and resets everything but the name.
+    void Clear();
+};

@@ -1,0 +1,53 @@
+#include "song/module.h"
+
+#include "sequencer/channel.h"
+
+TQuavixModule::TQuavixModule(TQuavix* AOwner) : Owner(AOwner) {
+    for (int32_t i = 0; i < MaxChannels; ++i) {
+        Channels[i].reset(new TQuavixChannel(this, i, false, false));
+        BackgroundChannels[i].reset(new TQuavixChannel(this, i, true, false));
+        FadeChannels[i].reset(new TQuavixChannel(this, i, true, true));
+    }
+    for (auto& Pattern : Patterns) Pattern.reset(new TQuavixPattern());
+    EqualizerData.reset(new TQuavixStream());
+    ExtensionData.reset(new TQuavixStream());
+    for (auto& Stream : PluginData) Stream.reset(new TQuavixStream());
+}
+
+TQuavixModule::~TQuavixModule() {
+    Clear();
+    // Streams first, then the voices, then the patterns.
+    for (auto& Stream : PluginData) Stream.reset();
+    ExtensionData.reset();
+    EqualizerData.reset();
+    for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
+        for (auto& Channel : *Bank) Channel.reset();
+    for (auto& Pattern : Patterns) Pattern.reset();
+}
+
+void TQuavixModule::Clear() {
+    GlobalVolume = 64;
+    ClickLeft = 0;
+    ClickRight = 0;
+    Name.clear();
+    Comment.clear();
+    for (auto& Instrument : Instruments) Instrument.reset();
+    for (auto& Pattern : Patterns) Pattern->Clear();
+    for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
+        for (auto& Channel : *Bank) Channel->PluginIndex = 0;
+    EqualizerData->Clear();
+    ExtensionData->Clear();
+    for (auto& Stream : PluginData) Stream->Clear();
+    Orders.fill(0);
+    InitialSpeed = 6;
+    InitialTempo = 125;
+    SongLength = 0;
+    RestartPosition = 0;
+    LinearSlides = true;
+    ExtendedFilterRange = false;
+    // The playback reset runs while the song still counts as loaded, and
+    // before the macro table returns to its defaults.
+    ResetPlayback();
+    Loaded = false;
+    ResetMidiMacros();
+}

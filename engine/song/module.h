@@ -1,0 +1,111 @@
+// The in-memory song: patterns, instruments, order list, MIDI macros and the
+// stored extension blocks, together with the playback state the sequencer
+// keeps while the song plays and the three banks of voices.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "song/instrument.h"
+#include "song/pattern.h"
+#include "song/stream.h"
+
+class TQuavix;
+class TQuavixChannel;
+class TQuavixLoadCursor;
+
+class TQuavixModule {
+public:
+    static constexpr int32_t MaxInstruments = 255;
+    static constexpr int32_t MaxPatterns = 256;
+    static constexpr int32_t MaxOrders = 256;
+    static constexpr int32_t MaxChannels = 256;
+    static constexpr int32_t MidiMacroSlots = 153;
+    static constexpr int32_t MidiMacroLength = 32;
+    static constexpr int32_t PluginSlots = 100;
+
+    using TChannelBank = std::array<std::unique_ptr<TQuavixChannel>, MaxChannels>;
+    using TMidiMacro = std::array<char, MidiMacroLength>;
+
+    TQuavix* Owner;
+    std::string Name;
+    std::string Comment;
+    // Instruments are numbered 1..255; number 0 means "no instrument"
+    // everywhere, so element 0 stays empty and a number indexes directly.
+    std::array<std::unique_ptr<TQuavixInstrument>, MaxInstruments + 1> Instruments;
+    TChannelBank Channels;
+    TChannelBank BackgroundChannels;
+    TChannelBank FadeChannels;
+    std::array<std::unique_ptr<TQuavixPattern>, MaxPatterns> Patterns;
+    std::array<uint8_t, MaxOrders> Orders{};
+
+    // Playback state.
+    int32_t GlobalVolume = 64;
+    int32_t MasterVolume = 128;
+    int32_t TickCounter = 0;
+    int32_t PatternDelay = 0;
+    uint8_t Speed = 6;
+    uint8_t Tempo = 125;
+    uint8_t InitialSpeed = 6;
+    uint8_t InitialTempo = 125;
+    int32_t JumpOrder = 0;
+    int32_t JumpRow = 0;
+    bool JumpPending = false;
+    int32_t SampleRate = 0;
+    int32_t OrderPosition = 0;
+    int32_t Row = 0;
+    uint8_t CurrentPattern = 0;
+
+    int32_t SongLength = 0;
+    int32_t RestartPosition = 0;
+    bool LinearSlides = true;
+    bool ExtendedFilterRange = false;
+    int32_t NumChannels = 0;
+    bool Loaded = false;
+    int32_t ClickLeft = 0;
+    int32_t ClickRight = 0;
+    int32_t TickLength = 0;
+    std::array<TMidiMacro, MidiMacroSlots> MidiMacros{};
+    bool MidiMacrosEmbedded = false;
+    int32_t NormalRampLength = 128;
+    int32_t FadeRampLength = 128;
+    std::unique_ptr<TQuavixStream> EqualizerData;
+    std::unique_ptr<TQuavixStream> ExtensionData;
+    std::array<std::unique_ptr<TQuavixStream>, PluginSlots> PluginData;
+
+    explicit TQuavixModule(TQuavix* AOwner = nullptr);
+    ~TQuavixModule();
+    TQuavixModule(const TQuavixModule&) = delete;
+    TQuavixModule& operator=(const TQuavixModule&) = delete;
+
+    // Empties the song and rewinds playback; the module is then not loaded.
+    void Clear();
+
+    // MIDI macro table.
+    void ResetMidiMacros();
+    void SetMidiMacro(int32_t Slot, const std::string& Text);
+    // The text of a slot, up to its first zero byte (at most 32 characters).
+    std::string GetMidiMacro(int32_t Slot) const;
+
+    // Loading. Every load starts from the cleared song; on failure the module
+    // is left cleared and the result is false.
+    bool LoadFromFile(const std::string& FileName);
+    bool LoadFromMemory(const uint8_t* Block, uint32_t Size);
+
+    // Periods and frequencies, in the linear or the Amiga system by LinearSlides.
+    int32_t GetNotePeriod(int32_t Note, int32_t FineTune) const;
+    int32_t GetPeriodNote(int32_t Period, int32_t FineTune) const;
+    int32_t GetFrequency(int32_t Period) const;
+
+    // Sequencing.
+    void ResetPlayback();
+
+private:
+    // Loader steps, reading through the cursor of the load in progress.
+    bool LoadExtendedModule(TQuavixLoadCursor& Cursor);
+    bool ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument, int32_t Count);
+    bool ReadExtensionChunks(TQuavixLoadCursor& Cursor);
+    bool LoadPatternFormat(TQuavixLoadCursor& Cursor);
+};

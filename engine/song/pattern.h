@@ -1,0 +1,55 @@
+// Patterns: a grid of cells, one row after another, each row holding one cell
+// per channel.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One pattern cell. All zero is the empty cell.
+struct TQuavixPatternNote {
+    int32_t Note = 0;             // 0 none, 1..96 C-0..B-7, 97 key off
+    int32_t Instrument = 0;       // 0 none, 1..255
+    int32_t Volume = 0;           // raw volume-column byte, 0 = empty
+    int32_t Effect = 0;           // Extended Module numbering (0..35 for 0-9, A-Z)
+    int32_t EffectParameter = 0;  // 0..255
+
+    bool IsEmpty() const {
+        return Note == 0 && Instrument == 0 && Volume == 0 && Effect == 0 && EffectParameter == 0;
+    }
+    bool operator==(const TQuavixPatternNote& Other) const {
+        return Note == Other.Note && Instrument == Other.Instrument && Volume == Other.Volume &&
+               Effect == Other.Effect && EffectParameter == Other.EffectParameter;
+    }
+    bool operator!=(const TQuavixPatternNote& Other) const { return !(*this == Other); }
+};
+
+using TQuavixPatternNotes = std::vector<TQuavixPatternNote>;
+
+class TQuavixPattern {
+public:
+    std::string Name;
+    TQuavixPatternNotes Notes;  // cell of row r, channel c at r * Channels + c
+    int32_t Rows = 0;
+    uint8_t Channels = 0;
+
+    TQuavixPattern();
+    ~TQuavixPattern();
+    TQuavixPattern(const TQuavixPattern&) = delete;
+    TQuavixPattern& operator=(const TQuavixPattern&) = delete;
+
+    // Empties the name and the cells; Rows and Channels keep their values, and
+    // every read is bounded by the cells, so a cleared pattern reads empty.
+    void Clear();
+    // Copies out the cell at (Row, Channel), or the empty cell outside the cells.
+    void GetNote(TQuavixPatternNote& Cell, int32_t Row, int32_t Channel) const;
+    // Stores the cell at (Row, Channel); outside the cells nothing happens.
+    void SetNote(int32_t Row, int32_t Channel, const TQuavixPatternNote& Cell);
+    // Changes the size, keeping every cell that lies within both the old and
+    // the new size; the new cells are empty.
+    void Resize(int32_t NewRows, int32_t NewChannels);
+
+private:
+    // Index of (Row, Channel) within Notes, or -1 when outside.
+    int64_t CellIndex(int32_t Row, int32_t Channel) const;
+};
