@@ -1,0 +1,69 @@
+// The coefficient table of the resonant filter: a two-pole resonant low-pass
+// designed for every cutoff and resonance step at the player's rate. All the
+// floating point of the filter happens here, once per player.
+//
+// The design mixes double and single precision on purpose, and every value
+// that is single precision below is held in a float variable, so that each
+// operation is rounded to single precision exactly where it is written. The
+// table is then the same on every platform with IEEE single precision
+// arithmetic and no excess precision (x86-64 SSE, ARM VFP).
+#include <cmath>
+#include <cstdint>
+
+#include "player/quavix.h"
+
+namespace {
+
+constexpr double Ln2 = 0.69314718055994530942;
+constexpr double Ln10 = 2.30258509299404568402;
+
+// Nearest integer, ties to the even neighbour. A value that is not a number,
+// or is outside the 32-bit range, only comes out of a degenerate rate (a
+// cutoff of 0 Hz at a rate of 1 Hz); it gives 0 rather than an undefined
+// conversion.
+int32_t RoundCoefficient(float Value) {
+    const float Rounded = std::nearbyint(Value);
+    if (!(Rounded >= -2147483648.0f && Rounded < 2147483648.0f)) return 0;
+    return static_cast<int32_t>(Rounded);
+}
+
+}  // namespace
+
+int32_t TQuavix::CutoffToFrequency(int32_t Cutoff, int32_t Modifier) const {
+    if (Cutoff < 0) Cutoff = 0;
+    if (Cutoff > 127) Cutoff = 127;
+    // One octave per 24 steps, or per 20 steps with the extended range.
+    const double Divisor = Module->ExtendedFilterRange ? 10240.0 : 12288.0;
+    const float Exponent =
+        static_cast<float>(0.25 + static_cast<double>(Cutoff) * (static_cast<double>(Modifier) + 256.0) / Divisor);
+    const float Power = static_cast<float>(std::exp(static_cast<double>(Exponent) * Ln2));
+    const float Frequency = 110.0f * Power;
+    const int32_t Rounded = static_cast<int32_t>(std::nearbyint(Frequency));
+    if (Rounded < 120) return 120;
+    if (Rounded > 20000) return 20000;
+    if (Module->SampleRate < 2 * Rounded) return Module->SampleRate / 2;
+    return Rounded;
+}
+
+void TQuavix::BuildFilterTable(int32_t ASampleRate) {
+    const float Rate = static_cast<float>(ASampleRate);
+    for (int32_t Cutoff = 0; Cutoff < FilterSteps; ++Cutoff) {
+        const float Fc = static_cast<float>(CutoffToFrequency(Cutoff, 256));
+        // Angular frequency per frame.
+        const float W = static_cast<float>(static_cast<double>(Fc) * (6.28318530716 / static_cast<double>(Rate)));
+        for (int32_t Resonance = 0; Resonance < FilterSteps; ++Resonance) {
+            // 0.1875 dB per resonance step: 2 at step 0, 24 dB less at the top.
+            const float Exponent = static_cast<float>(-(0.1875 * Resonance) / 20.0);
+            const float Damping = 2.0f * static_cast<float>(std::exp(static_cast<double>(Exponent) * Ln10));
+            float D = (1.0f - Damping) * W;
+            if (D > 2.0f) D = 2.0f;
+            D = (Damping - D) / W;
+            const float E = 1.0f / (W * W);
+            const float G = 1.0f + D + E;
+            const float A0 = 4096.0f * (1.0f / G);
+            const float B0 = 4096.0f * ((D + 2.0f * E) / G);
+            const float B1 = 4096.0f * (-E / G);
+            FilterTable[Resonance][Cutoff] = {RoundCoefficient(A0), RoundCoefficient(B0), RoundCoefficient(B1)};
+        }
+    }
+}

@@ -1,0 +1,53 @@
+// The player: owns the song and the resonant-filter coefficient table, and
+// holds the output format it was created with.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "song/module.h"
+
+class TQuavix {
+public:
+    // Cutoff and resonance both have 128 steps.
+    static constexpr int32_t FilterSteps = 128;
+    // One table entry, 4096 = 1.0: A0 (input), B0 (last output), B1 (output before it).
+    using TFilterCoefficients = std::array<int32_t, 3>;
+    using TFilterRow = std::array<TFilterCoefficients, FilterSteps>;  // by cutoff
+    using TFilterTable = std::array<TFilterRow, FilterSteps>;         // by resonance
+
+    int32_t SampleRate = 44100;  // Hz
+    int32_t OutputChannels = 2;  // 1 mono, 2 stereo
+    int32_t OutputBits = 16;     // 8 or 16
+    int32_t MixBufferBytes = 0;
+    int32_t OutputBufferBytes = 0;
+    int32_t BufferCount = 0;
+    int32_t PrefillBuffers = 0;
+    bool Playing = false;
+    int32_t WriterSleepMs = 0;
+    int32_t SamplesPerTick = 0;
+    int32_t SamplesLeft = 0;
+    // Indexed [resonance][cutoff]; filled once by the constructor.
+    TFilterTable FilterTable{};
+    uint8_t OutputDevice = 0;  // 0 none, 1 OSS device, 2 SDL
+    int32_t BufferFrames = 0;
+    std::unique_ptr<TQuavixModule> Module;
+    uint8_t Interpolation = 3;  // 0 none, 1 linear
+    uint8_t Clipping = 1;       // 1 clamps to 16 bits on conversion, 0 wraps
+
+    // SampleRate 0 means 44100 Hz; Bits other than 8 or 16 give 16-bit output.
+    TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
+            int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers);
+    ~TQuavix();
+    TQuavix(const TQuavix&) = delete;
+    TQuavix& operator=(const TQuavix&) = delete;
+
+    // Fills FilterTable for the given output rate, with the cutoff range of
+    // the module as it is now.
+    void BuildFilterTable(int32_t ASampleRate);
+    // Cutoff frequency in Hz of a cutoff index 0..127 (others are clamped).
+    // Modifier 256 gives the plain scale; the result stays within 120..20000 Hz
+    // and at most half the module's rate.
+    int32_t CutoffToFrequency(int32_t Cutoff, int32_t Modifier) const;
+};

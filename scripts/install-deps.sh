@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quavix Player needs to build and test.
+# Runs as root on Debian 12; does nothing when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ccache pkg-config
+  libgtest-dev googletest
+  clang libclang-rt-14-dev
+  g++-arm-linux-gnueabihf qemu-user
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test: the normal build, the
+# build with AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit ARM
+# build under qemu-arm, and a bounded fuzzing run of the loaders.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+bash "$root/scripts/install-deps.sh"
+
+section() { printf '\n==== %s ====\n' "$1"; }
+
+section "normal build"
+bash "$root/scripts/build.sh" "$root/build-test"
+(cd "$root/build-test" && ctest --output-on-failure -j "$jobs")
+
+section "sanitizer build (address, undefined)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+bash "$root/scripts/build.sh" "$root/build-asan" -DQUAVIX_SANITIZE=ON -DQUAVIX_BENCH=OFF
+(cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
+
+section "armhf build under qemu-arm"
+bash "$root/scripts/build.sh" "$root/build-armhf" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/armhf.cmake" \
+  -DQUAVIX_ENGINE_ONLY=ON -DQUAVIX_BENCH=OFF
+(cd "$root/build-armhf" && ctest --output-on-failure -j "$jobs")
+
+if [ -f "$root/fuzz/run.sh" ]; then
+  section "fuzzing the loaders (address, undefined)"
+  CXX=clang++ bash "$root/scripts/build.sh" "$root/build-fuzz" -DQUAVIX_FUZZ=ON -DQUAVIX_TESTS=OFF \
+    -DQUAVIX_BENCH=OFF -DQUAVIX_ENGINE_ONLY=ON
+  bash "$root/fuzz/run.sh" "$root/build-fuzz" "${QUAVIX_FUZZ_SECONDS:-60}"
+fi
+
+section "all test runs passed"

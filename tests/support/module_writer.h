@@ -1,0 +1,274 @@
+// The module writer: builds Extended Module (.xm) and pattern-format (.mod)
+// files from a short description, so that tests, benchmarks, the fuzz seeds
+// and the bundled song say what a file holds instead of spelling out bytes.
+//
+// By default every field is written as a tracker would write it. Each
+// description also carries a few plain overrides (a header size, a count, a
+// length) that make deliberately broken files: a loader must survive them.
+//
+//   quavix_test::TXmSong Song;
+//   Song.Channels = 2;
+//   Song.Orders = {0};
+//   Song.Patterns.push_back({64, {quavix_test::At(0, 0, quavix_test::Note("C-4"), 1)}});
+//   Song.Instruments.push_back(quavix_test::Instrument("lead", quavix_test::Sample8({0, 40, 80})));
+//   std::vector<uint8_t> Bytes = quavix_test::WriteXm(Song);
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TQuavixModule;
+
+namespace quavix_test {
+
+using TBytes = std::vector<uint8_t>;
+
+// ---------------------------------------------------------------------------
+// Notes and effects in Extended Module numbering.
+
+constexpr int32_t KeyOff = 97;
+
+// "C-4" -> 49, "F#2" -> 31, "===" or "off" -> key off. Octaves 0..7.
+// Throws std::invalid_argument for anything else.
+int32_t Note(const std::string& Name);
+
+// Effect number of a command letter or digit: '0'..'9' -> 0..9, 'A'..'Z' -> 10..35.
+int32_t Fx(char Command);
+
+// One pattern cell as stored: note, instrument, volume-column byte, effect,
+// parameter. All zero is the empty cell.
+struct TCell {
+    int32_t Note = 0;
+    int32_t Instrument = 0;
+    int32_t Volume = 0;
+    int32_t Effect = 0;
+    int32_t Parameter = 0;
+};
+
+// A cell at a row and channel; cells not listed are empty.
+struct TPlacedCell {
+    int32_t Row = 0;
+    int32_t Channel = 0;
+    TCell Cell;
+};
+
+TPlacedCell At(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument = 0,
+               int32_t Volume = 0, int32_t Effect = 0, int32_t Parameter = 0);
+
+// ---------------------------------------------------------------------------
+// Extended Module description.
+
+struct TXmPattern {
+    int32_t Rows = 64;
+    std::vector<TPlacedCell> Cells;
+    // Replaces the packed cell data by these bytes (e.g. data cut short).
+    std::optional<TBytes> PackedData;
+    // Packed size written in the pattern header instead of the real one.
+    std::optional<uint16_t> PackedSize;
+    // Writes every cell as five plain bytes instead of the packed form.
+    bool Unpacked = false;
+};
+
+struct TEnvelopePoint {
+    int32_t Position = 0;  // ticks
+    int32_t Value = 0;     // 0..64
+};
+
+struct TXmEnvelope {
+    std::vector<TEnvelopePoint> Points;  // at most 12 are written
+    int32_t SustainPoint = -1;           // -1: no sustain
+    int32_t LoopStart = -1;              // -1: no loop
+    int32_t LoopEnd = -1;
+    // Type byte instead of the one derived from the above (bit 0 on when
+    // there are points, bit 1 sustain, bit 2 loop).
+    std::optional<uint8_t> Type;
+    // Point count written instead of Points.size().
+    std::optional<uint8_t> NumPoints;
+};
+
+enum class TLoop { None, Forward, PingPong };
+
+// ADPCM delta table written with a compressed sample: sample points whose
+// steps all appear in it (wrapping at 8 bits) are encoded without loss.
+constexpr std::array<int8_t, 16> DefaultAdpcmTable = {0,  1,  2,  4,  8,   16,  32,  64,
+                                                      -1, -2, -4, -8, -16, -32, -64, -128};
+
+struct TXmSample {
+    std::string Name;
+    int32_t Bits = 8;         // 8 or 16
+    int32_t NumChannels = 1;  // 1 or 2
+    // Sample points: -128..127 for 8-bit, -32768..32767 for 16-bit; stereo
+    // frames interleaved left, right. The writer delta-codes them.
+    std::vector<int32_t> Values;
+    TLoop Loop = TLoop::None;
+    int32_t LoopStart = 0;  // frames
+    int32_t LoopLength = 0;
+    int32_t Volume = 64;
+    int32_t Panning = 128;
+    int32_t RelativeNote = 0;
+    int32_t FineTune = 0;  // -128..127
+    // 4-bit ADPCM (mono 8-bit only); packing byte 0xAD.
+    bool Adpcm = false;
+    std::array<int8_t, 16> AdpcmTable = DefaultAdpcmTable;
+    // Raw header fields in bytes instead of the ones derived from the above;
+    // the data written stays what Values give.
+    std::optional<uint32_t> LengthBytes;
+    std::optional<uint32_t> LoopStartBytes;
+    std::optional<uint32_t> LoopLengthBytes;
+    std::optional<uint8_t> Type;
+};
+
+struct TXmInstrument {
+    std::string Name;
+    std::vector<TXmSample> Samples;
+    // Entry n - 1: the sample used by note n.
+    std::array<uint8_t, 96> NoteSamples{};
+    TXmEnvelope VolumeEnvelope;
+    TXmEnvelope PanningEnvelope;
+    int32_t FadeOut = 0;
+    int32_t VibratoType = 0;
+    int32_t VibratoSweep = 0;
+    int32_t VibratoDepth = 0;
+    int32_t VibratoRate = 0;
+    // Instrument header size; by default 263 with samples, 29 without, as
+    // trackers write it.
+    std::optional<uint32_t> HeaderSize;
+    // Sample count written instead of Samples.size() (the headers written
+    // stay those of Samples).
+    std::optional<uint16_t> SampleCount;
+};
+
+struct TXmChunk {
+    std::string Id;  // four characters
+    TBytes Payload;
+    // Payload length written instead of the real one.
+    std::optional<uint32_t> Length;
+};
+
+struct TXmSong {
+    std::string Id = "Extended Module: ";
+    std::string Title;
+    std::string Tracker = "Quavix module writer";
+    uint16_t Version = 0x0104;  // 0x0102 and 0x0103 use the older layouts
+    uint32_t HeaderSize = 276;
+    uint16_t Channels = 4;
+    std::vector<uint8_t> Orders;
+    std::optional<uint16_t> SongLength;  // default: Orders.size()
+    uint16_t RestartPosition = 0;
+    bool LinearSlides = true;
+    bool ExtendedFilterRange = false;
+    uint16_t Speed = 6;
+    uint16_t Tempo = 125;
+    std::vector<TXmPattern> Patterns;
+    std::vector<TXmInstrument> Instruments;  // numbered from 1
+    std::vector<TXmChunk> Chunks;            // after the song
+    // Counts written instead of the sizes of Patterns and Instruments.
+    std::optional<uint16_t> PatternCount;
+    std::optional<uint16_t> InstrumentCount;
+    // Bytes removed from the end of the file (a file cut short).
+    uint32_t CutBytes = 0;
+};
+
+TBytes WriteXm(const TXmSong& Song);
+
+// Shorthands.
+TXmSample Sample8(std::vector<int32_t> Values, const std::string& Name = "");
+TXmSample Sample16(std::vector<int32_t> Values, const std::string& Name = "");
+// An instrument whose every note plays its first sample.
+TXmInstrument Instrument(const std::string& Name, TXmSample Sample);
+// A valid one-pattern song with one instrument, as a starting point.
+TXmSong SmallXm();
+
+// Extension chunks.
+TXmChunk TextChunk(const std::string& Text);
+// The 153 macro slots of 32 characters; slots not given stay zero.
+TXmChunk MidiChunk(const std::vector<std::pair<int32_t, std::string>>& Macros);
+TXmChunk PatternNamesChunk(const std::vector<std::string>& Names);  // "PNAM", 32 bytes each
+TXmChunk ChannelNamesChunk(const std::vector<std::string>& Names);  // "CNAM", 20 bytes each
+TXmChunk ChannelPluginsChunk(const std::vector<uint32_t>& Plugins);  // "CHFX"
+TXmChunk OpaqueChunk(const std::string& Id, TBytes Payload);        // "EQFX", "FX07", ...
+
+// ---------------------------------------------------------------------------
+// Pattern-format (.mod) description.
+
+struct TModCell {
+    int32_t Note = 0;  // Extended Module numbering, 25..84 ("C-2".."B-6"); 0 none
+    int32_t Instrument = 0;
+    int32_t Effect = 0;  // 0..15
+    int32_t Parameter = 0;
+    // Raw Amiga period written instead of the note's period.
+    std::optional<int32_t> Period;
+};
+
+struct TModPlacedCell {
+    int32_t Row = 0;
+    int32_t Channel = 0;
+    TModCell Cell;
+};
+
+struct TModPattern {  // always 64 rows
+    std::vector<TModPlacedCell> Cells;
+};
+
+struct TModSample {
+    std::string Name;
+    std::vector<int32_t> Values;  // signed 8-bit points; an odd count gets a zero appended
+    int32_t FineTune = 0;         // the stored nibble, 0..15 (8..15 mean -8..-1)
+    int32_t Volume = 64;
+    int32_t LoopStartWords = 0;
+    int32_t LoopLengthWords = 1;  // 1 word: no loop
+    // Data stored as "ADPCM", the delta table and 4-bit codes. The file is
+    // padded at its end so its length still matches the sample lengths.
+    bool Adpcm = false;
+    std::array<int8_t, 16> AdpcmTable = DefaultAdpcmTable;
+    // Length field written instead of the one of Values.
+    std::optional<uint16_t> LengthWords;
+};
+
+struct TModSong {
+    std::string Title;
+    // Tag at byte 1080; empty: the old 15-sample form without a tag.
+    std::string Tag = "M.K.";
+    int32_t Channels = 4;  // channels of the pattern data written
+    std::vector<uint8_t> Orders;
+    std::optional<uint8_t> SongLength;  // default: Orders.size()
+    uint8_t RestartPosition = 0;
+    std::vector<TModPattern> Patterns;
+    std::vector<TModSample> Samples;  // numbered from 1; up to 31 (15 without tag)
+    // Bytes appended (positive) or removed (negative) at the end of the file.
+    int32_t ExtraBytes = 0;
+};
+
+TBytes WriteMod(const TModSong& Song);
+
+TModPlacedCell ModAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument = 0,
+                     int32_t Effect = 0, int32_t Parameter = 0);
+// Amiga period of a note 25..84 (finetune 0); throws outside.
+int32_t ModPeriod(int32_t Note);
+// A valid 4-channel "M.K." song with one pattern and one sample.
+TModSong SmallMod();
+
+// ---------------------------------------------------------------------------
+// Encoders, exposed for the writer's own tests and for tests that need the
+// exact bytes of a piece of sample data.
+
+// Delta codes 8-bit (Bits 8) or 16-bit little-endian (Bits 16) points.
+TBytes DeltaEncode(const std::vector<int32_t>& Points, int32_t Bits);
+// The 16-byte table followed by (n + 1) / 2 code bytes, low nibble first.
+// Decoded receives the points a decoder gets back (lossy when a step is not
+// in the table).
+TBytes AdpcmEncode(const std::vector<int32_t>& Points, const std::array<int8_t, 16>& Table,
+                   std::vector<int32_t>* Decoded = nullptr);
+// The packed pattern bytes of one pattern of Rows x Channels cells.
+TBytes PackPattern(const TXmPattern& Pattern, int32_t Channels);
+
+// ---------------------------------------------------------------------------
+// Helpers around the engine and the file system.
+
+bool LoadBytes(TQuavixModule& Module, const TBytes& Bytes);
+void SaveBytes(const std::string& Path, const TBytes& Bytes);
+
+}  // namespace quavix_test
