@@ -18,9 +18,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
-
-class TQuavixModule;
 
 namespace quavix_test {
 
@@ -62,6 +61,9 @@ TPlacedCell At(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument = 
 // Extended Module description.
 
 struct TXmPattern {
+    TXmPattern() = default;
+    TXmPattern(int32_t ARows, std::vector<TPlacedCell> ACells) : Rows(ARows), Cells(std::move(ACells)) {}
+
     int32_t Rows = 64;
     std::vector<TPlacedCell> Cells;
     // Replaces the packed cell data by these bytes (e.g. data cut short).
@@ -268,7 +270,12 @@ TBytes PackPattern(const TXmPattern& Pattern, int32_t Channels);
 // ---------------------------------------------------------------------------
 // Helpers around the engine and the file system.
 
-bool LoadBytes(TQuavixModule& Module, const TBytes& Bytes);
+// Loads written bytes into a TQuavixModule through LoadFromMemory. (A
+// template, so that programs that only write files need no loader.)
+template <typename TModule>
+bool LoadBytes(TModule& Module, const TBytes& Bytes) {
+    return Module.LoadFromMemory(Bytes.data(), static_cast<uint32_t>(Bytes.size()));
+}
 void SaveBytes(const std::string& Path, const TBytes& Bytes);
 
 }  // namespace quavix_test

@@ -1,0 +1,487 @@
+#include "module_writer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+
+namespace quavix_test {
+
+namespace {
+
+// A little-endian byte sink.
+class TWriter {
+public:
+    TBytes Bytes;
+
+    void U8(uint32_t Value) { Bytes.push_back(static_cast<uint8_t>(Value)); }
+    void U16(uint32_t Value) {
+        U8(Value);
+        U8(Value >> 8);
+    }
+    void U16BigEndian(uint32_t Value) {
+        U8(Value >> 8);
+        U8(Value);
+    }
+    void U32(uint32_t Value) {
+        U16(Value);
+        U16(Value >> 16);
+    }
+    // Text in a field of Size bytes, zero-padded or cut.
+    void Text(const std::string& Value, size_t Size) {
+        for (size_t i = 0; i < Size; ++i) U8(i < Value.size() ? static_cast<uint8_t>(Value[i]) : 0);
+    }
+    void Append(const TBytes& More) { Bytes.insert(Bytes.end(), More.begin(), More.end()); }
+    // Pads with zeros, or cuts, so that Size bytes follow Start.
+    void EndAt(size_t Start, size_t Size) { Bytes.resize(Start + Size, 0); }
+    size_t Size() const { return Bytes.size(); }
+};
+
+// Amiga periods of notes 25..84 ("C-2".."B-6").
+constexpr int32_t AmigaPeriods[60] = {
+    1712, 1616, 1524, 1440, 1356, 1280, 1208, 1140, 1076, 1016, 960, 906,
+    856,  808,  762,  720,  678,  640,  604,  570,  538,  508,  480, 453,
+    428,  404,  381,  360,  339,  320,  302,  285,  269,  254,  240, 226,
+    214,  202,  190,  180,  170,  160,  151,  143,  135,  127,  120, 113,
+    107,  101,  95,   90,   85,   80,   75,   71,   67,   63,   60,  56};
+
+int32_t BytesPerPoint(const TXmSample& Sample) { return Sample.Bits == 16 ? 2 : 1; }
+
+int32_t Frames(const TXmSample& Sample) {
+    int32_t Channels = Sample.NumChannels == 2 ? 2 : 1;
+    return static_cast<int32_t>(Sample.Values.size()) / Channels;
+}
+
+// One channel of a stereo sample (0 left, 1 right), or the whole of a mono one.
+std::vector<int32_t> ChannelPoints(const TXmSample& Sample, int32_t Channel) {
+    if (Sample.NumChannels != 2) return Sample.Values;
+    std::vector<int32_t> Points;
+    for (int32_t f = 0; f < Frames(Sample); ++f) Points.push_back(Sample.Values[2 * f + Channel]);
+    return Points;
+}
+
+TBytes SampleData(const TXmSample& Sample) {
+    if (Sample.Adpcm) return AdpcmEncode(Sample.Values, Sample.AdpcmTable);
+    if (Sample.NumChannels != 2) return DeltaEncode(Sample.Values, Sample.Bits);
+    // Stereo: all left deltas, then all right deltas, each channel from 0.
+    TBytes Data = DeltaEncode(ChannelPoints(Sample, 0), Sample.Bits);
+    TBytes Right = DeltaEncode(ChannelPoints(Sample, 1), Sample.Bits);
+    Data.insert(Data.end(), Right.begin(), Right.end());
+    return Data;
+}
+
+void WriteSampleHeader(TWriter& Out, const TXmSample& Sample) {
+    // Byte counts: frames times channels times bytes per point.
+    uint32_t Scale = static_cast<uint32_t>(BytesPerPoint(Sample) * (Sample.NumChannels == 2 ? 2 : 1));
+    uint32_t Length = Sample.Adpcm ? static_cast<uint32_t>(Sample.Values.size())
+                                   : static_cast<uint32_t>(Frames(Sample)) * Scale;
+    uint32_t LoopStart = Sample.Loop == TLoop::None ? 0 : static_cast<uint32_t>(Sample.LoopStart) * Scale;
+    uint32_t LoopLength = Sample.Loop == TLoop::None ? 0 : static_cast<uint32_t>(Sample.LoopLength) * Scale;
+    uint8_t Type = Sample.Loop == TLoop::Forward ? 1 : Sample.Loop == TLoop::PingPong ? 2 : 0;
+    if (Sample.Bits == 16) Type |= 0x10;
+    if (Sample.NumChannels == 2) Type |= 0x20;
+    Out.U32(Sample.LengthBytes.value_or(Length));
+    Out.U32(Sample.LoopStartBytes.value_or(LoopStart));
+    Out.U32(Sample.LoopLengthBytes.value_or(LoopLength));
+    Out.U8(static_cast<uint32_t>(Sample.Volume));
+    Out.U8(static_cast<uint32_t>(Sample.FineTune));
+    Out.U8(Sample.Type.value_or(Type));
+    Out.U8(static_cast<uint32_t>(Sample.Panning));
+    Out.U8(static_cast<uint32_t>(Sample.RelativeNote));
+    Out.U8(Sample.Adpcm ? 0xAD : 0);
+    Out.Text(Sample.Name, 22);
+}
+
+uint8_t EnvelopeType(const TXmEnvelope& Envelope) {
+    if (Envelope.Type) return *Envelope.Type;
+    uint8_t Type = Envelope.Points.empty() ? 0 : 1;
+    if (Envelope.SustainPoint >= 0) Type |= 2;
+    if (Envelope.LoopStart >= 0) Type |= 4;
+    return Type;
+}
+
+void WriteEnvelopePoints(TWriter& Out, const TXmEnvelope& Envelope) {
+    for (size_t k = 0; k < 12; ++k) {
+        TEnvelopePoint Point = k < Envelope.Points.size() ? Envelope.Points[k] : TEnvelopePoint{};
+        Out.U16(static_cast<uint32_t>(Point.Position));
+        Out.U16(static_cast<uint32_t>(Point.Value));
+    }
+}
+
+uint8_t EnvelopePointCount(const TXmEnvelope& Envelope) {
+    return Envelope.NumPoints.value_or(static_cast<uint8_t>(std::min<size_t>(Envelope.Points.size(), 12)));
+}
+
+uint8_t Index(int32_t Value) { return Value < 0 ? 0 : static_cast<uint8_t>(Value); }
+
+// Instrument header and its sample headers.
+void WriteInstrumentHeaders(TWriter& Out, const TXmInstrument& Instrument) {
+    size_t Start = Out.Size();
+    bool HasSamples = !Instrument.Samples.empty();
+    uint32_t HeaderSize = Instrument.HeaderSize.value_or(HasSamples ? 263 : 29);
+    Out.U32(HeaderSize);
+    Out.Text(Instrument.Name, 22);
+    Out.U8(0);
+    Out.U16(Instrument.SampleCount.value_or(static_cast<uint16_t>(Instrument.Samples.size())));
+    if (HasSamples) {
+        Out.U32(40);
+        for (uint8_t Entry : Instrument.NoteSamples) Out.U8(Entry);
+        WriteEnvelopePoints(Out, Instrument.VolumeEnvelope);
+        WriteEnvelopePoints(Out, Instrument.PanningEnvelope);
+        const TXmEnvelope& Volume = Instrument.VolumeEnvelope;
+        const TXmEnvelope& Panning = Instrument.PanningEnvelope;
+        Out.U8(EnvelopePointCount(Volume));
+        Out.U8(EnvelopePointCount(Panning));
+        Out.U8(Index(Volume.SustainPoint));
+        Out.U8(Index(Volume.LoopStart));
+        Out.U8(Index(Volume.LoopEnd));
+        Out.U8(Index(Panning.SustainPoint));
+        Out.U8(Index(Panning.LoopStart));
+        Out.U8(Index(Panning.LoopEnd));
+        Out.U8(EnvelopeType(Volume));
+        Out.U8(EnvelopeType(Panning));
+        Out.U8(static_cast<uint32_t>(Instrument.VibratoType));
+        Out.U8(static_cast<uint32_t>(Instrument.VibratoSweep));
+        Out.U8(static_cast<uint32_t>(Instrument.VibratoDepth));
+        Out.U8(static_cast<uint32_t>(Instrument.VibratoRate));
+        Out.U16(static_cast<uint32_t>(Instrument.FadeOut));
+        Out.U16(0);
+    }
+    // The sample headers start where the header size says the header ends.
+    Out.EndAt(Start, HeaderSize);
+    for (const TXmSample& Sample : Instrument.Samples) WriteSampleHeader(Out, Sample);
+}
+
+void WriteInstrumentData(TWriter& Out, const TXmInstrument& Instrument) {
+    for (const TXmSample& Sample : Instrument.Samples) Out.Append(SampleData(Sample));
+}
+
+void WritePattern(TWriter& Out, const TXmPattern& Pattern, const TXmSong& Song) {
+    TBytes Data = Pattern.PackedData ? *Pattern.PackedData : PackPattern(Pattern, Song.Channels);
+    if (Song.Version <= 0x0102) {
+        Out.U32(8);
+        Out.U8(0);
+        Out.U8(static_cast<uint32_t>(Pattern.Rows - 1));
+    } else {
+        Out.U32(9);
+        Out.U8(0);
+        Out.U16(static_cast<uint32_t>(Pattern.Rows));
+    }
+    Out.U16(Pattern.PackedSize.value_or(static_cast<uint16_t>(Data.size())));
+    Out.Append(Data);
+}
+
+TBytes NamesChunkPayload(const std::vector<std::string>& Names, size_t Size) {
+    TWriter Out;
+    for (const std::string& Name : Names) Out.Text(Name, Size);
+    return Out.Bytes;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+int32_t Note(const std::string& Name) {
+    if (Name == "===" || Name == "off") return KeyOff;
+    static const int32_t Semitones[7] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
+    if (Name.size() == 3 && Name[0] >= 'A' && Name[0] <= 'G' && (Name[1] == '-' || Name[1] == '#') &&
+        Name[2] >= '0' && Name[2] <= '7') {
+        int32_t Semitone = Semitones[Name[0] - 'A'] + (Name[1] == '#' ? 1 : 0);
+        if (Semitone < 12) return (Name[2] - '0') * 12 + Semitone + 1;
+    }
+    throw std::invalid_argument("not a note name: " + Name);
+}
+
+int32_t Fx(char Command) {
+    if (Command >= '0' && Command <= '9') return Command - '0';
+    if (Command >= 'A' && Command <= 'Z') return Command - 'A' + 10;
+    throw std::invalid_argument(std::string("not an effect command: ") + Command);
+}
+
+TPlacedCell At(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument, int32_t Volume,
+               int32_t Effect, int32_t Parameter) {
+    return {Row, Channel, {Note, Instrument, Volume, Effect, Parameter}};
+}
+
+TBytes DeltaEncode(const std::vector<int32_t>& Points, int32_t Bits) {
+    TWriter Out;
+    int32_t Previous = 0;
+    for (int32_t Point : Points) {
+        // The difference wraps at the point width, like the decoder's sum.
+        uint32_t Delta = static_cast<uint32_t>(Point) - static_cast<uint32_t>(Previous);
+        if (Bits == 16)
+            Out.U16(Delta);
+        else
+            Out.U8(Delta);
+        Previous = Point;
+    }
+    return Out.Bytes;
+}
+
+TBytes AdpcmEncode(const std::vector<int32_t>& Points, const std::array<int8_t, 16>& Table,
+                   std::vector<int32_t>* Decoded) {
+    TWriter Out;
+    for (int8_t Delta : Table) Out.U8(static_cast<uint8_t>(Delta));
+    int8_t Accumulator = 0;
+    std::vector<int32_t> Result;
+    uint8_t Pending = 0;
+    for (size_t k = 0; k < Points.size(); ++k) {
+        // Picks the code that lands nearest the wanted point.
+        int32_t Target = static_cast<int8_t>(static_cast<uint8_t>(Points[k]));
+        int32_t Best = 0;
+        int32_t BestError = 1 << 30;
+        for (int32_t Code = 0; Code < 16; ++Code) {
+            int8_t Next = static_cast<int8_t>(static_cast<uint8_t>(Accumulator + Table[Code]));
+            int32_t Error = std::abs(Next - Target);
+            if (Error < BestError) {
+                Best = Code;
+                BestError = Error;
+            }
+        }
+        Accumulator = static_cast<int8_t>(static_cast<uint8_t>(Accumulator + Table[Best]));
+        Result.push_back(Accumulator);
+        if (k % 2 == 0) {
+            Pending = static_cast<uint8_t>(Best);
+        } else {
+            Out.U8(Pending | (Best << 4));
+            Pending = 0;
+        }
+    }
+    if (Points.size() % 2 == 1) Out.U8(Pending);
+    if (Decoded) *Decoded = Result;
+    return Out.Bytes;
+}
+
+TBytes PackPattern(const TXmPattern& Pattern, int32_t Channels) {
+    std::vector<TCell> Grid(static_cast<size_t>(std::max(Pattern.Rows, 0)) * std::max(Channels, 0));
+    for (const TPlacedCell& Placed : Pattern.Cells) {
+        if (Placed.Row < 0 || Placed.Row >= Pattern.Rows || Placed.Channel < 0 || Placed.Channel >= Channels)
+            throw std::invalid_argument("pattern cell outside the pattern");
+        Grid[static_cast<size_t>(Placed.Row) * Channels + Placed.Channel] = Placed.Cell;
+    }
+    TWriter Out;
+    for (const TCell& Cell : Grid) {
+        const int32_t Fields[5] = {Cell.Note, Cell.Instrument, Cell.Volume, Cell.Effect, Cell.Parameter};
+        uint8_t Mask = 0;
+        for (int32_t i = 0; i < 5; ++i)
+            if (Fields[i] != 0) Mask |= 1 << i;
+        // A full cell is as short written plainly; everything else is packed:
+        // a byte with bit 7 set whose bits 0..4 tell which fields follow.
+        bool Plain = Pattern.Unpacked || Mask == 0x1F;
+        if (!Plain) Out.U8(0x80 | Mask);
+        for (int32_t i = 0; i < 5; ++i)
+            if (Plain || (Mask & (1 << i))) Out.U8(static_cast<uint32_t>(Fields[i]));
+    }
+    return Out.Bytes;
+}
+
+TBytes WriteXm(const TXmSong& Song) {
+    TWriter Out;
+    Out.Text(Song.Id, 17);
+    Out.Text(Song.Title, 20);
+    Out.U8(0x1A);
+    Out.Text(Song.Tracker, 20);
+    Out.U16(Song.Version);
+    Out.U32(Song.HeaderSize);
+    Out.U16(Song.SongLength.value_or(static_cast<uint16_t>(Song.Orders.size())));
+    Out.U16(Song.RestartPosition);
+    Out.U16(Song.Channels);
+    Out.U16(Song.PatternCount.value_or(static_cast<uint16_t>(Song.Patterns.size())));
+    Out.U16(Song.InstrumentCount.value_or(static_cast<uint16_t>(Song.Instruments.size())));
+    Out.U16((Song.LinearSlides ? 0x0001 : 0) | (Song.ExtendedFilterRange ? 0x1000 : 0));
+    Out.U16(Song.Speed);
+    Out.U16(Song.Tempo);
+    for (size_t i = 0; i < 256; ++i) Out.U8(i < Song.Orders.size() ? Song.Orders[i] : 0);
+    // The first block starts where the header size says the header ends.
+    Out.EndAt(60, Song.HeaderSize);
+
+    if (Song.Version >= 0x0104) {
+        for (const TXmPattern& Pattern : Song.Patterns) WritePattern(Out, Pattern, Song);
+        for (const TXmInstrument& Instrument : Song.Instruments) {
+            WriteInstrumentHeaders(Out, Instrument);
+            WriteInstrumentData(Out, Instrument);
+        }
+    } else {
+        // Older layout: all instrument headers, the patterns, then all sample data.
+        for (const TXmInstrument& Instrument : Song.Instruments) WriteInstrumentHeaders(Out, Instrument);
+        for (const TXmPattern& Pattern : Song.Patterns) WritePattern(Out, Pattern, Song);
+        for (const TXmInstrument& Instrument : Song.Instruments) WriteInstrumentData(Out, Instrument);
+    }
+
+    for (const TXmChunk& Chunk : Song.Chunks) {
+        Out.Text(Chunk.Id, 4);
+        Out.U32(Chunk.Length.value_or(static_cast<uint32_t>(Chunk.Payload.size())));
+        Out.Append(Chunk.Payload);
+    }
+    Out.Bytes.resize(Out.Size() - std::min<size_t>(Song.CutBytes, Out.Size()));
+    return Out.Bytes;
+}
+
+TXmSample Sample8(std::vector<int32_t> Values, const std::string& Name) {
+    TXmSample Sample;
+    Sample.Name = Name;
+    Sample.Values = std::move(Values);
+    return Sample;
+}
+
+TXmSample Sample16(std::vector<int32_t> Values, const std::string& Name) {
+    TXmSample Sample = Sample8(std::move(Values), Name);
+    Sample.Bits = 16;
+    return Sample;
+}
+
+TXmInstrument Instrument(const std::string& Name, TXmSample Sample) {
+    TXmInstrument Result;
+    Result.Name = Name;
+    Result.Samples.push_back(std::move(Sample));
+    return Result;
+}
+
+TXmSong SmallXm() {
+    TXmSong Song;
+    Song.Title = "small song";
+    Song.Channels = 2;
+    Song.Orders = {0};
+    Song.Patterns.push_back({64, {At(0, 0, Note("C-4"), 1), At(32, 1, Note("G-4"), 1, 0x30)}});
+    std::vector<int32_t> Square;
+    for (int32_t i = 0; i < 32; ++i) Square.push_back(i < 16 ? 60 : -60);
+    TXmSample Sample = Sample8(Square, "square");
+    Sample.Loop = TLoop::Forward;
+    Sample.LoopLength = 32;
+    Song.Instruments.push_back(Instrument("square", Sample));
+    return Song;
+}
+
+TXmChunk TextChunk(const std::string& Text) { return {"text", TBytes(Text.begin(), Text.end()), {}}; }
+
+TXmChunk MidiChunk(const std::vector<std::pair<int32_t, std::string>>& Macros) {
+    TBytes Table(153 * 32, 0);
+    for (const auto& Macro : Macros)
+        for (size_t i = 0; i < Macro.second.size() && i < 32; ++i)
+            Table.at(static_cast<size_t>(Macro.first) * 32 + i) = static_cast<uint8_t>(Macro.second[i]);
+    return {"MIDI", Table, {}};
+}
+
+TXmChunk PatternNamesChunk(const std::vector<std::string>& Names) {
+    return {"PNAM", NamesChunkPayload(Names, 32), {}};
+}
+
+TXmChunk ChannelNamesChunk(const std::vector<std::string>& Names) {
+    return {"CNAM", NamesChunkPayload(Names, 20), {}};
+}
+
+TXmChunk ChannelPluginsChunk(const std::vector<uint32_t>& Plugins) {
+    TWriter Out;
+    for (uint32_t Plugin : Plugins) Out.U32(Plugin);
+    return {"CHFX", Out.Bytes, {}};
+}
+
+TXmChunk OpaqueChunk(const std::string& Id, TBytes Payload) { return {Id, std::move(Payload), {}}; }
+
+// ---------------------------------------------------------------------------
+
+int32_t ModPeriod(int32_t Note) {
+    if (Note < 25 || Note > 84) throw std::invalid_argument("note outside the Amiga period table");
+    return AmigaPeriods[Note - 25];
+}
+
+TModPlacedCell ModAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument, int32_t Effect,
+                     int32_t Parameter) {
+    return {Row, Channel, {Note, Instrument, Effect, Parameter, {}}};
+}
+
+TBytes WriteMod(const TModSong& Song) {
+    const bool Tagged = !Song.Tag.empty();
+    const size_t SampleSlots = Tagged ? 31 : 15;
+    if (Song.Samples.size() > SampleSlots) throw std::invalid_argument("too many samples for the form");
+
+    TWriter Out;
+    Out.Text(Song.Title, 20);
+    uint32_t ExpectedSampleBytes = 0;  // what the headers announce
+    for (size_t i = 0; i < SampleSlots; ++i) {
+        if (i >= Song.Samples.size()) {
+            Out.Text("", 22);
+            Out.U16BigEndian(0);
+            Out.U8(0);
+            Out.U8(0);
+            Out.U16BigEndian(0);
+            Out.U16BigEndian(1);
+            continue;
+        }
+        const TModSample& Sample = Song.Samples[i];
+        uint16_t Words = Sample.LengthWords.value_or(static_cast<uint16_t>((Sample.Values.size() + 1) / 2));
+        ExpectedSampleBytes += 2u * Words;
+        Out.Text(Sample.Name, 22);
+        Out.U16BigEndian(Words);
+        Out.U8(static_cast<uint32_t>(Sample.FineTune));
+        Out.U8(static_cast<uint32_t>(Sample.Volume));
+        Out.U16BigEndian(static_cast<uint32_t>(Sample.LoopStartWords));
+        Out.U16BigEndian(static_cast<uint32_t>(Sample.LoopLengthWords));
+    }
+    Out.U8(Song.SongLength.value_or(static_cast<uint8_t>(Song.Orders.size())));
+    Out.U8(Song.RestartPosition);
+    for (size_t i = 0; i < 128; ++i) Out.U8(i < Song.Orders.size() ? Song.Orders[i] : 0);
+    if (Tagged) Out.Text(Song.Tag, 4);
+
+    for (const TModPattern& Pattern : Song.Patterns) {
+        std::vector<TModCell> Grid(64 * static_cast<size_t>(Song.Channels));
+        for (const TModPlacedCell& Placed : Pattern.Cells) {
+            if (Placed.Row < 0 || Placed.Row >= 64 || Placed.Channel < 0 || Placed.Channel >= Song.Channels)
+                throw std::invalid_argument("pattern cell outside the pattern");
+            Grid[static_cast<size_t>(Placed.Row) * Song.Channels + Placed.Channel] = Placed.Cell;
+        }
+        for (const TModCell& Cell : Grid) {
+            int32_t Period = Cell.Period ? *Cell.Period : Cell.Note ? ModPeriod(Cell.Note) : 0;
+            Out.U8((Cell.Instrument & 0xF0) | ((Period >> 8) & 0x0F));
+            Out.U8(Period & 0xFF);
+            Out.U8(((Cell.Instrument & 0x0F) << 4) | (Cell.Effect & 0x0F));
+            Out.U8(static_cast<uint32_t>(Cell.Parameter));
+        }
+    }
+
+    bool AnyAdpcm = false;
+    size_t DataStart = Out.Size();
+    for (const TModSample& Sample : Song.Samples) {
+        if (Sample.Adpcm) {
+            AnyAdpcm = true;
+            Out.Text("ADPCM", 5);
+            Out.Append(AdpcmEncode(Sample.Values, Sample.AdpcmTable));
+            continue;
+        }
+        for (int32_t Value : Sample.Values) Out.U8(static_cast<uint32_t>(Value));
+        if (Sample.Values.size() % 2 == 1) Out.U8(0);
+    }
+    // Compressed data is shorter than the lengths announce; the file is
+    // padded at its end so that its length matches them.
+    if (AnyAdpcm && Out.Size() < DataStart + ExpectedSampleBytes) Out.EndAt(DataStart, ExpectedSampleBytes);
+
+    if (Song.ExtraBytes >= 0)
+        Out.Bytes.resize(Out.Size() + static_cast<size_t>(Song.ExtraBytes), 0);
+    else
+        Out.Bytes.resize(Out.Size() - std::min<size_t>(static_cast<size_t>(-Song.ExtraBytes), Out.Size()));
+    return Out.Bytes;
+}
+
+TModSong SmallMod() {
+    TModSong Song;
+    Song.Title = "small mod";
+    Song.Orders = {0};
+    Song.Patterns.push_back({{ModAt(0, 0, Note("C-3"), 1), ModAt(16, 3, Note("E-3"), 1, 0xC, 0x20)}});
+    TModSample Sample;
+    Sample.Name = "saw";
+    for (int32_t i = 0; i < 64; ++i) Sample.Values.push_back(i * 4 - 128);
+    Sample.LoopStartWords = 0;
+    Sample.LoopLengthWords = 32;
+    Song.Samples.push_back(Sample);
+    return Song;
+}
+
+void SaveBytes(const std::string& Path, const TBytes& Bytes) {
+    std::ofstream File(Path, std::ios::binary | std::ios::trunc);
+    if (!File) throw std::runtime_error("cannot write " + Path);
+    File.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    if (!File) throw std::runtime_error("cannot write " + Path);
+}
+
+}  // namespace quavix_test
