@@ -37,7 +37,10 @@ int32_t TQuavix::CutoffToFrequency(int32_t Cutoff, int32_t Modifier) const {
     const float Exponent =
         static_cast<float>(0.25 + static_cast<double>(Cutoff) * (static_cast<double>(Modifier) + 256.0) / Divisor);
     const float Power = static_cast<float>(std::exp(static_cast<double>(Exponent) * Ln2));
-    const float Frequency = 110.0f * Power;
+    float Frequency = 110.0f * Power;
+    // Far above the 20000 Hz ceiling (a large modifier) every value gives the
+    // same result; keep the conversion below in range.
+    if (!(Frequency < 1.0e6f)) Frequency = 1.0e6f;
     const int32_t Rounded = static_cast<int32_t>(std::nearbyint(Frequency));
     if (Rounded < 120) return 120;
     if (Rounded > 20000) return 20000;

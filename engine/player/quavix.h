@@ -47,7 +47,8 @@ public:
     // the module as it is now.
     void BuildFilterTable(int32_t ASampleRate);
     // Cutoff frequency in Hz of a cutoff index 0..127 (others are clamped).
-    // Modifier 256 gives the plain scale; the result stays within 120..20000 Hz
-    // and at most half the module's rate.
+    // Modifier 256 gives the plain scale. The result is held within
+    // 120..20000 Hz; a frequency inside that range is also held to half the
+    // module's rate.
     int32_t CutoffToFrequency(int32_t Cutoff, int32_t Modifier) const;
 };

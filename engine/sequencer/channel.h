@@ -123,4 +123,8 @@ public:
     bool MoveToFadeBank();
     // Applies the note and instrument of a cell.
     void TriggerNote(const TQuavixPatternNote& Cell);
+    // Loads the coefficients for the current cutoff, resonance and mode from
+    // the player's table (clamping cutoff and resonance to 0..127) and turns
+    // the filter on; ResetHistory clears the four history values.
+    void SetupFilter(bool ResetHistory);
 };

@@ -1,0 +1,24 @@
+// Loading a voice's filter coefficients from the player's table.
+#include "mixer/resonant_filter.h"
+
+#include "player/quavix.h"
+#include "sequencer/channel.h"
+#include "song/module.h"
+
+void TQuavixChannel::SetupFilter(bool ResetHistory) {
+    if (FilterCutoff < 0) FilterCutoff = 0;
+    if (FilterCutoff > 127) FilterCutoff = 127;
+    if (FilterResonance < 0) FilterResonance = 0;
+    if (FilterResonance > 127) FilterResonance = 127;
+    // A song loaded into a module of its own, with no player around it, has
+    // no table: its voices get the entry that passes the signal unchanged.
+    static const TQuavix::TFilterCoefficients PassThrough = {4096, 0, 0};
+    const TQuavix* Player = Module ? Module->Owner : nullptr;
+    const TQuavix::TFilterCoefficients& Entry =
+        Player ? Player->FilterTable[FilterResonance][FilterCutoff] : PassThrough;
+    FilterCoefficients = Entry;
+    // The high-pass is the complement of the low-pass: input minus low-passed input.
+    if (FilterMode == 1) FilterCoefficients[0] = 4096 - Entry[0];
+    if (ResetHistory) FilterHistory.fill(0);
+    FilterValid = true;
+}
