@@ -117,12 +117,18 @@ public:
     // Silences the voice and restarts the per-note state.
     void ResetVoice();
     // Copies another channel's state; this channel keeps its bank flags and
-    // its own envelope handlers, which copy the source's handlers.
+    // its own envelope handlers, which copy the source's handlers. A field
+    // added to the class must be added to the copy as well.
     void Assign(const TQuavixChannel& Source);
     // Hands the sounding voice to the fade bank; true when a fade channel took it.
     bool MoveToFadeBank();
     // Applies the note and instrument of a cell.
     void TriggerNote(const TQuavixPatternNote& Cell);
+    // Once per tick: advances both envelopes and the fade-out, giving
+    // EnvelopeVolume and EnvelopePanning.
+    void UpdateEnvelopes();
+    // Once per tick: adds the instrument vibrato to PeriodOffset.
+    void UpdateAutoVibrato();
     // Loads the coefficients for the current cutoff, resonance and mode from
     // the player's table (clamping cutoff and resonance to 0..127) and turns
     // the filter on; ResetHistory clears the four history values.

@@ -2,6 +2,26 @@
 
 #include "song/instrument.h"
 
+namespace {
+
+// The points that exist: a damaged song may claim more than there are slots.
+int32_t PointCount(const TQuavixEnvelope& E) {
+    if (E.NumPoints <= 0) return 0;
+    return E.NumPoints < TQuavixEnvelope::MaxPoints ? E.NumPoints : TQuavixEnvelope::MaxPoints;
+}
+
+// Envelope values move in 16.16 fixed point. Point values are bytes, so a
+// value only leaves the 32-bit range when points are out of order (a slope
+// that never reaches its next point) or a position lies far before the first
+// point; it then stops at the end of the range.
+int32_t Saturate(int64_t V) {
+    if (V > INT32_MAX) return INT32_MAX;
+    if (V < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(V);
+}
+
+}  // namespace
+
 void TQuavixEnvelopeHandler::Assign(const TQuavixEnvelopeHandler& Source) {
     Envelope = Source.Envelope;
     KeyOn = Source.KeyOn;
@@ -14,13 +34,12 @@ void TQuavixEnvelopeHandler::Assign(const TQuavixEnvelopeHandler& Source) {
 
 void TQuavixEnvelopeHandler::SetupSegment(int32_t K) {
     const TQuavixEnvelope& E = *Envelope;
-    if (K >= 0 && K + 1 < E.NumPoints && K + 1 < TQuavixEnvelope::MaxPoints) {
+    if (K >= 0 && K + 1 < PointCount(E)) {
         const auto& P0 = E.Points[K];
         const auto& P1 = E.Points[K + 1];
-        int32_t Span = P1.Position - P0.Position;
-        Delta = Span == 0 ? 0 : static_cast<int32_t>(
-            ((static_cast<int64_t>(P1.Value) << 16) - (static_cast<int64_t>(P0.Value) << 16)) / Span);
-        Value = static_cast<int32_t>(static_cast<uint32_t>(P0.Value) << 16);
+        int64_t Span = static_cast<int64_t>(P1.Position) - P0.Position;
+        Delta = Span == 0 ? 0 : Saturate((static_cast<int64_t>(P1.Value) * 65536 - static_cast<int64_t>(P0.Value) * 65536) / Span);
+        Value = Saturate(static_cast<int64_t>(P0.Value) * 65536);
     } else {
         Delta = 0;
         Value = LastValue();
@@ -30,9 +49,9 @@ void TQuavixEnvelopeHandler::SetupSegment(int32_t K) {
 int32_t TQuavixEnvelopeHandler::LastValue() const {
     const TQuavixEnvelope& E = *Envelope;
     // An envelope without points has no last value; it reads 0.
-    if (E.NumPoints <= 0) return 0;
-    int32_t Last = E.NumPoints < TQuavixEnvelope::MaxPoints ? E.NumPoints - 1 : TQuavixEnvelope::MaxPoints - 1;
-    return static_cast<int32_t>(static_cast<uint32_t>(E.Points[Last].Value) << 16);
+    int32_t Count = PointCount(E);
+    if (Count == 0) return 0;
+    return Saturate(static_cast<int64_t>(E.Points[Count - 1].Value) * 65536);
 }
 
 void TQuavixEnvelopeHandler::SetPosition(int32_t P) {
@@ -41,7 +60,8 @@ void TQuavixEnvelopeHandler::SetPosition(int32_t P) {
     Value = 0;
     if (Envelope) {
         const TQuavixEnvelope& E = *Envelope;
-        int32_t Count = E.NumPoints < TQuavixEnvelope::MaxPoints ? E.NumPoints : TQuavixEnvelope::MaxPoints;
+        const int32_t Count = PointCount(E);
+        // The last point at or before P (the first point when P lies before it).
         int32_t K = 0;
         while (K + 1 < Count && E.Points[K + 1].Position <= P) ++K;
         PointIndex = K;
@@ -49,10 +69,12 @@ void TQuavixEnvelopeHandler::SetPosition(int32_t P) {
             PointIndex = E.LoopStart;
             Position = E.Points[E.LoopStart].Position;
         }
-        if (PointIndex < E.NumPoints - 1) {
+        if (PointIndex < Count - 1) {
+            // The value interpolated at the position.
             SetupSegment(PointIndex);
-            Value += Delta * (Position - E.Points[PointIndex].Position);
+            Value = Saturate(Value + static_cast<int64_t>(Delta) * (static_cast<int64_t>(Position) - E.Points[PointIndex].Position));
         } else {
+            // At or past the last point; an envelope without points reads 0.
             Value = LastValue();
         }
     }
@@ -62,8 +84,9 @@ void TQuavixEnvelopeHandler::SetPosition(int32_t P) {
 int32_t TQuavixEnvelopeHandler::Advance() {
     if (!Envelope || Envelope->NumPoints <= 0 || !Envelope->Enabled) return 0;
     const TQuavixEnvelope& E = *Envelope;
-    if (NextPoint < E.NumPoints && NextPoint < TQuavixEnvelope::MaxPoints &&
-        E.Points[NextPoint].Position == Position) {
+    const int32_t Count = PointCount(E);
+    if (NextPoint < Count && E.Points[NextPoint].Position == Position) {
+        // A point is reached: start its segment, or return to the loop start.
         PointIndex = NextPoint;
         if (E.LoopEnabled && PointIndex == E.LoopEnd && E.LoopStart >= 0 && E.LoopStart < TQuavixEnvelope::MaxPoints) {
             PointIndex = E.LoopStart;
@@ -73,14 +96,17 @@ int32_t TQuavixEnvelopeHandler::Advance() {
         NextPoint = PointIndex + 1;
     }
     int32_t Result = Value >> 16;
-    if (NextPoint < E.NumPoints) {
-        bool SustainHolds = E.SustainEnabled && PointIndex == E.SustainPoint && KeyOn &&
+    if (NextPoint < Count) {
+        bool SustainHolds = KeyOn && E.SustainEnabled && PointIndex == E.SustainPoint &&
                             E.SustainPoint >= 0 && E.SustainPoint < TQuavixEnvelope::MaxPoints &&
                             Position == E.Points[E.SustainPoint].Position;
         if (!SustainHolds) {
-            Value += Delta;
-            Position += 1;
+            Value = Saturate(static_cast<int64_t>(Value) + Delta);
+            if (Position < INT32_MAX) Position += 1;
         }
     }
+    // Envelope values are 0..64; a damaged song's larger point values read as 64.
+    if (Result < 0) Result = 0;
+    if (Result > 64) Result = 64;
     return Result;
 }

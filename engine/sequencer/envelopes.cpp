@@ -1,0 +1,66 @@
+// Per-tick envelope and fade-out update and the instrument's automatic
+// vibrato.
+#include <cmath>
+
+#include "sequencer/channel.h"
+#include "sequencer/tables.h"
+#include "song/instrument.h"
+
+namespace {
+
+std::array<int8_t, 256> BuildAutoVibratoTable() {
+    std::array<int8_t, 256> Table{};
+    const double Pi = std::acos(-1.0);
+    // No entry lies near a rounding tie, so the rounding is exact.
+    for (int32_t i = 0; i < 256; ++i)
+        Table[i] = static_cast<int8_t>(std::lround(-64.0 * std::sin(2.0 * Pi * i / 256.0)));
+    return Table;
+}
+
+}  // namespace
+
+const std::array<int8_t, 256> AutoVibratoTable = BuildAutoVibratoTable();
+
+void TQuavixChannel::UpdateEnvelopes() {
+    EnvelopeVolume = 64;
+    EnvelopePanning = 32;
+    if (VolumeEnvelope->Envelope) {
+        if (VolumeEnvelope->Envelope->Enabled)
+            EnvelopeVolume = VolumeEnvelope->Advance();
+        else if (!VolumeEnvelope->KeyOn)
+            EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
+        if (Instrument && !VolumeEnvelope->KeyOn) {
+            // 65536 is full volume, so a fade-out of 32768 ends the note in one tick.
+            int64_t Faded = static_cast<int64_t>(FadeoutVolume) - static_cast<int64_t>(Instrument->FadeOut) * 2;
+            FadeoutVolume = Faded < 0 ? 0 : static_cast<int32_t>(Faded);
+        }
+    }
+    if (PanningEnvelope->Envelope && PanningEnvelope->Envelope->Enabled)
+        EnvelopePanning = PanningEnvelope->Advance();
+}
+
+void TQuavixChannel::UpdateAutoVibrato() {
+    if (!Instrument) return;
+    const int32_t P = AutoVibratoPosition & 255;
+    int32_t Wave;
+    switch (Instrument->VibratoType) {
+        case 0: Wave = AutoVibratoTable[P]; break;               // sine
+        case 1: Wave = P < 128 ? 64 : -64; break;                // square
+        case 2: Wave = (128 - ((P + 128) & 255)) >> 1; break;    // falls from 0 to -64, jumps to 64, falls to 0
+        case 3: Wave = (128 - ((384 - P) & 255)) >> 1; break;    // rises from 0 to 64, jumps to -64, rises to 0
+        default: Wave = 0; break;
+    }
+    // Depth and sweep are bytes in a song file; the products are formed in
+    // 64 bits all the same, so that a damaged value cannot overflow them.
+    int64_t Offset = static_cast<int64_t>(Wave) * Instrument->VibratoDepth;
+    const int32_t Sweep = Instrument->VibratoSweep;
+    if (Sweep != 0) {
+        // The vibrato fades in over Sweep ticks from the note start and stops
+        // growing once the key is released.
+        Offset = Offset * AutoVibratoSweep / Sweep;
+        if (!KeyOff && AutoVibratoSweep < INT32_MAX) ++AutoVibratoSweep;
+        if (AutoVibratoSweep > Sweep) AutoVibratoSweep = Sweep;
+    }
+    PeriodOffset = static_cast<int32_t>(PeriodOffset + (Offset >> 6));
+    AutoVibratoPosition = static_cast<int32_t>((static_cast<uint32_t>(P) + static_cast<uint32_t>(Instrument->VibratoRate)) & 255);
+}

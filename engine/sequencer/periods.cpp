@@ -1,0 +1,88 @@
+// Periods and frequencies. A period falls as the pitch rises. In the linear
+// system a semitone is 64 period units and an octave 768; in the Amiga system
+// periods come from the Amiga table and halve per octave. Both systems give
+// 8363 Hz for C in octave 4 (note index 48) at finetune 0.
+#include <cmath>
+
+#include "sequencer/tables.h"
+#include "song/module.h"
+
+namespace {
+
+std::array<uint32_t, 768> BuildLinearFrequencies() {
+    std::array<uint32_t, 768> Table{};
+    // Entries are truncated, not rounded. Apart from entry 0, which is exact,
+    // every product lies more than 1e-4 away from an integer, far beyond the
+    // error of a double, so the truncation is exact.
+    for (int32_t i = 0; i < 768; ++i)
+        Table[i] = static_cast<uint32_t>(std::floor(535232.0 * std::exp2(-static_cast<double>(i) / 768.0)));
+    return Table;
+}
+
+constexpr int32_t MinNote = 1;
+constexpr int32_t MaxNote = 132;
+
+}  // namespace
+
+const std::array<uint32_t, 768> LinearFrequencies = BuildLinearFrequencies();
+
+const std::array<uint16_t, 104> AmigaPeriods = {
+    907, 900, 894, 887, 881, 875, 868, 862, 856, 850, 844, 838, 832, 826, 820, 814, 808, 802,
+    796, 791, 785, 779, 774, 768, 762, 757, 752, 746, 741, 736, 730, 725, 720, 715, 709, 704,
+    699, 694, 689, 684, 678, 675, 670, 665, 660, 655, 651, 646, 640, 636, 632, 628, 623, 619,
+    614, 610, 604, 601, 597, 592, 588, 584, 580, 575, 570, 567, 563, 559, 555, 551, 547, 543,
+    538, 535, 532, 528, 524, 520, 516, 513, 508, 505, 502, 498, 494, 491, 487, 484, 480, 477,
+    474, 470, 467, 463, 460, 457, 453, 450, 447, 443, 440, 437, 434, 431};
+
+int32_t TQuavixModule::GetNotePeriod(int32_t Note, int32_t FineTune) const {
+    if (Note < MinNote) Note = MinNote;
+    if (Note > MaxNote) Note = MaxNote;
+    if (LinearSlides) {
+        // 7680 is the period of note index 0; finetune moves by half a unit
+        // per step, 128 steps to the semitone. The wide intermediate keeps any
+        // finetune value free of overflow.
+        int64_t Period = 7680 - static_cast<int64_t>(Note) * 64 - (static_cast<int64_t>(FineTune) >> 1);
+        if (Period < 1) return 1;
+        if (Period > INT32_MAX) return INT32_MAX;
+        return static_cast<int32_t>(Period);
+    }
+    // Interpolate between the two table entries around the finetune: 16
+    // finetune units are one table step (an eighth of a semitone).
+    int32_t Base = (Note % 12) * 8 + FineTune / 16 + 8;
+    int32_t Neighbour = FineTune >= 0 ? Base + 1 : Base - 1;
+    auto ClampIndex = [](int32_t Index) { return Index < 0 ? 0 : (Index > 103 ? 103 : Index); };
+    Base = ClampIndex(Base);
+    Neighbour = ClampIndex(Neighbour);
+    // |FineTune| is taken in 64 bits so that even the most negative value has one.
+    int32_t Fraction = static_cast<int32_t>((FineTune < 0 ? -static_cast<int64_t>(FineTune) : FineTune) & 15);
+    int32_t Period = (AmigaPeriods[Base] * (16 - Fraction) + AmigaPeriods[Neighbour] * Fraction) * 2;
+    return Period >> (Note / 12);
+}
+
+int32_t TQuavixModule::GetPeriodNote(int32_t Period, int32_t FineTune) const {
+    // The lowest note whose pitch is at or above the pitch of the period.
+    for (int32_t Note = 1; Note < 120; ++Note) {
+        int32_t NotePeriod = GetNotePeriod(Note, FineTune);
+        if (NotePeriod > 0 && NotePeriod <= Period) return Note;
+    }
+    return 120;
+}
+
+int32_t TQuavixModule::GetFrequency(int32_t Period) const {
+    // The period handed in includes the tick's arpeggio and vibrato offsets,
+    // which can take a very high note below 0. Such a period plays at the
+    // highest pitch the system has (0 in the linear system, 1 in the Amiga
+    // system) rather than falling silent: a silent voice would get a zero
+    // increment and the mixer would end it for good in the middle of a
+    // vibrato.
+    if (LinearSlides) {
+        if (Period < 0) Period = 0;
+        int32_t Shift = Period / 768;
+        if (Shift >= 32) return 0;
+        return static_cast<int32_t>(LinearFrequencies[Period % 768] >> Shift);
+    }
+    if (Period < 0) Period = 1;
+    // Period 0 is the one period without a pitch; it plays at 1 Hz.
+    if (Period == 0) return 1;
+    return 14317456 / Period;
+}

@@ -1,0 +1,328 @@
+// Volume and panning envelopes, the fade-out after key off, and the
+// instrument's automatic vibrato.
+#include <vector>
+
+#include "sequencer/envelope_handler.h"
+#include "sequencer/tables.h"
+#include "voice_fixture.h"
+
+namespace {
+
+using namespace quavix_voice_test;
+using quavix_test::Note;
+
+using TPoints = std::vector<std::pair<int32_t, int32_t>>;
+
+TQuavixEnvelope MakeEnvelope(const TPoints& Points, int32_t Sustain = -1, int32_t LoopStart = -1,
+                             int32_t LoopEnd = -1) {
+    TQuavixEnvelope E;
+    E.Enabled = true;
+    for (const auto& P : Points) E.Points[E.NumPoints++] = {P.first, P.second};
+    if (Sustain >= 0) {
+        E.SustainEnabled = true;
+        E.SustainPoint = Sustain;
+    }
+    if (LoopStart >= 0) {
+        E.LoopEnabled = true;
+        E.LoopStart = LoopStart;
+        E.LoopEnd = LoopEnd;
+    }
+    return E;
+}
+
+struct TEnvelopeRun {
+    const char* Name;
+    TQuavixEnvelope Envelope;
+    int32_t ReleaseAt;  // the key is let go before this tick; -1 never
+    std::vector<int32_t> Values;
+};
+
+TEST(EnvelopeHandler, ValuesTickByTick) {
+    const TEnvelopeRun Runs[] = {
+        // 6.4 per tick in 16.16 steps, truncated, reaching 0 on the point.
+        {"falling line", MakeEnvelope({{0, 64}, {10, 0}}), -1, {64, 57, 51, 44, 38, 32, 25, 19, 12, 6, 0, 0, 0}},
+        {"sustain holds while the key is held", MakeEnvelope({{0, 0}, {4, 64}, {8, 0}}, 1), -1,
+         {0, 16, 32, 48, 64, 64, 64, 64, 64}},
+        {"release leaves the sustain point", MakeEnvelope({{0, 0}, {4, 64}, {8, 0}}, 1), 7,
+         {0, 16, 32, 48, 64, 64, 64, 64, 48, 32, 16, 0, 0}},
+        {"release before the sustain point", MakeEnvelope({{0, 0}, {4, 64}, {8, 0}}, 1), 2,
+         {0, 16, 32, 48, 64, 48, 32, 16, 0}},
+        {"loop returns to the loop start's position and value",
+         MakeEnvelope({{0, 0}, {2, 32}, {4, 64}, {6, 0}}, -1, 1, 2), -1, {0, 16, 32, 48, 32, 48, 32, 48}},
+        {"loop ending on the sustain point holds there",
+         MakeEnvelope({{0, 0}, {2, 32}, {4, 64}, {6, 0}}, 1, 1, 2), -1, {0, 16, 32, 32, 32}},
+        {"one point", MakeEnvelope({{5, 40}}), -1, {40, 40, 40}},
+        {"points beyond 64 read as 64", MakeEnvelope({{0, 200}, {2, 0}}), -1, {64, 64, 0}},
+    };
+    for (const auto& R : Runs) {
+        SCOPED_TRACE(R.Name);
+        TQuavixEnvelopeHandler H;
+        H.Envelope = &R.Envelope;
+        H.KeyOn = true;
+        H.SetPosition(0);
+        std::vector<int32_t> Got;
+        for (size_t Tick = 0; Tick < R.Values.size(); ++Tick) {
+            if (static_cast<int32_t>(Tick) == R.ReleaseAt) H.KeyOn = false;
+            Got.push_back(H.Advance());
+        }
+        EXPECT_EQ(Got, R.Values);
+    }
+}
+
+struct TPositionCase {
+    const char* Name;
+    TQuavixEnvelope Envelope;
+    int32_t Position;
+    int32_t Value;          // Advance right after the jump
+    int32_t NewPosition;    // where the handler stands before that
+    int32_t Next;           // the value one tick later
+};
+
+TEST(EnvelopeHandler, SetPosition) {
+    const TQuavixEnvelope Rise = MakeEnvelope({{0, 0}, {8, 64}, {20, 40}});
+    const TPositionCase Cases[] = {
+        {"on a point", Rise, 8, 64, 8, 62},
+        {"between points", Rise, 5, 40, 5, 48},
+        {"between points, falling", Rise, 14, 52, 14, 50},
+        {"past the last point", Rise, 300, 40, 300, 40},
+        {"on the loop end", MakeEnvelope({{0, 0}, {10, 64}, {20, 0}}, -1, 0, 1), 12, 0, 0, 6},
+        {"before the first point the slope goes on", MakeEnvelope({{10, 32}, {20, 0}}), 0, 63, 0, 60},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TQuavixEnvelopeHandler H;
+        H.Envelope = &C.Envelope;
+        H.KeyOn = true;
+        H.SetPosition(C.Position);
+        EXPECT_EQ(H.Position, C.NewPosition);
+        EXPECT_EQ(H.Advance(), C.Value);
+        EXPECT_EQ(H.Advance(), C.Next);
+    }
+}
+
+TEST(EnvelopeHandler, EnvelopesWithoutValuesReadZero) {
+    TQuavixEnvelope Disabled = MakeEnvelope({{0, 64}, {10, 64}});
+    Disabled.Enabled = false;
+    TQuavixEnvelope Empty = MakeEnvelope({});
+    for (const TQuavixEnvelope* E : std::initializer_list<const TQuavixEnvelope*>{&Disabled, &Empty, nullptr}) {
+        TQuavixEnvelopeHandler H;
+        H.Envelope = E;
+        H.SetPosition(3);
+        EXPECT_EQ(H.Advance(), 0);
+    }
+}
+
+TEST(EnvelopeHandler, DamagedEnvelopesStayWithinTheirPoints) {
+    // More points claimed than there are slots: the last slot is the last point.
+    TQuavixEnvelope Long = MakeEnvelope({});
+    for (int32_t i = 0; i < TQuavixEnvelope::MaxPoints; ++i) Long.Points[i] = {i * 10, i == 12 ? 24 : 64};
+    Long.NumPoints = 200;
+    Long.SustainPoint = 100;
+    Long.SustainEnabled = true;
+    TQuavixEnvelopeHandler H;
+    H.Envelope = &Long;
+    H.KeyOn = true;
+    H.SetPosition(1000);
+    EXPECT_EQ(H.Advance(), 24);
+    EXPECT_EQ(H.Advance(), 24);
+
+    // A steep slope far before its first point and points out of order: the
+    // values stay in range however long the envelope runs.
+    TQuavixEnvelope Steep = MakeEnvelope({{30000, 255}, {30001, 0}});
+    H.Envelope = &Steep;
+    H.SetPosition(0);
+    EXPECT_EQ(H.Advance(), 64);
+    TQuavixEnvelope Backwards = MakeEnvelope({{0, 0}, {100, 255}, {1, 0}});
+    H.Envelope = &Backwards;
+    H.SetPosition(50);
+    for (int32_t Tick = 0; Tick < 100000; ++Tick) {
+        int32_t V = H.Advance();
+        ASSERT_GE(V, 0);
+        ASSERT_LE(V, 64);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Per-tick envelope update of a voice.
+
+class VoiceEnvelopes : public VoiceTest {
+protected:
+    TQuavixInstrument* Lead = nullptr;
+    void SetUp() override {
+        VoiceTest::SetUp();
+        Lead = &AddInstrument(1);
+    }
+    std::vector<int32_t> Ticks(int32_t Count, int32_t TQuavixChannel::*Field) {
+        std::vector<int32_t> Values;
+        for (int32_t i = 0; i < Count; ++i) {
+            Channel().UpdateEnvelopes();
+            Values.push_back(Channel().*Field);
+        }
+        return Values;
+    }
+};
+
+TEST_F(VoiceEnvelopes, KeyOffWithoutVolumeEnvelopeSilencesAtOnce) {
+    Lead->FadeOut = 0;
+    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{64, 64}));
+    Channel().TriggerNote(Cell(quavix_test::KeyOff));
+    EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(Channel().FadeoutVolume, 65536);
+}
+
+TEST_F(VoiceEnvelopes, FadeOutRunsOnlyAfterKeyOff) {
+    struct {
+        int32_t FadeOut;
+        std::vector<int32_t> Levels;
+    } const Cases[] = {
+        {1000, {63536, 61536, 59536}},
+        {20000, {25536, 0, 0}},
+        {32768, {0, 0, 0}},  // one tick
+        {0, {65536, 65536, 65536}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.FadeOut);
+        Lead->FadeOut = C.FadeOut;
+        SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {10, 64}});
+        Channel().TriggerNote(Cell(Note("C-4"), 1));
+        EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), (std::vector<int32_t>{65536, 65536, 65536}));
+        Channel().TriggerNote(Cell(quavix_test::KeyOff));
+        EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), C.Levels);
+        EXPECT_EQ(Channel().EnvelopeVolume, 64);  // the envelope itself goes on
+    }
+}
+
+TEST_F(VoiceEnvelopes, BothEnvelopesFollowTheInstrument) {
+    SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {2, 32}});
+    SetEnvelope(*Lead->PanningEnvelope, {{0, 0}, {4, 64}});
+    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    std::vector<int32_t> Volume, Panning;
+    for (int32_t i = 0; i < 5; ++i) {
+        Channel().UpdateEnvelopes();
+        Volume.push_back(Channel().EnvelopeVolume);
+        Panning.push_back(Channel().EnvelopePanning);
+    }
+    EXPECT_EQ(Volume, (std::vector<int32_t>{64, 48, 32, 32, 32}));
+    EXPECT_EQ(Panning, (std::vector<int32_t>{0, 16, 32, 48, 64}));
+
+    // Switched off, they leave full volume and the centre.
+    Lead->VolumeEnvelope->Enabled = false;
+    Lead->PanningEnvelope->Enabled = false;
+    Channel().UpdateEnvelopes();
+    EXPECT_EQ(Channel().EnvelopeVolume, 64);
+    EXPECT_EQ(Channel().EnvelopePanning, 32);
+}
+
+TEST_F(VoiceEnvelopes, InstrumentWithoutNoteRestartsTheEnvelopes) {
+    SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {4, 0}});
+    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    EXPECT_EQ(Ticks(3, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{64, 48, 32}));
+    Channel().TriggerNote(Cell(0, 1));
+    EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{64, 48}));
+}
+
+// ---------------------------------------------------------------------------
+// Automatic vibrato.
+
+TEST(AutoVibratoTableTest, IsANegatedRoundedSine) {
+    const int8_t Start[] = {0, -2, -3, -5, -6, -8};
+    for (int32_t i = 0; i < 6; ++i) EXPECT_EQ(AutoVibratoTable[i], Start[i]) << i;
+    EXPECT_EQ(AutoVibratoTable[32], -45);
+    EXPECT_EQ(AutoVibratoTable[64], -64);
+    EXPECT_EQ(AutoVibratoTable[128], 0);
+    EXPECT_EQ(AutoVibratoTable[192], 64);
+    for (int32_t i = 1; i < 128; ++i) {
+        EXPECT_EQ(AutoVibratoTable[256 - i], -AutoVibratoTable[i]) << i;
+        EXPECT_EQ(AutoVibratoTable[128 - i], AutoVibratoTable[i]) << i;
+    }
+}
+
+class AutoVibrato : public VoiceTest {
+protected:
+    TQuavixInstrument* Lead = nullptr;
+    void SetUp() override {
+        VoiceTest::SetUp();
+        Lead = &AddInstrument(1);
+        Channel().TriggerNote(Cell(Note("C-4"), 1));
+    }
+    // The offset one update adds at the given phase.
+    int32_t OffsetAt(int32_t Type, int32_t Depth, int32_t Position) {
+        Lead->VibratoType = Type;
+        Lead->VibratoDepth = Depth;
+        Channel().AutoVibratoPosition = Position;
+        Channel().PeriodOffset = 0;
+        Channel().UpdateAutoVibrato();
+        return Channel().PeriodOffset;
+    }
+};
+
+TEST_F(AutoVibrato, Waveforms) {
+    struct {
+        int32_t Type, Depth, Position, Offset;
+    } const Cases[] = {
+        {0, 64, 0, 0},     {0, 64, 64, -64},  {0, 64, 192, 64},   {0, 64, 32, -45},
+        {0, 1, 64, -1},    {0, 1, 192, 1},
+        // Square.
+        {1, 64, 0, 64},    {1, 64, 127, 64},  {1, 64, 128, -64},  {1, 64, 255, -64},
+        // Falls from 0 to -64, jumps to 64 and falls back to 0.
+        {2, 64, 0, 0},     {2, 64, 1, -1},    {2, 64, 127, -64},  {2, 64, 128, 64},   {2, 64, 255, 0},
+        // Rises from 0 to 64, jumps to -64 and rises back to 0.
+        {3, 64, 0, 0},     {3, 64, 2, 1},     {3, 64, 128, 64},   {3, 64, 129, -64},  {3, 64, 255, -1},
+        // The depth scales, then the offset is shifted down arithmetically.
+        {1, 8, 0, 8},      {1, 8, 200, -8},   {2, 1, 3, -1},      {3, 1, 2, 0},
+        // Unknown waveforms do nothing.
+        {4, 64, 64, 0},    {-1, 64, 64, 0},
+    };
+    for (const auto& C : Cases)
+        EXPECT_EQ(OffsetAt(C.Type, C.Depth, C.Position), C.Offset)
+            << "type " << C.Type << " depth " << C.Depth << " position " << C.Position;
+}
+
+TEST_F(AutoVibrato, AddsToTheTickOffsetAndAdvancesItsPhase) {
+    Lead->VibratoType = 1;
+    Lead->VibratoDepth = 16;
+    Lead->VibratoRate = 200;
+    Channel().PeriodOffset = 100;  // an effect's vibrato of this tick
+    Channel().AutoVibratoPosition = 100;
+    Channel().UpdateAutoVibrato();
+    EXPECT_EQ(Channel().PeriodOffset, 116);
+    EXPECT_EQ(Channel().AutoVibratoPosition, 44);
+}
+
+TEST_F(AutoVibrato, SweepFadesInAndFreezesAtKeyOff) {
+    Lead->VibratoType = 1;  // 64 for the first half of the phase
+    Lead->VibratoDepth = 64;
+    Lead->VibratoRate = 0;
+    Lead->VibratoSweep = 10;
+    std::vector<int32_t> Offsets;
+    for (int32_t Tick = 0; Tick < 13; ++Tick) {
+        Channel().PeriodOffset = 0;
+        Channel().UpdateAutoVibrato();
+        Offsets.push_back(Channel().PeriodOffset);
+    }
+    // 4096 * ticks / 10, shifted down by 6.
+    EXPECT_EQ(Offsets, (std::vector<int32_t>{0, 6, 12, 19, 25, 32, 38, 44, 51, 57, 64, 64, 64}));
+
+    // Released at a third of the sweep, the depth stays there.
+    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    for (int32_t Tick = 0; Tick < 3; ++Tick) Channel().UpdateAutoVibrato();
+    Channel().TriggerNote(Cell(quavix_test::KeyOff));
+    for (int32_t Tick = 0; Tick < 5; ++Tick) {
+        Channel().PeriodOffset = 0;
+        Channel().UpdateAutoVibrato();
+        EXPECT_EQ(Channel().PeriodOffset, 19) << Tick;
+    }
+}
+
+TEST_F(AutoVibrato, NothingWithoutInstrument) {
+    Lead->VibratoType = 1;
+    Lead->VibratoDepth = 64;
+    Channel().Instrument = nullptr;
+    Channel().PeriodOffset = 5;
+    Channel().UpdateAutoVibrato();
+    EXPECT_EQ(Channel().PeriodOffset, 5);
+    EXPECT_EQ(Channel().AutoVibratoPosition, 0);
+}
+
+}  // namespace
