@@ -241,6 +241,22 @@ TEST_F(NoteTrigger, RestartWithoutHandOverPassesTheLastLevelToClickRemoval) {
     EXPECT_EQ(ActiveFadeChannels(), 0);
 }
 
+TEST_F(NoteTrigger, SlideOnAVoiceWithoutSampleStartsTheNote) {
+    // The instrument maps C-5 to an empty sample slot: that note sounds nothing.
+    Module.Instruments[1]->NoteSamples[Note("C-5") - 1] = 9;
+    TQuavixChannel& C = Channel(0);
+    C.TriggerNote(Cell(Note("C-5"), 1));
+    ASSERT_EQ(C.Sample, nullptr);
+    C.LastLeft = 9;
+    // With nothing to slide from, the slide's note starts; what sounded is handed over.
+    C.TriggerNote(Cell(Note("D-4"), 0, 0, TonePortamento, 4));
+    EXPECT_EQ(C.Sample, Module.Instruments[1]->Samples[0].get());
+    EXPECT_EQ(C.Period, 4480);
+    EXPECT_EQ(C.Position, 0);
+    EXPECT_EQ(Fade(0).LastLeft, 9);
+    EXPECT_EQ(Module.ClickLeft, 0);
+}
+
 TEST_F(NoteTrigger, EmptyInstrumentSlotLeavesTheVoiceWithoutInstrument) {
     TQuavixChannel& C = StartSoundingVoice();
     C.TriggerNote(Cell(Note("D-4"), 9));

@@ -122,6 +122,8 @@ TEST_F(Periods, NotePeriods) {
         {false, 48, -8, 1718},   // halfway between finetune 0 and -16
         {false, 48, 16, 1700},
         {false, 48, 8, 1706},    // halfway between finetune 0 and +16
+        {false, 48, 5, 1708},    // five sixteenths of the way to +16
+        {false, 48, -5, 1715},   // five sixteenths of the way to -16
         {false, 48, 127, 1616},  // fifteen sixteenths of the way to the next entry
         {false, 48, -128, 1814}, // the first table entry
         {false, 11, 127, 13792}, // B at the top finetune: the neighbour is held at the last entry
