@@ -1,0 +1,130 @@
+// Writes the seed corpus of the load fuzzer: small valid files of every
+// layout and feature the loaders know.
+//
+//   quavix_fuzz_seeds DIRECTORY
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/module_writer.h"
+
+using namespace quavix_test;
+
+namespace {
+
+std::vector<int32_t> Ramp(int32_t Count, int32_t Step) {
+    std::vector<int32_t> Points;
+    for (int32_t i = 0; i < Count; ++i) Points.push_back(i * Step % 200 - 100);
+    return Points;
+}
+
+TXmSong RichXm() {
+    TXmSong Song = SmallXm();
+    Song.Channels = 4;
+    Song.Orders = {0, 1, 0};
+    Song.RestartPosition = 1;
+    Song.Patterns.push_back({16, {At(0, 0, Note("C-4"), 2, 0x40, Fx('4'), 0x46), At(1, 1, KeyOff),
+                                  At(2, 2, Note("E-5"), 1, 0xC8, Fx('E'), 0x93), At(3, 3, 0, 0, 0, Fx('Z'), 0x80)}});
+    TXmSample Stereo = Sample16(Ramp(64, 700), "stereo");
+    Stereo.NumChannels = 2;
+    Stereo.Loop = TLoop::PingPong;
+    Stereo.LoopStart = 8;
+    Stereo.LoopLength = 16;
+    Stereo.FineTune = -20;
+    Stereo.RelativeNote = -12;
+    TXmInstrument Pad = Instrument("pad", Stereo);
+    Pad.Samples.push_back(Sample8(Ramp(40, 9), "second"));
+    for (int32_t n = 48; n < 96; ++n) Pad.NoteSamples[n] = 1;
+    Pad.VolumeEnvelope.Points = {{0, 0}, {10, 64}, {30, 40}, {200, 20}, {44, 10}};
+    Pad.VolumeEnvelope.SustainPoint = 2;
+    Pad.VolumeEnvelope.LoopStart = 1;
+    Pad.VolumeEnvelope.LoopEnd = 3;
+    Pad.PanningEnvelope.Points = {{0, 32}, {20, 0}, {40, 64}};
+    Pad.PanningEnvelope.LoopStart = 0;
+    Pad.PanningEnvelope.LoopEnd = 2;
+    Pad.FadeOut = 512;
+    Pad.VibratoType = 1;
+    Pad.VibratoSweep = 10;
+    Pad.VibratoDepth = 4;
+    Pad.VibratoRate = 20;
+    Song.Instruments.push_back(Pad);
+    return Song;
+}
+
+std::vector<std::pair<std::string, TBytes>> Seeds() {
+    std::vector<std::pair<std::string, TBytes>> Files;
+    Files.push_back({"small.xm", WriteXm(SmallXm())});
+    Files.push_back({"rich.xm", WriteXm(RichXm())});
+
+    TXmSong Old = RichXm();
+    Old.Version = 0x0103;
+    Files.push_back({"layout103.xm", WriteXm(Old)});
+    Old.Version = 0x0102;
+    Files.push_back({"layout102.xm", WriteXm(Old)});
+
+    TXmSong Compressed = SmallXm();
+    Compressed.Instruments[0].Samples[0].Adpcm = true;
+    Compressed.Instruments.push_back(Instrument("after", Sample8(Ramp(20, 3))));
+    Files.push_back({"adpcm.xm", WriteXm(Compressed)});
+
+    TXmSong Chunks = SmallXm();
+    Chunks.Chunks = {TextChunk("a song\rmessage"), MidiChunk({{0, "FF"}, {9, "F0F000z"}, {25, "F0F00100"}}),
+                     PatternNamesChunk({"intro", "verse"}), ChannelNamesChunk({"left", "right"}),
+                     ChannelPluginsChunk({1, 2}), OpaqueChunk("EQFX", TBytes(16, 1)),
+                     OpaqueChunk("FX07", TBytes(24, 2)), OpaqueChunk("MODU", TBytes(8, 3)),
+                     OpaqueChunk("XTPM", TBytes(4, 4))};
+    Files.push_back({"chunks.xm", WriteXm(Chunks)});
+
+    TXmSong Odd = SmallXm();
+    Odd.Patterns[0].Unpacked = true;
+    Odd.Patterns.push_back({64, {}});
+    Odd.Patterns.back().PackedData = TBytes{};  // stored with no data at all
+    Odd.Instruments.push_back(TXmInstrument{});  // no samples
+    Odd.Orders = {1, 0};
+    Odd.Speed = 0;
+    Odd.Tempo = 0;
+    Odd.ExtendedFilterRange = true;
+    Files.push_back({"unpacked.xm", WriteXm(Odd)});
+
+    TModSong Mod = SmallMod();
+    Mod.Samples.push_back({"loop", Ramp(100, 5), 15, 48, 10, 20, false, DefaultAdpcmTable, {}});
+    Files.push_back({"mk.mod", WriteMod(Mod)});
+    Mod.Tag = "OCTA";
+    Mod.Channels = 8;
+    Files.push_back({"octa.mod", WriteMod(Mod)});
+    Mod.Tag = "12CH";
+    Mod.Channels = 12;
+    Files.push_back({"twelve.mod", WriteMod(Mod)});
+    Mod.Tag = "";
+    Mod.Channels = 4;
+    Files.push_back({"old15.mod", WriteMod(Mod)});
+
+    TModSong Packed = SmallMod();
+    Packed.Samples[0].Adpcm = true;
+    Packed.Samples[0].Values = Ramp(200, 1);
+    Packed.Orders = {0, 1, 0};
+    Packed.Patterns.push_back({{ModAt(63, 2, Note("B-6"), 31, 0xF, 0x7D)}});
+    Files.push_back({"adpcm.mod", WriteMod(Packed)});
+    return Files;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIRECTORY\n", argv[0]);
+        return 2;
+    }
+    std::string Directory = argv[1];
+    mkdir(Directory.c_str(), 0777);
+    try {
+        for (const auto& File : Seeds()) SaveBytes(Directory + "/" + File.first, File.second);
+    } catch (const std::exception& Error) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], Error.what());
+        return 1;
+    }
+    return 0;
+}
