@@ -31,10 +31,17 @@ void TQuavixModule::Clear() {
     ClickRight = 0;
     Name.clear();
     Comment.clear();
+    FormatName.clear();
+    FormatVersion = 0;
+    FormatTag.clear();
     for (auto& Instrument : Instruments) Instrument.reset();
     for (auto& Pattern : Patterns) Pattern->Clear();
     for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
         for (auto& Channel : *Bank) Channel->PluginIndex = 0;
+    // Channel names belong to the song that named them.
+    for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
+        for (auto& Channel : *Bank)
+            if (!Channel->Name || !Channel->Name->empty()) Channel->Name = std::make_shared<const std::string>();
     EqualizerData->Clear();
     ExtensionData->Clear();
     for (auto& Stream : PluginData) Stream->Clear();

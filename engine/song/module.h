@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "song/instrument.h"
 #include "song/pattern.h"
@@ -15,6 +16,7 @@
 class TQuavix;
 class TQuavixChannel;
 class TQuavixLoadCursor;
+struct TQuavixSampleSource;
 
 class TQuavixModule {
 public:
@@ -32,6 +34,12 @@ public:
     TQuavix* Owner;
     std::string Name;
     std::string Comment;
+    // What the last load recognised, for display: "xm" or "mod" (empty when
+    // nothing is loaded), the Extended Module version word, and the
+    // four-character tag of a pattern-format file (empty for the 15-sample form).
+    std::string FormatName;
+    int32_t FormatVersion = 0;
+    std::string FormatTag;
     // Instruments are numbered 1..255; number 0 means "no instrument"
     // everywhere, so element 0 stays empty and a number indexes directly.
     std::array<std::unique_ptr<TQuavixInstrument>, MaxInstruments + 1> Instruments;
@@ -93,6 +101,10 @@ public:
     // is left cleared and the result is false.
     bool LoadFromFile(const std::string& FileName);
     bool LoadFromMemory(const uint8_t* Block, uint32_t Size);
+    // Pattern-format helpers: the note number of an Amiga period (0 for none),
+    // and a finetune nibble (0..15) in 1/128 semitone.
+    static int32_t PeriodToNote(int32_t Period);
+    static int32_t ConvertFineTune(int32_t Value);
 
     // Periods and frequencies, in the linear or the Amiga system by LinearSlides.
     int32_t GetNotePeriod(int32_t Note, int32_t FineTune) const;
@@ -105,7 +117,8 @@ public:
 private:
     // Loader steps, reading through the cursor of the load in progress.
     bool LoadExtendedModule(TQuavixLoadCursor& Cursor);
-    bool ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument, int32_t Count);
+    bool ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument,
+                        const std::vector<TQuavixSampleSource>& Sources);
     bool ReadExtensionChunks(TQuavixLoadCursor& Cursor);
     bool LoadPatternFormat(TQuavixLoadCursor& Cursor);
 };

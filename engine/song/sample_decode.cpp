@@ -1,0 +1,167 @@
+// Sample data: decoding the stored forms into 32-bit values on the 16-bit
+// scale, byte lengths to frames, and the guard frames around the data.
+#include "song/sample_decode.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "song/load_cursor.h"
+#include "song/module.h"
+
+namespace {
+
+// Sums wrap at the width of the stored points, as the trackers' own decoders do.
+inline int8_t Wrap8(int32_t Value) { return static_cast<int8_t>(static_cast<uint8_t>(Value)); }
+inline int16_t Wrap16(int32_t Value) { return static_cast<int16_t>(static_cast<uint16_t>(Value)); }
+
+// Decodes Deltas 8-bit deltas into every Stride-th value from First on.
+void Delta8Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, int32_t Stride) {
+    uint32_t Available = 0;
+    const uint8_t* Bytes = Cursor.Take(static_cast<uint32_t>(Deltas), Available);
+    int8_t Accumulator = 0;
+    // Missing bytes are zero deltas: the last level holds.
+    for (int32_t k = 0; k < Deltas; ++k) {
+        if (static_cast<uint32_t>(k) < Available) Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Bytes[k]));
+        First[static_cast<size_t>(k) * Stride] = Accumulator * 256;
+    }
+}
+
+// Decodes Deltas 16-bit little-endian deltas into every Stride-th value.
+void Delta16Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, int32_t Stride) {
+    uint32_t Available = 0;
+    const uint8_t* Bytes = Cursor.Take(2 * static_cast<uint32_t>(Deltas), Available);
+    int16_t Accumulator = 0;
+    for (int32_t k = 0; k < Deltas; ++k) {
+        uint32_t Low = 2 * static_cast<uint32_t>(k);
+        // A word cut by the end of the file keeps the byte that is there.
+        if (Low < Available) {
+            uint32_t Word = Bytes[Low];
+            if (Low + 1 < Available) Word |= static_cast<uint32_t>(Bytes[Low + 1]) << 8;
+            Accumulator = Wrap16(Accumulator + static_cast<int16_t>(static_cast<uint16_t>(Word)));
+        }
+        First[static_cast<size_t>(k) * Stride] = Accumulator;
+    }
+}
+
+}  // namespace
+
+void DecodeDelta8(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample) {
+    Sample.AllocateData(Count);
+    if (!Sample.Data) return;
+    if (Sample.NumChannels == 2) {
+        Delta8Channel(Cursor, Count / 2, Sample.Data, 2);
+        Delta8Channel(Cursor, Count / 2, Sample.Data + 1, 2);
+    } else {
+        Delta8Channel(Cursor, Count, Sample.Data, 1);
+    }
+}
+
+void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample) {
+    Sample.AllocateData(Count / 2);
+    if (!Sample.Data) return;
+    if (Sample.NumChannels == 2) {
+        Delta16Channel(Cursor, Count / 4, Sample.Data, 2);
+        Delta16Channel(Cursor, Count / 4, Sample.Data + 1, 2);
+    } else {
+        Delta16Channel(Cursor, Count / 2, Sample.Data, 1);
+    }
+}
+
+void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample) {
+    uint8_t Table[16];
+    Cursor.ReadBytes(Table, sizeof(Table));
+    Sample.AllocateData(Count);
+    if (!Sample.Data) return;
+    uint32_t CodeBytes = (static_cast<uint32_t>(Count) + 1) / 2;
+    uint32_t Available = 0;
+    const uint8_t* Codes = Cursor.Take(CodeBytes, Available);
+    int8_t Accumulator = 0;
+    for (uint32_t i = 0; i < CodeBytes; ++i) {
+        uint8_t Code = i < Available ? Codes[i] : 0;
+        int32_t k = static_cast<int32_t>(2 * i);
+        Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Table[Code & 0x0F]));
+        Sample.Data[k] = Accumulator * 256;
+        // With an odd count the last high nibble gives no point.
+        if (k + 1 < Count) {
+            Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Table[Code >> 4]));
+            Sample.Data[k + 1] = Accumulator * 256;
+        }
+    }
+}
+
+bool TQuavixModule::ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument,
+                                   const std::vector<TQuavixSampleSource>& Sources) {
+    for (size_t s = 0; s < Sources.size(); ++s) {
+        const TQuavixSampleSource& Source = Sources[s];
+        int64_t End = Cursor.Offset() + Source.ByteLength;
+        if (Source.Compressed) {
+            // ADPCM data takes its 16-byte table and one byte per two points,
+            // and the next sample's data starts right after it: that is how
+            // the trackers that write this form lay out their files. (An empty
+            // sample stores no table.)
+            End = Source.ByteLength == 0 ? Cursor.Offset()
+                                         : Cursor.Offset() + 16 + (static_cast<int64_t>(Source.ByteLength) + 1) / 2;
+        }
+        // Samples past the last slot an instrument has are skipped by their data.
+        TQuavixSample* Sample = s < Instrument.Samples.size() ? Instrument.Samples[s].get() : nullptr;
+        if (Sample) {
+            Sample->Length = static_cast<int32_t>(std::min(Source.ByteLength, QuavixMaxSampleBytes));
+            if (Source.ByteLength > QuavixMaxSampleBytes) {
+                if (Sample->LoopStart > Sample->Length) {
+                    Sample->LoopStart = 0;
+                    Sample->Loop = false;
+                }
+                // The cut may leave the loop's end past the data: the loop then
+                // ends with the data, and a loop left with no length is off.
+                if (static_cast<int64_t>(Sample->LoopStart) + Sample->LoopLength > Sample->Length) {
+                    Sample->LoopLength = Sample->Length - Sample->LoopStart;
+                    if (Sample->LoopLength == 0) Sample->Loop = false;
+                }
+            }
+            if (Sample->Length > 0) {
+                if (Sample->Compressed) {
+                    DecodeAdpcm(Cursor, Sample->Length, *Sample);
+                } else if (Sample->Bits == 16) {
+                    DecodeDelta16(Cursor, Sample->Length, *Sample);
+                    Sample->Length /= 2;
+                    Sample->LoopStart /= 2;
+                    Sample->LoopLength /= 2;
+                } else {
+                    DecodeDelta8(Cursor, Sample->Length, *Sample);
+                }
+                if (Sample->NumChannels == 2) {
+                    Sample->Length /= 2;
+                    Sample->LoopStart /= 2;
+                    Sample->LoopLength /= 2;
+                }
+                // A loop shorter than one frame (an odd byte count of 16-bit or
+                // stereo data) has nothing to repeat: the sample plays through.
+                if (Sample->LoopLength <= 0) Sample->Loop = false;
+                Sample->PrepareData();
+            }
+        }
+        Cursor.SetOffset(End);
+    }
+    return true;
+}
+
+void TQuavixSample::PrepareData() {
+    if (!Data || Length <= 0 || (NumChannels != 1 && NumChannels != 2)) return;
+    const int32_t C = NumChannels;
+    // The frames must lie within the values the block holds; the guard values
+    // around them then take the copies.
+    if (static_cast<int64_t>(Length) * C > FDataCount) return;
+    auto CopyFrame = [this, C](int64_t To, int64_t From) {
+        for (int32_t c = 0; c < C; ++c) Data[To * C + c] = Data[From * C + c];
+    };
+    for (int64_t f = -4; f < 0; ++f) CopyFrame(f, 0);
+    for (int64_t f = Length; f < Length + 4; ++f) CopyFrame(f, Length - 1);
+    if (Loop && !PingPong) {
+        // The frames after a forward loop's end repeat its first frames, so
+        // the interpolation at the loop's end reads the frames it wraps to.
+        // Frame by frame, so that a loop shorter than four frames repeats itself.
+        int64_t LoopEnd = static_cast<int64_t>(LoopStart) + LoopLength;
+        if (LoopStart > 0 && LoopLength > 0 && LoopEnd <= Length)
+            for (int64_t i = 0; i < 4; ++i) CopyFrame(LoopEnd + i, LoopStart + i);
+    }
+}

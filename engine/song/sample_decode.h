@@ -1,0 +1,29 @@
+// Sample data decoders: delta-coded 8-bit and 16-bit data (mono, or stereo as
+// all left deltas followed by all right deltas) and 4-bit ADPCM. Each decoder
+// allocates the sample's data for Count source bytes (ADPCM: Count points)
+// and fills it with values on the 16-bit scale; bytes missing at the end of
+// the file read as zeros.
+#pragma once
+
+#include <cstdint>
+
+class TQuavixLoadCursor;
+class TQuavixSample;
+
+// Where a sample's data lies in an Extended Module file, as its header gives
+// it: the byte length before any limit, and whether the data is ADPCM.
+struct TQuavixSampleSource {
+    uint32_t ByteLength = 0;
+    bool Compressed = false;
+};
+
+// Source data beyond this many bytes per sample is skipped.
+constexpr uint32_t QuavixMaxSampleBytes = 524288;
+
+// Count bytes, one signed 8-bit delta each.
+void DecodeDelta8(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample);
+// Count bytes of signed 16-bit little-endian deltas.
+void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample);
+// A table of 16 signed 8-bit deltas, then (Count + 1) / 2 bytes of two 4-bit
+// codes each, low nibble first; Count points, mono.
+void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample);

@@ -1,0 +1,327 @@
+// Loading pattern-format files: tags and channel counts, the 15-sample form,
+// the pattern count, the exact-length rule, periods, finetune and samples.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "loader_checks.h"
+
+using namespace quavix_test;
+
+namespace {
+
+// A song of Count patterns of the given channel count, pattern p holding one
+// note on its first row, and one sample.
+TModSong SongWith(const std::string& Tag, int32_t Channels, int32_t Count) {
+    TModSong Song = SmallMod();
+    Song.Tag = Tag;
+    Song.Channels = Channels;
+    Song.Patterns.clear();
+    for (int32_t p = 0; p < Count; ++p)
+        Song.Patterns.push_back({{ModAt(0, p % Channels, 25 + p % 60, 1)}});
+    Song.Orders.clear();
+    for (int32_t p = 0; p < Count; ++p) Song.Orders.push_back(static_cast<uint8_t>(p));
+    return Song;
+}
+
+TEST(ModLoader, LoadsATaggedSong) {
+    TModSong Song = SmallMod();
+    Song.Title = " spaced ";
+    Song.Orders = {0, 1, 0};
+    Song.RestartPosition = 2;
+    Song.Patterns.push_back({{ModAt(63, 3, Note("B-6"), 2, 0xF, 0x7D)}});
+    TModSample Second;
+    Second.Values = {1, 2, 3, 4};
+    Second.Volume = 70;
+    Second.FineTune = 0x0F;
+    Song.Samples.push_back(Second);
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_TRUE(M.Loaded);
+    EXPECT_EQ(M.Name, " spaced ");  // not trimmed
+    EXPECT_EQ(M.FormatName, "mod");
+    EXPECT_EQ(M.FormatTag, "M.K.");
+    EXPECT_EQ(M.NumChannels, 4);
+    EXPECT_FALSE(M.LinearSlides);
+    EXPECT_EQ(M.SongLength, 3);
+    EXPECT_EQ(M.RestartPosition, 2);
+    EXPECT_EQ(M.Orders[1], 1);
+    EXPECT_EQ(M.Patterns[0]->Rows, 64);
+    EXPECT_EQ(M.Patterns[1]->Rows, 64);
+    EXPECT_TRUE(M.Patterns[2]->Notes.empty());
+    EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-3"), 1));
+    EXPECT_EQ(CellAt(M, 0, 16, 3), MakeCell(Note("E-3"), 1, 0, 0xC, 0x20));
+    EXPECT_EQ(CellAt(M, 1, 63, 3), MakeCell(Note("B-6"), 2, 0, 0xF, 0x7D));
+
+    for (int32_t i = 1; i <= 31; ++i) {
+        ASSERT_TRUE(M.Instruments[i]) << i;
+        const TQuavixInstrument& I = *M.Instruments[i];
+        EXPECT_EQ(I.FadeOut, 65536);
+        EXPECT_FALSE(I.VolumeEnvelope->Enabled);
+        EXPECT_FALSE(I.PanningEnvelope->Enabled);
+        ASSERT_TRUE(I.Samples[0]);
+        EXPECT_EQ(I.Samples[1], nullptr);
+        EXPECT_FALSE(I.Samples[0]->HasPanning);
+        EXPECT_EQ(I.Samples[0]->Panning, 128);
+        EXPECT_EQ(I.Samples[0]->Bits, 8);
+    }
+    EXPECT_EQ(M.Instruments[32], nullptr);
+    const TQuavixSample& Saw = *M.Instruments[1]->Samples[0];
+    EXPECT_EQ(Saw.Length, 64);
+    EXPECT_EQ(Saw.Data[0], -128 * 256);
+    EXPECT_EQ(Saw.Data[63], 124 * 256);
+    EXPECT_EQ(Saw.Volume, 64);
+    EXPECT_TRUE(Saw.Loop);
+    const TQuavixSample& Small = *M.Instruments[2]->Samples[0];
+    EXPECT_EQ(Values(Small), Scaled({1, 2, 3, 4}));
+    EXPECT_EQ(Small.Volume, 70);
+    EXPECT_EQ(Small.FineTune, -16);
+    EXPECT_FALSE(Small.Loop);
+    EXPECT_EQ(M.Instruments[3]->Samples[0]->Length, 0);
+    EXPECT_EQ(M.Instruments[3]->Samples[0]->Data, nullptr);
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+
+TEST(ModLoader, TagsNameTheChannelCount) {
+    struct TCase {
+        std::string Tag;
+        int32_t Channels;
+    } Cases[] = {
+        {"M.K.", 4}, {"M!K!", 4}, {"M&K!", 4}, {"N.T.", 4}, {"OCTA", 8}, {"OKTA", 8}, {"CD81", 8},
+        {"WOW!", 8}, {"TDZ3", 3}, {"FLT8", 8}, {"EXO6", 6}, {"6CHN", 6}, {"1CHN", 1}, {"16CH", 16},
+        {"32CN", 32}, {"EX12", 12}, {"FLT:", 10},  // the character after 9 counts as 10
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Tag);
+        TQuavixModule M;
+        ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith(Case.Tag, Case.Channels, 2))));
+        EXPECT_EQ(M.NumChannels, Case.Channels);
+        EXPECT_EQ(M.FormatTag, Case.Tag);
+        EXPECT_EQ(M.Patterns[1]->Channels, Case.Channels);
+        EXPECT_EQ(CellAt(M, 1, 0, 1 % Case.Channels), MakeCell(26, 1));
+    }
+}
+
+TEST(ModLoader, DefaultPanningByGroupsOfFour) {
+    TQuavixModule M;
+    for (auto& Channel : M.Channels) Channel->DefaultPanning = 77;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith("6CHN", 6, 1))));
+    const int32_t Expected[] = {0, 255, 255, 0, 77, 77};
+    for (int32_t c = 0; c < 6; ++c) EXPECT_EQ(M.Channels[c]->DefaultPanning, Expected[c]) << c;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith("OCTA", 8, 1))));
+    for (int32_t c = 0; c < 8; ++c) EXPECT_EQ(M.Channels[c]->DefaultPanning, (c % 4 == 1 || c % 4 == 2) ? 255 : 0);
+}
+
+TEST(ModLoader, FourChannelTagWithRoomForTwiceThePatternsIsEightChannels) {
+    // The patterns the order list names fill the file when read as 8 channels.
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith("M.K.", 8, 3))));
+    EXPECT_EQ(M.NumChannels, 8);
+    EXPECT_EQ(CellAt(M, 2, 0, 2), MakeCell(27, 1));
+    ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith("", 8, 2))));
+    EXPECT_EQ(M.NumChannels, 8);
+}
+
+TEST(ModLoader, FifteenSampleForm) {
+    TModSong Song = SongWith("", 4, 2);
+    for (int32_t i = 1; i < 15; ++i) {
+        TModSample S;
+        S.Values = {i, -i};
+        Song.Samples.push_back(S);
+    }
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_EQ(M.NumChannels, 4);
+    EXPECT_EQ(M.FormatName, "mod");
+    EXPECT_EQ(M.FormatTag, "");
+    EXPECT_EQ(M.SongLength, 2);
+    ASSERT_TRUE(M.Instruments[15]);
+    EXPECT_EQ(M.Instruments[16], nullptr);
+    EXPECT_EQ(Values(*M.Instruments[15]->Samples[0]), Scaled({14, -14}));
+    EXPECT_EQ(CellAt(M, 1, 0, 1), MakeCell(26, 1));
+}
+
+TEST(ModLoader, TagBytesSpellingAnUnusableCountAreSongData) {
+    // A tagless file whose pattern data at the tag's place reads "ZZCH",
+    // which would name 462 channels: it loads as the 15-sample form.
+    TModSong Song = SongWith("", 4, 1);
+    TModPlacedCell Cell = ModAt(30, 0, 0, 0x54, 3, 'H');
+    Cell.Cell.Period = 0xA5A;  // with the instrument's high nibble: 'Z', 'Z'
+    Song.Patterns[0].Cells.push_back(Cell);
+    TBytes Bytes = WriteMod(Song);
+    ASSERT_EQ(std::string(Bytes.begin() + 1080, Bytes.begin() + 1084), "ZZCH");
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, Bytes));
+    EXPECT_EQ(M.NumChannels, 4);
+    EXPECT_EQ(M.FormatTag, "");
+    EXPECT_EQ(CellAt(M, 0, 30, 0), MakeCell(25, 0x54, 0, 3, 'H'));
+}
+
+TEST(ModLoader, RefusedFiles) {
+    struct TCase {
+        const char* What;
+        TBytes File;
+    };
+    auto Changed = [](TModSong Song, int32_t ExtraBytes) {
+        Song.ExtraBytes = ExtraBytes;
+        return WriteMod(Song);
+    };
+    TCase Cases[] = {
+        {"one byte longer", Changed(SmallMod(), 1)},
+        {"one byte shorter", Changed(SmallMod(), -1)},
+        {"15 samples, one byte longer", Changed(SongWith("", 4, 1), 1)},
+        {"tag starting with two P", WriteMod(SongWith("PP20", 4, 1))},
+        {"unknown tag with 31 samples", WriteMod(SongWith("ABCD", 4, 1))},
+        {"count below one", WriteMod(SongWith("FLT/", 4, 1))},
+        {"zero channels", WriteMod(SongWith("TDZ0", 4, 1))},
+        {"shorter than a header", TBytes(599, 0)},
+        {"only a header", TBytes(600, 0)},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        TQuavixModule M;
+        ASSERT_TRUE(LoadBytes(M, WriteMod(SmallMod())));
+        EXPECT_FALSE(LoadBytes(M, Case.File));
+        EXPECT_TRUE(IsCleared(M));
+    }
+}
+
+TEST(ModLoader, PatternCountChoice) {
+    struct TCase {
+        const char* What;
+        std::string Tag;
+        int32_t Highest;  // highest pattern the order list names
+        int32_t Written;  // patterns in the file
+        int32_t Loaded;   // patterns loaded, 0: refused
+    } Cases[] = {
+        {"as named", "M.K.", 1, 2, 2},
+        {"more than named", "M.K.", 0, 3, 0},
+        {"fewer than named", "M.K.", 2, 2, 0},
+        {"fewer than named, past 64", "M.K.", 70, 64, 64},
+        {"fewer than named, past 64, M!K!", "M!K!", 70, 64, 0},
+        {"as named, past 64, M!K!", "M!K!", 70, 71, 71},
+        {"128", "M.K.", 127, 128, 128},
+        {"more than 128", "M.K.", 127, 129, 0},
+        {"15 samples, as named", "", 1, 2, 2},
+        {"15 samples, more than named", "", 1, 3, 0},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        TModSong Song = SongWith(Case.Tag, 4, Case.Written);
+        Song.Orders = {0, static_cast<uint8_t>(Case.Highest), 200};  // entries above 127 do not count
+        TQuavixModule M;
+        EXPECT_EQ(LoadBytes(M, WriteMod(Song)), Case.Loaded > 0);
+        if (Case.Loaded == 0) continue;
+        EXPECT_EQ(M.Patterns[Case.Loaded - 1]->Rows, 64);
+        EXPECT_EQ(CellAt(M, Case.Loaded - 1, 0, (Case.Loaded - 1) % 4), MakeCell(25 + (Case.Loaded - 1) % 60, 1));
+        EXPECT_TRUE(M.Patterns[Case.Loaded]->Notes.empty());
+    }
+}
+
+TEST(ModLoader, CellsAndPeriods) {
+    TModSong Song = SmallMod();
+    auto WithPeriod = [](int32_t Row, int32_t Period, int32_t Instrument) {
+        TModPlacedCell Cell = ModAt(Row, 2, 0, Instrument, 0x9, 0xAB);
+        Cell.Cell.Period = Period;
+        return Cell;
+    };
+    Song.Patterns[0].Cells = {WithPeriod(0, 428, 0x1F), WithPeriod(1, 0xFFF, 0x10), WithPeriod(2, 55, 0xF0),
+                              WithPeriod(3, 0, 0), WithPeriod(4, 57, 1)};
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_EQ(CellAt(M, 0, 0, 2), MakeCell(49, 31, 0, 9, 0xAB));
+    EXPECT_EQ(CellAt(M, 0, 1, 2), MakeCell(25, 16, 0, 9, 0xAB));
+    EXPECT_EQ(CellAt(M, 0, 2, 2), MakeCell(0, 0xF0, 0, 9, 0xAB));
+    EXPECT_EQ(CellAt(M, 0, 3, 2), MakeCell(0, 0, 0, 9, 0xAB));
+    EXPECT_EQ(CellAt(M, 0, 4, 2), MakeCell(84, 1, 0, 9, 0xAB));
+}
+
+TEST(ModLoader, PeriodToNote) {
+    const int32_t Cases[][2] = {{0, 0},    {428, 49}, {429, 49}, {427, 50}, {1712, 25}, {4095, 25},
+                                {56, 84},  {57, 84},  {55, 0},   {1, 0},    {113, 72},  {-5, 0}};
+    for (const auto& Case : Cases) EXPECT_EQ(TQuavixModule::PeriodToNote(Case[0]), Case[1]) << Case[0];
+    // Every period of the table gives its own note.
+    for (int32_t Note = 25; Note <= 84; ++Note) EXPECT_EQ(TQuavixModule::PeriodToNote(ModPeriod(Note)), Note);
+}
+
+TEST(ModLoader, ConvertFineTune) {
+    const int32_t Cases[][2] = {{0, 0}, {1, 16}, {7, 112}, {8, -128}, {15, -16}, {16, -16}, {255, -16}, {-3, 0}};
+    for (const auto& Case : Cases) EXPECT_EQ(TQuavixModule::ConvertFineTune(Case[0]), Case[1]) << Case[0];
+}
+
+TEST(ModLoader, SampleLoops) {
+    struct TCase {
+        const char* What;
+        int32_t StartWords, LengthWords;
+        bool Loop;
+        int32_t LoopStart, LoopLength;
+    } Cases[] = {
+        {"one word means none", 0, 1, false, 0, 2},
+        {"no length", 0, 0, false, 0, 2},
+        {"two words", 0, 2, true, 0, 4},
+        {"inside", 3, 4, true, 6, 8},
+        {"past the end", 6, 10, true, 12, 8},
+        {"start past the end", 11, 2, false, 0, 2},
+        {"start at the end", 10, 2, false, 20, 2},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        TModSong Song = SmallMod();
+        Song.Samples[0].Values.assign(20, 5);  // 10 words
+        Song.Samples[0].LoopStartWords = Case.StartWords;
+        Song.Samples[0].LoopLengthWords = Case.LengthWords;
+        TQuavixModule M;
+        ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+        const TQuavixSample& S = *M.Instruments[1]->Samples[0];
+        EXPECT_EQ(S.Loop, Case.Loop);
+        EXPECT_EQ(S.LoopStart, Case.LoopStart);
+        EXPECT_EQ(S.LoopLength, Case.LoopLength);
+        EXPECT_TRUE(SamplesWithinData(M));
+    }
+}
+
+TEST(ModLoader, SampleDataWithGuardFrames) {
+    TModSong Song = SmallMod();
+    TModSample Looped;
+    Looped.Values = {10, 20, 30, 40, 50, 60, 70, 80};
+    Looped.LoopStartWords = 1;
+    Looped.LoopLengthWords = 2;
+    Song.Samples = {Looped};
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    const TQuavixSample& S = *M.Instruments[1]->Samples[0];
+    EXPECT_EQ(S.Data[-1], 10 * 256);
+    // The frames after the loop end (frame 6) repeat the loop's start.
+    EXPECT_EQ(S.Data[6], 30 * 256);
+    EXPECT_EQ(S.Data[7], 40 * 256);
+    EXPECT_EQ(S.Data[8], 50 * 256);
+}
+
+TEST(ModLoader, AdpcmSamples) {
+    TModSong Song = SmallMod();
+    // Compressed data is shorter than the length it gives; the data of the
+    // next sample follows it directly.
+    TModSample Packed;
+    for (int32_t k = 0; k < 64; ++k) Packed.Values.push_back(k % 2 == 0 ? 8 : -8);
+    Packed.Adpcm = true;
+    TModSample Plain;
+    Plain.Values = {-5, 6};
+    Song.Samples = {Packed, Plain};
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_EQ(Values(*M.Instruments[1]->Samples[0]), Scaled(Packed.Values));
+    EXPECT_EQ(Values(*M.Instruments[2]->Samples[0]), Scaled({-5, 6}));
+}
+
+TEST(ModLoader, RestartPositionPastTheSongIsZero) {
+    for (uint8_t Restart : {1, 2, 3}) {
+        SCOPED_TRACE(static_cast<int>(Restart));
+        TModSong Song = SongWith("M.K.", 4, 2);
+        Song.RestartPosition = Restart;
+        TQuavixModule M;
+        ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+        EXPECT_EQ(M.RestartPosition, Restart > 2 ? 0 : Restart);
+    }
+}
+
+}  // namespace
