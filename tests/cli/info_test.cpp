@@ -1,0 +1,219 @@
+// quavix info, run as users run it: the built program on written files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/module_writer.h"
+
+using namespace quavix_test;
+
+namespace {
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+class QuavixInfo : public ::testing::Test {
+protected:
+    static std::string Dir;
+
+    static void SetUpTestSuite() {
+        char Template[] = "/tmp/quavix-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(Template), nullptr);
+        Dir = Template;
+
+        TXmSong Song = SmallXm();
+        Song.Title = "Night \"drive\" \\ 2";
+        Song.Channels = 6;
+        Song.Orders = {0, 1, 2, 1};
+        Song.RestartPosition = 2;
+        Song.Patterns.push_back({32, {}});
+        Song.Patterns.push_back({16, {At(0, 5, Note("A-3"), 2)}});
+        Song.Instruments.push_back(Instrument("empty", TXmSample{}));  // a sample without data
+        Song.Instruments.push_back(TXmInstrument{});                  // no samples at all
+        Song.Chunks.push_back(TextChunk("first line\rsecond\tline"));
+        SaveBytes(Path("song.xm"), WriteXm(Song));
+
+        TXmSong Amiga = SmallXm();
+        Amiga.Version = 0x0103;
+        Amiga.LinearSlides = false;
+        SaveBytes(Path("amiga.xm"), WriteXm(Amiga));
+
+        SaveBytes(Path("mk.mod"), WriteMod(SmallMod()));
+        TModSong Old = SmallMod();
+        Old.Tag = "";
+        SaveBytes(Path("old.mod"), WriteMod(Old));
+
+        TXmSong Latin = SmallXm();
+        Latin.Title = "caf\xe9 \x01 na\xc3\xafve";  // a Latin-1 byte, a control byte, UTF-8
+        SaveBytes(Path("latin.xm"), WriteXm(Latin));
+
+        TXmSong Cut = SmallXm();
+        Cut.CutBytes = 200;  // into the instrument header
+        SaveBytes(Path("cut.xm"), WriteXm(Cut));
+        TModSong Long = SmallMod();
+        Long.ExtraBytes = 1;
+        SaveBytes(Path("long.mod"), WriteMod(Long));
+        SaveBytes(Path("notes.txt"), TBytes(2000, 'x'));
+        SaveBytes(Path("empty.xm"), {});
+    }
+
+    static void TearDownTestSuite() { std::system(("rm -rf '" + Dir + "'").c_str()); }
+
+    static std::string Path(const std::string& Name) { return Dir + "/" + Name; }
+
+    // Runs quavix with the arguments (already quoted as needed), in WorkDir
+    // when one is given.
+    static TRun Quavix(const std::string& Arguments, const std::string& WorkDir = "") {
+        std::string ErrFile = Path("stderr.txt");
+        std::string Command = std::string(QUAVIX_BINARY_DIR "/cli/quavix ") + Arguments + " 2>'" + ErrFile + "'";
+        if (!WorkDir.empty()) Command = "cd '" + WorkDir + "' && " + Command;
+        TRun Run;
+        FILE* Pipe = popen(Command.c_str(), "r");
+        if (!Pipe) return Run;
+        char Buffer[4096];
+        size_t Count;
+        while ((Count = fread(Buffer, 1, sizeof(Buffer), Pipe)) > 0) Run.Out.append(Buffer, Count);
+        int Status = pclose(Pipe);
+        Run.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+        std::ifstream Err(ErrFile);
+        std::stringstream Text;
+        Text << Err.rdbuf();
+        Run.Err = Text.str();
+        return Run;
+    }
+};
+
+std::string QuavixInfo::Dir;
+
+}  // namespace
+
+TEST_F(QuavixInfo, TextShowsWhatTheSongHolds) {
+    TRun Run = Quavix("info " + Path("song.xm"));
+    EXPECT_EQ(Run.Status, 0);
+    EXPECT_EQ(Run.Err, "");
+    EXPECT_EQ(Run.Out, Path("song.xm") +
+                           "\n"
+                           "  format:      xm 1.04\n"
+                           "  title:       Night \"drive\" \\ 2\n"
+                           "  channels:    6\n"
+                           "  length:      4 orders\n"
+                           "  restart:     2\n"
+                           "  patterns:    3\n"
+                           "  instruments: 3\n"
+                           "  samples:     1 with data\n"
+                           "  slides:      linear\n"
+                           "  message:\n"
+                           "    first line\n"
+                           "    second?line\n");
+}
+
+TEST_F(QuavixInfo, FormatLineNamesVersionOrTag) {
+    struct TCase {
+        const char* File;
+        const char* Format;
+        const char* Slides;
+    } Cases[] = {
+        {"amiga.xm", "xm 1.03", "amiga"},
+        {"mk.mod", "mod \"M.K.\"", "amiga"},
+        {"old.mod", "mod (15 samples, no tag)", "amiga"},
+    };
+    for (const TCase& Case : Cases) {
+        TRun Run = Quavix("info " + Path(Case.File));
+        EXPECT_EQ(Run.Status, 0) << Case.File;
+        EXPECT_NE(Run.Out.find(std::string("  format:      ") + Case.Format + "\n"), std::string::npos) << Run.Out;
+        EXPECT_NE(Run.Out.find(std::string("  slides:      ") + Case.Slides + "\n"), std::string::npos) << Run.Out;
+        EXPECT_EQ(Run.Out.find("message:"), std::string::npos) << Case.File;
+    }
+}
+
+TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
+    TRun Run = Quavix("info --json " + Path("song.xm") + " " + Path("mk.mod"));
+    EXPECT_EQ(Run.Status, 0);
+    std::string Expected =
+        "{\"file\":\"" + Path("song.xm") +
+        "\",\"format\":\"xm\",\"version\":\"1.04\",\"tag\":null,"
+        "\"title\":\"Night \\\"drive\\\" \\\\ 2\",\"channels\":6,\"song_length\":4,\"restart_position\":2,"
+        "\"patterns\":3,\"instruments\":3,\"samples\":1,\"linear_slides\":true,"
+        "\"message\":\"first line\\r\\nsecond\\tline\"}\n"
+        "{\"file\":\"" +
+        Path("mk.mod") +
+        "\",\"format\":\"mod\",\"version\":null,\"tag\":\"M.K.\","
+        "\"title\":\"small mod\",\"channels\":4,\"song_length\":1,\"restart_position\":0,"
+        "\"patterns\":1,\"instruments\":31,\"samples\":1,\"linear_slides\":false,\"message\":\"\"}\n";
+    EXPECT_EQ(Run.Out, Expected);
+
+    Run = Quavix("info --json " + Path("latin.xm"));
+    EXPECT_NE(Run.Out.find("\"title\":\"caf\\u00e9 \\u0001 na\xc3\xafve\""), std::string::npos) << Run.Out;
+    Run = Quavix("info " + Path("latin.xm"));
+    EXPECT_NE(Run.Out.find("  title:       caf\xe9 ? na\xc3\xafve\n"), std::string::npos) << Run.Out;
+}
+
+TEST_F(QuavixInfo, FilesThatDoNotLoadGetOneLineEach) {
+    struct TCase {
+        const char* File;
+        const char* Reason;
+    } Cases[] = {
+        {"missing.xm", "cannot open: No such file or directory"},
+        {"notes.txt", "not a module file"},
+        {"empty.xm", "empty file"},
+        {"cut.xm", "damaged Extended Module file"},
+        {"long.mod", "damaged pattern-format file (tag \"M.K.\")"},
+    };
+    for (const TCase& Case : Cases) {
+        for (const char* Mode : {"", "--json "}) {
+            TRun Run = Quavix(std::string("info ") + Mode + Path("mk.mod") + " " + Path(Case.File));
+            EXPECT_EQ(Run.Status, 1) << Case.File;
+            // The good file is still shown; the bad one gets a single line.
+            EXPECT_NE(Run.Out.find("M.K."), std::string::npos) << Case.File;
+            std::string Prefix = "quavix: " + Path(Case.File) + ": " + Case.Reason;
+            EXPECT_EQ(Run.Err.compare(0, Prefix.size(), Prefix), 0) << Run.Err;
+            EXPECT_EQ(std::count(Run.Err.begin(), Run.Err.end(), '\n'), 1) << Run.Err;
+        }
+    }
+    EXPECT_EQ(Quavix("info " + Dir).Err, "quavix: " + Dir + ": is a directory\n");
+}
+
+TEST_F(QuavixInfo, CommandLine) {
+    struct TCase {
+        const char* Arguments;
+        int Status;
+        const char* Out;  // expected at the start of stdout
+        const char* Err;  // expected at the start of stderr
+    } Cases[] = {
+        {"--help", 0, "Usage: quavix COMMAND", ""},
+        {"info --help", 0, "Usage: quavix info [--json] FILE...", ""},
+        {"--version", 0, "quavix 0.", ""},
+        {"", 2, "", "quavix: missing command"},
+        {"frobnicate", 2, "", "quavix: unknown command 'frobnicate'"},
+        {"--frobnicate", 2, "", "quavix: unknown option '--frobnicate'"},
+        {"info", 2, "", "quavix: info: no module file given"},
+        {"info --fast x.xm", 2, "", "quavix: info: unknown option '--fast'"},
+    };
+    for (const TCase& Case : Cases) {
+        TRun Run = Quavix(Case.Arguments);
+        EXPECT_EQ(Run.Status, Case.Status) << Case.Arguments;
+        EXPECT_EQ(Run.Out.compare(0, std::string(Case.Out).size(), Case.Out), 0) << Case.Arguments << ": " << Run.Out;
+        EXPECT_EQ(Run.Err.compare(0, std::string(Case.Err).size(), Case.Err), 0) << Case.Arguments << ": " << Run.Err;
+    }
+    // A file named like an option, after "--".
+    SaveBytes(Path("-odd.xm"), WriteXm(SmallXm()));
+    EXPECT_EQ(Quavix("info -- -odd.xm", Dir).Status, 0);
+    EXPECT_EQ(Quavix("info -odd.xm", Dir).Status, 2);
+}
+
+TEST_F(QuavixInfo, BundledSongLoads) {
+    TRun Run = Quavix("info " QUAVIX_SOURCE_DIR "/songs/quavix-default.xm");
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_NE(Run.Out.find("  title:       Quavix default song\n"), std::string::npos);
+    EXPECT_NE(Run.Out.find("  channels:    8\n"), std::string::npos);
+}
