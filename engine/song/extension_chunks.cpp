@@ -72,10 +72,13 @@ bool TQuavixModule::ReadExtensionChunks(TQuavixLoadCursor& Cursor) {
         } else if (SameId(Id, "MIDI")) {
             if (Length == MidiMacroSlots * MidiMacroLength) {
                 static_assert(sizeof(MidiMacros) == MidiMacroSlots * MidiMacroLength, "packed macro table");
-                if (Cursor.ReadExact(MidiMacros.data(), sizeof(MidiMacros)))
+                if (Cursor.ReadExact(MidiMacros.data(), sizeof(MidiMacros))) {
                     MidiMacrosEmbedded = true;
-                else
+                } else {
+                    // A table cut short is no table: every macro is left empty.
+                    for (auto& Macro : MidiMacros) Macro.fill(0);
                     Complete = false;
+                }
             }
         } else if (SameId(Id, "PNAM")) {
             if (Length >= PatternNameSize && Length <= MaxPatternNamesSize) {

@@ -52,6 +52,11 @@ TEST(ExtensionChunks, MidiMacrosOfExactlyTheTableSize) {
         EXPECT_EQ(M.GetMidiMacro(3), "9c n v");
         EXPECT_EQ(M.Comment, "after");
     }
+
+    // A table cut short by the end of the file leaves every macro empty.
+    Load(M, {MidiChunk({{3, "XX"}})}, 4, 1);
+    EXPECT_FALSE(M.MidiMacrosEmbedded);
+    for (int32_t Slot : {0, 3, 9, 25}) EXPECT_EQ(M.GetMidiMacro(Slot), "") << Slot;
 }
 
 TEST(ExtensionChunks, PatternNames) {
