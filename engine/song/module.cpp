@@ -35,13 +35,18 @@ void TQuavixModule::Clear() {
     FormatVersion = 0;
     FormatTag.clear();
     for (auto& Instrument : Instruments) Instrument.reset();
-    for (auto& Pattern : Patterns) Pattern->Clear();
+    // A pattern the next song does not contain must not keep this song's
+    // row count, or it would play as a run of empty rows.
+    for (auto& Pattern : Patterns) {
+        Pattern->Clear();
+        Pattern->Resize(0, 0);
+    }
+    // Plug-in assignments and channel names belong to the song that set them.
     for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
-        for (auto& Channel : *Bank) Channel->PluginIndex = 0;
-    // Channel names belong to the song that named them.
-    for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
-        for (auto& Channel : *Bank)
+        for (auto& Channel : *Bank) {
+            Channel->PluginIndex = 0;
             if (!Channel->Name || !Channel->Name->empty()) Channel->Name = std::make_shared<const std::string>();
+        }
     EqualizerData->Clear();
     ExtensionData->Clear();
     for (auto& Stream : PluginData) Stream->Clear();

@@ -104,7 +104,17 @@ bool TQuavixModule::ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument&
         }
         // Samples past the last slot an instrument has are skipped by their data.
         TQuavixSample* Sample = s < Instrument.Samples.size() ? Instrument.Samples[s].get() : nullptr;
-        if (Sample) {
+        if (Sample && Cursor.Remaining() == 0) {
+            // Not one byte of this sample is in the file: it gets no data
+            // rather than a block of silence as long as its header claims, so
+            // that a small damaged file cannot make the player reserve
+            // gigabytes of zeros. A sample cut short keeps its full length.
+            Sample->AllocateData(0);
+            Sample->Length = 0;
+            Sample->Loop = false;
+            Sample->LoopStart = 0;
+            Sample->LoopLength = 0;
+        } else if (Sample) {
             Sample->Length = static_cast<int32_t>(std::min(Source.ByteLength, QuavixMaxSampleBytes));
             if (Source.ByteLength > QuavixMaxSampleBytes) {
                 if (Sample->LoopStart > Sample->Length) {

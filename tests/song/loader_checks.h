@@ -20,7 +20,8 @@ inline ::testing::AssertionResult IsCleared(const TQuavixModule& M) {
     for (const auto& Instrument : M.Instruments)
         if (Instrument) return ::testing::AssertionFailure() << "an instrument is left";
     for (const auto& Pattern : M.Patterns)
-        if (!Pattern->Notes.empty() || !Pattern->Name.empty()) return ::testing::AssertionFailure() << "a pattern is left";
+        if (!Pattern->Notes.empty() || !Pattern->Name.empty() || Pattern->Rows != 0)
+            return ::testing::AssertionFailure() << "a pattern is left";
     for (uint8_t Order : M.Orders)
         if (Order != 0) return ::testing::AssertionFailure() << "orders are left";
     if (M.SongLength != 0 || M.RestartPosition != 0 || M.InitialSpeed != 6 || M.InitialTempo != 125 ||

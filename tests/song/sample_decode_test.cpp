@@ -105,6 +105,35 @@ TXmSong SongOf(std::vector<TXmSample> Samples) {
 
 const TQuavixSample& LoadedSample(const TQuavixModule& M, int32_t Slot) { return *M.Instruments[1]->Samples[Slot]; }
 
+TEST(SampleDecode, AFileCutShortKeepsTheSampleItReachesAndDropsTheRest) {
+    // One instrument with two samples of 1000 points each; the file ends 400
+    // bytes into the first one's data, so the second one's data is not in
+    // the file at all.
+    std::vector<int32_t> Ramp(1000);
+    for (size_t i = 0; i < Ramp.size(); ++i) Ramp[i] = static_cast<int32_t>(i % 100);
+    TXmSample Looped = Sample8(Ramp, "second");
+    Looped.Loop = TLoop::Forward;
+    Looped.LoopStart = 10;
+    Looped.LoopLength = 500;
+    TXmSong Song = SongOf({Sample8(Ramp, "first"), Looped});
+    Song.CutBytes = 1600 + 2;  // the second sample's data and the marker's
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    ASSERT_TRUE(SamplesWithinData(M));
+
+    const TQuavixSample& Reached = LoadedSample(M, 0);
+    EXPECT_EQ(Reached.Length, 1000) << "a sample cut short keeps its length";
+    EXPECT_EQ(Reached.Data[399], 99 * 256);
+    EXPECT_EQ(Reached.Data[999], 99 * 256) << "the last level holds";
+
+    const TQuavixSample& Missing = LoadedSample(M, 1);
+    EXPECT_EQ(Missing.Name, "second") << "the header is kept";
+    EXPECT_EQ(Missing.Length, 0);
+    EXPECT_EQ(Missing.Data, nullptr);
+    EXPECT_FALSE(Missing.Loop);
+}
+
+
 TEST(SampleDecode, ByteLengthsBecomeFrames) {
     struct TCase {
         const char* What;
