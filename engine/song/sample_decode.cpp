@@ -45,22 +45,28 @@ void Delta16Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, i
 
 }  // namespace
 
-void DecodeDelta8(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample) {
+void DecodeDelta8(TQuavixLoadCursor& Cursor, int32_t Count, uint32_t StoredBytes, TQuavixSample& Sample) {
     Sample.AllocateData(Count);
     if (!Sample.Data) return;
     if (Sample.NumChannels == 2) {
+        // The right deltas start after all the left ones stored, also after
+        // those cut off by the size limit.
+        const int64_t Start = Cursor.Offset();
         Delta8Channel(Cursor, Count / 2, Sample.Data, 2);
+        Cursor.SetOffset(Start + StoredBytes / 2);
         Delta8Channel(Cursor, Count / 2, Sample.Data + 1, 2);
     } else {
         Delta8Channel(Cursor, Count, Sample.Data, 1);
     }
 }
 
-void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample) {
+void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, uint32_t StoredBytes, TQuavixSample& Sample) {
     Sample.AllocateData(Count / 2);
     if (!Sample.Data) return;
     if (Sample.NumChannels == 2) {
+        const int64_t Start = Cursor.Offset();
         Delta16Channel(Cursor, Count / 4, Sample.Data, 2);
+        Cursor.SetOffset(Start + 2 * static_cast<int64_t>(StoredBytes / 4));
         Delta16Channel(Cursor, Count / 4, Sample.Data + 1, 2);
     } else {
         Delta16Channel(Cursor, Count / 2, Sample.Data, 1);
@@ -132,12 +138,12 @@ bool TQuavixModule::ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument&
                 if (Sample->Compressed) {
                     DecodeAdpcm(Cursor, Sample->Length, *Sample);
                 } else if (Sample->Bits == 16) {
-                    DecodeDelta16(Cursor, Sample->Length, *Sample);
+                    DecodeDelta16(Cursor, Sample->Length, Source.ByteLength, *Sample);
                     Sample->Length /= 2;
                     Sample->LoopStart /= 2;
                     Sample->LoopLength /= 2;
                 } else {
-                    DecodeDelta8(Cursor, Sample->Length, *Sample);
+                    DecodeDelta8(Cursor, Sample->Length, Source.ByteLength, *Sample);
                 }
                 if (Sample->NumChannels == 2) {
                     Sample->Length /= 2;

@@ -20,10 +20,18 @@ struct TQuavixSampleSource {
 // Source data beyond this many bytes per sample is skipped.
 constexpr uint32_t QuavixMaxSampleBytes = 524288;
 
-// Count bytes, one signed 8-bit delta each.
-void DecodeDelta8(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample);
-// Count bytes of signed 16-bit little-endian deltas.
-void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample);
+// Count bytes, one signed 8-bit delta each. Stereo data stores all left
+// deltas, then all right ones, in StoredBytes bytes (at least Count; more when
+// the data is cut by the size limit): each channel keeps its first deltas.
+void DecodeDelta8(TQuavixLoadCursor& Cursor, int32_t Count, uint32_t StoredBytes, TQuavixSample& Sample);
+inline void DecodeDelta8(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample) {
+    DecodeDelta8(Cursor, Count, static_cast<uint32_t>(Count), Sample);
+}
+// Count bytes of signed 16-bit little-endian deltas; stereo as above.
+void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, uint32_t StoredBytes, TQuavixSample& Sample);
+inline void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample) {
+    DecodeDelta16(Cursor, Count, static_cast<uint32_t>(Count), Sample);
+}
 // A table of 16 signed 8-bit deltas, then (Count + 1) / 2 bytes of two 4-bit
 // codes each, low nibble first; Count points, mono.
 void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample);

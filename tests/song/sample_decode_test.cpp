@@ -223,6 +223,36 @@ TEST(SampleDecode, SampleDataIsLimitedTo512KiB) {
     }
 }
 
+TEST(SampleDecode, StereoDataOverTheLimitKeepsTheStartOfBothChannels) {
+    // A stereo sample stores all its left deltas, then all its right ones.
+    // The limit keeps the first frames of each channel, so the right channel
+    // still starts with its own first frame.
+    const int32_t Limit = 524288;
+    for (int32_t Bits : {8, 16}) {
+        SCOPED_TRACE(Bits);
+        const int32_t BytesPerFrame = 2 * Bits / 8;
+        const int32_t Kept = Limit / BytesPerFrame;
+        std::vector<int32_t> Points;
+        for (int32_t f = 0; f < Kept + 1000; ++f) {
+            Points.push_back(f % 100);
+            Points.push_back(-1 - f % 77);
+        }
+        TXmSample S = Bits == 16 ? Sample16(Points) : Sample8(Points);
+        S.NumChannels = 2;
+        TQuavixModule M;
+        ASSERT_TRUE(LoadBytes(M, WriteXm(SongOf({S}))));
+        const TQuavixSample& L = LoadedSample(M, 0);
+        ASSERT_EQ(L.Length, Kept);
+        std::vector<int32_t> Expected(Points.begin(), Points.begin() + 2 * Kept);
+        if (Bits == 8) Expected = Scaled(Expected);
+        const std::vector<int32_t> Loaded = Values(L);
+        EXPECT_EQ(Loaded[1], Expected[1]) << "first right frame";
+        EXPECT_EQ(Loaded[2 * Kept - 1], Expected[2 * Kept - 1]) << "last right frame";
+        EXPECT_TRUE(Loaded == Expected);
+        EXPECT_EQ(Values(LoadedSample(M, 1)), Scaled({77, 78}));
+    }
+}
+
 TEST(SampleDecode, DataAfterAnAdpcmSampleStartsWhereItsCodesEnd) {
     TXmSample Packed = Sample8({1, 3, 7, 15, 31});
     Packed.Adpcm = true;
