@@ -164,9 +164,9 @@ protected:
 
 TEST_F(VoiceEnvelopes, KeyOffWithoutVolumeEnvelopeSilencesAtOnce) {
     Lead->FadeOut = 0;
-    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    Channel().TriggerNote(MakeCell(Note("C-4"), 1));
     EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{64, 64}));
-    Channel().TriggerNote(Cell(quavix_test::KeyOff));
+    Channel().TriggerNote(MakeCell(quavix_test::KeyOff));
     EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{0, 0}));
     EXPECT_EQ(Channel().FadeoutVolume, 65536);
 }
@@ -185,9 +185,9 @@ TEST_F(VoiceEnvelopes, FadeOutRunsOnlyAfterKeyOff) {
         SCOPED_TRACE(C.FadeOut);
         Lead->FadeOut = C.FadeOut;
         SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {10, 64}});
-        Channel().TriggerNote(Cell(Note("C-4"), 1));
+        Channel().TriggerNote(MakeCell(Note("C-4"), 1));
         EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), (std::vector<int32_t>{65536, 65536, 65536}));
-        Channel().TriggerNote(Cell(quavix_test::KeyOff));
+        Channel().TriggerNote(MakeCell(quavix_test::KeyOff));
         EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), C.Levels);
         EXPECT_EQ(Channel().EnvelopeVolume, 64);  // the envelope itself goes on
     }
@@ -196,7 +196,7 @@ TEST_F(VoiceEnvelopes, FadeOutRunsOnlyAfterKeyOff) {
 TEST_F(VoiceEnvelopes, BothEnvelopesFollowTheInstrument) {
     SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {2, 32}});
     SetEnvelope(*Lead->PanningEnvelope, {{0, 0}, {4, 64}});
-    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    Channel().TriggerNote(MakeCell(Note("C-4"), 1));
     std::vector<int32_t> Volume, Panning;
     for (int32_t i = 0; i < 5; ++i) {
         Channel().UpdateEnvelopes();
@@ -216,9 +216,9 @@ TEST_F(VoiceEnvelopes, BothEnvelopesFollowTheInstrument) {
 
 TEST_F(VoiceEnvelopes, InstrumentWithoutNoteRestartsTheEnvelopes) {
     SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {4, 0}});
-    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    Channel().TriggerNote(MakeCell(Note("C-4"), 1));
     EXPECT_EQ(Ticks(3, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{64, 48, 32}));
-    Channel().TriggerNote(Cell(0, 1));
+    Channel().TriggerNote(MakeCell(0, 1));
     EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{64, 48}));
 }
 
@@ -244,7 +244,7 @@ protected:
     void SetUp() override {
         VoiceTest::SetUp();
         Lead = &AddInstrument(1);
-        Channel().TriggerNote(Cell(Note("C-4"), 1));
+        Channel().TriggerNote(MakeCell(Note("C-4"), 1));
     }
     // The offset one update adds at the given phase.
     int32_t OffsetAt(int32_t Type, int32_t Depth, int32_t Position) {
@@ -305,9 +305,9 @@ TEST_F(AutoVibrato, SweepFadesInAndFreezesAtKeyOff) {
     EXPECT_EQ(Offsets, (std::vector<int32_t>{0, 6, 12, 19, 25, 32, 38, 44, 51, 57, 64, 64, 64}));
 
     // Released at a third of the sweep, the depth stays there.
-    Channel().TriggerNote(Cell(Note("C-4"), 1));
+    Channel().TriggerNote(MakeCell(Note("C-4"), 1));
     for (int32_t Tick = 0; Tick < 3; ++Tick) Channel().UpdateAutoVibrato();
-    Channel().TriggerNote(Cell(quavix_test::KeyOff));
+    Channel().TriggerNote(MakeCell(quavix_test::KeyOff));
     for (int32_t Tick = 0; Tick < 5; ++Tick) {
         Channel().PeriodOffset = 0;
         Channel().UpdateAutoVibrato();

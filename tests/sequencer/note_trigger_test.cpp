@@ -25,7 +25,7 @@ protected:
 
     TQuavixChannel& StartSoundingVoice() {
         TQuavixChannel& C = Channel(0);
-        C.TriggerNote(Cell(Note("C-4"), 1));
+        C.TriggerNote(MakeCell(Note("C-4"), 1));
         C.Position = SoundingPosition;
         C.VolumeLeft = C.VolumeRight = SoundingGain;
         C.RampLeft = C.RampRight = C.RampTargetLeft = C.RampTargetRight = SoundingGain << 12;
@@ -57,22 +57,22 @@ struct TTriggerCase {
 TEST_F(NoteTrigger, CellsOnASoundingVoice) {
     const int32_t C4 = 4608, D4 = 4480;  // linear periods of C-4 and D-4
     const TTriggerCase Cases[] = {
-        {"note and instrument", Cell(Note("D-4"), 1), true, true, D4, D4, 48, 200, 0, 65536, false},
-        {"other instrument", Cell(Note("D-4"), 2), true, true, D4, D4, 20, 60, 0, 65536, false},
-        {"note alone keeps volume", Cell(Note("D-4")), true, true, D4, D4, 10, 30, 0, 1234, false},
-        {"tone portamento", Cell(Note("D-4"), 0, 0, TonePortamento, 4), false, false, C4, D4, 10, 30, 7, 1234, false},
-        {"volume-column portamento", Cell(Note("D-4"), 0, 0xF4), false, false, C4, D4, 10, 30, 7, 1234, false},
-        {"volume column 0xFF", Cell(Note("D-4"), 0, 0xFF), false, false, C4, D4, 10, 30, 7, 1234, false},
-        {"portamento and volume slide", Cell(Note("D-4"), 0, 0, TonePortamentoVolumeSlide, 1), false, false, C4, D4,
+        {"note and instrument", MakeCell(Note("D-4"), 1), true, true, D4, D4, 48, 200, 0, 65536, false},
+        {"other instrument", MakeCell(Note("D-4"), 2), true, true, D4, D4, 20, 60, 0, 65536, false},
+        {"note alone keeps volume", MakeCell(Note("D-4")), true, true, D4, D4, 10, 30, 0, 1234, false},
+        {"tone portamento", MakeCell(Note("D-4"), 0, 0, TonePortamento, 4), false, false, C4, D4, 10, 30, 7, 1234, false},
+        {"volume-column portamento", MakeCell(Note("D-4"), 0, 0xF4), false, false, C4, D4, 10, 30, 7, 1234, false},
+        {"volume column 0xFF", MakeCell(Note("D-4"), 0, 0xFF), false, false, C4, D4, 10, 30, 7, 1234, false},
+        {"portamento and volume slide", MakeCell(Note("D-4"), 0, 0, TonePortamentoVolumeSlide, 1), false, false, C4, D4,
          10, 30, 7, 1234, false},
-        {"volume column 0xEF is no portamento", Cell(Note("D-4"), 0, 0xEF), true, true, D4, D4, 10, 30, 0, 1234, false},
-        {"instrument alone", Cell(0, 1), true, false, C4, C4, 48, 200, 0, 65536, false},
-        {"portamento with instrument", Cell(Note("D-4"), 1, 0, TonePortamento, 4), true, false, C4, D4, 48, 200, 0,
+        {"volume column 0xEF is no portamento", MakeCell(Note("D-4"), 0, 0xEF), true, true, D4, D4, 10, 30, 0, 1234, false},
+        {"instrument alone", MakeCell(0, 1), true, false, C4, C4, 48, 200, 0, 65536, false},
+        {"portamento with instrument", MakeCell(Note("D-4"), 1, 0, TonePortamento, 4), true, false, C4, D4, 48, 200, 0,
          65536, false},
-        {"key off", Cell(quavix_test::KeyOff), false, false, C4, C4, 10, 30, 7, 1234, true},
-        {"key off with instrument", Cell(quavix_test::KeyOff, 1), true, false, C4, C4, 48, 200, 0, 65536, true},
-        {"note out of range", Cell(98), false, false, C4, C4, 10, 30, 7, 1234, false},
-        {"effect only", Cell(0, 0, 0, TonePortamento, 4), false, false, C4, C4, 10, 30, 7, 1234, false},
+        {"key off", MakeCell(quavix_test::KeyOff), false, false, C4, C4, 10, 30, 7, 1234, true},
+        {"key off with instrument", MakeCell(quavix_test::KeyOff, 1), true, false, C4, C4, 48, 200, 0, 65536, true},
+        {"note out of range", MakeCell(98), false, false, C4, C4, 10, 30, 7, 1234, false},
+        {"effect only", MakeCell(0, 0, 0, TonePortamento, 4), false, false, C4, C4, 10, 30, 7, 1234, false},
     };
     for (const auto& T : Cases) {
         SCOPED_TRACE(T.Name);
@@ -119,13 +119,13 @@ TEST_F(NoteTrigger, HandedOverVoiceKeepsEverythingButItsBank) {
     TQuavixChannel& C = StartSoundingVoice();
     C.Name = std::make_shared<const std::string>("lead");
     C.VolumeEnvelope->KeyOn = false;
-    C.CurrentNote = Cell(Note("C-4"), 1, 0, 4, 0x37);
+    C.CurrentNote = MakeCell(Note("C-4"), 1, 0, 4, 0x37);
     C.FilterValid = true;
     C.FilterHistory = {1, 2, 3, 4};
     C.Backwards = true;
     const TQuavixSample* OldSample = C.Sample;
 
-    C.TriggerNote(Cell(Note("E-4"), 2));
+    C.TriggerNote(MakeCell(Note("E-4"), 2));
 
     TQuavixChannel& F = Fade(0);
     EXPECT_TRUE(F.Active);
@@ -140,7 +140,7 @@ TEST_F(NoteTrigger, HandedOverVoiceKeepsEverythingButItsBank) {
     EXPECT_EQ(F.Volume, 10);
     EXPECT_EQ(F.Panning, 30);
     EXPECT_TRUE(F.Backwards);
-    EXPECT_EQ(F.CurrentNote, Cell(Note("C-4"), 1, 0, 4, 0x37));
+    EXPECT_EQ(F.CurrentNote, MakeCell(Note("C-4"), 1, 0, 4, 0x37));
     EXPECT_TRUE(F.FilterValid);
     EXPECT_EQ(F.FilterHistory[3], 4);
     EXPECT_EQ(F.LastLeft, 300);
@@ -165,11 +165,11 @@ TEST_F(NoteTrigger, SuccessiveNotesTakeSuccessiveFadeChannels) {
     TQuavixChannel& C = StartSoundingVoice();
     Fade(0).Active = true;
     Fade(1).Active = true;
-    C.TriggerNote(Cell(Note("D-4"), 1));
+    C.TriggerNote(MakeCell(Note("D-4"), 1));
     EXPECT_EQ(Fade(2).Position, SoundingPosition);
     EXPECT_EQ(ActiveFadeChannels(), 3);
     C.Position = 77;
-    C.TriggerNote(Cell(Note("E-4")));
+    C.TriggerNote(MakeCell(Note("E-4")));
     EXPECT_EQ(Fade(3).Position, 77);
 }
 
@@ -187,7 +187,7 @@ TEST_F(NoteTrigger, FullFadeBankStealsTheQuietestVoice) {
     Module.ClickLeft = 10;
     TQuavixChannel& C = StartSoundingVoice();
 
-    C.TriggerNote(Cell(Note("D-4"), 1));
+    C.TriggerNote(MakeCell(Note("D-4"), 1));
 
     EXPECT_EQ(Fade(90).Position, SoundingPosition);
     EXPECT_EQ(Fade(90).FadeoutVolume, 0);
@@ -207,14 +207,14 @@ TEST_F(NoteTrigger, ClickRemovalHoldsAtTheEndsOfItsRange) {
     Fade(0).LastRight = INT32_MIN;
     Module.ClickLeft = 1000;
     Module.ClickRight = -1000;
-    StartSoundingVoice().TriggerNote(Cell(Note("D-4"), 1));
+    StartSoundingVoice().TriggerNote(MakeCell(Note("D-4"), 1));
     EXPECT_EQ(Module.ClickLeft, INT32_MAX);
     EXPECT_EQ(Module.ClickRight, INT32_MIN);
 }
 
 TEST_F(NoteTrigger, TonePortamentoWithoutAVoiceStartsTheNote) {
     TQuavixChannel& C = Channel(0);
-    C.TriggerNote(Cell(Note("D-4"), 1, 0, TonePortamento, 4));
+    C.TriggerNote(MakeCell(Note("D-4"), 1, 0, TonePortamento, 4));
     EXPECT_TRUE(C.Active);
     EXPECT_EQ(C.Period, 4480);
     EXPECT_EQ(C.TargetPeriod, 4480);
@@ -231,7 +231,7 @@ TEST_F(NoteTrigger, RestartWithoutHandOverPassesTheLastLevelToClickRemoval) {
     C.Period = 0;
     C.LastLeft = 77;
     C.LastRight = -5;
-    C.TriggerNote(Cell(Note("D-4"), 0, 0, TonePortamento, 4));
+    C.TriggerNote(MakeCell(Note("D-4"), 0, 0, TonePortamento, 4));
     EXPECT_TRUE(C.Active);
     EXPECT_EQ(C.Period, 4480);
     EXPECT_EQ(Module.ClickLeft, 77);
@@ -245,11 +245,11 @@ TEST_F(NoteTrigger, SlideOnAVoiceWithoutSampleStartsTheNote) {
     // The instrument maps C-5 to an empty sample slot: that note sounds nothing.
     Module.Instruments[1]->NoteSamples[Note("C-5") - 1] = 9;
     TQuavixChannel& C = Channel(0);
-    C.TriggerNote(Cell(Note("C-5"), 1));
+    C.TriggerNote(MakeCell(Note("C-5"), 1));
     ASSERT_EQ(C.Sample, nullptr);
     C.LastLeft = 9;
     // With nothing to slide from, the slide's note starts; what sounded is handed over.
-    C.TriggerNote(Cell(Note("D-4"), 0, 0, TonePortamento, 4));
+    C.TriggerNote(MakeCell(Note("D-4"), 0, 0, TonePortamento, 4));
     EXPECT_EQ(C.Sample, Module.Instruments[1]->Samples[0].get());
     EXPECT_EQ(C.Period, 4480);
     EXPECT_EQ(C.Position, 0);
@@ -259,7 +259,7 @@ TEST_F(NoteTrigger, SlideOnAVoiceWithoutSampleStartsTheNote) {
 
 TEST_F(NoteTrigger, EmptyInstrumentSlotLeavesTheVoiceWithoutInstrument) {
     TQuavixChannel& C = StartSoundingVoice();
-    C.TriggerNote(Cell(Note("D-4"), 9));
+    C.TriggerNote(MakeCell(Note("D-4"), 9));
     EXPECT_EQ(C.Instrument, nullptr);
     EXPECT_EQ(C.Period, 4608);  // no note is started without an instrument
     EXPECT_EQ(ActiveFadeChannels(), 0);
@@ -267,7 +267,7 @@ TEST_F(NoteTrigger, EmptyInstrumentSlotLeavesTheVoiceWithoutInstrument) {
 
 TEST_F(NoteTrigger, NoteWithoutInstrumentOnAFreshChannelDoesNothing) {
     TQuavixChannel& C = Channel(0);
-    C.TriggerNote(Cell(Note("C-4")));
+    C.TriggerNote(MakeCell(Note("C-4")));
     EXPECT_FALSE(C.Active);
     EXPECT_EQ(C.Period, 0);
     EXPECT_EQ(C.Sample, nullptr);
@@ -275,7 +275,7 @@ TEST_F(NoteTrigger, NoteWithoutInstrumentOnAFreshChannelDoesNothing) {
 
 TEST_F(NoteTrigger, BackgroundChannelsTriggerNothing) {
     for (TQuavixChannel* C : {Module.BackgroundChannels[3].get(), &Fade(3)}) {
-        C->TriggerNote(Cell(Note("C-4"), 1));
+        C->TriggerNote(MakeCell(Note("C-4"), 1));
         EXPECT_FALSE(C->Active);
         EXPECT_EQ(C->Instrument, nullptr);
     }
@@ -290,9 +290,9 @@ TEST_F(NoteTrigger, LocalFiltersTurnTheFilterOffAtANewNoteOnly) {
     TQuavixChannel& C = StartSoundingVoice();
     C.LocalFilters = true;
     C.FilterValid = true;
-    C.TriggerNote(Cell(Note("D-4"), 0, 0, TonePortamento, 4));
+    C.TriggerNote(MakeCell(Note("D-4"), 0, 0, TonePortamento, 4));
     EXPECT_TRUE(C.FilterValid);
-    C.TriggerNote(Cell(Note("D-4")));
+    C.TriggerNote(MakeCell(Note("D-4")));
     EXPECT_FALSE(C.FilterValid);
     EXPECT_TRUE(Fade(0).FilterValid);  // the fading copy keeps its filter
 }
@@ -301,7 +301,7 @@ TEST_F(NoteTrigger, SampleTransposeAndFinetuneSetTheNote) {
     Module.LinearSlides = false;
     AddInstrument(3, 64, 128, 12, -8);
     TQuavixChannel& C = Channel(0);
-    C.TriggerNote(Cell(Note("C-4"), 3));
+    C.TriggerNote(MakeCell(Note("C-4"), 3));
     EXPECT_EQ(C.RealNote, 60);
     EXPECT_EQ(C.FineTune, -8);
     EXPECT_EQ(C.Period, 859);  // halfway between C-5 at finetune 0 (856) and -16 (862)
@@ -313,7 +313,7 @@ TEST_F(NoteTrigger, SampleTransposeAndFinetuneSetTheNote) {
     Low->RelativeNote = -24;
     Module.Instruments[3]->Samples[1].reset(Low);
     Module.Instruments[3]->NoteSamples[Note("E-4") - 1] = 1;
-    C.TriggerNote(Cell(Note("E-4"), 0, 0, TonePortamento, 8));
+    C.TriggerNote(MakeCell(Note("E-4"), 0, 0, TonePortamento, 8));
     EXPECT_EQ(C.Sample, Module.Instruments[3]->Samples[0].get());
     EXPECT_EQ(C.RealNote, 64);
     EXPECT_EQ(C.Period, 859);
@@ -329,12 +329,12 @@ TEST_F(NoteTrigger, NotesPlayTheSampleTheInstrumentMapsThemTo) {
     I.NoteSamples[Note("C-1") - 1] = 200;  // an empty sample slot
 
     TQuavixChannel& C = Channel(0);
-    C.TriggerNote(Cell(Note("B-4"), 5));
+    C.TriggerNote(MakeCell(Note("B-4"), 5));
     EXPECT_EQ(C.Sample, I.Samples[0].get());
-    C.TriggerNote(Cell(Note("C-5"), 5));
+    C.TriggerNote(MakeCell(Note("C-5"), 5));
     EXPECT_EQ(C.Sample, High);
     EXPECT_EQ(C.Volume, 33);
-    C.TriggerNote(Cell(Note("C-1"), 5));
+    C.TriggerNote(MakeCell(Note("C-1"), 5));
     EXPECT_EQ(C.Sample, nullptr);
 }
 

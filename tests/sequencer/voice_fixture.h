@@ -13,18 +13,7 @@
 
 namespace quavix_voice_test {
 
-// A cell: note (quavix_test::Note or 97 for key off), instrument, volume
-// column, effect and parameter.
-inline TQuavixPatternNote Cell(int32_t Note, int32_t Instrument = 0, int32_t Volume = 0, int32_t Effect = 0,
-                               int32_t Parameter = 0) {
-    TQuavixPatternNote C;
-    C.Note = Note;
-    C.Instrument = Instrument;
-    C.Volume = Volume;
-    C.Effect = Effect;
-    C.EffectParameter = Parameter;
-    return C;
-}
+using quavix_test::MakeCell;
 
 constexpr int32_t TonePortamento = 3;
 constexpr int32_t TonePortamentoVolumeSlide = 5;

@@ -65,17 +65,6 @@ inline TQuavixPatternNote CellAt(const TQuavixModule& M, int32_t Pattern, int32_
     return Cell;
 }
 
-inline TQuavixPatternNote MakeCell(int32_t Note, int32_t Instrument = 0, int32_t Volume = 0, int32_t Effect = 0,
-                                   int32_t Parameter = 0) {
-    TQuavixPatternNote Cell;
-    Cell.Note = Note;
-    Cell.Instrument = Instrument;
-    Cell.Volume = Volume;
-    Cell.Effect = Effect;
-    Cell.EffectParameter = Parameter;
-    return Cell;
-}
-
 // The values of a sample's frames, interleaved as stored.
 inline std::vector<int32_t> Values(const TQuavixSample& S) {
     if (!S.Data) return {};

@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+#include "song/pattern.h"
+
 namespace quavix_test {
 
 using TBytes = std::vector<uint8_t>;
@@ -53,6 +55,19 @@ struct TPlacedCell {
     int32_t Channel = 0;
     TCell Cell;
 };
+
+// The same cell as the song model holds it, for checking what a loader read
+// or for handing a cell to a channel.
+inline TQuavixPatternNote MakeCell(int32_t Note, int32_t Instrument = 0, int32_t Volume = 0, int32_t Effect = 0,
+                                   int32_t Parameter = 0) {
+    TQuavixPatternNote Cell;
+    Cell.Note = Note;
+    Cell.Instrument = Instrument;
+    Cell.Volume = Volume;
+    Cell.Effect = Effect;
+    Cell.EffectParameter = Parameter;
+    return Cell;
+}
 
 TPlacedCell At(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument = 0,
                int32_t Volume = 0, int32_t Effect = 0, int32_t Parameter = 0);
