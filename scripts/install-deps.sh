@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ccache pkg-config
-  libgtest-dev googletest
+  libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   g++-arm-linux-gnueabihf qemu-user
 )

@@ -28,7 +28,22 @@ TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCoun
     OutputChannels = Stereo ? 2 : 1;
     MixBufferBytes = BufferFrames * 4 * OutputChannels;
     OutputBufferBytes = BufferFrames * OutputBits * OutputChannels / 8;
+
+    // Every buffer the audio thread uses exists from here on: rendering
+    // allocates nothing.
+    const size_t MixValues = BufferFrames > 0 ? static_cast<size_t>(BufferFrames) * OutputChannels : 0;
+    MixBuffer.reset(new int32_t[MixValues + 1]());
+    MixTarget = MixBuffer.get();
 }
+
+// The render loop arrives with the player's render issue; until then a
+// player renders silence and runs no tick.
+void TQuavix::Render(void*) {}
+void TQuavix::NextTick() {}
+void TQuavix::UpdateTickLength() {}
+bool TQuavix::Play() { return Module->Loaded; }
+void TQuavix::Stop() { Playing = false; }
+void TQuavix::Flush() {}
 
 TQuavix::~TQuavix() {
     Module->Clear();

@@ -8,6 +8,8 @@
 
 #include "song/module.h"
 
+class TQuavixChannel;
+
 class TQuavix {
 public:
     // Cutoff and resonance both have 128 steps.
@@ -28,6 +30,11 @@ public:
     int32_t WriterSleepMs = 0;
     int32_t SamplesPerTick = 0;
     int32_t SamplesLeft = 0;
+    // BufferFrames x OutputChannels values, frames in order, left before
+    // right: 16-bit audio scaled by 4096. Allocated by the constructor.
+    std::unique_ptr<int32_t[]> MixBuffer;
+    // Where the mixer accumulates; MixBuffer while a render runs.
+    int32_t* MixTarget = nullptr;
     // Indexed [resonance][cutoff]; filled once by the constructor.
     TFilterTable FilterTable{};
     uint8_t OutputDevice = 0;  // 0 none, 1 OSS device, 2 SDL
@@ -46,6 +53,23 @@ public:
     // Fills FilterTable for the given output rate, with the cutoff range of
     // the module as it is now.
     void BuildFilterTable(int32_t ASampleRate);
+
+    // Render loop: one buffer of BufferFrames frames in the output format.
+    void Render(void* Dest);
+    // One sequencer tick, then the tick length for the tempo it left.
+    void NextTick();
+    void UpdateTickLength();
+    // Starts the song from its beginning; false when nothing is loaded.
+    bool Play();
+    void Stop();
+    // Drops rendered output not yet handed to the device.
+    void Flush();
+
+    // Mixer: adds every sounding voice into MixTarget for Count frames from
+    // StartFrame and returns the frames mixed (SamplesLeft falls by as many).
+    int32_t MixChannels(int32_t StartFrame, int32_t Count);
+    void MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Count);
+    void ApplyClickRemoval(int32_t StartFrame, int32_t Count);
     // Cutoff frequency in Hz of a cutoff index 0..127 (others are clamped).
     // Modifier 256 gives the plain scale. The result is held within
     // 120..20000 Hz; a frequency inside that range is also held to half the

@@ -133,4 +133,10 @@ public:
     // the player's table (clamping cutoff and resonance to 0..127) and turns
     // the filter on; ResetHistory clears the four history values.
     void SetupFilter(bool ResetHistory);
+
+    // Once per tick, after the tick's effects: clamps, final volume and
+    // panning, the volume ramp and the mixer increment.
+    void UpdateVoice();
+    // Gains from FinalVolume and FinalPanning, and the ramp toward them.
+    void UpdateVolumeRamp();
 };

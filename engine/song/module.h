@@ -75,6 +75,10 @@ public:
     int32_t ClickLeft = 0;
     int32_t ClickRight = 0;
     int32_t TickLength = 0;
+    // The order position and row of the row the last new-row tick played,
+    // -1 before the first; read by the player to notice where a song ends.
+    int32_t PlayingOrder = -1;
+    int32_t PlayingRow = -1;
     std::array<TMidiMacro, MidiMacroSlots> MidiMacros{};
     bool MidiMacrosEmbedded = false;
     int32_t NormalRampLength = 128;
@@ -113,6 +117,10 @@ public:
 
     // Sequencing.
     void ResetPlayback();
+    // One tick: counts it, starts a new row when the row's ticks are used up
+    // (walking the order list), runs the tick effects on the other ticks and
+    // updates every voice for the mixer.
+    void ProcessTick();
 
 private:
     // Loader steps, reading through the cursor of the load in progress.
