@@ -1,12 +1,8 @@
 // Loading speed: a large Extended Module (128 dense patterns of 8 channels,
 // 32 instruments with about 2 MB of 8- and 16-bit sample data) loaded from
-// memory again and again; prints the median time and the throughput.
-//
-//   bench_load_bench [REPEATS]
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
+// memory again and again; reports the time per load and the throughput.
+#include <benchmark/benchmark.h>
+
 #include <memory>
 #include <vector>
 
@@ -53,27 +49,17 @@ TXmSong LargeSong() {
     return Song;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int32_t Repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 25;
-    TBytes File = WriteXm(LargeSong());
+void BM_LoadLargeXm(benchmark::State& State) {
+    const TBytes File = WriteXm(LargeSong());
     std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
-    std::vector<double> Times;
-    for (int32_t i = 0; i < Repeats; ++i) {
-        auto Start = std::chrono::steady_clock::now();
-        bool Loaded = LoadBytes(*Module, File);
-        auto Stop = std::chrono::steady_clock::now();
-        if (!Loaded) {
-            std::fprintf(stderr, "bench_load_bench: the benchmark song did not load\n");
-            return 1;
+    for (auto _ : State) {
+        if (!LoadBytes(*Module, File)) {
+            State.SkipWithError("the benchmark song did not load");
+            break;
         }
-        Times.push_back(std::chrono::duration<double, std::milli>(Stop - Start).count());
     }
-    std::sort(Times.begin(), Times.end());
-    double Median = Times[Times.size() / 2];
-    double Megabytes = File.size() / 1e6;
-    std::printf("xm load: %.2f MB, %d repeats, median %.3f ms (min %.3f ms), %.1f MB/s\n", Megabytes, Repeats, Median,
-                Times.front(), Megabytes / (Median / 1000.0));
-    return 0;
+    State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * static_cast<int64_t>(File.size()));
 }
+BENCHMARK(BM_LoadLargeXm)->Unit(benchmark::kMillisecond);
+
+}  // namespace
