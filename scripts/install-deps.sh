@@ -8,6 +8,8 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   g++-arm-linux-gnueabihf qemu-user
+  libsdl1.2-dev libgtk2.0-dev libx11-dev desktop-file-utils
+  xvfb xauth xdotool imagemagick
 )
 
 missing=()
