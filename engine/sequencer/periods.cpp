@@ -47,19 +47,16 @@ int32_t TQuavixModule::GetPeriodNote(int32_t Period, int32_t FineTune) const {
 }
 
 int32_t TQuavixModule::GetFrequency(int32_t Period) const {
-    // The period handed in includes the tick's arpeggio and vibrato offsets,
-    // which can take a very high note below 0. Such a period plays at the
-    // highest pitch the system has (0 in the linear system, 1 in the Amiga
-    // system) rather than falling silent: a silent voice would get a zero
-    // increment and the mixer would end it for good in the middle of a
-    // vibrato.
+    // Voices never hand in a period below the period floor (UpdateVoice holds
+    // the tick's period there), so a negative period only comes from other
+    // callers; it counts as period 0, which keeps the linear table's index
+    // in range.
+    if (Period < 0) Period = 0;
     if (LinearSlides) {
-        if (Period < 0) Period = 0;
         int32_t Shift = Period / 768;
         if (Shift >= 32) return 0;
         return static_cast<int32_t>(LinearFrequencies[Period % 768] >> Shift);
     }
-    if (Period < 0) Period = 1;
     // Period 0 is the one period without a pitch; it plays at 1 Hz.
     if (Period == 0) return 1;
     return 14317456 / Period;
