@@ -1,6 +1,5 @@
 #include "window.h"
 
-
 #include "file_chooser.h"
 #include "probe.h"
 #include "shell_files.h"
@@ -24,8 +23,7 @@ constexpr TButtonInfo Buttons[] = {
 };
 
 // Test hook: the centre of a button in the coordinates of the main window.
-void ProbeButton(GtkWidget* Button, GtkAllocation* Area, gpointer Data) {
-    (void)Button;
+void ProbeButton(GtkWidget*, GtkAllocation* Area, gpointer Data) {
     ProbeLine("button " + std::to_string(GPOINTER_TO_INT(Data)) + " " + std::to_string(Area->x + Area->width / 2) +
               " " + std::to_string(Area->y + Area->height / 2));
 }

@@ -21,7 +21,8 @@ if [ $# -lt 4 ]; then
   echo "usage: $0 PLAYER SONG_WRITER WINDOW_CLOSER ARTIFACT_DIR [CYCLES]" >&2
   exit 2
 fi
-player=$1 writer=$2 closer=$3 artifacts=$4 cycles=${5:-100}
+player=$(readlink -f "$1") writer=$(readlink -f "$2") closer=$(readlink -f "$3")
+artifacts=$(readlink -m "$4") cycles=${5:-100}
 
 if [ -z "${QUAVIX_WINDOW_TEST_DISPLAY:-}" ]; then
   for tool in xvfb-run xdotool import; do
@@ -89,6 +90,7 @@ give_up() {
 
 labels() { grep -c '^label ' "$probe"; }
 label() { grep '^label ' "$probe" | tail -n 1 | cut -c 7-; }
+label_is() { [ "$(label)" = "$1" ]; }
 more_labels_than() { [ "$(labels)" -gt "$1" ]; }
 alive() { kill -0 "$pid" 2>/dev/null; }
 dead() { ! alive; }
@@ -96,11 +98,12 @@ dialog() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -v "^$
 dialog_open() { [ -n "$(dialog "$1")" ]; }
 dialog_closed() { ! dialog_open "$1"; }
 
-# Starts the window with the test's home folder and waits until it shows.
+# Starts the window with the test's home folder and the given arguments, in
+# the folder $start_in (the current one when unset), and waits until it shows.
 start() {
   : >"$probe"
-  HOME=$home QUAVIX_PLAYER_PROBE=$probe SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$sound \
-    "$player" >>"$work/stdout.txt" 2>>"$work/stderr.txt" &
+  (cd "${start_in:-.}" && HOME=$home QUAVIX_PLAYER_PROBE=$probe SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$sound \
+    exec "$player" "$@") >>"$work/stdout.txt" 2>>"$work/stderr.txt" &
   pid=$!
   window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quavix Player$' | head -n 1)
   [ -n "$window" ] || give_up "the window did not show"
@@ -241,6 +244,13 @@ echo "  resident memory after round 10: ${early:-?} KiB, after round $cycles: $l
 check "$cycles open/stop rounds leave memory flat" test $((late - ${early:-$late})) -lt 4096
 close_window
 check "the window closes with 0 after the rounds" same "$status" 0
+
+echo "== a song given on the command line, as a desktop gives it"
+: >"$home/.quavixplayer/lastpath"
+start_in=$music start blank.xm  # a name relative to the folder it starts in
+check "a song given when starting plays at once" wait_for 20 label_is "blank.xm"
+close_window
+check "its folder is remembered" same "$(cat "$home/.quavixplayer/lastpath" 2>&1)" "$music/"
 
 echo "== a blank remembered folder"
 printf '   \n' >"$home/.quavixplayer/lastpath"
