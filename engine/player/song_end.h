@@ -1,0 +1,43 @@
+// Where a song ends. Playback itself never ends: past the last order the
+// sequencer goes on at the restart position, and a backward jump repeats
+// part of the song. A song has ended the first time the sequencer starts a
+// row it has already played in the current pass, unless a pattern loop is
+// repeating its section. The next pass begins with that row.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class TQuavix;
+class TQuavixModule;
+
+class TQuavixSongEnd {
+public:
+    // Forgets every row played: call when playback starts from the beginning.
+    void Start();
+    // Call after each tick. True when this tick started a row already played
+    // in the current pass outside a pattern loop: the pass has ended, and a
+    // new one begins with this row.
+    bool AfterTick(const TQuavixModule& Module);
+    // Passes ended since Start.
+    int32_t Ends = 0;
+
+    // Plays the loaded song of Player from its beginning, tick by tick and
+    // without mixing (the order of rows does not depend on the mix), and
+    // returns the frame at which each of the first Passes passes ends; fewer
+    // when the song does not end within MaxFrames. The player is rewound and
+    // left stopped: give it a player of its own, since a rewind does not
+    // restore everything a song changes (its global volume).
+    static std::vector<int64_t> Measure(TQuavix& Player, int32_t Passes, int64_t MaxFrames);
+
+private:
+    static constexpr int32_t Orders = 256;
+    static constexpr int32_t Rows = 256;
+    // One bit per order position and row played in the current pass.
+    std::array<uint64_t, Orders * Rows / 64> Played{};
+    int32_t LastOrder = -1;
+
+    bool Test(int32_t Order, int32_t Row) const;
+    void Mark(int32_t Order, int32_t Row);
+};
