@@ -7,6 +7,7 @@
 void TQuavixSongEnd::Start() {
     Played.fill(0);
     LastOrder = -1;
+    LoopRow = -1;
     Ends = 0;
 }
 
@@ -27,23 +28,29 @@ bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module) {
     const int32_t Order = Module.PlayingOrder, Row = Module.PlayingRow;
     // No row found (a song without playable patterns): nothing to mark.
     if (Order < 0 || Order >= Orders || Row < 0 || Row >= Rows) return false;
-    const int32_t PreviousOrder = LastOrder;
+
+    // A pattern loop jumps back within its order position to its loop row,
+    // and its rows play again up to the row that ends the loop. Whether a
+    // loop was running is judged by the channels as the previous row left
+    // them: the row that ends a loop clears its flag while it plays again.
+    // A channel's loop state outlives a jump out of its pattern, so the row
+    // must also lie in the same order position, at or after the loop row.
+    const bool InLoop = LoopRow >= 0 && Order == LastOrder && Row >= LoopRow;
     LastOrder = Order;
-    if (!Test(Order, Row)) {
-        Mark(Order, Row);
-        return false;
-    }
-    // A pattern loop jumps back within its order position to its loop row.
-    // A channel's loop state outlives a jump out of its pattern, so an active
-    // flag alone would also hide a real end; the loop must lead back to this
-    // very row of the same order position.
+    LoopRow = -1;
     const int32_t Count = Module.NumChannels < TQuavixModule::MaxChannels ? Module.NumChannels
                                                                          : TQuavixModule::MaxChannels;
     for (int32_t i = 0; i < Count; ++i) {
         const TQuavixChannel* Channel = Module.Channels[i].get();
-        if (Channel && Channel->PatternLoopActive && Channel->PatternLoopRow == Row && Order == PreviousOrder)
-            return false;
+        if (Channel && Channel->PatternLoopActive && (LoopRow < 0 || Channel->PatternLoopRow < LoopRow))
+            LoopRow = Channel->PatternLoopRow;
     }
+
+    if (!Test(Order, Row)) {
+        Mark(Order, Row);
+        return false;
+    }
+    if (InLoop) return false;
     ++Ends;
     Played.fill(0);
     Mark(Order, Row);

@@ -36,7 +36,10 @@ private:
     static constexpr int32_t Rows = 256;
     // One bit per order position and row played in the current pass.
     std::array<uint64_t, Orders * Rows / 64> Played{};
+    // The order position of the last row started, and the lowest loop row of
+    // the channels whose pattern loop was running after it (-1: none).
     int32_t LastOrder = -1;
+    int32_t LoopRow = -1;
 
     bool Test(int32_t Order, int32_t Row) const;
     void Mark(int32_t Order, int32_t Row);
