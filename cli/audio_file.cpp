@@ -53,7 +53,8 @@ bool WriteAll(int Handle, const char* Data, size_t Size) {
 bool AudioFormatFor(const std::string& Path, int32_t Bits, int& Format, std::string& Reason) {
     std::string Name = Path.substr(Path.find_last_of('/') == std::string::npos ? 0 : Path.find_last_of('/') + 1);
     size_t Dot = Name.find_last_of('.');
-    std::string Extension = (Dot == std::string::npos || Dot == 0) ? "" : Lower(Name.substr(Dot));
+    // "." and ".." name folders, and a leading dot starts a hidden name.
+    std::string Extension = (Dot == std::string::npos || Dot == 0 || Name == "..") ? "" : Lower(Name.substr(Dot));
     if (Path == "-" || Extension.empty() || Extension == ".wav") {
         Format = SF_FORMAT_WAV | (Bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
         return true;

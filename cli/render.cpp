@@ -104,6 +104,13 @@ bool RenderOne(const std::string& Input, const std::string& Output) {
         return false;
     }
 
+    TAudioFileWriter Writer;
+    const std::string Shown = Output == "-" ? "standard output" : Output;
+    if (!Writer.Open(Output, Player->SampleRate, Player->OutputChannels, Player->OutputBits, Reason)) {
+        ReportError(Shown, Reason);
+        return false;
+    }
+
     // How many frames: exactly the seconds asked for, or up to the end of the
     // pass asked for, at most the longest time a song plays.
     int64_t Frames;
@@ -115,17 +122,11 @@ bool RenderOne(const std::string& Input, const std::string& Output) {
             Frames = Ends.back();
         } else {
             Frames = static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate;
+            // Not a failure: the file holds the song's first 30 minutes.
             std::fflush(stdout);
             std::fprintf(stderr, "quavix: %s: the song does not end within %d minutes; stopped there\n",
                          Printable(Input).c_str(), MaxSongSeconds / 60);
         }
-    }
-
-    TAudioFileWriter Writer;
-    const std::string Shown = Output == "-" ? "standard output" : Output;
-    if (!Writer.Open(Output, Player->SampleRate, Player->OutputChannels, Player->OutputBits, Reason)) {
-        ReportError(Shown, Reason);
-        return false;
     }
 
     std::vector<uint8_t> Rendered(static_cast<size_t>(Player->OutputBufferBytes));
