@@ -10,6 +10,7 @@
 #include "song/module.h"
 
 class TQuavixChannel;
+class TQuavixSongEnd;
 
 class TQuavix {
 public:
@@ -54,6 +55,12 @@ public:
     // Created for offline rendering: no sound device is ever opened, and the
     // owner calls Render itself to take the song's audio.
     bool Offline = false;
+    // Frames rendered while playing since Play: the song time.
+    int64_t PlayedFrames = 0;
+    // When set, told of every tick and the frame it began at, to find where
+    // the song ends without changing how it plays. The owner starts it
+    // before Play.
+    TQuavixSongEnd* SongEnd = nullptr;
 
     // How a player is created: with a sound device, or for offline rendering.
     enum class TOutputChoice { Device, Offline };
@@ -79,7 +86,14 @@ public:
     void Render(void* Dest);
     // Conversion of one mix value: shifted to 16-bit range, clamped when
     // Clip is set, else cut to its low 16 bits.
-    static int16_t MixToSample16(int32_t Value, bool Clip);
+    static int16_t MixToSample16(int32_t Value, bool Clip) {
+        // The mix holds 16-bit audio scaled by 4096; the arithmetic shift
+        // takes the floor, so -1 becomes -1 and 4095 becomes 0.
+        const int32_t Sample = Value >> 12;
+        if (Clip) return static_cast<int16_t>(Sample < -32768 ? -32768 : Sample > 32767 ? 32767 : Sample);
+        // Wrap: keep the low 16 bits as a two's-complement value.
+        return static_cast<int16_t>(((Sample & 0xFFFF) ^ 0x8000) - 0x8000);
+    }
     // 16-bit sample to unsigned 8-bit: its high byte, made unsigned.
     static uint8_t Sample16To8(int16_t Sample);
     // One sequencer tick, then the tick length for the tempo it left.
