@@ -1,6 +1,9 @@
 // quavix info: what module files hold.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -24,9 +27,12 @@ struct TSongInfo {
     int32_t Samples = 0;  // samples that have data
     bool LinearSlides = true;
     std::string Message;
+    // Frames at 44100 Hz until the song ends; -1 when it does not end
+    // within the longest time a song is played.
+    int64_t DurationFrames = -1;
 };
 
-TSongInfo Describe(const TQuavixModule& Module) {
+TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data) {
     TSongInfo Info;
     Info.Format = Module.FormatName.empty() ? "unknown" : Module.FormatName;
     if (Info.Format == "xm") {
@@ -52,6 +58,8 @@ TSongInfo Describe(const TQuavixModule& Module) {
     }
     Info.LinearSlides = Module.LinearSlides;
     Info.Message = Module.Comment;
+    std::vector<int64_t> Ends = MeasureSong(Data, DefaultRate, 1);
+    if (!Ends.empty()) Info.DurationFrames = Ends[0];
     return Info;
 }
 
@@ -87,6 +95,10 @@ void PrintText(const std::string& Path, const TSongInfo& Info) {
     std::printf("  instruments: %d\n", Info.Instruments);
     std::printf("  samples:     %d with data\n", Info.Samples);
     std::printf("  slides:      %s\n", Info.LinearSlides ? "linear" : "amiga");
+    if (Info.DurationFrames >= 0)
+        std::printf("  duration:    %s\n", ClockTime(Info.DurationFrames, DefaultRate).c_str());
+    else
+        std::printf("  duration:    none (plays on past %d minutes)\n", MaxSongSeconds / 60);
     std::vector<std::string> Message = Lines(Info.Message);
     if (!Message.empty()) {
         std::printf("  message:\n");
@@ -95,69 +107,50 @@ void PrintText(const std::string& Path, const TSongInfo& Info) {
 }
 
 void PrintJson(const std::string& Path, const TSongInfo& Info) {
-    auto Optional = [](const std::string& Text, bool Present) { return Present ? JsonString(Text) : "null"; };
-    std::printf(
-        "{\"file\":%s,\"format\":%s,\"version\":%s,\"tag\":%s,\"title\":%s,\"channels\":%d,"
-        "\"song_length\":%d,\"restart_position\":%d,\"patterns\":%d,\"instruments\":%d,"
-        "\"samples\":%d,\"linear_slides\":%s,\"message\":%s}\n",
-        JsonString(Path).c_str(), JsonString(Info.Format).c_str(),
-        Optional(Info.Version, Info.Format == "xm").c_str(), Optional(Info.Tag, Info.Format == "mod").c_str(),
-        JsonString(Info.Title).c_str(), Info.Channels, Info.SongLength, Info.RestartPosition, Info.Patterns,
-        Info.Instruments, Info.Samples, Info.LinearSlides ? "true" : "false", JsonString(Info.Message).c_str());
+    using json = nlohmann::ordered_json;  // keys in the order written
+    json Object = json::object();
+    auto Optional = [](const std::string& Text, bool Present) { return Present ? json(ToUtf8(Text)) : json(); };
+    Object["file"] = ToUtf8(Path);
+    Object["format"] = Info.Format;
+    Object["version"] = Optional(Info.Version, Info.Format == "xm");
+    Object["tag"] = Optional(Info.Tag, Info.Format == "mod");
+    Object["title"] = ToUtf8(Info.Title);
+    Object["channels"] = Info.Channels;
+    Object["song_length"] = Info.SongLength;
+    Object["restart_position"] = Info.RestartPosition;
+    Object["patterns"] = Info.Patterns;
+    Object["instruments"] = Info.Instruments;
+    Object["samples"] = Info.Samples;
+    Object["linear_slides"] = Info.LinearSlides;
+    Object["message"] = ToUtf8(Info.Message);
+    // Seconds, to the millisecond; null for a song that does not end.
+    Object["duration"] = Info.DurationFrames >= 0
+                             ? json(static_cast<double>((Info.DurationFrames * 1000 + DefaultRate / 2) / DefaultRate) / 1000.0)
+                             : json();
+    std::printf("%s\n", Object.dump().c_str());
 }
 
-void PrintHelp() {
-    std::printf(
-        "Usage: quavix info [--json] FILE...\n"
-        "Show what each module file holds: its format (xm with its version, or mod\n"
-        "with its tag), title, channels, song length in orders, restart position,\n"
-        "patterns, instruments, samples with data, linear or Amiga slides, and the\n"
-        "song message when there is one.\n"
-        "\n"
-        "Options:\n"
-        "  --json      one JSON object per file, on one line each\n"
-        "  -h, --help  show this help and exit\n"
-        "\n"
-        "Exit status: 0 when every file loaded, 1 when some did not (each gets a\n"
-        "line on standard error), 2 for a wrong command line.\n");
-}
-
-}  // namespace
-
-int RunInfo(const std::vector<std::string>& Args) {
+struct TInfoOptions {
     bool Json = false;
-    bool OptionsEnded = false;
     std::vector<std::string> Files;
-    for (const std::string& Arg : Args) {
-        if (OptionsEnded || Arg.empty() || Arg[0] != '-' || Arg == "-") {
-            Files.push_back(Arg);
-        } else if (Arg == "--") {
-            OptionsEnded = true;
-        } else if (Arg == "--json") {
-            Json = true;
-        } else if (Arg == "-h" || Arg == "--help") {
-            PrintHelp();
-            return ExitOk;
-        } else {
-            return UsageError("info: unknown option '" + Arg + "'", "info");
-        }
-    }
-    if (Files.empty()) return UsageError("info: no module file given", "info");
+};
+TInfoOptions Options;
 
+int RunInfo() {
     int Status = ExitOk;
     bool First = true;
-    for (const std::string& Path : Files) {
+    for (const std::string& Path : Options.Files) {
         // A fresh module per file, so nothing of an earlier song shows.
         std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
+        std::vector<uint8_t> Data;
         std::string Reason;
-        if (!LoadModuleFile(Path, *Module, Reason)) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "quavix: %s: %s\n", Printable(Path).c_str(), Reason.c_str());
+        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Module, Reason)) {
+            ReportError(Path, Reason);
             Status = ExitFailure;
             continue;
         }
-        TSongInfo Info = Describe(*Module);
-        if (Json) {
+        TSongInfo Info = Describe(*Module, Data);
+        if (Options.Json) {
             PrintJson(Path, Info);
         } else {
             if (!First) std::printf("\n");
@@ -167,6 +160,24 @@ int RunInfo(const std::vector<std::string>& Args) {
         std::fflush(stdout);
     }
     return Status;
+}
+
+}  // namespace
+
+TRunCommand AddInfo(CLI::App& App) {
+    CLI::App* Info = App.add_subcommand("info", "show what module files hold: format, title, channels, duration, ...");
+    Info->footer(
+        "Shows each module file's format (xm with its version, or mod with its\n"
+        "tag), title, channels, song length in orders, restart position, patterns,\n"
+        "instruments, samples with data, linear or Amiga slides, how long the song\n"
+        "plays until it comes back to a row it played (mm:ss.mmm), and the song\n"
+        "message when there is one.\n"
+        "\n"
+        "Exit status: 0 when every file loaded, 1 when some did not (each gets a\n"
+        "line on standard error), 2 for a wrong command line.");
+    Info->add_flag("--json", Options.Json, "one JSON object per file, on one line each");
+    Info->add_option("FILE", Options.Files, "module files (.xm, .mod)")->required();
+    return RunInfo;
 }
 
 }  // namespace quavix_cli

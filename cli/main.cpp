@@ -1,76 +1,79 @@
 // quavix: command-line front end of Quavix Player.
 //
 //   quavix info [--json] FILE...
+//   quavix render FILE... [-o OUT] [--seconds S] [--repeat N] [--rate HZ]
+//                 [--bits 8|16] [--mono] [--interpolation none|linear]
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <vector>
 
 #include "cli.h"
 
 namespace {
 
-struct TCommand {
-    const char* Name;
-    const char* Summary;
-    int (*Run)(const std::vector<std::string>& Args);
-};
-
-const TCommand Commands[] = {
-    {"info", "show what module files hold (format, title, channels, ...)", quavix_cli::RunInfo},
-};
-
-void PrintHelp() {
-    std::printf(
-        "Usage: quavix COMMAND [OPTION]... [FILE]...\n"
-        "Quavix Player's command-line tool for tracker modules (Extended Module .xm\n"
-        "and pattern-format .mod files).\n"
-        "\n"
-        "Commands:\n");
-    for (const TCommand& Command : Commands) std::printf("  %-8s %s\n", Command.Name, Command.Summary);
-    std::printf(
-        "\n"
-        "Options:\n"
-        "  -h, --help     show this help and exit\n"
-        "  -V, --version  show the version and exit\n"
-        "\n"
-        "'quavix COMMAND --help' describes a command.\n");
+// The subcommand a wrong command line was meant for, for the hint.
+std::string ChosenCommand(const CLI::App& App) {
+    for (const CLI::App* Command : App.get_subcommands({})) {
+        if (Command->parsed()) return Command->get_name();
+    }
+    return "";
 }
 
 }  // namespace
 
-namespace quavix_cli {
-
-int UsageError(const std::string& Message, const std::string& Command) {
-    std::fprintf(stderr, "quavix: %s\n", Message.c_str());
-    std::fprintf(stderr, "Try 'quavix %s--help' for more information.\n",
-                 Command.empty() ? "" : (Command + " ").c_str());
-    return ExitUsage;
-}
-
-}  // namespace quavix_cli
-
 int main(int argc, char** argv) {
-    if (argc < 2) return quavix_cli::UsageError("missing command");
-    std::string First = argv[1];
-    if (First == "-h" || First == "--help" || First == "help") {
-        PrintHelp();
-        return quavix_cli::ExitOk;
-    }
-    if (First == "-V" || First == "--version") {
-        std::printf("quavix %s\n", quavix_cli::Version);
-        return quavix_cli::ExitOk;
-    }
-    for (const TCommand& Command : Commands)
-        if (First == Command.Name) {
-            std::vector<std::string> Args(argv + 2, argv + argc);
-            try {
-                return Command.Run(Args);
-            } catch (const std::exception& Error) {
-                std::fprintf(stderr, "quavix: %s\n", Error.what());
-                return quavix_cli::ExitFailure;
-            }
+    CLI::App App("Quavix Player's command-line tool for tracker modules (Extended Module .xm\n"
+                 "and pattern-format .mod files).",
+                 "quavix");
+    App.set_version_flag("-V,--version", std::string("quavix ") + quavix_cli::Version);
+    App.require_subcommand(1);
+    App.footer("'quavix COMMAND --help' describes a command.");
+    const quavix_cli::TRunCommand RunInfo = quavix_cli::AddInfo(App);
+    const quavix_cli::TRunCommand RunRender = quavix_cli::AddRender(App);
+
+    // A first word that names no command gets a plainer message than the
+    // parser's "a subcommand is required".
+    if (argc >= 2) {
+        const std::string First = argv[1];
+        const bool Known = First == "-h" || First == "--help" || First == "-V" || First == "--version" ||
+                           First == "info" || First == "render";
+        if (!Known) {
+            std::fprintf(stderr, "quavix: unknown %s '%s'\n", !First.empty() && First[0] == '-' ? "option" : "command",
+                         First.c_str());
+            std::fprintf(stderr, "Try 'quavix --help' for more information.\n");
+            return quavix_cli::ExitUsage;
         }
-    if (!First.empty() && First[0] == '-') return quavix_cli::UsageError("unknown option '" + First + "'");
-    return quavix_cli::UsageError("unknown command '" + First + "'");
+    }
+    try {
+        App.parse(argc, argv);
+    } catch (const CLI::CallForHelp& Help) {
+        return App.exit(Help);
+    } catch (const CLI::CallForAllHelp& Help) {
+        return App.exit(Help);
+    } catch (const CLI::CallForVersion& Version) {
+        return App.exit(Version);
+    } catch (const CLI::ParseError& Error) {
+        // One line that says what is wrong, and where to read more.
+        std::string Command = ChosenCommand(App);
+        std::string Message = Error.what();
+        if (argc < 2) Message = "missing command";
+        std::fprintf(stderr, "quavix: %s%s\n", Command.empty() ? "" : (Command + ": ").c_str(), Message.c_str());
+        std::fprintf(stderr, "Try 'quavix %s--help' for more information.\n",
+                     Command.empty() ? "" : (Command + " ").c_str());
+        return quavix_cli::ExitUsage;
+    }
+
+    try {
+        for (const CLI::App* Command : App.get_subcommands()) {
+            if (Command->get_name() == "info") return RunInfo();
+            if (Command->get_name() == "render") return RunRender();
+        }
+    } catch (const std::exception& Error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "quavix: %s\n", Error.what());
+        return quavix_cli::ExitFailure;
+    }
+    return quavix_cli::ExitUsage;
 }

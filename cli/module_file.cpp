@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli.h"
+#include "player/quavix.h"
+#include "player/song_end.h"
 #include "song/module.h"
 
 namespace quavix_cli {
@@ -97,12 +100,28 @@ bool ReadWholeFile(const std::string& Path, std::vector<uint8_t>& Data, std::str
 
 }  // namespace
 
-bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string& Reason) {
-    std::vector<uint8_t> Data;
-    if (!ReadWholeFile(Path, Data, Reason)) return false;
+bool ReadModuleData(const std::string& Path, std::vector<uint8_t>& Data, std::string& Reason) {
+    Data.clear();
+    return ReadWholeFile(Path, Data, Reason);
+}
+
+bool LoadModuleData(const std::vector<uint8_t>& Data, TQuavixModule& Module, std::string& Reason) {
     if (Module.LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size()))) return true;
     Reason = RefusalReason(Data);
     return false;
+}
+
+bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string& Reason) {
+    std::vector<uint8_t> Data;
+    return ReadModuleData(Path, Data, Reason) && LoadModuleData(Data, Module, Reason);
+}
+
+std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes) {
+    // A player of its own: measuring plays the song through, and a rewind
+    // does not undo all a song changes.
+    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Rate, RenderBufferFrames, true, 16);
+    if (!Player->Module->LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size()))) return {};
+    return TQuavixSongEnd::Measure(*Player, Passes, static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate);
 }
 
 }  // namespace quavix_cli

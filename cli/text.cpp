@@ -40,37 +40,27 @@ size_t Utf8SequenceLength(const std::string& Text, size_t Pos) {
 
 }  // namespace
 
-std::string JsonString(const std::string& Text) {
-    std::string Out = "\"";
+std::string ToUtf8(const std::string& Text) {
+    std::string Out;
     for (size_t Pos = 0; Pos < Text.size();) {
         uint8_t Byte = static_cast<uint8_t>(Text[Pos]);
-        if (Byte >= 0x80) {
-            size_t Length = Utf8SequenceLength(Text, Pos);
-            if (Length > 0) {
-                Out.append(Text, Pos, Length);
-                Pos += Length;
-                continue;
-            }
+        if (Byte < 0x80) {
+            Out += static_cast<char>(Byte);
+            ++Pos;
+            continue;
         }
-        char Escape[8];
-        switch (Byte) {
-            case '"': Out += "\\\""; break;
-            case '\\': Out += "\\\\"; break;
-            case '\n': Out += "\\n"; break;
-            case '\r': Out += "\\r"; break;
-            case '\t': Out += "\\t"; break;
-            default:
-                if (Byte < 0x20 || Byte >= 0x7F) {
-                    // Control characters, and stray high bytes taken as Latin-1.
-                    std::snprintf(Escape, sizeof(Escape), "\\u%04x", Byte);
-                    Out += Escape;
-                } else {
-                    Out += static_cast<char>(Byte);
-                }
+        size_t Length = Utf8SequenceLength(Text, Pos);
+        if (Length > 0) {
+            Out.append(Text, Pos, Length);
+            Pos += Length;
+        } else {
+            // A stray high byte: the Latin-1 character of that number.
+            Out += static_cast<char>(0xC0 | (Byte >> 6));
+            Out += static_cast<char>(0x80 | (Byte & 0x3F));
+            ++Pos;
         }
-        ++Pos;
     }
-    return Out + "\"";
+    return Out;
 }
 
 std::string Printable(const std::string& Text) {
@@ -78,6 +68,19 @@ std::string Printable(const std::string& Text) {
     for (char& c : Out)
         if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = '?';
     return Out;
+}
+
+std::string ClockTime(int64_t Frames, int32_t Rate) {
+    const int64_t Ms = Rate > 0 ? (Frames * 1000 + Rate / 2) / Rate : 0;
+    char Text[32];
+    std::snprintf(Text, sizeof(Text), "%02lld:%02lld.%03lld", static_cast<long long>(Ms / 60000),
+                  static_cast<long long>(Ms / 1000 % 60), static_cast<long long>(Ms % 1000));
+    return Text;
+}
+
+void ReportError(const std::string& What, const std::string& Why) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "quavix: %s: %s\n", Printable(What).c_str(), Why.c_str());
 }
 
 }  // namespace quavix_cli

@@ -1,7 +1,12 @@
 #include "player/quavix.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "player/song_end.h"
+
 TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
-                 int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers)
+                 int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers, TOutputChoice Output)
     : BufferCount(ABufferCount),
       PrefillBuffers(APrefillBuffers),
       WriterSleepMs(AWriterSleepMs),
@@ -35,16 +40,107 @@ TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCoun
     MixBuffer.reset(new int32_t[MixValues + 1]());
     WideMixBuffer.reset(new int64_t[MixValues + 1]());
     MixTarget = MixBuffer.get();
+
+    // Nothing rendered is waiting for the device yet.
+    PrefillCount = 0;
+    FillBuffer.reset();
+    FillSize = static_cast<uint32_t>(std::max(OutputBufferBytes, 0));
+    FillPosition = FillSize;
+
+    // The sound device is chosen last. An offline player has none: its owner
+    // takes the audio through Render.
+    Offline = Output == TOutputChoice::Offline;
+    OutputDevice = 0;
 }
 
-// The render loop arrives with the player's render issue; until then a
-// player renders silence and runs no tick.
-void TQuavix::Render(void*) {}
-void TQuavix::NextTick() {}
-void TQuavix::UpdateTickLength() {}
-bool TQuavix::Play() { return Module->Loaded; }
-void TQuavix::Stop() { Playing = false; }
-void TQuavix::Flush() {}
+std::unique_ptr<TQuavix> TQuavix::CreateOffline(int32_t ASampleRate, int32_t ABufferFrames, bool Stereo,
+                                                int32_t Bits) {
+    return std::unique_ptr<TQuavix>(
+        new TQuavix(ASampleRate, ABufferFrames, 0, Stereo, 0, Bits, 0, TOutputChoice::Offline));
+}
+
+void TQuavix::UpdateTickLength() {
+    if (Module->Tempo == 0) Module->Tempo = 125;
+    // SampleRate x 2.5 / Tempo frames, in unsigned 32-bit arithmetic.
+    const uint32_t Frames = (static_cast<uint32_t>(SampleRate) * 640u) / (static_cast<uint32_t>(Module->Tempo) * 256u);
+    // A tick lasts at least one frame, or the render loop would make no
+    // progress: rates below 102 Hz would otherwise give 0 at tempo 255. The
+    // length is also held within the signed range the fields use.
+    SamplesPerTick = static_cast<int32_t>(std::min<uint32_t>(std::max<uint32_t>(Frames, 1u), INT32_MAX));
+    SamplesLeft = SamplesPerTick;
+    Module->TickLength = SamplesPerTick;
+}
+
+void TQuavix::NextTick() {
+    Module->ProcessTick();
+    UpdateTickLength();
+}
+
+uint8_t TQuavix::Sample16To8(int16_t Sample) { return static_cast<uint8_t>((Sample + 32768) >> 8); }
+
+void TQuavix::Render(void* Dest) {
+    const int32_t Values = BufferFrames > 0 ? BufferFrames * OutputChannels : 0;
+    MixTarget = MixBuffer.get();
+    std::fill(MixTarget, MixTarget + Values, 0);
+
+    if (Playing) {
+        int32_t Position = 0;
+        while (Position < BufferFrames) {
+            if (SamplesLeft == 0) {
+                NextTick();
+                if (SongEnd) SongEnd->AfterTick(*Module, PlayedFrames + Position);
+            }
+            // The mixer lowers SamplesLeft by the frames it mixed; a tick cut
+            // by the end of the buffer carries on in the next render.
+            const int32_t Mixed = MixChannels(Position, SamplesLeft);
+            if (Mixed <= 0) break;  // a mixer that takes nothing would loop forever
+            Position += Mixed;
+        }
+        PlayedFrames += BufferFrames;
+    }
+
+    const int32_t* Mix = MixBuffer.get();
+    const bool Clip = Clipping != 0;
+    if (OutputBits == 16 && reinterpret_cast<uintptr_t>(Dest) % alignof(int16_t) == 0) {
+        // Native byte order. Two plain loops, which the compiler turns into
+        // vector code.
+        int16_t* Out = static_cast<int16_t*>(Dest);
+        if (Clip) {
+            for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], true);
+        } else {
+            for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], false);
+        }
+    } else if (OutputBits == 16) {
+        uint8_t* Out = static_cast<uint8_t*>(Dest);
+        for (int32_t i = 0; i < Values; ++i) {
+            // A Dest at an odd address: stored through memcpy.
+            const int16_t Sample = MixToSample16(Mix[i], Clip);
+            std::memcpy(Out + 2 * i, &Sample, sizeof(Sample));
+        }
+    } else {
+        uint8_t* Out = static_cast<uint8_t*>(Dest);
+        for (int32_t i = 0; i < Values; ++i) Out[i] = Sample16To8(MixToSample16(Mix[i], Clip));
+    }
+}
+
+bool TQuavix::Play() {
+    Module->ResetPlayback();
+    Flush();
+    UpdateTickLength();
+    SamplesLeft = 0;  // the first render begins with a tick
+    PlayedFrames = 0;
+    Playing = true;
+    // Resuming the sound device comes with the outputs; an offline player has
+    // nothing to resume.
+    return Module->Loaded;
+}
+
+void TQuavix::Stop() {
+    Playing = false;
+    Flush();
+}
+
+void TQuavix::Flush() { FillPosition = FillSize; }
 
 TQuavix::~TQuavix() {
     Module->Clear();

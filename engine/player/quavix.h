@@ -1,5 +1,6 @@
-// The player: owns the song and the resonant-filter coefficient table, and
-// holds the output format it was created with.
+// The player: owns the song, the mix buffer and the resonant-filter
+// coefficient table, and turns the sequencer and the mixer into buffers of
+// PCM in the output format it was created with.
 #pragma once
 
 #include <array>
@@ -9,6 +10,7 @@
 #include "song/module.h"
 
 class TQuavixChannel;
+class TQuavixSongEnd;
 
 class TQuavix {
 public:
@@ -26,7 +28,15 @@ public:
     int32_t OutputBufferBytes = 0;
     int32_t BufferCount = 0;
     int32_t PrefillBuffers = 0;
+    // True from Play to Stop; while false, renders are silent and run no tick.
     bool Playing = false;
+    // Rendered output waiting to be handed to the device: the bytes of
+    // FillBuffer from FillPosition up to FillSize. FillPosition >= FillSize
+    // means nothing is waiting.
+    std::unique_ptr<uint8_t[]> FillBuffer;
+    uint32_t FillPosition = 0;
+    uint32_t FillSize = 0;
+    int32_t PrefillCount = 0;
     int32_t WriterSleepMs = 0;
     int32_t SamplesPerTick = 0;
     int32_t SamplesLeft = 0;
@@ -42,10 +52,27 @@ public:
     std::unique_ptr<TQuavixModule> Module;
     uint8_t Interpolation = 3;  // 0 none, 1 linear
     uint8_t Clipping = 1;       // 1 clamps to 16 bits on conversion, 0 wraps
+    // Created for offline rendering: no sound device is ever opened, and the
+    // owner calls Render itself to take the song's audio.
+    bool Offline = false;
+    // Frames rendered while playing since Play: the song time.
+    int64_t PlayedFrames = 0;
+    // When set, told of every tick and the frame it began at, to find where
+    // the song ends without changing how it plays. The owner starts it
+    // before Play.
+    TQuavixSongEnd* SongEnd = nullptr;
+
+    // How a player is created: with a sound device, or for offline rendering.
+    enum class TOutputChoice { Device, Offline };
 
     // SampleRate 0 means 44100 Hz; Bits other than 8 or 16 give 16-bit output.
+    // With TOutputChoice::Offline the player never opens a sound device.
     TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
-            int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers);
+            int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers,
+            TOutputChoice Output = TOutputChoice::Device);
+    // A player for offline rendering: BufferFrames frames per Render.
+    static std::unique_ptr<TQuavix> CreateOffline(int32_t ASampleRate, int32_t ABufferFrames, bool Stereo,
+                                                  int32_t Bits);
     ~TQuavix();
     TQuavix(const TQuavix&) = delete;
     TQuavix& operator=(const TQuavix&) = delete;
@@ -54,8 +81,21 @@ public:
     // the module as it is now.
     void BuildFilterTable(int32_t ASampleRate);
 
-    // Render loop: one buffer of BufferFrames frames in the output format.
+    // Render loop: one buffer of BufferFrames frames in the output format,
+    // exactly OutputBufferBytes bytes at Dest. Allocates nothing.
     void Render(void* Dest);
+    // Conversion of one mix value: shifted to 16-bit range, clamped when
+    // Clip is set, else cut to its low 16 bits.
+    static int16_t MixToSample16(int32_t Value, bool Clip) {
+        // The mix holds 16-bit audio scaled by 4096; the arithmetic shift
+        // takes the floor, so -1 becomes -1 and 4095 becomes 0.
+        const int32_t Sample = Value >> 12;
+        if (Clip) return static_cast<int16_t>(Sample < -32768 ? -32768 : Sample > 32767 ? 32767 : Sample);
+        // Wrap: keep the low 16 bits as a two's-complement value.
+        return static_cast<int16_t>(((Sample & 0xFFFF) ^ 0x8000) - 0x8000);
+    }
+    // 16-bit sample to unsigned 8-bit: its high byte, made unsigned.
+    static uint8_t Sample16To8(int16_t Sample);
     // One sequencer tick, then the tick length for the tempo it left.
     void NextTick();
     void UpdateTickLength();

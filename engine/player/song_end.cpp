@@ -1,0 +1,83 @@
+#include "player/song_end.h"
+
+#include "player/quavix.h"
+#include "sequencer/channel.h"
+#include "song/module.h"
+
+void TQuavixSongEnd::Start(int32_t AStopAfter) {
+    Played.fill(0);
+    LastOrder = -1;
+    LoopRow = -1;
+    Ends = 0;
+    LastEndFrame = -1;
+    StopAfter = AStopAfter;
+    StopFrame = -1;
+}
+
+bool TQuavixSongEnd::Test(int32_t Order, int32_t Row) const {
+    const int32_t Bit = Order * Rows + Row;
+    return (Played[Bit >> 6] >> (Bit & 63)) & 1;
+}
+
+void TQuavixSongEnd::Mark(int32_t Order, int32_t Row) {
+    const int32_t Bit = Order * Rows + Row;
+    Played[Bit >> 6] |= uint64_t(1) << (Bit & 63);
+}
+
+bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module, int64_t Frame) {
+    // The tick counter is 0 exactly on a tick that started a new row; the
+    // other ticks, pattern-delay repeats among them, play the same row on.
+    if (Module.TickCounter != 0) return false;
+    const int32_t Order = Module.PlayingOrder, Row = Module.PlayingRow;
+    // No row found (a song without playable patterns): nothing to mark.
+    if (Order < 0 || Order >= Orders || Row < 0 || Row >= Rows) return false;
+
+    // A pattern loop jumps back within its order position to its loop row,
+    // and its rows play again up to the row that ends the loop. Whether a
+    // loop was running is judged by the channels as the previous row left
+    // them: the row that ends a loop clears its flag while it plays again.
+    // A channel's loop state outlives a jump out of its pattern, so the row
+    // must also lie in the same order position, at or after the loop row.
+    const bool InLoop = LoopRow >= 0 && Order == LastOrder && Row >= LoopRow;
+    LastOrder = Order;
+    LoopRow = -1;
+    const int32_t Count = Module.NumChannels < TQuavixModule::MaxChannels ? Module.NumChannels
+                                                                         : TQuavixModule::MaxChannels;
+    for (int32_t i = 0; i < Count; ++i) {
+        const TQuavixChannel* Channel = Module.Channels[i].get();
+        if (Channel && Channel->PatternLoopActive && (LoopRow < 0 || Channel->PatternLoopRow < LoopRow))
+            LoopRow = Channel->PatternLoopRow;
+    }
+
+    if (!Test(Order, Row)) {
+        Mark(Order, Row);
+        return false;
+    }
+    if (InLoop) return false;
+    ++Ends;
+    LastEndFrame = Frame;
+    if (Ends == StopAfter) StopFrame = Frame;
+    Played.fill(0);
+    Mark(Order, Row);
+    return true;
+}
+
+std::vector<int64_t> TQuavixSongEnd::Measure(TQuavix& Player, int32_t Passes, int64_t MaxFrames) {
+    std::vector<int64_t> EndFrames;
+    TQuavixSongEnd Watch;
+    Watch.Start(Passes);
+    TQuavixSongEnd* Watching = Player.SongEnd;
+    Player.SongEnd = nullptr;
+    Player.Play();
+    // Each tick starts where the ticks before it have used their frames, as
+    // it does in a render.
+    int64_t Frame = 0;
+    while (static_cast<int32_t>(EndFrames.size()) < Passes && Frame <= MaxFrames) {
+        Player.NextTick();
+        if (Watch.AfterTick(*Player.Module, Frame)) EndFrames.push_back(Frame);
+        Frame += Player.SamplesPerTick;
+    }
+    Player.Stop();
+    Player.SongEnd = Watching;
+    return EndFrames;
+}

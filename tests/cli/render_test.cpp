@@ -1,0 +1,282 @@
+// quavix render, run as users run it: the built program on written songs.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cli_run.h"
+#include "support/module_writer.h"
+
+using namespace quavix_test;
+
+namespace {
+
+struct TAudio {
+    bool Ok = false;
+    int Format = 0;
+    int Rate = 0;
+    int Channels = 0;
+    int64_t Frames = 0;
+};
+
+TAudio ReadAudio(const std::string& Path) {
+    TAudio Audio;
+    SF_INFO Info{};
+    SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
+    if (!File) return Audio;
+    Audio = {true, Info.format, Info.samplerate, Info.channels, Info.frames};
+    sf_close(File);
+    return Audio;
+}
+
+std::string ReadFile(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    std::stringstream Text;
+    Text << In.rdbuf();
+    return Text.str();
+}
+
+bool Exists(const std::string& Path) {
+    struct stat Status;
+    return stat(Path.c_str(), &Status) == 0;
+}
+
+class QuavixRender : public ::testing::Test {
+protected:
+    static std::string Dir;
+
+    static void SetUpTestSuite() {
+        char Template[] = "/tmp/quavix-render-XXXXXX";
+        ASSERT_NE(mkdtemp(Template), nullptr);
+        Dir = Template;
+        SaveBytes(Path("song.xm"), WriteXm(SmallXm()));
+        SaveBytes(Path("tune.mod"), WriteMod(SmallMod()));
+        SaveBytes(Path("mod.title"), WriteMod(SmallMod()));
+        SaveBytes(Path("notes.txt"), TBytes(2000, 'x'));
+    }
+
+    static void TearDownTestSuite() { std::system(("rm -rf '" + Dir + "'").c_str()); }
+
+    static std::string Path(const std::string& Name) { return Dir + "/" + Name; }
+
+    // A fresh empty folder to run in.
+    static std::string Folder(const std::string& Name) {
+        std::string Folder = Path(Name);
+        std::system(("rm -rf '" + Folder + "' && mkdir -p '" + Folder + "'").c_str());
+        return Folder;
+    }
+
+    static TRun Quavix(const std::string& Arguments, const std::string& WorkDir) {
+        return RunShell("cd '" + WorkDir + "' && \"$Q\" " + Arguments, Path("stderr.txt"));
+    }
+
+    // Files in a folder, sorted, hidden ones included.
+    static std::string Listing(const std::string& Folder) {
+        return RunShell("ls -A '" + Folder + "' | tr '\\n' ' '", Path("ls.txt")).Out;
+    }
+};
+
+std::string QuavixRender::Dir;
+
+TEST_F(QuavixRender, WritesTheAudioFileTheOptionsAskFor) {
+    struct TCase {
+        const char* Arguments;
+        const char* Output;
+        int Format, Rate, Channels;
+        int64_t Frames;
+    } Cases[] = {
+        {"../song.xm --seconds 1.5", "song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 66150},
+        {"../song.xm --seconds 0.25 --rate 22050 --mono --bits 8", "song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8,
+         22050, 1, 5513},  // 5512.5 frames, rounded
+        {"../song.xm --seconds 2 -o out.flac", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, 88200},
+        {"../song.xm --seconds 1 --rate 8000 --bits 8 -o low.FLAC", "low.FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_S8,
+         8000, 2, 8000},
+        {"../tune.mod --seconds 0.5 --interpolation none", "tune.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2,
+         22050},
+        {"../mod.title --seconds 0.001", "mod.title.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 44},
+        {"../song.xm --seconds 3 --rate 48000 -o plain", "plain", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
+         144000},
+    };
+    for (const TCase& Case : Cases) {
+        std::string Work = Folder("out");
+        TRun Run = Quavix(std::string("render ") + Case.Arguments, Work);
+        EXPECT_EQ(Run.Status, 0) << Case.Arguments << ": " << Run.Err;
+        // Quiet when standard error is no terminal, and nothing on stdout.
+        EXPECT_EQ(Run.Err, "") << Case.Arguments;
+        EXPECT_EQ(Run.Out, "") << Case.Arguments;
+        EXPECT_EQ(Listing(Work), std::string(Case.Output) + " ") << Case.Arguments;
+        TAudio Audio = ReadAudio(Work + "/" + Case.Output);
+        ASSERT_TRUE(Audio.Ok) << Case.Arguments;
+        EXPECT_EQ(Audio.Format, Case.Format) << Case.Arguments;
+        EXPECT_EQ(Audio.Rate, Case.Rate) << Case.Arguments;
+        EXPECT_EQ(Audio.Channels, Case.Channels) << Case.Arguments;
+        EXPECT_EQ(Audio.Frames, Case.Frames) << Case.Arguments;
+    }
+}
+
+TEST_F(QuavixRender, StandardOutputTakesAWaveFile) {
+    std::string Work = Folder("stdout");
+    // Through a pipe, and straight into a file the shell opened.
+    for (const char* Redirect : {"| cat > piped.wav", "> direct.wav"}) {
+        TRun Run = Quavix(std::string("render ../song.xm --seconds 1.25 -o - ") + Redirect, Work);
+        EXPECT_EQ(Run.Status, 0) << Redirect << ": " << Run.Err;
+    }
+    for (const char* Name : {"piped.wav", "direct.wav"}) {
+        TAudio Audio = ReadAudio(Work + "/" + Name);
+        EXPECT_EQ(Audio.Format, SF_FORMAT_WAV | SF_FORMAT_PCM_16) << Name;
+        EXPECT_EQ(Audio.Frames, 55125) << Name;
+    }
+    EXPECT_EQ(ReadFile(Work + "/piped.wav"), ReadFile(Work + "/direct.wav"));
+    // No temporary file is left where the piped audio waited.
+    EXPECT_EQ(Listing(Work), "direct.wav piped.wav ");
+}
+
+TEST_F(QuavixRender, EachFailureIsOneLineAndLeavesNoFile) {
+    struct TCase {
+        std::string Arguments;
+        int Status;
+        std::string Err;  // start of the only line on stderr
+    } Cases[] = {
+        {"../missing.xm", 1, "quavix: ../missing.xm: cannot open: No such file or directory"},
+        {"../notes.txt", 1, "quavix: ../notes.txt: not a module file"},
+        {"../song.xm --seconds 1 -o nowhere/x.wav", 1, "quavix: nowhere/x.wav: cannot write: No such file or directory"},
+        {"../song.xm --seconds 1 -o ../notes.txt/x.wav", 1, "quavix: ../notes.txt/x.wav: cannot write: Not a directory"},
+        {"../song.xm --seconds 1 -o ..", 1, "quavix: ..: is a directory"},
+        {"../song.xm --seconds 1 -o /dev/full", 1, "quavix: /dev/full: cannot write: No space left on device"},
+        {"../song.xm --seconds 1 -o - > /dev/full", 1, "quavix: standard output: cannot write: No space left"},
+        {"../song.xm -o song.mp3", 2, "quavix: render: song.mp3: cannot write '.mp3' files"},
+        {"../song.xm ../tune.mod -o x.wav", 2, "quavix: render: -o names one output file"},
+        {"../song.xm sub/song.xm", 2, "quavix: render: ../song.xm and sub/song.xm would both be written to song.wav"},
+        {"../song.xm --bits 12", 2, "quavix: render: --bits"},
+        {"../song.xm --seconds 2 --repeat 1", 2, "quavix: render: --seconds excludes --repeat"},
+        {"../song.xm --seconds 1801", 2, "quavix: render: --seconds"},
+        {"", 2, "quavix: render: FILE is required"},
+    };
+    for (const TCase& Case : Cases) {
+        std::string Work = Folder("errors");
+        TRun Run = Quavix("render " + Case.Arguments, Work);
+        EXPECT_EQ(Run.Status, Case.Status) << Case.Arguments << ": " << Run.Err;
+        EXPECT_EQ(Run.Err.compare(0, Case.Err.size(), Case.Err), 0) << Case.Arguments << ": " << Run.Err;
+        // One line; a wrong command line may add a hint where to read more.
+        const auto Lines = std::count(Run.Err.begin(), Run.Err.end(), '\n');
+        EXPECT_TRUE(Lines == 1 || (Case.Status == 2 && Lines == 2 && Run.Err.find("\nTry 'quavix ") != std::string::npos))
+            << Case.Arguments << ": " << Run.Err;
+        EXPECT_EQ(Listing(Work), "") << Case.Arguments;
+    }
+
+    // A file-size limit stops the writing part way: the partial file goes.
+    std::string Work = Folder("limited");
+    TRun Run = RunShell("cd '" + Work + "' && ulimit -f 100 && \"$Q\" render ../song.xm --seconds 5 -o big.wav",
+                        Path("stderr.txt"));
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_EQ(Run.Err, "quavix: big.wav: cannot write: File too large\n");
+    EXPECT_EQ(Listing(Work), "");
+
+    // Other files still get rendered after a failure.
+    Work = Folder("mixed");
+    Run = Quavix("render ../missing.xm ../tune.mod --seconds 0.5", Work);
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_EQ(Listing(Work), "tune.wav ");
+}
+
+TEST_F(QuavixRender, SongsEndWhereTheyFirstPlayARowAgain) {
+    // Speed 6 at tempo 125: 882 frames a tick, 5292 a row.
+    auto Rows = [](std::initializer_list<int32_t> Counts) {
+        std::vector<TXmPattern> Patterns;
+        for (int32_t Count : Counts) Patterns.push_back(TXmPattern(Count, {}));
+        return Patterns;
+    };
+    TXmSong Straight = SmallXm();
+    Straight.Orders = {0, 1};
+    Straight.Patterns = Rows({16, 8});
+
+    TXmSong Restart = SmallXm();
+    Restart.Orders = {0, 1, 2};
+    Restart.RestartPosition = 1;
+    Restart.Patterns = Rows({8, 8, 4});
+
+    // Order 1 row 5 jumps back to the start of order 1: the first pass plays
+    // 8 + 6 rows, every later one the 6 rows of the jump.
+    TXmSong Backward = SmallXm();
+    Backward.Orders = {0, 1};
+    Backward.Patterns = Rows({8, 8});
+    Backward.Patterns[1].Cells.push_back(At(5, 1, 0, 0, 0, Fx('B'), 1));
+
+    // Rows 2..5 play three times, then 6 and 7: 16 rows, and no end inside.
+    TXmSong Loop = SmallXm();
+    Loop.Orders = {0};
+    Loop.Patterns = Rows({8});
+    Loop.Patterns[0].Cells.push_back(At(2, 1, 0, 0, 0, Fx('E'), 0x60));
+    Loop.Patterns[0].Cells.push_back(At(5, 1, 0, 0, 0, Fx('E'), 0x62));
+
+    // Three ticks a row at tempo 150: 735 frames a tick.
+    TXmSong Fast = SmallXm();
+    Fast.Speed = 3;
+    Fast.Tempo = 150;
+    Fast.Orders = {0};
+    Fast.Patterns = Rows({10});
+
+    struct TCase {
+        const char* Name;
+        TXmSong Song;
+        const char* Duration;
+        std::vector<int64_t> FramesByRepeat;  // --repeat 0, 1, 2
+    } Cases[] = {
+        {"straight", Straight, "00:02.880", {24 * 5292, 48 * 5292, 72 * 5292}},
+        {"restart", Restart, "00:02.400", {20 * 5292, 32 * 5292, 44 * 5292}},
+        {"backward", Backward, "00:01.680", {14 * 5292, 20 * 5292, 26 * 5292}},
+        {"loop", Loop, "00:01.920", {16 * 5292, 32 * 5292, 48 * 5292}},
+        {"fast", Fast, "00:00.500", {10 * 3 * 735, 20 * 3 * 735, 30 * 3 * 735}},
+    };
+    std::string Work = Folder("ends");
+    for (const TCase& Case : Cases) {
+        const std::string File = Work + "/" + Case.Name + ".xm";
+        SaveBytes(File, WriteXm(Case.Song));
+        TRun Run = Quavix("info " + File, Work);
+        EXPECT_NE(Run.Out.find(std::string("  duration:    ") + Case.Duration + "\n"), std::string::npos)
+            << Case.Name << ": " << Run.Out;
+        Run = Quavix("info --json " + File, Work);
+        const double Seconds = nlohmann::json::parse(Run.Out)["duration"].get<double>();
+        EXPECT_NEAR(Seconds, Case.FramesByRepeat[0] / 44100.0, 0.0005) << Case.Name;
+        for (size_t Repeat = 0; Repeat < Case.FramesByRepeat.size(); ++Repeat) {
+            Run = Quavix("render " + File + " --repeat " + std::to_string(Repeat) + " -o out.wav", Work);
+            EXPECT_EQ(Run.Status, 0) << Case.Name << ": " << Run.Err;
+            EXPECT_EQ(ReadAudio(Work + "/out.wav").Frames, Case.FramesByRepeat[Repeat])
+                << Case.Name << ", --repeat " << Repeat;
+        }
+    }
+}
+
+TEST_F(QuavixRender, ProgressBarOnATerminalOnly) {
+    std::string Work = Folder("progress");
+    // script(1) gives the command a terminal.
+    TRun Run = RunShell("cd '" + Work + "' && script -qec '\"$Q\" render ../song.xm --seconds 2' /dev/null",
+                        Path("stderr.txt"));
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_NE(Run.Out.find("song.xm [##############################] 00:02.000 / 00:02.000"), std::string::npos)
+        << Run.Out;
+    EXPECT_EQ(ReadAudio(Work + "/song.wav").Frames, 88200);
+}
+
+TEST_F(QuavixRender, SameSongSameBytes) {
+    // The whole bundled song, to its end, twice.
+    std::string Work = Folder("twice");
+    for (const char* Name : {"a.wav", "b.wav"}) {
+        TRun Run = Quavix("render " QUAVIX_SOURCE_DIR "/songs/quavix-default.xm -o " + std::string(Name), Work);
+        EXPECT_EQ(Run.Status, 0) << Run.Err;
+    }
+    std::string First = ReadFile(Work + "/a.wav");
+    EXPECT_GT(First.size(), 44u + 10u * 44100u * 4u);
+    EXPECT_TRUE(First == ReadFile(Work + "/b.wav"));
+}
+
+}  // namespace

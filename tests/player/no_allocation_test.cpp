@@ -1,0 +1,68 @@
+// Rendering allocates nothing: every allocation made by the program is
+// counted, and the count must not move across Render calls while songs play.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "player/quavix.h"
+#include "support/module_writer.h"
+
+namespace {
+std::atomic<long> Allocations{0};
+}
+
+void* operator new(std::size_t Size) {
+    ++Allocations;
+    if (void* Block = std::malloc(Size ? Size : 1)) return Block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t Size) { return operator new(Size); }
+void operator delete(void* Block) noexcept { std::free(Block); }
+void operator delete[](void* Block) noexcept { std::free(Block); }
+void operator delete(void* Block, std::size_t) noexcept { std::free(Block); }
+void operator delete[](void* Block, std::size_t) noexcept { std::free(Block); }
+
+using namespace quavix_test;
+
+namespace {
+
+TEST(RenderAllocations, NoneWhileSongsPlay) {
+    TXmSong Busy = SmallXm();
+    Busy.Channels = 8;
+    Busy.Orders = {0, 0};
+    Busy.Patterns[0].Cells.push_back(At(4, 2, Note("E-4"), 1, 0, Fx('4'), 0x44));
+    Busy.Patterns[0].Cells.push_back(At(8, 3, Note("C-5"), 1, 0, Fx('Z'), 0x20));
+    Busy.Patterns[0].Cells.push_back(At(12, 4, Note("G-3"), 1, 0, Fx('E'), 0x63));
+    struct TCase {
+        std::string Name;
+        TBytes Song;
+        int32_t Bits;
+        bool Stereo;
+    } Cases[] = {
+        {"bundled song", {}, 16, true},
+        {"busy written song", WriteXm(Busy), 8, false},
+        {"pattern-format song", WriteMod(SmallMod()), 16, true},
+    };
+    for (TCase& Case : Cases) {
+        std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 4096, Case.Stereo, Case.Bits);
+        Player->Interpolation = 1;
+        if (Case.Song.empty())
+            ASSERT_TRUE(Player->Module->LoadFromFile(QUAVIX_SOURCE_DIR "/songs/quavix-default.xm"));
+        else
+            ASSERT_TRUE(LoadBytes(*Player->Module, Case.Song));
+        std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
+        Player->Play();
+        const long Before = Allocations.load();
+        // About 40 seconds of song time.
+        for (int Buffer = 0; Buffer < 430; ++Buffer) Player->Render(Out.data());
+        EXPECT_EQ(Allocations.load() - Before, 0) << Case.Name;
+        Player->Stop();
+    }
+}
+
+}  // namespace

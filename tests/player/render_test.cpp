@@ -1,0 +1,148 @@
+// The render loop: tick lengths, ticks at exact frames, the carried frames
+// of a cut tick, the conversion to 16-bit and 8-bit output, and silence
+// while the player is stopped.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "player/quavix.h"
+#include "support/module_writer.h"
+
+using namespace quavix_test;
+
+namespace {
+
+std::unique_ptr<TQuavix> PlayerWithSong(int32_t Rate, int32_t Frames, bool Stereo, int32_t Bits) {
+    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Rate, Frames, Stereo, Bits);
+    Player->Interpolation = 1;
+    EXPECT_TRUE(LoadBytes(*Player->Module, WriteXm(SmallXm())));
+    return Player;
+}
+
+TEST(Render, TickLengthFollowsRateAndTempo) {
+    struct TCase {
+        int32_t Rate, Tempo, Frames, TempoAfter;
+    } Cases[] = {
+        {44100, 125, 882, 125}, {44100, 255, 432, 255}, {44100, 0, 882, 125},  // tempo 0 is taken as 125
+        {22050, 125, 441, 125}, {48000, 32, 3750, 32},  {102, 255, 1, 255},
+        {50, 255, 1, 255},  // a tick lasts at least one frame
+    };
+    for (const TCase& Case : Cases) {
+        std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Case.Rate, 64, true, 16);
+        Player->Module->Tempo = static_cast<uint8_t>(Case.Tempo);
+        Player->UpdateTickLength();
+        EXPECT_EQ(Player->SamplesPerTick, Case.Frames) << Case.Rate << " Hz, tempo " << Case.Tempo;
+        EXPECT_EQ(Player->SamplesLeft, Case.Frames);
+        EXPECT_EQ(Player->Module->TickLength, Case.Frames);
+        EXPECT_EQ(Player->Module->Tempo, Case.TempoAfter);
+    }
+}
+
+TEST(Render, TicksFallOnExactFramesAndCarryAcrossBuffers) {
+    // 882 frames per tick: the first 4096-frame buffer holds ticks at frames
+    // 0, 882, 1764, 2646 and 3528 and ends 314 frames before the next one.
+    struct TCase {
+        int32_t Frames;
+        std::vector<int32_t> LeftAfterEachRender;
+    } Cases[] = {
+        {4096, {314, 628, 60}},  // 314 + 4 x 882 + 254 ...
+        {882, {0, 0, 0}},        // buffers that end on tick boundaries
+        {1000, {764, 646, 528}},
+        {100, {782, 682, 582}},
+    };
+    for (const TCase& Case : Cases) {
+        std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, Case.Frames, true, 16);
+        ASSERT_TRUE(Player->Play());
+        EXPECT_EQ(Player->SamplesLeft, 0);  // the first render begins with a tick
+        std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
+        for (int32_t Left : Case.LeftAfterEachRender) {
+            Player->Render(Out.data());
+            EXPECT_EQ(Player->SamplesLeft, Left) << Case.Frames << "-frame buffers";
+            EXPECT_EQ(Player->SamplesPerTick, 882);
+        }
+    }
+
+    // The first 4096 frames run five ticks: row 0's ticks 0 to 4 at speed 6.
+    std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, 4096, true, 16);
+    Player->Play();
+    std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
+    Player->Render(Out.data());
+    EXPECT_EQ(Player->Module->PlayingRow, 0);
+    EXPECT_EQ(Player->Module->TickCounter, 4);
+    // The next one finishes row 0 (tick 5 at frame 4410) and starts row 1 at 5292.
+    Player->Render(Out.data());
+    EXPECT_EQ(Player->Module->PlayingRow, 1);
+    EXPECT_EQ(Player->Module->TickCounter, 3);
+}
+
+TEST(Render, ConvertsTheMixTo16Bits) {
+    struct TCase {
+        int32_t Mix;
+        int16_t Clipped, Wrapped;
+    } Cases[] = {
+        {32767 * 4096, 32767, 32767},
+        {32768 * 4096, 32767, -32768},  // past the top: clamped, or wrapped round
+        {-32768 * 4096, -32768, -32768},
+        {-32768 * 4096 - 1, -32768, 32767},
+        {4095, 0, 0},  // the arithmetic shift takes the floor
+        {-1, -1, -1},
+        {0, 0, 0},
+        {100000 * 4096, 32767, static_cast<int16_t>(100000 - 131072)},
+        {INT32_MIN, -32768, 0},
+    };
+    for (const TCase& Case : Cases) {
+        EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, true), Case.Clipped) << Case.Mix;
+        EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, false), Case.Wrapped) << Case.Mix;
+    }
+}
+
+TEST(Render, ConvertsTo8BitsByTheHighByte) {
+    struct TCase {
+        int16_t Sample;
+        uint8_t Byte;
+    } Cases[] = {{-32768, 0}, {-1, 127}, {0, 128}, {255, 128}, {256, 129}, {32767, 255}, {-256, 127}, {-257, 126}};
+    for (const TCase& Case : Cases) EXPECT_EQ(TQuavix::Sample16To8(Case.Sample), Case.Byte) << Case.Sample;
+}
+
+TEST(Render, SilentAndTicklessWhileNotPlaying) {
+    struct TCase {
+        int32_t Bits;
+        bool Stereo;
+        uint8_t Silence;
+    } Cases[] = {{16, true, 0}, {16, false, 0}, {8, true, 128}, {8, false, 128}};
+    for (const TCase& Case : Cases) {
+        std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, 512, Case.Stereo, Case.Bits);
+        // Never started, and stopped after playing: both are silent and run no tick.
+        for (int Round = 0; Round < 2; ++Round) {
+            const int32_t LeftBefore = Player->SamplesLeft;
+            const int32_t TickLengthBefore = Player->Module->TickLength;
+            std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes) + 1, 0x5A);
+            Player->Render(Out.data());
+            for (size_t i = 0; i + 1 < Out.size(); ++i)
+                ASSERT_EQ(Out[i], Case.Silence) << Case.Bits << " bits, byte " << i << ", round " << Round;
+            EXPECT_EQ(Out.back(), 0x5A) << "wrote past OutputBufferBytes";
+            EXPECT_EQ(Player->SamplesLeft, LeftBefore);
+            EXPECT_EQ(Player->Module->TickLength, TickLengthBefore);
+            Player->Play();
+            Player->Render(Out.data());
+            Player->Stop();
+        }
+    }
+}
+
+TEST(Render, PlayReportsWhetherASongIsLoaded) {
+    std::unique_ptr<TQuavix> Empty = TQuavix::CreateOffline(44100, 256, true, 16);
+    EXPECT_FALSE(Empty->Play());
+    EXPECT_TRUE(Empty->Playing);
+    std::unique_ptr<TQuavix> Loaded = PlayerWithSong(44100, 256, true, 16);
+    EXPECT_TRUE(Loaded->Play());
+    EXPECT_TRUE(Loaded->Offline);
+    EXPECT_EQ(Loaded->OutputDevice, 0);
+    Loaded->Stop();
+    EXPECT_FALSE(Loaded->Playing);
+    EXPECT_GE(Loaded->FillPosition, Loaded->FillSize);  // nothing left waiting
+}
+
+}  // namespace
