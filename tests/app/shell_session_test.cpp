@@ -77,6 +77,7 @@ TEST_F(ShellSession, OpeningShowsTheTitleOrFileNameOrNoTrack) {
         EXPECT_EQ(Label, C.Label) << C.File;
         ASSERT_NE(Session.Player, nullptr) << C.File;
         EXPECT_TRUE(Session.Player->Module->Loaded) << C.File;
+        EXPECT_TRUE(Session.Player->Playing) << C.File;
     }
 }
 
