@@ -1,14 +1,363 @@
-// The channel mixing pipeline. (Filled in by the mixer work.)
+// The channel mixing pipeline: which voices are mixed, how a voice's frames
+// are cut into spans at loop ends, the sample end and ramp ends, the loop
+// wrap (forward, backward and ping-pong), the choice of inner loop, the end of
+// a voice and click removal.
+#include <algorithm>
+#include <climits>
+
+#include "mixer/mix_routines.h"
 #include "player/quavix.h"
 #include "sequencer/channel.h"
+#include "song/instrument.h"
+#include "song/module.h"
+
+namespace {
+
+constexpr int64_t FrameUnit = 4096;  // one frame in 20.12 fixed point
+
+// Where a sample's frames and loop lie for the mixer, in 20.12 fixed point.
+struct TSampleBounds {
+    int64_t End = 0;   // just after the last frame
+    int64_t Last = 0;  // the last frame
+    int64_t Lo = 0;    // wrap bounds: the loop, or the whole sample
+    int64_t Hi = 0;
+    bool Loop = false;
+    bool PingPong = false;
+};
+
+// The frames the mixer plays are those the sample's data holds: a length
+// beyond the data (which no loader produces) is cut to it. A loop that runs
+// past the last frame (as after the 512 KiB cut of a long sample) ends at the
+// last frame, and a loop that is empty or starts at or beyond the last frame
+// is no loop: the span never reaches past the guard frames.
+TSampleBounds BoundsOf(const TQuavixSample& Sample) {
+    TSampleBounds B;
+    int64_t Frames = Sample.Data ? Sample.DataCount() / (Sample.NumChannels == 2 ? 2 : 1) : 0;
+    Frames = std::min<int64_t>(Frames, Sample.Length);
+    if (Frames < 0) Frames = 0;
+    B.End = Frames * FrameUnit;
+    B.Last = (Frames - 1) * FrameUnit;
+    B.Loop = Sample.Loop && Sample.LoopLength > 0 && Sample.LoopStart >= 0 && Sample.LoopStart < Frames;
+    if (B.Loop) {
+        B.Lo = static_cast<int64_t>(Sample.LoopStart) * FrameUnit;
+        B.Hi = std::min<int64_t>(static_cast<int64_t>(Sample.LoopStart) + Sample.LoopLength, Frames) * FrameUnit;
+        B.PingPong = Sample.PingPong;
+    } else {
+        B.Lo = 0;
+        B.Hi = B.End;
+    }
+    return B;
+}
+
+// Positions are 32-bit; the true position of a voice is followed in 64 bits
+// while it is mixed, since the step after the last frame of the largest
+// samples passes the 32-bit range. Only positions inside a sample are ever
+// played, and those fit.
+int32_t Narrow(int64_t Position) {
+    return static_cast<int32_t>(std::clamp<int64_t>(Position, INT32_MIN, INT32_MAX));
+}
+
+// GetMixSpan from a position given in 64 bits.
+int32_t MixSpanFrom(TQuavixChannel& Channel, int64_t P, int32_t MaxFrames) {
+    const TSampleBounds B = BoundsOf(*Channel.Sample);
+    const int64_t Lo = B.Lo, Hi = B.Hi;
+
+    // Wrap at the bounds.
+    if (P < Lo) {
+        if (Channel.Backwards) {
+            if (B.PingPong) {
+                P = 2 * Lo - P;
+                Channel.Backwards = false;
+                if (P < Lo || P >= (Lo + Hi) / 2) P = Lo;
+            } else if (B.Loop) {
+                P = std::min(Hi - (Lo - P), Hi);
+            } else {
+                Channel.Position = Narrow(P);
+                return 0;
+            }
+        } else if (P < 0) {
+            // Only a negative fraction can remain; anything below 0 ends the voice.
+            P %= FrameUnit;
+        }
+    } else if (P >= Hi) {
+        if (B.PingPong) {
+            P = 2 * Hi - P;
+            Channel.Backwards = true;
+            // An overshoot that lands outside the loop plays from the last
+            // frame, keeping its fraction.
+            if (P < Lo || P >= Hi) P = B.Last + P % FrameUnit;
+        } else if (B.Loop) {
+            P = std::max(P - (Hi - Lo), Lo);
+            Channel.Backwards = false;
+        } else {
+            Channel.Position = Narrow(P);
+            return 0;
+        }
+    }
+    Channel.Position = Narrow(P);
+
+    // Validity.
+    if (P < 0 || P >= B.End || (P < Lo && Channel.Backwards)) return 0;
+
+    // At most 16384 frames a call, fewer for fast steps.
+    const int64_t Increment = Channel.Increment;
+    int64_t Limit = 16384 / (Increment / FrameUnit + 1);
+    if (Limit < 2) Limit = 2;
+    const int64_t M = std::min<int64_t>(MaxFrames, Limit);
+
+    // The last frame of the span still lies inside [Lo, Hi).
+    int64_t N = MaxFrames;
+    if (Channel.Backwards) {
+        if (P - (M - 1) * Increment < Lo) N = (P - Lo - 1) / Increment + 1;
+    } else {
+        if (P + (M - 1) * Increment >= Hi) N = (Hi - P - 1) / Increment + 1;
+    }
+    return N <= 1 ? 1 : static_cast<int32_t>(std::min(N, M));
+}
+
+// A voice whose ramp has ended at gain 0 ends too when its volume envelope
+// can never rise again: the envelope is on, stands at 0, does not loop, is
+// past any sustain point, and no point still to come lies above 0. (A
+// released envelope that dips to 0 and rises again must stay audible.)
+bool EnvelopeStaysSilent(const TQuavixChannel& Channel) {
+    const TQuavixEnvelopeHandler& Handler = *Channel.VolumeEnvelope;
+    const TQuavixEnvelope* Envelope = Handler.Envelope;
+    if (!Envelope || !Envelope->Enabled || Channel.EnvelopeVolume != 0 || Envelope->LoopEnabled) return false;
+    if (Envelope->SustainEnabled && Handler.PointIndex <= Envelope->SustainPoint) return false;
+    const int32_t Points = std::min(Envelope->NumPoints, TQuavixEnvelope::MaxPoints);
+    for (int32_t k = std::max(Handler.PointIndex + 1, 0); k < Points; ++k)
+        if (Envelope->Points[k].Value > 0) return false;
+    return true;
+}
+
+void HandToClickRemoval(TQuavixChannel& Channel) {
+    TQuavixModule& Module = *Channel.Module;
+    const int64_t Left = static_cast<int64_t>(Module.ClickLeft) + Channel.LastLeft;
+    const int64_t Right = static_cast<int64_t>(Module.ClickRight) + Channel.LastRight;
+    Module.ClickLeft = Narrow(Left);
+    Module.ClickRight = Narrow(Right);
+    Channel.LastLeft = 0;
+    Channel.LastRight = 0;
+}
+
+// The largest magnitude a voice can add to any value of the mix buffer over
+// Count frames: its largest gain (ramps move straight between where they stand
+// and their targets) times its largest value. 0 for a voice that adds nothing.
+int64_t MixPeak(const TQuavixChannel& Channel, int32_t Count, bool Stereo) {
+    if (!Channel.Active || !Channel.Sample || Channel.Increment <= 0) return 0;
+    const bool Ramping = Channel.RampStepLeft != 0 || Channel.RampStepRight != 0;
+    if (!Ramping && Channel.RampLeft == 0 && Channel.RampRight == 0 && !Channel.FilterValid) return 0;
+    const int64_t RampFrames = Channel.RampLength > 0 ? std::min(Channel.RampLength, Count) : Count;
+    auto GainPeak = [RampFrames](int32_t Volume, int32_t Ramp, int32_t Step, int32_t Target) {
+        const int64_t Ends[] = {Ramp, Ramp + Step * RampFrames, Target};
+        int64_t Peak = Volume < 0 ? -static_cast<int64_t>(Volume) : Volume;
+        for (int64_t End : Ends) Peak = std::max(Peak, ((End < 0 ? -End : End) + FrameUnit - 1) / FrameUnit);
+        return Peak;
+    };
+    int64_t Gain = GainPeak(Channel.VolumeLeft, Channel.RampLeft, Channel.RampStepLeft, Channel.RampTargetLeft);
+    if (Stereo)
+        Gain = std::max(Gain, GainPeak(Channel.VolumeRight, Channel.RampRight, Channel.RampStepRight,
+                                       Channel.RampTargetRight));
+    return Gain * (Channel.FilterValid ? FilteredPeak : 32768);
+}
+
+}  // namespace
+
+int32_t GetMixSpan(TQuavixChannel& Channel, int32_t MaxFrames) {
+    return MixSpanFrom(Channel, Channel.Position, MaxFrames);
+}
+
+void SelectMixRoutine(TQuavixMixState& State) {
+    const TQuavixChannel& Channel = *State.Channel;
+    // A step of exactly one frame lands on whole frames: nothing to interpolate.
+    State.InterpolationKey = Channel.Increment == 4096 ? 0 : State.Player->Interpolation;
+    State.StereoSampleKey = Channel.Sample && Channel.Sample->NumChannels == 2 ? 1 : 0;
+    State.FilterKey = !Channel.FilterValid ? 0 : (Channel.FilterMode == 1 ? 2 : 1);
+    UpdateMixRoutine(State);
+}
+
+void UpdateMixRoutine(TQuavixMixState& State) {
+    const TQuavixChannel& C = *State.Channel;
+    State.RampKey = C.RampStepLeft != 0 || C.RampStepRight != 0 ? 1 : 0;
+    State.Routine = nullptr;
+    // Interpolation settings beyond the table's four rows select no loop either.
+    if (State.InterpolationKey < 0 || State.InterpolationKey > 3) return;
+    if (State.Player->OutputChannels == 1) {
+        State.Routine =
+            MonoMixRoutines[State.InterpolationKey][State.StereoSampleKey][State.RampKey][State.FilterKey];
+    } else if (State.Player->OutputChannels == 2) {
+        const bool Equal = C.RampStepLeft == C.RampStepRight && C.RampLeft == C.RampRight &&
+                           C.RampTargetLeft == C.RampTargetRight;
+        State.SidesDifferKey = Equal ? 0 : 1;
+        State.Routine = StereoMixRoutines[State.InterpolationKey][State.StereoSampleKey][State.RampKey]
+                                         [State.FilterKey][State.SidesDifferKey];
+    }
+}
 
 int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
-    if (StartFrame < 0 || StartFrame >= BufferFrames || Count <= 0) return 0;
+    if (StartFrame < 0 || Count <= 0 || StartFrame >= BufferFrames) return 0;
     if (Count > BufferFrames - StartFrame) Count = BufferFrames - StartFrame;
     SamplesLeft -= Count;
+
+    // Mix-buffer headroom. Values are 32-bit sums; one voice adds at most
+    // 2^27 (a 16-bit value at unity gain), or up to 2^31 with a resonating
+    // filter, so a loud song of many voices could pass the 32-bit range. The
+    // mixer adds up what each voice may add at most; before a voice could
+    // overflow the sums, the frames mixed so far move into a 64-bit side
+    // buffer and the 32-bit ones start again from 0. At the end the exact
+    // total returns, held at the ends of the 32-bit range (which the output
+    // clips far within). Ordinary songs never reach the move; the loops stay
+    // 32-bit.
+    const bool Stereo = OutputChannels == 2;
+    int64_t Headroom = INT32_MAX;
+    bool Moved = false;
+    auto Reserve = [&](int64_t Peak) {
+        if (Peak <= 0) return;
+        if (Peak > Headroom) {
+            MoveMixToWide(StartFrame, Count);
+            Headroom = INT32_MAX;
+            Moved = true;
+        }
+        Headroom -= Peak;
+    };
+    auto Mix = [&](TQuavixChannel& Channel) {
+        Reserve(MixPeak(Channel, Count, Stereo));
+        MixChannel(Channel, StartFrame, Count);
+    };
+
+    const int32_t Voices = std::clamp(Module->NumChannels, 0, TQuavixModule::MaxChannels);
+    for (int32_t i = 0; i < Voices; ++i) Mix(*Module->Channels[i]);
+    for (auto& Channel : Module->BackgroundChannels) Mix(*Channel);
+    for (auto& Channel : Module->FadeChannels)
+        if (Channel->Active) Mix(*Channel);
+
+    const int64_t ClickLeft = Module->ClickLeft, ClickRight = Stereo ? Module->ClickRight : 0;
+    Reserve(std::max(ClickLeft < 0 ? -ClickLeft : ClickLeft, ClickRight < 0 ? -ClickRight : ClickRight));
+    ApplyClickRemoval(StartFrame, Count);
+    if (Moved) TakeBackWideMix(StartFrame, Count);
     return Count;
 }
 
-void TQuavix::MixChannel(TQuavixChannel&, int32_t, int32_t) {}
+void TQuavix::MoveMixToWide(int32_t StartFrame, int32_t Count) {
+    int32_t* Target = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
+    int64_t* Wide = WideMixBuffer.get() + static_cast<size_t>(StartFrame) * OutputChannels;
+    const size_t Values = static_cast<size_t>(Count) * OutputChannels;
+    for (size_t i = 0; i < Values; ++i) {
+        Wide[i] += Target[i];
+        Target[i] = 0;
+    }
+}
 
-void TQuavix::ApplyClickRemoval(int32_t, int32_t) {}
+void TQuavix::TakeBackWideMix(int32_t StartFrame, int32_t Count) {
+    int32_t* Target = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
+    int64_t* Wide = WideMixBuffer.get() + static_cast<size_t>(StartFrame) * OutputChannels;
+    const size_t Values = static_cast<size_t>(Count) * OutputChannels;
+    for (size_t i = 0; i < Values; ++i) {
+        Target[i] = Narrow(Wide[i] + Target[i]);
+        Wide[i] = 0;
+    }
+}
+
+void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Count) {
+    // A step of 0 ends the voice at once, without click hand-over. (The
+    // sequencer never gives a negative step; it counts as 0.)
+    if (Channel.Increment <= 0) {
+        Channel.Active = false;
+        return;
+    }
+    if (!Channel.Active || !Channel.Sample) return;
+
+    TQuavixMixState State;
+    State.Channel = &Channel;
+    State.Player = this;
+    SelectMixRoutine(State);
+    State.Output = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
+
+    int64_t Position = Channel.Position;
+    while (Count > 0) {
+        // A span never crosses the end of a ramp.
+        int32_t N = Channel.RampLength > 0 && Channel.RampLength < Count ? Channel.RampLength : Count;
+        N = MixSpanFrom(Channel, Position, N);
+        if (N == 0) {
+            // Played out: the voice's last output level decays in click removal.
+            Channel.Active = false;
+            HandToClickRemoval(Channel);
+            return;
+        }
+        N = std::min(N, Count);
+        Position = Channel.Position;
+        Channel.Step = Channel.Backwards ? -Channel.Increment : Channel.Increment;
+        const bool Silent = Channel.RampLeft == 0 && Channel.RampRight == 0 && Channel.RampStepLeft == 0 &&
+                            Channel.RampStepRight == 0 && !Channel.FilterValid;
+        if (!Silent && State.Routine) {
+            // The voice's own contribution to the span's last frame.
+            int32_t* LastFrame = State.Output + static_cast<size_t>(N - 1) * OutputChannels;
+            const uint32_t OldLeft = static_cast<uint32_t>(LastFrame[0]);
+            const uint32_t OldRight = OutputChannels == 2 ? static_cast<uint32_t>(LastFrame[1]) : 0;
+            State.Routine(State.Output, N, Channel);
+            Channel.LastLeft = static_cast<int32_t>(static_cast<uint32_t>(LastFrame[0]) - OldLeft);
+            if (OutputChannels == 2) Channel.LastRight = static_cast<int32_t>(static_cast<uint32_t>(LastFrame[1]) - OldRight);
+        } else {
+            // Silent, or no loop for this key: the position moves on unheard.
+            State.Output += static_cast<size_t>(N) * OutputChannels;
+            Channel.LastLeft = 0;
+            Channel.LastRight = 0;
+        }
+        Position += static_cast<int64_t>(N) * Channel.Step;
+        Channel.Position = Narrow(Position);
+        Count -= N;
+
+        if (Channel.RampLength > 0) {
+            Channel.RampLength -= N;
+            if (Channel.RampLength <= 0) {
+                // The ramp is over: the gains stand exactly at their targets.
+                Channel.RampLeft = Channel.RampTargetLeft;
+                Channel.RampRight = Channel.RampTargetRight;
+                Channel.RampStepLeft = 0;
+                Channel.RampStepRight = 0;
+                Channel.RampLength = 0;
+                if (Channel.RampLeft == 0 && Channel.RampRight == 0 &&
+                    (Channel.FadeoutVolume == 0 || Channel.FadeBank || EnvelopeStaysSilent(Channel))) {
+                    // Silent for good; already at 0, so no click to hand over.
+                    Channel.Active = false;
+                    return;
+                }
+                UpdateMixRoutine(State);
+            }
+        }
+    }
+    // A position beyond the 32-bit range (after the last frame of the largest
+    // samples) wraps now, while its true value is known.
+    if (Position != Channel.Position && MixSpanFrom(Channel, Position, 1) == 0) {
+        Channel.Active = false;
+        HandToClickRemoval(Channel);
+    }
+}
+
+void TQuavix::ApplyClickRemoval(int32_t StartFrame, int32_t Count) {
+    int32_t& ClickLeft = Module->ClickLeft;
+    int32_t& ClickRight = Module->ClickRight;
+    const bool Stereo = OutputChannels == 2;
+    if (!Stereo && OutputChannels != 1) return;
+    if (ClickLeft == 0 && (!Stereo || ClickRight == 0)) return;
+    // The offset loses 1/256 of itself per frame, rounded away from zero, so
+    // it reaches exactly 0.
+    auto Decay = [](int32_t C) {
+        const int64_t Wide = C;
+        return static_cast<int32_t>(Wide - ((Wide + (Wide > 0 ? 255 : 0)) >> 8));
+    };
+    int32_t* Out = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
+    int32_t Left = ClickLeft, Right = ClickRight;
+    for (int32_t i = 0; i < Count; ++i) {
+        Left = Decay(Left);
+        Out[0] += Left;
+        if (Stereo) {
+            Right = Decay(Right);
+            Out[1] += Right;
+        }
+        Out += OutputChannels;
+        if (Left == 0 && (!Stereo || Right == 0)) break;
+    }
+    ClickLeft = Left;
+    if (Stereo) ClickRight = Right;
+}

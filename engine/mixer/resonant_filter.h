@@ -12,7 +12,7 @@
 // high resonance the history swings well beyond the 16-bit input range and
 // B0 is close to 8192, so the 32-bit products would overflow.
 template <bool HighPass>
-inline int32_t FilterFrame(int32_t X, int32_t A0, int32_t B0, int32_t B1, int32_t& H1, int32_t& H2) {
+[[gnu::always_inline]] inline int32_t FilterFrame(int32_t X, int32_t A0, int32_t B0, int32_t B1, int32_t& H1, int32_t& H2) {
     const int64_t Sum = static_cast<int64_t>(A0) * X + static_cast<int64_t>(B0) * H1 + static_cast<int64_t>(B1) * H2;
     const int64_t Y = Sum >> 12;  // arithmetic shift: floor
     H2 = H1;

@@ -36,6 +36,7 @@ TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCoun
     // allocates nothing.
     const size_t MixValues = BufferFrames > 0 ? static_cast<size_t>(BufferFrames) * OutputChannels : 0;
     MixBuffer.reset(new int32_t[MixValues + 1]());
+    WideMixBuffer.reset(new int64_t[MixValues + 1]());
     MixTarget = MixBuffer.get();
 
     // Nothing rendered is waiting for the device yet.

@@ -96,6 +96,16 @@ public:
     int32_t MixChannels(int32_t StartFrame, int32_t Count);
     void MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Count);
     void ApplyClickRemoval(int32_t StartFrame, int32_t Count);
+
+private:
+    // 64-bit side buffer of the mix, as large as MixBuffer and zero between
+    // mixes: a loud mix moves its 32-bit sums here before they could pass the
+    // 32-bit range, and takes them back when the mix is done.
+    std::unique_ptr<int64_t[]> WideMixBuffer;
+    void MoveMixToWide(int32_t StartFrame, int32_t Count);
+    void TakeBackWideMix(int32_t StartFrame, int32_t Count);
+
+public:
     // Cutoff frequency in Hz of a cutoff index 0..127 (others are clamped).
     // Modifier 256 gives the plain scale. The result is held within
     // 120..20000 Hz; a frequency inside that range is also held to half the

@@ -1,0 +1,272 @@
+// The 72 inner mixing loops, made from one loop over small policy types:
+//
+//   fetch    nearest frame or linear interpolation, of a mono or stereo sample
+//   filter   none, resonant low-pass or resonant high-pass
+//   gain     fixed gains or a running volume ramp, for mono output or for
+//            stereo output with equal or different sides
+//   output   mono (one value per frame) or stereo (left, right)
+//
+// Per frame a loop fetches the sample value(s), downmixes a stereo sample on
+// mono output ((left + right) asr 1), filters, steps the ramp (before the
+// frame uses the gain), multiplies by the gain and adds into the mix buffer.
+// Positions are 20.12 fixed point: the frame is the position shifted right by
+// 12 as an unsigned number, the weight of the following frame its low 12 bits.
+#include "mixer/mix_routines.h"
+
+#include <type_traits>
+
+#include "mixer/resonant_filter.h"
+#include "sequencer/channel.h"
+#include "song/instrument.h"
+
+namespace {
+
+// The policies are the loop's own steps: they must melt into it whatever the
+// optimisation level, with no call left per frame.
+#define QUAVIX_MIX_STEP [[gnu::always_inline]] inline
+
+// ---------------------------------------------------------------------------
+// Fetch: the value(s) of the sample at a position.
+
+template <int32_t SampleChannels>
+struct TNearest {
+    static constexpr int32_t Channels = SampleChannels;
+    QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
+        const int32_t* Frame = Data + static_cast<size_t>(Position >> 12) * SampleChannels;
+        for (int32_t c = 0; c < SampleChannels; ++c) X[c] = Frame[c];
+    }
+};
+
+template <int32_t SampleChannels>
+struct TLinear {
+    static constexpr int32_t Channels = SampleChannels;
+    // Reads the frame after the current one too; the guard frames behind the
+    // sample and behind a forward loop make that read safe and seamless.
+    QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
+        const int32_t* Frame = Data + static_cast<size_t>(Position >> 12) * SampleChannels;
+        const int32_t Weight = static_cast<int32_t>(Position & 4095);
+        for (int32_t c = 0; c < SampleChannels; ++c) {
+            const int32_t A = Frame[c];
+            const int32_t B = Frame[c + SampleChannels];
+            X[c] = A + (((B - A) * Weight) >> 12);
+        }
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Filter, with one history per value it filters.
+
+struct TNoFilter {
+    template <int32_t Values>
+    struct TState {
+        explicit TState(const TQuavixChannel&) {}
+        QUAVIX_MIX_STEP int32_t Apply(int32_t X, int32_t) { return X; }
+        void Store(TQuavixChannel&) const {}
+    };
+};
+
+template <bool HighPass>
+struct TResonant {
+    template <int32_t Values>
+    struct TState {
+        int32_t A0, B0, B1;
+        int32_t H1[Values], H2[Values];
+        explicit TState(const TQuavixChannel& Voice)
+            : A0(Voice.FilterCoefficients[0]), B0(Voice.FilterCoefficients[1]), B1(Voice.FilterCoefficients[2]) {
+            for (int32_t v = 0; v < Values; ++v) {
+                H1[v] = Voice.FilterHistory[2 * v];
+                H2[v] = Voice.FilterHistory[2 * v + 1];
+            }
+        }
+        QUAVIX_MIX_STEP int32_t Apply(int32_t X, int32_t v) {
+            const int32_t Y = FilterFrame<HighPass>(X, A0, B0, B1, H1[v], H2[v]);
+            return Y > FilteredPeak ? FilteredPeak : (Y < -FilteredPeak ? -FilteredPeak : Y);
+        }
+        void Store(TQuavixChannel& Voice) const {
+            for (int32_t v = 0; v < Values; ++v) {
+                Voice.FilterHistory[2 * v] = H1[v];
+                Voice.FilterHistory[2 * v + 1] = H2[v];
+            }
+        }
+    };
+};
+
+// ---------------------------------------------------------------------------
+// Gain. Sides: which gains exist.
+
+enum class TSides { MonoOutput, Equal, Different };
+
+template <TSides Sides>
+struct TFixedGain {
+    int32_t Left, Right;
+    explicit TFixedGain(const TQuavixChannel& Voice)
+        : Left(Voice.VolumeLeft), Right(Sides == TSides::Different ? Voice.VolumeRight : Voice.VolumeLeft) {}
+    // Gains of frame K (1-based) of the frames still to come.
+    QUAVIX_MIX_STEP int32_t LeftAt(int32_t) const { return Left; }
+    QUAVIX_MIX_STEP int32_t RightAt(int32_t) const { return Right; }
+    QUAVIX_MIX_STEP void Advance(int32_t) {}
+    void Store(TQuavixChannel&) const {}
+};
+
+template <TSides Sides>
+struct TRampGain {
+    int32_t Left, Right, StepLeft, StepRight;
+    explicit TRampGain(const TQuavixChannel& Voice)
+        : Left(Voice.RampLeft), Right(Voice.RampRight), StepLeft(Voice.RampStepLeft), StepRight(Voice.RampStepRight) {}
+    // The ramp steps before a frame uses it: frame K takes the gain K steps on.
+    QUAVIX_MIX_STEP int32_t LeftAt(int32_t K) const { return (Left + K * StepLeft) >> 12; }
+    QUAVIX_MIX_STEP int32_t RightAt(int32_t K) const {
+        return Sides == TSides::Different ? (Right + K * StepRight) >> 12 : LeftAt(K);
+    }
+    QUAVIX_MIX_STEP void Advance(int32_t K) {
+        Left += K * StepLeft;
+        if (Sides == TSides::Different) Right += K * StepRight;
+    }
+    void Store(TQuavixChannel& Voice) const {
+        Voice.RampLeft = Left;
+        if (Sides == TSides::Different) Voice.RampRight = Right;
+        if (Sides == TSides::Equal) Voice.RampRight = Left;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Output: adds the filtered value(s) of one frame with their gains.
+
+template <int32_t OutputChannels>
+struct TOutput;
+
+template <>
+struct TOutput<1> {
+    static constexpr int32_t Channels = 1;
+    template <int32_t Values, class TGain>
+    QUAVIX_MIX_STEP static void Add(int32_t* Out, const int32_t* Y, const TGain& Gain, int32_t K) {
+        Out[0] += Y[0] * Gain.LeftAt(K);
+    }
+};
+
+template <>
+struct TOutput<2> {
+    static constexpr int32_t Channels = 2;
+    template <int32_t Values, class TGain>
+    QUAVIX_MIX_STEP static void Add(int32_t* Out, const int32_t* Y, const TGain& Gain, int32_t K) {
+        Out[0] += Y[0] * Gain.LeftAt(K);
+        Out[1] += Y[Values - 1] * Gain.RightAt(K);
+    }
+};
+
+// ---------------------------------------------------------------------------
+// The loop.
+
+template <class TFetch, class TFilter, class TGain, class TOut>
+void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
+    // A stereo sample on mono output becomes one value before the filter.
+    constexpr bool Downmix = TOut::Channels == 1 && TFetch::Channels == 2;
+    constexpr int32_t Values = Downmix ? 1 : TFetch::Channels;
+
+    const int32_t* Data = Voice.Sample->Data;
+    uint32_t Position = static_cast<uint32_t>(Voice.Position);
+    const uint32_t Step = static_cast<uint32_t>(Voice.Step);
+    typename TFilter::template TState<Values> Filter(Voice);
+    TGain Gain(Voice);
+    int32_t* Out = Output;
+
+    // Frame K (1-based) of those still to come, at position P.
+    auto Frame = [&](uint32_t P, int32_t K, int32_t* O) __attribute__((always_inline)) {
+        int32_t X[TFetch::Channels];
+        TFetch::Fetch(Data, P, X);
+        int32_t Y[Values];
+        if (Downmix) {
+            Y[0] = Filter.Apply((X[0] + X[TFetch::Channels - 1]) >> 1, 0);
+        } else {
+            for (int32_t v = 0; v < Values; ++v) Y[v] = Filter.Apply(X[v], v);
+        }
+        TOut::template Add<Values>(O, Y, Gain, K);
+    };
+
+    // Four frames at a time, their positions and gains counted from the start
+    // of the group, then the rest one by one.
+    for (; N >= 4; N -= 4) {
+        Frame(Position, 1, Out);
+        Frame(Position + Step, 2, Out + TOut::Channels);
+        Frame(Position + 2 * Step, 3, Out + 2 * TOut::Channels);
+        Frame(Position + 3 * Step, 4, Out + 3 * TOut::Channels);
+        Position += 4 * Step;
+        Gain.Advance(4);
+        Out += 4 * TOut::Channels;
+    }
+    for (; N > 0; --N) {
+        Frame(Position, 1, Out);
+        Position += Step;
+        Gain.Advance(1);
+        Out += TOut::Channels;
+    }
+
+    // A position past the largest sample wraps here; the mixing pipeline
+    // keeps the true position beside it.
+    Voice.Position = static_cast<int32_t>(Position);
+    Gain.Store(Voice);
+    Filter.Store(Voice);
+    Output = Out;
+}
+
+// ---------------------------------------------------------------------------
+// The tables: each entry is the loop for its key.
+
+template <int32_t Interpolation, int32_t StereoSample, int32_t Ramp, int32_t FilterKind, int32_t OutputChannels,
+          TSides Sides>
+constexpr TQuavixMixRoutine Routine() {
+    if constexpr (Interpolation > 1) {
+        return nullptr;
+    } else {
+        constexpr int32_t SampleChannels = StereoSample ? 2 : 1;
+        using TFetch = std::conditional_t<Interpolation == 1, TLinear<SampleChannels>, TNearest<SampleChannels>>;
+        using TFilter = std::conditional_t<FilterKind == 0, TNoFilter,
+                                           std::conditional_t<FilterKind == 1, TResonant<false>, TResonant<true>>>;
+        using TGain = std::conditional_t<Ramp == 1, TRampGain<Sides>, TFixedGain<Sides>>;
+        return &MixLoop<TFetch, TFilter, TGain, TOutput<OutputChannels>>;
+    }
+}
+
+template <int32_t I, int32_t S, int32_t R, int32_t F>
+constexpr TRoutineArray<TQuavixMixRoutine, 2> StereoSides() {
+    return {Routine<I, S, R, F, 2, TSides::Equal>(), Routine<I, S, R, F, 2, TSides::Different>()};
+}
+
+template <int32_t I, int32_t S, int32_t R>
+constexpr auto MonoFilters() {
+    return TRoutineArray<TQuavixMixRoutine, 3>{Routine<I, S, R, 0, 1, TSides::MonoOutput>(),
+                                               Routine<I, S, R, 1, 1, TSides::MonoOutput>(),
+                                               Routine<I, S, R, 2, 1, TSides::MonoOutput>()};
+}
+
+template <int32_t I, int32_t S, int32_t R>
+constexpr auto StereoFilters() {
+    return TRoutineArray<TRoutineArray<TQuavixMixRoutine, 2>, 3>{StereoSides<I, S, R, 0>(), StereoSides<I, S, R, 1>(),
+                                                                 StereoSides<I, S, R, 2>()};
+}
+
+template <int32_t I, int32_t S>
+constexpr auto MonoRamps() {
+    return TRoutineArray<decltype(MonoFilters<I, S, 0>()), 2>{MonoFilters<I, S, 0>(), MonoFilters<I, S, 1>()};
+}
+
+template <int32_t I, int32_t S>
+constexpr auto StereoRamps() {
+    return TRoutineArray<decltype(StereoFilters<I, S, 0>()), 2>{StereoFilters<I, S, 0>(), StereoFilters<I, S, 1>()};
+}
+
+template <int32_t I>
+constexpr auto MonoSamples() {
+    return TRoutineArray<decltype(MonoRamps<I, 0>()), 2>{MonoRamps<I, 0>(), MonoRamps<I, 1>()};
+}
+
+template <int32_t I>
+constexpr auto StereoSamples() {
+    return TRoutineArray<decltype(StereoRamps<I, 0>()), 2>{StereoRamps<I, 0>(), StereoRamps<I, 1>()};
+}
+
+}  // namespace
+
+const TMonoMixRoutines MonoMixRoutines = {MonoSamples<0>(), MonoSamples<1>(), MonoSamples<2>(), MonoSamples<3>()};
+const TStereoMixRoutines StereoMixRoutines = {StereoSamples<0>(), StereoSamples<1>(), StereoSamples<2>(),
+                                              StereoSamples<3>()};

@@ -1,0 +1,212 @@
+// The 72 inner mixing loops against one plain reference loop that follows
+// the per-frame steps one at a time: fetch, interpolate, downmix, filter, ramp,
+// accumulate. Every member must agree with it exactly, on random data,
+// positions, steps, gains, ramps and filters: the values it adds, the position
+// it leaves, the ramp gains and the filter histories it writes back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "mixer/mix_routines.h"
+#include "player/quavix.h"
+#include "sequencer/channel.h"
+#include "song/instrument.h"
+#include "song/module.h"
+
+namespace {
+
+struct TKey {
+    int32_t OutputChannels;  // 1 or 2
+    int32_t Interpolation;   // 0 none, 1 linear
+    int32_t SampleChannels;  // 1 or 2
+    int32_t Ramp;            // 0 or 1
+    int32_t Filter;          // 0 none, 1 low-pass, 2 high-pass
+    int32_t SidesDiffer;     // 0 or 1, stereo output only
+
+    std::string Name() const {
+        static const char* Filters[] = {"0", "LP", "HP"};
+        std::string S = OutputChannels == 1 ? "M" : "S";
+        S += Interpolation ? " L " : " N ";
+        S += SampleChannels == 2 ? "2 " : "1 ";
+        S += Ramp ? "R " : "- ";
+        S += Filters[Filter];
+        if (OutputChannels == 2) S += SidesDiffer ? " D" : " E";
+        return S;
+    }
+
+    TQuavixMixRoutine Routine() const {
+        const int32_t S = SampleChannels - 1;
+        return OutputChannels == 1 ? MonoMixRoutines[Interpolation][S][Ramp][Filter]
+                                   : StereoMixRoutines[Interpolation][S][Ramp][Filter][SidesDiffer];
+    }
+};
+
+std::vector<TKey> AllKeys() {
+    std::vector<TKey> Keys;
+    for (int32_t Out = 1; Out <= 2; ++Out)
+        for (int32_t I = 0; I < 2; ++I)
+            for (int32_t S = 1; S <= 2; ++S)
+                for (int32_t R = 0; R < 2; ++R)
+                    for (int32_t F = 0; F < 3; ++F)
+                        for (int32_t D = 0; D < Out; ++D) Keys.push_back({Out, I, S, R, F, D});
+    return Keys;
+}
+
+// The steps of one frame after another, with every property tested at run time.
+void ReferenceMix(const TKey& K, int32_t* Output, int32_t N, TQuavixChannel& V) {
+    const int32_t* Data = V.Sample->Data;
+    uint32_t Position = static_cast<uint32_t>(V.Position);
+    int32_t RampLeft = V.RampLeft, RampRight = V.RampRight;
+    std::array<int32_t, 4> H = V.FilterHistory;
+    const int64_t A0 = V.FilterCoefficients[0], B0 = V.FilterCoefficients[1], B1 = V.FilterCoefficients[2];
+    for (int32_t Frame = 0; Frame < N; ++Frame) {
+        // Fetch and interpolate each channel of the sample.
+        const uint32_t F = Position >> 12;
+        const int32_t W = static_cast<int32_t>(Position & 4095);
+        std::vector<int32_t> X;
+        for (int32_t c = 0; c < K.SampleChannels; ++c) {
+            const int32_t A = Data[F * K.SampleChannels + c];
+            const int32_t B = Data[(F + 1) * K.SampleChannels + c];
+            X.push_back(K.Interpolation ? A + (((B - A) * W) >> 12) : A);
+        }
+        // Downmix a stereo sample for mono output.
+        if (K.OutputChannels == 1 && X.size() == 2) X = {(X[0] + X[1]) >> 1};
+        // Filter each value with its own history.
+        std::vector<int32_t> Y;
+        for (size_t v = 0; v < X.size(); ++v) {
+            int64_t y = X[v];
+            if (K.Filter) {
+                int32_t& H1 = H[2 * v];
+                int32_t& H2 = H[2 * v + 1];
+                y = (A0 * X[v] + B0 * H1 + B1 * H2) >> 12;
+                H2 = H1;
+                H1 = static_cast<int32_t>(K.Filter == 2 ? y - X[v] : y);
+                y = std::clamp<int64_t>(y, -FilteredPeak, FilteredPeak);
+            }
+            Y.push_back(static_cast<int32_t>(y));
+        }
+        // Gains: the ramp steps before the frame uses it.
+        const bool Equal = K.OutputChannels == 2 && !K.SidesDiffer;
+        int32_t GainLeft = V.VolumeLeft, GainRight = Equal ? V.VolumeLeft : V.VolumeRight;
+        if (K.Ramp) {
+            RampLeft += V.RampStepLeft;
+            if (K.OutputChannels == 2 && K.SidesDiffer) RampRight += V.RampStepRight;
+            GainLeft = RampLeft >> 12;
+            GainRight = Equal ? GainLeft : RampRight >> 12;
+        }
+        Output[0] += Y[0] * GainLeft;
+        if (K.OutputChannels == 2) Output[1] += Y.back() * GainRight;
+        Output += K.OutputChannels;
+        Position += static_cast<uint32_t>(V.Step);
+    }
+    V.Position = static_cast<int32_t>(Position);
+    if (K.Ramp) {
+        V.RampLeft = RampLeft;
+        if (K.OutputChannels == 2) V.RampRight = K.SidesDiffer ? RampRight : RampLeft;
+    }
+    if (K.Filter) V.FilterHistory = H;
+}
+
+class MixLoops : public ::testing::Test {
+protected:
+    void SetUp() override { Player = std::make_unique<TQuavix>(44100, 4096, 4, true, 10, 16, 0); }
+    std::unique_ptr<TQuavix> Player;
+};
+
+TEST_F(MixLoops, TablesHoldTheSeventyTwoLoopsAndNothingForOtherInterpolations) {
+    std::set<TQuavixMixRoutine> Seen;
+    for (const TKey& K : AllKeys()) {
+        ASSERT_NE(K.Routine(), nullptr) << K.Name();
+        Seen.insert(K.Routine());
+    }
+    EXPECT_EQ(Seen.size(), 72u);
+    for (int32_t I = 2; I < 4; ++I)
+        for (int32_t S = 0; S < 2; ++S)
+            for (int32_t R = 0; R < 2; ++R)
+                for (int32_t F = 0; F < 3; ++F) {
+                    EXPECT_EQ(MonoMixRoutines[I][S][R][F], nullptr);
+                    EXPECT_EQ(StereoMixRoutines[I][S][R][F][0], nullptr);
+                    EXPECT_EQ(StereoMixRoutines[I][S][R][F][1], nullptr);
+                }
+}
+
+TEST_F(MixLoops, EveryMemberAgreesWithTheReferenceLoop) {
+    std::mt19937 Random(20261208);
+    auto Uniform = [&](int32_t Lo, int32_t Hi) { return std::uniform_int_distribution<int32_t>(Lo, Hi)(Random); };
+    constexpr int32_t Length = 300;
+    constexpr int32_t MaxFrames = 37;
+    constexpr int32_t Guard = 8;  // mix-buffer values checked beyond the span
+
+    for (const TKey& K : AllKeys()) {
+        SCOPED_TRACE(K.Name());
+        TQuavixSample Sample;
+        Sample.NumChannels = K.SampleChannels;
+        Sample.AllocateData(Length * K.SampleChannels);
+        Sample.Length = Length;
+        for (int32_t i = 0; i < Length * K.SampleChannels; ++i) Sample.Data[i] = Uniform(-32768, 32767);
+        Sample.PrepareData();
+
+        for (int32_t Trial = 0; Trial < 150; ++Trial) {
+            TQuavixChannel& V = *Player->Module->Channels[0];
+            V.Sample = &Sample;
+            const int32_t N = Uniform(1, MaxFrames);
+            // Forward and backward steps, slow and fast, kept inside the sample.
+            const int32_t MaxStep = (Length - 1) * 4096 / N;
+            V.Step = Uniform(-std::min(MaxStep, 3 * 4096), std::min(MaxStep, 3 * 4096));
+            const int64_t Travel = static_cast<int64_t>(N - 1) * V.Step;
+            const int64_t Lowest = std::max<int64_t>(0, -Travel);
+            const int64_t Highest = std::min<int64_t>(Length * 4096 - 1, Length * 4096 - 1 - Travel);
+            V.Position = static_cast<int32_t>(std::uniform_int_distribution<int64_t>(Lowest, Highest)(Random));
+            V.VolumeLeft = Uniform(-4096, 4096);
+            V.VolumeRight = Uniform(-4096, 4096);
+            // Ramps that stay within unity gain over the span.
+            V.RampLeft = Uniform(-4096, 4096) * 4096 + Uniform(0, 4095);
+            V.RampRight = Uniform(-4096, 4096) * 4096 + Uniform(0, 4095);
+            V.RampStepLeft = (Uniform(-4096, 4096) * 4096 - V.RampLeft) / N;
+            V.RampStepRight = (Uniform(-4096, 4096) * 4096 - V.RampRight) / N;
+            V.FilterCoefficients = Player->FilterTable[Uniform(0, 127)][Uniform(0, 127)];
+            if (Uniform(0, 1)) V.FilterCoefficients[0] = 4096 - V.FilterCoefficients[0];
+            // Histories of a resonating filter, now and then past the bound on
+            // the value that reaches the gain.
+            for (int32_t& H : V.FilterHistory) H = Uniform(-700000, 700000);
+
+            const size_t Values = static_cast<size_t>(MaxFrames + Guard) * K.OutputChannels;
+            // Small values already in the mix: one voice alone may add almost
+            // the whole 32-bit range.
+            std::vector<int32_t> Expected(Values), Actual(Values);
+            for (size_t i = 0; i < Values; ++i) Expected[i] = Actual[i] = Uniform(-4000, 4000);
+
+            TQuavixChannel& Want = *Player->Module->Channels[1];
+            Want.Sample = V.Sample;
+            Want.Position = V.Position;
+            Want.Step = V.Step;
+            Want.VolumeLeft = V.VolumeLeft;
+            Want.VolumeRight = V.VolumeRight;
+            Want.RampLeft = V.RampLeft;
+            Want.RampRight = V.RampRight;
+            Want.RampStepLeft = V.RampStepLeft;
+            Want.RampStepRight = V.RampStepRight;
+            Want.FilterCoefficients = V.FilterCoefficients;
+            Want.FilterHistory = V.FilterHistory;
+            ReferenceMix(K, Expected.data(), N, Want);
+
+            int32_t* Output = Actual.data();
+            K.Routine()(Output, N, V);
+
+            ASSERT_EQ(Output, Actual.data() + static_cast<size_t>(N) * K.OutputChannels) << "trial " << Trial;
+            ASSERT_EQ(Actual, Expected) << "trial " << Trial << ", " << N << " frames";
+            ASSERT_EQ(V.Position, Want.Position) << "trial " << Trial;
+            ASSERT_EQ(V.RampLeft, Want.RampLeft) << "trial " << Trial;
+            ASSERT_EQ(V.RampRight, Want.RampRight) << "trial " << Trial;
+            ASSERT_EQ(V.FilterHistory, Want.FilterHistory) << "trial " << Trial;
+        }
+    }
+}
+
+}  // namespace

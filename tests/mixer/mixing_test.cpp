@@ -1,0 +1,417 @@
+// The mixing pipeline: spans and loop wrapping, ramps and the end of a voice,
+// click removal, the choice of loop and the mix-buffer headroom.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "mixer/mix_routines.h"
+#include "player/quavix.h"
+#include "sequencer/channel.h"
+#include "song/instrument.h"
+#include "song/module.h"
+
+namespace {
+
+enum class TLoopKind { None, Forward, PingPong };
+
+class Mixing : public ::testing::Test {
+protected:
+    void SetUp() override { MakePlayer(true); }
+
+    void MakePlayer(bool Stereo) {
+        Player = std::make_unique<TQuavix>(44100, 4096, 4, Stereo, 10, 16, 0);
+        Player->Interpolation = 1;
+        Module().TickLength = 882;
+    }
+    TQuavixModule& Module() { return *Player->Module; }
+    int32_t* Mix() { return Player->MixBuffer.get(); }
+    int32_t Left(int32_t Frame) { return Mix()[Frame * Player->OutputChannels]; }
+    int32_t Right(int32_t Frame) { return Mix()[Frame * Player->OutputChannels + 1]; }
+
+    // A mono sample whose every frame holds Value (or frame i holds Value + i
+    // when Ramp is set), with the guard frames written.
+    TQuavixSample& AddSample(int32_t Length, int32_t Value, TLoopKind Loop = TLoopKind::None, int32_t LoopStart = 0,
+                             int32_t LoopLength = 0, bool Ramp = false) {
+        Samples.push_back(std::make_unique<TQuavixSample>());
+        TQuavixSample& S = *Samples.back();
+        S.AllocateData(Length);
+        for (int32_t i = 0; i < Length; ++i) S.Data[i] = Ramp ? Value + i : Value;
+        S.Length = Length;
+        S.Loop = Loop != TLoopKind::None;
+        S.PingPong = Loop == TLoopKind::PingPong;
+        S.LoopStart = LoopStart;
+        S.LoopLength = LoopLength;
+        S.PrepareData();
+        return S;
+    }
+
+    // A sounding voice at a steady gain on both sides.
+    TQuavixChannel& Sound(TQuavixChannel& V, TQuavixSample& S, int32_t Gain, int32_t Increment = 4096) {
+        V.Sample = &S;
+        V.Active = true;
+        V.Increment = Increment;
+        V.Position = 0;
+        V.Backwards = false;
+        V.VolumeLeft = V.VolumeRight = Gain;
+        V.RampLeft = V.RampRight = V.RampTargetLeft = V.RampTargetRight = Gain * 4096;
+        V.RampStepLeft = V.RampStepRight = 0;
+        V.RampLength = 0;
+        return V;
+    }
+
+    void ClearMix() { std::fill(Mix(), Mix() + 4096 * Player->OutputChannels, 0); }
+
+    std::unique_ptr<TQuavix> Player;
+    std::vector<std::unique_ptr<TQuavixSample>> Samples;
+};
+
+constexpr int32_t F = 4096;  // one frame in 20.12 fixed point
+
+TEST_F(Mixing, GetMixSpanWrapsAndBoundsTheSpan) {
+    struct Case {
+        const char* Name;
+        TLoopKind Loop;
+        int32_t Position;
+        bool Backwards;
+        int32_t Increment;
+        int32_t MaxFrames;
+        int32_t Span;  // result
+        int32_t PositionAfter;
+        bool BackwardsAfter;
+    };
+    // A 20-frame sample; loops cover frames 2..11 (bounds 2 and 12).
+    const Case Cases[] = {
+        {"plays up to the last frame", TLoopKind::None, 8 * F, false, F, 100, 12, 8 * F, false},
+        {"ends after the last frame", TLoopKind::None, 20 * F, false, F, 100, 0, 20 * F, false},
+        {"fraction past the last frame ends", TLoopKind::None, 19 * F + 4095 + 1, false, F, 100, 0, 20 * F, false},
+        {"steps of 3 up to the last frame", TLoopKind::None, 10 * F, false, 3 * F, 100, 4, 10 * F, false},
+        {"forward loop keeps the overshoot", TLoopKind::Forward, 12 * F + 2 * F + 100, false, 3 * F, 100, 3,
+         4 * F + 100, false},
+        {"forward loop stops at its end", TLoopKind::Forward, 3 * F, false, 3 * F, 100, 3, 3 * F, false},
+        {"forward loop from before its start", TLoopKind::Forward, 0, false, F, 100, 12, 0, false},
+        {"ping-pong reflects at its end", TLoopKind::PingPong, 12 * F + 300, false, F, 100, 10, 12 * F - 300, true},
+        {"ping-pong reflects at its start", TLoopKind::PingPong, 2 * F - 300, true, F, 100, 10, 2 * F + 300, false},
+        {"ping-pong overshoot outside lands on the last frame", TLoopKind::PingPong, 12 * F + 11 * F + 5, false, F,
+         100, 18, 19 * F + 4091, true},
+        {"ping-pong start overshoot past the middle restarts", TLoopKind::PingPong, 2 * F - 6 * F, true, F, 100, 10,
+         2 * F, false},
+        {"backward loop wraps to its end", TLoopKind::Forward, 2 * F - 500, true, F, 100, 10, 12 * F - 500, true},
+        {"backward voice without loop ends", TLoopKind::None, -100, true, F, 100, 0, -100, true},
+        {"backward span stops at the loop start", TLoopKind::Forward, 7 * F + 5, true, F, 100, 6, 7 * F + 5, true},
+        {"backward voice below a loop it cannot wrap ends", TLoopKind::Forward, 2 * F - 20 * F, true, F, 100, 0,
+         -8 * F, true},
+        {"forward negative position keeps its fraction", TLoopKind::None, -3 * F, false, F, 100, 20, 0, false},
+        {"forward negative fraction ends", TLoopKind::None, -100, false, F, 100, 0, -100, false},
+        {"at most MaxFrames", TLoopKind::None, 0, false, F, 7, 7, 0, false},
+        {"a span of at least one frame", TLoopKind::None, 19 * F, false, 50 * F, 100, 1, 19 * F, false},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TQuavixSample& S = AddSample(20, 100, C.Loop, 2, 10);
+        TQuavixChannel& V = *Module().Channels[0];
+        V.Sample = &S;
+        V.Position = C.Position;
+        V.Backwards = C.Backwards;
+        V.Increment = C.Increment;
+        EXPECT_EQ(GetMixSpan(V, C.MaxFrames), C.Span);
+        EXPECT_EQ(V.Position, C.PositionAfter);
+        EXPECT_EQ(V.Backwards, C.BackwardsAfter);
+    }
+}
+
+TEST_F(Mixing, GetMixSpanLimitsFastSteps) {
+    struct Case {
+        int32_t Increment, Span;
+    };
+    const Case Cases[] = {{40 * F, 399}, {8 * F, 1820}, {F, 8192}, {F - 1, 16384}, {20000 * F, 2}};
+    TQuavixSample& S = AddSample(1 << 19, 0, TLoopKind::Forward, 0, 1 << 19);
+    for (const Case& C : Cases) {
+        TQuavixChannel& V = *Module().Channels[0];
+        V.Sample = &S;
+        V.Position = 0;
+        V.Backwards = false;
+        V.Increment = C.Increment;
+        EXPECT_EQ(GetMixSpan(V, 100000), C.Span) << C.Increment;
+    }
+}
+
+TEST_F(Mixing, LoopsPastTheDataAndTheLargestSamplesStayInside) {
+    // A loop that runs past the last frame (as the 512 KiB cut leaves one)
+    // wraps at the last frame.
+    TQuavixSample& Cut = AddSample(100, 7, TLoopKind::Forward, 50, 100);
+    TQuavixChannel& V = Sound(*Module().Channels[0], Cut, 4096, 3 * F);
+    Module().NumChannels = 1;
+    for (int32_t Round = 0; Round < 20; ++Round) {
+        Player->MixChannels(0, 4096);
+        ASSERT_TRUE(V.Active);
+        ASSERT_GE(V.Position, 50 * F);
+        ASSERT_LT(V.Position, 103 * F);  // at most one step past the end, wrapped by the next span
+    }
+
+    // The largest 8-bit sample: the step after its last frame passes the
+    // 32-bit range of positions, and the loop goes on from its start.
+    const int32_t Largest = 524288;
+    TQuavixSample& Big = AddSample(Largest, 5, TLoopKind::Forward, Largest - 1000, 1000);
+    TQuavixChannel& W = Sound(*Module().Channels[0], Big, 4096, 3 * F + 77);
+    W.Position = (Largest - 10) * F;
+    for (int32_t Round = 0; Round < 5; ++Round) {
+        ClearMix();
+        Player->MixChannels(0, 4096);
+        ASSERT_TRUE(W.Active);
+        ASSERT_GE(W.Position, (Largest - 1000) * F);
+        ASSERT_EQ(Left(4095), 5 * 4096);
+    }
+}
+
+TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
+    TQuavixSample& S = AddSample(10, 1000);
+    TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096);
+    Module().NumChannels = 1;
+    EXPECT_EQ(Player->MixChannels(0, 300), 300);
+    EXPECT_FALSE(V.Active);
+    EXPECT_EQ(V.LastLeft, 0);
+    // The offset starts at the voice's last output and applies from the first
+    // frame of the span, losing 1/256 per frame, rounded away from zero.
+    int32_t Click = 1000 * 4096;
+    for (int32_t Frame = 0; Frame < 300; ++Frame) {
+        Click -= (Click + 255) >> 8;
+        const int32_t Voice = Frame < 10 ? 1000 * 4096 : 0;
+        ASSERT_EQ(Left(Frame), Voice + Click) << Frame;
+        ASSERT_EQ(Right(Frame), Voice + Click) << Frame;
+    }
+    EXPECT_EQ(Module().ClickLeft, Click);
+    // It reaches exactly 0 and stays there.
+    for (int32_t Round = 0; Round < 2; ++Round) {
+        ClearMix();
+        Player->MixChannels(0, 4096);
+    }
+    EXPECT_EQ(Module().ClickLeft, 0);
+    EXPECT_EQ(Module().ClickRight, 0);
+    EXPECT_EQ(Left(4095), 0);
+
+    // A negative level decays to exactly 0 as well.
+    Module().ClickLeft = -70000;
+    ClearMix();
+    Player->MixChannels(0, 4096);
+    EXPECT_EQ(Left(0), -70000 - ((-70000) >> 8));
+    EXPECT_EQ(Module().ClickLeft, 0);
+}
+
+TEST_F(Mixing, RampsEndVoicesThatCannotBeHeardAgain) {
+    struct Case {
+        const char* Name;
+        bool FadeBank;
+        int32_t FadeoutVolume;
+        // Volume envelope points (position, value); none: no envelope.
+        std::vector<std::pair<int32_t, int32_t>> Envelope;
+        bool Loop;
+        bool Ends;
+    };
+    const Case Cases[] = {
+        {"fade bank", true, 65536, {}, false, true},
+        {"faded out", false, 0, {}, false, true},
+        {"envelope ended at 0", false, 65536, {{0, 64}, {2, 0}}, false, true},
+        {"envelope that rises again", false, 65536, {{0, 64}, {2, 0}, {5, 0}, {9, 40}}, false, false},
+        {"looping envelope", false, 65536, {{0, 64}, {2, 0}}, true, false},
+        {"no envelope: a volume command may raise it", false, 65536, {}, false, false},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        MakePlayer(true);
+        TQuavixSample& S = AddSample(100, 1000, TLoopKind::Forward, 0, 100);
+        TQuavixChannel& V = C.FadeBank ? *Module().FadeChannels[0] : *Module().Channels[0];
+        Module().NumChannels = 1;
+        TQuavixInstrument Instrument;
+        Sound(V, S, 2000);
+        V.FadeoutVolume = C.FadeoutVolume;
+        if (!C.Envelope.empty()) {
+            TQuavixEnvelope& E = *Instrument.VolumeEnvelope;
+            E.Enabled = true;
+            E.LoopEnabled = C.Loop;
+            E.LoopStart = 0;
+            E.LoopEnd = 1;
+            for (const auto& P : C.Envelope) E.Points[E.NumPoints++] = {P.first, P.second};
+            V.VolumeEnvelope->Envelope = &E;
+            V.VolumeEnvelope->SetPosition(2);
+            V.EnvelopeVolume = 0;
+        }
+        // The tick's final volume is 0: the gains ramp there over 128 frames.
+        V.FinalVolume = 0;
+        V.UpdateVolumeRamp();
+        ASSERT_EQ(V.RampLength, 128);
+        Player->MixChannels(0, 200);
+        EXPECT_EQ(V.Active, !C.Ends);
+        EXPECT_EQ(V.RampLeft, 0);
+        EXPECT_EQ(Module().ClickLeft, 0);  // already silent: nothing to hand over
+        EXPECT_NE(Left(0), 0);
+        EXPECT_EQ(Left(127), 0);
+        EXPECT_EQ(Left(199), 0);
+        EXPECT_EQ(Right(199), 0);
+        // A silent voice that stays moves on without touching the mix.
+        if (!C.Ends) {
+            EXPECT_EQ(V.Position, 100 * F);
+        }
+    }
+}
+
+TEST_F(Mixing, SilentVoicesOnlyMove) {
+    TQuavixSample& S = AddSample(1000, 1000, TLoopKind::Forward, 0, 1000);
+    TQuavixChannel& V = Sound(*Module().Channels[0], S, 0, 2 * F + 7);
+    Module().NumChannels = 1;
+    V.Position = 500 * F;
+    V.Backwards = true;
+    V.LastLeft = V.LastRight = 99;
+    Player->MixChannels(0, 100);
+    EXPECT_EQ(V.Position, 500 * F - 100 * (2 * F + 7));
+    EXPECT_EQ(V.LastLeft, 0);
+    EXPECT_EQ(V.LastRight, 0);
+    for (int32_t i = 0; i < 200; ++i) ASSERT_EQ(Mix()[i], 0) << i;
+
+    // No loop for interpolation setting 2: the voice advances unheard.
+    Player->Interpolation = 2;
+    Sound(V, S, 4096, 3000);
+    Player->MixChannels(0, 100);
+    EXPECT_TRUE(V.Active);
+    EXPECT_EQ(V.Position, 100 * 3000);
+    for (int32_t i = 0; i < 200; ++i) ASSERT_EQ(Mix()[i], 0) << i;
+}
+
+TEST_F(Mixing, ChoosesTheLoopByTheVoice) {
+    TQuavixSample& S = AddSample(100, 0, TLoopKind::Forward, 0, 100, true);
+    TQuavixChannel& V = Sound(*Module().Channels[0], S, 1000);
+    TQuavixMixState State;
+    State.Channel = &V;
+    State.Player = Player.get();
+
+    // One frame per output frame lands on whole frames: no interpolation.
+    V.Position = 10 * F + 2048;
+    SelectMixRoutine(State);
+    EXPECT_EQ(State.InterpolationKey, 0);
+    V.Increment = 4095;
+    SelectMixRoutine(State);
+    EXPECT_EQ(State.InterpolationKey, 1);
+    EXPECT_EQ(State.Routine, StereoMixRoutines[1][0][0][0][0]);
+
+    V.FilterValid = true;
+    V.FilterMode = 1;
+    V.RampStepRight = 5;
+    SelectMixRoutine(State);
+    EXPECT_EQ(State.FilterKey, 2);
+    EXPECT_EQ(State.RampKey, 1);
+    EXPECT_EQ(State.SidesDifferKey, 1);
+    EXPECT_EQ(State.Routine, StereoMixRoutines[1][0][1][2][1]);
+
+    TQuavix MonoPlayer(44100, 4096, 4, false, 10, 16, 0);
+    MonoPlayer.Interpolation = 1;
+    State.Player = &MonoPlayer;
+    SelectMixRoutine(State);
+    EXPECT_EQ(State.Routine, MonoMixRoutines[1][0][1][2]);
+}
+
+TEST_F(Mixing, MonoOutputUsesTheLeftSideOnly) {
+    MakePlayer(false);
+    TQuavixSample& S = AddSample(200, 100);
+    TQuavixChannel& V = Sound(*Module().Channels[0], S, 0);
+    Module().NumChannels = 1;
+    V.Surround = true;
+    V.FinalVolume = 2000;
+    V.FinalPanning = 0;
+    V.RampRight = V.RampTargetRight = V.VolumeRight = 0;
+    V.UpdateVolumeRamp();
+    EXPECT_EQ(V.VolumeLeft, 2000);  // no panning, no surround
+    EXPECT_EQ(V.RampTargetRight, 0);
+    Player->MixChannels(0, 150);
+    EXPECT_TRUE(V.Active);
+    Player->MixChannels(150, 150);
+    EXPECT_EQ(Mix()[0], 100 * (2000 / 128));  // one value per frame
+    EXPECT_EQ(Mix()[127], 100 * 2000);
+    EXPECT_FALSE(V.Active);
+    EXPECT_EQ(Module().ClickRight, 0);
+    EXPECT_GT(Module().ClickLeft, 0);
+    EXPECT_LT(Module().ClickLeft, 100 * 2000);
+}
+
+TEST_F(Mixing, VolumeRampFollowsThePanningLaw) {
+    struct Case {
+        const char* Name;
+        int32_t FinalVolume, FinalPanning;
+        bool Surround, FadeBank;
+        int32_t TickLength;
+        int32_t WantLeft, WantRight, WantLength;
+    };
+    const Case Cases[] = {
+        {"full left", 4096, 0, false, false, 882, 4080, 0, 128},
+        {"full right", 4096, 255, false, false, 882, 0, 4080, 128},
+        {"centre", 4096, 128, false, false, 882, 2032, 2048, 128},
+        {"centre with the envelope at its top", 4096, 256, false, false, 882, -16, 4096, 128},
+        {"surround", 3000, 10, true, false, 882, 3000, -3000, 128},
+        {"fade bank", 1000, 128, false, true, 882, 496, 500, 64},
+        {"short tick", 1000, 128, false, false, 50, 496, 500, 50},
+        {"no tick length yet", 1000, 128, false, false, 0, 496, 500, 1},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Module().FadeRampLength = 64;
+        Module().TickLength = C.TickLength;
+        TQuavixChannel& V = C.FadeBank ? *Module().FadeChannels[1] : *Module().Channels[1];
+        V.RampLeft = 1000 * 4096;
+        V.RampRight = -77;
+        V.FinalVolume = C.FinalVolume;
+        V.FinalPanning = C.FinalPanning;
+        V.Surround = C.Surround;
+        V.UpdateVolumeRamp();
+        EXPECT_EQ(V.VolumeLeft, C.WantLeft);
+        EXPECT_EQ(V.VolumeRight, C.WantRight);
+        EXPECT_EQ(V.RampTargetLeft, C.WantLeft * 4096);
+        EXPECT_EQ(V.RampLength, C.WantLength);
+        EXPECT_EQ(V.RampStepLeft, (C.WantLeft * 4096 - 1000 * 4096) / C.WantLength);
+        EXPECT_EQ(V.RampStepRight, (C.WantRight * 4096 + 77) / C.WantLength);
+    }
+}
+
+TEST_F(Mixing, MixChannelsStaysInsideTheBuffer) {
+    TQuavixSample& S = AddSample(10000, 10);
+    Sound(*Module().Channels[0], S, 4096);
+    Module().NumChannels = 1;
+    Player->SamplesLeft = 1000;
+    EXPECT_EQ(Player->MixChannels(4000, 1000), 96);
+    EXPECT_EQ(Player->SamplesLeft, 904);
+    EXPECT_EQ(Left(4095), 10 * 4096);
+    EXPECT_EQ(Left(3999), 0);
+    EXPECT_EQ(Player->MixChannels(4096, 10), 0);
+    EXPECT_EQ(Player->MixChannels(5000, 10), 0);
+    EXPECT_EQ(Player->SamplesLeft, 904);
+    EXPECT_EQ(Module().Channels[0]->Position, 96 * F);
+}
+
+TEST_F(Mixing, LoudMixesNeverWrapAround) {
+    // 32 voices at full gain: 32 x 32767 x 4096 is twice the 32-bit range.
+    TQuavixSample& High = AddSample(100, 32767, TLoopKind::Forward, 0, 100);
+    TQuavixSample& Low = AddSample(100, -32768, TLoopKind::Forward, 0, 100);
+    Module().NumChannels = 32;
+    for (int32_t i = 0; i < 32; ++i) Sound(*Module().Channels[i], High, 4096);
+    Player->MixChannels(0, 256);
+    for (int32_t i = 0; i < 512; ++i) ASSERT_EQ(Mix()[i], INT32_MAX) << i;
+
+    // Half of them opposite: the sum is exact, whatever order they come in.
+    for (int32_t i = 0; i < 32; i += 2) Sound(*Module().Channels[i], Low, 4096);
+    ClearMix();
+    Player->MixChannels(0, 256);
+    for (int32_t i = 0; i < 512; ++i) ASSERT_EQ(Mix()[i], 16 * 4096 * (32767 - 32768)) << i;
+
+    // Resonating filters push each voice near the 32-bit range on its own.
+    for (int32_t i = 0; i < 32; ++i) {
+        TQuavixChannel& V = Sound(*Module().Channels[i], i < 16 ? High : Low, i < 16 ? 4096 : -4096);
+        V.FilterValid = true;
+        V.FilterCoefficients = {4096, 0, 0};
+        V.FilterHistory = {};
+    }
+    ClearMix();
+    Player->MixChannels(0, 256);
+    for (int32_t i = 0; i < 512; ++i) ASSERT_EQ(Mix()[i], INT32_MAX) << i;
+}
+
+}  // namespace
