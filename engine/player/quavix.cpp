@@ -1,5 +1,7 @@
 #include "player/quavix.h"
 
+#include "player/writer_event.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -49,6 +51,19 @@ TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCoun
     // takes the audio through Render.
     Offline = Output == TOutputChoice::Offline;
     OutputDevice = 0;
+    if (Offline) return;
+    // SDL audio, else the OSS device with its writer thread, else none.
+    try {
+        if (OpenSDL()) {
+            OutputDevice = 2;
+        } else if (OpenOSS()) {
+            OutputDevice = 1;
+            StartWriter();
+        }
+    } catch (...) {
+        CloseOutput();
+        throw;
+    }
 }
 
 std::unique_ptr<TQuavix> TQuavix::CreateOffline(int32_t ASampleRate, int32_t ABufferFrames, bool Stereo,
@@ -72,6 +87,8 @@ void TQuavix::UpdateTickLength() {
 void TQuavix::NextTick() {
     Module->ProcessTick();
     UpdateTickLength();
+    PlayedOrder.store(Module->PlayingOrder, std::memory_order_relaxed);
+    PlayedRow.store(Module->PlayingRow, std::memory_order_relaxed);
 }
 
 int16_t TQuavix::MixToSample16(int32_t Value, bool Clip) {
@@ -100,6 +117,7 @@ void TQuavix::Render(void* Dest) {
             if (Mixed <= 0) break;  // a mixer that takes nothing would loop forever
             Position += Mixed;
         }
+        PlayedFrames.fetch_add(BufferFrames, std::memory_order_relaxed);
     }
 
     const int32_t* Mix = MixBuffer.get();
@@ -122,13 +140,18 @@ bool TQuavix::Play() {
     Flush();
     UpdateTickLength();
     SamplesLeft = 0;  // the first render begins with a tick
+    PlayedFrames = 0;
+    PlayedOrder = -1;
+    PlayedRow = -1;
     Playing = true;
-    // Resuming the sound device comes with the outputs; an offline player has
-    // nothing to resume.
+    if (Module->Loaded && Threaded) ResumeWriter();
+    if (OutputDevice == 2) ResumeSDL();
     return Module->Loaded;
 }
 
 void TQuavix::Stop() {
+    if (OutputDevice == 2) PauseSDL();
+    if (Threaded) ParkWriter();
     Playing = false;
     Flush();
 }
@@ -136,5 +159,7 @@ void TQuavix::Stop() {
 void TQuavix::Flush() { FillPosition = FillSize; }
 
 TQuavix::~TQuavix() {
+    EndWriter();
     Module->Clear();
+    CloseOutput();
 }
