@@ -3,14 +3,19 @@
 #include "song/instrument.h"
 #include "song/module.h"
 
+const std::shared_ptr<const std::string>& QuavixEmptyChannelName() {
+    static const std::shared_ptr<const std::string> Empty = std::make_shared<const std::string>();
+    return Empty;
+}
+
 TQuavixChannel::TQuavixChannel(TQuavixModule* AModule, int32_t AIndex, bool ABackground, bool AFadeBank)
     : Background(ABackground),
       FadeBank(AFadeBank),
-      Name(std::make_shared<const std::string>()),
-      Module(AModule),
-      Index(AIndex),
       VolumeEnvelope(new TQuavixEnvelopeHandler()),
       PanningEnvelope(new TQuavixEnvelopeHandler()) {
+    Name = QuavixEmptyChannelName();
+    Module = AModule;
+    Index = AIndex;
     PluginIndex = 0;
     DefaultPanning = 128;
     Reset();
@@ -88,92 +93,10 @@ void HandClickToModule(TQuavixChannel& Channel) {
 
 void TQuavixChannel::Assign(const TQuavixChannel& Source) {
     if (&Source == this) return;
-    // Everything but the bank flags; keep this list complete when fields are added.
-    Name = Source.Name;
-    Active = Source.Active;
-    Module = Source.Module;
-    Index = Source.Index;
-    PluginIndex = Source.PluginIndex;
-    Sample = Source.Sample;
-    Instrument = Source.Instrument;
-    Increment = Source.Increment;
-    Step = Source.Step;
-    Position = Source.Position;
-    Backwards = Source.Backwards;
-    FinalVolume = Source.FinalVolume;
-    FinalPanning = Source.FinalPanning;
-    Frequency = Source.Frequency;
-    EnvelopeVolume = Source.EnvelopeVolume;
-    EnvelopePanning = Source.EnvelopePanning;
+    // Everything but the bank flags, in one copy; the handlers copy their state.
+    static_cast<TQuavixChannelState&>(*this) = Source;
     VolumeEnvelope->Assign(*Source.VolumeEnvelope);
     PanningEnvelope->Assign(*Source.PanningEnvelope);
-    CurrentNote = Source.CurrentNote;
-    CurrentTick = Source.CurrentTick;
-    VibratoWaveform = Source.VibratoWaveform;
-    VibratoSpeed = Source.VibratoSpeed;
-    VibratoDepth = Source.VibratoDepth;
-    VibratoPosition = Source.VibratoPosition;
-    TremoloSpeed = Source.TremoloSpeed;
-    TremoloDepth = Source.TremoloDepth;
-    TremoloPosition = Source.TremoloPosition;
-    TremorCounter = Source.TremorCounter;
-    TremorOnTime = Source.TremorOnTime;
-    TremorOffTime = Source.TremorOffTime;
-    AutoVibratoSweep = Source.AutoVibratoSweep;
-    AutoVibratoPosition = Source.AutoVibratoPosition;
-    RetrigVolumeChange = Source.RetrigVolumeChange;
-    RetrigInterval = Source.RetrigInterval;
-    Period = Source.Period;
-    ArpeggioOffsets = Source.ArpeggioOffsets;
-    PeriodOffset = Source.PeriodOffset;
-    TargetPeriod = Source.TargetPeriod;
-    Volume = Source.Volume;
-    DefaultPanning = Source.DefaultPanning;
-    Panning = Source.Panning;
-    FadeoutVolume = Source.FadeoutVolume;
-    VolumeSlide = Source.VolumeSlide;
-    GlobalVolumeSlide = Source.GlobalVolumeSlide;
-    PortamentoSpeed = Source.PortamentoSpeed;
-    PortamentoUp = Source.PortamentoUp;
-    PortamentoDown = Source.PortamentoDown;
-    FinePortamentoUp = Source.FinePortamentoUp;
-    FinePortamentoDown = Source.FinePortamentoDown;
-    ExtraFinePortamentoUp = Source.ExtraFinePortamentoUp;
-    ExtraFinePortamentoDown = Source.ExtraFinePortamentoDown;
-    FineVolumeSlideUp = Source.FineVolumeSlideUp;
-    FineVolumeSlideDown = Source.FineVolumeSlideDown;
-    PanningSlide = Source.PanningSlide;
-    VolumeOffset = Source.VolumeOffset;
-    Glissando = Source.Glissando;
-    TremoloWaveform = Source.TremoloWaveform;
-    FineTune = Source.FineTune;
-    KeyOff = Source.KeyOff;
-    PatternLoopRow = Source.PatternLoopRow;
-    PatternLoopCount = Source.PatternLoopCount;
-    PatternLoopActive = Source.PatternLoopActive;
-    LastLeft = Source.LastLeft;
-    LastRight = Source.LastRight;
-    VolumeLeft = Source.VolumeLeft;
-    VolumeRight = Source.VolumeRight;
-    RampLeft = Source.RampLeft;
-    RampRight = Source.RampRight;
-    RampTargetLeft = Source.RampTargetLeft;
-    RampTargetRight = Source.RampTargetRight;
-    RampStepLeft = Source.RampStepLeft;
-    RampStepRight = Source.RampStepRight;
-    RampLength = Source.RampLength;
-    RealNote = Source.RealNote;
-    FilterCutoff = Source.FilterCutoff;
-    FilterResonance = Source.FilterResonance;
-    ActiveMacro = Source.ActiveMacro;
-    FilterValid = Source.FilterValid;
-    FilterMode = Source.FilterMode;
-    FilterCoefficients = Source.FilterCoefficients;
-    FilterHistory = Source.FilterHistory;
-    SmoothStart = Source.SmoothStart;
-    SmoothStep = Source.SmoothStep;
-    Surround = Source.Surround;
-    LocalFilters = Source.LocalFilters;
 }
 
 bool TQuavixChannel::MoveToFadeBank() {
@@ -248,7 +171,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             TargetPeriod = Module->GetNotePeriod(RealNote, FineTune);
         }
         if (Period == 0 || !Portamento) {
-            // The note starts from silence.
+            // The note starts from silence. Only an instrument number presses
+            // the key again: a note without one after a key-off plays
+            // released, its envelopes restarting in their release and the
+            // fade-out going on, as trackers play such songs.
             if (LocalFilters) FilterValid = false;
             VolumeEnvelope->SetPosition(0);
             PanningEnvelope->SetPosition(0);

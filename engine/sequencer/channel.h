@@ -15,16 +15,17 @@ class TQuavixModule;
 class TQuavixSample;
 class TQuavixInstrument;
 
-class TQuavixChannel {
-public:
-    bool Background;  // the two extra banks: never triggers notes itself
-    bool FadeBank;    // the fade bank: ends the voice when its ramp reaches 0
+// Everything a voice hands over when it moves to the fade bank: the whole
+// state of a channel except its bank flags and its envelope handlers (which
+// keep their identity and copy their own state). It is one plain value, so
+// the hand-over is a single copy and a field added here cannot be missed.
+struct TQuavixChannelState {
     // Channel name; shared, so that handing a voice over copies no text while
     // the song plays.
     std::shared_ptr<const std::string> Name;
     bool Active = false;
-    TQuavixModule* Module;
-    int32_t Index;
+    TQuavixModule* Module = nullptr;
+    int32_t Index = 0;
     int32_t PluginIndex = 0;
     TQuavixSample* Sample = nullptr;
     TQuavixInstrument* Instrument = nullptr;
@@ -37,8 +38,6 @@ public:
     int32_t Frequency = 0;     // Hz
     int32_t EnvelopeVolume = 64;
     int32_t EnvelopePanning = 32;
-    std::unique_ptr<TQuavixEnvelopeHandler> VolumeEnvelope;
-    std::unique_ptr<TQuavixEnvelopeHandler> PanningEnvelope;
     TQuavixPatternNote CurrentNote;
     int32_t CurrentTick = 0;
     int32_t VibratoWaveform = 0;
@@ -106,6 +105,18 @@ public:
     float SmoothStep = 0.0f;
     bool Surround = false;
     bool LocalFilters = false;
+};
+
+// The one empty channel name every channel starts with and returns to, so
+// that replacing a name on the audio thread never frees a string there.
+const std::shared_ptr<const std::string>& QuavixEmptyChannelName();
+
+class TQuavixChannel : public TQuavixChannelState {
+public:
+    bool Background;  // the two extra banks: never triggers notes itself
+    bool FadeBank;    // the fade bank: ends the voice when its ramp reaches 0
+    std::unique_ptr<TQuavixEnvelopeHandler> VolumeEnvelope;
+    std::unique_ptr<TQuavixEnvelopeHandler> PanningEnvelope;
 
     TQuavixChannel(TQuavixModule* AModule, int32_t AIndex, bool ABackground, bool AFadeBank);
     ~TQuavixChannel();
@@ -117,8 +128,7 @@ public:
     // Silences the voice and restarts the per-note state.
     void ResetVoice();
     // Copies another channel's state; this channel keeps its bank flags and
-    // its own envelope handlers, which copy the source's handlers. A field
-    // added to the class must be added to the copy as well.
+    // its own envelope handlers, which copy the source's handlers.
     void Assign(const TQuavixChannel& Source);
     // Hands the sounding voice to the fade bank; true when a fade channel took it.
     bool MoveToFadeBank();
@@ -133,6 +143,22 @@ public:
     // the player's table (clamping cutoff and resonance to 0..127) and turns
     // the filter on; ResetHistory clears the four history values.
     void SetupFilter(bool ResetHistory);
+
+    // Effects. ProcessRow handles CurrentNote on the row's first tick (and on
+    // its note-delay tick), ProcessTickEffects on every other tick of the row.
+    void ProcessRow();
+    void ProcessTickEffects();
+    // Step routines shared by the first and the other ticks.
+    void DoArpeggio();
+    void DoVibrato();
+    void DoTremolo();
+    void DoTremor();
+    void DoTonePortamento();
+    void DoVolumeSlide();
+    // MIDI macros: Zxx (Effect 35) and the smooth macro (Effect 37) run the
+    // macro the parameter selects; ParseMacro carries out its filter command.
+    void RunMacro(int32_t Effect, int32_t Parameter);
+    void ParseMacro(const std::array<char, 32>& Macro, int32_t Value, bool Smooth);
 
     // Once per tick, after the tick's effects: clamps, final volume and
     // panning, the volume ramp and the mixer increment.

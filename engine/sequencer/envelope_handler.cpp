@@ -23,13 +23,7 @@ int32_t Saturate(int64_t V) {
 }  // namespace
 
 void TQuavixEnvelopeHandler::Assign(const TQuavixEnvelopeHandler& Source) {
-    Envelope = Source.Envelope;
-    KeyOn = Source.KeyOn;
-    Position = Source.Position;
-    PointIndex = Source.PointIndex;
-    NextPoint = Source.NextPoint;
-    Value = Source.Value;
-    Delta = Source.Delta;
+    static_cast<TQuavixEnvelopeState&>(*this) = Source;
 }
 
 void TQuavixEnvelopeHandler::SetupSegment(int32_t K) {

@@ -6,8 +6,9 @@
 
 class TQuavixEnvelope;
 
-class TQuavixEnvelopeHandler {
-public:
+// Where a voice stands in one envelope; a plain value, copied whole when a
+// voice is handed over.
+struct TQuavixEnvelopeState {
     const TQuavixEnvelope* Envelope = nullptr;  // followed, not owned
     bool KeyOn = false;                         // while held, a sustain point holds
     int32_t Position = 0;                       // in ticks, the points' time axis
@@ -15,6 +16,10 @@ public:
     int32_t NextPoint = 0;                      // the next point to be reached
     int32_t Value = 0;                          // 16.16 fixed point, points are 0..64
     int32_t Delta = 0;                          // value change per tick, 16.16
+};
+
+class TQuavixEnvelopeHandler : public TQuavixEnvelopeState {
+public:
 
     TQuavixEnvelopeHandler() = default;
     TQuavixEnvelopeHandler(const TQuavixEnvelopeHandler&) = delete;

@@ -1,25 +1,8 @@
 // Per-tick envelope and fade-out update and the instrument's automatic
 // vibrato.
-#include <cmath>
-
 #include "sequencer/channel.h"
 #include "sequencer/tables.h"
 #include "song/instrument.h"
-
-namespace {
-
-std::array<int8_t, 256> BuildAutoVibratoTable() {
-    std::array<int8_t, 256> Table{};
-    const double Pi = std::acos(-1.0);
-    // No entry lies near a rounding tie, so the rounding is exact.
-    for (int32_t i = 0; i < 256; ++i)
-        Table[i] = static_cast<int8_t>(std::lround(-64.0 * std::sin(2.0 * Pi * i / 256.0)));
-    return Table;
-}
-
-}  // namespace
-
-const std::array<int8_t, 256> AutoVibratoTable = BuildAutoVibratoTable();
 
 void TQuavixChannel::UpdateEnvelopes() {
     EnvelopeVolume = 64;

@@ -2,37 +2,15 @@
 // system a semitone is 64 period units and an octave 768; in the Amiga system
 // periods come from the Amiga table and halve per octave. Both systems give
 // 8363 Hz for C in octave 4 (note index 48) at finetune 0.
-#include <cmath>
-
 #include "sequencer/tables.h"
 #include "song/module.h"
 
 namespace {
 
-std::array<uint32_t, 768> BuildLinearFrequencies() {
-    std::array<uint32_t, 768> Table{};
-    // Entries are truncated, not rounded. Apart from entry 0, which is exact,
-    // every product lies more than 1e-4 away from an integer, far beyond the
-    // error of a double, so the truncation is exact.
-    for (int32_t i = 0; i < 768; ++i)
-        Table[i] = static_cast<uint32_t>(std::floor(535232.0 * std::exp2(-static_cast<double>(i) / 768.0)));
-    return Table;
-}
-
 constexpr int32_t MinNote = 1;
 constexpr int32_t MaxNote = 132;
 
 }  // namespace
-
-const std::array<uint32_t, 768> LinearFrequencies = BuildLinearFrequencies();
-
-const std::array<uint16_t, 104> AmigaPeriods = {
-    907, 900, 894, 887, 881, 875, 868, 862, 856, 850, 844, 838, 832, 826, 820, 814, 808, 802,
-    796, 791, 785, 779, 774, 768, 762, 757, 752, 746, 741, 736, 730, 725, 720, 715, 709, 704,
-    699, 694, 689, 684, 678, 675, 670, 665, 660, 655, 651, 646, 640, 636, 632, 628, 623, 619,
-    614, 610, 604, 601, 597, 592, 588, 584, 580, 575, 570, 567, 563, 559, 555, 551, 547, 543,
-    538, 535, 532, 528, 524, 520, 516, 513, 508, 505, 502, 498, 494, 491, 487, 484, 480, 477,
-    474, 470, 467, 463, 460, 457, 453, 450, 447, 443, 440, 437, 434, 431};
 
 int32_t TQuavixModule::GetNotePeriod(int32_t Note, int32_t FineTune) const {
     if (Note < MinNote) Note = MinNote;
@@ -69,19 +47,16 @@ int32_t TQuavixModule::GetPeriodNote(int32_t Period, int32_t FineTune) const {
 }
 
 int32_t TQuavixModule::GetFrequency(int32_t Period) const {
-    // The period handed in includes the tick's arpeggio and vibrato offsets,
-    // which can take a very high note below 0. Such a period plays at the
-    // highest pitch the system has (0 in the linear system, 1 in the Amiga
-    // system) rather than falling silent: a silent voice would get a zero
-    // increment and the mixer would end it for good in the middle of a
-    // vibrato.
+    // Voices never hand in a period below the period floor (UpdateVoice holds
+    // the tick's period there), so a negative period only comes from other
+    // callers; it counts as period 0, which keeps the linear table's index
+    // in range.
+    if (Period < 0) Period = 0;
     if (LinearSlides) {
-        if (Period < 0) Period = 0;
         int32_t Shift = Period / 768;
         if (Shift >= 32) return 0;
         return static_cast<int32_t>(LinearFrequencies[Period % 768] >> Shift);
     }
-    if (Period < 0) Period = 1;
     // Period 0 is the one period without a pitch; it plays at 1 Hz.
     if (Period == 0) return 1;
     return 14317456 / Period;

@@ -2,9 +2,32 @@
 #include "sequencer/channel.h"
 #include "song/module.h"
 
+namespace {
+
+// A rewound song starts on channels as they were made: no pitch, no volume,
+// no effect memory and no pattern loop of whatever played before, so that a
+// song sounds the same every time it is played from its start and nothing of
+// an earlier song lingers (a tone portamento on the first row starts its note
+// instead of sliding from where the last song left the channel). What the
+// song file gave the channel stays: its name, plug-in and default panning.
+// (The restart at the end of the order list only resets the channels, which
+// keeps their pitch and memories, as trackers do when a song loops.)
+void Rewind(TQuavixChannel& Channel) {
+    TQuavixChannelState Fresh;
+    Fresh.Name = Channel.Name;
+    Fresh.Module = Channel.Module;
+    Fresh.Index = Channel.Index;
+    Fresh.PluginIndex = Channel.PluginIndex;
+    Fresh.DefaultPanning = Channel.DefaultPanning;
+    static_cast<TQuavixChannelState&>(Channel) = Fresh;
+    Channel.Reset();
+}
+
+}  // namespace
+
 void TQuavixModule::ResetPlayback() {
     for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
-        for (auto& Channel : *Bank) Channel->Reset();
+        for (auto& Channel : *Bank) Rewind(*Channel);
     Speed = InitialSpeed;
     Tempo = InitialTempo;
     // The first tick then starts row 0 at once.
@@ -12,4 +35,7 @@ void TQuavixModule::ResetPlayback() {
     PatternDelay = 0;
     OrderPosition = 0;
     Row = 0;
+    // No row has been played yet.
+    PlayingOrder = -1;
+    PlayingRow = -1;
 }

@@ -1,8 +1,190 @@
 // Row and tick sequencing: the order list, rows and ticks, and the per-tick
-// output stage of every voice. (Filled in by the sequencing work.)
+// output stage of every voice.
+#include <cstdlib>
+
 #include "sequencer/channel.h"
 #include "song/module.h"
 
-void TQuavixModule::ProcessTick() {}
+namespace {
 
-void TQuavixChannel::UpdateVoice() {}
+// Pitch range of a voice: a period is held within these after every tick.
+constexpr int32_t MinPeriod = 27;
+constexpr int32_t MaxPeriod = 54784;
+
+template <typename T>
+T Clamp(T Value, T Low, T High) {
+    return Value < Low ? Low : (Value > High ? High : Value);
+}
+
+// The pattern channels the song uses.
+int32_t SongChannels(const TQuavixModule& M) { return Clamp<int32_t>(M.NumChannels, 0, TQuavixModule::MaxChannels); }
+
+// The order at which the song goes on after its last one. A restart position
+// outside the song starts it over from the beginning, as trackers do with
+// such files.
+int32_t RestartOrder(const TQuavixModule& M) {
+    if (M.RestartPosition < 0 || M.RestartPosition >= M.SongLength || M.RestartPosition >= TQuavixModule::MaxOrders)
+        return 0;
+    return M.RestartPosition;
+}
+
+// Starting the song over from its first order: global volume, speed and
+// tempo return to the song's own, and the pattern channels start afresh.
+// Voices still sounding are handed to the fade bank first, so that they fade
+// out instead of stopping with a click. The reserve and fade banks keep
+// sounding.
+void FullRestart(TQuavixModule& M) {
+    M.GlobalVolume = 64;
+    M.Speed = M.InitialSpeed;
+    M.Tempo = M.InitialTempo;
+    for (int32_t i = 0; i < SongChannels(M); ++i) {
+        M.Channels[i]->MoveToFadeBank();
+        M.Channels[i]->Reset();
+    }
+}
+
+// Finds the row to play from OrderPosition and Row on: past the end of the
+// order list (or past the 256 entries of Orders, whatever SongLength claims)
+// the song continues at its restart position; a row beyond the pattern's
+// rows (a pattern of 0 rows, a break to a row the pattern lacks) moves on to
+// the next order. Returns false when no order from the restart position on
+// has a row at all: after the song has gone round once there is nothing left
+// to find.
+bool FindRow(TQuavixModule& M) {
+    int32_t Wraps = 0;
+    for (;;) {
+        if (M.OrderPosition < 0 || M.OrderPosition >= M.SongLength || M.OrderPosition >= TQuavixModule::MaxOrders) {
+            if (++Wraps > 1) return false;
+            M.OrderPosition = RestartOrder(M);
+            M.Row = 0;
+            if (M.OrderPosition == 0) FullRestart(M);
+        }
+        M.CurrentPattern = M.Orders[M.OrderPosition];
+        if (M.Row >= 0 && M.Row < M.Patterns[M.CurrentPattern]->Rows) return true;
+        M.OrderPosition += 1;
+        M.Row = 0;
+    }
+}
+
+// The first tick of a row: find it, hand each pattern channel its cell, then
+// go on to the next row or to where a jump in the row asked.
+void StartRow(TQuavixModule& M) {
+    M.TickCounter = 0;
+    M.PatternDelay = 0;
+    M.JumpOrder = 0;
+    M.JumpRow = 0;
+    M.JumpPending = false;
+    const int32_t Count = SongChannels(M);
+    if (!FindRow(M)) {
+        // Nothing left to play: the ticks stay silent. The song's voices fade
+        // out, and the channels hold empty cells so that no effect of an
+        // earlier row goes on running.
+        for (int32_t i = 0; i < Count; ++i) {
+            TQuavixChannel& C = *M.Channels[i];
+            C.MoveToFadeBank();
+            C.CurrentTick = 0;
+            C.CurrentNote = TQuavixPatternNote();
+        }
+        return;
+    }
+    M.PlayingOrder = M.OrderPosition;
+    M.PlayingRow = M.Row;
+    const TQuavixPattern& Pattern = *M.Patterns[M.CurrentPattern];
+    for (int32_t i = 0; i < Count; ++i) {
+        TQuavixChannel& C = *M.Channels[i];
+        C.CurrentTick = 0;
+        // A channel the pattern does not have plays empty cells.
+        if (i < Pattern.Channels)
+            Pattern.GetNote(C.CurrentNote, M.Row, i);
+        else
+            C.CurrentNote = TQuavixPatternNote();
+        C.ProcessRow();
+    }
+    // The next row search checks where a jump leads.
+    if (M.JumpPending) {
+        M.OrderPosition = M.JumpOrder;
+        M.Row = M.JumpRow;
+    } else {
+        M.Row += 1;
+    }
+}
+
+}  // namespace
+
+void TQuavixModule::ProcessTick() {
+    TickCounter += 1;
+    const int32_t Count = SongChannels(*this);
+    if (TickCounter < Speed * (PatternDelay + 1)) {
+        // A tick inside the row.
+        for (int32_t i = 0; i < Count; ++i) {
+            Channels[i]->CurrentTick = TickCounter;
+            Channels[i]->ProcessTickEffects();
+        }
+        // A voice of the reserve or fade bank runs the effects of the cell it
+        // was handed over with while it sounds. Once it has ended its cell is
+        // stale: it must not go on acting (a global volume slide would run
+        // forever), so silent voices are passed over.
+        for (TChannelBank* Bank : {&BackgroundChannels, &FadeChannels})
+            for (auto& C : *Bank)
+                if (C->Active) {
+                    C->CurrentTick = TickCounter;
+                    C->ProcessTickEffects();
+                }
+    } else {
+        StartRow(*this);
+    }
+    for (int32_t i = 0; i < Count; ++i) Channels[i]->UpdateVoice();
+    for (TChannelBank* Bank : {&BackgroundChannels, &FadeChannels})
+        for (auto& C : *Bank) C->UpdateVoice();
+}
+
+void TQuavixChannel::UpdateVoice() {
+    if (!Instrument || !Module) {
+        Active = false;
+        return;
+    }
+    // Envelopes and the instrument vibrato move on for silent voices too.
+    UpdateEnvelopes();
+    UpdateAutoVibrato();
+    if (!Active) return;
+
+    Volume = Clamp<int32_t>(Volume, 0, 64);
+    Module->GlobalVolume = Clamp<int32_t>(Module->GlobalVolume, 0, 64);
+    Module->MasterVolume = Clamp<int32_t>(Module->MasterVolume, 0, 256);
+    Panning = Clamp<int32_t>(Panning, 0, 255);
+    EnvelopeVolume = Clamp<int32_t>(EnvelopeVolume, 0, 64);
+    Period = Clamp(Period, MinPeriod, MaxPeriod);
+
+    // Tremolo and tremor act on this tick only; the stored volume stays.
+    const int32_t TickVolume = Clamp<int32_t>(Volume + VolumeOffset, 0, 64);
+    // 0..4096 at full master volume; each product is shifted down before the
+    // next, in this order.
+    int32_t Gain = FadeoutVolume >> 4;
+    Gain = (Gain * EnvelopeVolume) >> 6;
+    Gain = (Gain * Module->GlobalVolume) >> 6;
+    Gain = (Gain * TickVolume) >> 6;
+    Gain = (Gain * Module->MasterVolume) >> 8;
+    FinalVolume = Gain;
+
+    // The panning envelope swings around the channel's panning, as far as
+    // the nearer side allows. Not clamped: a centred channel with the
+    // envelope at its top gives 256.
+    FinalPanning = Panning + (((EnvelopePanning - 32) * (128 - std::abs(Panning - 128))) >> 5);
+
+    UpdateVolumeRamp();
+
+    // The tick's period, with arpeggio and vibrato added, is held to the same
+    // floor as the period itself. Below it the pitch would only climb to
+    // frequencies no sample is meant to play at (period 1 in the Amiga
+    // system is 14 MHz, hundreds of sample frames per output frame), and a
+    // negative period has no pitch at all. At the floor the frequency is
+    // just over 512 kHz, so the step is formed in 64 bits.
+    const int64_t TickPeriod = Clamp<int64_t>(static_cast<int64_t>(Period) + PeriodOffset, MinPeriod, INT32_MAX);
+    Frequency = Module->GetFrequency(static_cast<int32_t>(TickPeriod));
+    if (Module->SampleRate > 0) {
+        const int64_t Frames = (static_cast<int64_t>(Frequency) << 12) / Module->SampleRate;
+        Increment = static_cast<int32_t>(Clamp<int64_t>(Frames, 0, INT32_MAX));
+    } else {
+        Increment = 0;
+    }
+}

@@ -1,19 +1,104 @@
 // Constant tables of the sequencer: the linear frequency table, the Amiga
-// period table and the instrument vibrato waveform. The computed ones are
-// filled while the program starts, so no other start-up code may read them.
+// period table, the instrument vibrato waveform and the vibrato/tremolo
+// waveforms. All of them are computed by the compiler, so they exist before
+// any code runs and come out the same on every platform the compiler builds
+// for.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+namespace quavix_tables {
+
+constexpr double Pi = 3.14159265358979323846;
+constexpr double Ln2 = 0.69314718055994530942;
+
+// e^x by its power series, for the small arguments below (|x| <= 2 pi). The
+// terms are summed until they no longer change the result; the error stays
+// within a few units in the last place of a double.
+constexpr double Exp(double X) {
+    double Sum = 1.0, Term = 1.0;
+    for (int32_t n = 1; n < 60; ++n) {
+        Term = Term * X / n;
+        if (Sum + Term == Sum) break;
+        Sum += Term;
+    }
+    return Sum;
+}
+
+// sin x by its power series, after moving x into -pi..pi.
+constexpr double Sin(double X) {
+    while (X > Pi) X -= 2.0 * Pi;
+    while (X < -Pi) X += 2.0 * Pi;
+    double Sum = X, Term = X;
+    for (int32_t n = 1; n < 40; ++n) {
+        Term = -Term * X * X / ((2 * n) * (2 * n + 1));
+        if (Sum + Term == Sum) break;
+        Sum += Term;
+    }
+    return Sum;
+}
+
+// Nearest integer, halves away from zero. No table entry below lies near a
+// half, so the small error of Sin cannot change a rounded value.
+constexpr int32_t Round(double X) {
+    return X >= 0.0 ? static_cast<int32_t>(X + 0.5) : -static_cast<int32_t>(-X + 0.5);
+}
+
+constexpr std::array<uint32_t, 768> BuildLinearFrequencies() {
+    std::array<uint32_t, 768> Table{};
+    // Entries are truncated, not rounded. Apart from entry 0, which is exact,
+    // every product lies more than 1e-4 away from an integer, far beyond the
+    // error of the series, so the truncation is exact.
+    for (int32_t i = 0; i < 768; ++i)
+        Table[i] = static_cast<uint32_t>(535232.0 * Exp(-static_cast<double>(i) * Ln2 / 768.0));
+    return Table;
+}
+
+constexpr std::array<int8_t, 256> BuildAutoVibratoTable() {
+    std::array<int8_t, 256> Table{};
+    for (int32_t i = 0; i < 256; ++i) Table[i] = static_cast<int8_t>(Round(-64.0 * Sin(2.0 * Pi * i / 256.0)));
+    return Table;
+}
+
+constexpr std::array<int8_t, 64> RandomWave = {
+    88,  -127, -43, 88,  102, 41,  -65, -94, 125, 20,  -71,  -86, -70, -32, -16, -96,
+    17,  72,   107, -5,  116, -69, -62, -40, 10,  -61, 65,   109, -18, -38, -13, -76,
+    -23, 88,   21,  -94, 8,   106, 21,  -112, 6,  109, 20,   -88, -30, 9,   -127, 118,
+    42,  -34,  89,  -4,  -51, -72, 21,  -29, 112, 123, 84,   -101, -92, 98, -54, -95};
+
+constexpr std::array<int8_t, 256> BuildVibratoTable() {
+    std::array<int8_t, 256> Table{};
+    for (int32_t i = 0; i < 64; ++i) {
+        Table[i] = static_cast<int8_t>(Round(127.0 * Sin(2.0 * Pi * i / 64.0)));  // sine
+        Table[64 + i] = static_cast<int8_t>(i < 32 ? -4 * i : 255 - 4 * i);        // ramp
+        Table[128 + i] = static_cast<int8_t>(i < 32 ? 127 : -127);                 // square
+        Table[192 + i] = RandomWave[i];                                            // fixed random
+    }
+    return Table;
+}
+
+}  // namespace quavix_tables
+
 // Frequencies of one octave in the linear system: entry i is
-// floor(535232 * 2^(-i/768)), 535232 being 8363 Hz * 64. Built at start-up.
-extern const std::array<uint32_t, 768> LinearFrequencies;
+// floor(535232 * 2^(-i/768)), 535232 being 8363 Hz * 64.
+inline constexpr std::array<uint32_t, 768> LinearFrequencies = quavix_tables::BuildLinearFrequencies();
 
 // Amiga periods of octave 0, eight finetune steps per semitone: entry 0 is C at
 // finetune -128, entry 8 C at finetune 0.
-extern const std::array<uint16_t, 104> AmigaPeriods;
+inline constexpr std::array<uint16_t, 104> AmigaPeriods = {
+    907, 900, 894, 887, 881, 875, 868, 862, 856, 850, 844, 838, 832, 826, 820, 814, 808, 802,
+    796, 791, 785, 779, 774, 768, 762, 757, 752, 746, 741, 736, 730, 725, 720, 715, 709, 704,
+    699, 694, 689, 684, 678, 675, 670, 665, 660, 655, 651, 646, 640, 636, 632, 628, 623, 619,
+    614, 610, 604, 601, 597, 592, 588, 584, 580, 575, 570, 567, 563, 559, 555, 551, 547, 543,
+    538, 535, 532, 528, 524, 520, 516, 513, 508, 505, 502, 498, 494, 491, 487, 484, 480, 477,
+    474, 470, 467, 463, 460, 457, 453, 450, 447, 443, 440, 437, 434, 431};
 
 // Instrument vibrato sine: entry i is -64 * sin(2 pi i / 256) rounded to the
-// nearest integer. Built at start-up.
-extern const std::array<int8_t, 256> AutoVibratoTable;
+// nearest integer.
+inline constexpr std::array<int8_t, 256> AutoVibratoTable = quavix_tables::BuildAutoVibratoTable();
+
+// The four waveforms of the vibrato and tremolo effects, 64 entries each:
+// sine (127 sin(2 pi i / 64) rounded), ramp down, square, and a fixed
+// pseudo-random wave.
+inline constexpr std::array<int8_t, 256> VibratoTable = quavix_tables::BuildVibratoTable();

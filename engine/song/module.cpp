@@ -45,7 +45,7 @@ void TQuavixModule::Clear() {
     for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
         for (auto& Channel : *Bank) {
             Channel->PluginIndex = 0;
-            if (!Channel->Name || !Channel->Name->empty()) Channel->Name = std::make_shared<const std::string>();
+            Channel->Name = QuavixEmptyChannelName();
         }
     EqualizerData->Clear();
     ExtensionData->Clear();

@@ -193,6 +193,17 @@ TEST_F(VoiceEnvelopes, FadeOutRunsOnlyAfterKeyOff) {
     }
 }
 
+TEST_F(VoiceEnvelopes, DisabledVolumeEnvelopeSilencesAtKeyOffAndFades) {
+    Lead->FadeOut = 1000;
+    SetEnvelope(*Lead->VolumeEnvelope, {{0, 32}, {10, 32}});
+    Lead->VolumeEnvelope->Enabled = false;
+    Channel().TriggerNote(MakeCell(Note("C-4"), 1));
+    EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{64, 64}));
+    Channel().TriggerNote(MakeCell(quavix_test::KeyOff));
+    EXPECT_EQ(Ticks(2, &TQuavixChannel::EnvelopeVolume), (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(Ticks(2, &TQuavixChannel::FadeoutVolume), (std::vector<int32_t>{59536, 57536}));
+}
+
 TEST_F(VoiceEnvelopes, BothEnvelopesFollowTheInstrument) {
     SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {2, 32}});
     SetEnvelope(*Lead->PanningEnvelope, {{0, 0}, {4, 64}});

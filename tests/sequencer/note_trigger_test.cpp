@@ -320,6 +320,37 @@ TEST_F(NoteTrigger, SampleTransposeAndFinetuneSetTheNote) {
     EXPECT_EQ(C.TargetPeriod, Module.GetNotePeriod(64, -8));
 }
 
+TEST_F(NoteTrigger, OnlyASampleWithPanningSetsIt) {
+    // Pattern-format samples have no panning: the channel keeps its own.
+    for (bool HasPanning : {true, false}) {
+        SCOPED_TRACE(HasPanning);
+        Module.Clear();
+        SetUp();
+        Module.Instruments[2]->Samples[0]->HasPanning = HasPanning;
+        TQuavixChannel& C = StartSoundingVoice();
+        for (const TQuavixPatternNote& Cell : {MakeCell(Note("D-4"), 2), MakeCell(0, 2)}) {
+            C.Panning = 30;
+            C.TriggerNote(Cell);
+            EXPECT_EQ(C.Panning, HasPanning ? 60 : 30);
+            EXPECT_EQ(C.Volume, 20);
+        }
+    }
+}
+
+TEST_F(NoteTrigger, WaveformsFourToSevenKeepTheirPhase) {
+    for (int32_t Waveform = 0; Waveform < 8; ++Waveform) {
+        SCOPED_TRACE(Waveform);
+        TQuavixChannel& C = Channel(0);
+        C.VibratoWaveform = Waveform;
+        C.TremoloWaveform = 7 - Waveform;
+        C.VibratoPosition = 17;
+        C.TremoloPosition = 23;
+        C.TriggerNote(MakeCell(Note("C-4"), 1));
+        EXPECT_EQ(C.VibratoPosition, Waveform < 4 ? 0 : 17);
+        EXPECT_EQ(C.TremoloPosition, 7 - Waveform < 4 ? 0 : 23);
+    }
+}
+
 TEST_F(NoteTrigger, NotesPlayTheSampleTheInstrumentMapsThemTo) {
     TQuavixInstrument& I = AddInstrument(5);
     auto* High = new TQuavixSample();

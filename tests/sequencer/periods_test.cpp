@@ -205,7 +205,7 @@ TEST_F(Periods, Frequencies) {
         {true, 32 * 768, 0},    // shifts of 32 and more
         {true, 54784, 0},       // the period ceiling of a voice
         {true, INT32_MAX, 0},
-        {true, -1, 535232},     // below 0: the highest pitch
+        {true, -1, 535232},     // below 0: as period 0
         {true, INT32_MIN, 535232},
         {false, 1712, 8363},
         {false, 856, 16726},
@@ -213,8 +213,8 @@ TEST_F(Periods, Frequencies) {
         {false, 54784, 261},
         {false, 1, 14317456},
         {false, 0, 1},          // the one period without a pitch
-        {false, -3, 14317456},  // below 0: the highest pitch
-        {false, INT32_MIN, 14317456},
+        {false, -3, 1},         // below 0: as period 0 (voices never go there)
+        {false, INT32_MIN, 1},
     };
     for (const auto& C : Cases)
         EXPECT_EQ(System(C.Linear).GetFrequency(C.Period), C.Frequency)

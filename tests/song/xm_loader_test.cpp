@@ -312,29 +312,31 @@ TEST(XmLoader, EnvelopeSettingsAndTheirCorrections) {
         // A count beyond the points in the file is held to those 12.
         {"count of 200", {Points(12), -1, -1, -1, {}, uint8_t(200)}, true, false, false, 12},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TXmSong Song = SmallXm();
-        Song.Instruments[0].PanningEnvelope = Case.Stored;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
-        const TQuavixEnvelope& E = *M.Instruments[1]->PanningEnvelope;
-        EXPECT_EQ(E.Enabled, Case.Enabled);
-        EXPECT_EQ(E.SustainEnabled, Case.Sustain);
-        EXPECT_EQ(E.LoopEnabled, Case.Loop);
-        EXPECT_EQ(E.NumPoints, Case.NumPoints);
-        if (Case.Stored.SustainPoint >= 0) {
-            EXPECT_EQ(E.SustainPoint, Case.Stored.SustainPoint);
+    // Each envelope in turn, the other one left off.
+    for (bool Volume : {true, false})
+        for (const TCase& Case : Cases) {
+            SCOPED_TRACE(testing::Message() << (Volume ? "volume: " : "panning: ") << Case.What);
+            TXmSong Song = SmallXm();
+            (Volume ? Song.Instruments[0].VolumeEnvelope : Song.Instruments[0].PanningEnvelope) = Case.Stored;
+            TQuavixModule M;
+            ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+            const TQuavixEnvelope& E = Volume ? *M.Instruments[1]->VolumeEnvelope : *M.Instruments[1]->PanningEnvelope;
+            EXPECT_EQ(E.Enabled, Case.Enabled);
+            EXPECT_EQ(E.SustainEnabled, Case.Sustain);
+            EXPECT_EQ(E.LoopEnabled, Case.Loop);
+            EXPECT_EQ(E.NumPoints, Case.NumPoints);
+            if (Case.Stored.SustainPoint >= 0) {
+                EXPECT_EQ(E.SustainPoint, Case.Stored.SustainPoint);
+            }
+            if (Case.Stored.LoopStart >= 0) {
+                EXPECT_EQ(E.LoopStart, Case.Stored.LoopStart);
+            }
+            if (Case.Stored.LoopEnd >= 0) {
+                EXPECT_EQ(E.LoopEnd, Case.Stored.LoopEnd);
+            }
+            EXPECT_EQ(E.Points[1].Value, 63);
+            EXPECT_FALSE((Volume ? M.Instruments[1]->PanningEnvelope : M.Instruments[1]->VolumeEnvelope)->Enabled);
         }
-        if (Case.Stored.LoopStart >= 0) {
-            EXPECT_EQ(E.LoopStart, Case.Stored.LoopStart);
-        }
-        if (Case.Stored.LoopEnd >= 0) {
-            EXPECT_EQ(E.LoopEnd, Case.Stored.LoopEnd);
-        }
-        EXPECT_EQ(E.Points[1].Value, 63);
-        EXPECT_FALSE(M.Instruments[1]->VolumeEnvelope->Enabled);
-    }
 }
 
 TEST(XmLoader, EnvelopeValueIsTheLowByte) {

@@ -1,0 +1,577 @@
+// Effect commands. A cell's volume column and effect act on the row's first
+// tick (ProcessRow, on the note-delay tick for EDy) and on its other ticks
+// (ProcessTickEffects). Each effect is one entry of the table at the end of
+// this file, naming what it does on the first tick and on the other ticks;
+// the E and X sub-commands have tables of their own. Effects are numbered as
+// in Extended Module files: 0..9, then 10..35 for A..Z, 37 the smooth macro.
+//
+// x is the parameter's high nibble and y its low nibble throughout.
+#include <cstddef>
+
+#include "sequencer/channel.h"
+#include "sequencer/tables.h"
+#include "song/module.h"
+
+namespace {
+
+using TChannel = TQuavixChannel;
+using TEffectAction = void (*)(TChannel& C, int32_t Parameter);
+
+// First-tick and other-tick action of one effect; none where it does nothing.
+struct TEffect {
+    TEffectAction FirstTick;
+    TEffectAction OtherTicks;
+};
+
+constexpr int32_t ExtendedEffect = 14;  // Exy
+constexpr int32_t NoteDelayCommand = 13;  // EDy
+
+int32_t High(int32_t Parameter) { return (Parameter >> 4) & 15; }
+int32_t Low(int32_t Parameter) { return Parameter & 15; }
+
+// The tick on which the cell's note, instrument and first-tick actions take
+// place: y for EDy, else the row's first tick.
+int32_t NoteDelay(const TQuavixPatternNote& Cell) {
+    if (Cell.Effect == ExtendedEffect && High(Cell.EffectParameter) == NoteDelayCommand)
+        return Low(Cell.EffectParameter);
+    return 0;
+}
+
+void KeyOff(TChannel& C) {
+    C.VolumeEnvelope->KeyOn = false;
+    C.PanningEnvelope->KeyOn = false;
+    C.KeyOff = true;
+}
+
+void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
+    M.JumpOrder = Order;
+    M.JumpRow = Row;
+    M.JumpPending = true;
+}
+
+// ---------------------------------------------------------------------------
+// Volume column. On the first tick (trigger: this is the cell's note tick):
+//   10..50 set volume, 8x fine down, 9x fine up, Cx set panning (trigger tick);
+//   Ax vibrato speed, Bx vibrato depth, Fx portamento speed (every first tick).
+// On the other ticks (from the note tick on, for the slides):
+//   6x volume down, 7x volume up, Dx panning left, Ex panning right;
+//   Bx vibrato, Fx tone portamento (every tick).
+
+void VolumeColumnFirstTick(TChannel& C, int32_t V, bool TriggerTick) {
+    const int32_t n = V & 15;
+    switch (V >> 4) {
+        case 0x1: case 0x2: case 0x3: case 0x4:
+            if (TriggerTick) C.Volume = V - 0x10;
+            break;
+        case 0x5:
+            if (TriggerTick && V == 0x50) C.Volume = 64;
+            break;
+        case 0x8: if (TriggerTick) C.Volume -= n; break;
+        case 0x9: if (TriggerTick) C.Volume += n; break;
+        case 0xA: C.VibratoSpeed = n; break;
+        case 0xB: C.VibratoDepth = n; break;
+        case 0xC: if (TriggerTick) C.Panning = n * 16; break;
+        // The portamento speed is n itself, not n * 16.
+        case 0xF: C.PortamentoSpeed = n; break;
+        default: break;
+    }
+}
+
+void VolumeColumnOtherTicks(TChannel& C, int32_t V, bool FromNoteTick) {
+    const int32_t n = V & 15;
+    switch (V >> 4) {
+        case 0x6: if (FromNoteTick) C.Volume -= n; break;
+        case 0x7: if (FromNoteTick) C.Volume += n; break;
+        case 0xB: C.DoVibrato(); break;
+        case 0xD: if (FromNoteTick) C.Panning -= n; break;
+        case 0xE: if (FromNoteTick) C.Panning += n; break;
+        case 0xF: C.DoTonePortamento(); break;
+        default: break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// 0xy arpeggio: the note, the note + x and the note + y semitones in turn,
+// one per tick (tick counter modulo 3).
+
+void ArpeggioSetup(TChannel& C, int32_t P) {
+    if (P == 0) return;
+    auto Offset = [&C](int32_t Semitones) {
+        if (C.Module->LinearSlides) return -64 * Semitones;
+        return C.Module->GetNotePeriod(C.RealNote + Semitones, C.FineTune) -
+               C.Module->GetNotePeriod(C.RealNote, C.FineTune);
+    };
+    C.ArpeggioOffsets = {0, Offset(High(P)), Offset(Low(P))};
+}
+void ArpeggioTick(TChannel& C, int32_t P) {
+    if (P != 0) C.DoArpeggio();
+}
+
+// 1xx / 2xx portamento up / down by 4 period units per tick and step of xx
+// (xx = 0 keeps the last one). The slide also moves the tone-portamento target.
+void PortamentoUpSetup(TChannel& C, int32_t P) {
+    if (P != 0) C.PortamentoUp = P;
+}
+void PortamentoUpTick(TChannel& C, int32_t) {
+    C.Period -= C.PortamentoUp * 4;
+    C.TargetPeriod = C.Period;
+}
+void PortamentoDownSetup(TChannel& C, int32_t P) {
+    if (P != 0) C.PortamentoDown = P;
+}
+void PortamentoDownTick(TChannel& C, int32_t) {
+    C.Period += C.PortamentoDown * 4;
+    C.TargetPeriod = C.Period;
+}
+
+// 3xx tone portamento: slides toward the cell's note at xx (remembered).
+void TonePortamentoSetup(TChannel& C, int32_t P) {
+    if (P != 0) C.PortamentoSpeed = P;
+}
+void TonePortamentoTick(TChannel& C, int32_t) { C.DoTonePortamento(); }
+
+// 4xy vibrato at speed x and depth y (400 keeps both); it moves the pitch on
+// the first tick already.
+void VibratoSetup(TChannel& C, int32_t P) {
+    if (P != 0) {
+        C.VibratoSpeed = High(P);
+        C.VibratoDepth = Low(P);
+    }
+    C.DoVibrato();
+}
+void VibratoTick(TChannel& C, int32_t) { C.DoVibrato(); }
+
+// Axy volume slide, by x - y per tick (A00 keeps the last step); also the
+// slide of 5xy and 6xy.
+void VolumeSlideSetup(TChannel& C, int32_t P) {
+    if (P != 0) C.VolumeSlide = High(P) - Low(P);
+}
+void VolumeSlideTick(TChannel& C, int32_t) { C.DoVolumeSlide(); }
+
+// 5xy tone portamento (at the remembered speed) with volume slide.
+void TonePortamentoVolumeSlideTick(TChannel& C, int32_t) {
+    C.DoTonePortamento();
+    C.DoVolumeSlide();
+}
+
+// 6xy vibrato (as remembered) with volume slide.
+void VibratoVolumeSlideSetup(TChannel& C, int32_t P) {
+    VolumeSlideSetup(C, P);
+    C.DoVibrato();
+}
+void VibratoVolumeSlideTick(TChannel& C, int32_t) {
+    C.DoVibrato();
+    C.DoVolumeSlide();
+}
+
+// 7xy tremolo at speed x and depth y (700 keeps both).
+void TremoloSetup(TChannel& C, int32_t P) {
+    if (P != 0) {
+        C.TremoloSpeed = High(P);
+        C.TremoloDepth = Low(P);
+    }
+}
+void TremoloTick(TChannel& C, int32_t) { C.DoTremolo(); }
+
+// 8xx set panning.
+void SetPanning(TChannel& C, int32_t P) { C.Panning = P; }
+
+// 9xx sample offset: xx * 256 frames. It runs after the note start, so it
+// also moves a voice that was not retriggered; beyond the sample's end the
+// mixer ends the voice.
+void SampleOffset(TChannel& C, int32_t P) { C.Position = P << 20; }
+
+// Bxx position jump to order xx, row 0 unless a pattern break in an earlier
+// channel of the row already chose the row.
+void PositionJump(TChannel& C, int32_t P) {
+    TQuavixModule& M = *C.Module;
+    M.JumpOrder = P;
+    if (!M.JumpPending) M.JumpRow = 0;
+    M.JumpPending = true;
+}
+
+// Cxx set volume (held to 64 when the voice is updated).
+void SetVolume(TChannel& C, int32_t P) { C.Volume = P; }
+
+// Dxx pattern break to row xx (the value itself, not two decimal digits) of
+// the next order, unless a jump in an earlier channel chose the order.
+void PatternBreak(TChannel& C, int32_t P) {
+    TQuavixModule& M = *C.Module;
+    if (!M.JumpPending) M.JumpOrder = M.OrderPosition + 1;
+    M.JumpRow = P;
+    M.JumpPending = true;
+}
+
+// Fxx speed (ticks per row) up to 0x20, tempo above. F00 sets speed 0: every
+// tick is then a new row.
+void SetSpeedOrTempo(TChannel& C, int32_t P) {
+    if (P > 32)
+        C.Module->Tempo = static_cast<uint8_t>(P);
+    else
+        C.Module->Speed = static_cast<uint8_t>(P);
+}
+
+// Gxx global volume.
+void SetGlobalVolume(TChannel& C, int32_t P) { C.Module->GlobalVolume = P; }
+
+// Hxy global volume slide, by x - y per tick (H00 keeps the last step). Only
+// a pattern channel slides the song's volume: a copy of the channel fading
+// out in the fade bank would otherwise slide it a second time.
+void GlobalVolumeSlideSetup(TChannel& C, int32_t P) {
+    if (P != 0) C.GlobalVolumeSlide = High(P) - Low(P);
+}
+void GlobalVolumeSlideTick(TChannel& C, int32_t) {
+    if (!C.Background) C.Module->GlobalVolume += C.GlobalVolumeSlide;
+}
+
+// Kxx key off at tick xx of the row: the envelopes leave their sustain and
+// the fade-out starts. K00 releases on the first tick; a tick at or past the
+// end of the row never comes, so the key stays held.
+void KeyOffAtTick(TChannel& C, int32_t P) {
+    if (C.CurrentTick == P) KeyOff(C);
+}
+
+// Lxx both envelopes to position xx.
+void SetEnvelopePosition(TChannel& C, int32_t P) {
+    C.VolumeEnvelope->SetPosition(P);
+    C.PanningEnvelope->SetPosition(P);
+}
+
+// Pxy panning slide, by x - y per tick (P00 keeps the last step).
+void PanningSlideSetup(TChannel& C, int32_t P) {
+    if (P != 0) C.PanningSlide = High(P) - Low(P);
+}
+void PanningSlideTick(TChannel& C, int32_t) { C.Panning += C.PanningSlide; }
+
+// Qxx filter resonance xx, and the filter on.
+void SetFilterResonance(TChannel& C, int32_t P) {
+    C.FilterResonance = P;
+    C.SetupFilter(!C.FilterValid);
+}
+
+// Rxy multi retrig: every y ticks the cell is applied again (which restarts
+// the sample only when the cell holds a note) and the volume changes by x:
+// 1..5 down by 1, 2, 4, 8, 16; 6 two thirds; 7 half; 9..13 up by 1, 2, 4, 8,
+// 16; 14 one and a half; 15 double; 0 and 8 unchanged. R00 keeps both.
+void RetrigSetup(TChannel& C, int32_t P) {
+    if (P != 0) {
+        C.RetrigVolumeChange = High(P);
+        C.RetrigInterval = Low(P);
+    }
+}
+int32_t RetrigVolume(int32_t Change, int32_t V) {
+    switch (Change) {
+        case 1: return V - 1;
+        case 2: return V - 2;
+        case 3: return V - 4;
+        case 4: return V - 8;
+        case 5: return V - 16;
+        case 6: return V * 2 / 3;
+        case 7: return V >> 1;
+        case 9: return V + 1;
+        case 10: return V + 2;
+        case 11: return V + 4;
+        case 12: return V + 8;
+        case 13: return V + 16;
+        case 14: return (V * 3) >> 1;
+        case 15: return V * 2;
+        default: return V;
+    }
+}
+void RetrigTick(TChannel& C, int32_t) {
+    if (C.RetrigInterval == 0 || C.CurrentTick % C.RetrigInterval != 0) return;
+    C.TriggerNote(C.CurrentNote);
+    C.Volume = RetrigVolume(C.RetrigVolumeChange, C.Volume);
+}
+
+// Txy tremor: x ticks sounding, y ticks silent, over and over (T00 keeps both).
+void TremorSetup(TChannel& C, int32_t P) {
+    if (P != 0) {
+        C.TremorOnTime = High(P);
+        C.TremorOffTime = Low(P);
+    }
+    C.DoTremor();
+}
+void TremorTick(TChannel& C, int32_t) { C.DoTremor(); }
+
+// Zxx MIDI macro, and the smooth macro (37) that reaches the macro's value
+// by the last tick of the row; both run again on every tick.
+void MidiMacro(TChannel& C, int32_t P) { C.RunMacro(35, P); }
+void SmoothMidiMacro(TChannel& C, int32_t P) { C.RunMacro(37, P); }
+
+// ---------------------------------------------------------------------------
+// Exy extended commands, by x. y is the argument.
+
+// E1y / E2y fine portamento up / down by 4 y period units, once (E10 and E20
+// repeat the last step).
+void FinePortamentoUp(TChannel& C, int32_t y) {
+    if (y != 0) C.FinePortamentoUp = y;
+    C.Period -= C.FinePortamentoUp * 4;
+    C.TargetPeriod = C.Period;
+}
+void FinePortamentoDown(TChannel& C, int32_t y) {
+    if (y != 0) C.FinePortamentoDown = y;
+    C.Period += C.FinePortamentoDown * 4;
+    C.TargetPeriod = C.Period;
+}
+
+// E3y glissando: tone portamento moves from note to note (y != 0).
+void SetGlissando(TChannel& C, int32_t y) { C.Glissando = y != 0; }
+
+// E4y vibrato waveform: 0 sine, 1 ramp, 2 square, 3 random; 4..7 the same
+// waveforms keeping their phase at a new note.
+void SetVibratoWaveform(TChannel& C, int32_t y) { C.VibratoWaveform = y & 7; }
+
+// E5y finetune: the period moves to the nearest note with finetune y (the
+// nibble itself, 0..15).
+void SetFineTune(TChannel& C, int32_t y) {
+    C.Period = C.Module->GetNotePeriod(C.Module->GetPeriodNote(C.Period, C.FineTune), y);
+    C.FineTune = y;
+}
+
+// E6y pattern loop. E60 marks the loop start (the current row); E6y with
+// y > 0 jumps back there y times, so the section plays y + 1 times. The loop
+// belongs to the channel and survives pattern changes, jumps and restarts.
+void PatternLoop(TChannel& C, int32_t y) {
+    TQuavixModule& M = *C.Module;
+    if (y == 0) {
+        if (!C.PatternLoopActive) C.PatternLoopRow = M.Row;
+        return;
+    }
+    if (!C.PatternLoopActive) {
+        C.PatternLoopCount = y;
+        C.PatternLoopActive = true;
+    } else if (C.PatternLoopCount > 1) {
+        C.PatternLoopCount -= 1;
+    } else {
+        C.PatternLoopActive = false;
+        return;
+    }
+    Jump(M, M.OrderPosition, C.PatternLoopRow);
+}
+
+// E7y tremolo waveform, as E4y.
+void SetTremoloWaveform(TChannel& C, int32_t y) { C.TremoloWaveform = y & 7; }
+
+// E9y retrigger: every y ticks the cell is applied again.
+void RetriggerTick(TChannel& C, int32_t y) {
+    if (y != 0 && C.CurrentTick % y == 0) C.TriggerNote(C.CurrentNote);
+}
+
+// EAy / EBy fine volume up / down by y, once (EA0 and EB0 repeat the last).
+void FineVolumeUp(TChannel& C, int32_t y) {
+    if (y != 0) C.FineVolumeSlideUp = y;
+    C.Volume += C.FineVolumeSlideUp;
+}
+void FineVolumeDown(TChannel& C, int32_t y) {
+    if (y != 0) C.FineVolumeSlideDown = y;
+    C.Volume -= C.FineVolumeSlideDown;
+}
+
+// ECy note cut: volume 0 at tick y (EC0 never cuts).
+void NoteCutTick(TChannel& C, int32_t y) {
+    if (C.CurrentTick == y) C.Volume = 0;
+}
+
+// EDy note delay: the cell takes effect on tick y (see NoteDelay).
+
+// EEy pattern delay: the row is played y more times, without its cells.
+void PatternDelay(TChannel& C, int32_t y) { C.Module->PatternDelay = y; }
+
+// EFy selects parameterised macro y for Zxx with xx below 0x80.
+void SelectMacro(TChannel& C, int32_t y) { C.ActiveMacro = y; }
+
+constexpr TEffect ExtendedEffects[16] = {
+    /* E0y */ {nullptr, nullptr},
+    /* E1y */ {FinePortamentoUp, nullptr},
+    /* E2y */ {FinePortamentoDown, nullptr},
+    /* E3y */ {SetGlissando, nullptr},
+    /* E4y */ {SetVibratoWaveform, nullptr},
+    /* E5y */ {SetFineTune, nullptr},
+    /* E6y */ {PatternLoop, nullptr},
+    /* E7y */ {SetTremoloWaveform, nullptr},
+    /* E8y */ {nullptr, nullptr},
+    /* E9y */ {nullptr, RetriggerTick},
+    /* EAy */ {FineVolumeUp, nullptr},
+    /* EBy */ {FineVolumeDown, nullptr},
+    /* ECy */ {nullptr, NoteCutTick},
+    /* EDy */ {nullptr, nullptr},
+    /* EEy */ {PatternDelay, nullptr},
+    /* EFy */ {SelectMacro, nullptr},
+};
+
+void ExtendedFirstTick(TChannel& C, int32_t P) {
+    if (TEffectAction Action = ExtendedEffects[High(P)].FirstTick) Action(C, Low(P));
+}
+void ExtendedTick(TChannel& C, int32_t P) {
+    if (TEffectAction Action = ExtendedEffects[High(P)].OtherTicks) Action(C, Low(P));
+}
+
+// ---------------------------------------------------------------------------
+// Xxy extra commands, first tick only.
+//   X1y / X2y extra fine portamento up / down by y period units (no factor 4;
+//   X10 and X20 repeat the last step).
+//   X90 surround on, X91 off; X9C local filters off, X9D on (a new note then
+//   turns the filter off); X9E play forwards, X9F backwards.
+
+void ExtraFinePortamentoUp(TChannel& C, int32_t y) {
+    if (y != 0) C.ExtraFinePortamentoUp = y;
+    C.Period -= C.ExtraFinePortamentoUp;
+    C.TargetPeriod = C.Period;
+}
+void ExtraFinePortamentoDown(TChannel& C, int32_t y) {
+    if (y != 0) C.ExtraFinePortamentoDown = y;
+    C.Period += C.ExtraFinePortamentoDown;
+    C.TargetPeriod = C.Period;
+}
+void SoundControl(TChannel& C, int32_t y) {
+    switch (y) {
+        case 0x0: C.Surround = true; break;
+        case 0x1: C.Surround = false; break;
+        case 0xC: C.LocalFilters = false; break;
+        case 0xD: C.LocalFilters = true; break;
+        case 0xE: C.Backwards = false; break;
+        case 0xF: C.Backwards = true; break;
+        default: break;
+    }
+}
+
+void ExtraFirstTick(TChannel& C, int32_t P) {
+    switch (High(P)) {
+        case 1: ExtraFinePortamentoUp(C, Low(P)); break;
+        case 2: ExtraFinePortamentoDown(C, Low(P)); break;
+        case 9: SoundControl(C, Low(P)); break;
+        default: break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The effect table, by effect number.
+
+constexpr TEffect Effects[] = {
+    /*  0 arpeggio */ {ArpeggioSetup, ArpeggioTick},
+    /*  1 portamento up */ {PortamentoUpSetup, PortamentoUpTick},
+    /*  2 portamento down */ {PortamentoDownSetup, PortamentoDownTick},
+    /*  3 tone portamento */ {TonePortamentoSetup, TonePortamentoTick},
+    /*  4 vibrato */ {VibratoSetup, VibratoTick},
+    /*  5 tone portamento + volume slide */ {VolumeSlideSetup, TonePortamentoVolumeSlideTick},
+    /*  6 vibrato + volume slide */ {VibratoVolumeSlideSetup, VibratoVolumeSlideTick},
+    /*  7 tremolo */ {TremoloSetup, TremoloTick},
+    /*  8 set panning */ {SetPanning, nullptr},
+    /*  9 sample offset */ {SampleOffset, nullptr},
+    /* 10 A volume slide */ {VolumeSlideSetup, VolumeSlideTick},
+    /* 11 B position jump */ {PositionJump, nullptr},
+    /* 12 C set volume */ {SetVolume, nullptr},
+    /* 13 D pattern break */ {PatternBreak, nullptr},
+    /* 14 E extended */ {ExtendedFirstTick, ExtendedTick},
+    /* 15 F speed / tempo */ {SetSpeedOrTempo, nullptr},
+    /* 16 G global volume */ {SetGlobalVolume, nullptr},
+    /* 17 H global volume slide */ {GlobalVolumeSlideSetup, GlobalVolumeSlideTick},
+    /* 18 I */ {nullptr, nullptr},
+    /* 19 J */ {nullptr, nullptr},
+    /* 20 K key off */ {KeyOffAtTick, KeyOffAtTick},
+    /* 21 L envelope position */ {SetEnvelopePosition, nullptr},
+    /* 22 M */ {nullptr, nullptr},
+    /* 23 N */ {nullptr, nullptr},
+    /* 24 O */ {nullptr, nullptr},
+    /* 25 P panning slide */ {PanningSlideSetup, PanningSlideTick},
+    /* 26 Q filter resonance */ {SetFilterResonance, nullptr},
+    /* 27 R multi retrig */ {RetrigSetup, RetrigTick},
+    /* 28 S */ {nullptr, nullptr},
+    /* 29 T tremor */ {TremorSetup, TremorTick},
+    /* 30 U */ {nullptr, nullptr},
+    /* 31 V */ {nullptr, nullptr},
+    /* 32 W */ {nullptr, nullptr},
+    /* 33 X extra */ {ExtraFirstTick, nullptr},
+    /* 34 Y */ {nullptr, nullptr},
+    /* 35 Z MIDI macro */ {MidiMacro, MidiMacro},
+    /* 36 */ {nullptr, nullptr},
+    /* 37 smooth MIDI macro */ {SmoothMidiMacro, SmoothMidiMacro},
+};
+constexpr int32_t EffectCount = static_cast<int32_t>(sizeof(Effects) / sizeof(Effects[0]));
+static_assert(EffectCount == 38, "one entry per effect number 0..37");
+
+const TEffect* FindEffect(const TQuavixPatternNote& Cell) {
+    if (Cell.Effect < 0 || Cell.Effect >= EffectCount) return nullptr;
+    return &Effects[Cell.Effect];
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void TQuavixChannel::ProcessRow() {
+    if (!Module) return;
+    const int32_t Delay = NoteDelay(CurrentNote);
+    const bool TriggerTick = CurrentTick == Delay;
+    PeriodOffset = 0;
+    VolumeOffset = 0;
+    if (TriggerTick) TriggerNote(CurrentNote);
+    VolumeColumnFirstTick(*this, CurrentNote.Volume & 0xFF, TriggerTick);
+    if (!TriggerTick) return;
+    const TEffect* Effect = FindEffect(CurrentNote);
+    if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
+}
+
+void TQuavixChannel::ProcessTickEffects() {
+    if (!Module) return;
+    const int32_t Delay = NoteDelay(CurrentNote);
+    // A delayed cell starts now (on the pattern channels; the other banks
+    // trigger nothing).
+    if (Delay > 0 && CurrentTick == Delay && !Background && !FadeBank) ProcessRow();
+    PeriodOffset = 0;
+    VolumeOffset = 0;
+    VolumeColumnOtherTicks(*this, CurrentNote.Volume & 0xFF, CurrentTick >= Delay);
+    // The note tick itself runs no effect-column tick action.
+    if (CurrentTick == Delay) return;
+    const TEffect* Effect = FindEffect(CurrentNote);
+    if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
+}
+
+// ---------------------------------------------------------------------------
+// Step routines.
+
+void TQuavixChannel::DoArpeggio() { PeriodOffset += ArpeggioOffsets[CurrentTick % 3]; }
+
+void TQuavixChannel::DoVibrato() {
+    const int32_t Wave = VibratoWaveform & 3;
+    const int32_t S = VibratoTable[Wave * 64 + (VibratoPosition & 63)] * 2;
+    PeriodOffset += ((S * VibratoDepth) >> 7) * 4;
+    VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
+}
+
+void TQuavixChannel::DoTremolo() {
+    const int32_t Wave = TremoloWaveform & 3;
+    const int32_t S = VibratoTable[Wave * 64 + (TremoloPosition & 63)] * 2;
+    VolumeOffset += (S * TremoloDepth) >> 6;
+    TremoloPosition = (TremoloPosition + TremoloSpeed) & 63;
+}
+
+void TQuavixChannel::DoTremor() {
+    const int32_t Cycle = TremorOnTime + TremorOffTime;
+    if (Cycle == 0) return;
+    if (TremorCounter >= TremorOnTime) VolumeOffset -= Volume;  // silent this tick
+    TremorCounter = (TremorCounter + 1) % Cycle;
+}
+
+void TQuavixChannel::DoVolumeSlide() { Volume += VolumeSlide; }
+
+void TQuavixChannel::DoTonePortamento() {
+    const int32_t Slide = PortamentoSpeed * 4;
+    if (Period < TargetPeriod) {
+        // Down in pitch. With glissando the move ends at the latest on the
+        // next lower note.
+        int32_t Bound = 0;
+        if (Glissando) Bound = Module->GetNotePeriod(Module->GetPeriodNote(Period, FineTune) - 1, FineTune);
+        Period += Slide;
+        if (Period > TargetPeriod) Period = TargetPeriod;
+        if (Glissando && Period > Bound) Period = Bound;
+    } else if (Period > TargetPeriod) {
+        // Up in pitch, ending at the latest on the next higher note.
+        int32_t Bound = 0;
+        if (Glissando) Bound = Module->GetNotePeriod(Module->GetPeriodNote(Period, FineTune) + 1, FineTune);
+        Period -= Slide;
+        if (Period < TargetPeriod) Period = TargetPeriod;
+        if (Glissando && Period < Bound) Period = Bound;
+    }
+}

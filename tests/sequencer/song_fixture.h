@@ -1,0 +1,111 @@
+// Small songs written with the module writer, loaded and played tick by
+// tick, with one value of the song's state read after every tick.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "sequencer/channel.h"
+#include "song/module.h"
+#include "support/module_writer.h"
+
+namespace quavix_song_test {
+
+using quavix_test::At;
+using quavix_test::Fx;
+using quavix_test::Note;
+using quavix_test::TPlacedCell;
+using quavix_test::TXmSong;
+
+using TProbe = std::function<int32_t(const TQuavixModule&)>;
+
+// A field of pattern channel C.
+template <typename T>
+TProbe Of(T TQuavixChannelState::*Field, int32_t C = 0) {
+    return [Field, C](const TQuavixModule& M) { return static_cast<int32_t>((*M.Channels[C]).*Field); };
+}
+// The row played, as order * 1000 + row.
+inline int32_t Playing(const TQuavixModule& M) { return M.PlayingOrder * 1000 + M.PlayingRow; }
+inline int32_t ActiveFadeChannels(const TQuavixModule& M) {
+    int32_t Count = 0;
+    for (const auto& C : M.FadeChannels) Count += C->Active ? 1 : 0;
+    return Count;
+}
+
+// Each value repeated Times times (a row's ticks); a whole run repeated.
+inline std::vector<int32_t> Each(std::vector<int32_t> Values, int32_t Times) {
+    std::vector<int32_t> Result;
+    for (int32_t V : Values) Result.insert(Result.end(), Times, V);
+    return Result;
+}
+inline std::vector<int32_t> Cycle(const std::vector<int32_t>& Values, int32_t Times) {
+    std::vector<int32_t> Result;
+    for (int32_t i = 0; i < Times; ++i) Result.insert(Result.end(), Values.begin(), Values.end());
+    return Result;
+}
+inline std::vector<int32_t> Join(std::vector<int32_t> A, const std::vector<int32_t>& B) {
+    A.insert(A.end(), B.begin(), B.end());
+    return A;
+}
+
+// A song, what to read after each tick, and the values expected from the
+// song's first tick on.
+struct TTickCase {
+    const char* Name;
+    TXmSong Song;
+    TProbe Probe;
+    std::vector<int32_t> Expected;
+};
+
+// Song patterns of Rows rows; instrument 1 plays a looping sample of 64
+// frames at volume 40 and the centre panning.
+inline TXmSong MakeSong(std::vector<TPlacedCell> Cells, int32_t Speed = 6, int32_t Rows = 8,
+                        uint16_t Channels = 1) {
+    TXmSong Song;
+    Song.Channels = Channels;
+    Song.Speed = static_cast<uint16_t>(Speed);
+    Song.Orders = {0};
+    Song.Patterns.push_back({Rows, std::move(Cells)});
+    std::vector<int32_t> Wave;
+    for (int32_t i = 0; i < 64; ++i) Wave.push_back(i < 32 ? 50 : -50);
+    quavix_test::TXmSample Sample = quavix_test::Sample8(Wave);
+    Sample.Loop = quavix_test::TLoop::Forward;
+    Sample.LoopLength = 64;
+    Sample.Volume = 40;
+    Song.Instruments.push_back(quavix_test::Instrument("lead", Sample));
+    return Song;
+}
+
+class SongTest : public ::testing::Test {
+protected:
+    TQuavixModule Module{nullptr};
+
+    // Loads the song and rewinds it as the player does before playing.
+    void Load(const TXmSong& Song) {
+        ASSERT_TRUE(quavix_test::LoadBytes(Module, quavix_test::WriteXm(Song)));
+        Module.SampleRate = 44100;
+        Module.TickLength = 882;
+        Module.ResetPlayback();
+    }
+
+    std::vector<int32_t> Play(int32_t Ticks, const TProbe& Probe) {
+        std::vector<int32_t> Values;
+        for (int32_t t = 0; t < Ticks; ++t) {
+            Module.ProcessTick();
+            Values.push_back(Probe(Module));
+        }
+        return Values;
+    }
+
+    void Run(const std::vector<TTickCase>& Cases) {
+        for (const auto& T : Cases) {
+            SCOPED_TRACE(T.Name);
+            Load(T.Song);
+            EXPECT_EQ(Play(static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+        }
+    }
+};
+
+}  // namespace quavix_song_test
