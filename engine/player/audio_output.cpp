@@ -46,7 +46,7 @@ bool TQuavix::OpenSDL() {
         AudioSpec.size = static_cast<Uint32>(OutputBufferBytes);
         AudioSpec.userdata = this;
         FillBuffer.reset(new uint8_t[std::max(OutputBufferBytes, 1)]());
-        // No obtained spec: SDL converts when the device differs.
+        // Nothing asked back: SDL converts when the device differs.
         if (SDL_OpenAudio(&AudioSpec, nullptr) < 0) {
             std::printf("%s\n", SDL_GetError());
             std::fflush(stdout);
