@@ -17,6 +17,7 @@
 #include "audio_file.h"
 #include "cli.h"
 #include "player/quavix.h"
+#include "player/song_end.h"
 #include "song/module.h"
 
 namespace quavix_cli {
@@ -56,8 +57,8 @@ std::string DefaultOutputName(const std::string& Input) {
 // The progress bar on a terminal: song time rendered against the whole.
 class TProgress {
 public:
-    TProgress(const std::string& AName, int64_t ATotal, int32_t ARate)
-        : Name(Printable(AName)), Total(ATotal), Rate(ARate), Shown(isatty(STDERR_FILENO) == 1) {}
+    TProgress(const std::string& AName, int64_t ATotal, int32_t ARate, bool AShown)
+        : Name(Printable(AName)), Total(ATotal), Rate(ARate), Shown(AShown) {}
 
     void Update(int64_t Done) {
         if (!Shown) return;
@@ -65,7 +66,7 @@ public:
         if (Done < Total && Now - Last < std::chrono::milliseconds(100)) return;
         Last = Now;
         const int Width = 30;
-        int Filled = Total > 0 ? static_cast<int>(Done * Width / Total) : Width;
+        int Filled = Total > 0 ? static_cast<int>(std::min<int64_t>(Done, Total) * Width / Total) : Width;
         std::string Bar(static_cast<size_t>(Filled), '#');
         Bar.resize(Width, '-');
         std::fprintf(stderr, "\r\033[K%s [%s] %s / %s", Name.c_str(), Bar.c_str(), ClockTime(Done, Rate).c_str(),
@@ -111,27 +112,29 @@ bool RenderOne(const std::string& Input, const std::string& Output) {
         return false;
     }
 
-    // How many frames: exactly the seconds asked for, or up to the end of the
-    // pass asked for, at most the longest time a song plays.
-    int64_t Frames;
-    if (Options.Seconds > 0) {
-        Frames = std::llround(Options.Seconds * Player->SampleRate);
-    } else {
+    // How many frames: exactly the seconds asked for, or up to where the
+    // pass asked for ends, as the render finds it; at most the longest time
+    // a song plays.
+    const bool UntilEnd = Options.Seconds <= 0;
+    int64_t Frames = UntilEnd ? static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate
+                              : std::llround(Options.Seconds * Player->SampleRate);
+    TQuavixSongEnd Watch;
+    if (UntilEnd) {
+        Watch.Start(Options.Repeat + 1);
+        Player->SongEnd = &Watch;
+    }
+    // The bar needs the whole length at the start: on a terminal the song is
+    // measured first, by playing through its rows without mixing.
+    int64_t Total = Frames;
+    const bool Terminal = isatty(STDERR_FILENO) == 1;
+    if (UntilEnd && Terminal) {
         std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate, Options.Repeat + 1);
-        if (static_cast<int32_t>(Ends.size()) == Options.Repeat + 1) {
-            Frames = Ends.back();
-        } else {
-            Frames = static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate;
-            // Not a failure: the file holds the song's first 30 minutes.
-            std::fflush(stdout);
-            std::fprintf(stderr, "quavix: %s: the song does not end within %d minutes; stopped there\n",
-                         Printable(Input).c_str(), MaxSongSeconds / 60);
-        }
+        if (static_cast<int32_t>(Ends.size()) == Options.Repeat + 1) Total = Ends.back();
     }
 
-    std::vector<uint8_t> Rendered(static_cast<size_t>(Player->OutputBufferBytes));
+    std::vector<uint8_t> Rendered(Player->OutputBits == 8 ? static_cast<size_t>(Player->OutputBufferBytes) : 0);
     std::vector<int16_t> Samples(static_cast<size_t>(RenderBufferFrames) * Player->OutputChannels);
-    TProgress Progress(Input, Frames, Player->SampleRate);
+    TProgress Progress(Input, Total, Player->SampleRate, Terminal);
     Player->Play();
     int64_t Done = 0;
     while (Done < Frames) {
@@ -141,12 +144,13 @@ bool RenderOne(const std::string& Input, const std::string& Output) {
             ReportError(Shown, "interrupted; nothing written");
             return false;
         }
-        Player->Render(Rendered.data());
+        // 16-bit output goes straight into the samples libsndfile takes.
+        Player->Render(Player->OutputBits == 16 ? static_cast<void*>(Samples.data()) : Rendered.data());
+        // The song's end may fall inside this buffer: the file stops there.
+        if (Watch.StopFrame >= 0) Frames = std::min(Frames, Watch.StopFrame);
         const int64_t Count = std::min<int64_t>(RenderBufferFrames, Frames - Done);
         const size_t Values = static_cast<size_t>(Count) * Player->OutputChannels;
-        if (Player->OutputBits == 16) {
-            std::memcpy(Samples.data(), Rendered.data(), Values * sizeof(int16_t));
-        } else {
+        if (Player->OutputBits == 8) {
             // libsndfile takes 16-bit samples and keeps their high byte.
             for (size_t i = 0; i < Values; ++i) Samples[i] = static_cast<int16_t>((Rendered[i] - 128) * 256);
         }
@@ -160,10 +164,17 @@ bool RenderOne(const std::string& Input, const std::string& Output) {
         Progress.Update(Done);
     }
     Player->Stop();
+    Player->SongEnd = nullptr;
     Progress.Finish();
     if (!Writer.Commit(Reason)) {
         ReportError(Shown, Reason);
         return false;
+    }
+    if (UntilEnd && Watch.StopFrame < 0) {
+        // Not a failure: the file holds the song's first 30 minutes.
+        std::fflush(stdout);
+        std::fprintf(stderr, "quavix: %s: the song does not end within %d minutes; stopped there\n",
+                     Printable(Input).c_str(), MaxSongSeconds / 60);
     }
     return true;
 }

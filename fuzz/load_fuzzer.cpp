@@ -1,8 +1,14 @@
 // libFuzzer target: any bytes given to the loaders must either load into a
-// consistent song or be refused, never read or write out of bounds.
+// consistent song or be refused, never read or write out of bounds. A song
+// that loads is then played for a few seconds of song time through the
+// whole render loop: sequencer, mixer and conversion.
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+#include "player/quavix.h"
 #include "song/module.h"
 
 namespace {
@@ -37,14 +43,45 @@ int64_t Touch(const TQuavixModule& Module) {
     return Sum;
 }
 
+// Players as the window and the tool make them, each with its own output
+// format: 16-bit stereo at 44100 Hz and 8-bit mono at 22050 Hz, with linear
+// interpolation and without, clipping and wrapping. The input picks one.
+struct TFuzzPlayer {
+    std::unique_ptr<TQuavix> Player;
+    std::vector<uint8_t> Out;
+};
+
+TFuzzPlayer& PlayerFor(size_t Size) {
+    static std::array<TFuzzPlayer, 4> Players;
+    TFuzzPlayer& Chosen = Players[Size % Players.size()];
+    if (!Chosen.Player) {
+        const size_t Index = Size % Players.size();
+        const bool Full = Index < 2;
+        // Short buffers: the ticks cut by a buffer end are exercised too.
+        Chosen.Player = TQuavix::CreateOffline(Full ? 44100 : 22050, 1000, Full, Full ? 16 : 8);
+        Chosen.Player->Interpolation = Index % 2 == 0 ? 1 : 0;
+        Chosen.Player->Clipping = Index == 3 ? 0 : 1;
+        Chosen.Out.resize(static_cast<size_t>(Chosen.Player->OutputBufferBytes));
+    }
+    return Chosen;
+}
+
+// Seconds of song time each loaded input is played for.
+constexpr int32_t PlaySeconds = 3;
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    static TQuavixModule Module;  // reused, as a player reuses its module
     if (Size > 0xFFFFFFFFu) return 0;
-    if (Module.LoadFromMemory(Data, static_cast<uint32_t>(Size))) {
-        volatile int64_t Sum = Touch(Module);
-        (void)Sum;
-    }
+    // The player's module is reused from input to input, as a player reuses it.
+    TFuzzPlayer& Fuzz = PlayerFor(Size);
+    TQuavix& Player = *Fuzz.Player;
+    if (!Player.Module->LoadFromMemory(Data, static_cast<uint32_t>(Size))) return 0;
+    volatile int64_t Sum = Touch(*Player.Module);
+    (void)Sum;
+    Player.Play();
+    const int64_t Frames = static_cast<int64_t>(PlaySeconds) * Player.SampleRate;
+    for (int64_t Done = 0; Done < Frames; Done += Player.BufferFrames) Player.Render(Fuzz.Out.data());
+    Player.Stop();
     return 0;
 }

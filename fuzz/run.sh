@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A bounded fuzzing run of the loaders: fuzz/run.sh BUILD_DIR [SECONDS]
+# A bounded fuzzing run of the loaders and the render loop: fuzz/run.sh BUILD_DIR [SECONDS]
 # BUILD_DIR is a tree configured with -DQUAVIX_FUZZ=ON and built. The seed
 # corpus is written afresh with the module writer; the fixed seed makes a run
 # repeatable. A crash or a sanitizer report fails the run and leaves the input

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal build, the
 # build with AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit ARM
-# build under qemu-arm, and a bounded fuzzing run of the loaders.
+# build under qemu-arm, and a bounded fuzzing run of the loaders and the
+# render loop.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -25,7 +26,7 @@ bash "$root/scripts/build.sh" "$root/build-armhf" -DCMAKE_TOOLCHAIN_FILE="$root/
 (cd "$root/build-armhf" && ctest --output-on-failure -j "$jobs")
 
 if [ -f "$root/fuzz/run.sh" ]; then
-  section "fuzzing the loaders (address, undefined)"
+  section "fuzzing the loaders and the render loop (address, undefined)"
   CXX=clang++ bash "$root/scripts/build.sh" "$root/build-fuzz" -DQUAVIX_FUZZ=ON -DQUAVIX_TESTS=OFF \
     -DQUAVIX_BENCH=OFF -DQUAVIX_ENGINE_ONLY=ON
   bash "$root/fuzz/run.sh" "$root/build-fuzz" "${QUAVIX_FUZZ_SECONDS:-60}"

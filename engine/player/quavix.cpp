@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "player/song_end.h"
+
 TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
                  int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers, TOutputChoice Output)
     : BufferCount(ABufferCount),
@@ -91,15 +93,6 @@ void TQuavix::NextTick() {
     PlayedRow.store(Module->PlayingRow, std::memory_order_relaxed);
 }
 
-int16_t TQuavix::MixToSample16(int32_t Value, bool Clip) {
-    // The mix holds 16-bit audio scaled by 4096; the arithmetic shift takes
-    // the floor, so -1 becomes -1 and 4095 becomes 0.
-    const int32_t Sample = Value >> 12;
-    if (Clip) return static_cast<int16_t>(std::min(std::max(Sample, -32768), 32767));
-    // Wrap: keep the low 16 bits as a two's-complement value.
-    return static_cast<int16_t>(((Sample & 0xFFFF) ^ 0x8000) - 0x8000);
-}
-
 uint8_t TQuavix::Sample16To8(int16_t Sample) { return static_cast<uint8_t>((Sample + 32768) >> 8); }
 
 void TQuavix::Render(void* Dest) {
@@ -110,7 +103,10 @@ void TQuavix::Render(void* Dest) {
     if (Playing) {
         int32_t Position = 0;
         while (Position < BufferFrames) {
-            if (SamplesLeft == 0) NextTick();
+            if (SamplesLeft == 0) {
+                NextTick();
+                if (SongEnd) SongEnd->AfterTick(*Module, PlayedFrames.load(std::memory_order_relaxed) + Position);
+            }
             // The mixer lowers SamplesLeft by the frames it mixed; a tick cut
             // by the end of the buffer carries on in the next render.
             const int32_t Mixed = MixChannels(Position, SamplesLeft);
@@ -122,10 +118,19 @@ void TQuavix::Render(void* Dest) {
 
     const int32_t* Mix = MixBuffer.get();
     const bool Clip = Clipping != 0;
-    if (OutputBits == 16) {
+    if (OutputBits == 16 && reinterpret_cast<uintptr_t>(Dest) % alignof(int16_t) == 0) {
+        // Native byte order. Two plain loops, which the compiler turns into
+        // vector code.
+        int16_t* Out = static_cast<int16_t*>(Dest);
+        if (Clip) {
+            for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], true);
+        } else {
+            for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], false);
+        }
+    } else if (OutputBits == 16) {
         uint8_t* Out = static_cast<uint8_t*>(Dest);
         for (int32_t i = 0; i < Values; ++i) {
-            // Native byte order, through memcpy: Dest need not be aligned.
+            // A Dest at an odd address: stored through memcpy.
             const int16_t Sample = MixToSample16(Mix[i], Clip);
             std::memcpy(Out + 2 * i, &Sample, sizeof(Sample));
         }

@@ -34,6 +34,7 @@ struct TQuavixAudioSpec {
 
 class TQuavixChannel;
 class TQuavixEvent;
+class TQuavixSongEnd;
 
 class TQuavix {
 public:
@@ -96,14 +97,18 @@ public:
     uint8_t Interpolation = 3;  // 0 none, 1 linear
     uint8_t Clipping = 1;       // 1 clamps to 16 bits on conversion, 0 wraps
     // What the audio thread has played, for a display on the owner's thread:
-    // frames rendered since Play, and the order position and row of the last
-    // row started.
+    // frames rendered while playing since Play (the song time), and the order
+    // position and row of the last row started.
     std::atomic<int64_t> PlayedFrames{0};
     std::atomic<int32_t> PlayedOrder{-1};
     std::atomic<int32_t> PlayedRow{-1};
     // Created for offline rendering: no sound device is ever opened, and the
     // owner calls Render itself to take the song's audio.
     bool Offline = false;
+    // When set, told of every tick and the frame it began at, to find where
+    // the song ends without changing how it plays. The owner starts it
+    // before Play.
+    TQuavixSongEnd* SongEnd = nullptr;
 
     // How a player is created: with a sound device, or for offline rendering.
     enum class TOutputChoice { Device, Offline };
@@ -129,7 +134,14 @@ public:
     void Render(void* Dest);
     // Conversion of one mix value: shifted to 16-bit range, clamped when
     // Clip is set, else cut to its low 16 bits.
-    static int16_t MixToSample16(int32_t Value, bool Clip);
+    static int16_t MixToSample16(int32_t Value, bool Clip) {
+        // The mix holds 16-bit audio scaled by 4096; the arithmetic shift
+        // takes the floor, so -1 becomes -1 and 4095 becomes 0.
+        const int32_t Sample = Value >> 12;
+        if (Clip) return static_cast<int16_t>(Sample < -32768 ? -32768 : Sample > 32767 ? 32767 : Sample);
+        // Wrap: keep the low 16 bits as a two's-complement value.
+        return static_cast<int16_t>(((Sample & 0xFFFF) ^ 0x8000) - 0x8000);
+    }
     // 16-bit sample to unsigned 8-bit: its high byte, made unsigned.
     static uint8_t Sample16To8(int16_t Sample);
     // One sequencer tick, then the tick length for the tempo it left.

@@ -4,11 +4,14 @@
 #include "sequencer/channel.h"
 #include "song/module.h"
 
-void TQuavixSongEnd::Start() {
+void TQuavixSongEnd::Start(int32_t AStopAfter) {
     Played.fill(0);
     LastOrder = -1;
     LoopRow = -1;
     Ends = 0;
+    LastEndFrame = -1;
+    StopAfter = AStopAfter;
+    StopFrame = -1;
 }
 
 bool TQuavixSongEnd::Test(int32_t Order, int32_t Row) const {
@@ -21,7 +24,7 @@ void TQuavixSongEnd::Mark(int32_t Order, int32_t Row) {
     Played[Bit >> 6] |= uint64_t(1) << (Bit & 63);
 }
 
-bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module) {
+bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module, int64_t Frame) {
     // The tick counter is 0 exactly on a tick that started a new row; the
     // other ticks, pattern-delay repeats among them, play the same row on.
     if (Module.TickCounter != 0) return false;
@@ -52,6 +55,8 @@ bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module) {
     }
     if (InLoop) return false;
     ++Ends;
+    LastEndFrame = Frame;
+    if (Ends == StopAfter) StopFrame = Frame;
     Played.fill(0);
     Mark(Order, Row);
     return true;
@@ -60,16 +65,19 @@ bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module) {
 std::vector<int64_t> TQuavixSongEnd::Measure(TQuavix& Player, int32_t Passes, int64_t MaxFrames) {
     std::vector<int64_t> EndFrames;
     TQuavixSongEnd Watch;
-    Watch.Start();
+    Watch.Start(Passes);
+    TQuavixSongEnd* Watching = Player.SongEnd;
+    Player.SongEnd = nullptr;
     Player.Play();
     // Each tick starts where the ticks before it have used their frames, as
     // it does in a render.
     int64_t Frame = 0;
     while (static_cast<int32_t>(EndFrames.size()) < Passes && Frame <= MaxFrames) {
         Player.NextTick();
-        if (Watch.AfterTick(*Player.Module)) EndFrames.push_back(Frame);
+        if (Watch.AfterTick(*Player.Module, Frame)) EndFrames.push_back(Frame);
         Frame += Player.SamplesPerTick;
     }
     Player.Stop();
+    Player.SongEnd = Watching;
     return EndFrames;
 }

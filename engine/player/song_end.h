@@ -14,17 +14,24 @@ class TQuavixModule;
 
 class TQuavixSongEnd {
 public:
-    // Forgets every row played: call when playback starts from the beginning.
-    void Start();
-    // Call after each tick. True when this tick started a row already played
-    // in the current pass outside a pattern loop: the pass has ended, and a
-    // new one begins with this row.
-    bool AfterTick(const TQuavixModule& Module);
-    // Passes ended since Start.
+    // Forgets every row played: call before playback starts from the
+    // beginning. StopFrame will hold where pass number StopAfter ends.
+    void Start(int32_t AStopAfter = 1);
+    // Call after each tick, with the frame at which the tick began. True when
+    // this tick started a row already played in the current pass outside a
+    // pattern loop: the pass has ended there, and a new one begins with this
+    // row.
+    bool AfterTick(const TQuavixModule& Module, int64_t Frame);
+    // Passes ended since Start; the frame where the last one ended, and where
+    // pass number StopAfter ended (-1 until they have).
     int32_t Ends = 0;
+    int64_t LastEndFrame = -1;
+    int32_t StopAfter = 1;
+    int64_t StopFrame = -1;
 
     // Plays the loaded song of Player from its beginning, tick by tick and
-    // without mixing (the order of rows does not depend on the mix), and
+    // without mixing (the order of rows does not depend on the mix, so the
+    // ends fall where a render finds them), and
     // returns the frame at which each of the first Passes passes ends; fewer
     // when the song does not end within MaxFrames. The player is rewound and
     // left stopped: give it a player of its own, since a rewind does not

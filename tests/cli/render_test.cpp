@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli_run.h"
 #include "support/module_writer.h"
 
@@ -41,11 +43,6 @@ std::string ReadFile(const std::string& Path) {
     std::stringstream Text;
     Text << In.rdbuf();
     return Text.str();
-}
-
-bool Exists(const std::string& Path) {
-    struct stat Status;
-    return stat(Path.c_str(), &Status) == 0;
 }
 
 class QuavixRender : public ::testing::Test {
@@ -186,6 +183,74 @@ TEST_F(QuavixRender, EachFailureIsOneLineAndLeavesNoFile) {
     EXPECT_EQ(Listing(Work), "tune.wav ");
 }
 
+TEST_F(QuavixRender, SongsEndWhereTheyFirstPlayARowAgain) {
+    // Speed 6 at tempo 125: 882 frames a tick, 5292 a row.
+    auto Rows = [](std::initializer_list<int32_t> Counts) {
+        std::vector<TXmPattern> Patterns;
+        for (int32_t Count : Counts) Patterns.push_back(TXmPattern(Count, {}));
+        return Patterns;
+    };
+    TXmSong Straight = SmallXm();
+    Straight.Orders = {0, 1};
+    Straight.Patterns = Rows({16, 8});
+
+    TXmSong Restart = SmallXm();
+    Restart.Orders = {0, 1, 2};
+    Restart.RestartPosition = 1;
+    Restart.Patterns = Rows({8, 8, 4});
+
+    // Order 1 row 5 jumps back to the start of order 1: the first pass plays
+    // 8 + 6 rows, every later one the 6 rows of the jump.
+    TXmSong Backward = SmallXm();
+    Backward.Orders = {0, 1};
+    Backward.Patterns = Rows({8, 8});
+    Backward.Patterns[1].Cells.push_back(At(5, 1, 0, 0, 0, Fx('B'), 1));
+
+    // Rows 2..5 play three times, then 6 and 7: 16 rows, and no end inside.
+    TXmSong Loop = SmallXm();
+    Loop.Orders = {0};
+    Loop.Patterns = Rows({8});
+    Loop.Patterns[0].Cells.push_back(At(2, 1, 0, 0, 0, Fx('E'), 0x60));
+    Loop.Patterns[0].Cells.push_back(At(5, 1, 0, 0, 0, Fx('E'), 0x62));
+
+    // Three ticks a row at tempo 150: 735 frames a tick.
+    TXmSong Fast = SmallXm();
+    Fast.Speed = 3;
+    Fast.Tempo = 150;
+    Fast.Orders = {0};
+    Fast.Patterns = Rows({10});
+
+    struct TCase {
+        const char* Name;
+        TXmSong Song;
+        const char* Duration;
+        std::vector<int64_t> FramesByRepeat;  // --repeat 0, 1, 2
+    } Cases[] = {
+        {"straight", Straight, "00:02.880", {24 * 5292, 48 * 5292, 72 * 5292}},
+        {"restart", Restart, "00:02.400", {20 * 5292, 32 * 5292, 44 * 5292}},
+        {"backward", Backward, "00:01.680", {14 * 5292, 20 * 5292, 26 * 5292}},
+        {"loop", Loop, "00:01.920", {16 * 5292, 32 * 5292, 48 * 5292}},
+        {"fast", Fast, "00:00.500", {10 * 3 * 735, 20 * 3 * 735, 30 * 3 * 735}},
+    };
+    std::string Work = Folder("ends");
+    for (const TCase& Case : Cases) {
+        const std::string File = Work + "/" + Case.Name + ".xm";
+        SaveBytes(File, WriteXm(Case.Song));
+        TRun Run = Quavix("info " + File, Work);
+        EXPECT_NE(Run.Out.find(std::string("  duration:    ") + Case.Duration + "\n"), std::string::npos)
+            << Case.Name << ": " << Run.Out;
+        Run = Quavix("info --json " + File, Work);
+        const double Seconds = nlohmann::json::parse(Run.Out)["duration"].get<double>();
+        EXPECT_NEAR(Seconds, Case.FramesByRepeat[0] / 44100.0, 0.0005) << Case.Name;
+        for (size_t Repeat = 0; Repeat < Case.FramesByRepeat.size(); ++Repeat) {
+            Run = Quavix("render " + File + " --repeat " + std::to_string(Repeat) + " -o out.wav", Work);
+            EXPECT_EQ(Run.Status, 0) << Case.Name << ": " << Run.Err;
+            EXPECT_EQ(ReadAudio(Work + "/out.wav").Frames, Case.FramesByRepeat[Repeat])
+                << Case.Name << ", --repeat " << Repeat;
+        }
+    }
+}
+
 TEST_F(QuavixRender, ProgressBarOnATerminalOnly) {
     std::string Work = Folder("progress");
     // script(1) gives the command a terminal.
@@ -198,14 +263,14 @@ TEST_F(QuavixRender, ProgressBarOnATerminalOnly) {
 }
 
 TEST_F(QuavixRender, SameSongSameBytes) {
+    // The whole bundled song, to its end, twice.
     std::string Work = Folder("twice");
     for (const char* Name : {"a.wav", "b.wav"}) {
-        TRun Run = Quavix("render " QUAVIX_SOURCE_DIR "/songs/quavix-default.xm --seconds 20 -o " + std::string(Name),
-                          Work);
+        TRun Run = Quavix("render " QUAVIX_SOURCE_DIR "/songs/quavix-default.xm -o " + std::string(Name), Work);
         EXPECT_EQ(Run.Status, 0) << Run.Err;
     }
     std::string First = ReadFile(Work + "/a.wav");
-    EXPECT_EQ(First.size(), 44u + 20u * 44100u * 4u);
+    EXPECT_GT(First.size(), 44u + 10u * 44100u * 4u);
     EXPECT_TRUE(First == ReadFile(Work + "/b.wav"));
 }
 

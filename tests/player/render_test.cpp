@@ -63,6 +63,18 @@ TEST(Render, TicksFallOnExactFramesAndCarryAcrossBuffers) {
             EXPECT_EQ(Player->SamplesPerTick, 882);
         }
     }
+
+    // The first 4096 frames run five ticks: row 0's ticks 0 to 4 at speed 6.
+    std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, 4096, true, 16);
+    Player->Play();
+    std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
+    Player->Render(Out.data());
+    EXPECT_EQ(Player->Module->PlayingRow, 0);
+    EXPECT_EQ(Player->Module->TickCounter, 4);
+    // The next one finishes row 0 (tick 5 at frame 4410) and starts row 1 at 5292.
+    Player->Render(Out.data());
+    EXPECT_EQ(Player->Module->PlayingRow, 1);
+    EXPECT_EQ(Player->Module->TickCounter, 3);
 }
 
 TEST(Render, ConvertsTheMixTo16Bits) {

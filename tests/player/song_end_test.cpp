@@ -58,7 +58,8 @@ TEST(SongEnd, FirstRowPlayedAgainInAPassEndsIt) {
         std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
         Module->NumChannels = 4;
         TQuavixSongEnd Watch;
-        Watch.Start();
+        Watch.Start(2);
+        int64_t SecondEnd = -1;  // ticks begin at frames 0, 100, 200 ...
         for (size_t i = 0; i < Case.Ticks.size(); ++i) {
             const TTick& Tick = Case.Ticks[i];
             Module->PlayingOrder = Tick.Order;
@@ -66,9 +67,14 @@ TEST(SongEnd, FirstRowPlayedAgainInAPassEndsIt) {
             Module->TickCounter = Tick.NewRow ? 0 : 1;
             Module->Channels[1]->PatternLoopActive = Tick.LoopRow >= 0;
             Module->Channels[1]->PatternLoopRow = Tick.LoopRow >= 0 ? Tick.LoopRow : 0;
-            EXPECT_EQ(Watch.AfterTick(*Module), Tick.Ends) << Case.Name << ", tick " << i;
+            EXPECT_EQ(Watch.AfterTick(*Module, 100 * static_cast<int64_t>(i)), Tick.Ends) << Case.Name << ", tick " << i;
+            if (Tick.Ends) {
+                EXPECT_EQ(Watch.LastEndFrame, 100 * static_cast<int64_t>(i)) << Case.Name;
+                if (Watch.Ends == 2) SecondEnd = 100 * static_cast<int64_t>(i);
+            }
         }
         EXPECT_EQ(Watch.Ends, Case.Ends) << Case.Name;
+        EXPECT_EQ(Watch.StopFrame, SecondEnd) << Case.Name;
         Watch.Start();
         EXPECT_EQ(Watch.Ends, 0);
     }
