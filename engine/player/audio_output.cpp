@@ -220,13 +220,17 @@ void TQuavix::WriterThreadProc(TQuavix* Player) {
     }
 }
 
+void TQuavix::WakeParkedWriter() {
+    ResumedEvent->Reset();
+    PauseRequested = false;
+    ResumeEvent->Signal();
+    ResumedEvent->Wait();
+}
+
 void TQuavix::ResumeWriter() {
     if (Paused && PauseRequested) {
         // Parked: wake it and wait until it runs again.
-        ResumedEvent->Reset();
-        PauseRequested = false;
-        ResumeEvent->Signal();
-        ResumedEvent->Wait();
+        WakeParkedWriter();
     } else {
         // Still on its way into the park: it finds the request withdrawn, or
         // the wake-up waiting for it.
@@ -255,10 +259,7 @@ void TQuavix::EndWriter() {
         Terminating = true;
     }
     if (Paused && PauseRequested) {
-        ResumedEvent->Reset();
-        PauseRequested = false;
-        ResumeEvent->Signal();
-        ResumedEvent->Wait();
+        WakeParkedWriter();
     } else {
         // Running or on its way into a park: it sees Terminating at its next
         // test, and this wake-up ends a park it is entering right now.

@@ -178,6 +178,8 @@ private:
     // The writer thread's life: started parked, resumed by Play, parked by
     // Stop, ended by the destructor.
     void StartWriter();
+    // Wakes the parked writer and waits until it runs again.
+    void WakeParkedWriter();
     void ResumeWriter();
     void ParkWriter();
     void EndWriter();
