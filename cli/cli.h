@@ -35,6 +35,7 @@ constexpr int32_t RenderBufferFrames = 4096;
 using TRunCommand = int (*)();
 TRunCommand AddInfo(CLI::App& App);
 TRunCommand AddRender(CLI::App& App);
+TRunCommand AddPlay(CLI::App& App);
 
 // Reads a whole module file. On failure returns false with Reason set to what
 // a user can act on ("cannot open: No such file or directory", ...).

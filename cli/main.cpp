@@ -3,6 +3,7 @@
 //   quavix info [--json] FILE...
 //   quavix render FILE... [-o OUT] [--seconds S] [--repeat N] [--rate HZ]
 //                 [--bits 8|16] [--mono] [--interpolation none|linear]
+//   quavix play FILE... [--repeat N] [--seconds S]
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -32,13 +33,14 @@ int main(int argc, char** argv) {
     App.footer("'quavix COMMAND --help' describes a command.");
     const quavix_cli::TRunCommand RunInfo = quavix_cli::AddInfo(App);
     const quavix_cli::TRunCommand RunRender = quavix_cli::AddRender(App);
+    const quavix_cli::TRunCommand RunPlay = quavix_cli::AddPlay(App);
 
     // A first word that names no command gets a plainer message than the
     // parser's "a subcommand is required".
     if (argc >= 2) {
         const std::string First = argv[1];
         const bool Known = First == "-h" || First == "--help" || First == "-V" || First == "--version" ||
-                           First == "info" || First == "render";
+                           First == "info" || First == "render" || First == "play";
         if (!Known) {
             std::fprintf(stderr, "quavix: unknown %s '%s'\n", !First.empty() && First[0] == '-' ? "option" : "command",
                          First.c_str());
@@ -69,6 +71,7 @@ int main(int argc, char** argv) {
         for (const CLI::App* Command : App.get_subcommands()) {
             if (Command->get_name() == "info") return RunInfo();
             if (Command->get_name() == "render") return RunRender();
+            if (Command->get_name() == "play") return RunPlay();
         }
     } catch (const std::exception& Error) {
         std::fflush(stdout);

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ccache pkg-config
-  libcli11-dev nlohmann-json3-dev libsndfile1-dev
+  libcli11-dev nlohmann-json3-dev libsndfile1-dev libsdl1.2-dev tmux
   libgtest-dev googletest libbenchmark-dev xmp
   clang libclang-rt-14-dev
   g++-arm-linux-gnueabihf qemu-user

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal build, the
-# build with AddressSanitizer and UndefinedBehaviorSanitizer, the 32-bit ARM
-# build under qemu-arm, and a bounded fuzzing run of the loaders and the
-# render loop.
+# build with AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
+# sound-output tests under ThreadSanitizer, the 32-bit ARM build under
+# qemu-arm, and a bounded fuzzing run of the loaders and the render loop.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -19,6 +19,17 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 bash "$root/scripts/build.sh" "$root/build-asan" -DQUAVIX_SANITIZE=ON -DQUAVIX_BENCH=OFF
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
+
+section "sound outputs under ThreadSanitizer"
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+mkdir -p "$root/build-tsan"
+if ! { cmake -S "$root" -B "$root/build-tsan" -DQUAVIX_TSAN=ON -DQUAVIX_BENCH=OFF &&
+       cmake --build "$root/build-tsan" -j "$jobs" --target quavix_player_tests; } >"$root/build-tsan/build.log" 2>&1; then
+  cat "$root/build-tsan/build.log" >&2
+  echo "build of $root/build-tsan failed" >&2
+  exit 1
+fi
+(cd "$root/build-tsan" && ctest --output-on-failure -j "$jobs" -R 'SdlOutput|OssOutput|OutputStress')
 
 section "armhf build under qemu-arm"
 bash "$root/scripts/build.sh" "$root/build-armhf" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/armhf.cmake" \

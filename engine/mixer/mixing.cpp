@@ -265,7 +265,13 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
         Channel.Active = false;
         return;
     }
-    if (!Channel.Active || !Channel.Sample) return;
+    if (!Channel.Active) return;
+    if (!Channel.Sample) {
+        // A voice without a sample is skipped; one handed to the fade bank
+        // could never be heard again, so it frees its fade channel.
+        if (Channel.FadeBank) Channel.Active = false;
+        return;
+    }
 
     TQuavixMixState State;
     State.Channel = &Channel;

@@ -1,5 +1,7 @@
 #include "player/quavix.h"
 
+#include "player/writer_event.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -51,6 +53,19 @@ TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCoun
     // takes the audio through Render.
     Offline = Output == TOutputChoice::Offline;
     OutputDevice = 0;
+    if (Offline) return;
+    // SDL audio, else the OSS device with its writer thread, else none.
+    try {
+        if (OpenSDL()) {
+            OutputDevice = 2;
+        } else if (OpenOSS()) {
+            OutputDevice = 1;
+            StartWriter();
+        }
+    } catch (...) {
+        CloseOutput();
+        throw;
+    }
 }
 
 std::unique_ptr<TQuavix> TQuavix::CreateOffline(int32_t ASampleRate, int32_t ABufferFrames, bool Stereo,
@@ -74,6 +89,8 @@ void TQuavix::UpdateTickLength() {
 void TQuavix::NextTick() {
     Module->ProcessTick();
     UpdateTickLength();
+    PlayedOrder.store(Module->PlayingOrder, std::memory_order_relaxed);
+    PlayedRow.store(Module->PlayingRow, std::memory_order_relaxed);
 }
 
 uint8_t TQuavix::Sample16To8(int16_t Sample) { return static_cast<uint8_t>((Sample + 32768) >> 8); }
@@ -88,7 +105,7 @@ void TQuavix::Render(void* Dest) {
         while (Position < BufferFrames) {
             if (SamplesLeft == 0) {
                 NextTick();
-                if (SongEnd) SongEnd->AfterTick(*Module, PlayedFrames + Position);
+                if (SongEnd) SongEnd->AfterTick(*Module, PlayedFrames.load(std::memory_order_relaxed) + Position);
             }
             // The mixer lowers SamplesLeft by the frames it mixed; a tick cut
             // by the end of the buffer carries on in the next render.
@@ -96,7 +113,7 @@ void TQuavix::Render(void* Dest) {
             if (Mixed <= 0) break;  // a mixer that takes nothing would loop forever
             Position += Mixed;
         }
-        PlayedFrames += BufferFrames;
+        PlayedFrames.fetch_add(BufferFrames, std::memory_order_relaxed);
     }
 
     const int32_t* Mix = MixBuffer.get();
@@ -129,13 +146,17 @@ bool TQuavix::Play() {
     UpdateTickLength();
     SamplesLeft = 0;  // the first render begins with a tick
     PlayedFrames = 0;
+    PlayedOrder = -1;
+    PlayedRow = -1;
     Playing = true;
-    // Resuming the sound device comes with the outputs; an offline player has
-    // nothing to resume.
+    if (Module->Loaded && Threaded) ResumeWriter();
+    if (OutputDevice == 2) ResumeSDL();
     return Module->Loaded;
 }
 
 void TQuavix::Stop() {
+    if (OutputDevice == 2) PauseSDL();
+    if (Threaded) ParkWriter();
     Playing = false;
     Flush();
 }
@@ -143,5 +164,7 @@ void TQuavix::Stop() {
 void TQuavix::Flush() { FillPosition = FillSize; }
 
 TQuavix::~TQuavix() {
+    EndWriter();
     Module->Clear();
+    CloseOutput();
 }

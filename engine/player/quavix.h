@@ -4,12 +4,36 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 
 #include "song/module.h"
 
+#ifdef QUAVIX_HAVE_SDL
+#include <SDL/SDL_audio.h>
+using TQuavixAudioSpec = SDL_AudioSpec;
+#else
+// A build without SDL (the engine alone, as on the handheld's cross build)
+// keeps the request in the same form and never opens SDL audio.
+struct TQuavixAudioSpec {
+    int freq;
+    uint16_t format;
+    uint8_t channels;
+    uint8_t silence;
+    uint16_t samples;
+    uint16_t padding;
+    uint32_t size;
+    void (*callback)(void* userdata, uint8_t* stream, int len);
+    void* userdata;
+};
+#endif
+
 class TQuavixChannel;
+class TQuavixEvent;
 class TQuavixSongEnd;
 
 class TQuavix {
@@ -30,14 +54,34 @@ public:
     int32_t PrefillBuffers = 0;
     // True from Play to Stop; while false, renders are silent and run no tick.
     bool Playing = false;
+    // The OSS device and the buffer its writer renders into.
+    int32_t DeviceHandle = -1;
+    std::unique_ptr<uint8_t[]> DeviceBuffer;
+    // The request handed to SDL; after a successful open, its size is SDL's
+    // buffer size in bytes.
+    TQuavixAudioSpec AudioSpec{};
     // Rendered output waiting to be handed to the device: the bytes of
     // FillBuffer from FillPosition up to FillSize. FillPosition >= FillSize
     // means nothing is waiting.
     std::unique_ptr<uint8_t[]> FillBuffer;
     uint32_t FillPosition = 0;
     uint32_t FillSize = 0;
+    // The OSS writer thread exists.
+    bool Threaded = false;
     int32_t PrefillCount = 0;
+    // The writer's pause after each write, in milliseconds.
     int32_t WriterSleepMs = 0;
+    // The OSS writer thread and its park/resume handshake: the writer holds
+    // WriterLock around each write; the flags are each written by one side at
+    // a time as the handshake orders it; the events carry the answers.
+    std::thread WriterThread;
+    std::mutex WriterLock;
+    std::atomic<bool> Terminating{false};
+    std::atomic<bool> PauseRequested{false};
+    std::atomic<bool> Paused{false};
+    std::unique_ptr<TQuavixEvent> ResumeEvent;  // owner -> writer: leave the park
+    std::unique_ptr<TQuavixEvent> ParkedEvent;  // writer -> owner: parked
+    std::unique_ptr<TQuavixEvent> ResumedEvent; // writer -> owner: running again
     int32_t SamplesPerTick = 0;
     int32_t SamplesLeft = 0;
     // BufferFrames x OutputChannels values, frames in order, left before
@@ -52,11 +96,15 @@ public:
     std::unique_ptr<TQuavixModule> Module;
     uint8_t Interpolation = 3;  // 0 none, 1 linear
     uint8_t Clipping = 1;       // 1 clamps to 16 bits on conversion, 0 wraps
+    // What the audio thread has played, for a display on the owner's thread:
+    // frames rendered while playing since Play (the song time), and the order
+    // position and row of the last row started.
+    std::atomic<int64_t> PlayedFrames{0};
+    std::atomic<int32_t> PlayedOrder{-1};
+    std::atomic<int32_t> PlayedRow{-1};
     // Created for offline rendering: no sound device is ever opened, and the
     // owner calls Render itself to take the song's audio.
     bool Offline = false;
-    // Frames rendered while playing since Play: the song time.
-    int64_t PlayedFrames = 0;
     // When set, told of every tick and the frame it began at, to find where
     // the song ends without changing how it plays. The owner starts it
     // before Play.
@@ -105,6 +153,21 @@ public:
     // Drops rendered output not yet handed to the device.
     void Flush();
 
+    // The OSS device path. Only tests point it at a stand-in (a file or a FIFO).
+    static inline std::string OssDevice = "/dev/dsp";
+
+    // Outputs. Create opens SDL audio (paused), else the OSS device with a
+    // parked writer thread, else none.
+    bool OpenSDL();
+    bool OpenOSS();
+    // SDL's callback (on SDL's audio thread); UserData is the player.
+    static void AudioCallback(void* UserData, uint8_t* Stream, int Length);
+    // Copies Count bytes of rendered output into Dest, rendering as needed.
+    void Fill(uint8_t* Dest, uint32_t Count);
+    // Renders and writes to the OSS device (on the writer thread).
+    void WriteBuffer();
+    static void WriterThreadProc(TQuavix* Player);
+
     // Mixer: adds every sounding voice into MixTarget for Count frames from
     // StartFrame and returns the frames mixed (SamplesLeft falls by as many).
     int32_t MixChannels(int32_t StartFrame, int32_t Count);
@@ -112,6 +175,22 @@ public:
     void ApplyClickRemoval(int32_t StartFrame, int32_t Count);
 
 private:
+    // The writer thread's life: started parked, resumed by Play, parked by
+    // Stop, ended by the destructor.
+    void StartWriter();
+    // Wakes the parked writer and waits until it runs again.
+    void WakeParkedWriter();
+    void ResumeWriter();
+    void ParkWriter();
+    void EndWriter();
+    // Set while SDL output is paused; changed and read under SDL's audio lock.
+    bool SdlQuiet = true;
+    // SDL's pause flag, set so that the audio thread leaves the song alone on
+    // return.
+    void PauseSDL();
+    void ResumeSDL();
+    void CloseOutput();
+
     // 64-bit side buffer of the mix, as large as MixBuffer and zero between
     // mixes: a loud mix moves its 32-bit sums here before they could pass the
     // 32-bit range, and takes them back when the mix is done.

@@ -74,6 +74,8 @@ struct TQuavixChannelState {
     int32_t FineVolumeSlideUp = 0;
     int32_t FineVolumeSlideDown = 0;
     int32_t PanningSlide = 0;
+    // 9xx memory: the last offset given, in units of 256 frames.
+    int32_t SampleOffsetMemory = 0;
     int32_t VolumeOffset = 0;
     bool Glissando = false;
     int32_t TremoloWaveform = 0;

@@ -178,8 +178,12 @@ void SetPanning(TChannel& C, int32_t P) { C.Panning = P; }
 
 // 9xx sample offset: xx * 256 frames. It runs after the note start, so it
 // also moves a voice that was not retriggered; beyond the sample's end the
-// mixer ends the voice.
-void SampleOffset(TChannel& C, int32_t P) { C.Position = P << 20; }
+// mixer ends the voice. 900 repeats the last offset given, as trackers have
+// it: songs give an offset once and 900 on the notes that follow.
+void SampleOffset(TChannel& C, int32_t P) {
+    if (P != 0) C.SampleOffsetMemory = P;
+    C.Position = C.SampleOffsetMemory << 20;
+}
 
 // Bxx position jump to order xx, row 0 unless a pattern break in an earlier
 // channel of the row already chose the row.

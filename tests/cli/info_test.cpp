@@ -13,17 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
 #include "support/module_writer.h"
 
 using namespace quavix_test;
 
 namespace {
-
-struct TRun {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
 
 class QuavixInfo : public ::testing::Test {
 protected:
@@ -77,22 +72,9 @@ protected:
     // Runs quavix with the arguments (already quoted as needed), in WorkDir
     // when one is given.
     static TRun Quavix(const std::string& Arguments, const std::string& WorkDir = "") {
-        std::string ErrFile = Path("stderr.txt");
-        std::string Command = std::string(QUAVIX_BINARY_DIR "/cli/quavix ") + Arguments + " 2>'" + ErrFile + "'";
-        if (!WorkDir.empty()) Command = "cd '" + WorkDir + "' && " + Command;
-        TRun Run;
-        FILE* Pipe = popen(Command.c_str(), "r");
-        if (!Pipe) return Run;
-        char Buffer[4096];
-        size_t Count;
-        while ((Count = fread(Buffer, 1, sizeof(Buffer), Pipe)) > 0) Run.Out.append(Buffer, Count);
-        int Status = pclose(Pipe);
-        Run.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-        std::ifstream Err(ErrFile);
-        std::stringstream Text;
-        Text << Err.rdbuf();
-        Run.Err = Text.str();
-        return Run;
+        const std::string Command = "$Q " + Arguments;
+        return quavix_test::RunShell(WorkDir.empty() ? Command : "cd '" + WorkDir + "' && " + Command,
+                                     Path("stderr.txt"));
     }
 };
 

@@ -45,11 +45,6 @@ std::string ReadFile(const std::string& Path) {
     return Text.str();
 }
 
-bool Exists(const std::string& Path) {
-    struct stat Status;
-    return stat(Path.c_str(), &Status) == 0;
-}
-
 class QuavixRender : public ::testing::Test {
 protected:
     static std::string Dir;

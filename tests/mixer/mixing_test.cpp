@@ -257,6 +257,21 @@ TEST_F(Mixing, RampsEndVoicesThatCannotBeHeardAgain) {
     }
 }
 
+TEST_F(Mixing, VoicesWithoutASample) {
+    // Skipped in the song's channels; freed in the fade bank.
+    TQuavixChannel& Song = *Module().Channels[0];
+    TQuavixChannel& Fade = *Module().FadeChannels[0];
+    Module().NumChannels = 1;
+    for (TQuavixChannel* V : {&Song, &Fade}) {
+        V->Active = true;
+        V->Increment = F;
+        V->Sample = nullptr;
+    }
+    Player->MixChannels(0, 64);
+    EXPECT_TRUE(Song.Active);
+    EXPECT_FALSE(Fade.Active);
+}
+
 TEST_F(Mixing, SilentVoicesOnlyMove) {
     TQuavixSample& S = AddSample(1000, 1000, TLoopKind::Forward, 0, 1000);
     TQuavixChannel& V = Sound(*Module().Channels[0], S, 0, 2 * F + 7);

@@ -16,6 +16,12 @@ namespace {
 std::atomic<long> Allocations{0};
 }
 
+// The counting operators pair malloc with free themselves; some compilers
+// see only the operator names and warn.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t Size) {
     ++Allocations;
     if (void* Block = std::malloc(Size ? Size : 1)) return Block;

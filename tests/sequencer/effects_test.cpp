@@ -101,9 +101,10 @@ TEST_F(Effects, Volume) {
         {"R93 restarts", MakeSong({At(0, 0, C4, 1, 0, Fx('R'), 0x93)}), ActiveFadeChannels, {0, 0, 0, 1, 1, 1}},
         {"E92 restarts", MakeSong({At(0, 0, C4, 1, 0, E, 0x92)}), ActiveFadeChannels, {0, 0, 1, 1, 2, 2}},
         // 9xx acts after the note start, even past the sample's end (the
-        // mixer then ends the voice), and on a voice not restarted.
-        {"902, 901", MakeSong({At(0, 0, C4, 1, 0, 9, 2), At(1, 0, 0, 0, 0, 9, 1)}, 1), Of(&TChannel::Position),
-         {2 << 20, 1 << 20}},
+        // mixer then ends the voice), and on a voice not restarted; 900
+        // repeats the last offset.
+        {"902, 901, 900", MakeSong({At(0, 0, C4, 1, 0, 9, 2), At(1, 0, 0, 0, 0, 9, 1), At(2, 0, C4, 1, 0, 9, 0)}, 1),
+         Of(&TChannel::Position), {2 << 20, 1 << 20, 1 << 20}},
     });
 }
 

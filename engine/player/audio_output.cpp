@@ -1,0 +1,288 @@
+// The player's two sound outputs: SDL 1.2 audio, whose audio thread pulls
+// bytes through a callback, and the OSS device, into which a writer thread of
+// the player's own pushes whole buffers. Both take their data from Render.
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/soundcard.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "player/quavix.h"
+#include "player/writer_event.h"
+
+#ifdef QUAVIX_HAVE_SDL
+#include <SDL/SDL.h>
+#endif
+
+namespace {
+
+void SleepMs(int32_t Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// SDL
+
+#ifdef QUAVIX_HAVE_SDL
+
+bool TQuavix::OpenSDL() {
+    try {
+        if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_Init(SDL_INIT_AUDIO) < 0) {
+            std::printf("%s\n", SDL_GetError());
+            std::fflush(stdout);
+            return false;
+        }
+        std::memset(&AudioSpec, 0, sizeof(AudioSpec));
+        AudioSpec.channels = static_cast<Uint8>(OutputChannels);
+        AudioSpec.format = OutputBits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+        AudioSpec.freq = Module->SampleRate;
+        AudioSpec.callback = &TQuavix::AudioCallback;
+        AudioSpec.silence = 0;
+        AudioSpec.samples = static_cast<Uint16>(BufferFrames);
+        AudioSpec.size = static_cast<Uint32>(OutputBufferBytes);
+        AudioSpec.userdata = this;
+        FillBuffer.reset(new uint8_t[std::max(OutputBufferBytes, 1)]());
+        // Nothing asked back: SDL converts when the device differs.
+        if (SDL_OpenAudio(&AudioSpec, nullptr) < 0) {
+            std::printf("%s\n", SDL_GetError());
+            std::fflush(stdout);
+            FillBuffer.reset();
+            return false;
+        }
+        // SDL computes its buffer size itself. Each render fills
+        // OutputBufferBytes of FillBuffer, so no more than that is handed out.
+        FillSize = std::min<uint32_t>(AudioSpec.size, static_cast<uint32_t>(std::max(OutputBufferBytes, 0)));
+        FillPosition = FillSize;
+        SdlQuiet = true;
+        SDL_PauseAudio(1);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// SDL 1.2 only sets a flag when pausing, and its audio thread tests that
+// flag before it takes its audio lock: a callback may be running, or about to
+// run, when the pause returns. The player's own flag, changed under SDL's
+// audio lock (which every callback holds), closes that gap: once Stop has
+// paused, a late callback hands out silence and leaves the song alone.
+void TQuavix::PauseSDL() {
+    SDL_LockAudio();
+    SDL_PauseAudio(1);
+    SdlQuiet = true;
+    SDL_UnlockAudio();
+}
+
+void TQuavix::ResumeSDL() {
+    SDL_LockAudio();
+    SdlQuiet = false;
+    SDL_PauseAudio(0);
+    SDL_UnlockAudio();
+}
+
+#else
+
+bool TQuavix::OpenSDL() { return false; }
+void TQuavix::PauseSDL() {}
+void TQuavix::ResumeSDL() {}
+
+#endif
+
+void TQuavix::AudioCallback(void* UserData, uint8_t* Stream, int Length) {
+    try {
+        TQuavix* Player = static_cast<TQuavix*>(UserData);
+        // A request larger than one buffer is left as it is.
+        if (!Player || Length <= 0 || Player->AudioSpec.size < static_cast<uint32_t>(Length)) return;
+        if (Player->SdlQuiet)
+            std::memset(Stream, Player->OutputBits == 8 ? 128 : 0, static_cast<size_t>(Length));
+        else
+            Player->Fill(Stream, static_cast<uint32_t>(Length));
+    } catch (...) {
+        // Nothing may propagate into SDL's thread.
+    }
+}
+
+void TQuavix::Fill(uint8_t* Dest, uint32_t Count) {
+    if (!Playing) {
+        std::memset(Dest, OutputBits == 8 ? 128 : 0, Count);
+        return;
+    }
+    uint32_t Done = 0;
+    while (Count > 0) {
+        if (FillPosition >= FillSize) {
+            if (FillSize == 0) {  // nothing can be rendered into an empty buffer
+                std::memset(Dest + Done, OutputBits == 8 ? 128 : 0, Count);
+                return;
+            }
+            FillPosition = 0;
+            Render(FillBuffer.get());
+            continue;
+        }
+        // Rendered bytes left over from the last request go out first.
+        const uint32_t N = std::min(FillSize - FillPosition, Count);
+        std::memcpy(Dest + Done, FillBuffer.get() + FillPosition, N);
+        FillPosition += N;
+        Done += N;
+        Count -= N;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// OSS
+
+bool TQuavix::OpenOSS() {
+    try {
+        DeviceBuffer.reset(new uint8_t[std::max(OutputBufferBytes, 1)]());
+        // Write-only and blocking: a full device queue sets the writer's pace.
+        DeviceHandle = open(OssDevice.c_str(), O_WRONLY);
+        // A device that cannot be opened leaves the player without output,
+        // rather than selecting an output whose every write fails.
+        if (DeviceHandle < 0) {
+            DeviceBuffer.reset();
+            return false;
+        }
+        // The values the driver writes back are not used.
+        int Format = OutputBits == 8 ? AFMT_U8 : AFMT_S16_LE;
+        int Channels = OutputChannels;
+        int Rate = SampleRate;
+        ioctl(DeviceHandle, SNDCTL_DSP_SETFMT, &Format);
+        ioctl(DeviceHandle, SNDCTL_DSP_CHANNELS, &Channels);
+        ioctl(DeviceHandle, SNDCTL_DSP_SPEED, &Rate);
+        return true;
+    } catch (...) {
+        if (DeviceHandle >= 0) close(DeviceHandle);
+        DeviceHandle = -1;
+        DeviceBuffer.reset();
+        return false;
+    }
+}
+
+void TQuavix::WriteBuffer() {
+    // Whole buffers; a short or failed write is neither retried nor reported.
+    auto WriteOne = [this] {
+        Render(DeviceBuffer.get());
+        const ssize_t Written = write(DeviceHandle, DeviceBuffer.get(), static_cast<size_t>(OutputBufferBytes));
+        (void)Written;
+    };
+    while (PrefillCount < PrefillBuffers) {
+        WriteOne();
+        ++PrefillCount;
+    }
+    WriteOne();
+}
+
+void TQuavix::StartWriter() {
+    Terminating = false;
+    PauseRequested = true;  // born parking: it parks at once and waits for Play
+    Paused = false;
+    ResumeEvent.reset(new TQuavixEvent());
+    ParkedEvent.reset(new TQuavixEvent());
+    ResumedEvent.reset(new TQuavixEvent());
+    WriterThread = std::thread(&TQuavix::WriterThreadProc, this);
+    Threaded = true;
+    // The writer keeps the normal priority of the owner's threads. A raised
+    // priority would need privileges the player does not have, and the
+    // device's blocking writes, not the scheduler, set the writer's pace.
+}
+
+void TQuavix::WriterThreadProc(TQuavix* Player) {
+    TQuavix& P = *Player;
+    while (!P.Terminating) {
+        if (P.Paused != P.PauseRequested) {
+            if (P.PauseRequested) {
+                // A resume given before this park (while Paused was clear)
+                // must not end it.
+                P.ResumeEvent->Reset();
+                // Once the player is ending, no park begins: its wake-up
+                // may already have been given.
+                if (P.Terminating) break;
+                // A request withdrawn meanwhile has had its wake-up given
+                // (and just dropped): do not park for it.
+                if (P.PauseRequested) {
+                    P.Paused = true;
+                    P.ParkedEvent->Signal();
+                    P.ResumeEvent->Wait();
+                }
+            }
+            P.Paused = false;
+            P.ResumedEvent->Signal();
+            if (P.Terminating) break;
+        }
+        {
+            std::lock_guard<std::mutex> Guard(P.WriterLock);
+            P.WriteBuffer();
+        }
+        SleepMs(P.WriterSleepMs);
+    }
+}
+
+void TQuavix::WakeParkedWriter() {
+    ResumedEvent->Reset();
+    PauseRequested = false;
+    ResumeEvent->Signal();
+    ResumedEvent->Wait();
+}
+
+void TQuavix::ResumeWriter() {
+    if (Paused && PauseRequested) {
+        // Parked: wake it and wait until it runs again.
+        WakeParkedWriter();
+    } else {
+        // Still on its way into the park: it finds the request withdrawn, or
+        // the wake-up waiting for it.
+        PauseRequested = false;
+        ResumeEvent->Signal();
+        while (Paused) SleepMs(10);
+    }
+}
+
+void TQuavix::ParkWriter() {
+    if (!Paused && !PauseRequested) {
+        // Running: only a park that begins after this request answers it.
+        ParkedEvent->Reset();
+        PauseRequested = true;
+        ParkedEvent->Wait();
+    } else {
+        PauseRequested = true;
+        while (!Paused) SleepMs(10);
+    }
+}
+
+void TQuavix::EndWriter() {
+    if (!Threaded) return;
+    {
+        std::lock_guard<std::mutex> Guard(WriterLock);
+        Terminating = true;
+    }
+    if (Paused && PauseRequested) {
+        WakeParkedWriter();
+    } else {
+        // Running or on its way into a park: it sees Terminating at its next
+        // test, and this wake-up ends a park it is entering right now.
+        ResumeEvent->Signal();
+    }
+    WriterThread.join();
+    Threaded = false;
+    ResumeEvent.reset();
+    ParkedEvent.reset();
+    ResumedEvent.reset();
+}
+
+void TQuavix::CloseOutput() {
+    if (OutputDevice == 1 || DeviceHandle >= 0) {
+        if (DeviceHandle >= 0) close(DeviceHandle);
+        DeviceHandle = -1;
+        DeviceBuffer.reset();
+    }
+#ifdef QUAVIX_HAVE_SDL
+    if (OutputDevice == 2) {
+        SDL_CloseAudio();
+        FillBuffer.reset();
+    }
+#endif
+    OutputDevice = 0;
+}
