@@ -12,7 +12,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev xmp
   clang libclang-rt-14-dev
   g++-arm-linux-gnueabihf qemu-user
-  libsdl1.2-dev libgtk2.0-dev libx11-dev desktop-file-utils
+  libgtk2.0-dev libx11-dev desktop-file-utils
   xvfb xauth xdotool imagemagick
 )
 if [ "${1:-}" = "--yardstick" ]; then

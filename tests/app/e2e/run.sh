@@ -169,8 +169,9 @@ close_window() {
   pid=
 }
 
-# Any byte of the captured sound that is not zero: the output is not silence.
-sound_heard() { [ -s "$sound" ] && [ "$(LC_ALL=C tr -d '\000' <"$sound" | head -c 1 | wc -c)" -eq 1 ]; }
+# The captured sound holds at least 4096 bytes that are not zero (a paused
+# device writes zeros): the song is heard, not silence and not a click.
+sound_heard() { [ "$(LC_ALL=C tr -d '\000' <"$sound" 2>/dev/null | head -c 4096 | wc -c)" -eq 4096 ]; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status"; }
 
 title="Quavix Window Song"
