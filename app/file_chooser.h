@@ -6,8 +6,9 @@
 // implements the GTK file-chooser interface, takes a starting folder through
 // gtk_file_chooser_set_current_folder, answers a chosen file with
 // GTK_RESPONSE_OK and then yields the file's full path through
-// gtk_file_chooser_get_filename. The platform's chooser replaces this one
-// function.
+// gtk_file_chooser_get_filename. The platform's chooser also offers UPnP
+// locations, which the window hides; the GTK dialog offers none, so there is
+// nothing to hide. The platform's chooser replaces this one function.
 #pragma once
 
 #include <gtk/gtk.h>
