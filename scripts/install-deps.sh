@@ -12,6 +12,8 @@ packages=(
   libgtest-dev googletest libbenchmark-dev xmp
   clang libclang-rt-14-dev
   g++-arm-linux-gnueabihf qemu-user
+  libgtk2.0-dev libx11-dev desktop-file-utils
+  xvfb xauth xdotool imagemagick
 )
 if [ "${1:-}" = "--yardstick" ]; then
   packages+=(openmpt123 xmp python3-numpy python3-matplotlib)
