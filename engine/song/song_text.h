@@ -1,0 +1,11 @@
+// Texts from song files (titles, names, messages). Trackers stored them as
+// plain bytes: newer ones UTF-8, older ones Latin-1.
+#pragma once
+
+#include <string>
+
+// The text as valid UTF-8: well-formed UTF-8 sequences stay as they are, any
+// other byte above 127 is taken as the Latin-1 character of that number.
+// With ReplaceControls, control characters (below 32, 127, and Latin-1's
+// 128..159) become '?', for places that cannot show them.
+std::string SongTextToUtf8(const std::string& Text, bool ReplaceControls);
