@@ -182,18 +182,9 @@ TEST_F(MixLoops, EveryMemberAgreesWithTheReferenceLoop) {
             std::vector<int32_t> Expected(Values), Actual(Values);
             for (size_t i = 0; i < Values; ++i) Expected[i] = Actual[i] = Uniform(-4000, 4000);
 
+            // The same voice, mixed by the reference loop.
             TQuavixChannel& Want = *Player->Module->Channels[1];
-            Want.Sample = V.Sample;
-            Want.Position = V.Position;
-            Want.Step = V.Step;
-            Want.VolumeLeft = V.VolumeLeft;
-            Want.VolumeRight = V.VolumeRight;
-            Want.RampLeft = V.RampLeft;
-            Want.RampRight = V.RampRight;
-            Want.RampStepLeft = V.RampStepLeft;
-            Want.RampStepRight = V.RampStepRight;
-            Want.FilterCoefficients = V.FilterCoefficients;
-            Want.FilterHistory = V.FilterHistory;
+            static_cast<TQuavixChannelState&>(Want) = V;
             ReferenceMix(K, Expected.data(), N, Want);
 
             int32_t* Output = Actual.data();
