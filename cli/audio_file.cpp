@@ -22,6 +22,14 @@ std::string Lower(std::string Text) {
 
 std::string SystemError(const std::string& What) { return What + ": " + std::strerror(errno); }
 
+// Opens an existing file, device or FIFO for writing; -1 with Reason set
+// when it cannot be.
+int OpenForWriting(const std::string& Path, std::string& Reason) {
+    const int Handle = open(Path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (Handle < 0) Reason = SystemError("cannot write");
+    return Handle;
+}
+
 // libsndfile's reason, without its own "System error : " wording.
 std::string SoundFileError(SNDFILE* File) {
     std::string Text = sf_strerror(File);
@@ -93,11 +101,8 @@ bool TAudioFileWriter::Open(const std::string& Path, int32_t Rate, int32_t Chann
         if (ToStdout) {
             Handle = STDOUT_FILENO;
         } else {
-            Handle = open(Path.c_str(), O_WRONLY | O_CLOEXEC);
-            if (Handle < 0) {
-                Reason = SystemError("cannot write");
-                return false;
-            }
+            Handle = OpenForWriting(Path, Reason);
+            if (Handle < 0) return false;
             OwnHandle = true;
         }
     } else {
@@ -111,11 +116,8 @@ bool TAudioFileWriter::Open(const std::string& Path, int32_t Rate, int32_t Chann
             if (ToStdout) {
                 CopyTo = STDOUT_FILENO;
             } else {
-                CopyTo = open(Path.c_str(), O_WRONLY | O_CLOEXEC);
-                if (CopyTo < 0) {
-                    Reason = SystemError("cannot write");
-                    return false;
-                }
+                CopyTo = OpenForWriting(Path, Reason);
+                if (CopyTo < 0) return false;
             }
         } else {
             size_t Slash = Path.find_last_of('/');

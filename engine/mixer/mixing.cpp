@@ -130,16 +130,6 @@ bool EnvelopeStaysSilent(const TQuavixChannel& Channel) {
     return true;
 }
 
-void HandToClickRemoval(TQuavixChannel& Channel) {
-    TQuavixModule& Module = *Channel.Module;
-    const int64_t Left = static_cast<int64_t>(Module.ClickLeft) + Channel.LastLeft;
-    const int64_t Right = static_cast<int64_t>(Module.ClickRight) + Channel.LastRight;
-    Module.ClickLeft = Narrow(Left);
-    Module.ClickRight = Narrow(Right);
-    Channel.LastLeft = 0;
-    Channel.LastRight = 0;
-}
-
 // The largest magnitude a voice can add to any value of the mix buffer over
 // Count frames: its largest gain (ramps move straight between where they stand
 // and their targets) times its largest value. 0 for a voice that adds nothing.
@@ -287,7 +277,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
         if (N == 0) {
             // Played out: the voice's last output level decays in click removal.
             Channel.Active = false;
-            HandToClickRemoval(Channel);
+            Channel.HandClickToModule();
             return;
         }
         N = std::min(N, Count);
@@ -336,7 +326,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     // samples) wraps now, while its true value is known.
     if (Position != Channel.Position && MixSpanFrom(Channel, Position, 1) == 0) {
         Channel.Active = false;
-        HandToClickRemoval(Channel);
+        Channel.HandClickToModule();
     }
 }
 

@@ -78,18 +78,16 @@ void AddClick(int32_t& Click, int32_t Level) {
     Click = static_cast<int32_t>(Sum);
 }
 
-// Moves a voice's last output level into the module's click removal, where
-// it decays instead of dropping to 0 at once.
-void HandClickToModule(TQuavixChannel& Channel) {
-    if (Channel.Module) {
-        AddClick(Channel.Module->ClickLeft, Channel.LastLeft);
-        AddClick(Channel.Module->ClickRight, Channel.LastRight);
-    }
-    Channel.LastLeft = 0;
-    Channel.LastRight = 0;
-}
-
 }  // namespace
+
+void TQuavixChannel::HandClickToModule() {
+    if (Module) {
+        AddClick(Module->ClickLeft, LastLeft);
+        AddClick(Module->ClickRight, LastRight);
+    }
+    LastLeft = 0;
+    LastRight = 0;
+}
 
 void TQuavixChannel::Assign(const TQuavixChannel& Source) {
     if (&Source == this) return;
@@ -116,12 +114,12 @@ bool TQuavixChannel::MoveToFadeBank() {
                     Chosen = Fade.get();
     }
     if (!Chosen) {
-        HandClickToModule(*this);
+        HandClickToModule();
         Active = false;
         return false;
     }
     // A stolen voice stops in the middle of its output.
-    if (Chosen->Active) HandClickToModule(*Chosen);
+    if (Chosen->Active) Chosen->HandClickToModule();
     Chosen->Assign(*this);
     // Full gains now, silence at the next tick: the voice ramps out over the
     // fade ramp length and the mixer then ends it.
@@ -181,7 +179,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             Period = TargetPeriod;
             Position = 0;
             Backwards = false;
-            if (!HandedOver) HandClickToModule(*this);
+            if (!HandedOver) HandClickToModule();
             VolumeLeft = 0;
             VolumeRight = 0;
             RampLeft = 0;

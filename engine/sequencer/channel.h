@@ -132,6 +132,9 @@ public:
     // Copies another channel's state; this channel keeps its bank flags and
     // its own envelope handlers, which copy the source's handlers.
     void Assign(const TQuavixChannel& Source);
+    // Moves the voice's last output level into the module's click removal,
+    // where it decays instead of dropping to 0 at once.
+    void HandClickToModule();
     // Hands the sounding voice to the fade bank; true when a fade channel took it.
     bool MoveToFadeBank();
     // Applies the note and instrument of a cell.

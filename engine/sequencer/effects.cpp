@@ -537,17 +537,23 @@ void TQuavixChannel::ProcessTickEffects() {
 
 void TQuavixChannel::DoArpeggio() { PeriodOffset += ArpeggioOffsets[CurrentTick % 3]; }
 
+namespace {
+
+// The vibrato and tremolo waveform at a position, doubled; waveforms 4..7
+// play as 0..3.
+int32_t WaveValue(int32_t Waveform, int32_t Position) {
+    return VibratoTable[(Waveform & 3) * 64 + (Position & 63)] * 2;
+}
+
+}  // namespace
+
 void TQuavixChannel::DoVibrato() {
-    const int32_t Wave = VibratoWaveform & 3;
-    const int32_t S = VibratoTable[Wave * 64 + (VibratoPosition & 63)] * 2;
-    PeriodOffset += ((S * VibratoDepth) >> 7) * 4;
+    PeriodOffset += ((WaveValue(VibratoWaveform, VibratoPosition) * VibratoDepth) >> 7) * 4;
     VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
 }
 
 void TQuavixChannel::DoTremolo() {
-    const int32_t Wave = TremoloWaveform & 3;
-    const int32_t S = VibratoTable[Wave * 64 + (TremoloPosition & 63)] * 2;
-    VolumeOffset += (S * TremoloDepth) >> 6;
+    VolumeOffset += (WaveValue(TremoloWaveform, TremoloPosition) * TremoloDepth) >> 6;
     TremoloPosition = (TremoloPosition + TremoloSpeed) & 63;
 }
 
