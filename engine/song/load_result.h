@@ -31,7 +31,8 @@ public:
 
     explicit operator bool() const { return Error == TQuavixLoadError::None; }
 
-    static TQuavixLoadResult NotModule(const std::string& Why = "neither an Extended Module nor a pattern-format file") {
+    static TQuavixLoadResult NotModule(
+        const std::string& Why = "neither an Extended Module nor a pattern-format file") {
         return {TQuavixLoadError::NotModule, "not a module file (" + Why + ")"};
     }
     // Format is the file's kind as users know it ("Extended Module"); Part

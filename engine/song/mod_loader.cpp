@@ -189,7 +189,8 @@ uint32_t CountPatterns(TModHeader& Header, uint32_t FileLength) {
     // are taken for junk. (A file shorter than its header and samples tells
     // no room at all, and the order list stands.)
     if (Header.SampleCount == TaggedSampleCount && Named > 64 && Header.Tag != "M!K!" && FileLength >= OtherBytes) {
-        const uint64_t Room = (FileLength - OtherBytes) / (static_cast<uint64_t>(Header.Channels) * RowsPerPattern * CellSize);
+        const uint64_t PatternBytes = static_cast<uint64_t>(Header.Channels) * RowsPerPattern * CellSize;
+        const uint64_t Room = (FileLength - OtherBytes) / PatternBytes;
         if (Room < Named) Count = static_cast<uint32_t>(Room);
     }
     // The order entries that name patterns reach 127.

@@ -260,7 +260,8 @@ TQuavixSampleSource ReadSampleHeader(TQuavixLoadCursor& Cursor, TQuavixInstrumen
     if (LoopStart >= Length) Type &= ~0x03;
     // Summed wide so that no loop can wrap past the length; a loop that
     // starts at or past the end keeps no length.
-    if (static_cast<uint64_t>(LoopStart) + LoopLength > Length) LoopLength = LoopStart < Length ? Length - LoopStart : 0;
+    if (static_cast<uint64_t>(LoopStart) + LoopLength > Length)
+        LoopLength = LoopStart < Length ? Length - LoopStart : 0;
     if (LoopLength == 0) Type &= ~0x03;
     const bool Compressed = Packing == 0xAD && (Type & 0x30) == 0;
     // An instrument has 256 sample slots; samples numbered beyond them are
