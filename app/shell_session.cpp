@@ -41,7 +41,7 @@ void StopAndDestroy(std::unique_ptr<TQuavix>& Player) {
 
 void StopTrack(TShellSession& Session) { StopAndDestroy(Session.Player); }
 
-std::string OpenTrack(TShellSession& Session, const std::string& FileName) {
+TTrackView OpenTrack(TShellSession& Session, const std::string& FileName) {
     StopAndDestroy(Session.Player);
     try {
         // The folder is remembered even when the file then fails to load.
@@ -52,18 +52,24 @@ std::string OpenTrack(TShellSession& Session, const std::string& FileName) {
         Session.Player->Interpolation = PlayerInterpolation;
         Session.Player->Clipping = PlayerClipping;
         Session.Player->Module->MasterVolume = PlayerMasterVolume;
-        if (Session.Player->Module->LoadFromFile(FileName)) {
+        const TQuavixLoadResult Loaded = Session.Player->Module->LoadFromFile(FileName);
+        if (Loaded) {
             // The title is read before the audio thread starts on the song.
             std::string Label = DisplayText(TrackLabel(Session.Player->Module->Name, FileName));
             Session.Player->Play();
-            return Label;
+            return {Label, ""};
         }
         Session.Player.reset();
-        return NoTrackLabel;
+        return {NoTrackLabel, FailureStatus(FileName, Loaded.Reason)};
     } catch (...) {
+        // No player could be made for it (no memory, no thread).
         StopAndDestroy(Session.Player);
-        return NoTrackLabel;
+        return {NoTrackLabel, FailureStatus(FileName, "cannot be played")};
     }
+}
+
+std::string FailureStatus(const std::string& FileName, const std::string& Reason) {
+    return DisplayText(FilePart(FileName) + ": " + Reason);
 }
 
 std::string TrackLabel(const std::string& Title, const std::string& FileName) {

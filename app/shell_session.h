@@ -44,12 +44,24 @@ struct TShellSession {
 // so are ignored. Afterwards there is no player.
 void StopTrack(TShellSession& Session);
 
+// What the window shows after an open: the frame's label, and the status
+// line under the frame, which says why a chosen file does not play (empty
+// while a song plays).
+struct TTrackView {
+    std::string Label;
+    std::string Status;
+};
+
 // Opens a chosen file: the previous player is stopped and destroyed, the
 // file's folder is remembered, and a fresh player loads the file and plays
-// it. Returns the frame's new label: the song's title, its file name when
-// the title is blank, or NoTrackLabel when the file does not load (then
-// there is no player).
-std::string OpenTrack(TShellSession& Session, const std::string& FileName);
+// it. The label becomes the song's title, or its file name when the title is
+// blank; a file that does not load leaves NoTrackLabel, the status says why,
+// and there is no player.
+TTrackView OpenTrack(TShellSession& Session, const std::string& FileName);
+
+// The status line of a file that does not play: its file name and why,
+// "notes.txt: not a module file (...)", made fit for a label.
+std::string FailureStatus(const std::string& FileName, const std::string& Reason);
 
 // The label of a loaded song: its title as stored when the title holds more
 // than blanks, else the file part of FileName.

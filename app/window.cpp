@@ -67,7 +67,21 @@ void SetFrameLabel(const std::string& Text) {
     ProbeLabel();
 }
 
-void OpenChosenFile(const std::string& FileName) { SetFrameLabel(OpenTrack(Shell.Session, FileName)); }
+void SetStatus(const std::string& Text) {
+    gtk_label_set_text(GTK_LABEL(Shell.StatusLabel), Text.c_str());
+    if (Text.empty())
+        gtk_widget_hide(Shell.StatusLabel);
+    else
+        gtk_widget_show(Shell.StatusLabel);
+    if (ProbeActive()) ProbeLine("status " + Text);
+}
+
+void OpenChosenFile(const std::string& FileName) {
+    const TTrackView View = OpenTrack(Shell.Session, FileName);
+    // The status first: once the label has changed, both are shown.
+    SetStatus(View.Status);
+    SetFrameLabel(View.Label);
+}
 
 void BuildMainWindow() {
     Shell.MainWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -76,8 +90,16 @@ void BuildMainWindow() {
     gtk_container_set_border_width(GTK_CONTAINER(Shell.MainWindow), 10);
 
     Shell.MainFrame = gtk_frame_new(NoTrackLabel);
+    Shell.WindowBox = gtk_vbox_new(FALSE, 5);
+    gtk_container_add(GTK_CONTAINER(Shell.MainWindow), Shell.WindowBox);
     Shell.MainBox = gtk_hbox_new(FALSE, 0);
-    gtk_container_add(GTK_CONTAINER(Shell.MainWindow), Shell.MainBox);
+    gtk_box_pack_start(GTK_BOX(Shell.WindowBox), Shell.MainBox, TRUE, TRUE, 0);
+    // Under the frame, the status line: hidden until there is a reason to show.
+    Shell.StatusLabel = gtk_label_new("");
+    gtk_label_set_line_wrap(GTK_LABEL(Shell.StatusLabel), TRUE);
+    gtk_misc_set_alignment(GTK_MISC(Shell.StatusLabel), 0, 0.5);
+    gtk_widget_set_no_show_all(Shell.StatusLabel, TRUE);
+    gtk_box_pack_start(GTK_BOX(Shell.WindowBox), Shell.StatusLabel, FALSE, FALSE, 0);
 
     Shell.ButtonBox = gtk_hbutton_box_new();
     gtk_container_set_border_width(GTK_CONTAINER(Shell.ButtonBox), 5);
@@ -108,6 +130,7 @@ void ButtonClicked(GtkWidget* Widget, gpointer Data) {
         case StopButtonId:
             if (Shell.Session.Player) {
                 StopTrack(Shell.Session);
+                SetStatus("");
                 SetFrameLabel(NoTrackLabel);
             }
             break;

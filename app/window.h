@@ -25,6 +25,10 @@ struct TShellState {
     GtkWidget* MainFrame = nullptr;
     GtkWidget* MainBox = nullptr;
     GtkWidget* ButtonBox = nullptr;
+    // The window's column: the box of the frame, and under it the status
+    // line that says why a chosen file does not play.
+    GtkWidget* WindowBox = nullptr;
+    GtkWidget* StatusLabel = nullptr;
 };
 extern TShellState Shell;
 
@@ -37,6 +41,8 @@ void OpenChosenFile(const std::string& FileName);
 
 // Sets the frame's label.
 void SetFrameLabel(const std::string& Text);
+// Sets the status line under the frame; it shows only while it holds text.
+void SetStatus(const std::string& Text);
 
 // "clicked" handler of the three buttons; Data is the button id.
 void ButtonClicked(GtkWidget* Widget, gpointer Data);

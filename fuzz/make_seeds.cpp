@@ -1,5 +1,5 @@
 // Writes the seed corpus of the load fuzzer: small valid files of every
-// layout and feature the loaders know.
+// layout and feature the loaders know, and a few cut short or too long.
 //
 //   quavix_fuzz_seeds DIRECTORY
 #include <sys/stat.h>
@@ -108,6 +108,20 @@ std::vector<std::pair<std::string, TBytes>> Seeds() {
     Packed.Orders = {0, 1, 0};
     Packed.Patterns.push_back({{ModAt(63, 2, Note("B-6"), 31, 0xF, 0x7D)}});
     Files.push_back({"adpcm.mod", WriteMod(Packed)});
+
+    // Files as real players still load them: cut short, declaring more
+    // instruments than they hold, or with bytes after the song.
+    TXmSong Short = RichXm();
+    Short.InstrumentCount = 12;
+    Short.CutBytes = 40;
+    Files.push_back({"cut.xm", WriteXm(Short)});
+    TModSong Trailing = SmallMod();
+    Trailing.Tag = "";
+    Trailing.ExtraBytes = 71;
+    Files.push_back({"trailing15.mod", WriteMod(Trailing)});
+    Trailing.Tag = "M.K.";
+    Trailing.ExtraBytes = -20;
+    Files.push_back({"cut.mod", WriteMod(Trailing)});
     return Files;
 }
 

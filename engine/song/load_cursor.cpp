@@ -31,6 +31,12 @@ int16_t TQuavixLoadCursor::ReadWord() {
     return static_cast<int16_t>(QuavixGetWord(Bytes));
 }
 
+uint16_t TQuavixLoadCursor::ReadBigEndianWord() {
+    uint8_t Bytes[2];
+    ReadBytes(Bytes, 2);
+    return static_cast<uint16_t>((Bytes[0] << 8) | Bytes[1]);
+}
+
 uint32_t TQuavixLoadCursor::ReadLongWord() {
     uint8_t Bytes[4];
     ReadBytes(Bytes, 4);

@@ -48,6 +48,8 @@ public:
     int16_t ReadWord();
     uint16_t ReadUnsignedWord() { return static_cast<uint16_t>(ReadWord()); }
     uint32_t ReadLongWord();
+    // A 16-bit number stored high byte first, as the pattern format stores them.
+    uint16_t ReadBigEndianWord();
 
 private:
     const uint8_t* FBlock;

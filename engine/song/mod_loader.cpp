@@ -3,7 +3,9 @@
 // Every sample becomes an instrument of its own, Amiga periods become note
 // numbers, and the 8-bit sample data is scaled to the 16-bit range.
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "sequencer/channel.h"
@@ -16,13 +18,22 @@ namespace {
 constexpr uint32_t TaggedHeaderSize = 1084;
 constexpr uint32_t OldHeaderSize = 600;
 constexpr uint32_t TagOffset = 1080;
-constexpr uint32_t SampleHeaderSize = 30;
+constexpr int32_t TaggedSampleCount = 31;
+constexpr int32_t OldSampleCount = 15;
 constexpr uint32_t RowsPerPattern = 64;
+constexpr uint32_t CellSize = 4;
 constexpr uint32_t MaxPatternCount = 128;
 constexpr uint32_t OrderCount = 128;
+constexpr uint32_t SongNameSize = 20;
+constexpr uint32_t SampleNameSize = 22;
 
-// Amiga periods of notes 25 ("C-2") to 84 ("B-6"), falling.
-constexpr int32_t AmigaPeriods[60] = {
+// The two forms as users know them, for the reasons a load gives.
+const char* const TaggedKind = "pattern-format";
+const char* const OldKind = "15-sample pattern-format";
+
+// The periods pattern cells store for notes 25 ("C-2") to 84 ("B-6"),
+// falling. A period gives the first note whose period is not above it.
+constexpr int32_t CellPeriods[60] = {
     1712, 1616, 1524, 1440, 1356, 1280, 1208, 1140, 1076, 1016, 960, 906,
     856,  808,  762,  720,  678,  640,  604,  570,  538,  508,  480, 453,
     428,  404,  381,  360,  339,  320,  302,  285,  269,  254,  240, 226,
@@ -48,58 +59,166 @@ int32_t TagChannels(const std::string& Tag) {
     return 0;
 }
 
-uint32_t BigEndianWord(const uint8_t* Bytes) { return (static_cast<uint32_t>(Bytes[0]) << 8) | Bytes[1]; }
+struct TModSampleHeader {
+    uint8_t Name[SampleNameSize];
+    uint16_t LengthWords = 0;
+    uint8_t FineTune = 0;
+    uint8_t Volume = 0;
+    uint16_t LoopStartWords = 0;
+    uint16_t LoopLengthWords = 0;
+};
 
-}  // namespace
+// The header of either form: what the tag says, then the fields in file order.
+struct TModHeader {
+    std::string Tag;  // empty for the 15-sample form
+    int32_t Channels = 0;
+    int32_t SampleCount = 0;
+    uint32_t Size = 0;  // bytes before the first pattern
+    uint8_t Name[SongNameSize];
+    std::array<TModSampleHeader, TaggedSampleCount> Samples;
+    uint8_t SongLength = 0;
+    uint8_t RestartPosition = 0;
+    std::array<uint8_t, OrderCount> Orders{};
 
-int32_t TQuavixModule::PeriodToNote(int32_t Period) {
-    if (Period == 0) return 0;
-    for (int32_t j = 0; j < 60; ++j)
-        if (AmigaPeriods[j] <= Period) return j + 25;
-    return 0;
-}
+    // Bytes of sample data the headers announce, all of them or those before
+    // the last sample that has any.
+    uint32_t SampleBytes() const { return SampleBytesBefore(SampleCount); }
+    uint32_t SampleBytesBeforeLast() const {
+        int32_t Last = SampleCount;
+        while (Last > 0 && Samples[Last - 1].LengthWords == 0) --Last;
+        return SampleBytesBefore(Last > 0 ? Last - 1 : 0);
+    }
+    uint32_t SampleBytesBefore(int32_t Count) const {
+        uint32_t Total = 0;
+        for (int32_t i = 0; i < Count; ++i) Total += 2u * Samples[i].LengthWords;
+        return Total;
+    }
+};
 
-int32_t TQuavixModule::ConvertFineTune(int32_t Value) {
-    Value = std::max(0, std::min(Value, 15));
-    if (Value >= 8) Value -= 16;
-    return Value * 16;
-}
-
-bool TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor) {
-    Name.clear();
-    Cursor.SetOffset(0);
-    uint8_t Header[TaggedHeaderSize];
-    Cursor.ReadBytes(Header, TaggedHeaderSize);
-    if (Header[TagOffset] == 'P' && Header[TagOffset + 1] == 'P') return false;
-
-    const std::string Tag = QuavixFieldText(Header + TagOffset, 4);
-    int32_t ChannelCount = TagChannels(Tag);
+// Step: the tag at byte 1080 names the channel count of the 31-sample form;
+// without a known tag the file can only be the 15-sample form of 4 channels.
+TQuavixLoadResult ReadTag(TQuavixLoadCursor& Cursor, TModHeader& Header) {
+    uint8_t Tag[4] = {};
+    // A file too short for the tagged header has no tag.
+    if (Cursor.Length() >= TaggedHeaderSize) {
+        Cursor.SetOffset(TagOffset);
+        Cursor.ReadBytes(Tag, sizeof(Tag));
+    }
+    if (Tag[0] == 'P' && Tag[1] == 'P') return TQuavixLoadResult::Unsupported(TaggedKind, "its tag starts with \"PP\"");
+    Header.Tag = QuavixFieldText(Tag, sizeof(Tag));
+    Header.Channels = TagChannels(Header.Tag);
     // Characters other than digits in a numeric tag give counts no song has;
     // such a tag counts as no tag at all, so the file is tried as the
-    // tagless 15-sample form (whose bytes here are song data) and, like any
-    // file, loads only when its length matches what it holds.
-    if (ChannelCount < 1 || ChannelCount > 255) ChannelCount = 0;
-    int32_t SampleCount = 31;
-    uint32_t HeaderSize = TaggedHeaderSize;
-    if (ChannelCount == 0) {
-        SampleCount = 15;
-        ChannelCount = 4;
-        HeaderSize = OldHeaderSize;
-        Cursor.SetOffset(0);
-        Cursor.ReadBytes(Header, OldHeaderSize);
+    // tagless 15-sample form (whose bytes here are pattern data).
+    if (Header.Channels >= 1 && Header.Channels <= 255) {
+        Header.SampleCount = TaggedSampleCount;
+        Header.Size = TaggedHeaderSize;
+    } else {
+        Header.Tag.clear();
+        Header.Channels = 4;
+        Header.SampleCount = OldSampleCount;
+        Header.Size = OldHeaderSize;
     }
+    return {};
+}
 
-    const uint8_t* SongInfo = Header + 20 + SampleCount * SampleHeaderSize;
-    Name = QuavixFieldText(Header, 20);
-    SongLength = SongInfo[0];
-    RestartPosition = SongInfo[1];
-    std::memcpy(Orders.data(), SongInfo + 2, OrderCount);
-    if (RestartPosition > SongLength) RestartPosition = 0;
+// Step: the song name, the sample headers, the song length and the order list.
+void ReadHeader(TQuavixLoadCursor& Cursor, TModHeader& Header) {
+    Cursor.SetOffset(0);
+    Cursor.ReadBytes(Header.Name, SongNameSize);
+    for (int32_t i = 0; i < Header.SampleCount; ++i) {
+        TModSampleHeader& Sample = Header.Samples[i];
+        Cursor.ReadBytes(Sample.Name, SampleNameSize);
+        Sample.LengthWords = Cursor.ReadBigEndianWord();
+        Sample.FineTune = Cursor.ReadByte();
+        Sample.Volume = Cursor.ReadByte();
+        Sample.LoopStartWords = Cursor.ReadBigEndianWord();
+        Sample.LoopLengthWords = Cursor.ReadBigEndianWord();
+    }
+    Header.SongLength = Cursor.ReadByte();
+    Header.RestartPosition = Cursor.ReadByte();
+    Cursor.ReadBytes(Header.Orders.data(), OrderCount);
+}
 
-    uint32_t TotalSampleBytes = 0;
-    for (int32_t i = 1; i <= SampleCount; ++i) {
-        const uint8_t* SampleHeader = Header + 20 + (i - 1) * SampleHeaderSize;
-        std::unique_ptr<TQuavixInstrument>& Slot = Instruments[i];
+// A name as trackers wrote it: text up to its first zero byte (or the whole
+// field), without control characters.
+bool IsName(const uint8_t* Bytes, size_t Size) {
+    for (size_t i = 0; i < Size && Bytes[i] != 0; ++i)
+        if (Bytes[i] < 32 || Bytes[i] == 127) return false;
+    return true;
+}
+
+// Step, for the 15-sample form, which has no tag: the header must read as
+// one the Soundtrackers wrote, which other data (text, pictures, noise) does
+// not. Each field is checked against the range those trackers could store.
+bool IsFifteenSampleHeader(const TModHeader& Header, uint32_t FileLength) {
+    if (FileLength < OldHeaderSize) return false;
+    // A song plays 1 to 128 positions, each naming one of at most 128 patterns.
+    if (Header.SongLength < 1 || Header.SongLength > OrderCount) return false;
+    for (int32_t i = 0; i < Header.SongLength; ++i)
+        if (Header.Orders[i] >= MaxPatternCount) return false;
+    if (!IsName(Header.Name, SongNameSize)) return false;
+    for (int32_t i = 0; i < OldSampleCount; ++i) {
+        const TModSampleHeader& Sample = Header.Samples[i];
+        // Volumes run 0..64, the finetune is a nibble (these trackers had
+        // none and wrote 0), and no sample of theirs reached 64 KiB.
+        if (Sample.Volume > 64 || Sample.FineTune > 15 || Sample.LengthWords > 32768) return false;
+        if (!IsName(Sample.Name, SampleNameSize)) return false;
+    }
+    return true;
+}
+
+// Step: how many patterns the file holds, and whether its 4 channels are 8.
+uint32_t CountPatterns(TModHeader& Header, uint32_t FileLength) {
+    // Trackers save the patterns up to the highest one the order list names,
+    // whether or not every one of them plays. Entries above 127 name none.
+    uint32_t Named = 1;
+    for (uint8_t Order : Header.Orders)
+        if (Order <= 127) Named = std::max<uint32_t>(Named, Order + 1u);
+    // All but the patterns: the header and the sample data.
+    const uint64_t OtherBytes = static_cast<uint64_t>(Header.Size) + Header.SampleBytes();
+    // Some trackers saved 8-channel songs under a 4-channel tag. The length
+    // tells: it holds exactly the named patterns as 8-channel ones, which
+    // as 4-channel ones would be twice the patterns the order list names.
+    if (Header.Channels == 4 && OtherBytes + Named * 8ull * RowsPerPattern * CellSize == FileLength)
+        Header.Channels = 8;
+    uint32_t Count = Named;
+    // ProTracker holds at most 64 patterns and tags songs with more "M!K!".
+    // Under any other tag an order list that names more than 64 is believed
+    // only as far as the file has room for the patterns; its other entries
+    // are taken for junk. (A file shorter than its header and samples tells
+    // no room at all, and the order list stands.)
+    if (Header.SampleCount == TaggedSampleCount && Named > 64 && Header.Tag != "M!K!" && FileLength >= OtherBytes) {
+        const uint64_t PatternBytes = static_cast<uint64_t>(Header.Channels) * RowsPerPattern * CellSize;
+        const uint64_t Room = (FileLength - OtherBytes) / PatternBytes;
+        if (Room < Named) Count = static_cast<uint32_t>(Room);
+    }
+    // The order entries that name patterns reach 127.
+    return std::min(Count, MaxPatternCount);
+}
+
+// Step, for the 15-sample form, whose length is part of what it is: the
+// file must hold all its patterns and the data of every sample but the last;
+// more bytes, or a last sample cut short, are what real files have.
+TQuavixLoadResult CheckFifteenSampleLength(const TModHeader& Header, uint32_t Patterns, uint32_t FileLength) {
+    const uint64_t PatternsEnd =
+        Header.Size + static_cast<uint64_t>(Header.Channels) * Patterns * RowsPerPattern * CellSize;
+    if (FileLength < PatternsEnd) return TQuavixLoadResult::Damaged(OldKind, "its patterns are cut short");
+    if (FileLength < PatternsEnd + Header.SampleBytesBeforeLast())
+        return TQuavixLoadResult::Damaged(OldKind, "it ends before its last sample");
+    return {};
+}
+
+// Step: song settings and one instrument per sample from the header.
+void StoreHeader(TQuavixModule& Module, const TModHeader& Header) {
+    Module.Name = QuavixFieldText(Header.Name, SongNameSize);
+    Module.SongLength = Header.SongLength;
+    Module.RestartPosition = Header.RestartPosition;
+    std::memcpy(Module.Orders.data(), Header.Orders.data(), OrderCount);
+    if (Module.RestartPosition > Module.SongLength) Module.RestartPosition = 0;
+    for (int32_t i = 1; i <= Header.SampleCount; ++i) {
+        const TModSampleHeader& Stored = Header.Samples[i - 1];
+        std::unique_ptr<TQuavixInstrument>& Slot = Module.Instruments[i];
         if (!Slot) Slot.reset(new TQuavixInstrument());
         TQuavixInstrument& Instrument = *Slot;
         Instrument.Clear();
@@ -107,70 +226,37 @@ bool TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor) {
         Instrument.VolumeEnvelope->Enabled = false;
         Instrument.PanningEnvelope->Enabled = false;
         Instrument.VibratoRate = 0;
+        // Its note map stays 0: every note plays sample slot 0.
         std::unique_ptr<TQuavixSample>& SampleSlot = Instrument.Samples[0];
         if (!SampleSlot) SampleSlot.reset(new TQuavixSample());
         TQuavixSample& Sample = *SampleSlot;
         Sample.Clear();
         Sample.Bits = 8;
         Sample.NumChannels = 1;
-        Sample.Length = static_cast<int32_t>(2 * BigEndianWord(SampleHeader + 22));
-        Sample.LoopStart = static_cast<int32_t>(2 * BigEndianWord(SampleHeader + 26));
-        Sample.LoopLength = static_cast<int32_t>(2 * BigEndianWord(SampleHeader + 28));
+        Sample.Length = 2 * Stored.LengthWords;
+        Sample.LoopStart = 2 * Stored.LoopStartWords;
+        Sample.LoopLength = 2 * Stored.LoopLengthWords;
         Sample.Loop = false;
-        Sample.FineTune = ConvertFineTune(SampleHeader[24]);
-        Sample.Volume = SampleHeader[25];
+        Sample.FineTune = TQuavixModule::ConvertFineTune(Stored.FineTune);
+        Sample.Volume = Stored.Volume;
         Sample.Panning = 128;
         Sample.HasPanning = false;
-        TotalSampleBytes += static_cast<uint32_t>(Sample.Length);
     }
+}
 
-    // The pattern count: one more than the highest pattern the order list
-    // names, checked against what the file length leaves room for.
-    uint32_t P = 1;
-    for (uint32_t i = 0; i < OrderCount; ++i)
-        if (Orders[i] <= 127) P = std::max<uint32_t>(P, Orders[i] + 1u);
-    const uint32_t BlockLength = Cursor.Length();
-    if (ChannelCount == 4 &&
-        HeaderSize + static_cast<uint64_t>(P) * 2048 + TotalSampleBytes == static_cast<uint64_t>(BlockLength))
-        ChannelCount = 8;
-    // Unsigned, as the file length may fall short of the header and samples
-    // (the length check below then rejects the file whatever the count).
-    uint32_t Q = (BlockLength - HeaderSize - TotalSampleBytes) / (static_cast<uint32_t>(ChannelCount) * 256);
-    if (SampleCount == 15)
-        Q = P;
-    else if (Q > 64 && P <= 64)
-        Q = P;
-    uint32_t N;
-    if (Q == P)
-        N = Q;
-    else if (P < Q)
-        N = P;
-    else if (P <= 64)
-        N = P;
-    else
-        N = Tag == "M!K!" ? P : Q;
-    N = std::min(N, MaxPatternCount);
-
-    // The file must hold exactly the header, the patterns and the samples.
-    if (HeaderSize + static_cast<uint64_t>(ChannelCount) * N * 256 + TotalSampleBytes !=
-        static_cast<uint64_t>(BlockLength)) {
-        Clear();
-        return false;
-    }
-
-    // Amiga stereo: left, right, right, left in every complete group of four.
-    static constexpr int32_t GroupPanning[4] = {0, 255, 255, 0};
-    for (int32_t c = 0; c < ChannelCount / 4 * 4; ++c) Channels[c]->DefaultPanning = GroupPanning[c % 4];
-
-    for (uint32_t p = 0; p < N; ++p) {
-        TQuavixPattern& Pattern = *Patterns[p];
-        Pattern.Resize(RowsPerPattern, ChannelCount);
+// Step: Count patterns of 64 rows, each row one cell per channel, from the
+// end of the header on. Cells past the end of the file are empty.
+void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHeader& Header, uint32_t Count) {
+    Cursor.SetOffset(Header.Size);
+    for (uint32_t p = 0; p < Count; ++p) {
+        TQuavixPattern& Pattern = *Module.Patterns[p];
+        Pattern.Resize(RowsPerPattern, Header.Channels);
         for (uint32_t r = 0; r < RowsPerPattern; ++r)
-            for (int32_t c = 0; c < ChannelCount; ++c) {
-                uint8_t b[4];
-                Cursor.ReadBytes(b, 4);
+            for (int32_t c = 0; c < Header.Channels; ++c) {
+                uint8_t b[CellSize];
+                Cursor.ReadBytes(b, CellSize);
                 TQuavixPatternNote Cell;
-                Cell.Note = PeriodToNote((b[0] & 0x0F) * 256 + b[1]);
+                Cell.Note = TQuavixModule::PeriodToNote((b[0] & 0x0F) * 256 + b[1]);
                 Cell.Instrument = (b[0] & 0xF0) + (b[2] >> 4);
                 Cell.Volume = 0;
                 Cell.Effect = b[2] & 0x0F;
@@ -178,9 +264,14 @@ bool TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor) {
                 Pattern.SetNote(static_cast<int32_t>(r), c, Cell);
             }
     }
+}
 
+// Step: the sample data, in sample order after the patterns: signed 8-bit
+// points, or "ADPCM" and the 4-bit form. Data cut short by the end of the
+// file is read as far as it goes; the rest of the sample is silence.
+void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t SampleCount) {
     for (int32_t i = 1; i <= SampleCount; ++i) {
-        TQuavixSample& Sample = *Instruments[i]->Samples[0];
+        TQuavixSample& Sample = *Module.Instruments[i]->Samples[0];
         // A sample of no length takes no bytes.
         if (Sample.Length <= 1) continue;
         if (Sample.LoopStart > Sample.Length) {
@@ -207,11 +298,50 @@ bool TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor) {
         }
         Sample.PrepareData();
     }
+}
 
-    NumChannels = ChannelCount;
+}  // namespace
+
+int32_t TQuavixModule::PeriodToNote(int32_t Period) {
+    if (Period == 0) return 0;
+    for (int32_t j = 0; j < 60; ++j)
+        if (CellPeriods[j] <= Period) return j + 25;
+    return 0;
+}
+
+int32_t TQuavixModule::ConvertFineTune(int32_t Value) {
+    Value = std::max(0, std::min(Value, 15));
+    if (Value >= 8) Value -= 16;
+    return Value * 16;
+}
+
+TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor) {
+    const uint32_t FileLength = Cursor.Length();
+    TModHeader Header;
+    TQuavixLoadResult Result = ReadTag(Cursor, Header);
+    if (!Result) return Result;
+    ReadHeader(Cursor, Header);
+    const bool Tagged = Header.SampleCount == TaggedSampleCount;
+    // A tag says what the file is, whatever its length; the 15-sample form
+    // has to show it.
+    if (!Tagged && !IsFifteenSampleHeader(Header, FileLength)) return TQuavixLoadResult::NotModule();
+    const uint32_t Patterns = CountPatterns(Header, FileLength);
+    if (!Tagged) {
+        Result = CheckFifteenSampleLength(Header, Patterns, FileLength);
+        if (!Result) return Result;
+    }
+
+    StoreHeader(*this, Header);
+    // Amiga stereo: left, right, right, left in every complete group of four.
+    static constexpr int32_t GroupPanning[4] = {0, 255, 255, 0};
+    for (int32_t c = 0; c < Header.Channels / 4 * 4; ++c) Channels[c]->DefaultPanning = GroupPanning[c % 4];
+    ReadPatterns(Cursor, *this, Header, Patterns);
+    ReadSamples(Cursor, *this, Header.SampleCount);
+
+    NumChannels = Header.Channels;
     LinearSlides = false;
     FormatName = "mod";
-    FormatTag = SampleCount == 31 ? Tag : std::string();
+    FormatTag = Header.Tag;
     Loaded = true;
-    return true;
+    return {};
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "song/instrument.h"
+#include "song/load_result.h"
 #include "song/pattern.h"
 #include "song/stream.h"
 
@@ -102,9 +103,12 @@ public:
     std::string GetMidiMacro(int32_t Slot) const;
 
     // Loading. Every load starts from the cleared song; on failure the module
-    // is left cleared and the result is false.
-    bool LoadFromFile(const std::string& FileName);
-    bool LoadFromMemory(const uint8_t* Block, uint32_t Size);
+    // is left cleared and the result (false) says why. Nothing is thrown.
+    TQuavixLoadResult LoadFromFile(const std::string& FileName);
+    TQuavixLoadResult LoadFromMemory(const uint8_t* Block, uint32_t Size);
+    // Reads a whole file (a regular one, or anything else that can be read to
+    // its end, such as a pipe) into Block, as the loaders take it.
+    static TQuavixLoadResult ReadFile(const std::string& FileName, std::vector<uint8_t>& Block);
     // Pattern-format helpers: the note number of an Amiga period (0 for none),
     // and a finetune nibble (0..15) in 1/128 semitone.
     static int32_t PeriodToNote(int32_t Period);
@@ -124,9 +128,9 @@ public:
 
 private:
     // Loader steps, reading through the cursor of the load in progress.
-    bool LoadExtendedModule(TQuavixLoadCursor& Cursor);
+    TQuavixLoadResult LoadExtendedModule(TQuavixLoadCursor& Cursor);
     bool ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument,
                         const std::vector<TQuavixSampleSource>& Sources);
     bool ReadExtensionChunks(TQuavixLoadCursor& Cursor);
-    bool LoadPatternFormat(TQuavixLoadCursor& Cursor);
+    TQuavixLoadResult LoadPatternFormat(TQuavixLoadCursor& Cursor);
 };

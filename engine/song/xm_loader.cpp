@@ -2,11 +2,15 @@
 // and the Extended Module reader (song header, packed patterns, instruments
 // with their envelopes and sample headers).
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <ios>
 #include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "sequencer/channel.h"
 #include "song/load_cursor.h"
@@ -23,51 +27,121 @@ constexpr uint32_t InstrumentExtraSize = 214;
 constexpr uint32_t SampleHeaderSize = 40;
 constexpr int32_t EnvelopeFilePoints = 12;
 constexpr int32_t MaxPatternRows = 256;
+// The rows of a pattern the file names but does not hold: a tracker's new
+// pattern, all of it silence.
+constexpr int32_t MissingPatternRows = 64;
+constexpr int32_t NameSize = 22;
 
 // Layout switches by the version word.
 constexpr uint16_t ShortPatternHeaderVersion = 0x0102;  // this and lower: 8-byte pattern headers
 constexpr uint16_t OldLayoutVersion = 0x0103;           // this and lower: instruments before patterns
 
+// The format as users know it, for the reasons a load gives.
+const char* const XmKind = "Extended Module";
+
 int32_t ClampToInt32(uint32_t Value) {
     return static_cast<int32_t>(std::min<uint32_t>(Value, std::numeric_limits<int32_t>::max()));
 }
 
-// Reads the pattern blocks. Fails (leaving the module to be cleared) when a
-// pattern header comes short.
-bool ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Version, uint32_t Count) {
-    const uint32_t HeaderSize = Version <= ShortPatternHeaderVersion ? 8 : 9;
+// A name field of Size bytes read through the cursor, trimmed.
+template <size_t Size>
+std::string ReadName(TQuavixLoadCursor& Cursor) {
+    uint8_t Bytes[Size];
+    Cursor.ReadBytes(Bytes, Size);
+    return QuavixFieldName(Bytes, Size);
+}
+
+// The song header's fields, in file order.
+struct TSongHeader {
+    uint8_t Id[IdentificationSize];
+    std::string Name;
+    uint16_t Version = 0;
+    uint32_t HeaderSize = 0;  // the first block starts at 60 + this
+    uint16_t SongLength = 0;
+    uint16_t RestartPosition = 0;
+    uint16_t Channels = 0;
+    uint16_t Patterns = 0;
+    uint16_t Instruments = 0;
+    uint16_t Flags = 0;
+    uint16_t Speed = 0;
+    uint16_t Tempo = 0;
+    uint8_t Orders[TQuavixModule::MaxOrders];
+};
+
+// Reads the song header from the start of the block; false when the block
+// is too short to hold it.
+bool ReadSongHeader(TQuavixLoadCursor& Cursor, TSongHeader& Header) {
+    Cursor.SetOffset(0);
+    if (Cursor.Remaining() < SongHeaderSize) return false;
+    Cursor.ReadBytes(Header.Id, IdentificationSize);
+    Header.Name = ReadName<20>(Cursor);
+    Cursor.Skip(1 + 20);  // a separator byte and the tracker's name
+    Header.Version = Cursor.ReadUnsignedWord();
+    Header.HeaderSize = Cursor.ReadLongWord();
+    Header.SongLength = Cursor.ReadUnsignedWord();
+    Header.RestartPosition = Cursor.ReadUnsignedWord();
+    Header.Channels = Cursor.ReadUnsignedWord();
+    Header.Patterns = Cursor.ReadUnsignedWord();
+    Header.Instruments = Cursor.ReadUnsignedWord();
+    Header.Flags = Cursor.ReadUnsignedWord();
+    Header.Speed = Cursor.ReadUnsignedWord();
+    Header.Tempo = Cursor.ReadUnsignedWord();
+    Cursor.ReadBytes(Header.Orders, sizeof(Header.Orders));
+    return true;
+}
+
+bool IsIdentified(const uint8_t* Bytes) { return std::memcmp(Bytes, Identification, IdentificationSize) == 0; }
+
+// Why data too short for a song header is no song.
+TQuavixLoadResult ShortDataResult(const TQuavixLoadCursor& Cursor) {
+    if (Cursor.Length() == 0) return TQuavixLoadResult::NotModule("the file is empty");
+    if (Cursor.Length() >= IdentificationSize && IsIdentified(Cursor.Block()))
+        return TQuavixLoadResult::Damaged(XmKind, "its song header is cut short");
+    return TQuavixLoadResult::NotModule();
+}
+
+// A pattern of Rows empty rows that holds no cells: every cell of it reads
+// as the empty cell.
+void SetEmptyRows(TQuavixPattern& Pattern, int32_t Rows, uint8_t Channels) {
+    Pattern.Clear();
+    Pattern.Resize(0, Channels);
+    Pattern.Rows = Rows;
+}
+
+// Reads the pattern blocks. The file may end among them: a pattern whose
+// header it does not hold whole, and every pattern after it, is silence.
+void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Version, uint32_t Count) {
+    const bool ShortHeaders = Version <= ShortPatternHeaderVersion;
+    const uint32_t HeaderSize = ShortHeaders ? 8 : 9;
     const uint8_t Channels = static_cast<uint8_t>(Module.NumChannels);
+    // There are 256 pattern slots; blocks numbered beyond them are passed
+    // over by their packed size, so that what follows them still loads.
+    const uint32_t Slots = std::min<uint32_t>(Count, TQuavixModule::MaxPatterns);
     for (uint32_t p = 0; p < Count; ++p) {
-        uint8_t Header[9];
-        if (!Cursor.ReadExact(Header, HeaderSize)) return false;
-        int32_t Rows;
-        uint16_t PackedSize;
-        if (HeaderSize == 8) {
-            Rows = Header[5] + 1;
-            PackedSize = QuavixGetWord(Header + 6);
-        } else {
-            Rows = QuavixGetWord(Header + 5);
-            PackedSize = QuavixGetWord(Header + 7);
+        if (Cursor.Remaining() < HeaderSize) {
+            for (; p < Slots; ++p) SetEmptyRows(*Module.Patterns[p], MissingPatternRows, Channels);
+            // Nothing after this point is in the file.
+            Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
+            return;
         }
+        Cursor.Skip(4 + 1);  // the header length (the header is taken as HeaderSize bytes) and packing type
+        const int32_t Rows = ShortHeaders ? Cursor.ReadByte() + 1 : Cursor.ReadUnsignedWord();
+        const uint16_t PackedSize = Cursor.ReadUnsignedWord();
         const int64_t End = Cursor.Offset() + PackedSize;
-        // There are 256 pattern slots; blocks numbered beyond them are passed
-        // over by their packed size, so that what follows them still loads.
-        if (p >= static_cast<uint32_t>(TQuavixModule::MaxPatterns)) {
+        if (p >= Slots) {
             Cursor.SetOffset(End);
             continue;
         }
         TQuavixPattern& Pattern = *Module.Patterns[p];
-        Pattern.Clear();
         if (Rows == 0 || Rows > MaxPatternRows) {
             // More rows than a pattern can have: the data is skipped and the
-            // pattern keeps its row count with no cell storage, which reads
-            // as empty cells everywhere (and a damaged header cannot claim
-            // tens of megabytes of cells).
-            Pattern.Resize(0, Channels);
-            Pattern.Rows = Rows;
+            // pattern keeps its row count with no cell storage (so that a
+            // damaged header cannot claim tens of megabytes of cells).
+            SetEmptyRows(Pattern, Rows, Channels);
             Cursor.SetOffset(End);
             continue;
         }
+        Pattern.Clear();
         Pattern.Resize(Rows, Channels);
         if (PackedSize == 0) continue;
         for (int32_t r = 0; r < Rows; ++r)
@@ -92,14 +166,37 @@ bool ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Ver
             }
         Cursor.SetOffset(End);
     }
-    return true;
 }
 
-void ReadEnvelopePoints(TQuavixEnvelope& Envelope, const uint8_t* Points) {
+// One envelope as an instrument header stores it. The header keeps the two
+// envelopes' fields in groups: the points of each, then the point counts,
+// then the settings of each, then the types.
+struct TEnvelopeFields {
+    std::array<TQuavixEnvelope::TPoint, EnvelopeFilePoints> Points;
+    uint8_t NumPoints = 0;
+    uint8_t SustainPoint = 0;
+    uint8_t LoopStart = 0;
+    uint8_t LoopEnd = 0;
+    uint8_t Type = 0;
+};
+
+void ReadEnvelopePoints(TQuavixLoadCursor& Cursor, TEnvelopeFields& Envelope) {
+    for (TQuavixEnvelope::TPoint& Point : Envelope.Points) {
+        Point.Position = Cursor.ReadUnsignedWord();
+        Point.Value = Cursor.ReadUnsignedWord() & 0xFF;  // the low byte of the stored word
+    }
+}
+
+void ReadEnvelopeSettings(TQuavixLoadCursor& Cursor, TEnvelopeFields& Envelope) {
+    Envelope.SustainPoint = Cursor.ReadByte();
+    Envelope.LoopStart = Cursor.ReadByte();
+    Envelope.LoopEnd = Cursor.ReadByte();
+}
+
+void SetEnvelope(TQuavixEnvelope& Envelope, const TEnvelopeFields& Fields) {
     for (int32_t k = 0; k < EnvelopeFilePoints; ++k) {
         TQuavixEnvelope::TPoint& Point = Envelope.Points[k];
-        Point.Position = QuavixGetWord(Points + 4 * k);
-        Point.Value = Points[4 * k + 2];
+        Point = Fields.Points[k];
         // Positions that go backwards are taken as having wrapped at 8 bits.
         if (k > 0) {
             int32_t Previous = Envelope.Points[k - 1].Position;
@@ -109,208 +206,263 @@ void ReadEnvelopePoints(TQuavixEnvelope& Envelope, const uint8_t* Points) {
             }
         }
     }
-}
-
-void ReadEnvelopeSettings(TQuavixEnvelope& Envelope, uint8_t NumPoints, uint8_t Sustain, uint8_t LoopStart,
-                          uint8_t LoopEnd, uint8_t Type) {
     // The file holds 12 points; a larger count would name points that were
     // never read, so the count is held to the points there are.
-    Envelope.NumPoints = std::min<int32_t>(NumPoints, EnvelopeFilePoints);
-    Envelope.SustainPoint = Sustain;
-    Envelope.LoopStart = LoopStart;
-    Envelope.LoopEnd = LoopEnd;
-    Envelope.Enabled = (Type & 1) != 0;
-    Envelope.SustainEnabled = (Type & 2) != 0;
-    Envelope.LoopEnabled = (Type & 4) != 0;
+    Envelope.NumPoints = std::min<int32_t>(Fields.NumPoints, EnvelopeFilePoints);
+    Envelope.SustainPoint = Fields.SustainPoint;
+    Envelope.LoopStart = Fields.LoopStart;
+    Envelope.LoopEnd = Fields.LoopEnd;
+    Envelope.Enabled = (Fields.Type & 1) != 0;
+    Envelope.SustainEnabled = (Fields.Type & 2) != 0;
+    Envelope.LoopEnabled = (Fields.Type & 4) != 0;
     if (Envelope.NumPoints == 0) Envelope.Enabled = false;
     if (Envelope.SustainPoint > 12) Envelope.SustainEnabled = false;
     if (Envelope.LoopStart >= Envelope.LoopEnd) Envelope.LoopEnabled = false;
 }
 
-// Reads the header of instrument Number and its sample headers; Sources gets
-// where each sample's data lies. Fails when a header comes short.
-bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number,
+// Reads the part of an instrument header that follows the sample count.
+void ReadInstrumentExtra(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument) {
+    Cursor.Skip(4);  // the sample header size: sample headers are taken as 40 bytes
+    Cursor.ReadBytes(Instrument.NoteSamples.data(), TQuavixInstrument::NoteCount);
+    TEnvelopeFields Volume, Panning;
+    ReadEnvelopePoints(Cursor, Volume);
+    ReadEnvelopePoints(Cursor, Panning);
+    Volume.NumPoints = Cursor.ReadByte();
+    Panning.NumPoints = Cursor.ReadByte();
+    ReadEnvelopeSettings(Cursor, Volume);
+    ReadEnvelopeSettings(Cursor, Panning);
+    Volume.Type = Cursor.ReadByte();
+    Panning.Type = Cursor.ReadByte();
+    Instrument.VibratoType = Cursor.ReadByte();
+    Instrument.VibratoSweep = Cursor.ReadByte();
+    Instrument.VibratoDepth = Cursor.ReadByte();
+    Instrument.VibratoRate = Cursor.ReadByte();
+    Instrument.FadeOut = Cursor.ReadUnsignedWord();
+    Cursor.Skip(2);  // reserved
+    SetEnvelope(*Instrument.VolumeEnvelope, Volume);
+    SetEnvelope(*Instrument.PanningEnvelope, Panning);
+}
+
+// Reads one sample header into slot s of the instrument (when it has that
+// slot) and returns where the sample's data lies.
+TQuavixSampleSource ReadSampleHeader(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument, int32_t s) {
+    const uint32_t Length = Cursor.ReadLongWord();
+    const uint32_t LoopStart = Cursor.ReadLongWord();
+    uint32_t LoopLength = Cursor.ReadLongWord();
+    const uint8_t Volume = Cursor.ReadByte();
+    const int8_t FineTune = Cursor.ReadSignedByte();
+    uint8_t Type = Cursor.ReadByte();
+    const uint8_t Panning = Cursor.ReadByte();
+    const int8_t RelativeNote = Cursor.ReadSignedByte();
+    const uint8_t Packing = Cursor.ReadByte();
+    std::string Name = ReadName<NameSize>(Cursor);
+
+    if (LoopStart >= Length) Type &= ~0x03;
+    // Summed wide so that no loop can wrap past the length; a loop that
+    // starts at or past the end keeps no length.
+    if (static_cast<uint64_t>(LoopStart) + LoopLength > Length)
+        LoopLength = LoopStart < Length ? Length - LoopStart : 0;
+    if (LoopLength == 0) Type &= ~0x03;
+    const bool Compressed = Packing == 0xAD && (Type & 0x30) == 0;
+    // An instrument has 256 sample slots; samples numbered beyond them are
+    // not kept, though their data is still passed over.
+    if (s >= TQuavixInstrument::MaxSamples) return {Length, Compressed};
+    std::unique_ptr<TQuavixSample>& Slot = Instrument.Samples[s];
+    if (!Slot) Slot.reset(new TQuavixSample());
+    TQuavixSample& Sample = *Slot;
+    Sample.Clear();
+    Sample.Name = std::move(Name);
+    // Byte counts until the data is read; 2 GiB and more cannot be held
+    // (the data read is limited far below that anyway).
+    Sample.Length = ClampToInt32(Length);
+    Sample.LoopStart = ClampToInt32(LoopStart);
+    Sample.LoopLength = ClampToInt32(LoopLength);
+    Sample.Volume = Volume;
+    Sample.FineTune = FineTune;
+    Sample.Panning = Panning;
+    Sample.RelativeNote = RelativeNote;
+    Sample.HasPanning = true;
+    Sample.Bits = (Type & 0x10) ? 16 : 8;
+    Sample.NumChannels = (Type & 0x20) ? 2 : 1;
+    Sample.Compressed = Compressed;
+    Sample.Loop = (Type & 0x03) != 0;
+    Sample.PingPong = (Type & 0x02) != 0;
+    return {Length, Compressed};
+}
+
+// Reads the header of instrument Number and its sample headers; Sources
+// gets where each sample's data lies. An instrument whose headers the file
+// does not hold whole is empty: some trackers leave trailing empty
+// instruments out of the file although its header counts them, and a file
+// cut short ends in the same way.
+void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number,
                     std::vector<TQuavixSampleSource>& Sources) {
     Sources.clear();
-    uint8_t First[InstrumentHeaderSize];
-    if (!Cursor.ReadExact(First, sizeof(First))) return false;
-    const uint32_t HeaderSize = QuavixGetLongWord(First);
     std::unique_ptr<TQuavixInstrument>& Slot = Module.Instruments[Number];
     if (!Slot) Slot.reset(new TQuavixInstrument());
     TQuavixInstrument& Instrument = *Slot;
     Instrument.Clear();
-    Instrument.Name = QuavixFieldName(First + 4, 22);
-    const uint16_t NumSamples = QuavixGetWord(First + 27);
-    if (NumSamples == 0) {
-        Cursor.Skip(static_cast<int64_t>(HeaderSize) - InstrumentHeaderSize);
-        return true;
+    if (Cursor.Remaining() < InstrumentHeaderSize) {
+        Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
+        return;
     }
-
-    uint8_t Extra[InstrumentExtraSize];
-    if (!Cursor.ReadExact(Extra, sizeof(Extra))) return false;
-    // The sample headers start where the header size says the header ends.
-    Cursor.Skip(static_cast<int64_t>(HeaderSize) - InstrumentHeaderSize - InstrumentExtraSize);
-    Instrument.FadeOut = QuavixGetWord(Extra + 210);
-    std::memcpy(Instrument.NoteSamples.data(), Extra + 4, TQuavixInstrument::NoteCount);
-    ReadEnvelopePoints(*Instrument.VolumeEnvelope, Extra + 100);
-    ReadEnvelopePoints(*Instrument.PanningEnvelope, Extra + 148);
-    ReadEnvelopeSettings(*Instrument.VolumeEnvelope, Extra[196], Extra[198], Extra[199], Extra[200], Extra[204]);
-    ReadEnvelopeSettings(*Instrument.PanningEnvelope, Extra[197], Extra[201], Extra[202], Extra[203], Extra[205]);
-    Instrument.VibratoType = Extra[206];
-    Instrument.VibratoSweep = Extra[207];
-    Instrument.VibratoDepth = Extra[208];
-    Instrument.VibratoRate = Extra[209];
-
+    const int64_t Start = Cursor.Offset();
+    const uint32_t HeaderSize = Cursor.ReadLongWord();
+    Instrument.Name = ReadName<NameSize>(Cursor);
+    Cursor.Skip(1);  // the instrument type
+    const uint16_t NumSamples = Cursor.ReadUnsignedWord();
+    if (NumSamples > 0) {
+        if (Cursor.Remaining() < InstrumentExtraSize) {
+            Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
+            return;
+        }
+        ReadInstrumentExtra(Cursor, Instrument);
+    }
+    // The sample headers (or the next instrument) start where the header
+    // size says the header ends.
+    Cursor.SetOffset(Start + HeaderSize);
     Sources.reserve(NumSamples);
     for (int32_t s = 0; s < NumSamples; ++s) {
-        uint8_t Header[SampleHeaderSize];
-        if (!Cursor.ReadExact(Header, sizeof(Header))) return false;
-        const uint32_t Length = QuavixGetLongWord(Header);
-        const uint32_t LoopStart = QuavixGetLongWord(Header + 4);
-        uint32_t LoopLength = QuavixGetLongWord(Header + 8);
-        uint8_t Type = Header[14];
-        const uint8_t Packing = Header[17];
-        if (LoopStart >= Length) Type &= ~0x03;
-        // Summed wide so that no loop can wrap past the length; a loop that
-        // starts at or past the end keeps no length.
-        if (static_cast<uint64_t>(LoopStart) + LoopLength > Length)
-            LoopLength = LoopStart < Length ? Length - LoopStart : 0;
-        if (LoopLength == 0) Type &= ~0x03;
-        const bool Compressed = Packing == 0xAD && (Type & 0x30) == 0;
-        Sources.push_back({Length, Compressed});
-        // An instrument has 256 sample slots; samples numbered beyond them
-        // are not kept, though their data is still passed over.
-        if (s >= TQuavixInstrument::MaxSamples) continue;
-        std::unique_ptr<TQuavixSample>& SampleSlot = Instrument.Samples[s];
-        if (!SampleSlot) SampleSlot.reset(new TQuavixSample());
-        TQuavixSample& Sample = *SampleSlot;
-        Sample.Clear();
-        Sample.Name = QuavixFieldName(Header + 18, 22);
-        // Byte counts until the data is read; 2 GiB and more cannot be held
-        // (the data read is limited far below that anyway).
-        Sample.Length = ClampToInt32(Length);
-        Sample.LoopStart = ClampToInt32(LoopStart);
-        Sample.LoopLength = ClampToInt32(LoopLength);
-        Sample.Volume = Header[12];
-        Sample.FineTune = static_cast<int8_t>(Header[13]);
-        Sample.Panning = Header[15];
-        Sample.RelativeNote = static_cast<int8_t>(Header[16]);
-        Sample.HasPanning = true;
-        Sample.Bits = (Type & 0x10) ? 16 : 8;
-        Sample.NumChannels = (Type & 0x20) ? 2 : 1;
-        Sample.Compressed = Compressed;
-        Sample.Loop = (Type & 0x03) != 0;
-        Sample.PingPong = (Type & 0x02) != 0;
+        if (Cursor.Remaining() < SampleHeaderSize) {
+            Instrument.Clear();
+            Sources.clear();
+            Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
+            return;
+        }
+        Sources.push_back(ReadSampleHeader(Cursor, Instrument, s));
     }
-    return true;
 }
 
 }  // namespace
 
-bool TQuavixModule::LoadFromFile(const std::string& FileName) {
-    // Only a regular file can hold a song; anything else counts as a file
-    // that cannot be opened. A failed attempt leaves the song cleared, as a
-    // failed load of the data does.
+TQuavixLoadResult TQuavixModule::ReadFile(const std::string& FileName, std::vector<uint8_t>& Block) {
+    Block.clear();
+    try {
+        std::error_code Error;
+        if (std::filesystem::is_directory(FileName, Error)) return TQuavixLoadResult::CannotRead("is a directory");
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> File(std::fopen(FileName.c_str(), "rb"), std::fclose);
+        if (!File) return TQuavixLoadResult::CannotRead(std::string("cannot open: ") + std::strerror(errno));
+        // The block length is a 32-bit count.
+        constexpr uint64_t MaxBlock = std::numeric_limits<uint32_t>::max();
+        const char* const Large = "to be a module file (more than 4 GiB)";
+        constexpr size_t Piece = 1 << 16;
+        // A regular file's size is known, so its bytes go into one block;
+        // anything else (a pipe) grows the block as it comes.
+        const uintmax_t Known = std::filesystem::file_size(FileName, Error);
+        if (!Error) {
+            if (Known > MaxBlock) return TQuavixLoadResult::TooLarge(Large);
+            Block.reserve(static_cast<size_t>(Known) + Piece);
+        }
+        for (;;) {
+            const size_t Used = Block.size();
+            Block.resize(Used + Piece);
+            const size_t Count = std::fread(Block.data() + Used, 1, Piece, File.get());
+            Block.resize(Used + Count);
+            if (Block.size() > MaxBlock) {
+                Block.clear();
+                return TQuavixLoadResult::TooLarge(Large);
+            }
+            if (Count == Piece) continue;
+            if (!std::ferror(File.get())) return {};
+            Block.clear();
+            return TQuavixLoadResult::CannotRead(std::string("cannot read: ") + std::strerror(errno));
+        }
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    Block.clear();
+    Block.shrink_to_fit();
+    return TQuavixLoadResult::TooLarge("to load (out of memory)");
+}
+
+TQuavixLoadResult TQuavixModule::LoadFromFile(const std::string& FileName) {
+    // A failed attempt leaves the song cleared, as a failed load of the data does.
+    Clear();
+    // Only a regular file is read: a device or a pipe could keep the caller
+    // waiting for bytes that never come.
     std::error_code Error;
-    if (!std::filesystem::is_regular_file(FileName, Error)) {
-        Clear();
-        return false;
-    }
-    std::ifstream File(FileName, std::ios::binary);
-    if (!File.is_open()) {
-        Clear();
-        return false;
-    }
-    File.exceptions(std::ios::badbit);
-    File.seekg(0, std::ios::end);
-    const std::streamoff Size = File.tellg();
-    File.seekg(0, std::ios::beg);
-    // The block length is a 32-bit count; a larger file is no song.
-    if (Size < 0 || static_cast<uint64_t>(Size) > std::numeric_limits<uint32_t>::max()) {
-        Clear();
-        return false;
-    }
-    std::vector<uint8_t> Block(static_cast<size_t>(Size));
-    if (!Block.empty()) {
-        File.read(reinterpret_cast<char*>(Block.data()), static_cast<std::streamsize>(Block.size()));
-        if (File.gcount() != static_cast<std::streamsize>(Block.size()))
-            throw std::ios_base::failure("cannot read " + FileName);
-    }
-    File.close();
+    const std::filesystem::file_status Status = std::filesystem::status(FileName, Error);
+    if (!Error && !std::filesystem::is_regular_file(Status) && !std::filesystem::is_directory(Status))
+        return TQuavixLoadResult::CannotRead("cannot read: not a regular file");
+    std::vector<uint8_t> Block;
+    TQuavixLoadResult Result = ReadFile(FileName, Block);
+    if (!Result) return Result;
     return LoadFromMemory(Block.data(), static_cast<uint32_t>(Block.size()));
 }
 
-bool TQuavixModule::LoadFromMemory(const uint8_t* Block, uint32_t Size) {
+TQuavixLoadResult TQuavixModule::LoadFromMemory(const uint8_t* Block, uint32_t Size) {
     Clear();
     TQuavixLoadCursor Cursor(Block, Size);
-    return LoadExtendedModule(Cursor);
+    try {
+        return LoadExtendedModule(Cursor);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    // A song larger than the memory there is.
+    Clear();
+    return TQuavixLoadResult::TooLarge("to load (out of memory)");
 }
 
-bool TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
-    Cursor.SetOffset(0);
-    uint8_t Header[SongHeaderSize];
-    if (!Cursor.ReadExact(Header, sizeof(Header))) {
+TQuavixLoadResult TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
+    TSongHeader Header;
+    if (!ReadSongHeader(Cursor, Header)) {
         Clear();
-        return false;
+        return ShortDataResult(Cursor);
     }
-    const uint16_t Version = QuavixGetWord(Header + 58);
-    const uint32_t HeaderSize = QuavixGetLongWord(Header + 60);
-    const uint16_t ChannelCount = QuavixGetWord(Header + 68);
-    const uint16_t PatternCount = QuavixGetWord(Header + 70);
-    const uint16_t InstrumentCount = QuavixGetWord(Header + 72);
-    const uint16_t Flags = QuavixGetWord(Header + 74);
-    if (std::memcmp(Header, Identification, IdentificationSize) != 0 || ChannelCount > 255 ||
-        InstrumentCount > MaxInstruments) {
+    const bool Identified = IsIdentified(Header.Id);
+    if (!Identified || Header.Channels > 255 || Header.Instruments > MaxInstruments) {
         Clear();
-        return LoadPatternFormat(Cursor);
+        TQuavixLoadResult Result = LoadPatternFormat(Cursor);
+        // Not a pattern-format file either: an Extended Module beyond what
+        // the player holds.
+        if (!Result && Identified)
+            return TQuavixLoadResult::Unsupported(
+                XmKind, Header.Channels > 255 ? "more than 255 channels" : "more than 255 instruments");
+        return Result;
     }
 
     FormatName = "xm";
-    FormatVersion = Version;
-    Name = QuavixFieldName(Header + 17, 20);
+    FormatVersion = Header.Version;
+    Name = Header.Name;
     // The song length is kept as the file gives it; the sequencer treats
     // positions past the 256 order entries as the end of the song.
-    SongLength = QuavixGetWord(Header + 64);
-    RestartPosition = QuavixGetWord(Header + 66);
-    NumChannels = ChannelCount;
-    LinearSlides = (Flags & 0x0001) != 0;
-    ExtendedFilterRange = (Flags & 0x1000) != 0;
-    InitialSpeed = Header[76] != 0 ? Header[76] : 6;
-    InitialTempo = Header[78] != 0 ? Header[78] : 125;
+    SongLength = Header.SongLength;
+    RestartPosition = Header.RestartPosition;
+    NumChannels = Header.Channels;
+    LinearSlides = (Header.Flags & 0x0001) != 0;
+    ExtendedFilterRange = (Header.Flags & 0x1000) != 0;
+    // Only the low bytes count; 0 takes the usual values.
+    InitialSpeed = static_cast<uint8_t>(Header.Speed) != 0 ? static_cast<uint8_t>(Header.Speed) : 6;
+    InitialTempo = static_cast<uint8_t>(Header.Tempo) != 0 ? static_cast<uint8_t>(Header.Tempo) : 125;
     Speed = InitialSpeed;
     Tempo = InitialTempo;
-    std::memcpy(Orders.data(), Header + 80, MaxOrders);
+    std::memcpy(Orders.data(), Header.Orders, MaxOrders);
 
-    Cursor.SetOffset(60 + static_cast<int64_t>(HeaderSize));
+    Cursor.SetOffset(60 + static_cast<int64_t>(Header.HeaderSize));
     for (int32_t c = 0; c < NumChannels; ++c) Channels[c]->DefaultPanning = 128;
 
-    bool Success;
+    // From here on the file may end anywhere: what it holds loads, and what
+    // it lacks is silence. ReadSampleData reads whatever data there is and
+    // always succeeds.
     std::vector<TQuavixSampleSource> Sources;
-    if (Version <= OldLayoutVersion) {
+    if (Header.Version <= OldLayoutVersion) {
         // Instrument and sample headers first, then the patterns, then the
         // sample data of all instruments in instrument order.
-        std::vector<std::vector<TQuavixSampleSource>> Remembered(InstrumentCount + 1);
-        Success = true;
-        for (int32_t i = 1; Success && i <= InstrumentCount; ++i) {
-            Success = ReadInstrument(Cursor, *this, i, Sources);
-            Remembered[i].swap(Sources);
-        }
-        Success = Success && ReadPatterns(Cursor, *this, Version, PatternCount);
-        for (int32_t i = 1; Success && i <= InstrumentCount; ++i)
-            Success = ReadSampleData(Cursor, *Instruments[i], Remembered[i]);
+        std::vector<std::vector<TQuavixSampleSource>> Remembered(Header.Instruments + 1);
+        for (int32_t i = 1; i <= Header.Instruments; ++i) ReadInstrument(Cursor, *this, i, Remembered[i]);
+        ReadPatterns(Cursor, *this, Header.Version, Header.Patterns);
+        for (int32_t i = 1; i <= Header.Instruments; ++i) ReadSampleData(Cursor, *Instruments[i], Remembered[i]);
     } else {
-        Success = ReadPatterns(Cursor, *this, Version, PatternCount);
-        for (int32_t i = 1; Success && i <= InstrumentCount; ++i) {
-            Success = ReadInstrument(Cursor, *this, i, Sources);
+        ReadPatterns(Cursor, *this, Header.Version, Header.Patterns);
+        for (int32_t i = 1; i <= Header.Instruments; ++i) {
+            ReadInstrument(Cursor, *this, i, Sources);
             // The sample data follows the sample headers directly.
-            if (Success) Success = ReadSampleData(Cursor, *Instruments[i], Sources);
+            ReadSampleData(Cursor, *Instruments[i], Sources);
         }
-    }
-    if (!Success) {
-        Clear();
-        return false;
     }
     Loaded = true;
+    // The chunks after the song are extras: a chunk cut short ends them and
+    // what was read of them stays, so the song is loaded whatever this says.
     ReadExtensionChunks(Cursor);
-    return true;
+    return {};
 }

@@ -1,5 +1,5 @@
 // What an open and a stop do with the window's player, and the texts the
-// window shows.
+// window shows: the frame's label and the status line under it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -46,35 +46,38 @@ protected:
 };
 std::string ShellSession::Dir;
 
-TEST_F(ShellSession, OpeningShowsTheTitleOrFileNameOrNoTrack) {
+TEST_F(ShellSession, OpeningShowsTheTitleOrFileNameOrNoTrackAndWhy) {
     struct Case {
         std::string File;
-        std::string Label;  // empty: "No track loaded", and no player
+        std::string Label;   // empty: "No track loaded", and no player
+        std::string Status;  // empty while a song plays
     };
     const std::vector<Case> Cases = {
-        {"titled.xm", "Night Drive"},
-        {"blank.xm", "blank.xm"},          // a title of spaces shows the file name
-        {"untitled.mod", "untitled.mod"},  // so does an empty one
-        {"latin.xm", "caf\xc3\xa9"},       // a Latin-1 title shown in UTF-8
-        {"notes.txt", ""},                 // not a module
-        {"missing.xm", ""},                // no such file
-        {"folder.xm", ""},                 // a folder
+        {"titled.xm", "Night Drive", ""},
+        {"blank.xm", "blank.xm", ""},          // a title of spaces shows the file name
+        {"untitled.mod", "untitled.mod", ""},  // so does an empty one
+        {"latin.xm", "caf\xc3\xa9", ""},       // a Latin-1 title shown in UTF-8
+        {"notes.txt", "", "notes.txt: not a module file (neither an Extended Module nor a pattern-format file)"},
+        {"missing.xm", "", "missing.xm: cannot open: No such file or directory"},
+        {"folder.xm", "", "folder.xm: is a directory"},
+        {"caf\xe9.xm", "", "caf\xc3\xa9.xm: cannot open: No such file or directory"},  // shown in UTF-8
     };
     for (const Case& C : Cases) {
         // Every open starts from a playing song, which it replaces.
         TShellSession Session;
-        ASSERT_EQ(OpenTrack(Session, Dir + "/titled.xm"), "Night Drive");
+        ASSERT_EQ(OpenTrack(Session, Dir + "/titled.xm").Label, "Night Drive");
         Session.LastPath = "/elsewhere/";
 
-        const std::string Label = OpenTrack(Session, Dir + "/" + C.File);
+        const TTrackView View = OpenTrack(Session, Dir + "/" + C.File);
         // The folder is remembered whether or not the file loads.
         EXPECT_EQ(Session.LastPath, Dir + "/") << C.File;
+        EXPECT_EQ(View.Status, C.Status) << C.File;
         if (C.Label.empty()) {
-            EXPECT_EQ(Label, NoTrackLabel) << C.File;
+            EXPECT_EQ(View.Label, NoTrackLabel) << C.File;
             EXPECT_EQ(Session.Player, nullptr) << C.File;
             continue;
         }
-        EXPECT_EQ(Label, C.Label) << C.File;
+        EXPECT_EQ(View.Label, C.Label) << C.File;
         ASSERT_NE(Session.Player, nullptr) << C.File;
         EXPECT_TRUE(Session.Player->Module->Loaded) << C.File;
         EXPECT_TRUE(Session.Player->Playing) << C.File;

@@ -55,11 +55,14 @@ protected:
         Latin.Title = "caf\xe9 \x01 na\xc3\xafve";  // a Latin-1 byte, a control byte, UTF-8
         SaveBytes(Path("latin.xm"), WriteXm(Latin));
 
-        TXmSong Cut = SmallXm();
-        Cut.CutBytes = 200;  // into the instrument header
-        SaveBytes(Path("cut.xm"), WriteXm(Cut));
+        TBytes Cut = WriteXm(SmallXm());
+        Cut.resize(300);  // into the song header
+        SaveBytes(Path("cut.xm"), Cut);
+        TXmSong Wide = SmallXm();
+        Wide.Channels = 256;
+        SaveBytes(Path("wide.xm"), WriteXm(Wide));
         TModSong Long = SmallMod();
-        Long.ExtraBytes = 1;
+        Long.ExtraBytes = 71;
         SaveBytes(Path("long.mod"), WriteMod(Long));
         SaveBytes(Path("notes.txt"), TBytes(2000, 'x'));
         SaveBytes(Path("empty.xm"), {});
@@ -114,6 +117,7 @@ TEST_F(QuavixInfo, FormatLineNamesVersionOrTag) {
         {"amiga.xm", "xm 1.03", "amiga"},
         {"mk.mod", "mod \"M.K.\"", "amiga"},
         {"old.mod", "mod (15 samples, no tag)", "amiga"},
+        {"long.mod", "mod \"M.K.\"", "amiga"},  // bytes after the song are no matter
     };
     for (const TCase& Case : Cases) {
         TRun Run = Quavix("info " + Path(Case.File));
@@ -166,10 +170,10 @@ TEST_F(QuavixInfo, FilesThatDoNotLoadGetOneLineEach) {
         const char* Reason;
     } Cases[] = {
         {"missing.xm", "cannot open: No such file or directory"},
-        {"notes.txt", "not a module file"},
-        {"empty.xm", "empty file"},
-        {"cut.xm", "damaged Extended Module file"},
-        {"long.mod", "damaged pattern-format file (tag \"M.K.\")"},
+        {"notes.txt", "not a module file (neither an Extended Module nor a pattern-format file)"},
+        {"empty.xm", "not a module file (the file is empty)"},
+        {"cut.xm", "damaged Extended Module file: its song header is cut short"},
+        {"wide.xm", "unsupported Extended Module file: more than 255 channels"},
     };
     for (const TCase& Case : Cases) {
         for (const char* Mode : {"", "--json "}) {

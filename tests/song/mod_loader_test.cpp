@@ -1,8 +1,11 @@
-// Loading pattern-format files: tags and channel counts, the 15-sample form,
-// the pattern count, the exact-length rule, periods, finetune and samples.
+// Loading pattern-format files: tags and channel counts, the 15-sample form
+// and what tells it from other data, the pattern count, files of any length,
+// periods, finetune and samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "loader_checks.h"
 
@@ -161,27 +164,22 @@ TEST(ModLoader, RefusedFiles) {
     struct TCase {
         const char* What;
         TBytes File;
-    };
-    auto Changed = [](TModSong Song, int32_t ExtraBytes) {
-        Song.ExtraBytes = ExtraBytes;
-        return WriteMod(Song);
-    };
-    TCase Cases[] = {
-        {"one byte longer", Changed(SmallMod(), 1)},
-        {"one byte shorter", Changed(SmallMod(), -1)},
-        {"15 samples, one byte longer", Changed(SongWith("", 4, 1), 1)},
-        {"tag starting with two P", WriteMod(SongWith("PP20", 4, 1))},
-        {"unknown tag with 31 samples", WriteMod(SongWith("ABCD", 4, 1))},
-        {"count below one", WriteMod(SongWith("FLT/", 4, 1))},
-        {"zero channels", WriteMod(SongWith("TDZ0", 4, 1))},
-        {"shorter than a header", TBytes(599, 0)},
-        {"only a header", TBytes(600, 0)},
+        TQuavixLoadError Error;
+    } Cases[] = {
+        {"tag starting with two P", WriteMod(SongWith("PP20", 4, 1)), TQuavixLoadError::Unsupported},
+        // Tags no song has leave the file to be the 15-sample form, which its
+        // header then is not.
+        {"unknown tag with 31 samples", WriteMod(SongWith("ABCD", 4, 1)), TQuavixLoadError::NotModule},
+        {"count below one", WriteMod(SongWith("FLT/", 4, 1)), TQuavixLoadError::NotModule},
+        {"zero channels", WriteMod(SongWith("TDZ0", 4, 1)), TQuavixLoadError::NotModule},
+        {"shorter than a header", TBytes(599, 0), TQuavixLoadError::NotModule},
+        {"only a header", TBytes(600, 0), TQuavixLoadError::NotModule},
     };
     for (const TCase& Case : Cases) {
         SCOPED_TRACE(Case.What);
         TQuavixModule M;
         ASSERT_TRUE(LoadBytes(M, WriteMod(SmallMod())));
-        EXPECT_FALSE(LoadBytes(M, Case.File));
+        EXPECT_EQ(LoadBytes(M, Case.File).Error, Case.Error);
         EXPECT_TRUE(IsCleared(M));
     }
 }
@@ -192,31 +190,172 @@ TEST(ModLoader, PatternCountChoice) {
         std::string Tag;
         int32_t Highest;  // highest pattern the order list names
         int32_t Written;  // patterns in the file
-        int32_t Loaded;   // patterns loaded, 0: refused
+        int32_t Loaded;   // patterns loaded
     } Cases[] = {
         {"as named", "M.K.", 1, 2, 2},
-        {"more than named", "M.K.", 0, 3, 0},
-        {"fewer than named", "M.K.", 2, 2, 0},
+        // Patterns past the named ones are taken for sample data.
+        {"more than named", "M.K.", 0, 3, 1},
+        // The file ends early: the patterns the order list names are read
+        // as far as the file goes.
+        {"fewer than named", "M.K.", 2, 2, 3},
         {"fewer than named, past 64", "M.K.", 70, 64, 64},
-        {"fewer than named, past 64, M!K!", "M!K!", 70, 64, 0},
+        {"fewer than named, past 64, M!K!", "M!K!", 70, 64, 71},
         {"as named, past 64, M!K!", "M!K!", 70, 71, 71},
         {"128", "M.K.", 127, 128, 128},
-        {"more than 128", "M.K.", 127, 129, 0},
+        {"more than 128", "M.K.", 127, 129, 128},
         {"15 samples, as named", "", 1, 2, 2},
-        {"15 samples, more than named", "", 1, 3, 0},
+        {"15 samples, more than named", "", 1, 3, 2},
     };
     for (const TCase& Case : Cases) {
         SCOPED_TRACE(Case.What);
         TModSong Song = SongWith(Case.Tag, 4, Case.Written);
-        Song.Orders = {0, static_cast<uint8_t>(Case.Highest), 200};  // entries above 127 do not count
+        // Entries above 127 do not count, and a 15-sample song plays none of them.
+        Song.Orders = {0, static_cast<uint8_t>(Case.Highest), 200};
+        Song.SongLength = 2;
         TQuavixModule M;
-        EXPECT_EQ(LoadBytes(M, WriteMod(Song)), Case.Loaded > 0);
-        if (Case.Loaded == 0) continue;
-        EXPECT_EQ(M.Patterns[Case.Loaded - 1]->Rows, 64);
-        EXPECT_EQ(CellAt(M, Case.Loaded - 1, 0, (Case.Loaded - 1) % 4), MakeCell(25 + (Case.Loaded - 1) % 60, 1));
+        ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+        const int32_t Last = Case.Loaded - 1;
+        EXPECT_EQ(M.Patterns[Last]->Rows, 64);
+        if (Last < Case.Written) {
+            EXPECT_EQ(CellAt(M, Last, 0, Last % 4), MakeCell(25 + Last % 60, 1));
+        }
         EXPECT_TRUE(M.Patterns[Case.Loaded]->Notes.empty());
+        EXPECT_TRUE(SamplesWithinData(M));
     }
 }
+
+// A tagged file loads whatever its length: the tag says what it is.
+struct TTaggedLength {
+    const char* Name;
+    int32_t ExtraBytes;       // appended (positive) or cut (negative)
+    int32_t SamplePoints;     // points of the 200 of sample 2 that are in the file
+    bool SecondPatternWhole;  // the second pattern's last cell is in the file
+};
+
+void PrintTo(const TTaggedLength& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class TaggedFileLength : public ::testing::TestWithParam<TTaggedLength> {};
+
+TEST_P(TaggedFileLength, LoadsWhatItHolds) {
+    TModSong Song = SongWith("M.K.", 4, 2);
+    Song.Patterns[1].Cells.push_back(ModAt(63, 3, Note("G-4"), 2));
+    TModSample Long;
+    for (int32_t k = 0; k < 200; ++k) Long.Values.push_back(k % 100 - 50);
+    Long.LoopStartWords = 10;
+    Long.LoopLengthWords = 90;  // to the end of the sample
+    Song.Samples.push_back(Long);
+    Song.ExtraBytes = GetParam().ExtraBytes;
+    TQuavixModule M;
+    TQuavixLoadResult Result = LoadBytes(M, WriteMod(Song));
+    ASSERT_TRUE(Result) << Result.Reason;
+    EXPECT_EQ(M.FormatTag, "M.K.");
+    EXPECT_EQ(M.Patterns[1]->Rows, 64);
+    EXPECT_EQ(CellAt(M, 1, 63, 3), GetParam().SecondPatternWhole ? MakeCell(Note("G-4"), 2) : MakeCell(0));
+    // The sample keeps its length and loop; what the file lacks is silence.
+    const TQuavixSample& S = *M.Instruments[2]->Samples[0];
+    ASSERT_EQ(S.Length, 200);
+    EXPECT_TRUE(S.Loop);
+    EXPECT_EQ(S.LoopLength, 180);
+    std::vector<int32_t> Expected = Scaled(Long.Values);
+    std::fill(Expected.begin() + GetParam().SamplePoints, Expected.end(), 0);
+    EXPECT_EQ(Values(S), Expected);
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+
+INSTANTIATE_TEST_SUITE_P(ModLoader, TaggedFileLength,
+                         ::testing::Values(TTaggedLength{"exact", 0, 200, true},
+                                           TTaggedLength{"trailing_bytes", 71, 200, true},
+                                           TTaggedLength{"last_sample_cut", -50, 150, true},
+                                           TTaggedLength{"samples_missing", -200 - 64, 0, true},
+                                           TTaggedLength{"patterns_cut", -200 - 64 - 8, 0, false}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The 15-sample form has no tag: its header tells it from other data, and
+// then its length may run past its samples or stop in the last one.
+struct TFifteenSampleCase {
+    const char* Name;
+    TBytes File;
+    TQuavixLoadError Error;  // None: it loads
+};
+
+TModSong FifteenSampleSong() {
+    TModSong Song = SongWith("", 4, 2);
+    Song.Title = "st-song";
+    Song.Samples[0].Name = "st-01:bass";
+    TModSample Last;
+    Last.Name = "st-01:snare";
+    Last.Values.assign(100, 40);
+    Last.Volume = 48;
+    Song.Samples.push_back(Last);
+    return Song;
+}
+
+TBytes FifteenSample(void (*Change)(TModSong&)) {
+    TModSong Song = FifteenSampleSong();
+    Change(Song);
+    return WriteMod(Song);
+}
+
+std::vector<TFifteenSampleCase> FifteenSampleCases() {
+    // A picture: the PNG signature, then bytes as compressed data has them.
+    TBytes Picture = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    uint32_t Noise = 12345;
+    auto NextNoise = [&Noise]() { return static_cast<uint8_t>((Noise = Noise * 1103515245u + 12345u) >> 24); };
+    while (Picture.size() < 6000) Picture.push_back(NextNoise());
+    TBytes Random(6000);
+    for (uint8_t& Byte : Random) Byte = NextNoise();
+    std::string Text;
+    while (Text.size() < 6000) Text += "Songs as their trackers played them.\n\tSecond line, 0123456789.\n";
+    const TQuavixLoadError Loads = TQuavixLoadError::None;
+    const TQuavixLoadError NotModule = TQuavixLoadError::NotModule;
+    const TQuavixLoadError Damaged = TQuavixLoadError::Damaged;
+    return {
+        {"exact", FifteenSample([](TModSong&) {}), Loads},
+        {"trailing_bytes", FifteenSample([](TModSong& S) { S.ExtraBytes = 71; }), Loads},
+        {"last_sample_cut", FifteenSample([](TModSong& S) { S.ExtraBytes = -60; }), Loads},
+        {"last_sample_missing", FifteenSample([](TModSong& S) { S.ExtraBytes = -100; }), Loads},
+        {"longest_sample", FifteenSample([](TModSong& S) { S.Samples[1].LengthWords = 32768; }), Loads},
+        {"names_of_any_bytes", FifteenSample([](TModSong& S) { S.Title = "caf\xe9 ~!"; }), Loads},
+        {"earlier_sample_cut", FifteenSample([](TModSong& S) { S.ExtraBytes = -101; }), Damaged},
+        {"patterns_cut", FifteenSample([](TModSong& S) { S.ExtraBytes = -100 - 64 - 1; }), Damaged},
+        {"empty", {}, NotModule},
+        {"text", TBytes(Text.begin(), Text.end()), NotModule},
+        {"picture", Picture, NotModule},
+        {"random_bytes", Random, NotModule},
+        {"zeros", TBytes(6000, 0), NotModule},
+        {"no_song_length", FifteenSample([](TModSong& S) { S.SongLength = 0; }), NotModule},
+        {"song_length_129", FifteenSample([](TModSong& S) { S.SongLength = 129; }), NotModule},
+        {"order_past_127", FifteenSample([](TModSong& S) { S.Orders = {0, 128}; }), NotModule},
+        {"volume_65", FifteenSample([](TModSong& S) { S.Samples[1].Volume = 65; }), NotModule},
+        {"finetune_16", FifteenSample([](TModSong& S) { S.Samples[1].FineTune = 16; }), NotModule},
+        {"sample_past_64_KiB", FifteenSample([](TModSong& S) { S.Samples[0].LengthWords = 32769; }), NotModule},
+        {"control_in_title", FifteenSample([](TModSong& S) { S.Title = "st\x01song"; }), NotModule},
+        {"control_in_sample_name", FifteenSample([](TModSong& S) { S.Samples[1].Name = "\tsnare"; }), NotModule},
+    };
+}
+
+void PrintTo(const TFifteenSampleCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class FifteenSampleRecognition : public ::testing::TestWithParam<TFifteenSampleCase> {};
+
+TEST_P(FifteenSampleRecognition, HeaderAndLengthDecide) {
+    TQuavixModule M;
+    TQuavixLoadResult Result = LoadBytes(M, GetParam().File);
+    EXPECT_EQ(Result.Error, GetParam().Error) << Result.Reason;
+    if (!Result) {
+        EXPECT_TRUE(IsCleared(M));
+        return;
+    }
+    EXPECT_EQ(M.FormatTag, "");
+    EXPECT_EQ(M.NumChannels, 4);
+    EXPECT_EQ(CellAt(M, 1, 0, 1), MakeCell(26, 1));
+    ASSERT_TRUE(M.Instruments[15]);
+    EXPECT_EQ(Values(*M.Instruments[1]->Samples[0]), Scaled(SmallMod().Samples[0].Values));
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+
+INSTANTIATE_TEST_SUITE_P(ModLoader, FifteenSampleRecognition, ::testing::ValuesIn(FifteenSampleCases()),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(ModLoader, CellsAndPeriods) {
     TModSong Song = SmallMod();

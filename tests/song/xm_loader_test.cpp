@@ -1,10 +1,14 @@
 // Loading Extended Module files: the song header, the three file layouts,
-// packed patterns, instruments with their envelopes and sample headers, and
-// the files that must be refused.
+// packed patterns, instruments with their envelopes and sample headers,
+// files cut short, and the files that must be refused.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "loader_checks.h"
 #include "song/load_cursor.h"
@@ -410,48 +414,12 @@ TEST(XmLoader, SampleLoopsAreKeptWithinTheSample) {
     }
 }
 
-TEST(XmLoader, RefusesBrokenHeaders) {
+TEST(XmLoader, RefusesASongHeaderCutShortAndOtherBeginnings) {
     struct TCase {
         const char* What;
         TBytes File;
-    };
-    auto CutXm = [](uint16_t Version, uint32_t Keep) {
-        TBytes Bytes = WriteXm(TwoInstrumentSong(Version));
-        Bytes.resize(Keep);
-        return Bytes;
-    };
-    // Where the instruments start: after the two pattern blocks, each a
-    // 9-byte header followed by as many bytes as its packed size says.
-    const TBytes Full = WriteXm(TwoInstrumentSong(0x0104));
-    auto PackedSize = [&Full](size_t Block) { return static_cast<size_t>(Full[Block + 7] | (Full[Block + 8] << 8)); };
-    const size_t Patterns = 336;
-    const size_t Second = Patterns + 9 + PackedSize(Patterns);
-    const size_t FirstInstrument = Second + 9 + PackedSize(Second);
-    TCase Cases[] = {
-        {"empty", {}},
-        {"short song header", CutXm(0x0104, 335)},
-        {"short pattern header", CutXm(0x0104, Patterns + 8)},
-        {"short instrument header", CutXm(0x0104, FirstInstrument + 28)},
-        {"short second instrument part", CutXm(0x0104, FirstInstrument + 242)},
-        {"short sample header", CutXm(0x0104, FirstInstrument + 263 + 39)},
-        {"short old-layout pattern header", CutXm(0x0102, 336 + (263 + 40) + (263 + 2 * 40) + 7)},
-    };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
-        EXPECT_FALSE(LoadBytes(M, Case.File));
-        EXPECT_TRUE(IsCleared(M));
-    }
-    TQuavixModule M;
-    EXPECT_FALSE(M.LoadFromMemory(nullptr, 0));
-    EXPECT_TRUE(IsCleared(M));
-}
-
-TEST(XmLoader, OtherIdentificationsGoToThePatternFormat) {
-    struct TCase {
-        const char* What;
-        TXmSong Song;
+        TQuavixLoadError Error;
+        const char* Reason;
     };
     TXmSong WrongId = SmallXm();
     WrongId.Id = "Extended module: ";
@@ -460,21 +428,148 @@ TEST(XmLoader, OtherIdentificationsGoToThePatternFormat) {
     ManyChannels.Patterns.clear();
     TXmSong ManyInstruments = SmallXm();
     ManyInstruments.InstrumentCount = 256;
-    TXmSong MaxChannels = SmallXm();
-    MaxChannels.Channels = 255;
-    for (const TCase& Case : {TCase{"identification", WrongId}, TCase{"256 channels", ManyChannels},
-                              TCase{"256 instruments", ManyInstruments}}) {
+    TBytes CutHeader = WriteXm(SmallXm());
+    CutHeader.resize(335);
+    const TCase Cases[] = {
+        {"empty", {}, TQuavixLoadError::NotModule, "not a module file (the file is empty)"},
+        {"short song header", CutHeader, TQuavixLoadError::Damaged,
+         "damaged Extended Module file: its song header is cut short"},
+        {"short of anything", TBytes(CutHeader.begin(), CutHeader.begin() + 16), TQuavixLoadError::NotModule,
+         "not a module file (neither an Extended Module nor a pattern-format file)"},
+        // Not Extended Modules this player takes, nor pattern-format files.
+        {"identification", WriteXm(WrongId), TQuavixLoadError::NotModule,
+         "not a module file (neither an Extended Module nor a pattern-format file)"},
+        {"256 channels", WriteXm(ManyChannels), TQuavixLoadError::Unsupported,
+         "unsupported Extended Module file: more than 255 channels"},
+        {"256 instruments", WriteXm(ManyInstruments), TQuavixLoadError::Unsupported,
+         "unsupported Extended Module file: more than 255 instruments"},
+    };
+    for (const TCase& Case : Cases) {
         SCOPED_TRACE(Case.What);
         TQuavixModule M;
-        // No pattern-format file either, as its length does not match.
-        EXPECT_FALSE(LoadBytes(M, WriteXm(Case.Song)));
+        ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
+        TQuavixLoadResult Result = LoadBytes(M, Case.File);
+        EXPECT_EQ(Result.Error, Case.Error);
+        EXPECT_EQ(Result.Reason, Case.Reason);
         EXPECT_TRUE(IsCleared(M));
     }
     TQuavixModule M;
+    EXPECT_FALSE(M.LoadFromMemory(nullptr, 0));
+    EXPECT_TRUE(IsCleared(M));
+    TXmSong MaxChannels = SmallXm();
+    MaxChannels.Channels = 255;
     EXPECT_TRUE(LoadBytes(M, WriteXm(MaxChannels)));
     EXPECT_EQ(M.NumChannels, 255);
     EXPECT_EQ(M.Patterns[0]->Channels, 255);
     EXPECT_EQ(CellAt(M, 0, 32, 1), MakeCell(56, 1, 0x30));
+}
+
+// A file cut short after its song header loads what it holds: the patterns
+// it names but lacks are 64 empty rows, the instruments it lacks are empty,
+// and sample data cut short keeps its length.
+enum class TCutPoint { FirstPattern, SecondPattern, FirstInstrument, SecondInstrument, End };
+
+struct TXmCut {
+    const char* Name;
+    uint16_t Version;
+    TCutPoint Where;
+    int32_t Offset;  // where from that point the file ends (negative: before it)
+    bool FirstPatternWhole;
+    int32_t SecondPatternRows;
+    bool SecondPatternWhole;
+    // Values of the lead's sample and of the bass's second sample; none: no such sample.
+    std::optional<std::vector<int32_t>> Lead;
+    std::optional<std::vector<int32_t>> BassSecond;
+};
+
+void PrintTo(const TXmCut& Cut, std::ostream* Out) { *Out << Cut.Name; }
+
+class XmFileCutShort : public ::testing::TestWithParam<TXmCut> {};
+
+TEST_P(XmFileCutShort, LoadsWhatItHolds) {
+    const TXmCut& Cut = GetParam();
+    const TBytes Full = WriteXm(TwoInstrumentSong(Cut.Version));
+    // Where each block starts in either layout: a pattern block is its header
+    // and as many bytes as its packed size says; an instrument its 263-byte
+    // header, 40 bytes per sample header and, in the newer layout, its data.
+    const size_t HeaderEnd = 336;
+    const bool Old = Cut.Version <= 0x0103;
+    const size_t Patterns = Old ? HeaderEnd + (263 + 40) + (263 + 2 * 40) : HeaderEnd;
+    const size_t Second = Patterns + 9 + (Full[Patterns + 7] | (Full[Patterns + 8] << 8));
+    const size_t AfterPatterns = Second + 9 + (Full[Second + 7] | (Full[Second + 8] << 8));
+    const size_t FirstInstrument = Old ? HeaderEnd : AfterPatterns;
+    const size_t SecondInstrument = FirstInstrument + 263 + 40 + (Old ? 0 : 4);
+    const size_t Point[] = {Patterns, Second, FirstInstrument, SecondInstrument, Full.size()};
+    const size_t End = Point[static_cast<int>(Cut.Where)] + Cut.Offset;
+    const TBytes File(Full.begin(), Full.begin() + static_cast<std::ptrdiff_t>(End));
+
+    TQuavixModule M;
+    TQuavixLoadResult Result = LoadBytes(M, File);
+    ASSERT_TRUE(Result) << Result.Reason;
+    EXPECT_EQ(M.Name, "two of each");
+    EXPECT_EQ(M.Patterns[0]->Rows, 64);
+    EXPECT_EQ(CellAt(M, 0, 0, 0), Cut.FirstPatternWhole ? MakeCell(49, 1, 0x40, 10, 0x0F) : MakeCell(0));
+    EXPECT_EQ(CellAt(M, 0, 63, 2), Cut.FirstPatternWhole ? MakeCell(97) : MakeCell(0));
+    EXPECT_EQ(M.Patterns[1]->Rows, Cut.SecondPatternRows);
+    EXPECT_EQ(CellAt(M, 1, 5, 1), Cut.SecondPatternWhole ? MakeCell(64, 2) : MakeCell(0));
+    EXPECT_EQ(M.Patterns[2]->Rows, 0) << "a pattern the file does not name";
+    // Both instruments exist; what of them the file lacks is empty.
+    ASSERT_TRUE(M.Instruments[1] && M.Instruments[2]);
+    const TQuavixSample* Lead = M.Instruments[1]->Samples[0].get();
+    EXPECT_EQ(Lead != nullptr, Cut.Lead.has_value());
+    if (Lead && Cut.Lead) {
+        EXPECT_EQ(Values(*Lead), *Cut.Lead);
+    }
+    const TQuavixSample* Bass = M.Instruments[2]->Samples[1].get();
+    EXPECT_EQ(Bass != nullptr, Cut.BassSecond.has_value());
+    if (Bass && Cut.BassSecond) {
+        EXPECT_EQ(Values(*Bass), *Cut.BassSecond);
+    }
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+
+const std::vector<int32_t> LeadValues = Scaled({10, -20, 30, -40});
+const std::vector<int32_t> BassValues = Scaled({1, 2, 3});
+const std::vector<int32_t> NoData = {};
+
+INSTANTIATE_TEST_SUITE_P(
+    XmLoader, XmFileCutShort,
+    ::testing::Values(
+        // The newer layout: the patterns, then each instrument with its data.
+        TXmCut{"in_first_pattern_header", 0x0104, TCutPoint::FirstPattern, 8, false, 64, false, {}, {}},
+        TXmCut{"in_second_pattern_data", 0x0104, TCutPoint::SecondPattern, 9 + 2, true, 16, false, {}, {}},
+        TXmCut{"before_the_instruments", 0x0104, TCutPoint::FirstInstrument, 0, true, 16, true, {}, {}},
+        TXmCut{"in_instrument_header", 0x0104, TCutPoint::FirstInstrument, 28, true, 16, true, {}, {}},
+        TXmCut{"in_instrument_envelopes", 0x0104, TCutPoint::FirstInstrument, 242, true, 16, true, {}, {}},
+        TXmCut{"in_sample_header", 0x0104, TCutPoint::FirstInstrument, 263 + 39, true, 16, true, {}, {}},
+        // The last level of the data the file holds goes on.
+        TXmCut{"in_sample_data", 0x0104, TCutPoint::FirstInstrument, 263 + 40 + 2, true, 16, true,
+               Scaled({10, -20, -20, -20}), {}},
+        TXmCut{"in_last_instrument_header", 0x0104, TCutPoint::SecondInstrument, 100, true, 16, true, LeadValues, {}},
+        TXmCut{"in_last_sample_data", 0x0104, TCutPoint::End, -2, true, 16, true, LeadValues, Scaled({1, 1, 1})},
+        TXmCut{"whole", 0x0104, TCutPoint::End, 0, true, 16, true, LeadValues, BassValues},
+        // The older layout: the instrument headers, the patterns, then all sample data.
+        TXmCut{"old_layout_in_instrument_headers", 0x0103, TCutPoint::SecondInstrument, 100, false, 64, false, NoData,
+               {}},
+        TXmCut{"old_layout_in_patterns", 0x0103, TCutPoint::SecondPattern, 4, true, 64, false, NoData, NoData},
+        TXmCut{"old_layout_in_last_sample_data", 0x0103, TCutPoint::End, -2, true, 16, true, LeadValues,
+               Scaled({1, 1, 1})}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(XmLoader, InstrumentsTheFileDoesNotHoldAreEmpty) {
+    // Trackers that do not save trailing empty instruments still count them:
+    // the file ends before their headers.
+    TXmSong Song = TwoInstrumentSong(0x0104);
+    Song.InstrumentCount = 5;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    EXPECT_EQ(Values(*M.Instruments[2]->Samples[1]), BassValues);
+    for (int32_t i = 3; i <= 5; ++i) {
+        ASSERT_TRUE(M.Instruments[i]) << i;
+        EXPECT_EQ(M.Instruments[i]->Samples[0], nullptr) << i;
+        EXPECT_EQ(M.Instruments[i]->Name, "") << i;
+    }
+    EXPECT_EQ(M.Instruments[6], nullptr);
 }
 
 TEST(XmLoader, PatternsBeyondTheSlotsArePassedOver) {
@@ -533,11 +628,35 @@ TEST(XmLoader, LoadFromFileReadsTheWholeFile) {
     EXPECT_TRUE(M.LoadFromFile(Path));
     EXPECT_EQ(M.Name, "two of each");
     std::remove(Path.c_str());
-    EXPECT_FALSE(M.LoadFromFile(Path));
-    EXPECT_TRUE(IsCleared(M));
-    ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
-    EXPECT_FALSE(M.LoadFromFile(QUAVIX_BINARY_DIR));  // a directory is no song
-    EXPECT_TRUE(IsCleared(M));
+    const std::string Fifo = std::string(QUAVIX_BINARY_DIR) + "/xm_loader_test.fifo";
+    std::remove(Fifo.c_str());
+    ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+    struct TCase {
+        std::string File;
+        const char* Reason;
+    } Cases[] = {
+        {Path, "cannot open: No such file or directory"},
+        {QUAVIX_BINARY_DIR, "is a directory"},
+        // A pipe would keep the caller waiting for a writer.
+        {Fifo, "cannot read: not a regular file"},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.File);
+        ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
+        TQuavixLoadResult Result = M.LoadFromFile(Case.File);
+        EXPECT_EQ(Result.Error, TQuavixLoadError::CannotRead);
+        EXPECT_EQ(Result.Reason, Case.Reason);
+        EXPECT_TRUE(IsCleared(M));
+    }
+
+    // Reading alone takes what a pipe gives up to its end.
+    const TBytes Song = WriteXm(SmallXm());
+    std::thread Writer([&] { SaveBytes(Fifo, Song); });
+    std::vector<uint8_t> Block;
+    EXPECT_TRUE(TQuavixModule::ReadFile(Fifo, Block));
+    Writer.join();
+    EXPECT_EQ(Block, Song);
+    std::remove(Fifo.c_str());
 }
 
 TEST(LoadCursor, ShortReadsYieldZeros) {

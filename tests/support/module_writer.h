@@ -285,10 +285,11 @@ TBytes PackPattern(const TXmPattern& Pattern, int32_t Channels);
 // ---------------------------------------------------------------------------
 // Helpers around the engine and the file system.
 
-// Loads written bytes into a TQuavixModule through LoadFromMemory. (A
-// template, so that programs that only write files need no loader.)
+// Loads written bytes into a TQuavixModule through LoadFromMemory and gives
+// its result. (A template, so that programs that only write files need no
+// loader.)
 template <typename TModule>
-bool LoadBytes(TModule& Module, const TBytes& Bytes) {
+auto LoadBytes(TModule& Module, const TBytes& Bytes) {
     return Module.LoadFromMemory(Bytes.data(), static_cast<uint32_t>(Bytes.size()));
 }
 void SaveBytes(const std::string& Path, const TBytes& Bytes);

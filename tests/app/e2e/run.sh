@@ -8,12 +8,14 @@
 #
 # PLAYER is quavix-player, SONG_WRITER writes the songs it is given, and
 # WINDOW_CLOSER asks a window to close as a window manager would. Screenshots
-# of the playing window and of the about box are kept in ARTIFACT_DIR. CYCLES
-# (100) is the number of open/stop rounds of the robustness check.
+# of the playing window, of the window after a file that is no song, and of
+# the about box are kept in ARTIFACT_DIR. CYCLES (100) is the number of
+# open/stop rounds of the robustness check.
 #
 # The window tells what a test cannot read off the screen through its probe
 # file (QUAVIX_PLAYER_PROBE): "button ID X Y" (the centre of a button),
-# "label TEXT" (the frame's label each time it is set), "chooser FOLDER" (each
+# "label TEXT" (the frame's label each time it is set), "status TEXT" (the
+# status line under the frame each time it is set), "chooser FOLDER" (each
 # folder the file chooser shows).
 set -uo pipefail
 
@@ -91,6 +93,7 @@ give_up() {
 labels() { grep -c '^label ' "$probe"; }
 label() { grep '^label ' "$probe" | tail -n 1 | cut -c 7-; }
 label_is() { [ "$(label)" = "$1" ]; }
+status() { grep '^status' "$probe" | tail -n 1 | cut -c 8-; }
 more_labels_than() { [ "$(labels)" -gt "$1" ]; }
 alive() { kill -0 "$pid" 2>/dev/null; }
 dead() { ! alive; }
@@ -208,9 +211,13 @@ click 2
 open_file "$music/notes.txt"
 check "Stop without a song sets no label" same "$(labels)" "$((before + 1))"
 check "a file that is not a module gives \"No track loaded\"" same "$(label)" "No track loaded"
+check "the status line under the frame says why" \
+  same "$(status)" "notes.txt: not a module file (neither an Extended Module nor a pattern-format file)"
+import -window "$window" "$artifacts/not-a-module.png"
 
 open_file "$music/titled.xm"
 check "a song opens again after a failed one" same "$(label)" "$title"
+check "a song that plays clears the status line" same "$(status)" ""
 close_window
 check "closing the window while a song plays ends the program with 0" same "$status" 0
 check "closing the window remembers the song's folder" \

@@ -1,0 +1,51 @@
+// What a load attempt came to: a song, or the reason there is none, in one
+// line a user can act on. Its truth value is success, so that a caller that
+// only asks whether the song loaded reads as with a plain flag:
+//
+//   if (!Module.LoadFromFile(Name)) ...
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+enum class TQuavixLoadError : uint8_t {
+    None,         // the song loaded
+    NotModule,    // the data is neither an Extended Module nor a pattern-format file
+    Damaged,      // it is one, but a part the song cannot do without is cut short
+    Unsupported,  // it is one, in a variant this player does not play
+    TooLarge,     // more data than a song is read from, or more memory than there is
+    CannotRead,   // the file cannot be opened or read
+};
+
+class TQuavixLoadResult {
+public:
+    TQuavixLoadError Error = TQuavixLoadError::None;
+    // Empty on success; otherwise starts with what the file is taken for:
+    // "not a module file (...)", "damaged Extended Module file: its song
+    // header is cut short", "cannot open: No such file or directory", ...
+    std::string Reason;
+
+    TQuavixLoadResult() = default;
+    TQuavixLoadResult(TQuavixLoadError AError, std::string AReason) : Error(AError), Reason(std::move(AReason)) {}
+
+    explicit operator bool() const { return Error == TQuavixLoadError::None; }
+
+    static TQuavixLoadResult NotModule(
+        const std::string& Why = "neither an Extended Module nor a pattern-format file") {
+        return {TQuavixLoadError::NotModule, "not a module file (" + Why + ")"};
+    }
+    // Format is the file's kind as users know it ("Extended Module"); Part
+    // says what is missing ("its song header is cut short").
+    static TQuavixLoadResult Damaged(const std::string& Format, const std::string& Part) {
+        return {TQuavixLoadError::Damaged, "damaged " + Format + " file: " + Part};
+    }
+    static TQuavixLoadResult Unsupported(const std::string& Format, const std::string& Variant) {
+        return {TQuavixLoadError::Unsupported, "unsupported " + Format + " file: " + Variant};
+    }
+    static TQuavixLoadResult TooLarge(const std::string& Why) {
+        return {TQuavixLoadError::TooLarge, "too large " + Why};
+    }
+    // What failed ("cannot open", "cannot read") and the system's words for why.
+    static TQuavixLoadResult CannotRead(const std::string& Why) { return {TQuavixLoadError::CannotRead, Why}; }
+};
