@@ -35,10 +35,10 @@ public:
         const std::string& Why = "neither an Extended Module nor a pattern-format file") {
         return {TQuavixLoadError::NotModule, "not a module file (" + Why + ")"};
     }
-    // Format is the file's kind as users know it ("Extended Module"); Part
-    // says what is missing ("its song header is cut short").
-    static TQuavixLoadResult Damaged(const std::string& Format, const std::string& Part) {
-        return {TQuavixLoadError::Damaged, "damaged " + Format + " file: " + Part};
+    // Format is the file's kind as users know it ("Extended Module"); Missing
+    // says which part of it is missing ("its song header is cut short").
+    static TQuavixLoadResult Damaged(const std::string& Format, const std::string& Missing) {
+        return {TQuavixLoadError::Damaged, "damaged " + Format + " file: " + Missing};
     }
     static TQuavixLoadResult Unsupported(const std::string& Format, const std::string& Variant) {
         return {TQuavixLoadError::Unsupported, "unsupported " + Format + " file: " + Variant};
@@ -46,6 +46,7 @@ public:
     static TQuavixLoadResult TooLarge(const std::string& Why) {
         return {TQuavixLoadError::TooLarge, "too large " + Why};
     }
-    // What failed ("cannot open", "cannot read") and the system's words for why.
+    // What failed ("cannot open", "cannot read") and the system's words for
+    // why; a folder is "is a directory", as the tool says of any path.
     static TQuavixLoadResult CannotRead(const std::string& Why) { return {TQuavixLoadError::CannotRead, Why}; }
 };

@@ -19,11 +19,13 @@ void Delta8Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, in
     uint32_t Available = 0;
     const uint8_t* Bytes = Cursor.Take(static_cast<uint32_t>(Deltas), Available);
     int8_t Accumulator = 0;
-    // Missing bytes are zero deltas: the last level holds.
-    for (int32_t k = 0; k < Deltas; ++k) {
-        if (static_cast<uint32_t>(k) < Available) Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Bytes[k]));
+    for (uint32_t k = 0; k < Available; ++k) {
+        Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Bytes[k]));
         First[static_cast<size_t>(k) * Stride] = Accumulator * 256;
     }
+    // What the end of the file cut off is silence, as other players play it
+    // (a level held on would be a step of up to full scale where it ends).
+    for (int32_t k = static_cast<int32_t>(Available); k < Deltas; ++k) First[static_cast<size_t>(k) * Stride] = 0;
 }
 
 // Decodes Deltas 16-bit little-endian deltas into every Stride-th value.
@@ -33,12 +35,15 @@ void Delta16Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, i
     int16_t Accumulator = 0;
     for (int32_t k = 0; k < Deltas; ++k) {
         uint32_t Low = 2 * static_cast<uint32_t>(k);
-        // A word cut by the end of the file keeps the byte that is there.
-        if (Low < Available) {
-            uint32_t Word = Bytes[Low];
-            if (Low + 1 < Available) Word |= static_cast<uint32_t>(Bytes[Low + 1]) << 8;
-            Accumulator = Wrap16(Accumulator + static_cast<int16_t>(static_cast<uint16_t>(Word)));
+        // Past the end of the file: silence, as above.
+        if (Low >= Available) {
+            First[static_cast<size_t>(k) * Stride] = 0;
+            continue;
         }
+        // A word cut by the end of the file keeps the byte that is there.
+        uint32_t Word = Bytes[Low];
+        if (Low + 1 < Available) Word |= static_cast<uint32_t>(Bytes[Low + 1]) << 8;
+        Accumulator = Wrap16(Accumulator + static_cast<int16_t>(static_cast<uint16_t>(Word)));
         First[static_cast<size_t>(k) * Stride] = Accumulator;
     }
 }
@@ -82,9 +87,15 @@ void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample
     uint32_t Available = 0;
     const uint8_t* Codes = Cursor.Take(CodeBytes, Available);
     int8_t Accumulator = 0;
+    // Points whose codes the end of the file cut off are silence, as above.
     for (uint32_t i = 0; i < CodeBytes; ++i) {
-        uint8_t Code = i < Available ? Codes[i] : 0;
         int32_t k = static_cast<int32_t>(2 * i);
+        if (i >= Available) {
+            Sample.Data[k] = 0;
+            if (k + 1 < Count) Sample.Data[k + 1] = 0;
+            continue;
+        }
+        uint8_t Code = Codes[i];
         Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Table[Code & 0x0F]));
         Sample.Data[k] = Accumulator * 256;
         // With an odd count the last high nibble gives no point.

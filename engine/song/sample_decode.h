@@ -1,8 +1,8 @@
 // Sample data decoders: delta-coded 8-bit and 16-bit data (mono, or stereo as
 // all left deltas followed by all right deltas) and 4-bit ADPCM. Each decoder
 // allocates the sample's data for Count source bytes (ADPCM: Count points)
-// and fills it with values on the 16-bit scale; bytes missing at the end of
-// the file read as zeros.
+// and fills it with values on the 16-bit scale; points whose bytes the end of
+// the file cut off are silence (0).
 #pragma once
 
 #include <cstdint>

@@ -66,14 +66,14 @@ TEST(SampleDecode, Decoders) {
     }
 }
 
-TEST(SampleDecode, MissingBytesReadAsZeros) {
-    // Delta data that stops early: the missing deltas are zero, so the last
-    // level holds.
+TEST(SampleDecode, DataCutShortEndsInSilence) {
+    // Delta data that stops early: the points it lacks are silence, not the
+    // last level held on.
     TBytes Bytes = DeltaEncode({10, 20}, 8);
     TQuavixLoadCursor Cursor(Bytes.data(), static_cast<uint32_t>(Bytes.size()));
     TQuavixSample S;
     DecodeDelta8(Cursor, 4, S);
-    EXPECT_EQ(AllValues(S), Scaled({10, 20, 20, 20}));
+    EXPECT_EQ(AllValues(S), Scaled({10, 20, 0, 0}));
 
     // A 16-bit word cut in half keeps its low byte: the delta from 300 to
     // 258 is -42 (0xFFD6), of which 0xD6 = 214 is left.
@@ -81,7 +81,14 @@ TEST(SampleDecode, MissingBytesReadAsZeros) {
     Bytes.pop_back();
     TQuavixLoadCursor Cursor16(Bytes.data(), static_cast<uint32_t>(Bytes.size()));
     DecodeDelta16(Cursor16, 6, S);
-    EXPECT_EQ(AllValues(S), (std::vector<int32_t>{300, 514, 514}));
+    EXPECT_EQ(AllValues(S), (std::vector<int32_t>{300, 514, 0}));
+
+    // ADPCM codes cut short: the points of the missing codes are silence.
+    Bytes = AdpcmEncode({1, 2, 3, 4, 5}, DefaultAdpcmTable);
+    Bytes.resize(16 + 1);
+    TQuavixLoadCursor CursorCodes(Bytes.data(), static_cast<uint32_t>(Bytes.size()));
+    DecodeAdpcm(CursorCodes, 5, S);
+    EXPECT_EQ(AllValues(S), Scaled({1, 2, 0, 0, 0}));
 
     // ADPCM whose table is cut short reads an all-zero table.
     Bytes = AdpcmEncode({1, 2, 3}, DefaultAdpcmTable);
@@ -124,7 +131,8 @@ TEST(SampleDecode, AFileCutShortKeepsTheSampleItReachesAndDropsTheRest) {
     const TQuavixSample& Reached = LoadedSample(M, 0);
     EXPECT_EQ(Reached.Length, 1000) << "a sample cut short keeps its length";
     EXPECT_EQ(Reached.Data[399], 99 * 256);
-    EXPECT_EQ(Reached.Data[999], 99 * 256) << "the last level holds";
+    EXPECT_EQ(Reached.Data[400], 0) << "what the file lacks is silence";
+    EXPECT_EQ(Reached.Data[999], 0);
 
     const TQuavixSample& Missing = LoadedSample(M, 1);
     EXPECT_EQ(Missing.Name, "second") << "the header is kept";

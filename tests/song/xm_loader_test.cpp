@@ -542,18 +542,18 @@ INSTANTIATE_TEST_SUITE_P(
         TXmCut{"in_instrument_header", 0x0104, TCutPoint::FirstInstrument, 28, true, 16, true, {}, {}},
         TXmCut{"in_instrument_envelopes", 0x0104, TCutPoint::FirstInstrument, 242, true, 16, true, {}, {}},
         TXmCut{"in_sample_header", 0x0104, TCutPoint::FirstInstrument, 263 + 39, true, 16, true, {}, {}},
-        // The last level of the data the file holds goes on.
+        // What the file lacks of the data is silence.
         TXmCut{"in_sample_data", 0x0104, TCutPoint::FirstInstrument, 263 + 40 + 2, true, 16, true,
-               Scaled({10, -20, -20, -20}), {}},
+               Scaled({10, -20, 0, 0}), {}},
         TXmCut{"in_last_instrument_header", 0x0104, TCutPoint::SecondInstrument, 100, true, 16, true, LeadValues, {}},
-        TXmCut{"in_last_sample_data", 0x0104, TCutPoint::End, -2, true, 16, true, LeadValues, Scaled({1, 1, 1})},
+        TXmCut{"in_last_sample_data", 0x0104, TCutPoint::End, -2, true, 16, true, LeadValues, Scaled({1, 0, 0})},
         TXmCut{"whole", 0x0104, TCutPoint::End, 0, true, 16, true, LeadValues, BassValues},
         // The older layout: the instrument headers, the patterns, then all sample data.
         TXmCut{"old_layout_in_instrument_headers", 0x0103, TCutPoint::SecondInstrument, 100, false, 64, false, NoData,
                {}},
         TXmCut{"old_layout_in_patterns", 0x0103, TCutPoint::SecondPattern, 4, true, 64, false, NoData, NoData},
         TXmCut{"old_layout_in_last_sample_data", 0x0103, TCutPoint::End, -2, true, 16, true, LeadValues,
-               Scaled({1, 1, 1})}),
+               Scaled({1, 0, 0})}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(XmLoader, InstrumentsTheFileDoesNotHoldAreEmpty) {
