@@ -148,7 +148,7 @@ TEST_F(QuavixRender, EachFailureIsOneLineAndLeavesNoFile) {
         {"../song.xm --seconds 1 -o ..", 1, "quavix: ..: is a directory"},
         {"../song.xm --seconds 1 -o /dev/full", 1, "quavix: /dev/full: cannot write: No space left on device"},
         {"../song.xm --seconds 1 -o - > /dev/full", 1, "quavix: standard output: cannot write: No space left"},
-        {"../song.xm -o song.mp3", 2, "quavix: render: song.mp3: cannot write '.mp3' files"},
+        {"../song.xm -o song.aiff", 2, "quavix: render: song.aiff: cannot write '.aiff' files"},
         {"../song.xm ../tune.mod -o x.wav", 2, "quavix: render: -o names one output file"},
         {"../song.xm sub/song.xm", 2, "quavix: render: ../song.xm and sub/song.xm would both be written to song.wav"},
         {"../song.xm --bits 12", 2, "quavix: render: --bits"},
