@@ -102,8 +102,10 @@ public:
     // and the device has had time to play the last of it.
     TPlayOutcome Check() const;
 
-    // For the display.
-    int64_t Elapsed() const;  // song time, in frames
+    // For the display. With the seconds asked for, the time played against
+    // them; else the song time (where the song stands, seeks included)
+    // against the time of its end.
+    int64_t Elapsed() const;
     int64_t Total() const;    // the song time at its end (30 minutes when it has none), or the seconds asked
     bool Paused() const { return IsPaused; }
     bool ShowingHelp() const { return Help; }

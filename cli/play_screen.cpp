@@ -55,8 +55,10 @@ int Columns(const std::string& Text) {
 
 int32_t TChannelMeters::StepOf(int32_t Peak) {
     if (Peak <= 0) return 0;
-    // 3 dB a step below full scale (32768).
-    const double Decibels = 20.0 * std::log10(Peak / 32768.0);
+    // 3 dB a step below the top of the scale, which is half of full scale:
+    // as loud as one channel gets at the window's master volume (half), a
+    // full-scale sample at full volume panned to one side.
+    const double Decibels = 20.0 * std::log10(Peak / 16384.0);
     const long Step = std::lround(Steps + Decibels / 3.0);
     return static_cast<int32_t>(std::clamp<long>(Step, 0, Steps));
 }

@@ -33,7 +33,7 @@ std::string StatusLine(const TPlayStatus& Status);
 // jumps up to a new peak and falls back from it by one step a frame.
 class TChannelMeters {
 public:
-    // Steps of a bar: two lines of eighths, 3 dB each, from -48 dB to full scale.
+    // Steps of a bar: two lines of eighths, 3 dB each, up to half of full scale.
     static constexpr int32_t Steps = 16;
     // The step of a peak in 16-bit sample units.
     static int32_t StepOf(int32_t Peak);

@@ -213,10 +213,12 @@ int PlanJobs(std::vector<TRenderJob>& Jobs) {
         if (Options.Quality >= 0 && !Whole.Format.Lossy)
             return UsageError("--quality is for the lossy formats (ogg, opus, mp3); " + Whole.Format.Name +
                               " keeps every sample as it is");
-        // Opus takes 48000 Hz unless another rate it takes is asked for.
+        // A format that cannot take 44100 Hz (Opus) gets its highest rate,
+        // unless another rate it takes is asked for.
         const std::vector<int32_t>& Rates = Whole.Format.Rates;
-        Whole.Rate = Options.RateGiven || Rates.empty() ? Options.Rate : Rates.back();
-        if (!Rates.empty() && std::find(Rates.begin(), Rates.end(), Whole.Rate) == Rates.end()) {
+        auto Takes = [&Rates](int32_t Rate) { return Rates.empty() || std::find(Rates.begin(), Rates.end(), Rate) != Rates.end(); };
+        Whole.Rate = Options.RateGiven || Takes(Options.Rate) ? Options.Rate : Rates.back();
+        if (!Takes(Whole.Rate)) {
             std::string List;
             for (size_t i = 0; i < Rates.size(); ++i)
                 List += (i == 0 ? "" : i + 1 == Rates.size() ? " or " : ", ") + std::to_string(Rates[i]);
