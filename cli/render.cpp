@@ -103,6 +103,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     Player->Module->MasterVolume = 128;
     if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
         Progress.Report(Job.Input, Reason);
+        Progress.End(-1);
         return false;
     }
     ApplyMutes(*Player, Job.Muted);
@@ -112,6 +113,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     if (!Writer.Open(Job.Output, Job.Format, Player->SampleRate, Player->OutputChannels, Player->OutputBits,
                      Options.Quality, Reason)) {
         Progress.Report(Shown, Reason);
+        Progress.End(-1);
         return false;
     }
 

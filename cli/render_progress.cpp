@@ -91,7 +91,7 @@ void TRenderProgress::Update(int Line, int64_t Done) {
 
 void TRenderProgress::End(int Line) {
     std::lock_guard<std::mutex> Guard(Lock);
-    Running[static_cast<size_t>(Line)].Running = false;
+    if (Line >= 0) Running[static_cast<size_t>(Line)].Running = false;
     ++Ended;
     if (Shown) Draw();
 }

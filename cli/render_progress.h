@@ -26,7 +26,8 @@ public:
     // the line's number for Update and End.
     int Begin(const std::string& Name, int64_t Total, int32_t Rate);
     void Update(int Line, int64_t Done);
-    // The file is done (written or not); its line goes.
+    // The file is done (written or not); its line goes. Line -1: a file
+    // that failed before its line began, counted as done all the same.
     void End(int Line);
     // One line "quavix: WHAT: WHY" above the progress lines.
     void Report(const std::string& What, const std::string& Why);

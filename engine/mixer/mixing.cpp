@@ -178,9 +178,10 @@ public:
 private:
     static constexpr int32_t Points = 4;
     static int64_t Magnitude(int32_t Value) { return Value < 0 ? -static_cast<int64_t>(Value) : Value; }
-    int32_t* Frames[Points] = {};
-    uint32_t Old[Points][2] = {};
-    int32_t Values = 1;
+    // Left unset until Before: with the meters off, a probe costs one store.
+    int32_t* Frames[Points];
+    uint32_t Old[Points][2];
+    int32_t Values = 0;
 };
 
 }  // namespace

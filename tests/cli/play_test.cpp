@@ -61,7 +61,7 @@ public:
     void Start(const std::string& Arguments, int DelayMs = 20, int Width = 100, int Height = 12) {
         const std::string Inner = "LANG=C.UTF-8 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + Dir +
                                   "/disk.raw' SDL_DISKAUDIODELAY=" + std::to_string(DelayMs) + " '" +
-                                  QUAVIX_BINARY_DIR "/cli/quavix' play " + Arguments + "; echo \\$? > '" + Dir +
+                                  QUAVIX_BINARY_DIR "/cli/quavix' play " + Arguments + " 2> '" + Dir + "/stderr'; echo \\$? > '" + Dir +
                                   "/status'; stty -a > '" + Dir + "/stty'; sleep 60";
         Tmux("-u new-session -d -x " + std::to_string(Width) + " -y " + std::to_string(Height) + " \"" + Inner + "\"");
     }
@@ -69,26 +69,49 @@ public:
     void Resize(int Width, int Height) {
         Tmux("resize-window -x " + std::to_string(Width) + " -y " + std::to_string(Height));
     }
-    // The screen kept as a test artifact: its text, and a picture of it.
-    void Keep(const std::string& Name) {
+    // The screen kept as a test artifact: its text, and a picture of it with
+    // the highlighted lines in reverse video. Returns those lines.
+    std::vector<std::string> Keep(const std::string& Name) {
         const std::string Artifacts = QUAVIX_BINARY_DIR "/tests/cli/artifacts";
         std::system(("mkdir -p '" + Artifacts + "'").c_str());
         const std::string Text = Artifacts + "/" + Name + ".txt";
         Tmux("capture-pane -p > '" + Text + "'");
-        // A picture as large as the text in a font with the block
-        // characters; -annotate takes % and \\ as escapes.
-        std::istringstream Lines(ReadFile(Text));
-        int Rows = 0, Columns = 0;
-        for (std::string Line; std::getline(Lines, Line); ++Rows) {
+        Tmux("capture-pane -p -e > '" + Dir + "/styled'");
+        std::vector<std::string> Lines, Highlighted;
+        std::vector<bool> Reverse;
+        std::istringstream Plain(ReadFile(Text)), Styled(ReadFile(Dir + "/styled"));
+        int Columns = 0;
+        for (std::string Line, Style; std::getline(Plain, Line);) {
+            std::getline(Styled, Style);
+            Lines.push_back(Line);
+            Reverse.push_back(Style.find("\033[7m") != std::string::npos);
+            if (Reverse.back()) Highlighted.push_back(Line);
             int Width = 0;
             for (char c : Line) Width += (static_cast<uint8_t>(c) & 0xC0) != 0x80;
             Columns = std::max(Columns, Width);
         }
-        const std::string Size = std::to_string(Columns * 17 / 2 + 16) + "x" + std::to_string(Rows * 17 + 16);
-        std::system(("convert -size " + Size + " xc:black -font DejaVu-Sans-Mono -pointsize 14 -fill white "
-                     "-annotate +8+20 \"$(sed 's/%/%%/g; s/\\\\/\\\\\\\\/g' '" + Text + "')\" '" + Artifacts +
-                     "/" + Name + ".png'")
-                        .c_str());
+        // One line at a time in a font with the block characters, 17 pixels
+        // apart; -annotate takes % and \\ as escapes, the shell ' as an end.
+        const int PictureWidth = Columns * 17 / 2 + 16;
+        std::string Command = "convert -size " + std::to_string(PictureWidth) + "x" +
+                              std::to_string(static_cast<int>(Lines.size()) * 17 + 16) +
+                              " xc:black -font DejaVu-Sans-Mono -pointsize 14";
+        for (size_t i = 0; i < Lines.size(); ++i) {
+            std::string Escaped;
+            for (char c : Lines[i]) {
+                if (c == '%' || c == '\\') Escaped += c;
+                Escaped += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            }
+            const int Top = 8 + 17 * static_cast<int>(i);
+            if (Reverse[i])
+                Command += " -fill white -draw 'rectangle 4," + std::to_string(Top + 1) + " " +
+                           std::to_string(PictureWidth - 4) + "," + std::to_string(Top + 17) + "' -fill black";
+            else
+                Command += " -fill white";
+            Command += " -annotate +8+" + std::to_string(Top + 12) + " '" + Escaped + "'";
+        }
+        std::system((Command + " '" + Artifacts + "/" + Name + ".png'").c_str());
+        return Highlighted;
     }
     std::string Folder() const { return Dir; }
     std::string Screen() {
@@ -313,10 +336,12 @@ TEST(QuavixPlay, MetersAndPatternViewFitTheTerminal) {
     EXPECT_EQ(T.Screen().find("| 7"), std::string::npos);
     // A few rows into the order, for the picture.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    T.Keep("play-pattern");
+    // The current row, and only it, is highlighted.
+    const std::vector<std::string> Highlighted = T.Keep("play-pattern");
     std::string Screen = T.Screen();
     EXPECT_NE(Screen.find("Quavix default song"), std::string::npos) << Screen;
-    EXPECT_NE(Screen.find("\n>"), std::string::npos) << "no current row: " << Screen;
+    ASSERT_EQ(Highlighted.size(), 1u) << Screen;
+    EXPECT_EQ(Highlighted[0].rfind("> ", 0), 0u) << Highlighted[0];
     // Narrower: three channels fit.
     T.Resize(60, 20);
     // Until the program redraws, tmux shows the old lines cut short, their
@@ -334,13 +359,37 @@ TEST(QuavixPlay, MetersAndPatternViewFitTheTerminal) {
     EXPECT_NE(T.Settings().find(" echo "), std::string::npos);
 }
 
-TEST(QuavixPlay, WithoutADeviceItSaysSoAndSuggestsRender) {
-    const std::string Err = std::string(QUAVIX_BINARY_DIR) + "/play-nodevice.err";
-    quavix_test::TRun Run = quavix_test::RunShell("SDL_AUDIODRIVER=no-such-driver $Q play '" + Song + "'", Err);
-    EXPECT_EQ(Run.Status, 1);
-    EXPECT_NE(Run.Err.find("no audio device"), std::string::npos) << Run.Err;
-    EXPECT_NE(Run.Err.find("quavix render"), std::string::npos) << Run.Err;
-    EXPECT_EQ(std::count(Run.Err.begin(), Run.Err.end(), '\n'), 1) << Run.Err;
+TEST(QuavixPlay, WithoutATerminalOrADeviceOrWithAWrongCommandLine) {
+    struct TCase {
+        const char* Name;
+        std::string Line;
+        int Status;
+        std::string Err;  // its one line
+        const char* Out;  // a part of standard output
+    } Cases[] = {
+        {"no device", "SDL_AUDIODRIVER=no-such-driver $Q play '" + Song + "'", 1,
+         "quavix: play: no audio device could be opened; 'quavix render FILE' writes the song to a file instead", ""},
+        // No keys from a file: the song plays as asked and ends.
+        {"input not a terminal", "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null $Q play --seconds 0.2 '" + Song +
+                                     "' </dev/null",
+         0, "", "Quavix default song"},
+        {"channel beyond the song", "$Q play --mute 2,9 '" + Song + "'", 2,
+         "quavix: play: " + Song + ": --mute 2,9: channel 9 is beyond the song's 8 channels", ""},
+        {"start beyond the song", "$Q play --start 6 '" + Song + "'", 2,
+         "quavix: play: " + Song + ": --start 6 is beyond the song, whose order positions run from 0 to 5", ""},
+    };
+    const std::string Err = std::string(QUAVIX_BINARY_DIR) + "/play-lines.err";
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        quavix_test::TRun Run = quavix_test::RunShell(Case.Line, Err);
+        EXPECT_EQ(Run.Status, Case.Status) << Run.Err;
+        // SDL's disk driver announces itself on standard error; nothing else may.
+        std::string Lines = Run.Err;
+        for (size_t At; (At = Lines.find("WARNING: You are using the SDL disk")) != std::string::npos;)
+            Lines.erase(At, Lines.find('\n', Lines.find('\n', At) + 1) + 1 - At);
+        EXPECT_EQ(Lines, Case.Err.empty() ? "" : Case.Err + "\n") << Run.Err;
+        EXPECT_NE(Run.Out.find(Case.Out), std::string::npos) << Run.Out;
+    }
     unlink(Err.c_str());
 }
 
