@@ -7,7 +7,6 @@
 
 namespace CLI {
 class App;
-class Validator;
 }
 class TQuavix;
 class TQuavixModule;
@@ -58,8 +57,6 @@ std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate,
 // Channel lists of --mute and --solo: channels from 1 and ranges, "1,3-5".
 // False with Reason set when Text is no such list.
 bool ParseChannelList(const std::string& Text, std::vector<int32_t>& Channels, std::string& Reason);
-// The command-line check of such a list.
-CLI::Validator ChannelListCheck();
 // What --mute and --solo ask for: the lists as given (empty for none).
 struct TChannelChoice {
     std::string Mute, Solo;
@@ -71,6 +68,8 @@ struct TChannelChoice {
 };
 // Mutes exactly the channels marked in Muted.
 void ApplyMutes(TQuavix& Player, const std::vector<bool>& Muted);
+// Adds --start ORDER, --mute LIST and --solo LIST to a subcommand.
+void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start);
 // Why an order position cannot start a song of SongLength orders ("" when it can).
 std::string StartProblem(int32_t StartOrder, int32_t SongLength);
 

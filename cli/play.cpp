@@ -228,15 +228,7 @@ TRunCommand AddPlay(CLI::App& App) {
         ->type_name("N")
         ->check(CLI::Range(0, 1000))
         ->excludes(Seconds);
-    Play->add_option("--start", Options.Start, "start at order position ORDER (from 0)")
-        ->type_name("ORDER")
-        ->check(CLI::Range(0, TQuavixModule::MaxOrders - 1));
-    Play->add_option("--mute", Options.Channels.Mute, "silence these channels (from 1), e.g. 1,3-5")
-        ->type_name("LIST")
-        ->check(ChannelListCheck());
-    Play->add_option("--solo", Options.Channels.Solo, "hear only these channels")
-        ->type_name("LIST")
-        ->check(ChannelListCheck());
+    AddSongChoice(*Play, Options.Channels, Options.Start);
     Play->add_flag("--pattern", Options.Pattern, "show the pattern as it plays, tracker style");
     Play->add_flag("--no-meters", Options.NoMeters, "no channel meters");
     return RunPlay;

@@ -337,15 +337,7 @@ TRunCommand AddRender(CLI::App& App) {
         ->type_name("N")
         ->check(CLI::Range(0, 1000))
         ->excludes(Seconds);
-    Render->add_option("--start", Options.Start, "start at order position ORDER (from 0)")
-        ->type_name("ORDER")
-        ->check(CLI::Range(0, TQuavixModule::MaxOrders - 1));
-    Render->add_option("--mute", Options.Channels.Mute, "silence these channels (from 1), e.g. 1,3-5")
-        ->type_name("LIST")
-        ->check(ChannelListCheck());
-    Render->add_option("--solo", Options.Channels.Solo, "hear only these channels")
-        ->type_name("LIST")
-        ->check(ChannelListCheck());
+    AddSongChoice(*Render, Options.Channels, Options.Start);
     Render->add_flag("--stems", Options.Stems, "one file per channel: NAME.01.wav, NAME.02.wav ...");
     Render->add_option("-j,--jobs", Options.Jobs, "render N files at a time (default: one per processor)")
         ->type_name("N")

@@ -47,16 +47,6 @@ bool ParseChannelList(const std::string& Text, std::vector<int32_t>& Channels, s
     return false;
 }
 
-CLI::Validator ChannelListCheck() {
-    return CLI::Validator(
-        [](std::string& Text) {
-            std::vector<int32_t> Channels;
-            std::string Reason;
-            return ParseChannelList(Text, Channels, Reason) ? std::string() : Reason;
-        },
-        "LIST");
-}
-
 bool TChannelChoice::MutedIn(int32_t Count, std::vector<bool>& Muted, std::string& Reason) const {
     Muted.assign(static_cast<size_t>(std::max(Count, 0)), !Solo.empty());
     for (const std::string* List : {&Solo, &Mute}) {
@@ -80,6 +70,23 @@ bool TChannelChoice::MutedIn(int32_t Count, std::vector<bool>& Muted, std::strin
 void ApplyMutes(TQuavix& Player, const std::vector<bool>& Muted) {
     for (int32_t i = 0; i < TQuavixModule::MaxChannels; ++i)
         Player.SetChannelMuted(i, static_cast<size_t>(i) < Muted.size() && Muted[static_cast<size_t>(i)]);
+}
+
+void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start) {
+    const CLI::Validator ListCheck(
+        [](std::string& Text) {
+            std::vector<int32_t> Numbers;
+            std::string Reason;
+            return ParseChannelList(Text, Numbers, Reason) ? std::string() : Reason;
+        },
+        "LIST");
+    Command.add_option("--start", Start, "start at order position ORDER (from 0)")
+        ->type_name("ORDER")
+        ->check(CLI::Range(0, TQuavixModule::MaxOrders - 1));
+    Command.add_option("--mute", Channels.Mute, "silence these channels (from 1), e.g. 1,3-5")
+        ->type_name("LIST")
+        ->check(ListCheck);
+    Command.add_option("--solo", Channels.Solo, "hear only these channels")->type_name("LIST")->check(ListCheck);
 }
 
 std::string StartProblem(int32_t StartOrder, int32_t SongLength) {

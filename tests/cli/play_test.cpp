@@ -61,8 +61,8 @@ public:
     void Start(const std::string& Arguments, int DelayMs = 20, int Width = 100, int Height = 12) {
         const std::string Inner = "LANG=C.UTF-8 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + Dir +
                                   "/disk.raw' SDL_DISKAUDIODELAY=" + std::to_string(DelayMs) + " '" +
-                                  QUAVIX_BINARY_DIR "/cli/quavix' play " + Arguments + " 2> '" + Dir + "/stderr'; echo \\$? > '" + Dir +
-                                  "/status'; stty -a > '" + Dir + "/stty'; sleep 60";
+                                  QUAVIX_BINARY_DIR "/cli/quavix' play " + Arguments + " 2> '" + Dir +
+                                  "/stderr'; echo \\$? > '" + Dir + "/status'; stty -a > '" + Dir + "/stty'; sleep 60";
         Tmux("-u new-session -d -x " + std::to_string(Width) + " -y " + std::to_string(Height) + " \"" + Inner + "\"");
     }
     void Keys(const std::string& Keys) { Tmux("send-keys " + Keys); }
@@ -91,7 +91,8 @@ public:
             Columns = std::max(Columns, Width);
         }
         // One line at a time in a font with the block characters, 17 pixels
-        // apart; -annotate takes % and \\ as escapes, the shell ' as an end.
+        // apart; -annotate takes % and \\ as escapes and drops leading
+        // blanks (no-break spaces stay), the shell takes ' as an end.
         const int PictureWidth = Columns * 17 / 2 + 16;
         std::string Command = "convert -size " + std::to_string(PictureWidth) + "x" +
                               std::to_string(static_cast<int>(Lines.size()) * 17 + 16) +
@@ -100,7 +101,7 @@ public:
             std::string Escaped;
             for (char c : Lines[i]) {
                 if (c == '%' || c == '\\') Escaped += c;
-                Escaped += c == '\'' ? std::string("'\\''") : std::string(1, c);
+                Escaped += c == '\'' ? std::string("'\\''") : c == ' ' ? std::string("\u00a0") : std::string(1, c);
             }
             const int Top = 8 + 17 * static_cast<int>(i);
             if (Reverse[i])
