@@ -173,16 +173,14 @@ int RunPlay() {
         // the volume keys).
         std::unique_ptr<TQuavix> Player(new TQuavix(DefaultRate, RenderBufferFrames, 4, true, 10, 16, 0));
         if (Player->OutputDevice == 0) {
-            std::fflush(stdout);
-            std::fprintf(stderr,
-                         "quavix: play: no audio device could be opened; 'quavix render FILE' writes the song to a "
-                         "file instead\n");
+            Terminal.Report("play", "no audio device could be opened; 'quavix render FILE' writes the song to a "
+                                    "file instead");
             return ExitFailure;
         }
         Player->Interpolation = 1;
         Player->Clipping = 1;
         if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
-            ReportError(Path, Reason);
+            Terminal.Report(Path, Reason);
             Status = ExitFailure;
             if (Direction < 0 && i == 0) Direction = 1;
             i = Direction > 0 ? i + 1 : i - 1;

@@ -214,6 +214,14 @@ TTerminal::~TTerminal() {
         Write("\033[?25h");
     }
     if (Keys) tcsetattr(STDIN_FILENO, TCSANOW, &Saved);
+    for (const auto& Line : Reports) ReportError(Line.first, Line.second);
+}
+
+void TTerminal::Report(const std::string& What, const std::string& Why) {
+    if (FullScreen)
+        Reports.emplace_back(What, Why);
+    else
+        ReportError(What, Why);
 }
 
 void TTerminal::Write(const std::string& Text) {

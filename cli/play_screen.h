@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TQuavix;
@@ -107,6 +108,10 @@ public:
     bool ReadKeys(int Ms, std::string& Bytes);
     void Show(const std::vector<TScreenLine>& Lines, int Width, int Height);
     void EndBlock();
+    // One line "quavix: WHAT: WHY" on standard error. The pattern view's
+    // screen of its own would take it away when it goes, so there the line
+    // waits until the terminal is given back.
+    void Report(const std::string& What, const std::string& Why);
 
 private:
     bool Keys = false;
@@ -115,6 +120,7 @@ private:
     bool Unicode = false;
     termios Saved{};
     TScreenBlock Block;
+    std::vector<std::pair<std::string, std::string>> Reports;  // waiting for the screen to go
 
     void Write(const std::string& Text);
 };

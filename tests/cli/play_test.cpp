@@ -58,11 +58,14 @@ public:
     // terminal settings it left are written down. The disk driver writes a
     // buffer each DelayMs milliseconds (93 plays in real time); a UTF-8
     // terminal shows the meters in block characters.
-    void Start(const std::string& Arguments, int DelayMs = 20, int Width = 100, int Height = 12) {
+    // Standard error goes to a file, unless ErrorsShown: then to the terminal too.
+    void Start(const std::string& Arguments, int DelayMs = 20, int Width = 100, int Height = 12,
+               bool ErrorsShown = false) {
+        const std::string Errors = ErrorsShown ? "" : " 2> '" + Dir + "/stderr'";
         const std::string Inner = "LANG=C.UTF-8 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" + Dir +
                                   "/disk.raw' SDL_DISKAUDIODELAY=" + std::to_string(DelayMs) + " '" +
-                                  QUAVIX_BINARY_DIR "/cli/quavix' play " + Arguments + " 2> '" + Dir +
-                                  "/stderr'; echo \\$? > '" + Dir + "/status'; stty -a > '" + Dir + "/stty'; sleep 60";
+                                  QUAVIX_BINARY_DIR "/cli/quavix' play " + Arguments + Errors + "; echo \\$? > '" +
+                                  Dir + "/status'; stty -a > '" + Dir + "/stty'; sleep 60";
         Tmux("-u new-session -d -x " + std::to_string(Width) + " -y " + std::to_string(Height) + " \"" + Inner + "\"");
     }
     void Keys(const std::string& Keys) { Tmux("send-keys " + Keys); }
@@ -179,6 +182,14 @@ TEST(QuavixPlay, EndsByItselfAfterTheTimeAskedFor) {
     // Both songs were announced.
     const std::string Screen = T.Screen();
     EXPECT_NE(Screen.find("Quavix default song"), Screen.rfind("Quavix default song")) << Screen;
+
+    // The pattern view's screen goes at the end; a file that did not load is
+    // still reported where the terminal shows it.
+    Terminal View("end-pattern");
+    View.Start("--seconds 0.5 --pattern no-such-song.xm '" + Song + "'", 20, 100, 12, true);
+    ASSERT_TRUE(WaitFor([&] { return View.Ended(); })) << View.Screen();
+    EXPECT_EQ(View.Status(), 1);
+    EXPECT_NE(View.Screen().find("quavix: no-such-song.xm: cannot open"), std::string::npos) << View.Screen();
 }
 
 bool Silent(const std::vector<int16_t>& Values) {
