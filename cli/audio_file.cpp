@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace quavix_cli {
 
@@ -39,10 +40,15 @@ std::string SoundFileError(SNDFILE* File) {
     return Text;
 }
 
+// The process's file-creation mask, read once: reading it means setting it,
+// which renders on other threads must not see.
 int CurrentUmask() {
-    mode_t Mask = umask(0);
-    umask(Mask);
-    return static_cast<int>(Mask);
+    static const int Mask = [] {
+        const mode_t Old = umask(0);
+        umask(Old);
+        return static_cast<int>(Old);
+    }();
+    return Mask;
 }
 
 bool WriteAll(int Handle, const char* Data, size_t Size) {
@@ -58,31 +64,85 @@ bool WriteAll(int Handle, const char* Data, size_t Size) {
 
 }  // namespace
 
-bool AudioFormatFor(const std::string& Path, int32_t Bits, int& Format, std::string& Reason) {
+namespace {
+
+// The formats, in the order messages list them.
+const TAudioFormat Formats[] = {
+    {"wav", SF_FORMAT_WAV, false, {}},
+    {"flac", SF_FORMAT_FLAC, false, {}},
+    {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true, {}},
+    // Opus encodes at these rates only; render takes 48000 Hz for it.
+    {"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, true, {8000, 12000, 16000, 24000, 48000}},
+    {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, true,
+     {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000}},
+};
+
+// libsndfile keeps the reason of a failed open, and its encoders build
+// shared tables when they start, in state of the whole library: renders
+// running side by side open and close their files one at a time.
+std::mutex LibraryLock;
+
+}  // namespace
+
+std::string AudioFormatNames(const std::string& Prefix) {
+    std::string Names;
+    const size_t Count = sizeof(Formats) / sizeof(Formats[0]);
+    for (size_t i = 0; i < Count; ++i)
+        Names += (i == 0 ? "" : i + 1 == Count ? " or " : ", ") + Prefix + Formats[i].Name;
+    return Names;
+}
+
+bool FindAudioFormat(const std::string& Name, TAudioFormat& Format) {
+    for (const TAudioFormat& Known : Formats)
+        if (Known.Name == Name) {
+            Format = Known;
+            return true;
+        }
+    return false;
+}
+
+std::string FileExtension(const std::string& Path) {
     std::string Name = Path.substr(Path.find_last_of('/') == std::string::npos ? 0 : Path.find_last_of('/') + 1);
     size_t Dot = Name.find_last_of('.');
     // "." and ".." name folders, and a leading dot starts a hidden name.
-    std::string Extension = (Dot == std::string::npos || Dot == 0 || Name == "..") ? "" : Lower(Name.substr(Dot));
-    if (Path == "-" || Extension.empty() || Extension == ".wav") {
-        Format = SF_FORMAT_WAV | (Bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    return (Dot == std::string::npos || Dot == 0 || Name == "..") ? "" : Lower(Name.substr(Dot));
+}
+
+bool AudioFormatFor(const std::string& Path, const std::string& Named, TAudioFormat& Format, std::string& Reason) {
+    const std::string Extension = Path == "-" ? "" : FileExtension(Path);
+    TAudioFormat ByName;
+    const bool Known = !Extension.empty() && FindAudioFormat(Extension.substr(1), ByName);
+    if (!Named.empty()) {
+        if (!FindAudioFormat(Named, Format)) {
+            Reason = "unknown format '" + Named + "': give " + AudioFormatNames();
+            return false;
+        }
+        if (Known && ByName.Name != Format.Name) {
+            Reason = "the name says " + ByName.Name + " but --format says " + Format.Name;
+            return false;
+        }
         return true;
     }
-    if (Extension == ".flac") {
-        Format = SF_FORMAT_FLAC | (Bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16);
+    if (Known || Extension.empty()) {
+        Format = Known ? ByName : Formats[0];
         return true;
     }
-    Reason = "cannot write '" + Extension + "' files: name the output .wav or .flac";
+    Reason = "cannot write '" + Extension + "' files: name the output " + AudioFormatNames(".") + ", or give --format";
     return false;
 }
 
 TAudioFileWriter::~TAudioFileWriter() { Abandon(); }
 
-bool TAudioFileWriter::Open(const std::string& Path, int32_t Rate, int32_t Channels, int32_t Bits,
-                            std::string& Reason) {
+bool TAudioFileWriter::Open(const std::string& Path, const TAudioFormat& Format, int32_t Rate, int32_t Channels,
+                            int32_t Bits, int32_t Quality, std::string& Reason) {
     SF_INFO Info{};
     Info.samplerate = Rate;
     Info.channels = Channels;
-    if (!AudioFormatFor(Path, Bits, Info.format, Reason)) return false;
+    Info.format = Format.Major;
+    // WAV keeps 8-bit audio unsigned, FLAC signed; lossy encoders take 16-bit
+    // samples whatever the render's width.
+    if (Format.Major == SF_FORMAT_WAV) Info.format |= Bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16;
+    if (Format.Major == SF_FORMAT_FLAC) Info.format |= Bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16;
 
     struct stat Status;
     const bool ToStdout = Path == "-";
@@ -138,11 +198,19 @@ bool TAudioFileWriter::Open(const std::string& Path, int32_t Rate, int32_t Chann
         fchmod(Handle, static_cast<mode_t>(0666 & ~CurrentUmask()));
     }
 
-    File = sf_open_fd(Handle, SFM_WRITE, &Info, SF_FALSE);
+    {
+        std::lock_guard<std::mutex> Guard(LibraryLock);
+        File = sf_open_fd(Handle, SFM_WRITE, &Info, SF_FALSE);
+        if (!File) Reason = "cannot write: " + SoundFileError(nullptr);
+    }
     if (!File) {
-        Reason = "cannot write: " + SoundFileError(nullptr);
         Abandon();
         return false;
+    }
+    if (Format.Lossy && Quality >= 0) {
+        // libsndfile's scale runs from 0.0 (smallest) to 1.0 (best).
+        double Level = Quality / 10.0;
+        sf_command(File, SFC_SET_VBR_ENCODING_QUALITY, &Level, sizeof(Level));
     }
     return true;
 }
@@ -160,6 +228,7 @@ bool TAudioFileWriter::CloseFile(std::string& Reason) {
     bool Ok = true;
     if (File) {
         // Closing writes the remaining data and completes the header.
+        std::lock_guard<std::mutex> Guard(LibraryLock);
         if (sf_close(File) != 0) {
             Reason = "cannot write: " + SoundFileError(nullptr);
             Ok = false;
@@ -216,7 +285,10 @@ bool TAudioFileWriter::Commit(std::string& Reason) {
 }
 
 void TAudioFileWriter::Abandon() {
-    if (File) sf_close(File);
+    if (File) {
+        std::lock_guard<std::mutex> Guard(LibraryLock);
+        sf_close(File);
+    }
     File = nullptr;
     if (OwnHandle && Handle >= 0) close(Handle);
     Handle = -1;

@@ -1,20 +1,37 @@
-// Audio files written by quavix render: WAV or FLAC through libsndfile. A
-// file appears under its name only once it is complete: it is written under
-// a temporary name beside it and renamed at the end, so a failed or
-// interrupted render never leaves a truncated file behind.
+// Audio files written by quavix render through libsndfile: WAV, FLAC, Ogg
+// Vorbis, Ogg Opus and MP3. A file appears under its name only once it is
+// complete: it is written under a temporary name beside it and renamed at
+// the end, so a failed or interrupted render never leaves a truncated file
+// behind.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 typedef struct sf_private_tag SNDFILE;
 
 namespace quavix_cli {
 
-// The libsndfile format for an output name, chosen by its extension: ".flac"
-// gives FLAC, ".wav" or no extension WAV. False with Reason set for other
-// extensions. "-" (standard output) is WAV.
-bool AudioFormatFor(const std::string& Path, int32_t Bits, int& Format, std::string& Reason);
+struct TAudioFormat {
+    std::string Name;       // "wav", "flac", "ogg", "opus", "mp3": also the extension
+    int Major = 0;          // libsndfile's container and encoding, without the sample width
+    bool Lossy = false;     // takes a quality
+    std::vector<int32_t> Rates;  // the only rates the encoder takes; empty: any
+};
+
+// The names of the formats for messages, each after Prefix: "wav, flac,
+// ogg, opus or mp3", or with Prefix "." the extensions.
+std::string AudioFormatNames(const std::string& Prefix = "");
+// The format called Name (lower case); false when there is none.
+bool FindAudioFormat(const std::string& Name, TAudioFormat& Format);
+// The format of an output: Named (a --format value) when given, else the
+// output's extension; WAV for standard output ("-") and for names without
+// an extension. False with Reason set for an extension no format has, and
+// for a --format that another audio extension of the name contradicts.
+bool AudioFormatFor(const std::string& Path, const std::string& Named, TAudioFormat& Format, std::string& Reason);
+// The extension of Path's file name, lower case with its dot ("" when none).
+std::string FileExtension(const std::string& Path);
 
 class TAudioFileWriter {
 public:
@@ -23,8 +40,11 @@ public:
     TAudioFileWriter(const TAudioFileWriter&) = delete;
     TAudioFileWriter& operator=(const TAudioFileWriter&) = delete;
 
-    // Path "-" writes to standard output. Bits 8 or 16.
-    bool Open(const std::string& Path, int32_t Rate, int32_t Channels, int32_t Bits, std::string& Reason);
+    // Path "-" writes to standard output. Bits 8 or 16 (the sample width of
+    // WAV and FLAC; lossy formats take what they are given). Quality 0..10
+    // for the lossy formats, -1 for the library's usual.
+    bool Open(const std::string& Path, const TAudioFormat& Format, int32_t Rate, int32_t Channels, int32_t Bits,
+              int32_t Quality, std::string& Reason);
     // Frames of interleaved 16-bit samples; 8-bit files keep their high bytes.
     bool Write(const int16_t* Samples, int64_t Frames, std::string& Reason);
     // Completes the file and puts it under its name.

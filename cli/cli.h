@@ -8,6 +8,7 @@
 namespace CLI {
 class App;
 }
+class TQuavix;
 class TQuavixModule;
 
 namespace quavix_cli {
@@ -47,8 +48,30 @@ bool LoadModuleData(const std::vector<uint8_t>& Data, TQuavixModule& Module, std
 bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string& Reason);
 
 // The frames at which the first Passes passes of the song end, played at Rate
-// from its beginning; fewer when it does not end within MaxSongSeconds.
-std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes);
+// from the start of order position StartOrder; fewer when it does not end
+// within MaxSongSeconds. OrderStarts, when given, gets for each order
+// position the frame at which the first pass first reached it (-1: never).
+std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes,
+                                 int32_t StartOrder = 0, std::vector<int64_t>* OrderStarts = nullptr);
+
+// Channel lists of --mute and --solo: channels from 1 and ranges, "1,3-5".
+// False with Reason set when Text is no such list.
+bool ParseChannelList(const std::string& Text, std::vector<int32_t>& Channels, std::string& Reason);
+// What --mute and --solo ask for: the lists as given (empty for none).
+struct TChannelChoice {
+    std::string Mute, Solo;
+    bool Empty() const { return Mute.empty() && Solo.empty(); }
+    // Which of a song's Count channels are muted (index from 0): with a solo
+    // list all but its channels, then those of the mute list. False with
+    // Reason set when a list names a channel beyond the song's.
+    bool MutedIn(int32_t Count, std::vector<bool>& Muted, std::string& Reason) const;
+};
+// Mutes exactly the channels marked in Muted.
+void ApplyMutes(TQuavix& Player, const std::vector<bool>& Muted);
+// Adds --start ORDER, --mute LIST and --solo LIST to a subcommand.
+void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start);
+// Why an order position cannot start a song of SongLength orders ("" when it can).
+std::string StartProblem(int32_t StartOrder, int32_t SongLength);
 
 // One line "quavix: WHAT: WHY" on standard error (stdout flushed first).
 void ReportError(const std::string& What, const std::string& Why);
@@ -60,5 +83,7 @@ std::string ToUtf8(const std::string& Text);
 std::string Printable(const std::string& Text);
 // mm:ss.mmm of a frame count at a rate.
 std::string ClockTime(int64_t Frames, int32_t Rate);
+// A number from 0 with leading zeros to Width digits: "07".
+std::string ZeroPadded(int64_t Value, int Width);
 
 }  // namespace quavix_cli

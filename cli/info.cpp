@@ -14,6 +14,26 @@ namespace quavix_cli {
 
 namespace {
 
+// One sample as --samples lists it.
+struct TSampleInfo {
+    int32_t Index = 0;  // within its instrument, from 0
+    std::string Name;
+    int32_t Length = 0;  // frames
+    std::string Loop;    // "none", "forward" or "ping-pong"
+    int32_t LoopStart = 0;
+    int32_t LoopLength = 0;
+    int32_t Bits = 8;
+    bool Stereo = false;
+    int32_t Volume = 0;
+    int32_t FineTune = 0;
+};
+
+struct TInstrumentInfo {
+    int32_t Number = 0;  // from 1
+    std::string Name;
+    std::vector<TSampleInfo> Samples;
+};
+
 struct TSongInfo {
     std::string Format;   // "xm" or "mod"
     std::string Version;  // "1.04" for xm files
@@ -30,9 +50,61 @@ struct TSongInfo {
     // Frames at 44100 Hz until the song ends; -1 when it does not end
     // within the longest time a song is played.
     int64_t DurationFrames = -1;
+    // With --samples: the instruments that have a name or samples.
+    std::vector<TInstrumentInfo> InstrumentList;
 };
 
-TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data) {
+// The sample names of a pattern-format file, which its loader leaves out:
+// 22 bytes at the head of each 30-byte sample header after the 20-byte title.
+std::vector<std::string> PatternFormatSampleNames(const std::vector<uint8_t>& Data, int32_t Count) {
+    constexpr size_t TitleSize = 20, HeaderSize = 30, NameSize = 22;
+    std::vector<std::string> Names;
+    for (int32_t i = 0; i < Count; ++i) {
+        const size_t At = TitleSize + static_cast<size_t>(i) * HeaderSize;
+        std::string Name;
+        for (size_t k = 0; k < NameSize && At + k < Data.size() && Data[At + k] != 0; ++k)
+            Name += static_cast<char>(Data[At + k]);
+        while (!Name.empty() && Name.back() == ' ') Name.pop_back();
+        Names.push_back(Name);
+    }
+    return Names;
+}
+
+std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module, const std::vector<uint8_t>& Data) {
+    const bool PatternFormat = Module.FormatName == "mod";
+    // The 15-sample form has no tag.
+    const std::vector<std::string> ModNames =
+        PatternFormat ? PatternFormatSampleNames(Data, Module.FormatTag.empty() ? 15 : 31) : std::vector<std::string>();
+    std::vector<TInstrumentInfo> List;
+    for (int32_t i = 1; i <= TQuavixModule::MaxInstruments; ++i) {
+        const TQuavixInstrument* Instrument = Module.Instruments[i].get();
+        if (!Instrument) continue;
+        TInstrumentInfo Info;
+        Info.Number = i;
+        Info.Name = Instrument->Name;
+        for (int32_t k = 0; k < TQuavixInstrument::MaxSamples; ++k) {
+            const TQuavixSample* Sample = Instrument->Samples[k].get();
+            if (!Sample) continue;
+            TSampleInfo S;
+            S.Index = k;
+            S.Name = PatternFormat && k == 0 && static_cast<size_t>(i) <= ModNames.size() ? ModNames[i - 1] : Sample->Name;
+            S.Length = Sample->Data ? Sample->Length : 0;
+            S.Loop = !Sample->Loop || Sample->LoopLength <= 0 ? "none" : Sample->PingPong ? "ping-pong" : "forward";
+            S.LoopStart = S.Loop == "none" ? 0 : Sample->LoopStart;
+            S.LoopLength = S.Loop == "none" ? 0 : Sample->LoopLength;
+            S.Bits = Sample->Bits;
+            S.Stereo = Sample->NumChannels == 2;
+            S.Volume = Sample->Volume;
+            S.FineTune = Sample->FineTune;
+            // A sample slot with neither sound nor name says nothing.
+            if (S.Length > 0 || !S.Name.empty()) Info.Samples.push_back(S);
+        }
+        if (!Info.Name.empty() || !Info.Samples.empty()) List.push_back(Info);
+    }
+    return List;
+}
+
+TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data, bool Samples) {
     TSongInfo Info;
     Info.Format = Module.FormatName.empty() ? "unknown" : Module.FormatName;
     if (Info.Format == "xm") {
@@ -60,6 +132,7 @@ TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data
     Info.Message = Module.Comment;
     std::vector<int64_t> Ends = MeasureSong(Data, DefaultRate, 1);
     if (!Ends.empty()) Info.DurationFrames = Ends[0];
+    if (Samples) Info.InstrumentList = ListInstruments(Module, Data);
     return Info;
 }
 
@@ -84,7 +157,10 @@ std::vector<std::string> Lines(const std::string& Text) {
     return Result;
 }
 
-void PrintText(const std::string& Path, const TSongInfo& Info) {
+// A name in quotes, so that blanks at its ends show.
+std::string Quoted(const std::string& Name) { return "\"" + Printable(Name) + "\""; }
+
+void PrintText(const std::string& Path, const TSongInfo& Info, bool WithSamples) {
     std::printf("%s\n", Printable(Path).c_str());
     std::printf("  format:      %s\n", FormatText(Info).c_str());
     std::printf("  title:       %s\n", Printable(Info.Title).c_str());
@@ -104,9 +180,34 @@ void PrintText(const std::string& Path, const TSongInfo& Info) {
         std::printf("  message:\n");
         for (const std::string& Line : Message) std::printf("    %s\n", Printable(Line).c_str());
     }
+    if (!WithSamples) return;
+    // One line per instrument, then one per sample: length in frames, the
+    // loop as start+length in frames, then width, layout, volume, finetune.
+    std::printf("  instruments and samples:\n");
+    if (Info.InstrumentList.empty()) std::printf("    none\n");
+    auto SampleLine = [](const TSampleInfo& S) {
+        const std::string Loop = S.Loop == "none" ? "no loop"
+                                                  : S.Loop + " loop " + std::to_string(S.LoopStart) + "+" +
+                                                        std::to_string(S.LoopLength);
+        char Line[256];
+        std::snprintf(Line, sizeof(Line), "%2d %-24s %7d frames, %s, %d-bit %s, volume %d, finetune %d", S.Index,
+                      Quoted(S.Name).c_str(), S.Length, Loop.c_str(), S.Bits, S.Stereo ? "stereo" : "mono", S.Volume,
+                      S.FineTune);
+        return std::string(Line);
+    };
+    for (const TInstrumentInfo& Instrument : Info.InstrumentList) {
+        // An instrument without a name that is just one sample (as in
+        // pattern-format songs) takes one line.
+        if (Instrument.Name.empty() && Instrument.Samples.size() == 1) {
+            std::printf("    %3d %s\n", Instrument.Number, SampleLine(Instrument.Samples[0]).c_str());
+            continue;
+        }
+        std::printf("    %3d %s\n", Instrument.Number, Quoted(Instrument.Name).c_str());
+        for (const TSampleInfo& S : Instrument.Samples) std::printf("        %s\n", SampleLine(S).c_str());
+    }
 }
 
-void PrintJson(const std::string& Path, const TSongInfo& Info) {
+void PrintJson(const std::string& Path, const TSongInfo& Info, bool WithSamples) {
     using json = nlohmann::ordered_json;  // keys in the order written
     json Object = json::object();
     auto Optional = [](const std::string& Text, bool Present) { return Present ? json(ToUtf8(Text)) : json(); };
@@ -127,11 +228,32 @@ void PrintJson(const std::string& Path, const TSongInfo& Info) {
     Object["duration"] = Info.DurationFrames >= 0
                              ? json(static_cast<double>((Info.DurationFrames * 1000 + DefaultRate / 2) / DefaultRate) / 1000.0)
                              : json();
+    if (WithSamples) {
+        json Instruments = json::array();
+        for (const TInstrumentInfo& Instrument : Info.InstrumentList) {
+            json Samples = json::array();
+            for (const TSampleInfo& S : Instrument.Samples)
+                Samples.push_back({{"index", S.Index},
+                                   {"name", ToUtf8(S.Name)},
+                                   {"length", S.Length},
+                                   {"loop", S.Loop},
+                                   {"loop_start", S.LoopStart},
+                                   {"loop_length", S.LoopLength},
+                                   {"bits", S.Bits},
+                                   {"stereo", S.Stereo},
+                                   {"volume", S.Volume},
+                                   {"finetune", S.FineTune}});
+            Instruments.push_back(
+                {{"number", Instrument.Number}, {"name", ToUtf8(Instrument.Name)}, {"samples", Samples}});
+        }
+        Object["instrument_list"] = Instruments;
+    }
     std::printf("%s\n", Object.dump().c_str());
 }
 
 struct TInfoOptions {
     bool Json = false;
+    bool Samples = false;
     std::vector<std::string> Files;
 };
 TInfoOptions Options;
@@ -149,12 +271,12 @@ int RunInfo() {
             Status = ExitFailure;
             continue;
         }
-        TSongInfo Info = Describe(*Module, Data);
+        TSongInfo Info = Describe(*Module, Data, Options.Samples);
         if (Options.Json) {
-            PrintJson(Path, Info);
+            PrintJson(Path, Info, Options.Samples);
         } else {
             if (!First) std::printf("\n");
-            PrintText(Path, Info);
+            PrintText(Path, Info, Options.Samples);
         }
         First = false;
         std::fflush(stdout);
@@ -171,11 +293,14 @@ TRunCommand AddInfo(CLI::App& App) {
         "tag), title, channels, song length in orders, restart position, patterns,\n"
         "instruments, samples with data, linear or Amiga slides, how long the song\n"
         "plays until it comes back to a row it played (mm:ss.mmm), and the song\n"
-        "message when there is one.\n"
+        "message when there is one. --samples adds the instruments and their\n"
+        "samples (where songs often keep their greetings).\n"
         "\n"
         "Exit status: 0 when every file loaded, 1 when some did not (each gets a\n"
         "line on standard error), 2 for a wrong command line.");
     Info->add_flag("--json", Options.Json, "one JSON object per file, on one line each");
+    Info->add_flag("--samples", Options.Samples,
+                   "also list the instruments and samples: names, lengths, loops, bits, volume, finetune");
     Info->add_option("FILE", Options.Files, "module files (.xm, .mod)")->required();
     return RunInfo;
 }

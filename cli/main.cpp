@@ -1,9 +1,12 @@
 // quavix: command-line front end of Quavix Player.
 //
-//   quavix info [--json] FILE...
-//   quavix render FILE... [-o OUT] [--seconds S] [--repeat N] [--rate HZ]
-//                 [--bits 8|16] [--mono] [--interpolation none|linear]
-//   quavix play FILE... [--repeat N] [--seconds S]
+//   quavix info [--json] [--samples] FILE...
+//   quavix render FILE... [-o OUT] [--format F] [--quality Q] [--stems] [-j N]
+//                 [--seconds S] [--repeat N] [--start ORDER] [--mute LIST]
+//                 [--solo LIST] [--rate HZ] [--bits 8|16] [--mono]
+//                 [--interpolation none|linear]
+//   quavix play FILE... [--repeat N] [--seconds S] [--start ORDER]
+//               [--mute LIST] [--solo LIST] [--pattern] [--no-meters]
 #include <CLI/CLI.hpp>
 
 #include <cstdio>

@@ -34,12 +34,14 @@ bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string&
     return ReadModuleData(Path, Data, Reason) && LoadModuleData(Data, Module, Reason);
 }
 
-std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes) {
+std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes, int32_t StartOrder,
+                                 std::vector<int64_t>* OrderStarts) {
     // A player of its own: measuring plays the song through, and a rewind
     // does not undo all a song changes.
     std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Rate, RenderBufferFrames, true, 16);
     if (!Player->Module->LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size()))) return {};
-    return TQuavixSongEnd::Measure(*Player, Passes, static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate);
+    return TQuavixSongEnd::Measure(*Player, Passes, static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate,
+                                   StartOrder, OrderStarts);
 }
 
 }  // namespace quavix_cli

@@ -1,21 +1,20 @@
 // quavix play: songs through the sound device (SDL audio, else the OSS
-// device), with the title and a status line that updates in place.
+// device), with the title, a status line that updates in place, the channel
+// meters and, on request, the pattern view; xmp's keys pause, seek, change
+// the file, mute channels and set the volume.
 #include <CLI/CLI.hpp>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli.h"
+#include "play_control.h"
+#include "play_screen.h"
 #include "player/quavix.h"
 #include "song/module.h"
 
@@ -27,120 +26,178 @@ struct TPlayOptions {
     std::vector<std::string> Files;
     double Seconds = 0;  // 0: until the song ends
     int32_t Repeat = 0;
+    int32_t Start = 0;
+    TChannelChoice Channels;
+    bool Pattern = false;
+    bool NoMeters = false;
 };
 TPlayOptions Options;
 
-volatile std::sig_atomic_t StopRequest = 0;
-void OnStopSignal(int) { StopRequest = 1; }
+std::atomic<bool> StopRequest{false};
+void OnStopSignal(int) { StopRequest = true; }
 
-// The terminal in single-key mode while a song plays (so that 'q' needs no
-// Enter and is not echoed), restored whatever way play ends.
-class TKeyboard {
-public:
-    TKeyboard() {
-        if (isatty(STDIN_FILENO) != 1 || tcgetattr(STDIN_FILENO, &Saved) != 0) return;
-        termios Raw = Saved;
-        Raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-        Raw.c_cc[VMIN] = 0;
-        Raw.c_cc[VTIME] = 0;
-        Active = tcsetattr(STDIN_FILENO, TCSANOW, &Raw) == 0;
-    }
-    ~TKeyboard() {
-        if (Active) tcsetattr(STDIN_FILENO, TCSANOW, &Saved);
-    }
-    TKeyboard(const TKeyboard&) = delete;
-    TKeyboard& operator=(const TKeyboard&) = delete;
+// How often the screen is drawn and the keys are read.
+constexpr int FrameMs = 50;
 
-    // Waits up to Ms milliseconds for a key; true when 'q' (or Q) came.
-    bool QuitPressed(int Ms) {
-        pollfd In{STDIN_FILENO, POLLIN, 0};
-        if (!Active) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
-            return false;
-        }
-        if (poll(&In, 1, Ms) <= 0) return false;
-        char Key = 0;
-        while (read(STDIN_FILENO, &Key, 1) == 1)
-            if (Key == 'q' || Key == 'Q') return true;
-        return false;
+// The lines of one frame of the display.
+std::vector<TScreenLine> Frame(const TTerminal& Terminal, const TPlayControl& Control, const TQuavix& Player,
+                               const TChannelMeters* Meters, const std::string& Path, int Width, int Height) {
+    const TQuavixModule& Module = *Player.Module;
+    std::vector<TScreenLine> Lines;
+    if (Options.Pattern) {
+        // The pattern view has the screen to itself: the song's name heads it.
+        Lines.push_back({Printable(Path)});
+        const std::string Title = Printable(Module.Name);
+        Lines.push_back({"  " + (Title.find_first_not_of(' ') == std::string::npos ? "(no title)" : Title)});
     }
-
-private:
-    termios Saved{};
-    bool Active = false;
-};
+    TPlayStatus Status;
+    Status.Order = Control.Order();
+    Status.SongLength = Module.SongLength;
+    Status.Row = Player.PlayedRow.load();
+    Status.Elapsed = Control.Elapsed();
+    Status.Total = Control.Total();
+    Status.Rate = Player.SampleRate;
+    Status.VolumePercent = Control.VolumePercent();
+    Status.Paused = Control.Paused();
+    Lines.push_back({StatusLine(Status)});
+    if (Control.ShowingHelp()) {
+        for (const std::string& Line : KeyHelp()) Lines.push_back({"  " + Line});
+    } else if (Meters) {
+        for (const std::string& Line : Meters->Lines(Width, Control.Muted(), Terminal.Utf8())) Lines.push_back({Line});
+    }
+    if (Options.Pattern) {
+        Lines.emplace_back();
+        int Current = -1;
+        const int Rows = Height - static_cast<int>(Lines.size());
+        std::vector<std::string> View = PatternView(Module, Status.Order, Status.Row, Width, Rows, Control.Muted(), Current);
+        for (int i = 0; i < static_cast<int>(View.size()); ++i) Lines.push_back({View[i], i == Current});
+    }
+    return Lines;
+}
 
 // Plays one loaded song until its end (after the repeats), for the seconds
-// asked for, or until the user stops it. Returns false when the user did.
-bool PlayOne(TQuavix& Player, const std::string& Path, const std::vector<uint8_t>& Data, TKeyboard& Keyboard) {
-    const int32_t Rate = Player.SampleRate;
-    int64_t Total;
-    if (Options.Seconds > 0) {
-        Total = std::llround(Options.Seconds * Rate);
-    } else {
-        const std::vector<int64_t> Ends = MeasureSong(Data, Rate, Options.Repeat + 1);
-        Total = static_cast<int64_t>(Ends.size()) == Options.Repeat + 1 ? Ends.back()
-                                                                         : static_cast<int64_t>(MaxSongSeconds) * Rate;
+// asked for, or until a key or a signal ends it.
+TPlayOutcome PlayOne(TQuavix& Player, const std::string& Path, const std::vector<uint8_t>& Data,
+                     const std::vector<bool>& Muted, TTerminal& Terminal, TKeyDecoder& Keys, TPlayVolume& Volume) {
+    const TSongTimes Times = MeasureSongTimes(Data, Player.SampleRate, Options.Repeat + 1);
+    if (!Terminal.ScreenOn() || Terminal.InlineBlock()) {
+        const std::string Title = Printable(Player.Module->Name);
+        std::printf("%s\n", Printable(Path).c_str());
+        std::printf("  %s\n", Title.find_first_not_of(' ') == std::string::npos ? "(no title)" : Title.c_str());
+        std::fflush(stdout);
     }
-    const TQuavixModule& Module = *Player.Module;
-    const std::string Title = Printable(Module.Name);
-    std::printf("%s\n", Printable(Path).c_str());
-    std::printf("  %s\n", Title.find_first_not_of(' ') == std::string::npos ? "(no title)" : Title.c_str());
-    std::fflush(stdout);
-    const bool Terminal = isatty(STDOUT_FILENO) == 1;
+    TPlayControl Control(Player, Times, Options.Repeat + 1, Options.Seconds, Muted, Options.Start, Volume);
+    // The meters, on a terminal unless turned off, take the levels the
+    // mixer notes; without them the mixer notes nothing.
+    const bool Metering = Terminal.ScreenOn() && !Options.NoMeters;
+    Player.MeasureLevels = Metering;
+    TChannelMeters Meters;
+    Control.Start();
 
-    Player.Play();
-    // The song's time is the frames rendered; the device plays them a little
-    // later, so the end waits one more buffer before stopping.
-    const int64_t Latency = static_cast<int64_t>(Player.BufferFrames) * 2;
-    bool Stopped = false;
-    for (;;) {
-        const int64_t Played = std::min(Player.PlayedFrames.load(), Total);
-        if (Terminal) {
-            const int32_t Order = Player.PlayedOrder.load(), Row = Player.PlayedRow.load();
-            std::printf("\r\033[K  order %3d/%d  row %3d  %s / %s", std::max(Order, 0), Module.SongLength,
-                        std::max(Row, 0), ClockTime(Played, Rate).c_str(), ClockTime(Total, Rate).c_str());
-            std::fflush(stdout);
+    TPlayOutcome Outcome = TPlayOutcome::Playing;
+    while (Outcome == TPlayOutcome::Playing) {
+        int Width, Height;
+        Terminal.Size(Width, Height);
+        if (Metering) Meters.Take(Player, Player.Module->NumChannels);
+        Terminal.Show(Frame(Terminal, Control, Player, Metering ? &Meters : nullptr, Path, Width, Height), Width,
+                      Height);
+        std::string Bytes;
+        std::vector<TPlayKey> Pressed;
+        if (Terminal.ReadKeys(FrameMs, Bytes))
+            Keys.Feed(Bytes.data(), Bytes.size(), Pressed);
+        else
+            Keys.Idle(Pressed);
+        for (const TPlayKey& Key : Pressed) {
+            Outcome = Control.Handle(Key);
+            if (Outcome != TPlayOutcome::Playing) break;
         }
-        if (StopRequest || Keyboard.QuitPressed(50)) {
-            Stopped = true;
-            break;
-        }
-        if (Player.PlayedFrames.load() >= Total + Latency) break;
+        if (StopRequest) Outcome = TPlayOutcome::Quit;
+        if (Outcome == TPlayOutcome::Playing) Outcome = Control.Check();
     }
     Player.Stop();
-    if (Terminal) std::printf("\n");
-    std::fflush(stdout);
-    return !Stopped;
+    if (Terminal.InlineBlock()) {
+        // The status line stays as the song left it; the meters go.
+        int Width, Height;
+        Terminal.Size(Width, Height);
+        std::vector<TScreenLine> Last = Frame(Terminal, Control, Player, nullptr, Path, Width, Height);
+        Last.resize(1);
+        Terminal.Show(Last, Width, Height);
+        Terminal.EndBlock();
+    }
+    return Outcome;
+}
+
+// The mutes each song starts with, checked before anything plays: a channel
+// or a start beyond a song is a wrong command line. Files that do not load
+// are reported when their turn comes.
+int CheckSongs(std::vector<std::vector<bool>>& Muted) {
+    for (const std::string& Path : Options.Files) {
+        Muted.emplace_back();
+        if (Options.Channels.Empty() && Options.Start == 0) continue;
+        std::unique_ptr<TQuavixModule> Song(new TQuavixModule());
+        std::string Reason;
+        if (!LoadModuleFile(Path, *Song, Reason)) continue;
+        std::string Problem = StartProblem(Options.Start, Song->SongLength);
+        if (Problem.empty())
+            Options.Channels.MutedIn(std::clamp(Song->NumChannels, 0, TQuavixModule::MaxChannels), Muted.back(),
+                                     Problem);
+        if (!Problem.empty()) {
+            std::fprintf(stderr, "quavix: play: %s: %s\n", Printable(Path).c_str(), Problem.c_str());
+            return ExitUsage;
+        }
+    }
+    return ExitOk;
 }
 
 int RunPlay() {
+    std::vector<std::vector<bool>> Muted;
+    const int Checked = CheckSongs(Muted);
+    if (Checked != ExitOk) return Checked;
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
-    TKeyboard Keyboard;
+    std::signal(SIGHUP, OnStopSignal);
+    // Restored by its destructor on every way out of here, exceptions too.
+    TTerminal Terminal(Options.Pattern);
+    TKeyDecoder Keys;
+    TPlayVolume Volume;
     int Status = ExitOk;
-    for (const std::string& Path : Options.Files) {
+    // n and p move through the files; a file that does not load is passed
+    // over in the direction of travel.
+    int Direction = 1;
+    for (size_t i = 0; i < Options.Files.size();) {
+        const std::string& Path = Options.Files[i];
         std::vector<uint8_t> Data;
         std::string Reason;
         // The window's settings: 44100 Hz, 4096-frame buffers, 16-bit stereo,
-        // linear interpolation, clipping on, master volume 128.
+        // linear interpolation, clipping on, master volume 128 (changed by
+        // the volume keys).
         std::unique_ptr<TQuavix> Player(new TQuavix(DefaultRate, RenderBufferFrames, 4, true, 10, 16, 0));
         if (Player->OutputDevice == 0) {
-            std::fflush(stdout);
-            std::fprintf(stderr,
-                         "quavix: play: no audio device could be opened; 'quavix render FILE' writes the song to a "
-                         "file instead\n");
+            Terminal.Report("play", "no audio device could be opened; 'quavix render FILE' writes the song to a "
+                                    "file instead");
             return ExitFailure;
         }
         Player->Interpolation = 1;
         Player->Clipping = 1;
-        Player->Module->MasterVolume = 128;
         if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
-            ReportError(Path, Reason);
+            Terminal.Report(Path, Reason);
             Status = ExitFailure;
+            if (Direction < 0 && i == 0) Direction = 1;
+            i = Direction > 0 ? i + 1 : i - 1;
             continue;
         }
-        if (!PlayOne(*Player, Path, Data, Keyboard)) return StopRequest ? ExitInterrupted : Status;
+        switch (PlayOne(*Player, Path, Data, Muted[i], Terminal, Keys, Volume)) {
+            case TPlayOutcome::Quit: return StopRequest ? ExitInterrupted : Status;
+            case TPlayOutcome::PreviousFile:
+                // Before the first file, the first plays again.
+                Direction = i > 0 ? -1 : 1;
+                if (i > 0) --i;
+                break;
+            default:
+                Direction = 1;
+                ++i;
+                break;
+        }
     }
     return Status;
 }
@@ -152,7 +209,11 @@ TRunCommand AddPlay(CLI::App& App) {
     Play->footer(
         "Plays each song in turn as the window plays it, through SDL audio or else\n"
         "the OSS device, until it ends (the first time it comes back to a row it\n"
-        "has played). 'q' or Ctrl-C stops.\n"
+        "has played). On a terminal, channel meters show what each channel plays.\n"
+        "\n"
+        "Keys: space pause, f/right next order, b/left previous order, n/up next\n"
+        "file, p/down previous file, 1-9 and 0 mute channels 1-10, ! unmute all,\n"
+        "+/- volume, h/? the key list, q/Esc quit (as does Ctrl-C).\n"
         "\n"
         "Exit status: 0 when every song played, 1 when some file did not load or\n"
         "no audio device could be opened, 2 for a wrong command line, 130 when\n"
@@ -165,6 +226,9 @@ TRunCommand AddPlay(CLI::App& App) {
         ->type_name("N")
         ->check(CLI::Range(0, 1000))
         ->excludes(Seconds);
+    AddSongChoice(*Play, Options.Channels, Options.Start);
+    Play->add_flag("--pattern", Options.Pattern, "show the pattern as it plays, tracker style");
+    Play->add_flag("--no-meters", Options.NoMeters, "no channel meters");
     return RunPlay;
 }
 

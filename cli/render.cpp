@@ -1,23 +1,26 @@
-// quavix render: songs to audio files, as the window would play them.
+// quavix render: songs to audio files, as the window would play them; whole
+// songs or one file per channel (stems), several at a time.
 #include <CLI/CLI.hpp>
+#include <sched.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <algorithm>
-#include <cctype>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio_file.h"
 #include "cli.h"
 #include "player/quavix.h"
 #include "player/song_end.h"
+#include "render_progress.h"
 #include "song/module.h"
 
 namespace quavix_cli {
@@ -30,85 +33,87 @@ struct TRenderOptions {
     double Seconds = 0;  // 0: until the song ends
     int32_t Repeat = 0;
     int32_t Rate = DefaultRate;
+    bool RateGiven = false;
     int32_t Bits = 16;
     bool Mono = false;
     std::string Interpolation = "linear";
+    std::string Format;  // empty: by the output's extension
+    int32_t Quality = -1;
+    bool Stems = false;
+    int32_t Jobs = 0;  // 0: one per processor
+    int32_t Start = 0;
+    TChannelChoice Channels;
 };
 TRenderOptions Options;
 
-volatile std::sig_atomic_t StopRequest = 0;
-void OnStopSignal(int) { StopRequest = 1; }
+std::atomic<bool> StopRequest{false};
+void OnStopSignal(int) { StopRequest = true; }
 
-// The output name for an input when -o is not given: the input's name in the
-// current folder, its module extension replaced by ".wav". Names in the
-// Amiga style ("mod.title") keep their whole name: "mod.title.wav".
-std::string DefaultOutputName(const std::string& Input) {
-    size_t Slash = Input.find_last_of('/');
-    std::string Name = Slash == std::string::npos ? Input : Input.substr(Slash + 1);
-    size_t Dot = Name.find_last_of('.');
-    if (Dot != std::string::npos && Dot > 0) {
-        std::string Extension = Name.substr(Dot + 1);
-        for (char& c : Extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (Extension == "xm" || Extension == "mod") Name.erase(Dot);
-    }
-    return Name + ".wav";
-}
-
-// The progress bar on a terminal: song time rendered against the whole.
-class TProgress {
-public:
-    TProgress(const std::string& AName, int64_t ATotal, int32_t ARate, bool AShown)
-        : Name(Printable(AName)), Total(ATotal), Rate(ARate), Shown(AShown) {}
-
-    void Update(int64_t Done) {
-        if (!Shown) return;
-        auto Now = std::chrono::steady_clock::now();
-        if (Done < Total && Now - Last < std::chrono::milliseconds(100)) return;
-        Last = Now;
-        const int Width = 30;
-        int Filled = Total > 0 ? static_cast<int>(std::min<int64_t>(Done, Total) * Width / Total) : Width;
-        std::string Bar(static_cast<size_t>(Filled), '#');
-        Bar.resize(Width, '-');
-        std::fprintf(stderr, "\r\033[K%s [%s] %s / %s", Name.c_str(), Bar.c_str(), ClockTime(Done, Rate).c_str(),
-                     ClockTime(Total, Rate).c_str());
-        std::fflush(stderr);
-    }
-
-    // Clears the bar so that the next line starts clean.
-    void Finish() {
-        if (!Shown) return;
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
-    }
-
-private:
-    std::string Name;
-    int64_t Total;
-    int32_t Rate;
-    bool Shown;
-    std::chrono::steady_clock::time_point Last{};
+// One file to write: a whole song, or the stem of one channel.
+struct TRenderJob {
+    std::string Input;
+    std::string Output;
+    TAudioFormat Format;
+    int32_t Rate = DefaultRate;
+    // Channels muted (from 0); empty: none.
+    std::vector<bool> Muted;
+    // What the progress line calls the job.
+    std::string Shown;
 };
 
-// Renders one song into one file. True when the file is complete.
-bool RenderOne(const std::string& Input, const std::string& Output) {
+// The processors this program may run on.
+int32_t ProcessorCount() {
+    cpu_set_t Set;
+    if (sched_getaffinity(0, sizeof(Set), &Set) == 0) return std::max(CPU_COUNT(&Set), 1);
+    return static_cast<int32_t>(std::max(std::thread::hardware_concurrency(), 1u));
+}
+
+// The output name for an input when -o is not given: the input's name in the
+// current folder, its module extension replaced by the format's. Names in the
+// Amiga style ("mod.title") keep their whole name: "mod.title.wav".
+std::string DefaultOutputName(const std::string& Input, const std::string& Extension) {
+    size_t Slash = Input.find_last_of('/');
+    std::string Name = Slash == std::string::npos ? Input : Input.substr(Slash + 1);
+    const std::string Own = FileExtension(Name);
+    if (Own == ".xm" || Own == ".mod") Name.erase(Name.size() - Own.size());
+    return Name + "." + Extension;
+}
+
+// The stem of channel Channel (from 0) of a song with Count channels:
+// NAME.01.wav for the output NAME.wav, the number as wide as the largest.
+std::string StemName(const std::string& Output, int32_t Channel, int32_t Count) {
+    const std::string Extension = FileExtension(Output);
+    TAudioFormat Format;
+    const bool Audio = !Extension.empty() && FindAudioFormat(Extension.substr(1), Format);
+    const std::string Base = Audio ? Output.substr(0, Output.size() - Extension.size()) : Output;
+    const int Width = std::max(2, static_cast<int>(std::to_string(Count).size()));
+    return Base + "." + ZeroPadded(Channel + 1, Width) + (Audio ? Extension : "");
+}
+
+// Renders one job into its file. True when the file is complete.
+bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     std::vector<uint8_t> Data;
     std::string Reason;
     // The window's settings unless told otherwise: linear interpolation,
     // clipping on, master volume 128.
     std::unique_ptr<TQuavix> Player =
-        TQuavix::CreateOffline(Options.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
+        TQuavix::CreateOffline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
     Player->Interpolation = Options.Interpolation == "none" ? 0 : 1;
     Player->Clipping = 1;
     Player->Module->MasterVolume = 128;
-    if (!ReadModuleData(Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
-        ReportError(Input, Reason);
+    if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
+        Progress.Report(Job.Input, Reason);
+        Progress.End(-1);
         return false;
     }
+    ApplyMutes(*Player, Job.Muted);
 
     TAudioFileWriter Writer;
-    const std::string Shown = Output == "-" ? "standard output" : Output;
-    if (!Writer.Open(Output, Player->SampleRate, Player->OutputChannels, Player->OutputBits, Reason)) {
-        ReportError(Shown, Reason);
+    const std::string Shown = Job.Output == "-" ? "standard output" : Job.Output;
+    if (!Writer.Open(Job.Output, Job.Format, Player->SampleRate, Player->OutputChannels, Player->OutputBits,
+                     Options.Quality, Reason)) {
+        Progress.Report(Shown, Reason);
+        Progress.End(-1);
         return false;
     }
 
@@ -126,119 +131,204 @@ bool RenderOne(const std::string& Input, const std::string& Output) {
     // The bar needs the whole length at the start: on a terminal the song is
     // measured first, by playing through its rows without mixing.
     int64_t Total = Frames;
-    const bool Terminal = isatty(STDERR_FILENO) == 1;
-    if (UntilEnd && Terminal) {
-        std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate, Options.Repeat + 1);
+    if (UntilEnd && isatty(STDERR_FILENO) == 1) {
+        std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate, Options.Repeat + 1, Options.Start);
         if (static_cast<int32_t>(Ends.size()) == Options.Repeat + 1) Total = Ends.back();
     }
 
     std::vector<uint8_t> Rendered(Player->OutputBits == 8 ? static_cast<size_t>(Player->OutputBufferBytes) : 0);
     std::vector<int16_t> Samples(static_cast<size_t>(RenderBufferFrames) * Player->OutputChannels);
-    TProgress Progress(Input, Total, Player->SampleRate, Terminal);
+    const int Line = Progress.Begin(Job.Shown, Total, Player->SampleRate);
+    // The song starts at the order asked for, from the first frame on.
+    if (Options.Start > 0) Player->RequestSeek(Options.Start, 0);
     Player->Play();
     int64_t Done = 0;
-    while (Done < Frames) {
+    bool Ok = true;
+    while (Ok && Done < Frames) {
         if (StopRequest) {
-            Progress.Finish();
-            Writer.Abandon();
-            ReportError(Shown, "interrupted; nothing written");
-            return false;
+            Reason = "interrupted; nothing written";
+            Ok = false;
+            break;
         }
         // 16-bit output goes straight into the samples libsndfile takes.
         Player->Render(Player->OutputBits == 16 ? static_cast<void*>(Samples.data()) : Rendered.data());
         // The song's end may fall inside this buffer: the file stops there.
-        if (Watch.StopFrame >= 0) Frames = std::min(Frames, Watch.StopFrame);
+        if (Watch.StopFrame >= 0) Frames = std::min(Frames, Watch.StopFrame.load());
         const int64_t Count = std::min<int64_t>(RenderBufferFrames, Frames - Done);
         const size_t Values = static_cast<size_t>(Count) * Player->OutputChannels;
         if (Player->OutputBits == 8) {
             // libsndfile takes 16-bit samples and keeps their high byte.
             for (size_t i = 0; i < Values; ++i) Samples[i] = static_cast<int16_t>((Rendered[i] - 128) * 256);
         }
-        if (!Writer.Write(Samples.data(), Count, Reason)) {
-            Progress.Finish();
-            Writer.Abandon();
-            ReportError(Shown, Reason);
-            return false;
-        }
+        Ok = Writer.Write(Samples.data(), Count, Reason);
         Done += Count;
-        Progress.Update(Done);
+        Progress.Update(Line, Done);
     }
     Player->Stop();
     Player->SongEnd = nullptr;
-    Progress.Finish();
+    Progress.End(Line);
+    if (!Ok) {
+        Writer.Abandon();
+        Progress.Report(Shown, Reason);
+        return false;
+    }
     if (!Writer.Commit(Reason)) {
-        ReportError(Shown, Reason);
+        Progress.Report(Shown, Reason);
         return false;
     }
     if (UntilEnd && Watch.StopFrame < 0) {
         // Not a failure: the file holds the song's first 30 minutes.
-        std::fflush(stdout);
-        std::fprintf(stderr, "quavix: %s: the song does not end within %d minutes; stopped there\n",
-                     Printable(Input).c_str(), MaxSongSeconds / 60);
+        Progress.Report(Job.Input, "the song does not end within " + std::to_string(MaxSongSeconds / 60) +
+                                       " minutes; stopped there");
     }
     return true;
 }
 
-int RunRender() {
-    if (!Options.Output.empty() && Options.Files.size() > 1) {
-        std::fprintf(stderr, "quavix: render: -o names one output file; give one FILE with it\n");
-        return ExitUsage;
-    }
-    if (Options.Output == "-" && isatty(STDOUT_FILENO) == 1) {
-        std::fprintf(stderr, "quavix: render: standard output is a terminal; send it to a file or a pipe\n");
-        return ExitUsage;
-    }
-    std::vector<std::string> Outputs;
+// A wrong command line: one line, exit status 2.
+int UsageError(const std::string& Message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "quavix: render: %s\n", Message.c_str());
+    return ExitUsage;
+}
+
+// The jobs the command line asks for, or a usage error. Songs are loaded
+// here only when the channels or the start must be checked against them or
+// stems need their channel count; a file that does not load is reported when
+// its turn comes.
+int PlanJobs(std::vector<TRenderJob>& Jobs) {
+    if (!Options.Output.empty() && Options.Files.size() > 1) return UsageError("-o names one output file; give one FILE with it");
+    if (Options.Output == "-" && isatty(STDOUT_FILENO) == 1)
+        return UsageError("standard output is a terminal; send it to a file or a pipe");
+    if (Options.Stems && Options.Output == "-")
+        return UsageError("--stems writes one file per channel, which standard output cannot take; name a file with -o");
+    const bool NeedSong = Options.Stems || !Options.Channels.Empty() || Options.Start > 0;
     std::map<std::string, std::string> Taken;
     for (const std::string& Input : Options.Files) {
-        std::string Output = Options.Output.empty() ? DefaultOutputName(Input) : Options.Output;
-        int Format;
+        TRenderJob Whole;
+        Whole.Input = Input;
         std::string Reason;
-        if (!AudioFormatFor(Output, Options.Bits, Format, Reason)) {
-            std::fprintf(stderr, "quavix: render: %s: %s\n", Printable(Output).c_str(), Reason.c_str());
-            return ExitUsage;
+        // Without -o, the format chosen (WAV by default) names the file.
+        Whole.Output = Options.Output.empty() ? DefaultOutputName(Input, Options.Format.empty() ? "wav" : Options.Format)
+                                              : Options.Output;
+        if (!AudioFormatFor(Whole.Output, Options.Format, Whole.Format, Reason))
+            return UsageError(Printable(Whole.Output) + ": " + Reason);
+        if (Options.Quality >= 0 && !Whole.Format.Lossy)
+            return UsageError("--quality is for the lossy formats (ogg, opus, mp3); " + Whole.Format.Name +
+                              " keeps every sample as it is");
+        // A format that cannot take 44100 Hz (Opus) gets its highest rate,
+        // unless another rate it takes is asked for.
+        const std::vector<int32_t>& Rates = Whole.Format.Rates;
+        auto Takes = [&Rates](int32_t Rate) { return Rates.empty() || std::find(Rates.begin(), Rates.end(), Rate) != Rates.end(); };
+        Whole.Rate = Options.RateGiven || Takes(Options.Rate) ? Options.Rate : Rates.back();
+        if (!Takes(Whole.Rate)) {
+            std::string List;
+            for (size_t i = 0; i < Rates.size(); ++i)
+                List += (i == 0 ? "" : i + 1 == Rates.size() ? " or " : ", ") + std::to_string(Rates[i]);
+            return UsageError("--rate " + std::to_string(Whole.Rate) + ": " + Whole.Format.Name + " takes " + List +
+                              " Hz");
         }
-        auto Found = Taken.find(Output);
-        if (Found != Taken.end()) {
-            std::fprintf(stderr, "quavix: render: %s and %s would both be written to %s\n",
-                         Printable(Found->second).c_str(), Printable(Input).c_str(), Printable(Output).c_str());
-            return ExitUsage;
-        }
-        Taken[Output] = Input;
-        Outputs.push_back(Output);
-    }
+        Whole.Shown = Input;
 
-    // Interrupts end the render cleanly, without a partial file; a reader
+        std::vector<TRenderJob> ForInput;
+        std::vector<uint8_t> Data;
+        std::unique_ptr<TQuavixModule> Song(new TQuavixModule());
+        if (!NeedSong || !ReadModuleData(Input, Data, Reason) || !LoadModuleData(Data, *Song, Reason)) {
+            // Not checked here: rendered whole, or reported when its turn comes.
+            ForInput.push_back(Whole);
+        } else {
+            const int32_t Count = std::clamp(Song->NumChannels, 0, TQuavixModule::MaxChannels);
+            if (!Options.Channels.MutedIn(Count, Whole.Muted, Reason))
+                return UsageError(Printable(Input) + ": " + Reason);
+            const std::string Start = StartProblem(Options.Start, Song->SongLength);
+            if (!Start.empty()) return UsageError(Printable(Input) + ": " + Start);
+            if (!Options.Stems) {
+                ForInput.push_back(Whole);
+            } else {
+                // One stem per channel heard, each on its own player with
+                // every other channel muted.
+                for (int32_t Channel = 0; Channel < Count; ++Channel) {
+                    if (Whole.Muted[static_cast<size_t>(Channel)]) continue;
+                    TRenderJob Stem = Whole;
+                    Stem.Output = StemName(Whole.Output, Channel, Count);
+                    Stem.Muted.assign(static_cast<size_t>(Count), true);
+                    Stem.Muted[static_cast<size_t>(Channel)] = false;
+                    Stem.Shown = Input + " channel " + std::to_string(Channel + 1);
+                    ForInput.push_back(Stem);
+                }
+            }
+        }
+        for (TRenderJob& Job : ForInput) {
+            auto Found = Taken.find(Job.Output);
+            if (Found != Taken.end() && Job.Output != "-")
+                return UsageError(Printable(Found->second) + " and " + Printable(Input) + " would both be written to " +
+                                  Printable(Job.Output));
+            Taken[Job.Output] = Input;
+            Jobs.push_back(std::move(Job));
+        }
+    }
+    return ExitOk;
+}
+
+int RunRender() {
+    std::vector<TRenderJob> Jobs;
+    const int Planned = PlanJobs(Jobs);
+    if (Planned != ExitOk) return Planned;
+
+    // Interrupts end the render cleanly, without partial files; a reader
     // that goes away, or a file-size limit, becomes a write error.
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
-    int Status = ExitOk;
-    for (size_t i = 0; i < Options.Files.size() && !StopRequest; ++i)
-        if (!RenderOne(Options.Files[i], Outputs[i])) Status = ExitFailure;
-    return StopRequest ? ExitInterrupted : Status;
+    // Each job renders on a player of its own; the players share nothing,
+    // so a file's bytes do not depend on what renders beside it.
+    TRenderProgress Progress(isatty(STDERR_FILENO) == 1, Jobs.size());
+    std::atomic<size_t> Next{0};
+    std::atomic<bool> Failed{false};
+    auto Work = [&] {
+        for (size_t i = Next++; i < Jobs.size() && !StopRequest; i = Next++)
+            if (!RenderJob(Jobs[i], Progress)) Failed = true;
+    };
+    const size_t Threads = std::min<size_t>(static_cast<size_t>(Options.Jobs > 0 ? Options.Jobs : ProcessorCount()),
+                                            Jobs.size());
+    std::vector<std::thread> Workers;
+    for (size_t i = 1; i < Threads; ++i) Workers.emplace_back(Work);
+    Work();
+    for (std::thread& Worker : Workers) Worker.join();
+    Progress.Finish();
+    return StopRequest ? ExitInterrupted : Failed ? ExitFailure : ExitOk;
 }
 
 }  // namespace
 
 TRunCommand AddRender(CLI::App& App) {
-    CLI::App* Render = App.add_subcommand("render", "render songs to audio files (WAV or FLAC)");
+    CLI::App* Render = App.add_subcommand("render", "render songs to audio files (WAV, FLAC, Ogg, Opus, MP3)");
     Render->footer(
         "Renders each song as the window plays it (44100 Hz, 16-bit stereo, linear\n"
         "interpolation, clipping on, master volume 128) until it ends: the first\n"
         "time it comes back to a row it has played. Without -o, FILE.xm becomes\n"
-        "FILE.wav in the current folder. A song that never ends stops after 30\n"
-        "minutes.\n"
+        "FILE.wav in the current folder (or the --format's extension). A song that\n"
+        "never ends stops after 30 minutes. Opus files are rendered at 48000 Hz\n"
+        "unless --rate names another rate Opus takes.\n"
+        "\n"
+        "--stems writes one file per channel heard, NAME.01.wav, NAME.02.wav ...,\n"
+        "each rendered with only that channel: together they add up to the song.\n"
         "\n"
         "Exit status: 0 when every file was written, 1 when some was not (each gets\n"
         "a line on standard error), 2 for a wrong command line, 130 when\n"
         "interrupted. A file that could not be completed is not left behind.");
     Render->add_option("FILE", Options.Files, "module files (.xm, .mod)")->required();
     Render->add_option("-o,--output", Options.Output,
-                       "output file: .wav or .flac by its extension, '-' for WAV on standard output")
+                       "output file, its format by its extension (.wav .flac .ogg .opus .mp3); '-' for standard "
+                       "output")
         ->type_name("OUT");
+    Render->add_option("--format", Options.Format, "the output format where the name has no extension")
+        ->type_name("wav|flac|ogg|opus|mp3")
+        ->check(CLI::IsMember({"wav", "flac", "ogg", "opus", "mp3"}));
+    Render->add_option("--quality", Options.Quality, "quality of ogg, opus and mp3: 0 (smallest) to 10 (best)")
+        ->type_name("0..10")
+        ->check(CLI::Range(0, 10));
     CLI::Option* Seconds =
         Render->add_option("--seconds", Options.Seconds, "render exactly S seconds, whatever the song does")
             ->type_name("S")
@@ -247,9 +337,20 @@ TRunCommand AddRender(CLI::App& App) {
         ->type_name("N")
         ->check(CLI::Range(0, 1000))
         ->excludes(Seconds);
+    AddSongChoice(*Render, Options.Channels, Options.Start);
+    Render->add_flag("--stems", Options.Stems, "one file per channel: NAME.01.wav, NAME.02.wav ...");
+    Render->add_option("-j,--jobs", Options.Jobs, "render N files at a time (default: one per processor)")
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](std::string& Text) {
+                return Text == "0" ? std::string("-j 0 renders nothing: give 1 or more") : std::string();
+            },
+            "N"))
+        ->check(CLI::Range(1, 1024));
     Render->add_option("--rate", Options.Rate, "output rate in Hz (default 44100)")
         ->type_name("HZ")
-        ->check(CLI::Range(8000, 192000));
+        ->check(CLI::Range(8000, 192000))
+        ->each([](const std::string&) { Options.RateGiven = true; });
     Render->add_option("--bits", Options.Bits, "bits per sample: 8 or 16 (default 16)")
         ->type_name("8|16")
         ->check(CLI::IsMember({8, 16}));

@@ -25,6 +25,12 @@ std::string ClockTime(int64_t Frames, int32_t Rate) {
     return Text;
 }
 
+std::string ZeroPadded(int64_t Value, int Width) {
+    std::string Digits = std::to_string(Value);
+    if (static_cast<int>(Digits.size()) < Width) Digits.insert(0, static_cast<size_t>(Width) - Digits.size(), '0');
+    return Digits;
+}
+
 void ReportError(const std::string& What, const std::string& Why) {
     std::fflush(stdout);
     std::fprintf(stderr, "quavix: %s: %s\n", Printable(What).c_str(), Why.c_str());

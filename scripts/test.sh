@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal build, the
 # build with AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
-# sound-output tests under ThreadSanitizer, the 32-bit ARM build under
-# qemu-arm, and a bounded fuzzing run of the loaders and the render loop.
+# sound-output tests and parallel renders under ThreadSanitizer, the 32-bit
+# ARM build under qemu-arm, and a bounded fuzzing run of the loaders and the
+# render loop.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -20,16 +21,18 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 bash "$root/scripts/build.sh" "$root/build-asan" -DQUAVIX_SANITIZE=ON -DQUAVIX_BENCH=OFF
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
 
-section "sound outputs under ThreadSanitizer"
+section "sound outputs and parallel renders under ThreadSanitizer"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 mkdir -p "$root/build-tsan"
 if ! { cmake -S "$root" -B "$root/build-tsan" -DQUAVIX_TSAN=ON -DQUAVIX_BENCH=OFF &&
-       cmake --build "$root/build-tsan" -j "$jobs" --target quavix_player_tests; } >"$root/build-tsan/build.log" 2>&1; then
+       cmake --build "$root/build-tsan" -j "$jobs" --target quavix_player_tests quavix_cli_tests quavix; } \
+     >"$root/build-tsan/build.log" 2>&1; then
   cat "$root/build-tsan/build.log" >&2
   echo "build of $root/build-tsan failed" >&2
   exit 1
 fi
-(cd "$root/build-tsan" && ctest --output-on-failure -j "$jobs" -R 'SdlOutput|OssOutput|OutputStress')
+# The outputs' threads, players rendering side by side, and quavix render -j.
+(cd "$root/build-tsan" && ctest --output-on-failure -j "$jobs" -R 'SdlOutput|OssOutput|OutputStress|ParallelPlayers|ParallelRenders')
 
 section "armhf build under qemu-arm"
 bash "$root/scripts/build.sh" "$root/build-armhf" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/armhf.cmake" \

@@ -151,6 +151,39 @@ int64_t MixPeak(const TQuavixChannel& Channel, int32_t Count, bool Stereo) {
     return Gain * (Channel.FilterValid ? FilteredPeak : 32768);
 }
 
+// The voice's own output at a few frames spread over a span, for the channel
+// meters: the mix values there before and after the voice is added. Together
+// with the span's last frame, which the mixer takes anyway, a tick's spans
+// give a voice's peak closely enough for a meter, without a pass over the
+// whole span.
+class TLevelProbe {
+public:
+    void Before(int32_t* Output, int32_t N, int32_t Channels) {
+        Values = Channels == 2 ? 2 : 1;
+        for (int32_t k = 0; k < Points; ++k) {
+            Frames[k] = Output + static_cast<size_t>(static_cast<int64_t>(N - 1) * k / Points) * Channels;
+            for (int32_t c = 0; c < Values; ++c) Old[k][c] = static_cast<uint32_t>(Frames[k][c]);
+        }
+    }
+    // The largest magnitude among the probed frames and the last one, in
+    // 16-bit sample units.
+    int32_t Peak(int32_t LastLeft, int32_t LastRight) const {
+        int64_t Largest = std::max(Magnitude(LastLeft), Values == 2 ? Magnitude(LastRight) : 0);
+        for (int32_t k = 0; k < Points; ++k)
+            for (int32_t c = 0; c < Values; ++c)
+                Largest = std::max(Largest, Magnitude(static_cast<int32_t>(static_cast<uint32_t>(Frames[k][c]) - Old[k][c])));
+        return static_cast<int32_t>(std::min<int64_t>(Largest >> 12, INT32_MAX));
+    }
+
+private:
+    static constexpr int32_t Points = 4;
+    static int64_t Magnitude(int32_t Value) { return Value < 0 ? -static_cast<int64_t>(Value) : Value; }
+    // Left unset until Before: with the meters off, a probe costs one store.
+    int32_t* Frames[Points];
+    uint32_t Old[Points][2];
+    int32_t Values = 0;
+};
+
 }  // namespace
 
 int32_t GetMixSpan(TQuavixChannel& Channel, int32_t MaxFrames) {
@@ -268,6 +301,11 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     State.Player = this;
     SelectMixRoutine(State);
     State.Output = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
+    // The owner's settings for the voice's song channel (a fade-bank voice
+    // keeps the number of the channel it came from): a muted voice moves on
+    // unheard, and the meters take the voice's output where they are on.
+    const bool Muted = ChannelMuted(Channel.Index);
+    const bool Metering = MeasureLevels.load(std::memory_order_relaxed);
 
     int64_t Position = Channel.Position;
     while (Count > 0) {
@@ -285,7 +323,9 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
         Channel.Step = Channel.Backwards ? -Channel.Increment : Channel.Increment;
         const bool Silent = Channel.RampLeft == 0 && Channel.RampRight == 0 && Channel.RampStepLeft == 0 &&
                             Channel.RampStepRight == 0 && !Channel.FilterValid;
-        if (!Silent && State.Routine) {
+        if (!Silent && !Muted && State.Routine) {
+            TLevelProbe Probe;
+            if (Metering) Probe.Before(State.Output, N, OutputChannels);
             // The voice's own contribution to the span's last frame.
             int32_t* LastFrame = State.Output + static_cast<size_t>(N - 1) * OutputChannels;
             const uint32_t OldLeft = static_cast<uint32_t>(LastFrame[0]);
@@ -293,11 +333,18 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
             State.Routine(State.Output, N, Channel);
             Channel.LastLeft = static_cast<int32_t>(static_cast<uint32_t>(LastFrame[0]) - OldLeft);
             if (OutputChannels == 2) Channel.LastRight = static_cast<int32_t>(static_cast<uint32_t>(LastFrame[1]) - OldRight);
+            if (Metering) NoteLevel(Channel.Index, Probe.Peak(Channel.LastLeft, Channel.LastRight));
         } else {
-            // Silent, or no loop for this key: the position moves on unheard.
+            // Silent, muted, or no loop for this key: the position moves on
+            // unheard. A voice muted while it sounds hands its last level to
+            // click removal, where it decays instead of stopping dead.
             State.Output += static_cast<size_t>(N) * OutputChannels;
-            Channel.LastLeft = 0;
-            Channel.LastRight = 0;
+            if (Muted) {
+                Channel.HandClickToModule();
+            } else {
+                Channel.LastLeft = 0;
+                Channel.LastRight = 0;
+            }
         }
         Position += static_cast<int64_t>(N) * Channel.Step;
         Channel.Position = Narrow(Position);

@@ -100,7 +100,8 @@ void TQuavix::Render(void* Dest) {
     MixTarget = MixBuffer.get();
     std::fill(MixTarget, MixTarget + Values, 0);
 
-    if (Playing) {
+    if (Playing && !PlaybackPaused.load(std::memory_order_relaxed)) {
+        TakeRequests();
         int32_t Position = 0;
         while (Position < BufferFrames) {
             if (SamplesLeft == 0) {
@@ -114,6 +115,7 @@ void TQuavix::Render(void* Dest) {
             Position += Mixed;
         }
         PlayedFrames.fetch_add(BufferFrames, std::memory_order_relaxed);
+        SongClock.fetch_add(BufferFrames, std::memory_order_relaxed);
     }
 
     const int32_t* Mix = MixBuffer.get();
@@ -146,8 +148,10 @@ bool TQuavix::Play() {
     UpdateTickLength();
     SamplesLeft = 0;  // the first render begins with a tick
     PlayedFrames = 0;
+    SongClock = 0;
     PlayedOrder = -1;
     PlayedRow = -1;
+    PlaybackPaused = false;
     Playing = true;
     if (Module->Loaded && Threaded) ResumeWriter();
     if (OutputDevice == 2) ResumeSDL();
@@ -158,7 +162,75 @@ void TQuavix::Stop() {
     if (OutputDevice == 2) PauseSDL();
     if (Threaded) ParkWriter();
     Playing = false;
+    PlaybackPaused = false;
+    SeekRequest = -1;
     Flush();
+}
+
+void TQuavix::Pause() {
+    if (!Playing || PlaybackPaused) return;
+    // The output goes quiet as Stop makes it, but the song and the rendered
+    // output not yet handed to the device stay: Resume goes on with them.
+    if (OutputDevice == 2) PauseSDL();
+    if (Threaded) ParkWriter();
+    PlaybackPaused = true;
+}
+
+void TQuavix::Resume() {
+    if (!Playing || !PlaybackPaused) return;
+    PlaybackPaused = false;
+    if (Threaded) ResumeWriter();
+    if (OutputDevice == 2) ResumeSDL();
+}
+
+void TQuavix::SetChannelMuted(int32_t Channel, bool Muted) {
+    if (Channel < 0 || Channel >= TQuavixModule::MaxChannels) return;
+    const uint64_t Bit = uint64_t(1) << (Channel & 63);
+    if (Muted)
+        MutedChannels[Channel >> 6].fetch_or(Bit, std::memory_order_relaxed);
+    else
+        MutedChannels[Channel >> 6].fetch_and(~Bit, std::memory_order_relaxed);
+}
+
+int32_t TQuavix::TakeChannelPeak(int32_t Channel) {
+    if (Channel < 0 || Channel >= TQuavixModule::MaxChannels) return 0;
+    return ChannelPeaks[Channel].exchange(0, std::memory_order_relaxed);
+}
+
+void TQuavix::NoteLevel(int32_t Channel, int32_t Level) {
+    if (Channel < 0 || Channel >= TQuavixModule::MaxChannels) return;
+    // Only the audio thread raises a peak; the owner only takes it back to 0,
+    // and a peak it takes meanwhile shows in the next reading.
+    std::atomic<int32_t>& Peak = ChannelPeaks[Channel];
+    if (Level > Peak.load(std::memory_order_relaxed)) Peak.store(Level, std::memory_order_relaxed);
+}
+
+void TQuavix::RequestSeek(int32_t Order, int64_t SongFrame) {
+    if (Order < 0 || Order >= TQuavixModule::MaxOrders || SongFrame < 0) return;
+    SeekRequest.store((SongFrame << 8) | Order, std::memory_order_release);
+}
+
+void TQuavix::RequestMasterVolume(int32_t Volume) {
+    MasterVolumeRequest.store(std::clamp(Volume, 0, 256), std::memory_order_relaxed);
+}
+
+void TQuavix::TakeRequests() {
+    const int32_t Volume = MasterVolumeRequest.exchange(-1, std::memory_order_relaxed);
+    if (Volume >= 0) Module->MasterVolume = Volume;
+    const int64_t Seek = SeekRequest.load(std::memory_order_acquire);
+    if (Seek < 0) return;
+    const int32_t Order = static_cast<int32_t>(Seek & 255);
+    Module->JumpToOrder(Order);
+    // The order starts at this render's first frame, cutting the tick short.
+    SamplesLeft = 0;
+    SongClock.store(Seek >> 8, std::memory_order_relaxed);
+    PlayedOrder.store(Order, std::memory_order_relaxed);
+    PlayedRow.store(0, std::memory_order_relaxed);
+    if (SongEnd) SongEnd->AfterSeek(Order);
+    // Taken, and seen so by the owner only now that the position shows it.
+    // A newer request given meanwhile stays for the next render.
+    int64_t Taken = Seek;
+    SeekRequest.compare_exchange_strong(Taken, -1, std::memory_order_release, std::memory_order_relaxed);
 }
 
 void TQuavix::Flush() { FillPosition = FillSize; }

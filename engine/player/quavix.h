@@ -110,6 +110,46 @@ public:
     // before Play.
     TQuavixSongEnd* SongEnd = nullptr;
 
+    // Settings and requests the owner may give while the song plays, on its
+    // own thread; the audio thread reads them without a lock.
+    //
+    // Muted song channels: bit i of word i / 64 mutes channel i. A muted
+    // channel goes on running its notes and effects (so global volume, jumps
+    // and timing stay as they are) but adds nothing to the mix, nor do the
+    // voices it hands to the fade bank, which keep its channel number.
+    std::array<std::atomic<uint64_t>, TQuavixModule::MaxChannels / 64> MutedChannels{};
+    // Channel meters: while set, the mixer notes the largest output of each
+    // song channel's voices (the fade-bank voices it handed over included),
+    // in 16-bit sample units, for TakeChannelPeak. Off, it costs nothing.
+    std::atomic<bool> MeasureLevels{false};
+    std::array<std::atomic<int32_t>, TQuavixModule::MaxChannels> ChannelPeaks{};
+    // Frames of song time: advances with every frame played, like
+    // PlayedFrames, but a seek sets it to the song time its owner gives.
+    std::atomic<int64_t> SongClock{0};
+    // True between Pause and Resume (or Stop).
+    std::atomic<bool> PlaybackPaused{false};
+
+    void SetChannelMuted(int32_t Channel, bool Muted);
+    bool ChannelMuted(int32_t Channel) const {
+        if (Channel < 0 || Channel >= TQuavixModule::MaxChannels) return false;
+        return (MutedChannels[Channel >> 6].load(std::memory_order_relaxed) >> (Channel & 63)) & 1;
+    }
+    // The largest output of the channel's voices since the last call.
+    int32_t TakeChannelPeak(int32_t Channel);
+    // Holds the song where it stands: the output falls silent at once and no
+    // tick runs, so nothing moves on (a song end included) until Resume goes
+    // on from the very frame it stopped at. Only while playing.
+    void Pause();
+    void Resume();
+    // At the start of the next render, playback moves to row 0 of order
+    // position Order through the sequencer's jump, and SongClock becomes
+    // SongFrame. A later request before that render replaces it; Stop
+    // drops it.
+    void RequestSeek(int32_t Order, int64_t SongFrame);
+    bool SeekPending() const { return SeekRequest.load(std::memory_order_acquire) >= 0; }
+    // The module's master volume (0..256) from the next render on.
+    void RequestMasterVolume(int32_t Volume);
+
     // How a player is created: with a sound device, or for offline rendering.
     enum class TOutputChoice { Device, Offline };
 
@@ -190,6 +230,15 @@ private:
     void PauseSDL();
     void ResumeSDL();
     void CloseOutput();
+
+    // Requests waiting for the next render: -1 for none. A seek packs its
+    // song frame above the order position's 8 bits, so that both travel in
+    // one value and a render never takes one without the other.
+    std::atomic<int64_t> SeekRequest{-1};
+    std::atomic<int32_t> MasterVolumeRequest{-1};
+    void TakeRequests();
+    // Adds a voice's largest output in a span to its channel's peak.
+    void NoteLevel(int32_t Channel, int32_t Level);
 
     // 64-bit side buffer of the mix, as large as MixBuffer and zero between
     // mixes: a loud mix moves its 32-bit sums here before they could pass the

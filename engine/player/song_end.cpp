@@ -1,5 +1,7 @@
 #include "player/song_end.h"
 
+#include <algorithm>
+
 #include "player/quavix.h"
 #include "sequencer/channel.h"
 #include "song/module.h"
@@ -62,19 +64,37 @@ bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module, int64_t Frame) {
     return true;
 }
 
-std::vector<int64_t> TQuavixSongEnd::Measure(TQuavix& Player, int32_t Passes, int64_t MaxFrames) {
+void TQuavixSongEnd::AfterSeek(int32_t Order) {
+    Played.fill(0);
+    // Each order position holds Rows bits: whole words.
+    const int32_t Words = std::clamp(Order, 0, Orders) * (Rows / 64);
+    std::fill(Played.begin(), Played.begin() + Words, ~uint64_t(0));
+    LastOrder = -1;
+    LoopRow = -1;
+}
+
+std::vector<int64_t> TQuavixSongEnd::Measure(TQuavix& Player, int32_t Passes, int64_t MaxFrames, int32_t StartOrder,
+                                             std::vector<int64_t>* OrderStarts) {
     std::vector<int64_t> EndFrames;
     TQuavixSongEnd Watch;
     Watch.Start(Passes);
     TQuavixSongEnd* Watching = Player.SongEnd;
     Player.SongEnd = nullptr;
     Player.Play();
+    if (StartOrder > 0) {
+        Player.Module->JumpToOrder(StartOrder);
+        Watch.AfterSeek(StartOrder);
+    }
+    if (OrderStarts) OrderStarts->assign(Orders, -1);
     // Each tick starts where the ticks before it have used their frames, as
     // it does in a render.
     int64_t Frame = 0;
     while (static_cast<int32_t>(EndFrames.size()) < Passes && Frame <= MaxFrames) {
         Player.NextTick();
         if (Watch.AfterTick(*Player.Module, Frame)) EndFrames.push_back(Frame);
+        const int32_t Order = Player.Module->PlayingOrder;
+        if (OrderStarts && EndFrames.empty() && Order >= 0 && Order < Orders && (*OrderStarts)[Order] < 0)
+            (*OrderStarts)[Order] = Frame;
         Frame += Player.SamplesPerTick;
     }
     Player.Stop();

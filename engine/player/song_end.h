@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -22,12 +23,19 @@ public:
     // pattern loop: the pass has ended there, and a new one begins with this
     // row.
     bool AfterTick(const TQuavixModule& Module, int64_t Frame);
+    // Call when playback has jumped to the start of order position Order:
+    // the rows of the orders before it count as played in this pass, and
+    // those from it on as not, so that the pass goes on from there and ends
+    // where the song next comes back to a row it played since, or to an
+    // order before the one jumped to.
+    void AfterSeek(int32_t Order);
     // Passes ended since Start; the frame where the last one ended, and where
     // pass number StopAfter ended (-1 until they have).
     int32_t Ends = 0;
     int64_t LastEndFrame = -1;
     int32_t StopAfter = 1;
-    int64_t StopFrame = -1;
+    // Written on the thread that renders, readable on any other.
+    std::atomic<int64_t> StopFrame{-1};
 
     // Plays the loaded song of Player from its beginning, tick by tick and
     // without mixing (the order of rows does not depend on the mix, so the
@@ -35,8 +43,12 @@ public:
     // returns the frame at which each of the first Passes passes ends; fewer
     // when the song does not end within MaxFrames. The player is rewound and
     // left stopped: give it a player of its own, since a rewind does not
-    // restore everything a song changes (its global volume).
-    static std::vector<int64_t> Measure(TQuavix& Player, int32_t Passes, int64_t MaxFrames);
+    // restore everything a song changes (its global volume). With StartOrder
+    // the song starts at that order position, as after a seek there.
+    // OrderStarts, when given, gets one frame per order position: where the
+    // first pass first started a row of it, or -1 where it never did.
+    static std::vector<int64_t> Measure(TQuavix& Player, int32_t Passes, int64_t MaxFrames, int32_t StartOrder = 0,
+                                        std::vector<int64_t>* OrderStarts = nullptr);
 
 private:
     static constexpr int32_t Orders = 256;

@@ -111,6 +111,24 @@ void StartRow(TQuavixModule& M) {
 
 }  // namespace
 
+void TQuavixModule::JumpToOrder(int32_t Order) {
+    for (int32_t i = 0; i < SongChannels(*this); ++i) {
+        TQuavixChannel& C = *Channels[i];
+        C.MoveToFadeBank();
+        // A pattern loop of the order left behind does not reach into the
+        // new one.
+        C.PatternLoopActive = false;
+        C.PatternLoopCount = 0;
+        C.PatternLoopRow = 0;
+    }
+    // Where a jump of the row leads (the next row search checks it), and a
+    // tick counter at the row's end, so that the next tick starts a row.
+    OrderPosition = Order;
+    Row = 0;
+    PatternDelay = 0;
+    TickCounter = Speed;
+}
+
 void TQuavixModule::ProcessTick() {
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);

@@ -125,6 +125,11 @@ public:
     // (walking the order list), runs the tick effects on the other ticks and
     // updates every voice for the mixer.
     void ProcessTick();
+    // Moves playback to row 0 of order position Order, as a position jump
+    // does, but at once: the next tick starts that row. The song's voices
+    // still sounding fade out in the fade bank instead of stopping with a
+    // click; speed, tempo and global volume stay as they are.
+    void JumpToOrder(int32_t Order);
 
 private:
     // Loader steps, reading through the cursor of the load in progress.

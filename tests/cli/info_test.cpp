@@ -217,6 +217,58 @@ TEST_F(QuavixInfo, CommandLine) {
     EXPECT_EQ(Quavix("info -odd.xm", Dir).Status, 2);
 }
 
+TEST_F(QuavixInfo, SamplesListNamesLoopsAndFormats) {
+    TXmSong Song = SmallXm();
+    TXmSample Pad = Sample16(std::vector<int32_t>(200, 1000), "pad \xe9");
+    Pad.NumChannels = 2;
+    Pad.Loop = TLoop::PingPong;
+    Pad.LoopStart = 10;
+    Pad.LoopLength = 40;
+    Pad.Volume = 32;
+    Pad.FineTune = -16;
+    TXmInstrument Two = Instrument("two", Sample8({1, 2, 3, 4}, "plain"));
+    Two.Samples.push_back(Pad);
+    Song.Instruments.push_back(Two);
+    TXmInstrument Greetings;
+    Greetings.Name = "greetings to all";  // a name and nothing else
+    Song.Instruments.push_back(Greetings);
+    SaveBytes(Path("samples.xm"), WriteXm(Song));
+    TModSong Mod = SmallMod();
+    Mod.Samples[0].Name = "hello from the mod";
+    TModSample Empty;
+    Empty.Name = "  second line";
+    Mod.Samples.push_back(Empty);
+    SaveBytes(Path("samples.mod"), WriteMod(Mod));
+
+    TRun Run = Quavix("info --samples " + Path("samples.xm"));
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    const std::string List = Run.Out.substr(Run.Out.find("  instruments and samples:\n"));
+    EXPECT_EQ(List,
+              "  instruments and samples:\n"
+              "      1 \"square\"\n"
+              "         0 \"square\"                      32 frames, forward loop 0+32, 8-bit mono, volume 64, finetune 0\n"
+              "      2 \"two\"\n"
+              "         0 \"plain\"                        4 frames, no loop, 8-bit mono, volume 64, finetune 0\n"
+              "         1 \"pad \xe9\"                      100 frames, ping-pong loop 10+40, 16-bit stereo, volume 32, "
+              "finetune -16\n"
+              "      3 \"greetings to all\"\n");
+    Run = Quavix("info --samples " + Path("samples.mod"));
+    EXPECT_NE(Run.Out.find("      1  0 \"hello from the mod\""), std::string::npos) << Run.Out;
+    EXPECT_NE(Run.Out.find("      2  0 \"  second line\"                0 frames"), std::string::npos) << Run.Out;
+
+    Run = Quavix("info --json --samples " + Path("samples.xm"));
+    const nlohmann::json Object = nlohmann::json::parse(Run.Out);
+    ASSERT_EQ(Object["instrument_list"].size(), 3u) << Run.Out;
+    EXPECT_EQ(Object["instrument_list"][1], nlohmann::json::parse(
+        "{\"number\":2,\"name\":\"two\",\"samples\":["
+        "{\"index\":0,\"name\":\"plain\",\"length\":4,\"loop\":\"none\",\"loop_start\":0,\"loop_length\":0,"
+        "\"bits\":8,\"stereo\":false,\"volume\":64,\"finetune\":0},"
+        "{\"index\":1,\"name\":\"pad \xc3\xa9\",\"length\":100,\"loop\":\"ping-pong\",\"loop_start\":10,"
+        "\"loop_length\":40,\"bits\":16,\"stereo\":true,\"volume\":32,\"finetune\":-16}]}"));
+    // Without --samples, no list.
+    EXPECT_EQ(Quavix("info --json " + Path("samples.xm")).Out.find("instrument_list"), std::string::npos);
+}
+
 TEST_F(QuavixInfo, BundledSongLoads) {
     TRun Run = Quavix("info " QUAVIX_SOURCE_DIR "/songs/quavix-default.xm");
     EXPECT_EQ(Run.Status, 0) << Run.Err;

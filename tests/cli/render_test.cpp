@@ -148,12 +148,22 @@ TEST_F(QuavixRender, EachFailureIsOneLineAndLeavesNoFile) {
         {"../song.xm --seconds 1 -o ..", 1, "quavix: ..: is a directory"},
         {"../song.xm --seconds 1 -o /dev/full", 1, "quavix: /dev/full: cannot write: No space left on device"},
         {"../song.xm --seconds 1 -o - > /dev/full", 1, "quavix: standard output: cannot write: No space left"},
-        {"../song.xm -o song.mp3", 2, "quavix: render: song.mp3: cannot write '.mp3' files"},
+        {"../song.xm -o song.aiff", 2, "quavix: render: song.aiff: cannot write '.aiff' files"},
         {"../song.xm ../tune.mod -o x.wav", 2, "quavix: render: -o names one output file"},
         {"../song.xm sub/song.xm", 2, "quavix: render: ../song.xm and sub/song.xm would both be written to song.wav"},
         {"../song.xm --bits 12", 2, "quavix: render: --bits"},
         {"../song.xm --seconds 2 --repeat 1", 2, "quavix: render: --seconds excludes --repeat"},
         {"../song.xm --seconds 1801", 2, "quavix: render: --seconds"},
+        {"../song.xm --mute 1,3", 2, "quavix: render: ../song.xm: --mute 1,3: channel 3 is beyond the song's 2 channels"},
+        {"../song.xm --solo 2-", 2, "quavix: render: --solo: '2-' is no channel list"},
+        {"../song.xm --start 1", 2, "quavix: render: ../song.xm: --start 1 is beyond the song"},
+        {"../song.xm --format aiff", 2, "quavix: render: --format: aiff not in"},
+        {"../song.xm --format ogg -o x.flac", 2, "quavix: render: x.flac: the name says flac but --format says ogg"},
+        {"../song.xm -j 0", 2, "quavix: render: --jobs: -j 0 renders nothing"},
+        {"../song.xm --stems -o -", 2, "quavix: render: --stems writes one file per channel"},
+        {"../song.xm --quality 4", 2, "quavix: render: --quality is for the lossy formats"},
+        {"../song.xm --quality 11 -o x.ogg", 2, "quavix: render: --quality"},
+        {"../song.xm --rate 44100 -o x.opus", 2, "quavix: render: --rate 44100: opus takes 8000, 12000"},
         {"", 2, "quavix: render: FILE is required"},
     };
     for (const TCase& Case : Cases) {
@@ -249,6 +259,140 @@ TEST_F(QuavixRender, SongsEndWhereTheyFirstPlayARowAgain) {
                 << Case.Name << ", --repeat " << Repeat;
         }
     }
+
+    // A later start: the song plays from there until it comes back to a row
+    // it played, or to an order before the start.
+    struct TStart {
+        const char* Name;
+        int32_t Order;
+        int64_t Frames;
+    } Starts[] = {{"straight", 1, 8 * 5292}, {"restart", 2, 4 * 5292}, {"restart", 1, 12 * 5292}};
+    for (const TStart& Start : Starts) {
+        TRun Run = Quavix(std::string("render ") + Start.Name + ".xm --start " + std::to_string(Start.Order) +
+                              " -o out.wav",
+                          Work);
+        EXPECT_EQ(Run.Status, 0) << Run.Err;
+        EXPECT_EQ(ReadAudio(Work + "/out.wav").Frames, Start.Frames) << Start.Name << " from " << Start.Order;
+    }
+}
+
+// A song of three channels that never clips, each channel its own sound.
+TXmSong ThreeVoices() {
+    TXmSong Song = SmallXm();
+    Song.Channels = 3;
+    Song.Orders = {0};
+    Song.Patterns = {TXmPattern(16, {At(0, 0, Note("C-4"), 1), At(4, 1, Note("G-4"), 1, 0x30),
+                                     At(8, 2, Note("E-5"), 1, 0x28, Fx('4'), 0x46), At(12, 0, Note("D-4"), 1)})};
+    return Song;
+}
+
+std::vector<int16_t> ReadSamples(const std::string& Path) {
+    SF_INFO Info{};
+    SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
+    if (!File) return {};
+    std::vector<int16_t> Samples(static_cast<size_t>(Info.frames * Info.channels));
+    sf_readf_short(File, Samples.data(), Info.frames);
+    sf_close(File);
+    return Samples;
+}
+
+TEST_F(QuavixRender, EveryFormatReadsBack) {
+    struct TCase {
+        const char* Arguments;
+        const char* Output;
+        int Container, Encoding, Rate, Channels;
+    } Cases[] = {
+        {"-o t.wav", "t.wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 44100, 2},
+        {"-o t.flac --mono", "t.flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 1},
+        {"-o t.ogg", "t.ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 44100, 2},
+        {"-o t.ogg --quality 0 --rate 22050", "t.ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 22050, 2},
+        // Opus takes 48000 Hz unless told another of its rates.
+        {"-o t.opus", "t.opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, 48000, 2},
+        {"-o t.opus --rate 24000 --quality 10", "t.opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, 24000, 2},
+        {"-o T.MP3 --bits 8", "T.MP3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, 44100, 2},
+        {"--format mp3", "song.mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, 44100, 2},
+        {"--format flac -o - | cat > piped", "piped", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 2},
+        {"--format ogg -o named", "named", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 44100, 2},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Arguments);
+        std::string Work = Folder("formats");
+        TRun Run = Quavix(std::string("render ../song.xm --seconds 1.5 ") + Case.Arguments, Work);
+        EXPECT_EQ(Run.Status, 0) << Run.Err;
+        EXPECT_EQ(Listing(Work), std::string(Case.Output) + " ");
+        TAudio Audio = ReadAudio(Work + "/" + Case.Output);
+        ASSERT_TRUE(Audio.Ok);
+        EXPECT_EQ(Audio.Format & SF_FORMAT_TYPEMASK, Case.Container);
+        EXPECT_EQ(Audio.Format & SF_FORMAT_SUBMASK, Case.Encoding);
+        EXPECT_EQ(Audio.Rate, Case.Rate);
+        EXPECT_EQ(Audio.Channels, Case.Channels);
+        EXPECT_EQ(Audio.Frames, Case.Rate * 3 / 2);
+        const std::vector<int16_t> Samples = ReadSamples(Work + "/" + Case.Output);
+        int32_t Loudest = 0;
+        for (int16_t Value : Samples) Loudest = std::max(Loudest, std::abs(static_cast<int32_t>(Value)));
+        EXPECT_GT(Loudest, 3000) << "silence";
+    }
+}
+
+TEST_F(QuavixRender, StemsAddUpToTheSong) {
+    SaveBytes(Path("voices.xm"), WriteXm(ThreeVoices()));
+    std::string Work = Folder("stems");
+    TRun Run = Quavix("render ../voices.xm -o whole.wav", Work);
+    ASSERT_EQ(Run.Status, 0) << Run.Err;
+    Run = Quavix("render ../voices.xm --stems -j 2 -o part.wav", Work);
+    ASSERT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_EQ(Listing(Work), "part.01.wav part.02.wav part.03.wav whole.wav ");
+    const std::vector<int16_t> Whole = ReadSamples(Work + "/whole.wav");
+    ASSERT_GT(Whole.size(), 100000u);
+    std::vector<int32_t> Sum(Whole.size(), 0);
+    for (const char* Stem : {"part.01.wav", "part.02.wav", "part.03.wav"}) {
+        const std::vector<int16_t> Part = ReadSamples(Work + "/" + Stem);
+        ASSERT_EQ(Part.size(), Whole.size()) << Stem;
+        bool Sound = false;
+        for (size_t i = 0; i < Part.size(); ++i) {
+            Sum[i] += Part[i];
+            Sound = Sound || Part[i] != 0;
+        }
+        EXPECT_TRUE(Sound) << Stem;
+    }
+    // Each stem is rounded down on its own: within one step per stem.
+    int32_t Worst = 0;
+    for (size_t i = 0; i < Whole.size(); ++i) Worst = std::max(Worst, std::abs(Sum[i] - Whole[i]));
+    EXPECT_LE(Worst, 3);
+
+    // Only the channels heard get stems; a song's stems in FLAC.
+    Work = Folder("solo-stems");
+    Run = Quavix("render ../voices.xm --stems --solo 1,3 --format flac", Work);
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_EQ(Listing(Work), "voices.01.flac voices.03.flac ");
+}
+
+TEST_F(QuavixRender, ParallelRendersGiveTheBytesOfSerialOnes) {
+    SaveBytes(Path("voices.xm"), WriteXm(ThreeVoices()));
+    const std::string Songs = "../song.xm ../tune.mod ../voices.xm " QUAVIX_SOURCE_DIR "/songs/quavix-default.xm";
+    std::string Serial = Folder("serial"), Parallel = Folder("parallel");
+    TRun Run = Quavix("render -j 1 --format flac " + Songs, Serial);
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    Run = Quavix("render -j 3 --format flac " + Songs, Parallel);
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_EQ(Run.Err, "");
+    const std::string Files = "quavix-default.flac song.flac tune.flac voices.flac ";
+    EXPECT_EQ(Listing(Parallel), Files);
+    for (const char* Name : {"quavix-default.flac", "song.flac", "tune.flac", "voices.flac"})
+        EXPECT_TRUE(ReadFile(Serial + "/" + Name) == ReadFile(Parallel + "/" + Name)) << Name;
+
+    // Stems in parallel, and a failure among the files: one line, exit 1,
+    // the others written.
+    Run = Quavix("render -j 4 --stems ../voices.xm", Parallel);
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    Run = Quavix("render -j 1 --stems ../voices.xm -o one.wav", Serial);
+    for (const char* Stem : {".01.wav", ".02.wav", ".03.wav"})
+        EXPECT_TRUE(ReadFile(Serial + "/one" + Stem) == ReadFile(Parallel + "/voices" + Stem)) << Stem;
+    std::string Mixed = Folder("parallel-mixed");
+    Run = Quavix("render -j 2 ../missing.xm ../tune.mod ../notes.txt ../song.xm", Mixed);
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_EQ(std::count(Run.Err.begin(), Run.Err.end(), '\n'), 2) << Run.Err;
+    EXPECT_EQ(Listing(Mixed), "song.wav tune.wav ");
 }
 
 TEST_F(QuavixRender, ProgressBarOnATerminalOnly) {

@@ -49,10 +49,12 @@ TEST(RenderAllocations, NoneWhileSongsPlay) {
         TBytes Song;
         int32_t Bits;
         bool Stereo;
+        bool Controls;  // meters on, a channel muted, seeks and pauses on the way
     } Cases[] = {
-        {"bundled song", {}, 16, true},
-        {"busy written song", WriteXm(Busy), 8, false},
-        {"pattern-format song", WriteMod(SmallMod()), 16, true},
+        {"bundled song", {}, 16, true, false},
+        {"busy written song", WriteXm(Busy), 8, false, false},
+        {"pattern-format song", WriteMod(SmallMod()), 16, true, false},
+        {"bundled song with the owner's controls", {}, 16, true, true},
     };
     for (TCase& Case : Cases) {
         std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 4096, Case.Stereo, Case.Bits);
@@ -62,10 +64,19 @@ TEST(RenderAllocations, NoneWhileSongsPlay) {
         else
             ASSERT_TRUE(LoadBytes(*Player->Module, Case.Song));
         std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
+        Player->MeasureLevels = Case.Controls;
+        Player->SetChannelMuted(1, Case.Controls);
         Player->Play();
         const long Before = Allocations.load();
         // About 40 seconds of song time.
-        for (int Buffer = 0; Buffer < 430; ++Buffer) Player->Render(Out.data());
+        for (int Buffer = 0; Buffer < 430; ++Buffer) {
+            if (Case.Controls && Buffer % 50 == 10) Player->RequestSeek(Buffer % 3, Buffer);
+            if (Case.Controls && Buffer % 50 == 20) Player->Pause();
+            if (Case.Controls && Buffer % 50 == 22) Player->Resume();
+            if (Case.Controls && Buffer % 50 == 30) Player->RequestMasterVolume(Buffer);
+            Player->Render(Out.data());
+            Player->TakeChannelPeak(0);
+        }
         EXPECT_EQ(Allocations.load() - Before, 0) << Case.Name;
         Player->Stop();
     }

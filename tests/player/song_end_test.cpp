@@ -74,7 +74,7 @@ TEST(SongEnd, FirstRowPlayedAgainInAPassEndsIt) {
             }
         }
         EXPECT_EQ(Watch.Ends, Case.Ends) << Case.Name;
-        EXPECT_EQ(Watch.StopFrame, SecondEnd) << Case.Name;
+        EXPECT_EQ(Watch.StopFrame.load(), SecondEnd) << Case.Name;
         Watch.Start();
         EXPECT_EQ(Watch.Ends, 0);
     }
