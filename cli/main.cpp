@@ -3,7 +3,8 @@
 //   quavix info [--json] FILE...
 //   quavix render FILE... [-o OUT] [--seconds S] [--repeat N] [--rate HZ]
 //                 [--bits 8|16] [--mono] [--interpolation none|linear]
-//   quavix play FILE... [--repeat N] [--seconds S]
+//                 [--amiga-clock ntsc|pal]
+//   quavix play FILE... [--repeat N] [--seconds S] [--amiga-clock ntsc|pal]
 #include <CLI/CLI.hpp>
 
 #include <cstdio>

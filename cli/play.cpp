@@ -27,6 +27,7 @@ struct TPlayOptions {
     std::vector<std::string> Files;
     double Seconds = 0;  // 0: until the song ends
     int32_t Repeat = 0;
+    TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
 };
 TPlayOptions Options;
 
@@ -133,6 +134,7 @@ int RunPlay() {
             return ExitFailure;
         }
         Player->Interpolation = 1;
+        Player->AmigaClock = Options.AmigaClock;
         Player->Clipping = 1;
         Player->Module->MasterVolume = 128;
         if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
@@ -165,6 +167,7 @@ TRunCommand AddPlay(CLI::App& App) {
         ->type_name("N")
         ->check(CLI::Range(0, 1000))
         ->excludes(Seconds);
+    AddAmigaClockOption(*Play, Options.AmigaClock);
     return RunPlay;
 }
 

@@ -33,6 +33,7 @@ struct TRenderOptions {
     int32_t Bits = 16;
     bool Mono = false;
     std::string Interpolation = "linear";
+    TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
 };
 TRenderOptions Options;
 
@@ -98,6 +99,7 @@ bool RenderOne(const std::string& Input, const std::string& Output) {
     std::unique_ptr<TQuavix> Player =
         TQuavix::CreateOffline(Options.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
     Player->Interpolation = Options.Interpolation == "none" ? 0 : 1;
+    Player->AmigaClock = Options.AmigaClock;
     Player->Clipping = 1;
     Player->Module->MasterVolume = 128;
     if (!ReadModuleData(Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
@@ -257,6 +259,7 @@ TRunCommand AddRender(CLI::App& App) {
     Render->add_option("--interpolation", Options.Interpolation, "none or linear (default linear)")
         ->type_name("none|linear")
         ->check(CLI::IsMember({"none", "linear"}));
+    AddAmigaClockOption(*Render, Options.AmigaClock);
     return RunRender;
 }
 

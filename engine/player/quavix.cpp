@@ -141,6 +141,7 @@ void TQuavix::Render(void* Dest) {
 }
 
 bool TQuavix::Play() {
+    Module->AmigaClock = AmigaClock;
     Module->ResetPlayback();
     Flush();
     UpdateTickLength();

@@ -50,6 +50,9 @@ struct TQuavixChannelState {
     int32_t TremorCounter = 0;
     int32_t TremorOnTime = 0;
     int32_t TremorOffTime = 0;
+    // The tremor silenced the voice on its last tick; the first tick of the
+    // next tremor row holds that.
+    bool TremorSilent = false;
     int32_t AutoVibratoSweep = 0;
     int32_t AutoVibratoPosition = 0;
     int32_t RetrigVolumeChange = 0;
@@ -139,11 +142,22 @@ public:
     bool MoveToFadeBank();
     // Applies the note and instrument of a cell.
     void TriggerNote(const TQuavixPatternNote& Cell);
+    // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
+    // rather than starting it.
+    static bool IsPortamento(const TQuavixPatternNote& Cell);
+    // Plays the note that sounds again from the start of its sample, with
+    // its envelopes restarted and the key pressed: a retrigger or a delayed
+    // cell that has no note of its own.
+    void ReplayNote();
     // Once per tick: advances both envelopes and the fade-out, giving
     // EnvelopeVolume and EnvelopePanning.
     void UpdateEnvelopes();
     // Once per tick: adds the instrument vibrato to PeriodOffset.
     void UpdateAutoVibrato();
+    // Starts the sample from its beginning at the current period, rising
+    // from silence; the old voice's last level goes to click removal unless
+    // it was handed to the fade bank.
+    void StartSample(bool HandedOver);
     // Loads the coefficients for the current cutoff, resonance and mode from
     // the player's table (clamping cutoff and resonance to 0..127) and turns
     // the filter on; ResetHistory clears the four history values.

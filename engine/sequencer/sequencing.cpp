@@ -100,10 +100,15 @@ void StartRow(TQuavixModule& M) {
             C.CurrentNote = TQuavixPatternNote();
         C.ProcessRow();
     }
-    // The next row search checks where a jump leads.
+    // The next row search checks where a jump leads. A jump to a row its
+    // pattern does not have (D40 into a pattern of 32 rows) plays that
+    // pattern from its top, as trackers do; the order is checked there.
     if (M.JumpPending) {
         M.OrderPosition = M.JumpOrder;
         M.Row = M.JumpRow;
+        if (M.OrderPosition >= 0 && M.OrderPosition < TQuavixModule::MaxOrders &&
+            M.Row >= M.Patterns[M.Orders[M.OrderPosition]]->Rows)
+            M.Row = 0;
     } else {
         M.Row += 1;
     }
