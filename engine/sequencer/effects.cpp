@@ -51,6 +51,10 @@ void Retrigger(TChannel& C) {
     if (!HasNote(C.CurrentNote) && !C.Module->IsPatternFormat()) C.ReplayNote();
 }
 
+// K00 releases the key on the row's first tick, before the cell's note or
+// instrument could start anything: trackers play neither.
+bool KeyOffFirst(const TQuavixPatternNote& Cell) { return Cell.Effect == KeyOffEffect && Cell.EffectParameter == 0; }
+
 void KeyOff(TChannel& C) {
     C.VolumeEnvelope->KeyOn = false;
     C.PanningEnvelope->KeyOn = false;
@@ -528,13 +532,9 @@ const TEffect* FindEffect(const TQuavixPatternNote& Cell) {
     return &Effects[Cell.Effect];
 }
 
-// ---------------------------------------------------------------------------
-
-// K00 releases the key on the row's first tick, before the cell's note or
-// instrument could start anything: trackers play neither.
-bool KeyOffFirst(const TQuavixPatternNote& Cell) { return Cell.Effect == KeyOffEffect && Cell.EffectParameter == 0; }
-
 }  // namespace
+
+// ---------------------------------------------------------------------------
 
 void TQuavixChannel::ProcessRow() {
     if (!Module) return;

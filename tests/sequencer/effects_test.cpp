@@ -136,6 +136,12 @@ TEST_F(Effects, PanningAndGlobalVolume) {
         {"G20, H0F, H00",
          MakeSong({At(0, 0, C4, 1, 0, Fx('G'), 0x20), At(1, 0, 0, 0, 0, Fx('H'), 0x0F), At(2, 0, 0, 0, 0, Fx('H'), 0)}, 3),
          Global, {32, 32, 32, 32, 17, 2, 2, 0, 0}},
+        // Held there whether or not anything sounds.
+        {"H0F with nothing sounding",
+         MakeSong({At(0, 0, 0, 0, 0, Fx('H'), 0x0F), At(1, 0, 0, 0, 0, Fx('H'), 0x0F), At(2, 0, 0, 0, 0, Fx('H'), 0x0F),
+                   At(3, 0, 0, 0, 0, Fx('H'), 0x0F), At(4, 0, 0, 0, 0, Fx('H'), 0x0F), At(5, 0, C4, 1)}, 2),
+         Global, {64, 49, 49, 34, 34, 19, 19, 4, 4, 0, 0, 0}},
+        {"G50 with nothing sounding", MakeSong({At(0, 0, 0, 0, 0, Fx('G'), 0x50)}, 1), Global, {64}},
         // The copy fading out beside the new note slides nothing.
         {"H04 through a hand-over", MakeSong({At(0, 0, C4, 1, 0, Fx('H'), 0x04), At(1, 0, C4, 1, 0, Fx('H'), 0)}, 3),
          Global, {64, 60, 56, 56, 52, 48}},
