@@ -233,19 +233,6 @@ TEST_F(NoteTrigger, RestartWithoutHandOverPassesTheLastLevelToClickRemoval) {
     EXPECT_EQ(ActiveFadeChannels(), 0);
 }
 
-TEST_F(NoteTrigger, EmptyInstrumentSlotNamesAnInstrumentWithoutSamples) {
-    // Alone, it leaves the sounding voice playing; the next note on it plays nothing.
-    TQuavixChannel& C = StartSoundingVoice();
-    C.TriggerNote(MakeCell(0, 9));
-    ASSERT_NE(C.Instrument, nullptr);
-    EXPECT_TRUE(C.Active);
-    EXPECT_EQ(C.Position, SoundingPosition);
-    EXPECT_EQ(C.Volume, 48);  // the sounding sample's volume
-    C.TriggerNote(MakeCell(Note("D-4")));
-    EXPECT_EQ(C.Sample, nullptr);
-    EXPECT_EQ(ActiveFadeChannels(), 1);  // the old voice fades out
-}
-
 TEST_F(NoteTrigger, NoteWithoutInstrumentOnAFreshChannelDoesNothing) {
     TQuavixChannel& C = Channel(0);
     C.TriggerNote(MakeCell(Note("C-4")));
