@@ -161,12 +161,16 @@ void TQuavixChannel::StartSample(bool HandedOver) {
     Active = true;
 }
 
-void TQuavixChannel::ReplayNote() {
-    if (Background || !Module || !Instrument || !Sample || Period == 0) return;
+bool TQuavixChannel::ReplayNote() {
+    if (Background || !Module || !Instrument || !Sample || Period == 0) return false;
     // A released note without volume envelope has been cut; there is
     // nothing to play again.
-    if (KeyOff && !VolumeEnvelopeOn(Instrument)) return;
+    if (KeyOff && !VolumeEnvelopeOn(Instrument)) return false;
     StartSample(MoveToFadeBank());
+    return true;
+}
+
+void TQuavixChannel::PressKey() {
     for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
         Handler->SetPosition(0);
         Handler->KeyOn = true;
@@ -207,12 +211,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         Instrument = NewInstrument;
         VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
         PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
-        for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
-            Handler->SetPosition(0);
-            Handler->KeyOn = true;
-        }
-        KeyOff = false;
-        FadeoutVolume = 65536;
+        PressKey();
     }
 
     if (Instrument && HasNote) {

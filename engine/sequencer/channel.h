@@ -145,10 +145,13 @@ public:
     // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
     // rather than starting it.
     static bool IsPortamento(const TQuavixPatternNote& Cell);
-    // Plays the note that sounds again from the start of its sample, with
-    // its envelopes restarted and the key pressed: a retrigger or a delayed
-    // cell that has no note of its own.
-    void ReplayNote();
+    // Plays the note that sounds again from the start of its sample, for a
+    // retrigger or a delayed cell that has no note of its own; false where
+    // nothing sounds that could be played again.
+    bool ReplayNote();
+    // Presses the key again: both envelopes from their start, the fade-out
+    // at full volume.
+    void PressKey();
     // Once per tick: advances both envelopes and the fade-out, giving
     // EnvelopeVolume and EnvelopePanning.
     void UpdateEnvelopes();

@@ -43,12 +43,29 @@ int32_t Clamp(int32_t Value, int32_t Low, int32_t High) { return Value < Low ? L
 bool HasNote(const TQuavixPatternNote& Cell) { return Cell.Note >= 1 && Cell.Note <= TQuavixInstrument::NoteCount; }
 
 // The cell's note and instrument take effect again on a later tick of the
-// row (EDy at its tick, E9y every y ticks). In an Extended Module a cell
-// without a note of its own plays the note that sounds again from its
-// start, as FT2 does; the Amiga trackers retrigger nothing there.
-void Retrigger(TChannel& C) {
+// row (E9y every y ticks). In an Extended Module a cell without a note of
+// its own plays the note that sounds again from the start of its sample, its
+// envelopes going on, as FT2 does; the Amiga trackers retrigger nothing
+// there. Returns whether a note started again.
+bool Retrigger(TChannel& C) {
     C.TriggerNote(C.CurrentNote);
-    if (!HasNote(C.CurrentNote) && !C.Module->IsPatternFormat()) C.ReplayNote();
+    if (C.Module->IsPatternFormat()) return false;
+    return HasNote(C.CurrentNote) || C.ReplayNote();
+}
+
+// EDy: the cell takes effect on tick y. In an Extended Module the delayed
+// note also presses the key again, with or without an instrument number (a
+// delayed key-off plays the sounding note again), while the volume stays
+// as it is, as FT2 plays it.
+void DelayedCell(TChannel& C) {
+    if (Retrigger(C)) C.PressKey();
+}
+
+// A voice the tremor left silent is silent on every tick, after whatever
+// else the tick did to its volume: the tick's volume offset takes away the
+// whole volume range.
+void HoldTremor(TChannel& C) {
+    if (C.TremorSilent) C.VolumeOffset = -64;
 }
 
 // K00 releases the key on the row's first tick, before the cell's note or
@@ -320,13 +337,15 @@ void RetrigTick(TChannel& C, int32_t) {
 // Txy tremor: x + 1 ticks sounding, y + 1 ticks silent, over and over (T00
 // keeps both), as trackers count it. The count goes on across rows and
 // starts again with an instrument number; it moves on the other ticks of a
-// row only, and the first tick keeps what the last tick had.
+// row only. Whether the voice sounds holds from the tick the count last
+// moved: over the first tick of the next tremor row, and past the last
+// tremor row, where a voice left silent stays silent until an instrument
+// number, whatever else sets its volume (see HoldTremor).
 void TremorSetup(TChannel& C, int32_t P) {
     if (P != 0) {
         C.TremorOnTime = High(P);
         C.TremorOffTime = Low(P);
     }
-    if (C.TremorSilent) C.VolumeOffset -= C.Volume;
 }
 void TremorTick(TChannel& C, int32_t) { C.DoTremor(); }
 
@@ -543,13 +562,15 @@ void TQuavixChannel::ProcessRow() {
     PeriodOffset = 0;
     VolumeOffset = 0;
     if (TriggerTick && Delay > 0)
-        Retrigger(*this);
+        DelayedCell(*this);
     else if (TriggerTick && !KeyOffFirst(CurrentNote))
         TriggerNote(CurrentNote);
     VolumeColumnFirstTick(*this, CurrentNote.Volume & 0xFF, TriggerTick);
-    if (!TriggerTick) return;
-    const TEffect* Effect = FindEffect(CurrentNote);
-    if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
+    if (TriggerTick) {
+        const TEffect* Effect = FindEffect(CurrentNote);
+        if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
+    }
+    HoldTremor(*this);
 }
 
 void TQuavixChannel::ProcessTickEffects() {
@@ -562,9 +583,11 @@ void TQuavixChannel::ProcessTickEffects() {
     VolumeOffset = 0;
     VolumeColumnOtherTicks(*this, CurrentNote.Volume & 0xFF, CurrentTick >= Delay);
     // The note tick itself runs no effect-column tick action.
-    if (CurrentTick == Delay) return;
-    const TEffect* Effect = FindEffect(CurrentNote);
-    if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
+    if (CurrentTick != Delay) {
+        const TEffect* Effect = FindEffect(CurrentNote);
+        if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
+    }
+    HoldTremor(*this);
 }
 
 // ---------------------------------------------------------------------------
@@ -597,7 +620,6 @@ void TQuavixChannel::DoTremor() {
     const int32_t Cycle = Sounding + TremorOffTime + 1;
     TremorCounter %= Cycle;  // the times may have changed since the last tick
     TremorSilent = TremorCounter >= Sounding;
-    if (TremorSilent) VolumeOffset -= Volume;
     TremorCounter = (TremorCounter + 1) % Cycle;
 }
 

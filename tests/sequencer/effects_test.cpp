@@ -87,8 +87,9 @@ TEST_F(Effects, Volume) {
         {"EC2", MakeSong({At(0, 0, C4, 1, 0, E, 0xC2)}, 4), Volume, {40, 40, 0, 0}},
         // Tremolo starts on the tick after the note.
         {"748", MakeSong({At(0, 0, C4, 1, 0, 7, 0x48)}), Of(&TChannel::VolumeOffset), {0, 0, 12, 22, 29, 31}},
-        // Three ticks sounding, two silent, counted from the tick after the note.
-        {"T21", MakeSong({At(0, 0, C4, 1, 0, Fx('T'), 0x21)}), Of(&TChannel::VolumeOffset), {0, 0, 0, 0, -40, -40}},
+        // Three ticks sounding, two silent, counted from the tick after the note;
+        // a silent tick takes away the whole volume range.
+        {"T21", MakeSong({At(0, 0, C4, 1, 0, Fx('T'), 0x21)}), Of(&TChannel::VolumeOffset), {0, 0, 0, 0, -64, -64}},
         // An empty cell restarts nothing, but the volume changes every 3 ticks.
         {"R23, R00 on empty cells",
          MakeSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, Fx('R'), 0x23), At(2, 0, 0, 0, 0, Fx('R'), 0)}), Volume,

@@ -174,7 +174,13 @@ INSTANTIATE_TEST_SUITE_P(Cells, Tremor, ::testing::Values(
     TFamilyCase{"NewNotes",
                 quavix_test::WriteXm(MakeSong({At(0, 0, C4, 1, 0, T, 0x21), At(1, 0, C4, 1, 0, T, 0x21),
                                                At(2, 0, C4, 0, 0, T, 0x21), At(3, 0, 0, 1, 0, T, 0x21)}, 5)),
-                SilencedByTremor, {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1}}), CaseName);
+                SilencedByTremor, {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1}},
+    // T13 leaves the voice silent: it stays so past the tremor, a C40 does
+    // not bring it back, an instrument number does.
+    TFamilyCase{"SilenceOutlastsTheTremor",
+                quavix_test::WriteXm(MakeSong({At(0, 0, C4, 1, 0, T, 0x13), At(1, 0, 0, 0, 0, T, 0x13),
+                                               At(2, 0, 0, 0, 0, Fx('C'), 0x40), At(3, 0, 0, 1)})),
+                SilencedByTremor, Join({0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 1, 1}, Join(Each({1}, 6), Each({0}, 6)))}), CaseName);
 
 // ---------------------------------------------------------------------------
 
