@@ -97,6 +97,11 @@ INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
                 Join(Attack, {32, 32, 64, 56, 48, 40})},
     TFamilyCase{"WithoutNoteFromTheStart", Xm({At(0, 0, C4, 3, 0, 9, 1), At(2, 0, 0, 0, 0, E, 0xD2)}), Frames,
                 Join(Each({256}, 10), {0, 0})},
+    // A delayed note presses the key again without an instrument number too.
+    TFamilyCase{"NoteWithoutInstrument", Xm({At(0, 0, C4, 3), At(2, 0, D4, 0, 0, E, 0xD2)}), Envelope,
+                Join(Attack, {32, 32, 64, 56, 48, 40})},
+    TFamilyCase{"NoteAfterKeyOff", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff), At(2, 0, D4, 0, 0, E, 0xD2)}), Envelope,
+                {64, 56, 48, 40, 32, 24, 16, 8, 0, 0, 64, 56}},
     // A key-off cuts a note without volume envelope; on an envelope the
     // note plays again with the key held.
     TFamilyCase{"KeyOffWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
@@ -105,6 +110,20 @@ INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
                 {64, 56, 48, 40, 32, 32, 64, 56, 48, 40, 32, 32}},
     // The Amiga trackers replay nothing.
     TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0xD2)}),
+                Frames, Each({256}, 8)}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class Retrigger : public TrackerFamily {};
+TEST_P(Retrigger, PlaysTheCellAgain) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, Retrigger, ::testing::Values(
+    // E92 on a cell without a note starts the sounding sample again at
+    // tick 2 of its row; its envelope goes on.
+    TFamilyCase{"WithoutNote", Xm({At(0, 0, C4, 1, 0, 9, 1), At(1, 0, 0, 0, 0, E, 0x92)}), Frames,
+                Join(Each({256}, 6), {0, 0})},
+    TFamilyCase{"WithoutNoteKeepsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 0, 0, E, 0x92)}), Envelope,
+                Join(Attack, Each({32}, 4))},
+    TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0x92)}),
                 Frames, Each({256}, 8)}), CaseName);
 
 // ---------------------------------------------------------------------------
