@@ -30,6 +30,9 @@ struct TQuavixChannelState {
     TQuavixSample* Sample = nullptr;
     TQuavixInstrument* Instrument = nullptr;
     int32_t Increment = 0;  // frames per output frame, 20.12 fixed point
+    // What the 20.12 Increment of the ticks so far fell short of the exact
+    // step, in SampleRate-ths of its last unit (0 .. SampleRate - 1).
+    int32_t IncrementCarry = 0;
     int32_t Step = 0;       // signed step of the mixing loops
     int32_t Position = 0;   // sample position, 20.12 fixed point
     bool Backwards = false;
