@@ -1,6 +1,8 @@
 // Rows and ticks: note and pattern delay, loops, jumps and the walk through
 // the order list, played tick by tick; and the per-tick output stage of a
 // voice.
+#include <algorithm>
+
 #include "song_fixture.h"
 #include "voice_fixture.h"
 
@@ -248,6 +250,34 @@ TEST_F(UpdateVoice, FrequencyAndIncrement) {
         EXPECT_EQ(C.Period, T.StoredPeriod);
         EXPECT_EQ(C.Frequency, T.Frequency);
         EXPECT_EQ(C.Increment, T.Increment);
+    }
+}
+
+TEST_F(UpdateVoice, StepsAddUpToTheExactFrequency) {
+    // 8363 Hz at 44100 Hz is 776.75 units of 1/4096 frame per output frame:
+    // over 44100 ticks the steps add up to 8363 * 4096 exactly, each the
+    // truncated step or one more. 4 Hz has a step of 0 on every tick, which
+    // ends the voice.
+    for (const int32_t Period : {4608, 17 * 768}) {
+        Module.Clear();
+        Module.SampleRate = 44100;
+        AddInstrument(1);
+        TQuavixChannel& C = Channel();
+        C.TriggerNote(MakeCell(C4, 1));
+        C.Period = Period;
+        int64_t Sum = 0;
+        int32_t Low = INT32_MAX, High = 0;
+        for (int32_t Tick = 0; Tick < 44100; ++Tick) {
+            C.Active = true;
+            C.UpdateVoice();
+            Sum += C.Increment;
+            Low = std::min(Low, C.Increment);
+            High = std::max(High, C.Increment);
+        }
+        SCOPED_TRACE(C.Frequency);
+        EXPECT_EQ(Sum, Period == 4608 ? 8363 * 4096 : 0);
+        EXPECT_EQ(High - Low, Period == 4608 ? 1 : 0);
+        EXPECT_EQ(C.IncrementCarry, 0);
     }
 }
 
