@@ -13,8 +13,8 @@ void AddAmigaClockOption(CLI::App& Command, TQuavixAmigaClock& Clock) {
         .add_option_function<std::string>(
             "--amiga-clock",
             [&Clock](const std::string& Name) { Clock = Name == "pal" ? TQuavixAmigaClock::Pal : TQuavixAmigaClock::Ntsc; },
-            "pitch of .mod songs: ntsc (default, as the window plays them) or pal, 0.9 % lower,\n"
-            "as on a PAL Amiga; .xm songs keep their pitch")
+            "pitch of pattern-format (.mod) songs: ntsc (default, as the window plays them)\n"
+            "or pal, 0.9 % lower, as a PAL Amiga played them; Extended Module songs keep theirs")
         ->type_name("ntsc|pal")
         ->check(CLI::IsMember({"ntsc", "pal"}).description(""));
 }

@@ -53,8 +53,9 @@ struct TQuavixChannelState {
     int32_t TremorCounter = 0;
     int32_t TremorOnTime = 0;
     int32_t TremorOffTime = 0;
-    // The tremor silenced the voice on its last tick; the first tick of the
-    // next tremor row holds that.
+    // The tremor silenced the voice on the last tick it counted; the voice
+    // stays silent, over the next row's first tick and past the tremor rows,
+    // until the tremor counts a sounding tick or an instrument number resets it.
     bool TremorSilent = false;
     int32_t AutoVibratoSweep = 0;
     int32_t AutoVibratoPosition = 0;
