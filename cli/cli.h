@@ -10,6 +10,7 @@ class App;
 }
 class TQuavix;
 class TQuavixModule;
+enum class TQuavixAmigaClock : uint8_t;
 
 namespace quavix_cli {
 
@@ -37,6 +38,9 @@ using TRunCommand = int (*)();
 TRunCommand AddInfo(CLI::App& App);
 TRunCommand AddRender(CLI::App& App);
 TRunCommand AddPlay(CLI::App& App);
+
+// Adds --amiga-clock ntsc|pal to a command, read into Clock.
+void AddAmigaClockOption(CLI::App& Command, TQuavixAmigaClock& Clock);
 
 // Reads a whole module file. On failure returns false with Reason set to what
 // a user can act on ("cannot open: No such file or directory", ...).

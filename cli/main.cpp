@@ -4,9 +4,10 @@
 //   quavix render FILE... [-o OUT] [--format F] [--quality Q] [--stems] [-j N]
 //                 [--seconds S] [--repeat N] [--start ORDER] [--mute LIST]
 //                 [--solo LIST] [--rate HZ] [--bits 8|16] [--mono]
-//                 [--interpolation none|linear]
+//                 [--interpolation none|linear] [--amiga-clock ntsc|pal]
 //   quavix play FILE... [--repeat N] [--seconds S] [--start ORDER]
 //               [--mute LIST] [--solo LIST] [--pattern] [--no-meters]
+//               [--amiga-clock ntsc|pal]
 #include <CLI/CLI.hpp>
 
 #include <cstdio>

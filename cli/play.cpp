@@ -30,6 +30,7 @@ struct TPlayOptions {
     TChannelChoice Channels;
     bool Pattern = false;
     bool NoMeters = false;
+    TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
 };
 TPlayOptions Options;
 
@@ -178,6 +179,7 @@ int RunPlay() {
             return ExitFailure;
         }
         Player->Interpolation = 1;
+        Player->AmigaClock = Options.AmigaClock;
         Player->Clipping = 1;
         if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
             Terminal.Report(Path, Reason);
@@ -229,6 +231,7 @@ TRunCommand AddPlay(CLI::App& App) {
     AddSongChoice(*Play, Options.Channels, Options.Start);
     Play->add_flag("--pattern", Options.Pattern, "show the pattern as it plays, tracker style");
     Play->add_flag("--no-meters", Options.NoMeters, "no channel meters");
+    AddAmigaClockOption(*Play, Options.AmigaClock);
     return RunPlay;
 }
 

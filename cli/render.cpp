@@ -43,6 +43,7 @@ struct TRenderOptions {
     int32_t Jobs = 0;  // 0: one per processor
     int32_t Start = 0;
     TChannelChoice Channels;
+    TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
 };
 TRenderOptions Options;
 
@@ -99,6 +100,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     std::unique_ptr<TQuavix> Player =
         TQuavix::CreateOffline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
     Player->Interpolation = Options.Interpolation == "none" ? 0 : 1;
+    Player->AmigaClock = Options.AmigaClock;
     Player->Clipping = 1;
     Player->Module->MasterVolume = 128;
     if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
@@ -358,6 +360,7 @@ TRunCommand AddRender(CLI::App& App) {
     Render->add_option("--interpolation", Options.Interpolation, "none or linear (default linear)")
         ->type_name("none|linear")
         ->check(CLI::IsMember({"none", "linear"}));
+    AddAmigaClockOption(*Render, Options.AmigaClock);
     return RunRender;
 }
 

@@ -143,6 +143,7 @@ void TQuavix::Render(void* Dest) {
 }
 
 bool TQuavix::Play() {
+    Module->AmigaClock = AmigaClock;
     Module->ResetPlayback();
     Flush();
     UpdateTickLength();

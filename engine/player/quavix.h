@@ -95,6 +95,8 @@ public:
     int32_t BufferFrames = 0;
     std::unique_ptr<TQuavixModule> Module;
     uint8_t Interpolation = 3;  // 0 none, 1 linear
+    // The Amiga clock pattern-format songs play by; handed to the song at Play.
+    TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     uint8_t Clipping = 1;       // 1 clamps to 16 bits on conversion, 0 wraps
     // What the audio thread has played, for a display on the owner's thread:
     // frames rendered while playing since Play (the song time), and the order

@@ -37,6 +37,7 @@ void TQuavixChannel::ResetVoice() {
     if (VibratoWaveform < 4) VibratoPosition = 0;
     if (TremoloWaveform < 4) TremoloPosition = 0;
     TremorCounter = 0;
+    TremorSilent = false;
     FadeoutVolume = 65536;
 }
 
@@ -128,32 +129,89 @@ bool TQuavixChannel::MoveToFadeBank() {
     return true;
 }
 
+bool TQuavixChannel::IsPortamento(const TQuavixPatternNote& Cell) {
+    return Cell.Effect == 3 || Cell.Effect == 5 || (Cell.Volume >= 0xF0 && Cell.Volume <= 0xFF);
+}
+
+namespace {
+
+// What an instrument number names where the song has no instrument: an
+// instrument without samples, as trackers take an empty slot. A note on it
+// sounds nothing, while the note that sounds plays on.
+TQuavixInstrument* EmptyInstrument() {
+    static TQuavixInstrument Empty;
+    return &Empty;
+}
+
+bool VolumeEnvelopeOn(const TQuavixInstrument* Instrument) {
+    return Instrument && Instrument->VolumeEnvelope && Instrument->VolumeEnvelope->Enabled;
+}
+
+}  // namespace
+
+void TQuavixChannel::StartSample(bool HandedOver) {
+    if (LocalFilters) FilterValid = false;
+    Position = 0;
+    Backwards = false;
+    if (!HandedOver) HandClickToModule();
+    VolumeLeft = 0;
+    VolumeRight = 0;
+    RampLeft = 0;
+    RampRight = 0;
+    Active = true;
+}
+
+bool TQuavixChannel::ReplayNote() {
+    if (Background || !Module || !Instrument || !Sample || Period == 0) return false;
+    // A released note without volume envelope has been cut; there is
+    // nothing to play again.
+    if (KeyOff && !VolumeEnvelopeOn(Instrument)) return false;
+    StartSample(MoveToFadeBank());
+    return true;
+}
+
+void TQuavixChannel::PressKey() {
+    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
+        Handler->SetPosition(0);
+        Handler->KeyOn = true;
+    }
+    KeyOff = false;
+    FadeoutVolume = 65536;
+}
+
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
-    const bool Portamento = Cell.Effect == 3 || Cell.Effect == 5 || (Cell.Volume >= 0xF0 && Cell.Volume <= 0xFF);
+    const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
     const bool HasNote = Cell.Note >= 1 && Cell.Note <= TQuavixInstrument::NoteCount;
-    TQuavixInstrument* NewInstrument = HasInstrument ? Module->Instruments[Cell.Instrument].get() : nullptr;
+    const bool PatternFormat = Module->IsPatternFormat();
+    TQuavixInstrument* NewInstrument = nullptr;
+    if (HasInstrument) {
+        NewInstrument = Module->Instruments[Cell.Instrument].get();
+        if (!NewInstrument) NewInstrument = EmptyInstrument();
+    }
 
-    // A new instrument, or a new note that is not a slide into it, replaces
-    // the sounding voice: the old one fades out in the fade bank.
-    bool HandedOver = HasInstrument ? NewInstrument != nullptr
-                                    : Instrument != nullptr && HasNote && (!Portamento || !Sample);
-    if (HandedOver) MoveToFadeBank();
+    // A note starts its sample from the beginning unless it is a slide to
+    // it. A slide never starts a note in an Extended Module, as FT2 plays
+    // them: on a channel where nothing sounds it stays silent. The Amiga
+    // trackers start it where the channel has no pitch yet.
+    const bool Starts = HasNote && (!Portamento || (PatternFormat && Period == 0));
+
+    // Only a note that starts replaces the sounding voice: the old one fades
+    // out in the fade bank while the new one rises from silence. An
+    // instrument number without a note, or with a slide into the note,
+    // restarts the envelopes and the volume on the voice that sounds and
+    // hands nothing over: a copy fading out beside it would double the voice
+    // for the length of the fade.
+    const TQuavixInstrument* Playing = HasInstrument ? NewInstrument : Instrument;
+    const bool HandedOver = Playing != nullptr && Starts && MoveToFadeBank();
 
     if (HasInstrument) {
         ResetVoice();
         Instrument = NewInstrument;
-        if (Instrument) {
-            VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
-            PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
-            for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
-                Handler->SetPosition(0);
-                Handler->KeyOn = true;
-            }
-            KeyOff = false;
-            FadeoutVolume = 65536;
-        }
+        VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
+        PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
+        PressKey();
     }
 
     if (Instrument && HasNote) {
@@ -168,34 +226,34 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             FineTune = Sample->FineTune;
             TargetPeriod = Module->GetNotePeriod(RealNote, FineTune);
         }
-        if (Period == 0 || !Portamento) {
-            // The note starts from silence. Only an instrument number presses
-            // the key again: a note without one after a key-off plays
-            // released, its envelopes restarting in their release and the
-            // fade-out going on, as trackers play such songs.
-            if (LocalFilters) FilterValid = false;
-            VolumeEnvelope->SetPosition(0);
-            PanningEnvelope->SetPosition(0);
+        if (Starts) {
+            // Only an instrument number restarts the envelopes and the
+            // fade-out: a note on its own plays on in the envelope where it
+            // is, held or released, as trackers play it.
             Period = TargetPeriod;
-            Position = 0;
-            Backwards = false;
-            if (!HandedOver) HandClickToModule();
-            VolumeLeft = 0;
-            VolumeRight = 0;
-            RampLeft = 0;
-            RampRight = 0;
-            Active = true;
+            StartSample(HandedOver);
         }
-        // Otherwise a slide from a sounding period only moves its target.
+        // Otherwise a slide only moves its target.
     }
 
-    if (HasInstrument && Sample) {
+    // The instrument number restores the volume and panning: those of the
+    // sample that sounds in an Extended Module, as FT2 has it; in a
+    // pattern-format song those of the instrument's one sample, which the
+    // next note will play, as the Amiga trackers have it. A voice that never
+    // had a pitch stays silent.
+    if (HasInstrument && Sample && Period != 0) {
         Active = true;
-        Volume = Sample->Volume;
-        if (Sample->HasPanning) Panning = Sample->Panning;
+        const TQuavixSample* Restored = PatternFormat ? Instrument->Samples[0].get() : Sample;
+        if (Restored) {
+            Volume = Restored->Volume;
+            if (Restored->HasPanning) Panning = Restored->Panning;
+        }
     }
 
-    if (Cell.Note == 97) {
+    // Key-off. With an instrument number on an instrument without volume
+    // envelope the note plays on: trackers cut such a note through its
+    // volume, which the instrument number restores.
+    if (Cell.Note == 97 && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) {
         VolumeEnvelope->KeyOn = false;
         PanningEnvelope->KeyOn = false;
         KeyOff = true;

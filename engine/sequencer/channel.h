@@ -30,6 +30,9 @@ struct TQuavixChannelState {
     TQuavixSample* Sample = nullptr;
     TQuavixInstrument* Instrument = nullptr;
     int32_t Increment = 0;  // frames per output frame, 20.12 fixed point
+    // What the 20.12 Increment of the ticks so far fell short of the exact
+    // step, in SampleRate-ths of its last unit (0 .. SampleRate - 1).
+    int32_t IncrementCarry = 0;
     int32_t Step = 0;       // signed step of the mixing loops
     int32_t Position = 0;   // sample position, 20.12 fixed point
     bool Backwards = false;
@@ -50,6 +53,10 @@ struct TQuavixChannelState {
     int32_t TremorCounter = 0;
     int32_t TremorOnTime = 0;
     int32_t TremorOffTime = 0;
+    // The tremor silenced the voice on the last tick it counted; the voice
+    // stays silent, over the next row's first tick and past the tremor rows,
+    // until the tremor counts a sounding tick or an instrument number resets it.
+    bool TremorSilent = false;
     int32_t AutoVibratoSweep = 0;
     int32_t AutoVibratoPosition = 0;
     int32_t RetrigVolumeChange = 0;
@@ -139,11 +146,25 @@ public:
     bool MoveToFadeBank();
     // Applies the note and instrument of a cell.
     void TriggerNote(const TQuavixPatternNote& Cell);
+    // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
+    // rather than starting it.
+    static bool IsPortamento(const TQuavixPatternNote& Cell);
+    // Plays the note that sounds again from the start of its sample, for a
+    // retrigger or a delayed cell that has no note of its own; false where
+    // nothing sounds that could be played again.
+    bool ReplayNote();
+    // Presses the key again: both envelopes from their start, the fade-out
+    // at full volume.
+    void PressKey();
     // Once per tick: advances both envelopes and the fade-out, giving
     // EnvelopeVolume and EnvelopePanning.
     void UpdateEnvelopes();
     // Once per tick: adds the instrument vibrato to PeriodOffset.
     void UpdateAutoVibrato();
+    // Starts the sample from its beginning at the current period, rising
+    // from silence; the old voice's last level goes to click removal unless
+    // it was handed to the fade bank.
+    void StartSample(bool HandedOver);
     // Loads the coefficients for the current cutoff, resonance and mode from
     // the player's table (clamping cutoff and resonance to 0..127) and turns
     // the filter on; ResetHistory clears the four history values.

@@ -25,6 +25,7 @@ struct TEffect {
 
 constexpr int32_t ExtendedEffect = 14;  // Exy
 constexpr int32_t NoteDelayCommand = 13;  // EDy
+constexpr int32_t KeyOffEffect = 20;      // Kxx
 
 int32_t High(int32_t Parameter) { return (Parameter >> 4) & 15; }
 int32_t Low(int32_t Parameter) { return Parameter & 15; }
@@ -36,6 +37,40 @@ int32_t NoteDelay(const TQuavixPatternNote& Cell) {
         return Low(Cell.EffectParameter);
     return 0;
 }
+
+int32_t Clamp(int32_t Value, int32_t Low, int32_t High) { return Value < Low ? Low : (Value > High ? High : Value); }
+
+bool HasNote(const TQuavixPatternNote& Cell) { return Cell.Note >= 1 && Cell.Note <= TQuavixInstrument::NoteCount; }
+
+// The cell's note and instrument take effect again on a later tick of the
+// row (E9y every y ticks). In an Extended Module a cell without a note of
+// its own plays the note that sounds again from the start of its sample, its
+// envelopes going on, as FT2 does; the Amiga trackers retrigger nothing
+// there. Returns whether a note started again.
+bool Retrigger(TChannel& C) {
+    C.TriggerNote(C.CurrentNote);
+    if (C.Module->IsPatternFormat()) return false;
+    return HasNote(C.CurrentNote) || C.ReplayNote();
+}
+
+// EDy: the cell takes effect on tick y. In an Extended Module the delayed
+// note also presses the key again, with or without an instrument number (a
+// delayed key-off plays the sounding note again), while the volume stays
+// as it is, as FT2 plays it.
+void DelayedCell(TChannel& C) {
+    if (Retrigger(C)) C.PressKey();
+}
+
+// A voice the tremor left silent is silent on every tick, after whatever
+// else the tick did to its volume: the tick's volume offset takes away the
+// whole volume range.
+void HoldTremor(TChannel& C) {
+    if (C.TremorSilent) C.VolumeOffset = -64;
+}
+
+// K00 releases the key on the row's first tick, before the cell's note or
+// instrument could start anything: trackers play neither.
+bool KeyOffFirst(const TQuavixPatternNote& Cell) { return Cell.Effect == KeyOffEffect && Cell.EffectParameter == 0; }
 
 void KeyOff(TChannel& C) {
     C.VolumeEnvelope->KeyOn = false;
@@ -176,13 +211,17 @@ void TremoloTick(TChannel& C, int32_t) { C.DoTremolo(); }
 // 8xx set panning.
 void SetPanning(TChannel& C, int32_t P) { C.Panning = P; }
 
-// 9xx sample offset: xx * 256 frames. It runs after the note start, so it
-// also moves a voice that was not retriggered; beyond the sample's end the
-// mixer ends the voice. 900 repeats the last offset given, as trackers have
-// it: songs give an offset once and 900 on the notes that follow.
+// 9xx sample offset: the note of the cell starts xx * 256 frames into its
+// sample; beyond the sample's end the mixer ends the voice. Only a cell that
+// starts a note moves the sample: without a note, or with a tone portamento
+// that slides the sounding note, the offset is remembered and what sounds
+// plays on undisturbed, as trackers play it. 900 repeats the last offset
+// given: songs give an offset once and 900 on the notes that follow.
 void SampleOffset(TChannel& C, int32_t P) {
+    // Beside a slide the offset is not even remembered, as trackers have it.
+    if (TChannel::IsPortamento(C.CurrentNote)) return;
     if (P != 0) C.SampleOffsetMemory = P;
-    C.Position = C.SampleOffsetMemory << 20;
+    if (HasNote(C.CurrentNote)) C.Position = C.SampleOffsetMemory << 20;
 }
 
 // Bxx position jump to order xx, row 0 unless a pattern break in an earlier
@@ -197,12 +236,16 @@ void PositionJump(TChannel& C, int32_t P) {
 // Cxx set volume (held to 64 when the voice is updated).
 void SetVolume(TChannel& C, int32_t P) { C.Volume = P; }
 
-// Dxx pattern break to row xx (the value itself, not two decimal digits) of
-// the next order, unless a jump in an earlier channel chose the order.
+// Dxx pattern break to row xx of the next order, unless a jump in an earlier
+// channel chose the order. Trackers show and write the row as two decimal
+// digits, so D10 is row 10 and D32 row 32. A digit above 9 still counts by
+// its value, as the trackers that play these files take it: D1A is row 20,
+// DA0 row 100 and DFF row 165. A row the pattern does not have starts that
+// pattern from its top (see the row search).
 void PatternBreak(TChannel& C, int32_t P) {
     TQuavixModule& M = *C.Module;
     if (!M.JumpPending) M.JumpOrder = M.OrderPosition + 1;
-    M.JumpRow = P;
+    M.JumpRow = High(P) * 10 + Low(P);
     M.JumpPending = true;
 }
 
@@ -215,8 +258,10 @@ void SetSpeedOrTempo(TChannel& C, int32_t P) {
         C.Module->Speed = static_cast<uint8_t>(P);
 }
 
-// Gxx global volume.
-void SetGlobalVolume(TChannel& C, int32_t P) { C.Module->GlobalVolume = P; }
+// Gxx global volume. The song's volume is held within 0..64 wherever it
+// changes, whether or not a voice sounds: a slide down with nothing playing
+// must not leave it below 0 for the notes that follow.
+void SetGlobalVolume(TChannel& C, int32_t P) { C.Module->GlobalVolume = Clamp(P, 0, 64); }
 
 // Hxy global volume slide, by x - y per tick (H00 keeps the last step). Only
 // a pattern channel slides the song's volume: a copy of the channel fading
@@ -225,11 +270,12 @@ void GlobalVolumeSlideSetup(TChannel& C, int32_t P) {
     if (P != 0) C.GlobalVolumeSlide = High(P) - Low(P);
 }
 void GlobalVolumeSlideTick(TChannel& C, int32_t) {
-    if (!C.Background) C.Module->GlobalVolume += C.GlobalVolumeSlide;
+    if (!C.Background) C.Module->GlobalVolume = Clamp(C.Module->GlobalVolume + C.GlobalVolumeSlide, 0, 64);
 }
 
 // Kxx key off at tick xx of the row: the envelopes leave their sustain and
-// the fade-out starts. K00 releases on the first tick; a tick at or past the
+// the fade-out starts. K00 releases on the first tick, and a note or
+// instrument beside it is not played (see ProcessRow); a tick at or past the
 // end of the row never comes, so the key stays held.
 void KeyOffAtTick(TChannel& C, int32_t P) {
     if (C.CurrentTick == P) KeyOff(C);
@@ -288,13 +334,18 @@ void RetrigTick(TChannel& C, int32_t) {
     C.Volume = RetrigVolume(C.RetrigVolumeChange, C.Volume);
 }
 
-// Txy tremor: x ticks sounding, y ticks silent, over and over (T00 keeps both).
+// Txy tremor: x + 1 ticks sounding, y + 1 ticks silent, over and over (T00
+// keeps both), as trackers count it. The count goes on across rows and
+// starts again with an instrument number; it moves on the other ticks of a
+// row only. Whether the voice sounds holds from the tick the count last
+// moved: over the first tick of the next tremor row, and past the last
+// tremor row, where a voice left silent stays silent until an instrument
+// number, whatever else sets its volume (see HoldTremor).
 void TremorSetup(TChannel& C, int32_t P) {
     if (P != 0) {
         C.TremorOnTime = High(P);
         C.TremorOffTime = Low(P);
     }
-    C.DoTremor();
 }
 void TremorTick(TChannel& C, int32_t) { C.DoTremor(); }
 
@@ -359,7 +410,7 @@ void SetTremoloWaveform(TChannel& C, int32_t y) { C.TremoloWaveform = y & 7; }
 
 // E9y retrigger: every y ticks the cell is applied again.
 void RetriggerTick(TChannel& C, int32_t y) {
-    if (y != 0 && C.CurrentTick % y == 0) C.TriggerNote(C.CurrentNote);
+    if (y != 0 && C.CurrentTick % y == 0) Retrigger(C);
 }
 
 // EAy / EBy fine volume up / down by y, once (EA0 and EB0 repeat the last).
@@ -510,11 +561,16 @@ void TQuavixChannel::ProcessRow() {
     const bool TriggerTick = CurrentTick == Delay;
     PeriodOffset = 0;
     VolumeOffset = 0;
-    if (TriggerTick) TriggerNote(CurrentNote);
+    if (TriggerTick && Delay > 0)
+        DelayedCell(*this);
+    else if (TriggerTick && !KeyOffFirst(CurrentNote))
+        TriggerNote(CurrentNote);
     VolumeColumnFirstTick(*this, CurrentNote.Volume & 0xFF, TriggerTick);
-    if (!TriggerTick) return;
-    const TEffect* Effect = FindEffect(CurrentNote);
-    if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
+    if (TriggerTick) {
+        const TEffect* Effect = FindEffect(CurrentNote);
+        if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
+    }
+    HoldTremor(*this);
 }
 
 void TQuavixChannel::ProcessTickEffects() {
@@ -527,9 +583,11 @@ void TQuavixChannel::ProcessTickEffects() {
     VolumeOffset = 0;
     VolumeColumnOtherTicks(*this, CurrentNote.Volume & 0xFF, CurrentTick >= Delay);
     // The note tick itself runs no effect-column tick action.
-    if (CurrentTick == Delay) return;
-    const TEffect* Effect = FindEffect(CurrentNote);
-    if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
+    if (CurrentTick != Delay) {
+        const TEffect* Effect = FindEffect(CurrentNote);
+        if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
+    }
+    HoldTremor(*this);
 }
 
 // ---------------------------------------------------------------------------
@@ -558,9 +616,10 @@ void TQuavixChannel::DoTremolo() {
 }
 
 void TQuavixChannel::DoTremor() {
-    const int32_t Cycle = TremorOnTime + TremorOffTime;
-    if (Cycle == 0) return;
-    if (TremorCounter >= TremorOnTime) VolumeOffset -= Volume;  // silent this tick
+    const int32_t Sounding = TremorOnTime + 1;
+    const int32_t Cycle = Sounding + TremorOffTime + 1;
+    TremorCounter %= Cycle;  // the times may have changed since the last tick
+    TremorSilent = TremorCounter >= Sounding;
     TremorCounter = (TremorCounter + 1) % Cycle;
 }
 

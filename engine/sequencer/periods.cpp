@@ -1,7 +1,8 @@
 // Periods and frequencies. A period falls as the pitch rises. In the linear
 // system a semitone is 64 period units and an octave 768; in the Amiga system
 // periods come from the Amiga table and halve per octave. Both systems give
-// 8363 Hz for C in octave 4 (note index 48) at finetune 0.
+// 8363 Hz for C in octave 4 (note index 48) at finetune 0; a pattern-format
+// song played by the PAL Amiga clock gives 8287 Hz there.
 #include "sequencer/tables.h"
 #include "song/module.h"
 
@@ -59,5 +60,6 @@ int32_t TQuavixModule::GetFrequency(int32_t Period) const {
     }
     // Period 0 is the one period without a pitch; it plays at 1 Hz.
     if (Period == 0) return 1;
-    return 14317456 / Period;
+    const bool Pal = AmigaClock == TQuavixAmigaClock::Pal && IsPatternFormat();
+    return (Pal ? 14187578 : 14317456) / Period;
 }

@@ -28,6 +28,9 @@ void Rewind(TQuavixChannel& Channel) {
 void TQuavixModule::ResetPlayback() {
     for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
         for (auto& Channel : *Bank) Rewind(*Channel);
+    // The song's own global volume, speed and tempo: a song played again
+    // starts as it did the first time, whatever its last rows set.
+    GlobalVolume = 64;
     Speed = InitialSpeed;
     Tempo = InitialTempo;
     // The first tick then starts row 0 at once.

@@ -16,6 +16,13 @@
 
 class TQuavix;
 class TQuavixChannel;
+
+// The Amiga clock by which a pattern-format song's periods become
+// frequencies: the NTSC machine's, 14317456 / period, which plays C-2
+// (period 428) at 8363 Hz as trackers of Extended Modules do; or the PAL
+// machine's, 14187578 / period, 0.9 % (16 cents) lower, where songs composed
+// on a European Amiga were heard. A setting of the player, not of the song.
+enum class TQuavixAmigaClock : uint8_t { Ntsc, Pal };
 class TQuavixLoadCursor;
 struct TQuavixSampleSource;
 
@@ -63,6 +70,10 @@ public:
     int32_t JumpRow = 0;
     bool JumpPending = false;
     int32_t SampleRate = 0;
+    // Copied by the player when it starts a song. Only pattern-format songs
+    // follow it: an Extended Module song with Amiga periods was tuned in a
+    // tracker that plays them by the NTSC clock.
+    TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     int32_t OrderPosition = 0;
     int32_t Row = 0;
     uint8_t CurrentPattern = 0;
@@ -113,6 +124,10 @@ public:
     // and a finetune nibble (0..15) in 1/128 semitone.
     static int32_t PeriodToNote(int32_t Period);
     static int32_t ConvertFineTune(int32_t Value);
+
+    // A pattern-format song: played as the Amiga trackers played those,
+    // where they differ from the trackers of Extended Modules.
+    bool IsPatternFormat() const { return FormatName == "mod"; }
 
     // Periods and frequencies, in the linear or the Amiga system by LinearSlides.
     int32_t GetNotePeriod(int32_t Note, int32_t FineTune) const;

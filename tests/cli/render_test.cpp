@@ -418,4 +418,30 @@ TEST_F(QuavixRender, SameSongSameBytes) {
     EXPECT_TRUE(First == ReadFile(Work + "/b.wav"));
 }
 
+TEST_F(QuavixRender, AmigaClockLowersPatternFormatSongsOnly) {
+    std::string Work = Folder("clock");
+    TXmSong AmigaXm = SmallXm();
+    AmigaXm.LinearSlides = false;
+    SaveBytes(Path("amiga.xm"), WriteXm(AmigaXm));
+    for (const char* Clock : {"ntsc", "pal"})
+        for (const char* Song : {"tune.mod", "amiga.xm"}) {
+            TRun Run = Quavix(std::string("render ../") + Song + " --seconds 1 --amiga-clock " + Clock + " -o " + Clock +
+                                  "-" + Song + ".wav",
+                              Work);
+            EXPECT_EQ(Run.Status, 0) << Run.Err;
+        }
+    // The default is the NTSC clock.
+    EXPECT_EQ(Quavix("render ../tune.mod --seconds 1 -o default.wav", Work).Status, 0);
+    EXPECT_TRUE(ReadFile(Work + "/default.wav") == ReadFile(Work + "/ntsc-tune.mod.wav"));
+    EXPECT_FALSE(ReadFile(Work + "/pal-tune.mod.wav") == ReadFile(Work + "/ntsc-tune.mod.wav"));
+    EXPECT_TRUE(ReadFile(Work + "/pal-amiga.xm.wav") == ReadFile(Work + "/ntsc-amiga.xm.wav"));
+
+    TRun Wrong = Quavix("render ../tune.mod --amiga-clock secam", Work);
+    EXPECT_EQ(Wrong.Status, 2);
+    EXPECT_NE(Wrong.Err.find("--amiga-clock"), std::string::npos) << Wrong.Err;
+    for (const char* Command : {"render", "play"})
+        EXPECT_NE(Quavix(std::string(Command) + " --help", Work).Out.find("--amiga-clock ntsc|pal"), std::string::npos)
+            << Command;
+}
+
 }  // namespace

@@ -87,8 +87,9 @@ TEST_F(Effects, Volume) {
         {"EC2", MakeSong({At(0, 0, C4, 1, 0, E, 0xC2)}, 4), Volume, {40, 40, 0, 0}},
         // Tremolo starts on the tick after the note.
         {"748", MakeSong({At(0, 0, C4, 1, 0, 7, 0x48)}), Of(&TChannel::VolumeOffset), {0, 0, 12, 22, 29, 31}},
-        // Two ticks sounding, one silent.
-        {"T21", MakeSong({At(0, 0, C4, 1, 0, Fx('T'), 0x21)}), Of(&TChannel::VolumeOffset), {0, 0, -40, 0, 0, -40}},
+        // Three ticks sounding, two silent, counted from the tick after the note;
+        // a silent tick takes away the whole volume range.
+        {"T21", MakeSong({At(0, 0, C4, 1, 0, Fx('T'), 0x21)}), Of(&TChannel::VolumeOffset), {0, 0, 0, 0, -64, -64}},
         // An empty cell restarts nothing, but the volume changes every 3 ticks.
         {"R23, R00 on empty cells",
          MakeSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, Fx('R'), 0x23), At(2, 0, 0, 0, 0, Fx('R'), 0)}), Volume,
@@ -100,11 +101,11 @@ TEST_F(Effects, Volume) {
         {"R93 with a note", MakeSong({At(0, 0, C4, 1, 0, Fx('R'), 0x93)}), Volume, {40, 40, 40, 41, 41, 41}},
         {"R93 restarts", MakeSong({At(0, 0, C4, 1, 0, Fx('R'), 0x93)}), ActiveFadeChannels, {0, 0, 0, 1, 1, 1}},
         {"E92 restarts", MakeSong({At(0, 0, C4, 1, 0, E, 0x92)}), ActiveFadeChannels, {0, 0, 1, 1, 2, 2}},
-        // 9xx acts after the note start, even past the sample's end (the
-        // mixer then ends the voice), and on a voice not restarted; 900
-        // repeats the last offset.
+        // 9xx moves the note it starts, even past the sample's end (the
+        // mixer then ends the voice); without a note it only gives the
+        // offset that 900 repeats.
         {"902, 901, 900", MakeSong({At(0, 0, C4, 1, 0, 9, 2), At(1, 0, 0, 0, 0, 9, 1), At(2, 0, C4, 1, 0, 9, 0)}, 1),
-         Of(&TChannel::Position), {2 << 20, 1 << 20, 1 << 20}},
+         Of(&TChannel::Position), {2 << 20, 2 << 20, 1 << 20}},
     });
 }
 
@@ -136,6 +137,12 @@ TEST_F(Effects, PanningAndGlobalVolume) {
         {"G20, H0F, H00",
          MakeSong({At(0, 0, C4, 1, 0, Fx('G'), 0x20), At(1, 0, 0, 0, 0, Fx('H'), 0x0F), At(2, 0, 0, 0, 0, Fx('H'), 0)}, 3),
          Global, {32, 32, 32, 32, 17, 2, 2, 0, 0}},
+        // Held there whether or not anything sounds.
+        {"H0F with nothing sounding",
+         MakeSong({At(0, 0, 0, 0, 0, Fx('H'), 0x0F), At(1, 0, 0, 0, 0, Fx('H'), 0x0F), At(2, 0, 0, 0, 0, Fx('H'), 0x0F),
+                   At(3, 0, 0, 0, 0, Fx('H'), 0x0F), At(4, 0, 0, 0, 0, Fx('H'), 0x0F), At(5, 0, C4, 1)}, 2),
+         Global, {64, 49, 49, 34, 34, 19, 19, 4, 4, 0, 0, 0}},
+        {"G50 with nothing sounding", MakeSong({At(0, 0, 0, 0, 0, Fx('G'), 0x50)}, 1), Global, {64}},
         // The copy fading out beside the new note slides nothing.
         {"H04 through a hand-over", MakeSong({At(0, 0, C4, 1, 0, Fx('H'), 0x04), At(1, 0, C4, 1, 0, Fx('H'), 0)}, 3),
          Global, {64, 60, 56, 56, 52, 48}},
@@ -162,10 +169,10 @@ TEST_F(Effects, KeyOffAndEnvelopes) {
         {"L06", Sustained(MakeSong({At(0, 0, C4, 1), At(2, 0, 0, 0, 0, Fx('L'), 6)}, 4)), Envelope,
          Join(Attack, {16, 8, 0, 0})},
         // A note without instrument after a key-off stays released: its
-        // envelope plays the release again and the fade-out goes on.
+        // envelope goes on where it is and the fade-out goes on.
         {"a note after key-off",
          Sustained(MakeSong({At(0, 0, C4, 1), At(1, 0, quavix_test::KeyOff), At(2, 0, C4)}, 4)), Envelope,
-         {64, 56, 48, 40, 32, 24, 16, 8, 64, 56, 48, 40}},
+         {64, 56, 48, 40, 32, 24, 16, 8, 0, 0, 0, 0}},
         {"its fade-out", Sustained(MakeSong({At(0, 0, C4, 1), At(1, 0, quavix_test::KeyOff), At(2, 0, C4)}, 4)),
          Of(&TChannel::FadeoutVolume), Join(Each({65536}, 4), {57344, 49152, 40960, 32768, 24576, 16384, 8192, 0})},
     });

@@ -59,18 +59,21 @@ TEST_F(NoteTrigger, CellsOnASoundingVoice) {
     const TTriggerCase Cases[] = {
         {"note and instrument", MakeCell(Note("D-4"), 1), true, true, D4, D4, 48, 200, 0, 65536, false},
         {"other instrument", MakeCell(Note("D-4"), 2), true, true, D4, D4, 20, 60, 0, 65536, false},
-        {"note alone keeps volume", MakeCell(Note("D-4")), true, true, D4, D4, 10, 30, 0, 1234, false},
+        // A note alone keeps the volume and goes on in its envelope.
+        {"note alone keeps volume", MakeCell(Note("D-4")), true, true, D4, D4, 10, 30, 7, 1234, false},
         {"tone portamento", MakeCell(Note("D-4"), 0, 0, TonePortamento, 4), false, false, C4, D4, 10, 30, 7, 1234, false},
         {"volume-column portamento", MakeCell(Note("D-4"), 0, 0xF4), false, false, C4, D4, 10, 30, 7, 1234, false},
         {"volume column 0xFF", MakeCell(Note("D-4"), 0, 0xFF), false, false, C4, D4, 10, 30, 7, 1234, false},
         {"portamento and volume slide", MakeCell(Note("D-4"), 0, 0, TonePortamentoVolumeSlide, 1), false, false, C4, D4,
          10, 30, 7, 1234, false},
-        {"volume column 0xEF is no portamento", MakeCell(Note("D-4"), 0, 0xEF), true, true, D4, D4, 10, 30, 0, 1234, false},
-        {"instrument alone", MakeCell(0, 1), true, false, C4, C4, 48, 200, 0, 65536, false},
-        {"portamento with instrument", MakeCell(Note("D-4"), 1, 0, TonePortamento, 4), true, false, C4, D4, 48, 200, 0,
+        {"volume column 0xEF is no portamento", MakeCell(Note("D-4"), 0, 0xEF), true, true, D4, D4, 10, 30, 7, 1234, false},
+        // An instrument number restarts envelopes, fade-out, volume and
+        // panning on the voice that sounds, with no copy fading beside it.
+        {"instrument alone", MakeCell(0, 1), false, false, C4, C4, 48, 200, 0, 65536, false},
+        {"portamento with instrument", MakeCell(Note("D-4"), 1, 0, TonePortamento, 4), false, false, C4, D4, 48, 200, 0,
          65536, false},
         {"key off", MakeCell(quavix_test::KeyOff), false, false, C4, C4, 10, 30, 7, 1234, true},
-        {"key off with instrument", MakeCell(quavix_test::KeyOff, 1), true, false, C4, C4, 48, 200, 0, 65536, true},
+        {"key off with instrument", MakeCell(quavix_test::KeyOff, 1), false, false, C4, C4, 48, 200, 0, 65536, true},
         {"note out of range", MakeCell(98), false, false, C4, C4, 10, 30, 7, 1234, false},
         {"effect only", MakeCell(0, 0, 0, TonePortamento, 4), false, false, C4, C4, 10, 30, 7, 1234, false},
     };
@@ -212,56 +215,21 @@ TEST_F(NoteTrigger, ClickRemovalHoldsAtTheEndsOfItsRange) {
     EXPECT_EQ(Module.ClickRight, INT32_MIN);
 }
 
-TEST_F(NoteTrigger, TonePortamentoWithoutAVoiceStartsTheNote) {
-    TQuavixChannel& C = Channel(0);
-    C.TriggerNote(MakeCell(Note("D-4"), 1, 0, TonePortamento, 4));
-    EXPECT_TRUE(C.Active);
-    EXPECT_EQ(C.Period, 4480);
-    EXPECT_EQ(C.TargetPeriod, 4480);
-    EXPECT_EQ(C.Position, 0);
-    EXPECT_EQ(C.Volume, 48);
-}
-
 TEST_F(NoteTrigger, RestartWithoutHandOverPassesTheLastLevelToClickRemoval) {
-    // A voice that kept its sample but has no period: a slide cannot start
-    // from it, so the note starts in place.
-    TQuavixChannel& C = Channel(0);
-    C.Instrument = Module.Instruments[1].get();
-    C.Sample = Module.Instruments[1]->Samples[0].get();
-    C.Period = 0;
+    // A voice that has ended but left a level behind: nothing sounds to hand
+    // over, so its last level goes to click removal as the note starts.
+    TQuavixChannel& C = StartSoundingVoice();
+    C.Active = false;
+    Module.ClickLeft = 0;
     C.LastLeft = 77;
     C.LastRight = -5;
-    C.TriggerNote(MakeCell(Note("D-4"), 0, 0, TonePortamento, 4));
+    C.TriggerNote(MakeCell(Note("D-4")));
     EXPECT_TRUE(C.Active);
     EXPECT_EQ(C.Period, 4480);
     EXPECT_EQ(Module.ClickLeft, 77);
     EXPECT_EQ(Module.ClickRight, -5);
     EXPECT_EQ(C.LastLeft, 0);
     EXPECT_EQ(C.LastRight, 0);
-    EXPECT_EQ(ActiveFadeChannels(), 0);
-}
-
-TEST_F(NoteTrigger, SlideOnAVoiceWithoutSampleStartsTheNote) {
-    // The instrument maps C-5 to an empty sample slot: that note sounds nothing.
-    Module.Instruments[1]->NoteSamples[Note("C-5") - 1] = 9;
-    TQuavixChannel& C = Channel(0);
-    C.TriggerNote(MakeCell(Note("C-5"), 1));
-    ASSERT_EQ(C.Sample, nullptr);
-    C.LastLeft = 9;
-    // With nothing to slide from, the slide's note starts; what sounded is handed over.
-    C.TriggerNote(MakeCell(Note("D-4"), 0, 0, TonePortamento, 4));
-    EXPECT_EQ(C.Sample, Module.Instruments[1]->Samples[0].get());
-    EXPECT_EQ(C.Period, 4480);
-    EXPECT_EQ(C.Position, 0);
-    EXPECT_EQ(Fade(0).LastLeft, 9);
-    EXPECT_EQ(Module.ClickLeft, 0);
-}
-
-TEST_F(NoteTrigger, EmptyInstrumentSlotLeavesTheVoiceWithoutInstrument) {
-    TQuavixChannel& C = StartSoundingVoice();
-    C.TriggerNote(MakeCell(Note("D-4"), 9));
-    EXPECT_EQ(C.Instrument, nullptr);
-    EXPECT_EQ(C.Period, 4608);  // no note is started without an instrument
     EXPECT_EQ(ActiveFadeChannels(), 0);
 }
 

@@ -8,6 +8,7 @@
 
 #include "sequencer/tables.h"
 #include "song/module.h"
+#include "support/module_writer.h"
 
 namespace {
 
@@ -238,6 +239,31 @@ TEST_F(Periods, LinearFrequencyDoublesPerOctaveDownToSilence) {
             Previous = F;
         }
         EXPECT_EQ(Previous, 0);
+    }
+}
+
+// The Amiga clock the player chose: the PAL one lowers pattern-format songs
+// only; an Extended Module with Amiga periods keeps the NTSC clock.
+TEST(AmigaClock, ChangesPatternFormatSongsOnly) {
+    quavix_test::TXmSong AmigaXm = quavix_test::SmallXm();
+    AmigaXm.LinearSlides = false;
+    const struct {
+        const char* Name;
+        quavix_test::TBytes File;
+        TQuavixAmigaClock Clock;
+        int32_t C2, C3;  // frequencies of periods 1712 and 856
+    } Cases[] = {
+        {"pattern format, NTSC", quavix_test::WriteMod(quavix_test::SmallMod()), TQuavixAmigaClock::Ntsc, 8363, 16726},
+        {"pattern format, PAL", quavix_test::WriteMod(quavix_test::SmallMod()), TQuavixAmigaClock::Pal, 8287, 16574},
+        {"Extended Module with Amiga periods, PAL", quavix_test::WriteXm(AmigaXm), TQuavixAmigaClock::Pal, 8363, 16726},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TQuavixModule M(nullptr);
+        ASSERT_TRUE(quavix_test::LoadBytes(M, C.File));
+        M.AmigaClock = C.Clock;
+        EXPECT_EQ(M.GetFrequency(1712), C.C2);
+        EXPECT_EQ(M.GetFrequency(856), C.C3);
     }
 }
 

@@ -1,6 +1,8 @@
 // Rows and ticks: note and pattern delay, loops, jumps and the walk through
 // the order list, played tick by tick; and the per-tick output stage of a
 // voice.
+#include <algorithm>
+
 #include "song_fixture.h"
 #include "voice_fixture.h"
 
@@ -74,13 +76,17 @@ TEST_F(Sequencing, OrderList) {
     TooLong.SongLength = 300;
     Run({
         // A break keeps the order of a jump in an earlier channel, a jump the
-        // row of an earlier break; D10 is row 16.
+        // row of an earlier break. The row is two decimal digits: D10 is
+        // row 10, and a digit above 9 counts its value (D1A is row 20).
         {"B05 then D10", Orders({2, 2, 2, 2, 2, 32}, {0, 1, 2, 3, 4, 5}, {At(0, 0, 0, 0, 0, B, 5), At(0, 1, 0, 0, 0, D, 0x10)}),
-         Playing, {0, 5016, 5017}},
+         Playing, {0, 5010, 5011}},
         {"D10 then B05", Orders({2, 2, 2, 2, 2, 32}, {0, 1, 2, 3, 4, 5}, {At(0, 0, 0, 0, 0, D, 0x10), At(0, 1, 0, 0, 0, B, 5)}),
-         Playing, {0, 5016, 5017}},
+         Playing, {0, 5010, 5011}},
+        {"D1A", Orders({2, 32}, {0, 1}, {At(0, 0, 0, 0, 0, D, 0x1A)}), Playing, {0, 1020, 1021}},
+        {"DA0 into a pattern of 128 rows", Orders({2, 128}, {0, 1}, {At(0, 0, 0, 0, 0, D, 0xA0)}), Playing, {0, 1100}},
+        // A row the pattern lacks starts that pattern from its top.
         {"a break past the next pattern's rows", Orders({2, 8, 4}, {0, 1, 2}, {At(0, 0, 0, 0, 0, D, 0x20)}), Playing,
-         {0, 2000, 2001}},
+         {0, 1000, 1001}},
         // Pattern 7 was never written: it has no rows.
         {"an empty pattern", Orders({2, 2}, {0, 7, 1}), Playing, {0, 1, 2000, 2001, 0, 1}},
         {"a jump past the end goes to the restart", Orders({2, 2, 2}, {0, 1, 2}, {At(0, 0, 0, 0, 0, B, 0x10)}, 1),
@@ -126,12 +132,13 @@ TEST_F(Sequencing, RestartPositions) {
 }
 
 TEST_F(Sequencing, RewindingForgetsThePitch) {
-    // A tone portamento on the first row starts its note whenever the song
-    // is played from the start; going round at the end keeps the pitch.
+    // A tone portamento on the first row finds no pitch to slide from
+    // whenever the song is played from the start (and, in an Extended
+    // Module, stays silent); going round at the end keeps the pitch.
     Load(MakeSong({At(0, 0, C4, 1, 0, 3, 1), At(1, 0, Note("C-5"), 1)}, 1, 2));
-    EXPECT_EQ(Play(2, Of(&TChannel::Period)), (std::vector<int32_t>{4608, 3840}));
+    EXPECT_EQ(Play(2, Of(&TChannel::Period)), (std::vector<int32_t>{0, 3840}));
     Module.ResetPlayback();
-    EXPECT_EQ(Play(3, Of(&TChannel::Period)), (std::vector<int32_t>{4608, 3840, 3840}));
+    EXPECT_EQ(Play(3, Of(&TChannel::Period)), (std::vector<int32_t>{0, 3840, 3840}));
     EXPECT_EQ(Module.Channels[0]->TargetPeriod, 4608);
 }
 
@@ -243,6 +250,34 @@ TEST_F(UpdateVoice, FrequencyAndIncrement) {
         EXPECT_EQ(C.Period, T.StoredPeriod);
         EXPECT_EQ(C.Frequency, T.Frequency);
         EXPECT_EQ(C.Increment, T.Increment);
+    }
+}
+
+TEST_F(UpdateVoice, StepsAddUpToTheExactFrequency) {
+    // 8363 Hz at 44100 Hz is 776.75 units of 1/4096 frame per output frame:
+    // over 44100 ticks the steps add up to 8363 * 4096 exactly, each the
+    // truncated step or one more. 4 Hz has a step of 0 on every tick, which
+    // ends the voice.
+    for (const int32_t Period : {4608, 17 * 768}) {
+        Module.Clear();
+        Module.SampleRate = 44100;
+        AddInstrument(1);
+        TQuavixChannel& C = Channel();
+        C.TriggerNote(MakeCell(C4, 1));
+        C.Period = Period;
+        int64_t Sum = 0;
+        int32_t Low = INT32_MAX, High = 0;
+        for (int32_t Tick = 0; Tick < 44100; ++Tick) {
+            C.Active = true;
+            C.UpdateVoice();
+            Sum += C.Increment;
+            Low = std::min(Low, C.Increment);
+            High = std::max(High, C.Increment);
+        }
+        SCOPED_TRACE(C.Frequency);
+        EXPECT_EQ(Sum, Period == 4608 ? 8363 * 4096 : 0);
+        EXPECT_EQ(High - Low, Period == 4608 ? 1 : 0);
+        EXPECT_EQ(C.IncrementCarry, 0);
     }
 }
 

@@ -83,8 +83,9 @@ protected:
     TQuavixModule Module{nullptr};
 
     // Loads the song and rewinds it as the player does before playing.
-    void Load(const TXmSong& Song) {
-        ASSERT_TRUE(quavix_test::LoadBytes(Module, quavix_test::WriteXm(Song)));
+    void Load(const TXmSong& Song) { LoadFile(quavix_test::WriteXm(Song)); }
+    void LoadFile(const quavix_test::TBytes& File) {
+        ASSERT_TRUE(quavix_test::LoadBytes(Module, File));
         Module.SampleRate = 44100;
         Module.TickLength = 882;
         Module.ResetPlayback();

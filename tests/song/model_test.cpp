@@ -214,7 +214,7 @@ TEST(Module, ClearEmptiesTheSongAndRewindsPlayback) {
     EXPECT_EQ(M.MasterVolume, 128);
 }
 
-TEST(Module, ResetPlaybackKeepsTheGlobalVolume) {
+TEST(Module, ResetPlaybackRestoresTheSongsStart) {
     TQuavixModule M;
     M.Clear();
     M.InitialSpeed = 3;
@@ -224,7 +224,7 @@ TEST(Module, ResetPlaybackKeepsTheGlobalVolume) {
     EXPECT_EQ(M.Speed, 3);
     EXPECT_EQ(M.Tempo, 140);
     EXPECT_EQ(M.TickCounter, 3);
-    EXPECT_EQ(M.GlobalVolume, 10);
+    EXPECT_EQ(M.GlobalVolume, 64);  // a song played again starts as loud as the first time
 }
 
 TEST(Channel, ResetVoiceKeepsPhaseOfContinuousWaveforms) {

@@ -1,0 +1,256 @@
+// Behaviours where stored songs rely on how their trackers played them,
+// one family per test, played tick by tick in small written songs. Each case
+// is what FT2-style players (for Extended Modules) and the Amiga trackers
+// (for pattern-format songs) do with the same cells.
+#include <ostream>
+#include <utility>
+
+#include "song_fixture.h"
+
+namespace {
+
+using namespace quavix_song_test;
+using quavix_test::KeyOff;
+using quavix_test::ModAt;
+using quavix_test::TBytes;
+using quavix_test::TModPlacedCell;
+using quavix_test::TModSong;
+using TChannel = TQuavixChannelState;
+
+const int32_t C4 = Note("C-4"), D4 = Note("D-4"), G4 = Note("G-4"), C5 = Note("C-5");
+const int32_t E = Fx('E'), K = Fx('K'), T = Fx('T'), B = Fx('B');
+constexpr int32_t Empty = 7;  // an instrument number the songs have no instrument for
+
+// Speed 4. Instrument 1 is a looping wave at volume 40 (MakeSong); 2 the
+// same at volume 20 panned to 60; 3 has a volume envelope (0, 64), (4, 32),
+// (8, 0) sustained at its middle point and a fade-out of 8192 per tick; 4
+// has no samples.
+TBytes Xm(std::vector<TPlacedCell> Cells, int32_t Rows = 8, uint16_t Channels = 1) {
+    TXmSong Song = MakeSong(std::move(Cells), 4, Rows, Channels);
+    quavix_test::TXmInstrument Second = Song.Instruments[0];
+    Second.Samples[0].Volume = 20;
+    Second.Samples[0].Panning = 60;
+    quavix_test::TXmInstrument Enveloped = Song.Instruments[0];
+    Enveloped.VolumeEnvelope.Points = {{0, 64}, {4, 32}, {8, 0}};
+    Enveloped.VolumeEnvelope.SustainPoint = 1;
+    Enveloped.FadeOut = 4096;
+    quavix_test::TXmInstrument NoSamples;
+    NoSamples.Name = "none";
+    Song.Instruments.insert(Song.Instruments.end(), {Second, Enveloped, NoSamples});
+    return quavix_test::WriteXm(Song);
+}
+
+// Speed 4 (set on the first row); sample 1 a looping wave at volume 64, 2
+// the same at volume 32.
+TBytes Mod(std::vector<TModPlacedCell> Cells) {
+    TModSong Song = quavix_test::SmallMod();
+    Cells.push_back(ModAt(0, 3, 0, 0, 0xF, 4));
+    Song.Patterns[0].Cells = std::move(Cells);
+    Song.Samples.push_back(Song.Samples[0]);
+    Song.Samples[1].Volume = 32;
+    return quavix_test::WriteMod(Song);
+}
+
+struct TFamilyCase {
+    const char* Name;
+    TBytes File;
+    TProbe Probe;
+    std::vector<int32_t> Expected;
+};
+
+// A case shows as its name in test listings.
+void PrintTo(const TFamilyCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class TrackerFamily : public SongTest, public ::testing::WithParamInterface<TFamilyCase> {
+protected:
+    void Check() {
+        LoadFile(GetParam().File);
+        EXPECT_EQ(Play(static_cast<int32_t>(GetParam().Expected.size()), GetParam().Probe), GetParam().Expected);
+    }
+};
+
+std::string CaseName(const ::testing::TestParamInfo<TFamilyCase>& Info) { return Info.param.Name; }
+
+// Probes.
+int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active && M.Channels[0]->Sample ? 1 : 0; }
+int32_t Frames(const TQuavixModule& M) { return M.Channels[0]->Position >> 12; }
+int32_t VolumeAndFrames(const TQuavixModule& M) { return M.Channels[0]->Volume * 1000 + Frames(M); }
+int32_t SilencedByTremor(const TQuavixModule& M) { return M.Channels[0]->VolumeOffset < 0 ? 1 : 0; }
+const TProbe Envelope = Of(&TChannel::EnvelopeVolume), Volume = Of(&TChannel::Volume), Period = Of(&TChannel::Period);
+
+// The envelope of instrument 3 from a note on, reaching its sustain.
+const std::vector<int32_t> Attack = {64, 56, 48, 40, 32, 32, 32, 32};
+
+// ---------------------------------------------------------------------------
+
+class NoteDelay : public TrackerFamily {};
+TEST_P(NoteDelay, ActsOnItsTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
+    // 901 moves the first note 256 frames in; the delayed cell starts the
+    // sample again from its beginning at tick 2.
+    TFamilyCase{"InstrumentWithoutNote", Xm({At(0, 0, C4, 1, 0x20, 9, 1), At(1, 0, 0, 1, 0, E, 0xD2)}), VolumeAndFrames,
+                Join(Each({16256}, 6), {40000, 40000})},
+    TFamilyCase{"VolumeColumnWithoutNote", Xm({At(0, 0, C4, 1, 0, 9, 1), At(1, 0, 0, 0, 0x30, E, 0xD2)}),
+                VolumeAndFrames, Join(Each({40256}, 6), {32000, 32000})},
+    // Without a note the sounding note plays again, envelopes and all.
+    TFamilyCase{"WithoutNote", Xm({At(0, 0, C4, 3, 0, 9, 1), At(2, 0, 0, 0, 0, E, 0xD2)}), Envelope,
+                Join(Attack, {32, 32, 64, 56, 48, 40})},
+    TFamilyCase{"WithoutNoteFromTheStart", Xm({At(0, 0, C4, 3, 0, 9, 1), At(2, 0, 0, 0, 0, E, 0xD2)}), Frames,
+                Join(Each({256}, 10), {0, 0})},
+    // A delayed note presses the key again without an instrument number too.
+    TFamilyCase{"NoteWithoutInstrument", Xm({At(0, 0, C4, 3), At(2, 0, D4, 0, 0, E, 0xD2)}), Envelope,
+                Join(Attack, {32, 32, 64, 56, 48, 40})},
+    TFamilyCase{"NoteAfterKeyOff", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff), At(2, 0, D4, 0, 0, E, 0xD2)}), Envelope,
+                {64, 56, 48, 40, 32, 24, 16, 8, 0, 0, 64, 56}},
+    // A key-off cuts a note without volume envelope; on an envelope the
+    // note plays again with the key held.
+    TFamilyCase{"KeyOffWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
+                Join(Each({64}, 6), {0, 0, 0, 0})},
+    TFamilyCase{"KeyOffOnAnEnvelope", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
+                {64, 56, 48, 40, 32, 32, 64, 56, 48, 40, 32, 32}},
+    // The Amiga trackers replay nothing.
+    TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0xD2)}),
+                Frames, Each({256}, 8)}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class Retrigger : public TrackerFamily {};
+TEST_P(Retrigger, PlaysTheCellAgain) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, Retrigger, ::testing::Values(
+    // E92 on a cell without a note starts the sounding sample again at
+    // tick 2 of its row; its envelope goes on.
+    TFamilyCase{"WithoutNote", Xm({At(0, 0, C4, 1, 0, 9, 1), At(1, 0, 0, 0, 0, E, 0x92)}), Frames,
+                Join(Each({256}, 6), {0, 0})},
+    TFamilyCase{"WithoutNoteKeepsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 0, 0, E, 0x92)}), Envelope,
+                Join(Attack, Each({32}, 4))},
+    TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0x92)}),
+                Frames, Each({256}, 8)}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class EmptyInstrument : public TrackerFamily {};
+TEST_P(EmptyInstrument, HasNoSamples) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, EmptyInstrument, ::testing::Values(
+    TFamilyCase{"NoteOnAnEmptySlot", Xm({At(0, 0, C4, 1), At(1, 0, D4, Empty)}), Sounding, Join(Each({1}, 4), Each({0}, 4))},
+    // Alone it leaves the sounding note playing; the next note plays nothing.
+    TFamilyCase{"EmptySlotAlone", Xm({At(0, 0, C4, 1), At(1, 0, 0, Empty), At(2, 0, C4)}), Sounding,
+                Join(Each({1}, 8), Each({0}, 4))},
+    TFamilyCase{"InstrumentWithoutSamplesAlone", Xm({At(0, 0, C4, 1), At(1, 0, 0, 4), At(2, 0, C4)}), Sounding,
+                Join(Each({1}, 8), Each({0}, 4))},
+    TFamilyCase{"OnAFreshChannel", Xm({At(0, 0, C4, Empty), At(1, 0, C4)}), Sounding, Each({0}, 8)},
+    // A pattern-format sample slot without data is silent: its volume is 0.
+    TFamilyCase{"PatternFormatEmptySampleAlone", Mod({ModAt(0, 0, Note("C-3"), 1), ModAt(1, 0, 0, 9)}), Volume,
+                Join(Each({64}, 4), Each({0}, 4))}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class InstrumentWithoutNote : public TrackerFamily {};
+TEST_P(InstrumentWithoutNote, RestartsInPlace) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, InstrumentWithoutNote, ::testing::Values(
+    TFamilyCase{"RestartsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 3)}), Envelope, Join(Attack, {64, 56, 48, 40})},
+    TFamilyCase{"RestartsTheFadeOutAndHoldsTheKey", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff), At(2, 0, 0, 3)}),
+                Of(&TChannel::FadeoutVolume), Join(Each({65536}, 4), {57344, 49152, 40960, 32768, 65536, 65536})},
+    // Volume restored, the sample going on, and no copy fading beside it.
+    TFamilyCase{"KeepsTheSample", Xm({At(0, 0, C4, 1, 0x20, 9, 1), At(1, 0, 0, 1)}), VolumeAndFrames,
+                Join(Each({16256}, 4), Each({40256}, 4))},
+    // Another instrument: the sounding sample keeps its own volume.
+    TFamilyCase{"AnotherInstrument", Xm({At(0, 0, C4, 1), At(1, 0, 0, 2)}), Volume, Each({40}, 8)},
+    // In a pattern-format song the number gives its sample's volume.
+    TFamilyCase{"PatternFormatAnotherSample", Mod({ModAt(0, 0, Note("C-3"), 1), ModAt(1, 0, 0, 2), ModAt(2, 0, Note("C-3"))}),
+                Volume, Join(Each({64}, 4), Each({32}, 8))}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class KeyOffs : public TrackerFamily {};
+TEST_P(KeyOffs, ReleaseTheKey) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, KeyOffs, ::testing::Values(
+    // Without volume envelope the note is cut at once.
+    TFamilyCase{"NoteWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff)}), Envelope, Join(Each({64}, 4), Each({0}, 4))},
+    // With an instrument number the instrument's reset wins: it plays on.
+    TFamilyCase{"WithInstrumentWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 1)}), Envelope, Each({64}, 8)},
+    TFamilyCase{"WithInstrumentOnAnEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, KeyOff, 3)}), Envelope,
+                Join(Attack, {64, 56, 48, 40, 32, 24, 16, 8})},
+    // K00 beside a note plays neither the note nor its instrument.
+    TFamilyCase{"K00WithANote", Xm({At(0, 0, C4, 3), At(2, 0, D4, 3, 0, K, 0)}), Envelope,
+                Join(Attack, {32, 24, 16, 8, 0, 0})},
+    TFamilyCase{"K00KeepsThePitch", Xm({At(0, 0, C4, 3), At(2, 0, D4, 3, 0, K, 0)}), Period, Each({4608}, 12)},
+    TFamilyCase{"K02WithANote", Xm({At(0, 0, C4, 3), At(2, 0, D4, 3, 0, K, 2)}), Envelope,
+                Join(Attack, {64, 56, 48, 40, 32, 24})}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class Tremor : public TrackerFamily {};
+TEST_P(Tremor, CountsAcrossRows) { Check(); }
+// 1 where the tremor silences the tick. Speed 5: rows start at ticks 0, 5,
+// 10, 15. T21 sounds for 3 ticks and is silent for 2, counted on the other
+// ticks of each row; a row's first tick keeps the state of the tick before.
+INSTANTIATE_TEST_SUITE_P(Cells, Tremor, ::testing::Values(
+    TFamilyCase{"T21OverFourRows",
+                quavix_test::WriteXm(MakeSong({At(0, 0, C4, 1, 0, T, 0x21), At(1, 0, 0, 0, 0, T, 0x21),
+                                               At(2, 0, 0, 0, 0, T, 0x21), At(3, 0, 0, 0, 0, T, 0x21)}, 5)),
+                SilencedByTremor, {0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1, 0}},
+    // An instrument number starts the count again; a note alone does not.
+    TFamilyCase{"NewNotes",
+                quavix_test::WriteXm(MakeSong({At(0, 0, C4, 1, 0, T, 0x21), At(1, 0, C4, 1, 0, T, 0x21),
+                                               At(2, 0, C4, 0, 0, T, 0x21), At(3, 0, 0, 1, 0, T, 0x21)}, 5)),
+                SilencedByTremor, {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1}},
+    // T13 leaves the voice silent: it stays so past the tremor, a C40 does
+    // not bring it back, an instrument number does.
+    TFamilyCase{"SilenceOutlastsTheTremor",
+                quavix_test::WriteXm(MakeSong({At(0, 0, C4, 1, 0, T, 0x13), At(1, 0, 0, 0, 0, T, 0x13),
+                                               At(2, 0, 0, 0, 0, Fx('C'), 0x40), At(3, 0, 0, 1)})),
+                SilencedByTremor, Join({0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 1, 1}, Join(Each({1}, 6), Each({0}, 6)))}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class TonePortamento : public TrackerFamily {};
+TEST_P(TonePortamento, SlidesToItsTarget) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, TonePortamento, ::testing::Values(
+    // Linear periods: C-4 4608, G-4 4160, C-5 3840. A second 3xx before the
+    // target is reached takes the new target and speed from where it is.
+    TFamilyCase{"SecondSlideBeforeTheTarget",
+                Xm({At(0, 0, C4, 1), At(1, 0, C5, 0, 0, 3, 4), At(2, 0, G4, 0, 0, 3, 8), At(3, 0, 0, 0, 0, 3, 0)}), Period,
+                Join(Each({4608}, 5), {4592, 4576, 4560, 4560, 4528, 4496, 4464, 4464, 4432, 4400, 4368})},
+    // A slide to a note on an empty instrument slides the sounding note.
+    TFamilyCase{"OntoAnEmptyInstrument", Xm({At(0, 0, C4, 1), At(1, 0, C5, Empty, 0, 3, 0x10)}), Period,
+                Join(Each({4608}, 5), {4544, 4480, 4416})},
+    // In an Extended Module a slide never starts a note.
+    TFamilyCase{"NothingSounding", Xm({At(0, 0, C4, 1, 0, 3, 0x10), At(1, 0, C5, 0, 0, 3, 0x10), At(2, 0, C4, 1)}), Sounding,
+                Join(Each({0}, 8), {1})},
+    // The Amiga trackers start it where the channel has no pitch yet.
+    TFamilyCase{"PatternFormatNothingSounding", Mod({ModAt(0, 0, Note("C-3"), 1, 3, 0x10)}), Sounding, Each({1}, 4)},
+    // Beside a slide 9xx neither moves the sample nor gives an offset to 900.
+    TFamilyCase{"SampleOffset", Xm({At(0, 0, C4, 1, 0, 9, 2), At(1, 0, D4, 0, 0xF8, 9, 4), At(2, 0, C4, 1, 0, 9, 0)}),
+                Frames, Join(Each({512}, 8), {512})}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+class LoopAndJump : public TrackerFamily {};
+TEST_P(LoopAndJump, GoesToItsRow) { Check(); }
+
+// Speed 1, three channels, orders 0 and 1 (pattern 0 twice, or pattern 1
+// second): the rows played, as order * 1000 + row.
+TBytes Rows(std::vector<TPlacedCell> Cells, bool SecondPattern = false) {
+    TXmSong Song = MakeSong(std::move(Cells), 1, 8, 3);
+    Song.Orders = {0, static_cast<uint8_t>(SecondPattern ? 1 : 0)};
+    if (SecondPattern) Song.Patterns.push_back({8, {At(3, 1, 0, 0, 0, E, 0x62)}});
+    return quavix_test::WriteXm(Song);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cells, LoopAndJump, ::testing::Values(
+    // E60 at row 1; E62 and B01 on row 3.
+    // (The trackers differ here; a jump keeps the row of the loop before
+    // it, a loop after a jump takes its own order and row.)
+    TFamilyCase{"LoopThenJump", Rows({At(1, 1, 0, 0, 0, E, 0x60), At(3, 1, 0, 0, 0, E, 0x62), At(3, 2, 0, 0, 0, B, 1)}),
+                Playing, {0, 1, 2, 3, 1001, 1002, 1003, 1001, 1002, 1003, 1000, 1001}},
+    TFamilyCase{"JumpThenLoop", Rows({At(1, 2, 0, 0, 0, E, 0x60), At(3, 2, 0, 0, 0, E, 0x62), At(3, 1, 0, 0, 0, B, 1)}),
+                Playing, {0, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1000, 1001}},
+    // A break in a later channel keeps the loop's order and takes its row.
+    TFamilyCase{"LoopThenBreak", Rows({At(1, 1, 0, 0, 0, E, 0x60), At(3, 1, 0, 0, 0, E, 0x62), At(3, 2, 0, 0, 0, Fx('D'), 5)}),
+                Playing, {0, 1, 2, 3, 5, 6, 7, 1000}},
+    // A loop start is not reset by a jump: E62 in the next pattern goes back
+    // to the row the E60 of the pattern before marked.
+    TFamilyCase{"LoopAfterAJump", Rows({At(5, 1, 0, 0, 0, E, 0x60), At(6, 1, 0, 0, 0, B, 1)}, true), Playing,
+                {0, 1, 2, 3, 4, 5, 6, 1000, 1001, 1002, 1003, 1005, 1006, 1007}}), CaseName);
+
+}  // namespace
