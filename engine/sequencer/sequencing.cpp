@@ -134,8 +134,13 @@ void TQuavixModule::ProcessTick() {
         StartRow(*this);
     }
     for (int32_t i = 0; i < Count; ++i) Channels[i]->UpdateVoice();
+    // A reserve or fade voice that has ended only comes back as a copy of a
+    // sounding voice (MoveToFadeBank copies its whole state, envelopes
+    // included), so what a tick would do to it while silent can never be
+    // heard: only the sounding ones are updated.
     for (TChannelBank* Bank : {&BackgroundChannels, &FadeChannels})
-        for (auto& C : *Bank) C->UpdateVoice();
+        for (auto& C : *Bank)
+            if (C->Active) C->UpdateVoice();
 }
 
 void TQuavixChannel::UpdateVoice() {
