@@ -25,6 +25,16 @@ struct TSampleBounds {
     bool PingPong = false;
 };
 
+// What a span of a voice depends on besides its position: the bounds of its
+// sample and the most frames one loop call may mix at its step (16384, fewer
+// for fast steps: 1820 frames at 8 frames a step). Both stand while one
+// mixing call runs.
+struct TSpanLimits {
+    TSampleBounds Bounds;
+    int64_t Increment = 0;
+    int64_t MaxSpan = 0;
+};
+
 // The frames the mixer plays are those the sample's data holds: a length
 // beyond the data (which no loader produces) is cut to it. A loop that runs
 // past the last frame (as after the 512 KiB cut of a long sample) ends at the
@@ -57,9 +67,17 @@ int32_t Narrow(int64_t Position) {
     return static_cast<int32_t>(std::clamp<int64_t>(Position, INT32_MIN, INT32_MAX));
 }
 
+TSpanLimits SpanLimitsOf(const TQuavixChannel& Channel) {
+    TSpanLimits L;
+    L.Bounds = BoundsOf(*Channel.Sample);
+    L.Increment = Channel.Increment;
+    L.MaxSpan = std::max<int64_t>(16384 / (L.Increment / FrameUnit + 1), 2);
+    return L;
+}
+
 // GetMixSpan from a position given in 64 bits.
-int32_t MixSpanFrom(TQuavixChannel& Channel, int64_t P, int32_t MaxFrames) {
-    const TSampleBounds B = BoundsOf(*Channel.Sample);
+int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t P, int32_t MaxFrames) {
+    const TSampleBounds& B = Limits.Bounds;
     const int64_t Lo = B.Lo, Hi = B.Hi;
 
     // Wrap at the bounds.
@@ -99,11 +117,8 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, int64_t P, int32_t MaxFrames) {
     // Validity.
     if (P < 0 || P >= B.End || (P < Lo && Channel.Backwards)) return 0;
 
-    // At most 16384 frames a call, fewer for fast steps.
-    const int64_t Increment = Channel.Increment;
-    int64_t Limit = 16384 / (Increment / FrameUnit + 1);
-    if (Limit < 2) Limit = 2;
-    const int64_t M = std::min<int64_t>(MaxFrames, Limit);
+    const int64_t Increment = Limits.Increment;
+    const int64_t M = std::min<int64_t>(MaxFrames, Limits.MaxSpan);
 
     // The last frame of the span still lies inside [Lo, Hi).
     int64_t N = MaxFrames;
@@ -154,7 +169,7 @@ int64_t MixPeak(const TQuavixChannel& Channel, int32_t Count, bool Stereo) {
 }  // namespace
 
 int32_t GetMixSpan(TQuavixChannel& Channel, int32_t MaxFrames) {
-    return MixSpanFrom(Channel, Channel.Position, MaxFrames);
+    return MixSpanFrom(Channel, SpanLimitsOf(Channel), Channel.Position, MaxFrames);
 }
 
 void SelectMixRoutine(TQuavixMixState& State) {
@@ -273,11 +288,20 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     SelectMixRoutine(State);
     State.Output = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
 
+    const TSpanLimits Limits = SpanLimitsOf(Channel);
     int64_t Position = Channel.Position;
     while (Count > 0) {
-        // A span never crosses the end of a ramp.
-        int32_t N = Channel.RampLength > 0 && Channel.RampLength < Count ? Channel.RampLength : Count;
-        N = MixSpanFrom(Channel, Position, N);
+        // A span never crosses the end of a ramp, unless the ramp's end
+        // changes nothing: gains already at targets that are not both 0 (the
+        // usual tick of a voice whose level stays), where the same loop goes
+        // on with the same gains.
+        const bool RampEndChangesNothing = Channel.RampStepLeft == 0 && Channel.RampStepRight == 0 &&
+                                           Channel.RampLeft == Channel.RampTargetLeft &&
+                                           Channel.RampRight == Channel.RampTargetRight &&
+                                           (Channel.RampLeft != 0 || Channel.RampRight != 0);
+        int32_t N = Count;
+        if (Channel.RampLength > 0 && Channel.RampLength < Count && !RampEndChangesNothing) N = Channel.RampLength;
+        N = MixSpanFrom(Channel, Limits, Position, N);
         if (N == 0) {
             // Played out: the voice's last output level decays in click removal.
             Channel.Active = false;
@@ -328,7 +352,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     }
     // A position beyond the 32-bit range (after the last frame of the largest
     // samples) wraps now, while its true value is known.
-    if (Position != Channel.Position && MixSpanFrom(Channel, Position, 1) == 0) {
+    if (Position != Channel.Position && MixSpanFrom(Channel, Limits, Position, 1) == 0) {
         Channel.Active = false;
         Channel.HandClickToModule();
     }
