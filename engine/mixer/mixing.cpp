@@ -372,16 +372,19 @@ void TQuavix::ApplyClickRemoval(int32_t StartFrame, int32_t Count) {
     };
     int32_t* Out = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
     int32_t Left = ClickLeft, Right = ClickRight;
-    for (int32_t i = 0; i < Count; ++i) {
-        Left = Decay(Left);
-        Out[0] += Left;
-        if (Stereo) {
+    if (Stereo) {
+        for (int32_t i = 0; i < Count && (Left != 0 || Right != 0); ++i, Out += 2) {
+            Left = Decay(Left);
             Right = Decay(Right);
+            Out[0] += Left;
             Out[1] += Right;
         }
-        Out += OutputChannels;
-        if (Left == 0 && (!Stereo || Right == 0)) break;
+        ClickRight = Right;
+    } else {
+        for (int32_t i = 0; i < Count && Left != 0; ++i, ++Out) {
+            Left = Decay(Left);
+            Out[0] += Left;
+        }
     }
     ClickLeft = Left;
-    if (Stereo) ClickRight = Right;
 }
