@@ -232,13 +232,15 @@ int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
 
     // A voice that is not sounding adds nothing and changes nothing when it
     // is mixed, so only sounding voices are visited: in most ticks the 512
-    // voices of the reserve and fade banks are all silent.
-    const int32_t Voices = std::clamp(Module->NumChannels, 0, TQuavixModule::MaxChannels);
-    for (int32_t i = 0; i < Voices; ++i)
-        if (Module->Channels[i]->Active) Mix(*Module->Channels[i]);
-    for (TQuavixModule::TChannelBank* Bank : {&Module->BackgroundChannels, &Module->FadeChannels})
-        for (auto& Channel : *Bank)
-            if (Channel->Active) Mix(*Channel);
+    // voices of the reserve and fade banks are all silent, and those past
+    // the banks' voices in use are not even looked at.
+    auto MixBank = [&](TQuavixModule::TChannelBank& Bank, int32_t InUse) {
+        for (int32_t i = 0; i < InUse; ++i)
+            if (Bank[i]->Active) Mix(*Bank[i]);
+    };
+    MixBank(Module->Channels, std::clamp(Module->NumChannels, 0, TQuavixModule::MaxChannels));
+    MixBank(Module->BackgroundChannels, std::clamp(Module->ReserveVoicesInUse, 0, TQuavixModule::MaxChannels));
+    MixBank(Module->FadeChannels, std::clamp(Module->FadeVoicesInUse, 0, TQuavixModule::MaxChannels));
 
     const int64_t ClickLeft = Module->ClickLeft, ClickRight = Stereo ? Module->ClickRight : 0;
     Reserve(std::max(ClickLeft < 0 ? -ClickLeft : ClickLeft, ClickRight < 0 ? -ClickRight : ClickRight));
