@@ -155,9 +155,11 @@ private:
 #elif defined(__ARM_NEON)
 
 // NEON multiplies four 32-bit lanes and adds the products into the output
-// (vmla), so the group does the loops' own 32-bit arithmetic lane by lane;
-// the interleaved output is split into its sides on loading and joined on
-// storing (vld2, vst2).
+// (vmla), so the group does the loops' own 32-bit arithmetic lane by lane.
+// Each frame's values go straight into the lane of their frame as they are
+// read (a lane load of two or four values: vld2, vld4), and the interleaved
+// output is split into its sides on loading and joined on storing (vld2,
+// vst2).
 template <int32_t SampleChannels, bool Linear, bool Ramp, bool SidesDiffer>
 class TVectorGroup {
 public:
@@ -194,26 +196,25 @@ public:
         int32x4_t Left, Right;
         if (SampleChannels == 1) {
             if (Linear) {
-                // (a, b) of each frame, split into the four a and the four b.
-                const int32x4x2_t AB = vuzpq_s32(vcombine_s32(vld1_s32(F0), vld1_s32(F1)),
-                                                 vcombine_s32(vld1_s32(F2), vld1_s32(F3)));
+                // (a, b) of each frame: the four a and the four b.
+                const int32x4x2_t AB = ReadPairs(F0, F1, F2, F3);
                 Left = Interpolate(AB.val[0], AB.val[1]);
             } else {
                 Left = vld1q_lane_s32(F3, vld1q_lane_s32(F2, vld1q_lane_s32(F1, vld1q_lane_s32(F0, vdupq_n_s32(0), 0), 1), 2), 3);
             }
             Right = Left;
         } else if (Linear) {
-            // (left a, right a, left b, right b) of each frame, turned into
+            // (left a, right a, left b, right b) of each frame into lane k of
             // the four left a, right a, left b and right b.
-            const int32x4x2_t T01 = vtrnq_s32(vld1q_s32(F0), vld1q_s32(F1));
-            const int32x4x2_t T23 = vtrnq_s32(vld1q_s32(F2), vld1q_s32(F3));
-            Left = Interpolate(vcombine_s32(vget_low_s32(T01.val[0]), vget_low_s32(T23.val[0])),
-                               vcombine_s32(vget_high_s32(T01.val[0]), vget_high_s32(T23.val[0])));
-            Right = Interpolate(vcombine_s32(vget_low_s32(T01.val[1]), vget_low_s32(T23.val[1])),
-                                vcombine_s32(vget_high_s32(T01.val[1]), vget_high_s32(T23.val[1])));
+            Quads = vld4q_lane_s32(F0, Quads, 0);
+            Quads = vld4q_lane_s32(F1, Quads, 1);
+            Quads = vld4q_lane_s32(F2, Quads, 2);
+            Quads = vld4q_lane_s32(F3, Quads, 3);
+            Left = Interpolate(Quads.val[0], Quads.val[2]);
+            Right = Interpolate(Quads.val[1], Quads.val[3]);
         } else {
-            const int32x4x2_t LR = vuzpq_s32(vcombine_s32(vld1_s32(F0), vld1_s32(F1)),
-                                             vcombine_s32(vld1_s32(F2), vld1_s32(F3)));
+            // (left, right) of each frame: the four left and the four right.
+            const int32x4x2_t LR = ReadPairs(F0, F1, F2, F3);
             Left = LR.val[0];
             Right = LR.val[1];
         }
@@ -236,6 +237,16 @@ private:
     QUAVIX_VECTOR_STEP static const int32_t* Frame(const int32_t* Data, uint32_t Position) {
         return Data + static_cast<size_t>(Position >> 12) * SampleChannels;
     }
+    // The two values at each of the four frames, the first of frame k in
+    // lane k of the first vector and the second in lane k of the other.
+    QUAVIX_VECTOR_STEP int32x4x2_t ReadPairs(const int32_t* F0, const int32_t* F1, const int32_t* F2,
+                                             const int32_t* F3) {
+        Pairs = vld2q_lane_s32(F0, Pairs, 0);
+        Pairs = vld2q_lane_s32(F1, Pairs, 1);
+        Pairs = vld2q_lane_s32(F2, Pairs, 2);
+        Pairs = vld2q_lane_s32(F3, Pairs, 3);
+        return Pairs;
+    }
     // a + (((b - a) * w) asr 12), w the fraction of each frame's position.
     QUAVIX_VECTOR_STEP int32x4_t Interpolate(int32x4_t A, int32x4_t B) const {
         const int32x4_t W = vreinterpretq_s32_u32(vandq_u32(Positions, vdupq_n_u32(4095)));
@@ -246,6 +257,10 @@ private:
     uint32x4_t GroupStep;
     int32x4_t GainLeft, GainRight;  // fixed gains, or the ramp values of the four frames
     int32x4_t RampStepLeft = vdupq_n_s32(0), RampStepRight = vdupq_n_s32(0);
+    // The values read, lane by lane: two a frame, or four (a stereo frame
+    // and the one after it).
+    int32x4x2_t Pairs = {{vdupq_n_s32(0), vdupq_n_s32(0)}};
+    int32x4x4_t Quads = {{vdupq_n_s32(0), vdupq_n_s32(0), vdupq_n_s32(0), vdupq_n_s32(0)}};
 };
 
 #endif
