@@ -4,6 +4,7 @@
 // a voice and click removal.
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "mixer/mix_routines.h"
 #include "player/quavix.h"
@@ -233,14 +234,19 @@ int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
     // A voice that is not sounding adds nothing and changes nothing when it
     // is mixed, so only sounding voices are visited: in most ticks the 512
     // voices of the reserve and fade banks are all silent, and those past
-    // the banks' voices in use are not even looked at.
-    auto MixBank = [&](TQuavixModule::TChannelBank& Bank, int32_t InUse) {
-        for (int32_t i = 0; i < InUse; ++i)
-            if (Bank[i]->Active) Mix(*Bank[i]);
-    };
-    MixBank(Module->Channels, std::clamp(Module->NumChannels, 0, TQuavixModule::MaxChannels));
-    MixBank(Module->BackgroundChannels, std::clamp(Module->ReserveVoicesInUse, 0, TQuavixModule::MaxChannels));
-    MixBank(Module->FadeChannels, std::clamp(Module->FadeVoicesInUse, 0, TQuavixModule::MaxChannels));
+    // the banks' voices in use (and any handed over since, right after them)
+    // are not even looked at.
+    constexpr int32_t Most = TQuavixModule::MaxChannels;
+    const int32_t Voices = std::clamp(Module->NumChannels, 0, Most);
+    for (int32_t i = 0; i < Voices; ++i)
+        if (Module->Channels[i]->Active) Mix(*Module->Channels[i]);
+    for (const auto& [Bank, InUse] : {std::pair{&Module->BackgroundChannels, &Module->ReserveVoicesInUse},
+                                      std::pair{&Module->FadeChannels, &Module->FadeVoicesInUse}}) {
+        *InUse = std::clamp(*InUse, 0, Most);
+        while (*InUse < Most && (*Bank)[*InUse]->Active) ++*InUse;
+        for (int32_t i = 0; i < *InUse; ++i)
+            if ((*Bank)[i]->Active) Mix(*(*Bank)[i]);
+    }
 
     const int64_t ClickLeft = Module->ClickLeft, ClickRight = Stereo ? Module->ClickRight : 0;
     Reserve(std::max(ClickLeft < 0 ? -ClickLeft : ClickLeft, ClickRight < 0 ? -ClickRight : ClickRight));

@@ -125,16 +125,13 @@ void TQuavixModule::ProcessTick() {
         StartRow(*this);
     }
 
-    // The pattern channels have handed over the voices their notes replace:
-    // no voice reaches the reserve or fade bank for the rest of the tick, nor
-    // until the next. A voice handed over takes the first idle voice of the
-    // bank (MoveToFadeBank), so the new ones beyond the last tick's voices in
-    // use stand right after them, one after another. Inside a row the
-    // sounding ones run the effects of the cell they were handed over with;
-    // once a voice has ended its cell is stale: it must not go on acting (a
-    // global volume slide would run forever). Meanwhile the voices in use
-    // shrink to the last one still sounding, for the rest of this tick and
-    // for the mixer.
+    // The pattern channels have handed over the voices their notes replace;
+    // those beyond the banks' voices in use stand right after them. Inside a
+    // row the sounding voices of the banks run the effects of the cell they
+    // were handed over with; once a voice has ended its cell is stale: it
+    // must not go on acting (a global volume slide would run forever).
+    // Meanwhile the voices in use shrink to the last one still sounding, for
+    // the rest of this tick and for the mixer.
     const std::pair<TChannelBank*, int32_t*> Banks[] = {{&BackgroundChannels, &ReserveVoicesInUse},
                                                          {&FadeChannels, &FadeVoicesInUse}};
     for (const auto& [Bank, InUse] : Banks) {
