@@ -1,38 +1,63 @@
 #!/usr/bin/env bash
 # Times `quavix render` against Debian's xmp as whole processes on module
 # files, each rendering the song once through to its end at 44100 Hz, 16-bit
-# stereo, linear interpolation, and prints how many seconds of song each
-# renders per second of wall-clock time:
-#   bench/render_vs_xmp.sh [--quavix PATH] FILE...
+# stereo, linear interpolation, into a WAV file:
+#   bench/render_vs_xmp.sh [--quavix PATH] [--runs N] FILE...
+# Each player runs N times (3 by default) on each file and keeps its best run.
+# Printed per file: the song's length, how many seconds of song each player
+# renders per second of CPU time (user + system), how many times faster
+# quavix is by CPU time and by wall-clock time, and each player's peak
+# resident memory in MB. On a busy machine the CPU-time ratio is the steadier
+# one. The last line sums all files.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 quavix=$root/build-release/cli/quavix
-if [ "${1:-}" = "--quavix" ]; then
-  quavix=$2
-  shift 2
-fi
+runs=3
+while [ $# -gt 0 ]; do
+  case $1 in
+    --quavix) quavix=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
 command -v xmp >/dev/null || { echo "needs xmp: apt-get install xmp" >&2; exit 1; }
+[ -x /usr/bin/time ] || { echo "needs /usr/bin/time: apt-get install time" >&2; exit 1; }
 [ -x "$quavix" ] || { echo "no quavix at $quavix; build it or pass --quavix PATH" >&2; exit 1; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-now() { date +%s.%N; }
 # Seconds of 16-bit stereo 44100 Hz audio in a WAV file (its data after the
 # 44-byte header).
 audio_seconds() { awk -v n="$(stat -c %s "$1")" 'BEGIN { print (n - 44) / 176400 }'; }
 
+# best OUT COMMAND...: runs the command $runs times and prints its best
+# wall-clock and CPU seconds and its largest peak resident set in KB.
+best() {
+  local out=$1 i
+  shift
+  : >"$tmp/runs"
+  for ((i = 0; i < runs; i++)); do
+    # bash's own timing has millisecond resolution; time(1) gives the memory.
+    { TIMEFORMAT='%3R %3U %3S'; time /usr/bin/time -f %M -o "$tmp/rss" "$@" >/dev/null 2>&1; } 2>"$tmp/t" ||
+      return 1
+    echo "$(cat "$tmp/t") $(cat "$tmp/rss")" >>"$tmp/runs"
+  done
+  awk 'NR == 1 || $1 < w { w = $1 } NR == 1 || $2 + $3 < c { c = $2 + $3 } $4 > m { m = $4 }
+       END { if (w < 0.001) w = 0.001; if (c < 0.001) c = 0.001; print w, c, m }' "$tmp/runs" >"$out"
+}
+
 results=$tmp/results
 : >"$results"
-printf '%-44s %8s %10s %10s %8s\n' file song_s quavix_x xmp_x ratio
+printf '%-44s %8s %9s %9s %9s %9s %7s %7s\n' file song_s quavix_x xmp_x cpu_ratio wall_ratio q_MB xmp_MB
 for f in "$@"; do
-  t0=$(now)
-  "$quavix" render "$f" -o "$tmp/q.wav" 2>/dev/null || { echo "$f: quavix failed" >&2; continue; }
-  t1=$(now)
-  xmp -q --nocmd -i linear -f 44100 -d wav -o "$tmp/x.wav" "$f" >/dev/null 2>&1 || { echo "$f: xmp failed" >&2; continue; }
-  t2=$(now)
-  echo "$(basename "$f") $(audio_seconds "$tmp/q.wav") $t0 $t1 $(audio_seconds "$tmp/x.wav") $t2" | tee -a "$results" |
-    awk '{ q = $2 / ($4 - $3); x = $5 / ($6 - $4); printf "%-44s %8.1f %10.1f %10.1f %8.2f\n", $1, $2, q, x, q / x }'
+  best "$tmp/q" "$quavix" render "$f" -o "$tmp/q.wav" || { echo "$f: quavix failed" >&2; continue; }
+  best "$tmp/x" xmp -q --nocmd -i linear -f 44100 -d wav -o "$tmp/x.wav" "$f" || { echo "$f: xmp failed" >&2; continue; }
+  echo "$(basename "$f") $(audio_seconds "$tmp/q.wav") $(cat "$tmp/q") $(audio_seconds "$tmp/x.wav") $(cat "$tmp/x")" |
+    tee -a "$results" |
+    awk '{ printf "%-44s %8.1f %9.1f %9.1f %9.2f %9.2f %7.1f %7.1f\n", $1, $2, $2 / $4, $6 / $8, ($2 / $4) / ($6 / $8),
+             ($2 / $3) / ($6 / $7), $5 / 1024, $9 / 1024 }'
 done
-# All files together: song seconds over wall seconds, for each player.
-awk '{ qs += $2; qt += $4 - $3; xs += $5; xt += $6 - $4 }
-     END { if (qt > 0 && xt > 0) printf "%-44s %8.1f %10.1f %10.1f %8.2f\n", "all files", qs, qs / qt, xs / xt, (qs / qt) / (xs / xt) }' "$results"
+# All files together: song seconds over CPU (and wall) seconds, for each player.
+awk '{ qs += $2; qw += $3; qc += $4; xs += $6; xw += $7; xc += $8 }
+     END { if (qc > 0 && xc > 0) printf "%-44s %8.1f %9.1f %9.1f %9.2f %9.2f\n", "all files", qs, qs / qc, xs / xc,
+             (qs / qc) / (xs / xc), (qs / qw) / (xs / xw) }' "$results"

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ccache pkg-config
   libcli11-dev nlohmann-json3-dev libsndfile1-dev libsdl1.2-dev tmux
-  libgtest-dev googletest libbenchmark-dev xmp
+  libgtest-dev googletest libbenchmark-dev xmp time
   clang libclang-rt-14-dev
   g++-arm-linux-gnueabihf qemu-user
   libgtk2.0-dev libx11-dev desktop-file-utils

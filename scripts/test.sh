@@ -2,8 +2,8 @@
 # Installs what is missing, builds and runs every test: the normal build, the
 # build with AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
 # sound-output tests and parallel renders under ThreadSanitizer, the 32-bit
-# ARM build under qemu-arm, and a bounded fuzzing run of the loaders and the
-# render loop.
+# ARM build under qemu-arm (without and with the NEON mixing loops), and a
+# bounded fuzzing run of the loaders and the render loop.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -38,6 +38,11 @@ section "armhf build under qemu-arm"
 bash "$root/scripts/build.sh" "$root/build-armhf" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/armhf.cmake" \
   -DQUAVIX_ENGINE_ONLY=ON -DQUAVIX_BENCH=OFF
 (cd "$root/build-armhf" && ctest --output-on-failure -j "$jobs")
+
+section "armhf build with the NEON mixing loops under qemu-arm"
+bash "$root/scripts/build.sh" "$root/build-armhf-neon" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/armhf.cmake" \
+  -DQUAVIX_ENGINE_ONLY=ON -DQUAVIX_BENCH=OFF -DQUAVIX_NEON=ON
+(cd "$root/build-armhf-neon" && ctest --output-on-failure -j "$jobs")
 
 if [ -f "$root/fuzz/run.sh" ]; then
   section "fuzzing the loaders and the render loop (address, undefined)"

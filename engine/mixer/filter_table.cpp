@@ -50,14 +50,19 @@ int32_t TQuavix::CutoffToFrequency(int32_t Cutoff, int32_t Modifier) const {
 
 void TQuavix::BuildFilterTable(int32_t ASampleRate) {
     const float Rate = static_cast<float>(ASampleRate);
+    // The damping of each resonance step, the same for every cutoff: 0.1875 dB
+    // per step, 2 at step 0, 24 dB less at the top.
+    float Dampings[FilterSteps];
+    for (int32_t Resonance = 0; Resonance < FilterSteps; ++Resonance) {
+        const float Exponent = static_cast<float>(-(0.1875 * Resonance) / 20.0);
+        Dampings[Resonance] = 2.0f * static_cast<float>(std::exp(static_cast<double>(Exponent) * Ln10));
+    }
     for (int32_t Cutoff = 0; Cutoff < FilterSteps; ++Cutoff) {
         const float Fc = static_cast<float>(CutoffToFrequency(Cutoff, 256));
         // Angular frequency per frame.
         const float W = static_cast<float>(static_cast<double>(Fc) * (6.28318530716 / static_cast<double>(Rate)));
         for (int32_t Resonance = 0; Resonance < FilterSteps; ++Resonance) {
-            // 0.1875 dB per resonance step: 2 at step 0, 24 dB less at the top.
-            const float Exponent = static_cast<float>(-(0.1875 * Resonance) / 20.0);
-            const float Damping = 2.0f * static_cast<float>(std::exp(static_cast<double>(Exponent) * Ln10));
+            const float Damping = Dampings[Resonance];
             float D = (1.0f - Damping) * W;
             if (D > 2.0f) D = 2.0f;
             D = (Damping - D) / W;

@@ -6,6 +6,9 @@
 //            stereo output with equal or different sides
 //   output   mono (one value per frame) or stereo (left, right)
 //
+//   groups   how a group of four frames is mixed: one frame after another,
+//            or at once by the machine's vector unit (mix_vector.h)
+//
 // Per frame a loop fetches the sample value(s), downmixes a stereo sample on
 // mono output ((left + right) asr 1), filters, steps the ramp (before the
 // frame uses the gain), multiplies by the gain and adds into the mix buffer.
@@ -15,6 +18,7 @@
 
 #include <type_traits>
 
+#include "mixer/mix_vector.h"
 #include "mixer/resonant_filter.h"
 #include "sequencer/channel.h"
 #include "song/instrument.h"
@@ -31,6 +35,7 @@ namespace {
 template <int32_t SampleChannels>
 struct TNearest {
     static constexpr int32_t Channels = SampleChannels;
+    static constexpr bool Linear = false;
     QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
         const int32_t* Frame = Data + static_cast<size_t>(Position >> 12) * SampleChannels;
         for (int32_t c = 0; c < SampleChannels; ++c) X[c] = Frame[c];
@@ -40,6 +45,7 @@ struct TNearest {
 template <int32_t SampleChannels>
 struct TLinear {
     static constexpr int32_t Channels = SampleChannels;
+    static constexpr bool Linear = true;
     // Reads the frame after the current one too; the guard frames behind the
     // sample and behind a forward loop make that read safe and seamless.
     QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
@@ -96,9 +102,12 @@ struct TResonant {
 
 enum class TSides { MonoOutput, Equal, Different };
 
-template <TSides Sides>
+template <TSides GainSides>
 struct TFixedGain {
+    static constexpr bool Ramp = false;
+    static constexpr TSides Sides = GainSides;
     int32_t Left, Right;
+    static constexpr int32_t StepLeft = 0, StepRight = 0;
     explicit TFixedGain(const TQuavixChannel& Voice)
         : Left(Voice.VolumeLeft), Right(Sides == TSides::Different ? Voice.VolumeRight : Voice.VolumeLeft) {}
     // Gains of frame K (1-based) of the frames still to come.
@@ -108,8 +117,10 @@ struct TFixedGain {
     void Store(TQuavixChannel&) const {}
 };
 
-template <TSides Sides>
+template <TSides GainSides>
 struct TRampGain {
+    static constexpr bool Ramp = true;
+    static constexpr TSides Sides = GainSides;
     int32_t Left, Right, StepLeft, StepRight;
     explicit TRampGain(const TQuavixChannel& Voice)
         : Left(Voice.RampLeft), Right(Voice.RampRight), StepLeft(Voice.RampStepLeft), StepRight(Voice.RampStepRight) {}
@@ -155,9 +166,19 @@ struct TOutput<2> {
 };
 
 // ---------------------------------------------------------------------------
-// The loop.
+// Groups of four frames: one frame after another, or at once by the vector
+// unit, for the members it covers (no filter, stereo output).
+
+struct TFrameByFrame {};
+struct TVectorUnit {};
 
 template <class TFetch, class TFilter, class TGain, class TOut>
+constexpr bool VectorCovers = QuavixVectorGroups && std::is_same_v<TFilter, TNoFilter> && TOut::Channels == 2;
+
+// ---------------------------------------------------------------------------
+// The loop.
+
+template <class TFetch, class TFilter, class TGain, class TOut, class TGroups>
 void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
     // A stereo sample on mono output becomes one value before the filter.
     constexpr bool Downmix = TOut::Channels == 1 && TFetch::Channels == 2;
@@ -185,6 +206,18 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
 
     // Four frames at a time, their positions and gains counted from the start
     // of the group, then the rest one by one.
+#if QUAVIX_VECTOR_GROUPS
+    if constexpr (std::is_same_v<TGroups, TVectorUnit>) {
+        TVectorGroup<TFetch::Channels, TFetch::Linear, TGain::Ramp, TGain::Sides == TSides::Different> Group(
+            Position, Step, Gain.Left, Gain.Right, Gain.StepLeft, Gain.StepRight);
+        for (; N >= 4; N -= 4) {
+            Group.Mix(Data, Position, Step, Out);
+            Position += 4 * Step;
+            Gain.Advance(4);
+            Out += 4 * TOut::Channels;
+        }
+    }
+#endif
     for (; N >= 4; N -= 4) {
         Frame(Position, 1, Out);
         Frame(Position + Step, 2, Out + TOut::Channels);
@@ -213,7 +246,7 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
 // The tables: each entry is the loop for its key.
 
 template <int32_t Interpolation, int32_t StereoSample, int32_t Ramp, int32_t FilterKind, int32_t OutputChannels,
-          TSides Sides>
+          TSides Sides, bool Vector = true>
 constexpr TQuavixMixRoutine Routine() {
     if constexpr (Interpolation > 1) {
         return nullptr;
@@ -223,13 +256,16 @@ constexpr TQuavixMixRoutine Routine() {
         using TFilter = std::conditional_t<FilterKind == 0, TNoFilter,
                                            std::conditional_t<FilterKind == 1, TResonant<false>, TResonant<true>>>;
         using TGain = std::conditional_t<Ramp == 1, TRampGain<Sides>, TFixedGain<Sides>>;
-        return &MixLoop<TFetch, TFilter, TGain, TOutput<OutputChannels>>;
+        using TOut = TOutput<OutputChannels>;
+        using TGroups = std::conditional_t<Vector && VectorCovers<TFetch, TFilter, TGain, TOut>, TVectorUnit,
+                                           TFrameByFrame>;
+        return &MixLoop<TFetch, TFilter, TGain, TOut, TGroups>;
     }
 }
 
-template <int32_t I, int32_t S, int32_t R, int32_t F>
+template <int32_t I, int32_t S, int32_t R, int32_t F, bool V>
 constexpr TRoutineArray<TQuavixMixRoutine, 2> StereoSides() {
-    return {Routine<I, S, R, F, 2, TSides::Equal>(), Routine<I, S, R, F, 2, TSides::Different>()};
+    return {Routine<I, S, R, F, 2, TSides::Equal, V>(), Routine<I, S, R, F, 2, TSides::Different, V>()};
 }
 
 template <int32_t I, int32_t S, int32_t R>
@@ -239,10 +275,10 @@ constexpr auto MonoFilters() {
                                                Routine<I, S, R, 2, 1, TSides::MonoOutput>()};
 }
 
-template <int32_t I, int32_t S, int32_t R>
+template <int32_t I, int32_t S, int32_t R, bool V>
 constexpr auto StereoFilters() {
-    return TRoutineArray<TRoutineArray<TQuavixMixRoutine, 2>, 3>{StereoSides<I, S, R, 0>(), StereoSides<I, S, R, 1>(),
-                                                                 StereoSides<I, S, R, 2>()};
+    return TRoutineArray<TRoutineArray<TQuavixMixRoutine, 2>, 3>{
+        StereoSides<I, S, R, 0, V>(), StereoSides<I, S, R, 1, V>(), StereoSides<I, S, R, 2, V>()};
 }
 
 template <int32_t I, int32_t S>
@@ -250,9 +286,10 @@ constexpr auto MonoRamps() {
     return TRoutineArray<decltype(MonoFilters<I, S, 0>()), 2>{MonoFilters<I, S, 0>(), MonoFilters<I, S, 1>()};
 }
 
-template <int32_t I, int32_t S>
+template <int32_t I, int32_t S, bool V>
 constexpr auto StereoRamps() {
-    return TRoutineArray<decltype(StereoFilters<I, S, 0>()), 2>{StereoFilters<I, S, 0>(), StereoFilters<I, S, 1>()};
+    return TRoutineArray<decltype(StereoFilters<I, S, 0, V>()), 2>{StereoFilters<I, S, 0, V>(),
+                                                                   StereoFilters<I, S, 1, V>()};
 }
 
 template <int32_t I>
@@ -260,13 +297,15 @@ constexpr auto MonoSamples() {
     return TRoutineArray<decltype(MonoRamps<I, 0>()), 2>{MonoRamps<I, 0>(), MonoRamps<I, 1>()};
 }
 
-template <int32_t I>
+template <int32_t I, bool V>
 constexpr auto StereoSamples() {
-    return TRoutineArray<decltype(StereoRamps<I, 0>()), 2>{StereoRamps<I, 0>(), StereoRamps<I, 1>()};
+    return TRoutineArray<decltype(StereoRamps<I, 0, V>()), 2>{StereoRamps<I, 0, V>(), StereoRamps<I, 1, V>()};
 }
 
 }  // namespace
 
 const TMonoMixRoutines MonoMixRoutines = {MonoSamples<0>(), MonoSamples<1>(), MonoSamples<2>(), MonoSamples<3>()};
-const TStereoMixRoutines StereoMixRoutines = {StereoSamples<0>(), StereoSamples<1>(), StereoSamples<2>(),
-                                              StereoSamples<3>()};
+const TStereoMixRoutines StereoMixRoutines = {StereoSamples<0, true>(), StereoSamples<1, true>(),
+                                              StereoSamples<2, true>(), StereoSamples<3, true>()};
+const TStereoMixRoutines FrameByFrameStereoMixRoutines = {StereoSamples<0, false>(), StereoSamples<1, false>(),
+                                                          StereoSamples<2, false>(), StereoSamples<3, false>()};

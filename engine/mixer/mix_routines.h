@@ -38,6 +38,11 @@ using TStereoMixRoutines =
 
 extern const TMonoMixRoutines MonoMixRoutines;
 extern const TStereoMixRoutines StereoMixRoutines;
+// The stereo loops as they run on a machine without a vector unit, every
+// group of four frames mixed one frame after another: what the vector forms
+// in StereoMixRoutines must give exactly (see mix_vector.h). Where the build
+// has no vector unit the two tables hold the same loops.
+extern const TStereoMixRoutines FrameByFrameStereoMixRoutines;
 
 // What the mixer knows about the voice it is mixing: the keys above and the
 // loop they select.

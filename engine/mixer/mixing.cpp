@@ -4,6 +4,7 @@
 // a voice and click removal.
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "mixer/mix_routines.h"
 #include "player/quavix.h"
@@ -23,6 +24,16 @@ struct TSampleBounds {
     int64_t Hi = 0;
     bool Loop = false;
     bool PingPong = false;
+};
+
+// What a span of a voice depends on besides its position: the bounds of its
+// sample and the most frames one loop call may mix at its step (16384, fewer
+// for fast steps: 1820 frames at 8 frames a step). Both stand while one
+// mixing call runs.
+struct TSpanLimits {
+    TSampleBounds Bounds;
+    int64_t Increment = 0;
+    int64_t MaxSpan = 0;
 };
 
 // The frames the mixer plays are those the sample's data holds: a length
@@ -57,9 +68,17 @@ int32_t Narrow(int64_t Position) {
     return static_cast<int32_t>(std::clamp<int64_t>(Position, INT32_MIN, INT32_MAX));
 }
 
+TSpanLimits SpanLimitsOf(const TQuavixChannel& Channel) {
+    TSpanLimits L;
+    L.Bounds = BoundsOf(*Channel.Sample);
+    L.Increment = Channel.Increment;
+    L.MaxSpan = std::max<int64_t>(16384 / (L.Increment / FrameUnit + 1), 2);
+    return L;
+}
+
 // GetMixSpan from a position given in 64 bits.
-int32_t MixSpanFrom(TQuavixChannel& Channel, int64_t P, int32_t MaxFrames) {
-    const TSampleBounds B = BoundsOf(*Channel.Sample);
+int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t P, int32_t MaxFrames) {
+    const TSampleBounds& B = Limits.Bounds;
     const int64_t Lo = B.Lo, Hi = B.Hi;
 
     // Wrap at the bounds.
@@ -99,11 +118,8 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, int64_t P, int32_t MaxFrames) {
     // Validity.
     if (P < 0 || P >= B.End || (P < Lo && Channel.Backwards)) return 0;
 
-    // At most 16384 frames a call, fewer for fast steps.
-    const int64_t Increment = Channel.Increment;
-    int64_t Limit = 16384 / (Increment / FrameUnit + 1);
-    if (Limit < 2) Limit = 2;
-    const int64_t M = std::min<int64_t>(MaxFrames, Limit);
+    const int64_t Increment = Limits.Increment;
+    const int64_t M = std::min<int64_t>(MaxFrames, Limits.MaxSpan);
 
     // The last frame of the span still lies inside [Lo, Hi).
     int64_t N = MaxFrames;
@@ -187,7 +203,7 @@ private:
 }  // namespace
 
 int32_t GetMixSpan(TQuavixChannel& Channel, int32_t MaxFrames) {
-    return MixSpanFrom(Channel, Channel.Position, MaxFrames);
+    return MixSpanFrom(Channel, SpanLimitsOf(Channel), Channel.Position, MaxFrames);
 }
 
 void SelectMixRoutine(TQuavixMixState& State) {
@@ -248,11 +264,22 @@ int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
         MixChannel(Channel, StartFrame, Count);
     };
 
-    const int32_t Voices = std::clamp(Module->NumChannels, 0, TQuavixModule::MaxChannels);
-    for (int32_t i = 0; i < Voices; ++i) Mix(*Module->Channels[i]);
-    for (auto& Channel : Module->BackgroundChannels) Mix(*Channel);
-    for (auto& Channel : Module->FadeChannels)
-        if (Channel->Active) Mix(*Channel);
+    // A voice that is not sounding adds nothing and changes nothing when it
+    // is mixed, so only sounding voices are visited: in most ticks the 512
+    // voices of the reserve and fade banks are all silent, and those past
+    // the banks' voices in use (and any handed over since, right after them)
+    // are not even looked at.
+    constexpr int32_t Most = TQuavixModule::MaxChannels;
+    const int32_t Voices = std::clamp(Module->NumChannels, 0, Most);
+    for (int32_t i = 0; i < Voices; ++i)
+        if (Module->Channels[i]->Active) Mix(*Module->Channels[i]);
+    for (const auto& [Bank, InUse] : {std::pair{&Module->BackgroundChannels, &Module->ReserveVoicesInUse},
+                                      std::pair{&Module->FadeChannels, &Module->FadeVoicesInUse}}) {
+        *InUse = std::clamp(*InUse, 0, Most);
+        while (*InUse < Most && (*Bank)[*InUse]->Active) ++*InUse;
+        for (int32_t i = 0; i < *InUse; ++i)
+            if ((*Bank)[i]->Active) Mix(*(*Bank)[i]);
+    }
 
     const int64_t ClickLeft = Module->ClickLeft, ClickRight = Stereo ? Module->ClickRight : 0;
     Reserve(std::max(ClickLeft < 0 ? -ClickLeft : ClickLeft, ClickRight < 0 ? -ClickRight : ClickRight));
@@ -307,11 +334,20 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     const bool Muted = ChannelMuted(Channel.Index);
     const bool Metering = MeasureLevels.load(std::memory_order_relaxed);
 
+    const TSpanLimits Limits = SpanLimitsOf(Channel);
     int64_t Position = Channel.Position;
     while (Count > 0) {
-        // A span never crosses the end of a ramp.
-        int32_t N = Channel.RampLength > 0 && Channel.RampLength < Count ? Channel.RampLength : Count;
-        N = MixSpanFrom(Channel, Position, N);
+        // A span never crosses the end of a ramp, unless the ramp's end
+        // changes nothing: gains already at targets that are not both 0 (the
+        // usual tick of a voice whose level stays), where the same loop goes
+        // on with the same gains.
+        const bool RampEndChangesNothing = Channel.RampStepLeft == 0 && Channel.RampStepRight == 0 &&
+                                           Channel.RampLeft == Channel.RampTargetLeft &&
+                                           Channel.RampRight == Channel.RampTargetRight &&
+                                           (Channel.RampLeft != 0 || Channel.RampRight != 0);
+        int32_t N = Count;
+        if (Channel.RampLength > 0 && Channel.RampLength < Count && !RampEndChangesNothing) N = Channel.RampLength;
+        N = MixSpanFrom(Channel, Limits, Position, N);
         if (N == 0) {
             // Played out: the voice's last output level decays in click removal.
             Channel.Active = false;
@@ -371,7 +407,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     }
     // A position beyond the 32-bit range (after the last frame of the largest
     // samples) wraps now, while its true value is known.
-    if (Position != Channel.Position && MixSpanFrom(Channel, Position, 1) == 0) {
+    if (Position != Channel.Position && MixSpanFrom(Channel, Limits, Position, 1) == 0) {
         Channel.Active = false;
         Channel.HandClickToModule();
     }
@@ -391,16 +427,19 @@ void TQuavix::ApplyClickRemoval(int32_t StartFrame, int32_t Count) {
     };
     int32_t* Out = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
     int32_t Left = ClickLeft, Right = ClickRight;
-    for (int32_t i = 0; i < Count; ++i) {
-        Left = Decay(Left);
-        Out[0] += Left;
-        if (Stereo) {
+    if (Stereo) {
+        for (int32_t i = 0; i < Count && (Left != 0 || Right != 0); ++i, Out += 2) {
+            Left = Decay(Left);
             Right = Decay(Right);
+            Out[0] += Left;
             Out[1] += Right;
         }
-        Out += OutputChannels;
-        if (Left == 0 && (!Stereo || Right == 0)) break;
+        ClickRight = Right;
+    } else {
+        for (int32_t i = 0; i < Count && Left != 0; ++i, ++Out) {
+            Left = Decay(Left);
+            Out[0] += Left;
+        }
     }
     ClickLeft = Left;
-    if (Stereo) ClickRight = Right;
 }

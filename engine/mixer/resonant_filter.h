@@ -13,7 +13,11 @@
 // B0 is close to 8192, so the 32-bit products would overflow.
 template <bool HighPass>
 [[gnu::always_inline]] inline int32_t FilterFrame(int32_t X, int32_t A0, int32_t B0, int32_t B1, int32_t& H1, int32_t& H2) {
-    const int64_t Sum = static_cast<int64_t>(A0) * X + static_cast<int64_t>(B0) * H1 + static_cast<int64_t>(B1) * H2;
+    // Each output feeds the next through B0 x H1, so that product is added
+    // last: the two others are ready by then. (The sum is the same in any
+    // order; no term comes near the 64-bit range.)
+    const int64_t Ready = static_cast<int64_t>(A0) * X + static_cast<int64_t>(B1) * H2;
+    const int64_t Sum = Ready + static_cast<int64_t>(B0) * H1;
     const int64_t Y = Sum >> 12;  // arithmetic shift: floor
     H2 = H1;
     H1 = static_cast<int32_t>(HighPass ? Y - X : Y);

@@ -10,17 +10,70 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <type_traits>
 
 #include "player/quavix.h"
 #include "player/writer_event.h"
 
 #ifdef QUAVIX_HAVE_SDL
 #include <SDL/SDL.h>
+#include <dlfcn.h>
 #endif
 
 namespace {
 
 void SleepMs(int32_t Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+
+#ifdef QUAVIX_HAVE_SDL
+
+// SDL 1.2 is loaded the first time a player opens it, not when the program
+// starts: SDL brings some twenty libraries with it (X11, PulseAudio, ALSA, a
+// text-mode video driver), and a program that only renders files, as
+// `quavix render` does, then never maps them (their start-up time and about
+// 3.5 MB of resident memory). A machine without the library has the OSS
+// output only. Once loaded it stays for the life of the program.
+struct TSdlAudio {
+    decltype(&SDL_WasInit) WasInit = nullptr;
+    decltype(&SDL_Init) Init = nullptr;
+    decltype(&SDL_GetError) GetError = nullptr;
+    decltype(&SDL_OpenAudio) OpenAudio = nullptr;
+    decltype(&SDL_PauseAudio) PauseAudio = nullptr;
+    decltype(&SDL_LockAudio) LockAudio = nullptr;
+    decltype(&SDL_UnlockAudio) UnlockAudio = nullptr;
+    decltype(&SDL_CloseAudio) CloseAudio = nullptr;
+    std::string Error;  // why the library could not be loaded
+
+    TSdlAudio() {
+        void* Library = dlopen("libSDL-1.2.so.0", RTLD_NOW | RTLD_GLOBAL);
+        if (!Library) {
+            const char* Why = dlerror();
+            Error = Why ? Why : "libSDL-1.2.so.0 cannot be loaded";
+            return;
+        }
+        auto Take = [&](auto& Function, const char* Name) {
+            Function = reinterpret_cast<std::remove_reference_t<decltype(Function)>>(dlsym(Library, Name));
+            if (!Function && Error.empty()) Error = std::string("libSDL-1.2.so.0 has no ") + Name;
+        };
+        Take(WasInit, "SDL_WasInit");
+        Take(Init, "SDL_Init");
+        Take(GetError, "SDL_GetError");
+        Take(OpenAudio, "SDL_OpenAudio");
+        Take(PauseAudio, "SDL_PauseAudio");
+        Take(LockAudio, "SDL_LockAudio");
+        Take(UnlockAudio, "SDL_UnlockAudio");
+        Take(CloseAudio, "SDL_CloseAudio");
+    }
+    bool Loaded() const { return Error.empty(); }
+};
+
+// Loaded on first use, by whichever thread first creates a player.
+const TSdlAudio& Sdl() {
+    static const TSdlAudio Library;
+    return Library;
+}
+
+#endif
 
 }  // namespace
 
@@ -31,8 +84,14 @@ void SleepMs(int32_t Ms) { std::this_thread::sleep_for(std::chrono::milliseconds
 
 bool TQuavix::OpenSDL() {
     try {
-        if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_Init(SDL_INIT_AUDIO) < 0) {
-            std::printf("%s\n", SDL_GetError());
+        const TSdlAudio& SDL = Sdl();
+        if (!SDL.Loaded()) {
+            std::printf("%s\n", SDL.Error.c_str());
+            std::fflush(stdout);
+            return false;
+        }
+        if (SDL.WasInit(SDL_INIT_AUDIO) == 0 && SDL.Init(SDL_INIT_AUDIO) < 0) {
+            std::printf("%s\n", SDL.GetError());
             std::fflush(stdout);
             return false;
         }
@@ -47,8 +106,8 @@ bool TQuavix::OpenSDL() {
         AudioSpec.userdata = this;
         FillBuffer.reset(new uint8_t[std::max(OutputBufferBytes, 1)]());
         // Nothing asked back: SDL converts when the device differs.
-        if (SDL_OpenAudio(&AudioSpec, nullptr) < 0) {
-            std::printf("%s\n", SDL_GetError());
+        if (SDL.OpenAudio(&AudioSpec, nullptr) < 0) {
+            std::printf("%s\n", SDL.GetError());
             std::fflush(stdout);
             FillBuffer.reset();
             return false;
@@ -58,7 +117,7 @@ bool TQuavix::OpenSDL() {
         FillSize = std::min<uint32_t>(AudioSpec.size, static_cast<uint32_t>(std::max(OutputBufferBytes, 0)));
         FillPosition = FillSize;
         SdlQuiet = true;
-        SDL_PauseAudio(1);
+        SDL.PauseAudio(1);
         return true;
     } catch (...) {
         return false;
@@ -71,17 +130,19 @@ bool TQuavix::OpenSDL() {
 // audio lock (which every callback holds), closes that gap: once Stop has
 // paused, a late callback hands out silence and leaves the song alone.
 void TQuavix::PauseSDL() {
-    SDL_LockAudio();
-    SDL_PauseAudio(1);
+    const TSdlAudio& SDL = Sdl();
+    SDL.LockAudio();
+    SDL.PauseAudio(1);
     SdlQuiet = true;
-    SDL_UnlockAudio();
+    SDL.UnlockAudio();
 }
 
 void TQuavix::ResumeSDL() {
-    SDL_LockAudio();
+    const TSdlAudio& SDL = Sdl();
+    SDL.LockAudio();
     SdlQuiet = false;
-    SDL_PauseAudio(0);
-    SDL_UnlockAudio();
+    SDL.PauseAudio(0);
+    SDL.UnlockAudio();
 }
 
 #else
@@ -280,7 +341,7 @@ void TQuavix::CloseOutput() {
     }
 #ifdef QUAVIX_HAVE_SDL
     if (OutputDevice == 2) {
-        SDL_CloseAudio();
+        Sdl().CloseAudio();
         FillBuffer.reset();
     }
 #endif

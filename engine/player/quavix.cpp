@@ -5,7 +5,29 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__ARM_NEON)
+#include <arm_neon.h>
+#endif
+
 #include "player/song_end.h"
+
+void TQuavix::ClipMixTo16(const int32_t* Mix, int16_t* Out, int32_t Values) {
+    // The vector units hold a value within the 16-bit range in one step: a
+    // narrowing with saturation (SSE2 packssdw, NEON vqmovn).
+    int32_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= Values; i += 8) {
+        const __m128i A = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Mix + i)), 12);
+        const __m128i B = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Mix + i + 4)), 12);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + i), _mm_packs_epi32(A, B));
+    }
+#elif defined(__ARM_NEON)
+    for (; i + 4 <= Values; i += 4) vst1_s16(Out + i, vqmovn_s32(vshrq_n_s32(vld1q_s32(Mix + i), 12)));
+#endif
+    for (; i < Values; ++i) Out[i] = MixToSample16(Mix[i], true);
+}
 
 TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
                  int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers, TOutputChoice Output)
@@ -121,11 +143,11 @@ void TQuavix::Render(void* Dest) {
     const int32_t* Mix = MixBuffer.get();
     const bool Clip = Clipping != 0;
     if (OutputBits == 16 && reinterpret_cast<uintptr_t>(Dest) % alignof(int16_t) == 0) {
-        // Native byte order. Two plain loops, which the compiler turns into
-        // vector code.
+        // Native byte order. Plain loops, which the compiler turns into vector
+        // code where it can.
         int16_t* Out = static_cast<int16_t*>(Dest);
         if (Clip) {
-            for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], true);
+            ClipMixTo16(Mix, Out, Values);
         } else {
             for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], false);
         }

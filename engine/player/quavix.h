@@ -184,6 +184,8 @@ public:
         // Wrap: keep the low 16 bits as a two's-complement value.
         return static_cast<int16_t>(((Sample & 0xFFFF) ^ 0x8000) - 0x8000);
     }
+    // MixToSample16 with clipping, of Values mix values at once.
+    static void ClipMixTo16(const int32_t* Mix, int16_t* Out, int32_t Values);
     // 16-bit sample to unsigned 8-bit: its high byte, made unsigned.
     static uint8_t Sample16To8(int16_t Sample);
     // One sequencer tick, then the tick length for the tempo it left.

@@ -1,6 +1,7 @@
 // Row and tick sequencing: the order list, rows and ticks, and the per-tick
 // output stage of every voice.
 #include <cstdlib>
+#include <utility>
 
 #include "sequencer/channel.h"
 #include "song/module.h"
@@ -137,28 +138,48 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
 void TQuavixModule::ProcessTick() {
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
-    if (TickCounter < Speed * (PatternDelay + 1)) {
-        // A tick inside the row.
+    const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);
+    if (InsideRow) {
         for (int32_t i = 0; i < Count; ++i) {
             Channels[i]->CurrentTick = TickCounter;
             Channels[i]->ProcessTickEffects();
         }
-        // A voice of the reserve or fade bank runs the effects of the cell it
-        // was handed over with while it sounds. Once it has ended its cell is
-        // stale: it must not go on acting (a global volume slide would run
-        // forever), so silent voices are passed over.
-        for (TChannelBank* Bank : {&BackgroundChannels, &FadeChannels})
-            for (auto& C : *Bank)
-                if (C->Active) {
-                    C->CurrentTick = TickCounter;
-                    C->ProcessTickEffects();
-                }
     } else {
         StartRow(*this);
     }
+
+    // The pattern channels have handed over the voices their notes replace;
+    // those beyond the banks' voices in use stand right after them. Inside a
+    // row the sounding voices of the banks run the effects of the cell they
+    // were handed over with; once a voice has ended its cell is stale: it
+    // must not go on acting (a global volume slide would run forever).
+    // Meanwhile the voices in use shrink to the last one still sounding, for
+    // the rest of this tick and for the mixer.
+    const std::pair<TChannelBank*, int32_t*> Banks[] = {{&BackgroundChannels, &ReserveVoicesInUse},
+                                                         {&FadeChannels, &FadeVoicesInUse}};
+    for (const auto& [Bank, InUse] : Banks) {
+        int32_t Reach = Clamp<int32_t>(*InUse, 0, MaxChannels);
+        while (Reach < MaxChannels && (*Bank)[Reach]->Active) ++Reach;
+        *InUse = 0;
+        for (int32_t i = 0; i < Reach; ++i) {
+            TQuavixChannel& C = *(*Bank)[i];
+            if (!C.Active) continue;
+            *InUse = i + 1;
+            if (InsideRow) {
+                C.CurrentTick = TickCounter;
+                C.ProcessTickEffects();
+            }
+        }
+    }
+
     for (int32_t i = 0; i < Count; ++i) Channels[i]->UpdateVoice();
-    for (TChannelBank* Bank : {&BackgroundChannels, &FadeChannels})
-        for (auto& C : *Bank) C->UpdateVoice();
+    // A reserve or fade voice that has ended only comes back as a copy of a
+    // sounding voice (MoveToFadeBank copies its whole state, envelopes
+    // included), so what a tick would do to it while silent can never be
+    // heard: only the sounding ones are updated.
+    for (const auto& [Bank, InUse] : Banks)
+        for (int32_t i = 0; i < *InUse; ++i)
+            if ((*Bank)[i]->Active) (*Bank)[i]->UpdateVoice();
 }
 
 void TQuavixChannel::UpdateVoice() {

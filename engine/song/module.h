@@ -95,6 +95,15 @@ public:
     bool MidiMacrosEmbedded = false;
     int32_t NormalRampLength = 128;
     int32_t FadeRampLength = 128;
+    // How far into the reserve and fade banks voices sound: every voice from
+    // these numbers on was silent when a tick or the mixer last looked, but
+    // for those handed over since. A voice handed over takes the first idle
+    // voice of the bank (MoveToFadeBank), so these stand right after, one
+    // after another, and mixing only ends voices. The whole bank before the
+    // first look. Ticks and the mixer pass over the idle rest of a bank
+    // without looking at each of its voices.
+    int32_t ReserveVoicesInUse = MaxChannels;
+    int32_t FadeVoicesInUse = MaxChannels;
     std::unique_ptr<TQuavixStream> EqualizerData;
     std::unique_ptr<TQuavixStream> ExtensionData;
     std::array<std::unique_ptr<TQuavixStream>, PluginSlots> PluginData;

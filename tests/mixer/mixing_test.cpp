@@ -257,6 +257,29 @@ TEST_F(Mixing, RampsEndVoicesThatCannotBeHeardAgain) {
     }
 }
 
+TEST_F(Mixing, ARampThatChangesNothingStillEndsOnTime) {
+    // Every tick starts a ramp, most often to where the gains already stand.
+    // Such a ramp's end changes nothing and the voice mixes on; at gain 0 the
+    // end still comes at its frame, where a fade voice stops.
+    struct Case {
+        const char* Name;
+        int32_t Gain;
+        bool Ends;
+    } Cases[] = {{"steady gain", 2000, false}, {"silent fade voice", 0, true}};
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        MakePlayer(true);
+        TQuavixSample& S = AddSample(1000, 1000, TLoopKind::Forward, 0, 1000);
+        TQuavixChannel& V = Sound(*Module().FadeChannels[0], S, C.Gain);
+        V.RampLength = 128;
+        Player->MixChannels(0, 300);
+        EXPECT_EQ(V.Active, !C.Ends);
+        EXPECT_EQ(V.RampLength, 0);
+        EXPECT_EQ(V.Position, (C.Ends ? 128 : 300) * F);
+        for (int32_t i = 0; i < 300; ++i) ASSERT_EQ(Left(i), 1000 * C.Gain) << i;
+    }
+}
+
 TEST_F(Mixing, VoicesWithoutASample) {
     // Skipped in the song's channels; freed in the fade bank.
     TQuavixChannel& Song = *Module().Channels[0];

@@ -96,6 +96,18 @@ TEST(Render, ConvertsTheMixTo16Bits) {
         EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, true), Case.Clipped) << Case.Mix;
         EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, false), Case.Wrapped) << Case.Mix;
     }
+    // A whole buffer at once, each case in every place of a vector's lanes
+    // and in the values left over after the last whole vector.
+    constexpr size_t Count = std::size(Cases);
+    std::vector<int32_t> Mix;
+    std::vector<int16_t> Want;
+    for (size_t i = 0; i < 8 * Count + 5; ++i) {
+        Mix.push_back(Cases[(i * 5 + i / Count) % Count].Mix);
+        Want.push_back(Cases[(i * 5 + i / Count) % Count].Clipped);
+    }
+    std::vector<int16_t> Clipped(Mix.size());
+    TQuavix::ClipMixTo16(Mix.data(), Clipped.data(), static_cast<int32_t>(Mix.size()));
+    EXPECT_EQ(Clipped, Want);
 }
 
 TEST(Render, ConvertsTo8BitsByTheHighByte) {

@@ -99,6 +99,51 @@ TEST_F(Sequencing, OrderList) {
     });
 }
 
+// Ticks and the mixer look at the reserve and fade banks only as far as
+// their voices in use. Whatever a tick hands over (notes on the row's first
+// tick, delayed notes inside the row, more voices than the bank holds) and
+// whichever voices have ended since, every sounding voice lies within them,
+// and the last of them sounds.
+TEST_F(Sequencing, BankVoicesInUseHoldEverySoundingVoice) {
+    auto EveryRow = [](int32_t Speed, int32_t Effect, int32_t Parameter) {
+        std::vector<TPlacedCell> Cells;
+        for (int32_t Row = 0; Row < 8; ++Row)
+            for (int32_t C = 0; C < 4; ++C) Cells.push_back(At(Row, C, C4 + Row, 1, 0, Effect, Parameter));
+        return MakeSong(Cells, Speed, 8, 4);
+    };
+    struct Case {
+        const char* Name;
+        TXmSong Song;
+        bool EndSome;  // end a third of the fade voices after each tick, as mixing may
+    } Cases[] = {
+        {"notes on every row", EveryRow(1, 0, 0), true},
+        {"delayed notes", EveryRow(3, E, 0xD1), true},
+        {"a full bank", EveryRow(1, 0, 0), false},
+    };
+    auto Reach = [](const TQuavixModule::TChannelBank& Bank) {
+        int32_t Last = 0;
+        for (int32_t i = 0; i < TQuavixModule::MaxChannels; ++i)
+            if (Bank[i]->Active) Last = i + 1;
+        return Last;
+    };
+    for (const Case& T : Cases) {
+        SCOPED_TRACE(T.Name);
+        Load(T.Song);
+        int32_t Most = 0;
+        for (int32_t Tick = 0; Tick < 300; ++Tick) {
+            Module.ProcessTick();
+            ASSERT_EQ(Module.FadeVoicesInUse, Reach(Module.FadeChannels)) << "tick " << Tick;
+            ASSERT_EQ(Module.ReserveVoicesInUse, Reach(Module.BackgroundChannels)) << "tick " << Tick;
+            Most = std::max(Most, Module.FadeVoicesInUse);
+            if (T.EndSome)
+                for (int32_t i = 0; i < TQuavixModule::MaxChannels; ++i)
+                    if ((i + Tick) % 3 == 0) Module.FadeChannels[i]->Active = false;
+        }
+        EXPECT_GT(Most, 4);
+        if (!T.EndSome) EXPECT_EQ(Most, TQuavixModule::MaxChannels);
+    }
+}
+
 TEST_F(Sequencing, NothingLeftToPlayFadesTheVoicesOut) {
     Load(Orders({1}, {0, 3}, {At(0, 0, C4, 1)}, 1));
     Module.Speed = 2;

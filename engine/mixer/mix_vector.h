@@ -1,0 +1,266 @@
+// Groups of four frames mixed at once by the machine's vector unit: SSE2 on
+// x86-64, NEON on ARM builds made for it. The mixing loops use them for their
+// most common members (nearest or linear fetch of a mono or stereo sample,
+// no filter, fixed gains or a ramp, stereo output) and mix every other member,
+// and every machine without such a unit, one frame after another.
+//
+// A group gives exactly what its four frames give one after another: the
+// same 32-bit values, positions and ramp gains, counted from the start of the
+// group (see mix_routines.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define QUAVIX_VECTOR_GROUPS 1
+#elif defined(__ARM_NEON)
+#include <arm_neon.h>
+#define QUAVIX_VECTOR_GROUPS 1
+#else
+#define QUAVIX_VECTOR_GROUPS 0
+#endif
+
+// Whether this build has vector groups at all.
+constexpr bool QuavixVectorGroups = QUAVIX_VECTOR_GROUPS != 0;
+
+#if QUAVIX_VECTOR_GROUPS
+
+#define QUAVIX_VECTOR_STEP [[gnu::always_inline]] inline
+
+// Four frames of one voice onto stereo output (left, right per frame).
+//   SampleChannels  1 (mono sample) or 2 (left, right per frame)
+//   Linear          linear interpolation, else the nearest frame
+//   Ramp            the gains step before each frame uses them
+//   SidesDiffer     each side its own gain, else both take the left one
+// Built from the loop's position and step and its gains (the fixed gains, or
+// the ramp values and their steps, gains times 4096); Mix then adds the next
+// four frames from Position at Out and moves the group's own state on.
+template <int32_t SampleChannels, bool Linear, bool Ramp, bool SidesDiffer>
+class TVectorGroup;
+
+#endif
+
+#if defined(__SSE2__)
+
+// SSE2 has no 32-bit multiply of four lanes, but it multiplies pairs of 16-bit
+// values and adds each pair into 32 bits (pmaddwd), and the loops' values fit
+// 16 bits: sample values lie on the 16-bit scale (the decoders make them so),
+// an interpolated value lies between its two frames, and gains lie within
+// +-4096 (UpdateVolumeRamp). So
+//   a + (((b - a) * w) asr 12) = (a * (4096 - w) + b * w) asr 12
+// (adding a * 4096 before the floor shift adds exactly a after it) is one
+// pmaddwd of the pair (a, b) with (4096 - w, w), and value times gain is one
+// pmaddwd of (value, any) with (gain, 0). No sum leaves 32 bits.
+template <int32_t SampleChannels, bool Linear, bool Ramp, bool SidesDiffer>
+class TVectorGroup {
+public:
+    TVectorGroup(uint32_t Position, uint32_t Step, int32_t Left, int32_t Right, int32_t StepLeft, int32_t StepRight)
+        : Positions(_mm_set_epi32(static_cast<int32_t>(Position + 3 * Step), static_cast<int32_t>(Position + 2 * Step),
+                                  static_cast<int32_t>(Position + Step), static_cast<int32_t>(Position))),
+          GroupStep(_mm_set1_epi32(static_cast<int32_t>(4 * Step))) {
+        if (!SidesDiffer) {
+            Right = Left;
+            StepRight = StepLeft;
+        }
+        if (Ramp) {
+            // The ramp steps before a frame uses it: the first frame of the
+            // group takes the gain one step on.
+            RampLeft = _mm_set_epi32(Left + 4 * StepLeft, Left + 3 * StepLeft, Left + 2 * StepLeft, Left + StepLeft);
+            RampRight =
+                _mm_set_epi32(Right + 4 * StepRight, Right + 3 * StepRight, Right + 2 * StepRight, Right + StepRight);
+            RampStepLeft = _mm_set1_epi32(4 * StepLeft);
+            RampStepRight = _mm_set1_epi32(4 * StepRight);
+        } else {
+            Gains = _mm_set_epi32(Right & 0xFFFF, Left & 0xFFFF, Right & 0xFFFF, Left & 0xFFFF);
+        }
+    }
+
+    // Adds the four frames from Position (the scalar position of the first).
+    QUAVIX_VECTOR_STEP void Mix(const int32_t* Data, uint32_t Position, uint32_t Step, int32_t* Out) {
+        // Frames 0 and 1, then 2 and 3, as (left value, right value) pairs in
+        // 32-bit lanes; a mono sample's value stands on both sides.
+        __m128i X01, X23;
+        const int32_t* F0 = Frame(Data, Position);
+        const int32_t* F1 = Frame(Data, Position + Step);
+        const int32_t* F2 = Frame(Data, Position + 2 * Step);
+        const int32_t* F3 = Frame(Data, Position + 3 * Step);
+        if (Linear) {
+            // (4096 - w) in the low half of each lane, w in the high half.
+            const __m128i W = _mm_and_si128(Positions, _mm_set1_epi32(4095));
+            const __m128i Weights = _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(W, 16), W), _mm_set1_epi32(4096));
+            if (SampleChannels == 1) {
+                // (a, b) of each frame, as 16-bit pairs.
+                const __m128i Pairs = _mm_packs_epi32(_mm_unpacklo_epi64(LoadPair(F0), LoadPair(F1)),
+                                                      _mm_unpacklo_epi64(LoadPair(F2), LoadPair(F3)));
+                const __m128i X = _mm_srai_epi32(_mm_madd_epi16(Pairs, Weights), 12);
+                X01 = _mm_shuffle_epi32(X, _MM_SHUFFLE(1, 1, 0, 0));
+                X23 = _mm_shuffle_epi32(X, _MM_SHUFFLE(3, 3, 2, 2));
+            } else {
+                // (left a, left b, right a, right b) of two frames.
+                const __m128i Pairs01 = _mm_packs_epi32(StereoPairs(F0), StereoPairs(F1));
+                const __m128i Pairs23 = _mm_packs_epi32(StereoPairs(F2), StereoPairs(F3));
+                X01 = _mm_srai_epi32(_mm_madd_epi16(Pairs01, _mm_shuffle_epi32(Weights, _MM_SHUFFLE(1, 1, 0, 0))), 12);
+                X23 = _mm_srai_epi32(_mm_madd_epi16(Pairs23, _mm_shuffle_epi32(Weights, _MM_SHUFFLE(3, 3, 2, 2))), 12);
+            }
+        } else if (SampleChannels == 1) {
+            X01 = _mm_set_epi32(F1[0], F1[0], F0[0], F0[0]);
+            X23 = _mm_set_epi32(F3[0], F3[0], F2[0], F2[0]);
+        } else {
+            X01 = _mm_unpacklo_epi64(LoadPair(F0), LoadPair(F1));
+            X23 = _mm_unpacklo_epi64(LoadPair(F2), LoadPair(F3));
+        }
+
+        // Gains of frames 0 and 1, then 2 and 3, each in the low half of its lane.
+        __m128i G01 = Gains, G23 = Gains;
+        if (Ramp) {
+            const __m128i Low = _mm_set1_epi32(0xFFFF);
+            const __m128i Left = _mm_srai_epi32(RampLeft, 12);
+            const __m128i Right = SidesDiffer ? _mm_srai_epi32(RampRight, 12) : Left;
+            G01 = _mm_and_si128(_mm_unpacklo_epi32(Left, Right), Low);
+            G23 = _mm_and_si128(_mm_unpackhi_epi32(Left, Right), Low);
+            RampLeft = _mm_add_epi32(RampLeft, RampStepLeft);
+            if (SidesDiffer) RampRight = _mm_add_epi32(RampRight, RampStepRight);
+        }
+
+        __m128i* Out01 = reinterpret_cast<__m128i*>(Out);
+        __m128i* Out23 = reinterpret_cast<__m128i*>(Out + 4);
+        _mm_storeu_si128(Out01, _mm_add_epi32(_mm_loadu_si128(Out01), _mm_madd_epi16(X01, G01)));
+        _mm_storeu_si128(Out23, _mm_add_epi32(_mm_loadu_si128(Out23), _mm_madd_epi16(X23, G23)));
+        Positions = _mm_add_epi32(Positions, GroupStep);
+    }
+
+private:
+    QUAVIX_VECTOR_STEP static const int32_t* Frame(const int32_t* Data, uint32_t Position) {
+        return Data + static_cast<size_t>(Position >> 12) * SampleChannels;
+    }
+    // Two values from F, in the low lanes.
+    QUAVIX_VECTOR_STEP static __m128i LoadPair(const int32_t* F) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(F));
+    }
+    // A stereo frame and the one after it, (left a, right a, left b, right b),
+    // as (left a, left b, right a, right b).
+    QUAVIX_VECTOR_STEP static __m128i StereoPairs(const int32_t* F) {
+        return _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(F)), _MM_SHUFFLE(3, 1, 2, 0));
+    }
+
+    __m128i Positions;  // of the group's four frames, 20.12
+    __m128i GroupStep;
+    __m128i Gains = _mm_setzero_si128();  // fixed gains (left, right, left, right)
+    __m128i RampLeft = _mm_setzero_si128(), RampRight = _mm_setzero_si128();  // ramp values of the four frames
+    __m128i RampStepLeft = _mm_setzero_si128(), RampStepRight = _mm_setzero_si128();
+};
+
+#elif defined(__ARM_NEON)
+
+// NEON multiplies four 32-bit lanes and adds the products into the output
+// (vmla), so the group does the loops' own 32-bit arithmetic lane by lane.
+// Each frame's values go straight into the lane of their frame as they are
+// read (a lane load of two or four values: vld2, vld4), and the interleaved
+// output is split into its sides on loading and joined on storing (vld2,
+// vst2).
+template <int32_t SampleChannels, bool Linear, bool Ramp, bool SidesDiffer>
+class TVectorGroup {
+public:
+    TVectorGroup(uint32_t Position, uint32_t Step, int32_t Left, int32_t Right, int32_t StepLeft, int32_t StepRight) {
+        const uint32_t P[4] = {Position, Position + Step, Position + 2 * Step, Position + 3 * Step};
+        Positions = vld1q_u32(P);
+        GroupStep = vdupq_n_u32(4 * Step);
+        if (!SidesDiffer) {
+            Right = Left;
+            StepRight = StepLeft;
+        }
+        if (Ramp) {
+            // The ramp steps before a frame uses it: the first frame of the
+            // group takes the gain one step on.
+            const int32_t L[4] = {Left + StepLeft, Left + 2 * StepLeft, Left + 3 * StepLeft, Left + 4 * StepLeft};
+            const int32_t R[4] = {Right + StepRight, Right + 2 * StepRight, Right + 3 * StepRight, Right + 4 * StepRight};
+            GainLeft = vld1q_s32(L);
+            GainRight = vld1q_s32(R);
+            RampStepLeft = vdupq_n_s32(4 * StepLeft);
+            RampStepRight = vdupq_n_s32(4 * StepRight);
+        } else {
+            GainLeft = vdupq_n_s32(Left);
+            GainRight = vdupq_n_s32(Right);
+        }
+    }
+
+    // Adds the four frames from Position (the scalar position of the first).
+    QUAVIX_VECTOR_STEP void Mix(const int32_t* Data, uint32_t Position, uint32_t Step, int32_t* Out) {
+        const int32_t* F0 = Frame(Data, Position);
+        const int32_t* F1 = Frame(Data, Position + Step);
+        const int32_t* F2 = Frame(Data, Position + 2 * Step);
+        const int32_t* F3 = Frame(Data, Position + 3 * Step);
+        // The value of each of the four frames, per side.
+        int32x4_t Left, Right;
+        if (SampleChannels == 1) {
+            if (Linear) {
+                // (a, b) of each frame: the four a and the four b.
+                const int32x4x2_t AB = ReadPairs(F0, F1, F2, F3);
+                Left = Interpolate(AB.val[0], AB.val[1]);
+            } else {
+                Left = vld1q_lane_s32(F3, vld1q_lane_s32(F2, vld1q_lane_s32(F1, vld1q_lane_s32(F0, vdupq_n_s32(0), 0), 1), 2), 3);
+            }
+            Right = Left;
+        } else if (Linear) {
+            // (left a, right a, left b, right b) of each frame into lane k of
+            // the four left a, right a, left b and right b.
+            Quads = vld4q_lane_s32(F0, Quads, 0);
+            Quads = vld4q_lane_s32(F1, Quads, 1);
+            Quads = vld4q_lane_s32(F2, Quads, 2);
+            Quads = vld4q_lane_s32(F3, Quads, 3);
+            Left = Interpolate(Quads.val[0], Quads.val[2]);
+            Right = Interpolate(Quads.val[1], Quads.val[3]);
+        } else {
+            // (left, right) of each frame: the four left and the four right.
+            const int32x4x2_t LR = ReadPairs(F0, F1, F2, F3);
+            Left = LR.val[0];
+            Right = LR.val[1];
+        }
+
+        int32x4_t GL = GainLeft, GR = GainRight;
+        if (Ramp) {
+            GL = vshrq_n_s32(GainLeft, 12);
+            GR = SidesDiffer ? vshrq_n_s32(GainRight, 12) : GL;
+            GainLeft = vaddq_s32(GainLeft, RampStepLeft);
+            if (SidesDiffer) GainRight = vaddq_s32(GainRight, RampStepRight);
+        }
+        int32x4x2_t O = vld2q_s32(Out);
+        O.val[0] = vmlaq_s32(O.val[0], Left, GL);
+        O.val[1] = vmlaq_s32(O.val[1], Right, GR);
+        vst2q_s32(Out, O);
+        Positions = vaddq_u32(Positions, GroupStep);
+    }
+
+private:
+    QUAVIX_VECTOR_STEP static const int32_t* Frame(const int32_t* Data, uint32_t Position) {
+        return Data + static_cast<size_t>(Position >> 12) * SampleChannels;
+    }
+    // The two values at each of the four frames, the first of frame k in
+    // lane k of the first vector and the second in lane k of the other.
+    QUAVIX_VECTOR_STEP int32x4x2_t ReadPairs(const int32_t* F0, const int32_t* F1, const int32_t* F2,
+                                             const int32_t* F3) {
+        Pairs = vld2q_lane_s32(F0, Pairs, 0);
+        Pairs = vld2q_lane_s32(F1, Pairs, 1);
+        Pairs = vld2q_lane_s32(F2, Pairs, 2);
+        Pairs = vld2q_lane_s32(F3, Pairs, 3);
+        return Pairs;
+    }
+    // a + (((b - a) * w) asr 12), w the fraction of each frame's position.
+    QUAVIX_VECTOR_STEP int32x4_t Interpolate(int32x4_t A, int32x4_t B) const {
+        const int32x4_t W = vreinterpretq_s32_u32(vandq_u32(Positions, vdupq_n_u32(4095)));
+        return vaddq_s32(A, vshrq_n_s32(vmulq_s32(vsubq_s32(B, A), W), 12));
+    }
+
+    uint32x4_t Positions;  // of the group's four frames, 20.12
+    uint32x4_t GroupStep;
+    int32x4_t GainLeft, GainRight;  // fixed gains, or the ramp values of the four frames
+    int32x4_t RampStepLeft = vdupq_n_s32(0), RampStepRight = vdupq_n_s32(0);
+    // The values read, lane by lane: two a frame, or four (a stereo frame
+    // and the one after it).
+    int32x4x2_t Pairs = {{vdupq_n_s32(0), vdupq_n_s32(0)}};
+    int32x4x4_t Quads = {{vdupq_n_s32(0), vdupq_n_s32(0), vdupq_n_s32(0), vdupq_n_s32(0)}};
+};
+
+#endif
