@@ -63,11 +63,11 @@ int32_t TChannelMeters::StepOf(int32_t Peak) {
     return static_cast<int32_t>(std::clamp<long>(Step, 0, Steps));
 }
 
-void TChannelMeters::Take(TQuavix& Player, int32_t Channels) {
+void TChannelMeters::Take(int32_t Channels, const std::function<int32_t(int32_t)>& TakePeak) {
     Shown.resize(static_cast<size_t>(std::max(Channels, 0)), 0);
     for (int32_t i = 0; i < Channels; ++i) {
         int32_t& Bar = Shown[static_cast<size_t>(i)];
-        Bar = std::max(StepOf(Player.TakeChannelPeak(i)), Bar - 1);
+        Bar = std::max(StepOf(TakePeak(i)), Bar - 1);
     }
 }
 

@@ -22,8 +22,7 @@ protected:
     void SetUp() override { MakePlayer(true); }
 
     void MakePlayer(bool Stereo) {
-        Player = std::make_unique<TQuavix>(44100, 4096, 4, Stereo, 10, 16, 0);
-        Player->Interpolation = 1;
+        Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 4096, Stereo));
         Module().TickLength = 882;
     }
     TQuavixModule& Module() { return *Player->Module; }
@@ -309,7 +308,7 @@ TEST_F(Mixing, SilentVoicesOnlyMove) {
     for (int32_t i = 0; i < 200; ++i) ASSERT_EQ(Mix()[i], 0) << i;
 
     // No loop for interpolation setting 2: the voice advances unheard.
-    Player->Interpolation = 2;
+    Player->Interpolation = static_cast<TQuavixInterpolation>(2);
     Sound(V, S, 4096, 3000);
     Player->MixChannels(0, 100);
     EXPECT_TRUE(V.Active);
@@ -343,7 +342,7 @@ TEST_F(Mixing, ChoosesTheLoopByTheVoice) {
     EXPECT_EQ(State.Routine, StereoMixRoutines[1][0][1][2][1]);
 
     TQuavix MonoPlayer(44100, 4096, 4, false, 10, 16, 0);
-    MonoPlayer.Interpolation = 1;
+    MonoPlayer.Interpolation = TQuavixInterpolation::Linear;
     State.Player = &MonoPlayer;
     SelectMixRoutine(State);
     EXPECT_EQ(State.Routine, MonoMixRoutines[1][0][1][2]);

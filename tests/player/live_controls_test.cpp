@@ -27,8 +27,7 @@ TXmInstrument Steady(int32_t Value) {
 }
 
 std::unique_ptr<TQuavix> Player(const TBytes& Song, int32_t Frames = 4096) {
-    std::unique_ptr<TQuavix> P = TQuavix::CreateOffline(44100, Frames, true, 16);
-    P->Interpolation = 1;
+    std::unique_ptr<TQuavix> P = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, Frames));
     EXPECT_TRUE(LoadBytes(*P->Module, Song));
     return P;
 }
@@ -102,7 +101,7 @@ TEST(ChannelMeters, LevelsAreWhatTheVoicesAddToTheMix) {
     Song.Instruments = {Steady(100), Steady(0)};
     const TBytes Bytes = WriteXm(Song);
     std::unique_ptr<TQuavix> Metered = Player(Bytes);
-    Metered->MeasureLevels = true;
+    Metered->SetMeasureLevels(true);
     Metered->SetChannelMuted(2, true);
     Metered->Play();
     std::unique_ptr<TQuavix> Plain = Player(Bytes);
@@ -133,7 +132,7 @@ TEST(PauseAndResume, PausingHoldsTheSongWhereItStands) {
     std::unique_ptr<TQuavix> Paused = Player(EightRows(), 1000);
     TQuavixSongEnd Watch;
     Watch.Start();
-    Paused->SongEnd = &Watch;
+    Paused->SetSongEnd(&Watch);
     Paused->Play();
     std::unique_ptr<TQuavix> Straight = Player(EightRows(), 1000);
     Straight->Play();
@@ -141,19 +140,19 @@ TEST(PauseAndResume, PausingHoldsTheSongWhereItStands) {
     EXPECT_TRUE(Before == RenderFrames(*Straight, 3));
 
     Paused->Pause();
-    const int64_t Frames = Paused->PlayedFrames, Clock = Paused->SongClock;
-    const int32_t Row = Paused->PlayedRow;
+    const int64_t Frames = Paused->PlayedFrameCount(), Clock = Paused->SongTime();
+    const int32_t Row = Paused->PlayedRowNumber();
     // Long past where the song ends: still nothing moves, and it does not end.
     for (int16_t Value : RenderFrames(*Paused, 20)) ASSERT_EQ(Value, 0);
-    EXPECT_EQ(Paused->PlayedFrames, Frames);
-    EXPECT_EQ(Paused->SongClock, Clock);
-    EXPECT_EQ(Paused->PlayedRow, Row);
+    EXPECT_EQ(Paused->PlayedFrameCount(), Frames);
+    EXPECT_EQ(Paused->SongTime(), Clock);
+    EXPECT_EQ(Paused->PlayedRowNumber(), Row);
     EXPECT_EQ(Watch.StopFrame, -1);
 
     Paused->Resume();
     EXPECT_TRUE(RenderFrames(*Paused, 5) == RenderFrames(*Straight, 5)) << "resumed elsewhere";
     EXPECT_EQ(Watch.StopFrame, 8 * 882);
-    Paused->SongEnd = nullptr;
+    Paused->SetSongEnd(nullptr);
 }
 
 TEST(Seeking, AnotherOrderStartsAtOnceAndTheSongStillEnds) {
@@ -187,16 +186,16 @@ TEST(Seeking, AnotherOrderStartsAtOnceAndTheSongStillEnds) {
         std::unique_ptr<TQuavix> P = Player(Bytes, static_cast<int32_t>(Row));
         TQuavixSongEnd Watch;
         Watch.Start();
-        P->SongEnd = &Watch;
+        P->SetSongEnd(&Watch);
         P->Play();
         const std::vector<int16_t> Before = RenderFrames(*P, Case.RowsBefore);
         P->RequestSeek(Case.Order, 123456);
         EXPECT_TRUE(P->SeekPending());
         const std::vector<int16_t> After = RenderFrames(*P, 1);
         EXPECT_FALSE(P->SeekPending());
-        EXPECT_EQ(P->PlayedOrder, Case.Order);
-        EXPECT_EQ(P->PlayedRow, 0);
-        EXPECT_EQ(P->SongClock, 123456 + Row);
+        EXPECT_EQ(P->PlayedOrderPosition(), Case.Order);
+        EXPECT_EQ(P->PlayedRowNumber(), 0);
+        EXPECT_EQ(P->SongTime(), 123456 + Row);
         // The sounding note fades out from where it stood: no step larger
         // than a fade step, and silence once the fade is over.
         if (Case.Order == 2) {
@@ -206,7 +205,7 @@ TEST(Seeking, AnotherOrderStartsAtOnceAndTheSongStillEnds) {
         }
         RenderFrames(*P, 40);
         EXPECT_EQ(Watch.StopFrame, Case.End);
-        P->SongEnd = nullptr;
+        P->SetSongEnd(nullptr);
     }
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "player/quavix.h"
 
@@ -37,22 +39,39 @@ TEST(PlayerCreate, DerivesTheFormatAndPreparesTheSong) {
     }
 }
 
-TEST(PlayerCreate, StoresTheSettingsAndStartsIdle) {
-    auto Player = std::make_unique<TQuavix>(44100, 4096, 7, true, 25, 16, 3);
-    EXPECT_EQ(Player->BufferFrames, 4096);
-    EXPECT_EQ(Player->BufferCount, 7);
-    EXPECT_EQ(Player->WriterSleepMs, 25);
-    EXPECT_EQ(Player->PrefillBuffers, 3);
-    EXPECT_FALSE(Player->Playing);
-    EXPECT_EQ(Player->OutputDevice, 0);
-    EXPECT_EQ(Player->Interpolation, 3);
-    EXPECT_EQ(Player->Clipping, 1);
-    EXPECT_FALSE(Player->Module->Loaded);
-    EXPECT_FALSE(Player->Module->ExtendedFilterRange);
-    EXPECT_EQ(Player->Module->MasterVolume, 128);
-    // The filter table is ready: cutoff 127 at 44100 Hz is 5124 Hz.
-    EXPECT_EQ(Player->CutoffToFrequency(127, 256), 5124);
-    EXPECT_NE(Player->FilterTable[0][127], (TQuavix::TFilterCoefficients{0, 0, 0}));
+// Renders the bundled song's first buffers.
+std::vector<uint8_t> FirstBuffers(TQuavix& Player, int32_t Buffers) {
+    EXPECT_TRUE(Player.Module->LoadFromFile(QUAVIX_SOURCE_DIR "/songs/quavix-default.xm"));
+    Player.Play();
+    std::vector<uint8_t> Out(static_cast<size_t>(Player.OutputBufferBytes) * Buffers);
+    for (int32_t i = 0; i < Buffers; ++i) Player.Render(Out.data() + static_cast<size_t>(i) * Player.OutputBufferBytes);
+    Player.Stop();
+    return Out;
+}
+
+TEST(PlayerCreate, DefaultSettingsPlayAsTheBarePlayerOnceItIsSetUp) {
+    // No sound device opens here: the test renders by itself.
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    setenv("QUAVIX_OSS_DEVICE", "/nonexistent/dsp", 1);
+    // The bare construction chooses no mixing loop, so the song is silent
+    // until interpolation, clipping and the master volume are given.
+    TQuavix Bare(44100, 4096, 4, true, 10, 16, 0);
+    ASSERT_EQ(Bare.OutputDevice, TQuavixOutputDevice::None);
+    EXPECT_EQ(static_cast<int>(Bare.Interpolation), 3);
+    EXPECT_EQ(FirstBuffers(Bare, 4), std::vector<uint8_t>(4 * 16384, 0));
+    Bare.Interpolation = TQuavixInterpolation::Linear;
+    Bare.Clipping = 1;
+    Bare.Module->MasterVolume = 128;
+    const std::vector<uint8_t> SetUp = FirstBuffers(Bare, 4);
+    EXPECT_NE(SetUp, std::vector<uint8_t>(4 * 16384, 0));
+
+    // Default settings need none of that, with a device or offline.
+    TQuavix Default{TQuavixSettings{}};
+    EXPECT_EQ(FirstBuffers(Default, 4), SetUp);
+    TQuavix Offline{TQuavixSettings::Offline()};
+    EXPECT_EQ(FirstBuffers(Offline, 4), SetUp);
+    unsetenv("QUAVIX_OSS_DEVICE");
+    unsetenv("SDL_AUDIODRIVER");
 }
 
 }  // namespace

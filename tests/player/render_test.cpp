@@ -15,8 +15,7 @@ using namespace quavix_test;
 namespace {
 
 std::unique_ptr<TQuavix> PlayerWithSong(int32_t Rate, int32_t Frames, bool Stereo, int32_t Bits) {
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Rate, Frames, Stereo, Bits);
-    Player->Interpolation = 1;
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(Rate, Frames, Stereo, Bits));
     EXPECT_TRUE(LoadBytes(*Player->Module, WriteXm(SmallXm())));
     return Player;
 }
@@ -30,7 +29,7 @@ TEST(Render, TickLengthFollowsRateAndTempo) {
         {50, 255, 1, 255},  // a tick lasts at least one frame
     };
     for (const TCase& Case : Cases) {
-        std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Case.Rate, 64, true, 16);
+        std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(Case.Rate, 64));
         Player->Module->Tempo = static_cast<uint8_t>(Case.Tempo);
         Player->UpdateTickLength();
         EXPECT_EQ(Player->SamplesPerTick, Case.Frames) << Case.Rate << " Hz, tempo " << Case.Tempo;
@@ -145,13 +144,13 @@ TEST(Render, SilentAndTicklessWhileNotPlaying) {
 }
 
 TEST(Render, PlayReportsWhetherASongIsLoaded) {
-    std::unique_ptr<TQuavix> Empty = TQuavix::CreateOffline(44100, 256, true, 16);
+    std::unique_ptr<TQuavix> Empty = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 256));
     EXPECT_FALSE(Empty->Play());
     EXPECT_TRUE(Empty->Playing);
     std::unique_ptr<TQuavix> Loaded = PlayerWithSong(44100, 256, true, 16);
     EXPECT_TRUE(Loaded->Play());
     EXPECT_TRUE(Loaded->Offline);
-    EXPECT_EQ(Loaded->OutputDevice, 0);
+    EXPECT_EQ(Loaded->OutputDevice, TQuavixOutputDevice::None);
     Loaded->Stop();
     EXPECT_FALSE(Loaded->Playing);
     EXPECT_GE(Loaded->FillPosition, Loaded->FillSize);  // nothing left waiting

@@ -17,7 +17,7 @@ using quavix_test::MakeCell;
 // A voice of a player's song, so that the filter has its coefficient table.
 class Macros : public ::testing::Test {
 protected:
-    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(44100, 256, 2, true, 0, 16, 0);
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 256));
     TQuavixChannel& C = *Player->Module->Channels[0];
 
     void Parse(const std::string& Macro, int32_t Value) {
