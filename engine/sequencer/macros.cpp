@@ -8,6 +8,7 @@
 
 #include "player/quavix.h"
 #include "sequencer/channel.h"
+#include "song/commands.h"
 #include "song/module.h"
 
 namespace {
@@ -17,7 +18,6 @@ namespace {
 constexpr int32_t ParameterisedMacros = 9;
 constexpr int32_t FixedMacros = 25;
 
-constexpr int32_t SmoothMacroEffect = 37;
 
 // The value of an upper-case hexadecimal digit, or -1. (Lower-case letters
 // in a macro are its variables, not digits.)
@@ -62,7 +62,7 @@ void ApplyFilter(TQuavixChannel& C, int32_t CutoffChange) {
 
 void TQuavixChannel::RunMacro(int32_t Effect, int32_t Parameter) {
     if (!Module || Parameter < 0 || Parameter > 0xFF) return;
-    const bool Smooth = Effect == SmoothMacroEffect;
+    const bool Smooth = Effect == TQuavixEffect::SmoothMidiMacro;
     // Below 0x80 the parameter is the value of the chosen parameterised
     // macro; above, it picks a fixed macro, which has no value of its own.
     if (Parameter < 0x80)

@@ -47,7 +47,7 @@ TEST(PatternView, RowsAroundTheCurrentOneForTheChannelsThatFit) {
         EXPECT_EQ(Current, Case.Current);
     }
     // The volume column's commands and the effects beyond Z.
-    EXPECT_EQ(quavix_cli::CellText(97, 0, 0xF3, 37, 0x12), "=== .. M3 \\12");
+    EXPECT_EQ(quavix_cli::CellText(KeyOff, 0, 0xF3, TQuavixEffect::SmoothMidiMacro, 0x12), "=== .. M3 \\12");
     EXPECT_EQ(quavix_cli::CellText(96, 255, 0x8A, 15, 0), "B-7 FF DA F00");
 }
 

@@ -96,7 +96,7 @@ TEST(XmLoader, EveryLayoutGivesTheSameSong) {
         EXPECT_EQ(M.Patterns[1]->Rows, 16);
         EXPECT_EQ(M.Patterns[0]->Channels, 3);
         EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(49, 1, 0x40, 10, 0x0F));
-        EXPECT_EQ(CellAt(M, 0, 63, 2), MakeCell(97));
+        EXPECT_EQ(CellAt(M, 0, 63, 2), MakeCell(KeyOff));
         EXPECT_EQ(CellAt(M, 0, 1, 0), MakeCell(0));
         EXPECT_EQ(CellAt(M, 1, 5, 1), MakeCell(64, 2));
         EXPECT_EQ(CellAt(M, 1, 6, 1), MakeCell(0, 0, 0, 15, 3));
@@ -509,7 +509,7 @@ TEST_P(XmFileCutShort, LoadsWhatItHolds) {
     EXPECT_EQ(M.Name, "two of each");
     EXPECT_EQ(M.Patterns[0]->Rows, 64);
     EXPECT_EQ(CellAt(M, 0, 0, 0), Cut.FirstPatternWhole ? MakeCell(49, 1, 0x40, 10, 0x0F) : MakeCell(0));
-    EXPECT_EQ(CellAt(M, 0, 63, 2), Cut.FirstPatternWhole ? MakeCell(97) : MakeCell(0));
+    EXPECT_EQ(CellAt(M, 0, 63, 2), Cut.FirstPatternWhole ? MakeCell(KeyOff) : MakeCell(0));
     EXPECT_EQ(M.Patterns[1]->Rows, Cut.SecondPatternRows);
     EXPECT_EQ(CellAt(M, 1, 5, 1), Cut.SecondPatternWhole ? MakeCell(64, 2) : MakeCell(0));
     EXPECT_EQ(M.Patterns[2]->Rows, 0) << "a pattern the file does not name";

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "song/commands.h"
 #include "song/pattern.h"
 
 namespace quavix_test {
@@ -30,7 +31,7 @@ using TBytes = std::vector<uint8_t>;
 // ---------------------------------------------------------------------------
 // Notes and effects in Extended Module numbering.
 
-constexpr int32_t KeyOff = 97;
+constexpr int32_t KeyOff = TQuavixNote::KeyOff;
 
 // "C-4" -> 49, "F#2" -> 31, "===" or "off" -> key off. Octaves 0..7.
 // Throws std::invalid_argument for anything else.
