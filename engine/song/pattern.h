@@ -14,9 +14,7 @@ struct TQuavixPatternNote {
     int32_t Effect = 0;           // Extended Module numbering (TQuavixEffect)
     int32_t EffectParameter = 0;  // 0..255
 
-    bool IsEmpty() const {
-        return Note == 0 && Instrument == 0 && Volume == 0 && Effect == 0 && EffectParameter == 0;
-    }
+    bool IsEmpty() const { return *this == TQuavixPatternNote{}; }
     bool operator==(const TQuavixPatternNote& Other) const {
         return Note == Other.Note && Instrument == Other.Instrument && Volume == Other.Volume &&
                Effect == Other.Effect && EffectParameter == Other.EffectParameter;
