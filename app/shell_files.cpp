@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "song/song_text.h"
+
 namespace quavix_shell {
 
 std::string SettingsDirFor(const char* Home) {
@@ -31,21 +33,12 @@ std::string ReadLastPath(const std::string& FileName) {
 }
 
 void SaveLastPath(const std::string& FileName, const std::string& LastPath) {
-    if (TrimBlanks(LastPath).empty()) {
+    if (QuavixTrimBlanks(LastPath).empty()) {
         std::remove(FileName.c_str());
         return;
     }
     std::ofstream File(FileName, std::ios::binary | std::ios::trunc);
     if (File.is_open()) File << LastPath << '\n';
-}
-
-std::string TrimBlanks(const std::string& Text) {
-    auto Blank = [](char c) { return static_cast<uint8_t>(c) <= 32; };
-    size_t First = 0;
-    while (First < Text.size() && Blank(Text[First])) ++First;
-    size_t Last = Text.size();
-    while (Last > First && Blank(Text[Last - 1])) --Last;
-    return Text.substr(First, Last - First);
 }
 
 std::string FolderPart(const std::string& FileName) {

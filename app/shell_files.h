@@ -30,9 +30,6 @@ std::string ReadLastPath(const std::string& FileName);
 // as it is, without a message.
 void SaveLastPath(const std::string& FileName, const std::string& LastPath);
 
-// Text without the leading and trailing bytes up to the space (codes 0..32).
-std::string TrimBlanks(const std::string& Text);
-
 // "/home/user/music/song.xm" -> "/home/user/music/" (up to and including the
 // last "/"; empty without one) and "song.xm" (after the last "/"; the whole
 // name without one).

@@ -69,7 +69,7 @@ std::string FailureStatus(const std::string& FileName, const std::string& Reason
 }
 
 std::string TrackLabel(const std::string& Title, const std::string& FileName) {
-    return TrimBlanks(Title).empty() ? FilePart(FileName) : Title;
+    return QuavixTrimBlanks(Title).empty() ? FilePart(FileName) : Title;
 }
 
 std::string DisplayText(const std::string& Text) { return SongTextToUtf8(Text, true); }

@@ -6,6 +6,7 @@
 // in Extended Module files: 0..9, then 10..35 for A..Z, 37 the smooth macro.
 //
 // x is the parameter's high nibble and y its low nibble throughout.
+#include <algorithm>
 #include <cstddef>
 
 #include "sequencer/channel.h"
@@ -34,8 +35,6 @@ int32_t NoteDelay(const TQuavixPatternNote& Cell) {
         return Low(Cell.EffectParameter);
     return 0;
 }
-
-int32_t Clamp(int32_t Value, int32_t Low, int32_t High) { return Value < Low ? Low : (Value > High ? High : Value); }
 
 bool HasNote(const TQuavixPatternNote& Cell) { return Cell.Note >= TQuavixNote::First && Cell.Note <= TQuavixNote::Last; }
 
@@ -263,7 +262,7 @@ void SetSpeedOrTempo(TChannel& C, int32_t P) {
 // Gxx global volume. The song's volume is held within 0..64 wherever it
 // changes, whether or not a voice sounds: a slide down with nothing playing
 // must not leave it below 0 for the notes that follow.
-void SetGlobalVolume(TChannel& C, int32_t P) { C.Module->GlobalVolume = Clamp(P, 0, 64); }
+void SetGlobalVolume(TChannel& C, int32_t P) { C.Module->GlobalVolume = std::clamp<int32_t>(P, 0, 64); }
 
 // Hxy global volume slide, by x - y per tick (H00 keeps the last step). Only
 // a pattern channel slides the song's volume: a copy of the channel fading
@@ -272,7 +271,7 @@ void GlobalVolumeSlideSetup(TChannel& C, int32_t P) {
     if (P != 0) C.GlobalVolumeSlide = High(P) - Low(P);
 }
 void GlobalVolumeSlideTick(TChannel& C, int32_t) {
-    if (!C.Background) C.Module->GlobalVolume = Clamp(C.Module->GlobalVolume + C.GlobalVolumeSlide, 0, 64);
+    if (!C.Background) C.Module->GlobalVolume = std::clamp<int32_t>(C.Module->GlobalVolume + C.GlobalVolumeSlide, 0, 64);
 }
 
 // Kxx key off at tick xx of the row: the envelopes leave their sustain and

@@ -13,10 +13,6 @@
 
 namespace {
 
-// Slots of the macro table: the 16 parameterised macros chosen by EFy, and
-// the fixed macros of Z80..ZFF.
-constexpr int32_t ParameterisedMacros = 9;
-constexpr int32_t FixedMacros = 25;
 
 
 // The value of an upper-case hexadecimal digit, or -1. (Lower-case letters
@@ -66,9 +62,9 @@ void TQuavixChannel::RunMacro(int32_t Effect, int32_t Parameter) {
     // Below 0x80 the parameter is the value of the chosen parameterised
     // macro; above, it picks a fixed macro, which has no value of its own.
     if (Parameter < 0x80)
-        ParseMacro(Module->MidiMacros[ParameterisedMacros + (ActiveMacro & 15)], Parameter, Smooth);
+        ParseMacro(Module->MidiMacros[TQuavixMacroSlot::FirstParameterised + (ActiveMacro & 15)], Parameter, Smooth);
     else
-        ParseMacro(Module->MidiMacros[FixedMacros + Parameter - 0x80], 0, Smooth);
+        ParseMacro(Module->MidiMacros[TQuavixMacroSlot::FirstFixed + Parameter - 0x80], 0, Smooth);
 }
 
 void TQuavixChannel::ParseMacro(const std::array<char, 32>& Macro, int32_t Value, bool Smooth) {

@@ -26,13 +26,29 @@ enum class TQuavixAmigaClock : uint8_t { Ntsc, Pal };
 class TQuavixLoadCursor;
 struct TQuavixSampleSource;
 
+// The slots of the MIDI macro table: 0..8 the global macros, 9..24 the
+// parameterised macros 0..15 that EFy chooses for Z00..Z7F, and 25..152 the
+// fixed macros of Z80..ZFF.
+struct TQuavixMacroSlot {
+    enum : int32_t {
+        Start = 0,
+        Stop = 1,
+        NoteOn = 3,
+        NoteOff = 4,
+        ProgramChange = 8,
+        FirstParameterised = 9,
+        FirstFixed = 25,
+        Count = 153,
+    };
+};
+
 class TQuavixModule {
 public:
     static constexpr int32_t MaxInstruments = 255;
     static constexpr int32_t MaxPatterns = 256;
     static constexpr int32_t MaxOrders = 256;
     static constexpr int32_t MaxChannels = 256;
-    static constexpr int32_t MidiMacroSlots = 153;
+    static constexpr int32_t MidiMacroSlots = TQuavixMacroSlot::Count;
     static constexpr int32_t MidiMacroLength = 32;
     static constexpr int32_t PluginSlots = 100;
 

@@ -60,22 +60,6 @@ TEST(ShellNames, SplitsAChosenNameIntoFolderAndFile) {
     }
 }
 
-TEST(ShellNames, TrimsBytesUpToTheSpaceOnBothEnds) {
-    struct Case {
-        std::string Text, Want;
-    };
-    const Case Cases[] = {
-        {"  song  ", "song"},
-        {std::string("\0\t\r\n song \x1f", 10), "song"},
-        {"   ", ""},
-        {"", ""},
-        {"a  b", "a  b"},
-        {"\xa0x\xe9", "\xa0x\xe9"},  // bytes above 127 are not blanks
-        {"/home/user/music/ \n", "/home/user/music/"},
-    };
-    for (const Case& C : Cases) EXPECT_EQ(TrimBlanks(C.Text), C.Want) << C.Text;
-}
-
 TEST(ShellNames, SettingsDirectoryLiesUnderHome) {
     EXPECT_EQ(SettingsDirFor("/home/user"), "/home/user/.quavixplayer");
     EXPECT_EQ(SettingsDirFor(nullptr), "/.quavixplayer");  // HOME unset

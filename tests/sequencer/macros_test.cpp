@@ -76,7 +76,7 @@ TEST_F(Macros, FilterCommands) {
 }
 
 TEST_F(Macros, ZxxChoosesTheMacro) {
-    Player->Module->SetMidiMacro(10, "F0F001z");  // parameterised macro 1
+    Player->Module->SetMidiMacro(TQuavixMacroSlot::FirstParameterised + 1, "F0F001z");
     struct {
         int32_t Select, Parameter, Cutoff, Resonance;
     } const Cases[] = {

@@ -202,7 +202,8 @@ TXmSong SmallXm();
 
 // Extension chunks.
 TXmChunk TextChunk(const std::string& Text);
-// The 153 macro slots of 32 characters; slots not given stay zero.
+// The macro table's slots (TQuavixMacroSlot) of 32 characters; slots not given
+// stay zero.
 TXmChunk MidiChunk(const std::vector<std::pair<int32_t, std::string>>& Macros);
 TXmChunk PatternNamesChunk(const std::vector<std::string>& Names);  // "PNAM", 32 bytes each
 TXmChunk ChannelNamesChunk(const std::vector<std::string>& Names);  // "CNAM", 20 bytes each
