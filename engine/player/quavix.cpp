@@ -120,7 +120,7 @@ void TQuavix::UpdateTickLength() {
 }
 
 void TQuavix::NextTick() {
-    Module->ProcessTick();
+    Module->ProcessTick(OutputChannels);
     UpdateTickLength();
     PlayedOrder.store(Module->PlayingOrder, std::memory_order_relaxed);
     PlayedRow.store(Module->PlayingRow, std::memory_order_relaxed);

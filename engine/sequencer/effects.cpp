@@ -352,8 +352,8 @@ void TremorTick(TChannel& C, int32_t) { C.DoTremor(); }
 
 // Zxx MIDI macro, and the smooth macro (37) that reaches the macro's value
 // by the last tick of the row; both run again on every tick.
-void MidiMacro(TChannel& C, int32_t P) { C.RunMacro(35, P); }
-void SmoothMidiMacro(TChannel& C, int32_t P) { C.RunMacro(37, P); }
+void MidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::MidiMacro, P); }
+void SmoothMidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::SmoothMidiMacro, P); }
 
 // ---------------------------------------------------------------------------
 // Exy extended commands, by x. y is the argument.

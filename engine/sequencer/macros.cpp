@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "player/quavix.h"
 #include "sequencer/channel.h"
 #include "song/commands.h"
 #include "song/module.h"
@@ -48,7 +47,7 @@ int32_t FilterValueThisTick(TQuavixChannel& C, int32_t Current, int32_t Value, b
 // while its gain still ramps: a cutoff jump of 16 or more would be heard
 // there, so the coefficients wait for the next update.
 void ApplyFilter(TQuavixChannel& C, int32_t CutoffChange) {
-    const bool Stereo = !(C.Module->Owner && C.Module->Owner->OutputChannels == 1);
+    const bool Stereo = C.Module->OutputChannels != 1;
     const bool Wait = C.Volume <= 0 && std::abs(CutoffChange) >= 16 && C.FilterValid && C.RampLeft != 0 &&
                       (C.RampRight != 0 || !Stereo);
     if (!Wait) C.SetupFilter(!C.FilterValid);

@@ -131,7 +131,8 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
     TickCounter = Speed;
 }
 
-void TQuavixModule::ProcessTick() {
+void TQuavixModule::ProcessTick(int32_t AOutputChannels) {
+    OutputChannels = AOutputChannels;
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
     const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);

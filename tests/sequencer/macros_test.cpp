@@ -113,7 +113,7 @@ TEST_F(Macros, ASilentRampingVoiceKeepsItsCoefficientsThroughAJump) {
     };
     for (const auto& T : Cases) {
         SCOPED_TRACE(T.Name);
-        Player->OutputChannels = T.OutputChannels;
+        Player->Module->OutputChannels = T.OutputChannels;  // as the tick gives it
         C.Reset();
         Parse("F0F000z", 100);
         C.Volume = T.Volume;

@@ -131,7 +131,7 @@ TEST_F(Sequencing, BankVoicesInUseHoldEverySoundingVoice) {
         Load(T.Song);
         int32_t Most = 0;
         for (int32_t Tick = 0; Tick < 300; ++Tick) {
-            Module.ProcessTick();
+            Module.ProcessTick(2);
             ASSERT_EQ(Module.FadeVoicesInUse, Reach(Module.FadeChannels)) << "tick " << Tick;
             ASSERT_EQ(Module.ReserveVoicesInUse, Reach(Module.BackgroundChannels)) << "tick " << Tick;
             Most = std::max(Most, Module.FadeVoicesInUse);
@@ -190,14 +190,14 @@ TEST_F(Sequencing, RewindingForgetsThePitch) {
 TEST_F(Sequencing, AReplacedVoiceFadesWithinTheFadeRamp) {
     Load(MakeSong({At(0, 0, C4, 1), At(1, 0, Note("D-4"), 1)}, 1, 2));
     Module.FadeRampLength = 64;
-    Module.ProcessTick();
+    Module.ProcessTick(2);
     // As if the mixer had played the first ramp to its end.
     TQuavixChannel& C = *Module.Channels[0];
     C.RampLeft = C.RampTargetLeft;
     C.RampRight = C.RampTargetRight;
     const int32_t Gain = C.RampLeft;
     ASSERT_GT(Gain, 0);
-    Module.ProcessTick();
+    Module.ProcessTick(2);
     const TQuavixChannel& F = *Module.FadeChannels[0];
     EXPECT_TRUE(F.Active);
     EXPECT_EQ(F.RampLeft, Gain);
