@@ -26,8 +26,9 @@ bool PrepareSettingsDir(const std::string& Dir);
 std::string ReadLastPath(const std::string& FileName);
 
 // Writes LastPath and a line feed to the file when LastPath holds more than
-// blanks; otherwise deletes the file. A file that cannot be written is left
-// as it is, without a message.
+// blanks, replacing the old file at once (a new file renamed over it);
+// otherwise deletes the file. A file that cannot be written is left as it
+// is, without a message.
 void SaveLastPath(const std::string& FileName, const std::string& LastPath);
 
 // "/home/user/music/song.xm" -> "/home/user/music/" (up to and including the

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -73,8 +74,7 @@ int32_t ProcessorCount() {
 // current folder, its module extension replaced by the format's. Names in the
 // Amiga style ("mod.title") keep their whole name: "mod.title.wav".
 std::string DefaultOutputName(const std::string& Input, const std::string& Extension) {
-    size_t Slash = Input.find_last_of('/');
-    std::string Name = Slash == std::string::npos ? Input : Input.substr(Slash + 1);
+    std::string Name = std::filesystem::path(Input).filename().string();
     const std::string Own = FileExtension(Name);
     if (Own == ".xm" || Own == ".mod") Name.erase(Name.size() - Own.size());
     return Name + "." + Extension;

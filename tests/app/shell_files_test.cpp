@@ -133,6 +133,12 @@ TEST_F(ShellFiles, WritesLastPathWithALineFeedOrDeletesIt) {
     // What is written reads back as the same folder.
     SaveLastPath(Dir + "/lastpath", "/round/trip/");
     EXPECT_EQ(ReadLastPath(Dir + "/lastpath"), "/round/trip/");
+    // The old file is replaced, not rewritten in place: a name that still
+    // leads to it sees the old folder whole.
+    ASSERT_EQ(link((Dir + "/lastpath").c_str(), (Dir + "/earlier").c_str()), 0);
+    SaveLastPath(Dir + "/lastpath", "/replaced/");
+    EXPECT_EQ(Read("lastpath"), "/replaced/\n");
+    EXPECT_EQ(Read("earlier"), "/round/trip/\n");
     // A settings directory that went away: nothing is written, nothing raised.
     SaveLastPath(Dir + "/gone/lastpath", "/x/");
     EXPECT_EQ(Read("gone/lastpath"), std::nullopt);
