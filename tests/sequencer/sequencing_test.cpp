@@ -28,10 +28,10 @@ TXmSong Orders(std::vector<int32_t> Rows, std::vector<uint8_t> List, std::vector
 
 class Sequencing : public SongTest {};
 
-TEST_F(Sequencing, Timing) {
+std::vector<TTickCase> TimingCases() {
     const TProbe Volume = Of(&TChannel::Volume), Active = Of(&TChannel::Active);
     const TProbe Tick = [](const TQuavixModule& M) { return M.TickCounter; };
-    Run({
+    return {
         // Nothing on ticks 0..2; on tick 3 the note starts, the volume
         // column sets the volume, and its slides run from there on.
         {"ED3 with set volume", MakeSong({At(0, 0, C4, 1, 0x30, E, 0xD3)}), Volume, {0, 0, 0, 32, 32, 32}},
@@ -66,15 +66,19 @@ TEST_F(Sequencing, Timing) {
          MakeSong({At(1, 0, 0, 0, 0, E, 0x60), At(3, 0, 0, 0, 0, E, 0x61), At(1, 1, 0, 0, 0, E, 0x60),
                    At(3, 1, 0, 0, 0, E, 0x62)}, 1, 5, 2),
          Playing, Join(Join({0}, Cycle({1, 2, 3}, 6)), {4})},
-    });
+    };
 }
 
-TEST_F(Sequencing, OrderList) {
+class SequencingTiming : public TickCaseTest {};
+TEST_P(SequencingTiming, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Sequencing, SequencingTiming, ::testing::ValuesIn(TimingCases()), quavix_test::TCaseName());
+
+std::vector<TTickCase> OrderListCases() {
     std::vector<uint8_t> Long(256, 0);
     Long[255] = 1;
     TXmSong TooLong = Orders({1, 1}, Long, {At(0, 0, 0, 0, 0, B, 0xFF)});
     TooLong.SongLength = 300;
-    Run({
+    return {
         // A break keeps the order of a jump in an earlier channel, a jump the
         // row of an earlier break. The row is two decimal digits: D10 is
         // row 10, and a digit above 9 counts its value (D1A is row 20).
@@ -96,8 +100,12 @@ TEST_F(Sequencing, OrderList) {
         {"a song length of 300", TooLong, Playing, {0, 255000, 0, 255000}},
         // No order has a row: every tick ends its search and plays nothing.
         {"no pattern with rows", Orders({2}, {3}), Playing, {-1001, -1001}},
-    });
+    };
 }
+
+class SequencingOrderList : public TickCaseTest {};
+TEST_P(SequencingOrderList, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Sequencing, SequencingOrderList, ::testing::ValuesIn(OrderListCases()), quavix_test::TCaseName());
 
 // Ticks and the mixer look at the reserve and fade banks only as far as
 // their voices in use. Whatever a tick hands over (notes on the row's first
