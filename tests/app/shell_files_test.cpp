@@ -1,6 +1,7 @@
 // The window's file rules: the settings directory, the remembered folder on
 // disk, and the parts of a chosen name.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "shell_files.h"
+#include "support/case_names.h"
 
 using namespace quavix_shell;
 
@@ -40,13 +42,16 @@ protected:
     }
 };
 
-TEST(ShellNames, SplitsAChosenNameIntoFolderAndFile) {
-    struct Case {
-        const char* Name;
-        const char* Folder;
-        const char* File;
-    };
-    const Case Cases[] = {
+struct TNameSplit {
+    const char* Name;
+    const char* Folder;
+    const char* File;
+};
+
+void PrintTo(const TNameSplit& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TNameSplit> NameSplits() {
+    return {
         {"/home/user/music/song.xm", "/home/user/music/", "song.xm"},
         {"/song.mod", "/", "song.mod"},
         {"song.xm", "", "song.xm"},
@@ -54,11 +59,17 @@ TEST(ShellNames, SplitsAChosenNameIntoFolderAndFile) {
         {"/a b/c d.xm", "/a b/", "c d.xm"},
         {"", "", ""},
     };
-    for (const Case& C : Cases) {
-        EXPECT_EQ(FolderPart(C.Name), C.Folder) << C.Name;
-        EXPECT_EQ(FilePart(C.Name), C.File) << C.Name;
-    }
 }
+
+class ShellNamesSplitsAChosenNameIntoFolderAndFile : public ::testing::TestWithParam<TNameSplit> {};
+
+TEST_P(ShellNamesSplitsAChosenNameIntoFolderAndFile, SplitsAChosenNameIntoFolderAndFile) {
+    const TNameSplit& C = GetParam();
+    EXPECT_EQ(FolderPart(C.Name), C.Folder) << C.Name;
+    EXPECT_EQ(FilePart(C.Name), C.File) << C.Name;
+}
+INSTANTIATE_TEST_SUITE_P(ShellNames, ShellNamesSplitsAChosenNameIntoFolderAndFile, ::testing::ValuesIn(NameSplits()),
+                         quavix_test::TCaseName());
 
 TEST(ShellNames, SettingsDirectoryLiesUnderHome) {
     EXPECT_EQ(SettingsDirFor("/home/user"), "/home/user/.quavixplayer");

@@ -2,6 +2,7 @@
 // taking the sound: the title and status line, stopping with 'q' or Ctrl-C
 // with the terminal restored, the end of a song, and no device at all.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,31 +150,39 @@ private:
     std::string Dir, Socket;
 };
 
-TEST(QuavixPlay, ShowsTheSongAndStopsOnAKeyOrCtrlC) {
-    struct Case {
-        const char* Name;
-        const char* Keys;
-        int Status;
-    };
-    const Case Cases[] = {{"quit", "q", 0}, {"interrupt", "C-c", 130}};
-    for (const Case& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        Terminal T(C.Name);
-        T.Start("--seconds 600 '" + Song + "'");
-        ASSERT_TRUE(WaitFor([&] { return T.Screen().find("order") != std::string::npos; })) << T.Screen();
-        const std::string Screen = T.Screen();
-        EXPECT_NE(Screen.find("Quavix default song"), std::string::npos) << Screen;
-        EXPECT_NE(Screen.find("/ 10:00.000"), std::string::npos) << Screen;
-        ASSERT_TRUE(WaitFor([&] { return T.SoundBytes() > 0; }));
-        T.Keys(C.Keys);
-        ASSERT_TRUE(WaitFor([&] { return T.Ended(); })) << T.Screen();
-        EXPECT_EQ(T.Status(), C.Status) << T.Screen();
-        // The terminal is back in line mode with echo.
-        const std::string Settings = T.Settings();
-        EXPECT_NE(Settings.find(" icanon"), std::string::npos) << Settings;
-        EXPECT_NE(Settings.find(" echo "), std::string::npos) << Settings;
-    }
+struct TStopCase {
+    const char* Name;
+    const char* Keys;
+    int Status;
+};
+
+void PrintTo(const TStopCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TStopCase> StopCases() {
+    return {{"quit", "q", 0}, {"interrupt", "C-c", 130}};
 }
+
+class QuavixPlayShowsTheSongAndStopsOnAKeyOrCtrlC : public ::testing::TestWithParam<TStopCase> {};
+
+TEST_P(QuavixPlayShowsTheSongAndStopsOnAKeyOrCtrlC, ShowsTheSongAndStopsOnAKeyOrCtrlC) {
+    const TStopCase& C = GetParam();
+    Terminal T(C.Name);
+    T.Start("--seconds 600 '" + Song + "'");
+    ASSERT_TRUE(WaitFor([&] { return T.Screen().find("order") != std::string::npos; })) << T.Screen();
+    const std::string Screen = T.Screen();
+    EXPECT_NE(Screen.find("Quavix default song"), std::string::npos) << Screen;
+    EXPECT_NE(Screen.find("/ 10:00.000"), std::string::npos) << Screen;
+    ASSERT_TRUE(WaitFor([&] { return T.SoundBytes() > 0; }));
+    T.Keys(C.Keys);
+    ASSERT_TRUE(WaitFor([&] { return T.Ended(); })) << T.Screen();
+    EXPECT_EQ(T.Status(), C.Status) << T.Screen();
+    // The terminal is back in line mode with echo.
+    const std::string Settings = T.Settings();
+    EXPECT_NE(Settings.find(" icanon"), std::string::npos) << Settings;
+    EXPECT_NE(Settings.find(" echo "), std::string::npos) << Settings;
+}
+INSTANTIATE_TEST_SUITE_P(QuavixPlay, QuavixPlayShowsTheSongAndStopsOnAKeyOrCtrlC, ::testing::ValuesIn(StopCases()),
+                         quavix_test::TCaseName());
 
 TEST(QuavixPlay, EndsByItselfAfterTheTimeAskedFor) {
     Terminal T("end");

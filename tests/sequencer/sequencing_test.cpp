@@ -5,6 +5,7 @@
 
 #include "song_fixture.h"
 #include "voice_fixture.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -232,9 +233,11 @@ struct TGainCase {
     int32_t FinalVolume, FinalPanning, StoredVolume;
 };
 
-TEST_F(UpdateVoice, FinalVolumeAndPanning) {
+void PrintTo(const TGainCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TGainCase> FinalVolumeAndPanningCases() {
     // Envelopes are constant; -1 for none.
-    const TGainCase Cases[] = {
+    return {
         {"full", 64, 0, 65536, -1, 64, 256, 128, -1, 4096, 128, 64},
         {"default master volume", 64, 0, 65536, -1, 64, 128, 128, -1, 2048, 128, 64},
         {"each product shifted in turn", 63, 0, 65535, 63, 63, 255, 128, -1, 3890, 128, 63},
@@ -248,28 +251,33 @@ TEST_F(UpdateVoice, FinalVolumeAndPanning) {
         {"envelope bottom", 64, 0, 65536, -1, 64, 256, 200, 0, 4096, 144, 64},
         {"hard left", 64, 0, 65536, -1, 64, 256, 0, 48, 4096, 0, 64},
     };
-    for (const auto& T : Cases) {
-        SCOPED_TRACE(T.Name);
-        Module.Clear();
-        TQuavixInstrument& I = AddInstrument(1);
-        if (T.Envelope >= 0) SetEnvelope(*I.VolumeEnvelope, {{0, T.Envelope}});
-        if (T.PanningEnvelope >= 0) SetEnvelope(*I.PanningEnvelope, {{0, T.PanningEnvelope}});
-        TQuavixChannel& C = Channel();
-        C.TriggerNote(MakeCell(C4, 1));
-        C.Volume = T.Volume;
-        C.VolumeOffset = T.VolumeOffset;
-        C.FadeoutVolume = T.FadeoutVolume;
-        C.Panning = T.Panning;
-        Module.GlobalVolume = T.GlobalVolume;
-        Module.MasterVolume = T.MasterVolume;
-        C.UpdateVoice();
-        EXPECT_EQ(C.FinalVolume, T.FinalVolume);
-        EXPECT_EQ(C.FinalPanning, T.FinalPanning);
-        EXPECT_EQ(C.Volume, T.StoredVolume);
-        EXPECT_LE(Module.GlobalVolume, 64);
-        EXPECT_LE(Module.MasterVolume, 256);
-    }
 }
+
+class UpdateVoiceFinalVolumeAndPanning : public UpdateVoice, public ::testing::WithParamInterface<TGainCase> {};
+
+TEST_P(UpdateVoiceFinalVolumeAndPanning, FinalVolumeAndPanning) {
+    const TGainCase& T = GetParam();
+    Module.Clear();
+    TQuavixInstrument& I = AddInstrument(1);
+    if (T.Envelope >= 0) SetEnvelope(*I.VolumeEnvelope, {{0, T.Envelope}});
+    if (T.PanningEnvelope >= 0) SetEnvelope(*I.PanningEnvelope, {{0, T.PanningEnvelope}});
+    TQuavixChannel& C = Channel();
+    C.TriggerNote(MakeCell(C4, 1));
+    C.Volume = T.Volume;
+    C.VolumeOffset = T.VolumeOffset;
+    C.FadeoutVolume = T.FadeoutVolume;
+    C.Panning = T.Panning;
+    Module.GlobalVolume = T.GlobalVolume;
+    Module.MasterVolume = T.MasterVolume;
+    C.UpdateVoice();
+    EXPECT_EQ(C.FinalVolume, T.FinalVolume);
+    EXPECT_EQ(C.FinalPanning, T.FinalPanning);
+    EXPECT_EQ(C.Volume, T.StoredVolume);
+    EXPECT_LE(Module.GlobalVolume, 64);
+    EXPECT_LE(Module.MasterVolume, 256);
+}
+INSTANTIATE_TEST_SUITE_P(UpdateVoice, UpdateVoiceFinalVolumeAndPanning, ::testing::ValuesIn(FinalVolumeAndPanningCases()),
+                         quavix_test::TCaseName());
 
 struct TStepCase {
     bool Linear;
