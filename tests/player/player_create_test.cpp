@@ -1,43 +1,55 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "player/quavix.h"
+#include "support/case_names.h"
 
 namespace {
 
-TEST(PlayerCreate, DerivesTheFormatAndPreparesTheSong) {
-    struct Case {
-        int32_t Rate, Frames;
-        bool Stereo;
-        int32_t Bits;
-        int32_t WantRate, WantChannels, WantBits, WantMixBytes, WantOutputBytes, WantRamp;
+struct TFormatCase {
+    const char* Name;
+    int32_t Rate, Frames;
+    bool Stereo;
+    int32_t Bits;
+    int32_t WantRate, WantChannels, WantBits, WantMixBytes, WantOutputBytes, WantRamp;
+};
+
+void PrintTo(const TFormatCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFormatCase> FormatCases() {
+    return {
+        {"the window's", 44100, 4096, true, 16, 44100, 2, 16, 32768, 16384, 128},
+        {"rate 0 means 44100 Hz", 0, 4096, true, 16, 44100, 2, 16, 32768, 16384, 128},
+        {"8-bit mono at half the rate", 22050, 1024, false, 8, 22050, 1, 8, 4096, 1024, 64},
+        {"24 bits give 16", 48000, 100, true, 24, 48000, 2, 16, 800, 400, 139},
+        {"32 bits give 16", 8000, 3, false, 32, 8000, 1, 16, 12, 6, 23},
+        {"8-bit stereo, five frames", 11025, 5, true, 8, 11025, 2, 8, 40, 10, 32},
     };
-    const Case Cases[] = {
-        {44100, 4096, true, 16, 44100, 2, 16, 32768, 16384, 128},
-        {0, 4096, true, 16, 44100, 2, 16, 32768, 16384, 128},     // 0 means 44100 Hz
-        {22050, 1024, false, 8, 22050, 1, 8, 4096, 1024, 64},
-        {48000, 100, true, 24, 48000, 2, 16, 800, 400, 139},      // unsupported widths give 16 bits
-        {8000, 3, false, 32, 8000, 1, 16, 12, 6, 23},
-        {11025, 5, true, 8, 11025, 2, 8, 40, 10, 32},
-    };
-    for (const Case& C : Cases) {
-        auto Player = std::make_unique<TQuavix>(C.Rate, C.Frames, 4, C.Stereo, 10, C.Bits, 2);
-        EXPECT_EQ(Player->SampleRate, C.WantRate) << C.Rate;
-        EXPECT_EQ(Player->OutputChannels, C.WantChannels) << C.Rate;
-        EXPECT_EQ(Player->OutputBits, C.WantBits) << C.Rate;
-        EXPECT_EQ(Player->MixBufferBytes, C.WantMixBytes) << C.Rate;
-        EXPECT_EQ(Player->OutputBufferBytes, C.WantOutputBytes) << C.Rate;
-        ASSERT_NE(Player->Module, nullptr);
-        EXPECT_EQ(Player->Module->Owner, Player.get());
-        EXPECT_EQ(Player->Module->SampleRate, C.WantRate) << C.Rate;
-        EXPECT_EQ(Player->Module->NormalRampLength, C.WantRamp) << C.Rate;
-        EXPECT_EQ(Player->Module->FadeRampLength, C.WantRamp) << C.Rate;
-    }
 }
+
+class PlayerCreateDerivesTheFormatAndPreparesTheSong : public ::testing::TestWithParam<TFormatCase> {};
+
+TEST_P(PlayerCreateDerivesTheFormatAndPreparesTheSong, DerivesTheFormatAndPreparesTheSong) {
+    const TFormatCase& C = GetParam();
+    auto Player = std::make_unique<TQuavix>(C.Rate, C.Frames, 4, C.Stereo, 10, C.Bits, 2);
+    EXPECT_EQ(Player->SampleRate, C.WantRate) << C.Rate;
+    EXPECT_EQ(Player->OutputChannels, C.WantChannels) << C.Rate;
+    EXPECT_EQ(Player->OutputBits, C.WantBits) << C.Rate;
+    EXPECT_EQ(Player->MixBufferBytes, C.WantMixBytes) << C.Rate;
+    EXPECT_EQ(Player->OutputBufferBytes, C.WantOutputBytes) << C.Rate;
+    ASSERT_NE(Player->Module, nullptr);
+    EXPECT_EQ(Player->Module->Owner, Player.get());
+    EXPECT_EQ(Player->Module->SampleRate, C.WantRate) << C.Rate;
+    EXPECT_EQ(Player->Module->NormalRampLength, C.WantRamp) << C.Rate;
+    EXPECT_EQ(Player->Module->FadeRampLength, C.WantRamp) << C.Rate;
+}
+INSTANTIATE_TEST_SUITE_P(PlayerCreate, PlayerCreateDerivesTheFormatAndPreparesTheSong, ::testing::ValuesIn(FormatCases()),
+                         quavix_test::TCaseName());
 
 // Renders the bundled song's first buffers.
 std::vector<uint8_t> FirstBuffers(TQuavix& Player, int32_t Buffers) {
