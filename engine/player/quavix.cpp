@@ -43,8 +43,8 @@ TQuavix::TQuavix(const TQuavixSettings& Settings)
       PrefillBuffers(Settings.PrefillBuffers),
       WriterSleepMs(Settings.WriterSleepMs),
       BufferFrames(Settings.BufferFrames) {
-    // The settings are in place before any sound output opens: the output
-    // starts paused, so nothing renders before Play either way.
+    // The mixing settings follow the bare construction; the output opened
+    // paused, so nothing renders before Play with the bare ones.
     Build(Settings.SampleRate, Settings.Stereo, Settings.Bits, Settings.Output);
     Interpolation = Settings.Interpolation;
     Clipping = Settings.Clipping ? 1 : 0;

@@ -106,7 +106,6 @@ public:
     // song channel's voices (the fade-bank voices it handed over included),
     // in 16-bit sample units, for TakeChannelPeak. Off, it costs nothing.
     void SetMeasureLevels(bool On) { MeasureLevels.store(On, std::memory_order_relaxed); }
-    bool MeasuringLevels() const { return MeasureLevels.load(std::memory_order_relaxed); }
     // The largest output of the channel's voices since the last call.
     int32_t TakeChannelPeak(int32_t Channel);
     // What the audio thread has played, for a display on the owner's thread:
@@ -117,8 +116,6 @@ public:
     int64_t SongTime() const { return SongClock.load(std::memory_order_relaxed); }
     int32_t PlayedOrderPosition() const { return PlayedOrder.load(std::memory_order_relaxed); }
     int32_t PlayedRowNumber() const { return PlayedRow.load(std::memory_order_relaxed); }
-    // True between Pause and Resume (or Stop).
-    bool PlaybackIsPaused() const { return PlaybackPaused.load(std::memory_order_relaxed); }
     // Holds the song where it stands: the output falls silent at once and no
     // tick runs, so nothing moves on (a song end included) until Resume goes
     // on from the very frame it stopped at. Only while playing.
@@ -217,6 +214,7 @@ private:
     std::atomic<int32_t> PlayedOrder{-1};
     std::atomic<int32_t> PlayedRow{-1};
     std::atomic<int64_t> SongClock{0};
+    // True between Pause and Resume (or Stop).
     std::atomic<bool> PlaybackPaused{false};
     // Muted song channels: bit i of word i / 64 mutes channel i.
     std::array<std::atomic<uint64_t>, TQuavixModule::MaxChannels / 64> MutedChannels{};
