@@ -38,7 +38,8 @@ std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate,
                                  std::vector<int64_t>* OrderStarts) {
     // A player of its own: measuring plays the song through, and a rewind
     // does not undo all a song changes.
-    // Measuring needs no sound: the player mixes nothing.
+    // Measuring needs no sound: interpolation is left unset, which mixes
+    // next to nothing.
     TQuavixSettings Settings = TQuavixSettings::Offline(Rate, RenderBufferFrames);
     Settings.Interpolation = TQuavixInterpolation::Unset;
     auto Player = std::make_unique<TQuavix>(Settings);

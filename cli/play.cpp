@@ -100,7 +100,8 @@ TPlayOutcome PlayOne(TQuavix& Player, const std::string& Path, const std::vector
         int Width, Height;
         Terminal.Size(Width, Height);
         if (Metering)
-            Meters.Take(Player.Module->NumChannels, [&Player](int32_t Channel) { return Player.TakeChannelPeak(Channel); });
+            Meters.Take(Player.Module->NumChannels,
+                        [&Player](int32_t Channel) { return Player.TakeChannelPeak(Channel); });
         Terminal.Show(Frame(Terminal, Control, Player, Metering ? &Meters : nullptr, Path, Width, Height), Width,
                       Height);
         std::string Bytes;
