@@ -3,9 +3,14 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <glib.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+
+#include "song/song_text.h"
 
 namespace quavix_shell {
 
@@ -31,31 +36,23 @@ std::string ReadLastPath(const std::string& FileName) {
 }
 
 void SaveLastPath(const std::string& FileName, const std::string& LastPath) {
-    if (TrimBlanks(LastPath).empty()) {
+    if (QuavixTrimBlanks(LastPath).empty()) {
         std::remove(FileName.c_str());
         return;
     }
-    std::ofstream File(FileName, std::ios::binary | std::ios::trunc);
-    if (File.is_open()) File << LastPath << '\n';
-}
-
-std::string TrimBlanks(const std::string& Text) {
-    auto Blank = [](char c) { return static_cast<uint8_t>(c) <= 32; };
-    size_t First = 0;
-    while (First < Text.size() && Blank(Text[First])) ++First;
-    size_t Last = Text.size();
-    while (Last > First && Blank(Text[Last - 1])) --Last;
-    return Text.substr(First, Last - First);
+    // Written beside the old file and renamed over it, so that a crash or a
+    // full disk leaves the old folder or the new one, never a part of one.
+    // A folder that is not remembered is no error worth showing.
+    const std::string Line = LastPath + '\n';
+    GError* Error = nullptr;
+    if (!g_file_set_contents(FileName.c_str(), Line.data(), static_cast<gssize>(Line.size()), &Error))
+        g_error_free(Error);
 }
 
 std::string FolderPart(const std::string& FileName) {
-    size_t Slash = FileName.rfind('/');
-    return Slash == std::string::npos ? "" : FileName.substr(0, Slash + 1);
+    return std::filesystem::path(FileName).remove_filename().string();
 }
 
-std::string FilePart(const std::string& FileName) {
-    size_t Slash = FileName.rfind('/');
-    return Slash == std::string::npos ? FileName : FileName.substr(Slash + 1);
-}
+std::string FilePart(const std::string& FileName) { return std::filesystem::path(FileName).filename().string(); }
 
 }  // namespace quavix_shell

@@ -26,12 +26,10 @@ bool PrepareSettingsDir(const std::string& Dir);
 std::string ReadLastPath(const std::string& FileName);
 
 // Writes LastPath and a line feed to the file when LastPath holds more than
-// blanks; otherwise deletes the file. A file that cannot be written is left
-// as it is, without a message.
+// blanks, replacing the old file at once (a new file renamed over it);
+// otherwise deletes the file. A file that cannot be written is left as it
+// is, without a message.
 void SaveLastPath(const std::string& FileName, const std::string& LastPath);
-
-// Text without the leading and trailing bytes up to the space (codes 0..32).
-std::string TrimBlanks(const std::string& Text);
 
 // "/home/user/music/song.xm" -> "/home/user/music/" (up to and including the
 // last "/"; empty without one) and "song.xm" (after the last "/"; the whole

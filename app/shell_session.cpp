@@ -46,12 +46,8 @@ TTrackView OpenTrack(TShellSession& Session, const std::string& FileName) {
     try {
         // The folder is remembered even when the file then fails to load.
         Session.LastPath = FolderPart(FileName);
-        Session.Player = std::make_unique<TQuavix>(PlayerSampleRate, PlayerBufferFrames, PlayerBufferCount,
-                                                   PlayerStereo, PlayerWriterSleepMs, PlayerBits,
-                                                   PlayerPrefillBuffers);
-        Session.Player->Interpolation = PlayerInterpolation;
-        Session.Player->Clipping = PlayerClipping;
-        Session.Player->Module->MasterVolume = PlayerMasterVolume;
+        // The default settings are the window's.
+        Session.Player = std::make_unique<TQuavix>(TQuavixSettings{});
         const TQuavixLoadResult Loaded = Session.Player->Module->LoadFromFile(FileName);
         if (Loaded) {
             // The title is read before the audio thread starts on the song.
@@ -73,7 +69,7 @@ std::string FailureStatus(const std::string& FileName, const std::string& Reason
 }
 
 std::string TrackLabel(const std::string& Title, const std::string& FileName) {
-    return TrimBlanks(Title).empty() ? FilePart(FileName) : Title;
+    return QuavixTrimBlanks(Title).empty() ? FilePart(FileName) : Title;
 }
 
 std::string DisplayText(const std::string& Text) { return SongTextToUtf8(Text, true); }

@@ -14,20 +14,6 @@ namespace quavix_shell {
 // The frame's label while nothing plays.
 constexpr const char* NoTrackLabel = "No track loaded";
 
-// The player settings of the window: 44100 Hz, 4096-frame buffers, four
-// buffers, stereo, 10 ms writer sleep, 16-bit output, no prefill; then
-// linear interpolation, clipping and the normal master volume.
-constexpr int32_t PlayerSampleRate = 44100;
-constexpr int32_t PlayerBufferFrames = 4096;
-constexpr int32_t PlayerBufferCount = 4;
-constexpr bool PlayerStereo = true;
-constexpr int32_t PlayerWriterSleepMs = 10;
-constexpr int32_t PlayerBits = 16;
-constexpr int32_t PlayerPrefillBuffers = 0;
-constexpr uint8_t PlayerInterpolation = 1;
-constexpr uint8_t PlayerClipping = 1;
-constexpr int32_t PlayerMasterVolume = 128;
-
 // The window's player and the folder of the last file chosen (with its
 // trailing "/", empty while none is remembered).
 struct TShellSession {

@@ -3,6 +3,7 @@
 #include "file_chooser.h"
 #include "probe.h"
 #include "shell_files.h"
+#include "song/song_text.h"
 
 namespace quavix_shell {
 
@@ -39,7 +40,7 @@ void OpenWithChooser(GtkWidget* MainWindow) {
     GtkWidget* Chooser = NewFileChooser(GTK_WINDOW(MainWindow), GTK_FILE_CHOOSER_ACTION_OPEN);
     if (ProbeActive()) g_signal_connect(Chooser, "current-folder-changed", G_CALLBACK(ProbeChooserFolder), nullptr);
     const std::string& LastPath = Shell.Session.LastPath;
-    if (!TrimBlanks(LastPath).empty())
+    if (!QuavixTrimBlanks(LastPath).empty())
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(Chooser), LastPath.c_str());
     // Only OK goes on; cancelling leaves the song that plays playing.
     if (gtk_dialog_run(GTK_DIALOG(Chooser)) == GTK_RESPONSE_OK) {

@@ -9,7 +9,7 @@
 namespace {
 
 void BM_BuildFilterTable(benchmark::State& State) {
-    auto Player = std::make_unique<TQuavix>(44100, 4096, 4, true, 10, 16, 0);
+    auto Player = std::make_unique<TQuavix>(TQuavixSettings::Offline());
     for (auto _ : State) {
         Player->BuildFilterTable(44100);
         benchmark::DoNotOptimize(Player->FilterTable[64][64][1]);

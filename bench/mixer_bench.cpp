@@ -47,7 +47,7 @@ void ReportPerVoiceFrame(benchmark::State& State, int64_t VoiceFramesPerIteratio
 // One loop from the stereo table on a 4096-frame span of a panned voice.
 void BM_StereoLoop(benchmark::State& State, int32_t Interpolation, int32_t StereoSample, int32_t Ramp,
                    int32_t Filter) {
-    auto Player = std::make_unique<TQuavix>(44100, Frames, 4, true, 10, 16, 0);
+    auto Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, Frames));
     auto Sample = MakeSample(1 << 16, StereoSample ? 2 : 1);
     TQuavixChannel& Voice = *Player->Module->Channels[0];
     Voice.Sample = Sample.get();
@@ -77,8 +77,7 @@ BENCHMARK_CAPTURE(BM_StereoLoop, nearest_mono_sample, 0, 0, 0, 0);
 // MixChannels with 32 sounding voices at different pitches and pannings, as
 // a busy song has them between two ticks.
 void BM_MixChannels32(benchmark::State& State) {
-    auto Player = std::make_unique<TQuavix>(44100, Frames, 4, true, 10, 16, 0);
-    Player->Interpolation = 1;
+    auto Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, Frames));
     TQuavixModule& Module = *Player->Module;
     Module.NumChannels = 32;
     std::vector<std::unique_ptr<TQuavixSample>> Samples;

@@ -134,8 +134,7 @@ double TimeXmp(const std::string& File) {
 }
 
 void RenderSong(benchmark::State& State, const TBytes& Song, const char* Name) {
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 4096, true, 16);
-    Player->Interpolation = 1;
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline());
     if (!LoadBytes(*Player->Module, Song)) {
         State.SkipWithError("the song does not load");
         return;

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 
 namespace quavix_cli {
@@ -102,10 +103,9 @@ bool FindAudioFormat(const std::string& Name, TAudioFormat& Format) {
 }
 
 std::string FileExtension(const std::string& Path) {
-    std::string Name = Path.substr(Path.find_last_of('/') == std::string::npos ? 0 : Path.find_last_of('/') + 1);
-    size_t Dot = Name.find_last_of('.');
-    // "." and ".." name folders, and a leading dot starts a hidden name.
-    return (Dot == std::string::npos || Dot == 0 || Name == "..") ? "" : Lower(Name.substr(Dot));
+    // From the last dot of the file name on: none for "." and "..", which
+    // name folders, nor for a hidden name's leading dot.
+    return Lower(std::filesystem::path(Path).extension().string());
 }
 
 bool AudioFormatFor(const std::string& Path, const std::string& Named, TAudioFormat& Format, std::string& Reason) {
@@ -180,10 +180,9 @@ bool TAudioFileWriter::Open(const std::string& Path, const TAudioFormat& Format,
                 if (CopyTo < 0) return false;
             }
         } else {
-            size_t Slash = Path.find_last_of('/');
-            std::string Dir = Slash == std::string::npos ? "" : Path.substr(0, Slash + 1);
-            std::string Name = Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-            Pattern = Dir + "." + Name + ".part-XXXXXX";
+            const std::filesystem::path Parts(Path);
+            Pattern = std::filesystem::path(Parts).remove_filename().string() + "." + Parts.filename().string() +
+                      ".part-XXXXXX";
             Target = Path;
         }
         std::string Buffer = Pattern;

@@ -38,7 +38,11 @@ std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate,
                                  std::vector<int64_t>* OrderStarts) {
     // A player of its own: measuring plays the song through, and a rewind
     // does not undo all a song changes.
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Rate, RenderBufferFrames, true, 16);
+    // Measuring needs no sound: interpolation is left unset, which mixes
+    // next to nothing.
+    TQuavixSettings Settings = TQuavixSettings::Offline(Rate, RenderBufferFrames);
+    Settings.Interpolation = TQuavixInterpolation::Unset;
+    auto Player = std::make_unique<TQuavix>(Settings);
     if (!Player->Module->LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size()))) return {};
     return TQuavixSongEnd::Measure(*Player, Passes, static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate,
                                    StartOrder, OrderStarts);

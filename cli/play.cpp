@@ -54,7 +54,7 @@ std::vector<TScreenLine> Frame(const TTerminal& Terminal, const TPlayControl& Co
     TPlayStatus Status;
     Status.Order = Control.Order();
     Status.SongLength = Module.SongLength;
-    Status.Row = Player.PlayedRow.load();
+    Status.Row = Player.PlayedRowNumber();
     Status.Elapsed = Control.Elapsed();
     Status.Total = Control.Total();
     Status.Rate = Player.SampleRate;
@@ -91,7 +91,7 @@ TPlayOutcome PlayOne(TQuavix& Player, const std::string& Path, const std::vector
     // The meters, on a terminal unless turned off, take the levels the
     // mixer notes; without them the mixer notes nothing.
     const bool Metering = Terminal.ScreenOn() && !Options.NoMeters;
-    Player.MeasureLevels = Metering;
+    Player.SetMeasureLevels(Metering);
     TChannelMeters Meters;
     Control.Start();
 
@@ -99,7 +99,9 @@ TPlayOutcome PlayOne(TQuavix& Player, const std::string& Path, const std::vector
     while (Outcome == TPlayOutcome::Playing) {
         int Width, Height;
         Terminal.Size(Width, Height);
-        if (Metering) Meters.Take(Player, Player.Module->NumChannels);
+        if (Metering)
+            Meters.Take(Player.Module->NumChannels,
+                        [&Player](int32_t Channel) { return Player.TakeChannelPeak(Channel); });
         Terminal.Show(Frame(Terminal, Control, Player, Metering ? &Meters : nullptr, Path, Width, Height), Width,
                       Height);
         std::string Bytes;
@@ -172,15 +174,14 @@ int RunPlay() {
         // The window's settings: 44100 Hz, 4096-frame buffers, 16-bit stereo,
         // linear interpolation, clipping on, master volume 128 (changed by
         // the volume keys).
-        std::unique_ptr<TQuavix> Player(new TQuavix(DefaultRate, RenderBufferFrames, 4, true, 10, 16, 0));
-        if (Player->OutputDevice == 0) {
+        TQuavixSettings Settings;
+        Settings.AmigaClock = Options.AmigaClock;
+        auto Player = std::make_unique<TQuavix>(Settings);
+        if (Player->OutputDevice == TQuavixOutputDevice::None) {
             Terminal.Report("play", "no audio device could be opened; 'quavix render FILE' writes the song to a "
                                     "file instead");
             return ExitFailure;
         }
-        Player->Interpolation = 1;
-        Player->AmigaClock = Options.AmigaClock;
-        Player->Clipping = 1;
         if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
             Terminal.Report(Path, Reason);
             Status = ExitFailure;

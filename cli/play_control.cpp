@@ -112,13 +112,13 @@ TPlayControl::TPlayControl(TQuavix& APlayer, const TSongTimes& ATimes, int32_t P
 TPlayControl::~TPlayControl() {
     // The audio thread is idle once Stop returns; only then may the watch go.
     Player.Stop();
-    Player.SongEnd = nullptr;
+    Player.SetSongEnd(nullptr);
 }
 
 bool TPlayControl::Start() {
     ApplyMutes(Player, ChannelsMuted);
     Player.Module->MasterVolume = Volume.MasterVolume();
-    if (SecondsFrames == 0) Player.SongEnd = &Watch;
+    if (SecondsFrames == 0) Player.SetSongEnd(&Watch);
     if (StartOrder > 0) Player.RequestSeek(StartOrder, OrderTime(StartOrder));
     return Player.Play();
 }
@@ -131,7 +131,7 @@ int64_t TPlayControl::OrderTime(int32_t Order) const {
 
 int32_t TPlayControl::Order() const {
     if (SeekTarget >= 0 && Player.SeekPending()) return SeekTarget;
-    return std::max(Player.PlayedOrder.load(), 0);
+    return std::max(Player.PlayedOrderPosition(), 0);
 }
 
 void TPlayControl::Seek(int32_t Target) {
@@ -185,7 +185,7 @@ TPlayOutcome TPlayControl::Check() const {
     // The song's time is the frames rendered; the device plays them a little
     // later, so the end waits two more buffers before stopping.
     const int64_t Latency = static_cast<int64_t>(Player.BufferFrames) * 2;
-    const int64_t Played = Player.PlayedFrames.load();
+    const int64_t Played = Player.PlayedFrameCount();
     int64_t Last = static_cast<int64_t>(MaxSongSeconds) * Player.SampleRate;
     if (SecondsFrames > 0) Last = SecondsFrames;
     else if (Watch.StopFrame >= 0) Last = Watch.StopFrame;
@@ -198,8 +198,8 @@ int64_t TPlayControl::Total() const {
 }
 
 int64_t TPlayControl::Elapsed() const {
-    if (SecondsFrames > 0) return std::min(Player.PlayedFrames.load(), SecondsFrames);
-    return std::min(Player.SongClock.load(), Total());
+    if (SecondsFrames > 0) return std::min(Player.PlayedFrameCount(), SecondsFrames);
+    return std::min(Player.SongTime(), Total());
 }
 
 }  // namespace quavix_cli

@@ -15,6 +15,7 @@
 
 #include "cli.h"
 #include "player/quavix.h"
+#include "song/commands.h"
 #include "song/module.h"
 
 namespace quavix_cli {
@@ -63,11 +64,11 @@ int32_t TChannelMeters::StepOf(int32_t Peak) {
     return static_cast<int32_t>(std::clamp<long>(Step, 0, Steps));
 }
 
-void TChannelMeters::Take(TQuavix& Player, int32_t Channels) {
+void TChannelMeters::Take(int32_t Channels, const std::function<int32_t(int32_t)>& TakePeak) {
     Shown.resize(static_cast<size_t>(std::max(Channels, 0)), 0);
     for (int32_t i = 0; i < Channels; ++i) {
         int32_t& Bar = Shown[static_cast<size_t>(i)];
-        Bar = std::max(StepOf(Player.TakeChannelPeak(i)), Bar - 1);
+        Bar = std::max(StepOf(TakePeak(i)), Bar - 1);
     }
 }
 
@@ -102,10 +103,10 @@ std::string CellText(int32_t Note, int32_t Instrument, int32_t Volume, int32_t E
     static const char* Names[] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
     char Text[32];
     std::string Cell;
-    if (Note >= 1 && Note <= 96)
+    if (Note >= TQuavixNote::First && Note <= TQuavixNote::Last)
         Cell = std::string(Names[(Note - 1) % 12]) + static_cast<char>('0' + (Note - 1) / 12);
     else
-        Cell = Note == 97 ? "===" : Note == 0 ? "..." : "???";
+        Cell = Note == TQuavixNote::KeyOff ? "===" : Note == TQuavixNote::None ? "..." : "???";
     if (Instrument > 0) {
         std::snprintf(Text, sizeof(Text), " %02X", Instrument & 0xFF);
         Cell += Text;
@@ -132,7 +133,7 @@ std::string CellText(int32_t Note, int32_t Instrument, int32_t Volume, int32_t E
         // 0-9 and A-Z; the smooth macro shows as '\'.
         const char Command = Effect >= 0 && Effect <= 9 ? static_cast<char>('0' + Effect)
                              : Effect >= 10 && Effect <= 35 ? static_cast<char>('A' + Effect - 10)
-                             : Effect == 37                 ? '\\'
+                             : Effect == TQuavixEffect::SmoothMidiMacro ? '\\'
                                                             : '?';
         std::snprintf(Text, sizeof(Text), " %c%02X", Command, Parameter & 0xFF);
         Cell += Text;

@@ -8,6 +8,7 @@
 #include <termios.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,8 +40,9 @@ public:
     // The step of a peak in 16-bit sample units.
     static int32_t StepOf(int32_t Peak);
 
-    // Takes the peaks of the song's first Channels channels since the last frame.
-    void Take(TQuavix& Player, int32_t Channels);
+    // Takes the peaks of the song's first Channels channels since the last
+    // frame, each from TakePeak(channel) (the player's TakeChannelPeak).
+    void Take(int32_t Channels, const std::function<int32_t(int32_t)>& TakePeak);
     // Three lines for a terminal Width columns wide: the bars (as many
     // channels as fit), then the channel numbers. A muted channel's bar
     // shows "--". Utf8: block characters, else plain ones.

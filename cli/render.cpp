@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -73,8 +74,7 @@ int32_t ProcessorCount() {
 // current folder, its module extension replaced by the format's. Names in the
 // Amiga style ("mod.title") keep their whole name: "mod.title.wav".
 std::string DefaultOutputName(const std::string& Input, const std::string& Extension) {
-    size_t Slash = Input.find_last_of('/');
-    std::string Name = Slash == std::string::npos ? Input : Input.substr(Slash + 1);
+    std::string Name = std::filesystem::path(Input).filename().string();
     const std::string Own = FileExtension(Name);
     if (Own == ".xm" || Own == ".mod") Name.erase(Name.size() - Own.size());
     return Name + "." + Extension;
@@ -97,12 +97,11 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     std::string Reason;
     // The window's settings unless told otherwise: linear interpolation,
     // clipping on, master volume 128.
-    std::unique_ptr<TQuavix> Player =
-        TQuavix::CreateOffline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
-    Player->Interpolation = Options.Interpolation == "none" ? 0 : 1;
-    Player->AmigaClock = Options.AmigaClock;
-    Player->Clipping = 1;
-    Player->Module->MasterVolume = 128;
+    TQuavixSettings Settings = TQuavixSettings::Offline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
+    Settings.Interpolation =
+        Options.Interpolation == "none" ? TQuavixInterpolation::None : TQuavixInterpolation::Linear;
+    Settings.AmigaClock = Options.AmigaClock;
+    auto Player = std::make_unique<TQuavix>(Settings);
     if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
         Progress.Report(Job.Input, Reason);
         Progress.End(-1);
@@ -128,7 +127,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     TQuavixSongEnd Watch;
     if (UntilEnd) {
         Watch.Start(Options.Repeat + 1);
-        Player->SongEnd = &Watch;
+        Player->SetSongEnd(&Watch);
     }
     // The bar needs the whole length at the start: on a terminal the song is
     // measured first, by playing through its rows without mixing.
@@ -167,7 +166,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         Progress.Update(Line, Done);
     }
     Player->Stop();
-    Player->SongEnd = nullptr;
+    Player->SetSongEnd(nullptr);
     Progress.End(Line);
     if (!Ok) {
         Writer.Abandon();

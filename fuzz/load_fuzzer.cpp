@@ -58,9 +58,10 @@ TFuzzPlayer& PlayerFor(size_t Size) {
         const size_t Index = Size % Players.size();
         const bool Full = Index < 2;
         // Short buffers: the ticks cut by a buffer end are exercised too.
-        Chosen.Player = TQuavix::CreateOffline(Full ? 44100 : 22050, 1000, Full, Full ? 16 : 8);
-        Chosen.Player->Interpolation = Index % 2 == 0 ? 1 : 0;
-        Chosen.Player->Clipping = Index == 3 ? 0 : 1;
+        TQuavixSettings Settings = TQuavixSettings::Offline(Full ? 44100 : 22050, 1000, Full, Full ? 16 : 8);
+        Settings.Interpolation = Index % 2 == 0 ? TQuavixInterpolation::Linear : TQuavixInterpolation::None;
+        Settings.Clipping = Index != 3;
+        Chosen.Player = std::make_unique<TQuavix>(Settings);
         Chosen.Out.resize(static_cast<size_t>(Chosen.Player->OutputBufferBytes));
     }
     return Chosen;

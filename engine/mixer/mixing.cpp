@@ -209,7 +209,8 @@ int32_t GetMixSpan(TQuavixChannel& Channel, int32_t MaxFrames) {
 void SelectMixRoutine(TQuavixMixState& State) {
     const TQuavixChannel& Channel = *State.Channel;
     // A step of exactly one frame lands on whole frames: nothing to interpolate.
-    State.InterpolationKey = Channel.Increment == 4096 ? 0 : State.Player->Interpolation;
+    State.InterpolationKey =
+        Channel.Increment == 4096 ? 0 : static_cast<int32_t>(State.Player->Interpolation);
     State.StereoSampleKey = Channel.Sample && Channel.Sample->NumChannels == 2 ? 1 : 0;
     State.FilterKey = !Channel.FilterValid ? 0 : (Channel.FilterMode == 1 ? 2 : 1);
     UpdateMixRoutine(State);

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -195,10 +197,16 @@ void TQuavix::Fill(uint8_t* Dest, uint32_t Count) {
 // ---------------------------------------------------------------------------
 // OSS
 
+std::string TQuavix::OssDevicePath() {
+    const char* StandIn = std::getenv("QUAVIX_OSS_DEVICE");
+    return StandIn && *StandIn ? StandIn : "/dev/dsp";
+}
+
 bool TQuavix::OpenOSS() {
     try {
         DeviceBuffer.reset(new uint8_t[std::max(OutputBufferBytes, 1)]());
         // Write-only and blocking: a full device queue sets the writer's pace.
+        OssDevice = OssDevicePath();
         DeviceHandle = open(OssDevice.c_str(), O_WRONLY);
         // A device that cannot be opened leaves the player without output,
         // rather than selecting an output whose every write fails.
@@ -206,13 +214,17 @@ bool TQuavix::OpenOSS() {
             DeviceBuffer.reset();
             return false;
         }
-        // The values the driver writes back are not used.
+        // The format, channel count and rate are asked for; what the driver
+        // answers does not change the choice of output. A device that refuses
+        // a setting plays on its own, and a stand-in such as a file or a FIFO
+        // takes no ioctl at all yet accepts the writes. The values the driver
+        // writes back are not used either: the mix is rendered as created.
         int Format = OutputBits == 8 ? AFMT_U8 : AFMT_S16_LE;
         int Channels = OutputChannels;
         int Rate = SampleRate;
-        ioctl(DeviceHandle, SNDCTL_DSP_SETFMT, &Format);
-        ioctl(DeviceHandle, SNDCTL_DSP_CHANNELS, &Channels);
-        ioctl(DeviceHandle, SNDCTL_DSP_SPEED, &Rate);
+        (void)ioctl(DeviceHandle, SNDCTL_DSP_SETFMT, &Format);
+        (void)ioctl(DeviceHandle, SNDCTL_DSP_CHANNELS, &Channels);
+        (void)ioctl(DeviceHandle, SNDCTL_DSP_SPEED, &Rate);
         return true;
     } catch (...) {
         if (DeviceHandle >= 0) close(DeviceHandle);
@@ -222,24 +234,32 @@ bool TQuavix::OpenOSS() {
     }
 }
 
-void TQuavix::WriteBuffer() {
-    // Whole buffers; a short or failed write is neither retried nor reported.
+bool TQuavix::WriteBuffer() {
+    // Whole buffers. A short write is not retried: the device is blocking, so
+    // it writes less only when interrupted, and the next buffer follows as
+    // usual. A write that fails (the device went away, a stand-in was closed)
+    // ends the writer, which says so once.
     auto WriteOne = [this] {
         Render(DeviceBuffer.get());
         const ssize_t Written = write(DeviceHandle, DeviceBuffer.get(), static_cast<size_t>(OutputBufferBytes));
-        (void)Written;
+        if (Written >= 0 || errno == EINTR) return true;
+        std::printf("%s: the sound device cannot be written (%s); playback output ends\n", OssDevice.c_str(),
+                    std::strerror(errno));
+        std::fflush(stdout);
+        return false;
     };
     while (PrefillCount < PrefillBuffers) {
-        WriteOne();
+        if (!WriteOne()) return false;
         ++PrefillCount;
     }
-    WriteOne();
+    return WriteOne();
 }
 
 void TQuavix::StartWriter() {
     Terminating = false;
     PauseRequested = true;  // born parking: it parks at once and waits for Play
     Paused = false;
+    WriterEnded = false;
     ResumeEvent.reset(new TQuavixEvent());
     ParkedEvent.reset(new TQuavixEvent());
     ResumedEvent.reset(new TQuavixEvent());
@@ -273,9 +293,18 @@ void TQuavix::WriterThreadProc(TQuavix* Player) {
             P.ResumedEvent->Signal();
             if (P.Terminating) break;
         }
+        bool Written;
         {
             std::lock_guard<std::mutex> Guard(P.WriterLock);
-            P.WriteBuffer();
+            Written = P.WriteBuffer();
+        }
+        if (!Written) {
+            // The device takes no more: the writer ends, never parked, and
+            // answers a park the owner may be waiting for right now. From
+            // here on the owner's park, resume and end return at once.
+            P.WriterEnded = true;
+            P.ParkedEvent->Signal();
+            return;
         }
         SleepMs(P.WriterSleepMs);
     }
@@ -289,6 +318,7 @@ void TQuavix::WakeParkedWriter() {
 }
 
 void TQuavix::ResumeWriter() {
+    if (WriterEnded) return;
     if (Paused && PauseRequested) {
         // Parked: wake it and wait until it runs again.
         WakeParkedWriter();
@@ -306,10 +336,13 @@ void TQuavix::ParkWriter() {
         // Running: only a park that begins after this request answers it.
         ParkedEvent->Reset();
         PauseRequested = true;
+        // A writer that ended before the reset gave its answer too early;
+        // one that ends after it answers this wait.
+        if (WriterEnded) return;
         ParkedEvent->Wait();
     } else {
         PauseRequested = true;
-        while (!Paused) SleepMs(10);
+        while (!Paused && !WriterEnded) SleepMs(10);
     }
 }
 
@@ -334,16 +367,16 @@ void TQuavix::EndWriter() {
 }
 
 void TQuavix::CloseOutput() {
-    if (OutputDevice == 1 || DeviceHandle >= 0) {
+    if (OutputDevice == TQuavixOutputDevice::Oss || DeviceHandle >= 0) {
         if (DeviceHandle >= 0) close(DeviceHandle);
         DeviceHandle = -1;
         DeviceBuffer.reset();
     }
 #ifdef QUAVIX_HAVE_SDL
-    if (OutputDevice == 2) {
+    if (OutputDevice == TQuavixOutputDevice::Sdl) {
         Sdl().CloseAudio();
         FillBuffer.reset();
     }
 #endif
-    OutputDevice = 0;
+    OutputDevice = TQuavixOutputDevice::None;
 }

@@ -30,12 +30,30 @@ void TQuavix::ClipMixTo16(const int32_t* Mix, int16_t* Out, int32_t Values) {
 }
 
 TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
-                 int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers, TOutputChoice Output)
+                 int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers)
     : BufferCount(ABufferCount),
       PrefillBuffers(APrefillBuffers),
       WriterSleepMs(AWriterSleepMs),
-      OutputDevice(0),
       BufferFrames(ABufferFrames) {
+    Build(ASampleRate, Stereo, Bits, TQuavixOutputChoice::Device);
+}
+
+TQuavix::TQuavix(const TQuavixSettings& Settings)
+    : BufferCount(Settings.BufferCount),
+      PrefillBuffers(Settings.PrefillBuffers),
+      WriterSleepMs(Settings.WriterSleepMs),
+      BufferFrames(Settings.BufferFrames) {
+    // The mixing settings follow the bare construction; the output opened
+    // paused, so nothing renders before Play with the bare ones.
+    Build(Settings.SampleRate, Settings.Stereo, Settings.Bits, Settings.Output);
+    Interpolation = Settings.Interpolation;
+    Clipping = Settings.Clipping ? 1 : 0;
+    AmigaClock = Settings.AmigaClock;
+    Module->MasterVolume = Settings.MasterVolume;
+}
+
+void TQuavix::Build(int32_t ASampleRate, bool Stereo, int32_t Bits, TQuavixOutputChoice Output) {
+    OutputDevice = TQuavixOutputDevice::None;
     Module.reset(new TQuavixModule(this));
     if (ASampleRate == 0) ASampleRate = 44100;
     Module->SampleRate = ASampleRate;
@@ -44,7 +62,7 @@ TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCoun
     const int32_t RampLength = static_cast<int32_t>(static_cast<int64_t>(ASampleRate) * 128 / 44100);
     Module->NormalRampLength = RampLength;
     Module->FadeRampLength = RampLength;
-    Interpolation = 3;
+    Interpolation = TQuavixInterpolation::Unset;
     Clipping = 1;
     Playing = false;
     Module->Clear();
@@ -73,27 +91,20 @@ TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCoun
 
     // The sound device is chosen last. An offline player has none: its owner
     // takes the audio through Render.
-    Offline = Output == TOutputChoice::Offline;
-    OutputDevice = 0;
+    Offline = Output == TQuavixOutputChoice::Offline;
     if (Offline) return;
     // SDL audio, else the OSS device with its writer thread, else none.
     try {
         if (OpenSDL()) {
-            OutputDevice = 2;
+            OutputDevice = TQuavixOutputDevice::Sdl;
         } else if (OpenOSS()) {
-            OutputDevice = 1;
+            OutputDevice = TQuavixOutputDevice::Oss;
             StartWriter();
         }
     } catch (...) {
         CloseOutput();
         throw;
     }
-}
-
-std::unique_ptr<TQuavix> TQuavix::CreateOffline(int32_t ASampleRate, int32_t ABufferFrames, bool Stereo,
-                                                int32_t Bits) {
-    return std::unique_ptr<TQuavix>(
-        new TQuavix(ASampleRate, ABufferFrames, 0, Stereo, 0, Bits, 0, TOutputChoice::Offline));
 }
 
 void TQuavix::UpdateTickLength() {
@@ -109,7 +120,7 @@ void TQuavix::UpdateTickLength() {
 }
 
 void TQuavix::NextTick() {
-    Module->ProcessTick();
+    Module->ProcessTick(OutputChannels);
     UpdateTickLength();
     PlayedOrder.store(Module->PlayingOrder, std::memory_order_relaxed);
     PlayedRow.store(Module->PlayingRow, std::memory_order_relaxed);
@@ -177,12 +188,12 @@ bool TQuavix::Play() {
     PlaybackPaused = false;
     Playing = true;
     if (Module->Loaded && Threaded) ResumeWriter();
-    if (OutputDevice == 2) ResumeSDL();
+    if (OutputDevice == TQuavixOutputDevice::Sdl) ResumeSDL();
     return Module->Loaded;
 }
 
 void TQuavix::Stop() {
-    if (OutputDevice == 2) PauseSDL();
+    if (OutputDevice == TQuavixOutputDevice::Sdl) PauseSDL();
     if (Threaded) ParkWriter();
     Playing = false;
     PlaybackPaused = false;
@@ -194,7 +205,7 @@ void TQuavix::Pause() {
     if (!Playing || PlaybackPaused) return;
     // The output goes quiet as Stop makes it, but the song and the rendered
     // output not yet handed to the device stay: Resume goes on with them.
-    if (OutputDevice == 2) PauseSDL();
+    if (OutputDevice == TQuavixOutputDevice::Sdl) PauseSDL();
     if (Threaded) ParkWriter();
     PlaybackPaused = true;
 }
@@ -203,7 +214,7 @@ void TQuavix::Resume() {
     if (!Playing || !PlaybackPaused) return;
     PlaybackPaused = false;
     if (Threaded) ResumeWriter();
-    if (OutputDevice == 2) ResumeSDL();
+    if (OutputDevice == TQuavixOutputDevice::Sdl) ResumeSDL();
 }
 
 void TQuavix::SetChannelMuted(int32_t Channel, bool Muted) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "player/settings.h"
 #include "song/module.h"
 
 #ifdef QUAVIX_HAVE_SDL
@@ -66,22 +67,9 @@ public:
     std::unique_ptr<uint8_t[]> FillBuffer;
     uint32_t FillPosition = 0;
     uint32_t FillSize = 0;
-    // The OSS writer thread exists.
-    bool Threaded = false;
     int32_t PrefillCount = 0;
     // The writer's pause after each write, in milliseconds.
     int32_t WriterSleepMs = 0;
-    // The OSS writer thread and its park/resume handshake: the writer holds
-    // WriterLock around each write; the flags are each written by one side at
-    // a time as the handshake orders it; the events carry the answers.
-    std::thread WriterThread;
-    std::mutex WriterLock;
-    std::atomic<bool> Terminating{false};
-    std::atomic<bool> PauseRequested{false};
-    std::atomic<bool> Paused{false};
-    std::unique_ptr<TQuavixEvent> ResumeEvent;  // owner -> writer: leave the park
-    std::unique_ptr<TQuavixEvent> ParkedEvent;  // writer -> owner: parked
-    std::unique_ptr<TQuavixEvent> ResumedEvent; // writer -> owner: running again
     int32_t SamplesPerTick = 0;
     int32_t SamplesLeft = 0;
     // BufferFrames x OutputChannels values, frames in order, left before
@@ -91,53 +79,43 @@ public:
     int32_t* MixTarget = nullptr;
     // Indexed [resonance][cutoff]; filled once by the constructor.
     TFilterTable FilterTable{};
-    uint8_t OutputDevice = 0;  // 0 none, 1 OSS device, 2 SDL
+    TQuavixOutputDevice OutputDevice = TQuavixOutputDevice::None;
     int32_t BufferFrames = 0;
     std::unique_ptr<TQuavixModule> Module;
-    uint8_t Interpolation = 3;  // 0 none, 1 linear
+    TQuavixInterpolation Interpolation = TQuavixInterpolation::Unset;
     // The Amiga clock pattern-format songs play by; handed to the song at Play.
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     uint8_t Clipping = 1;       // 1 clamps to 16 bits on conversion, 0 wraps
-    // What the audio thread has played, for a display on the owner's thread:
-    // frames rendered while playing since Play (the song time), and the order
-    // position and row of the last row started.
-    std::atomic<int64_t> PlayedFrames{0};
-    std::atomic<int32_t> PlayedOrder{-1};
-    std::atomic<int32_t> PlayedRow{-1};
     // Created for offline rendering: no sound device is ever opened, and the
     // owner calls Render itself to take the song's audio.
     bool Offline = false;
-    // When set, told of every tick and the frame it began at, to find where
-    // the song ends without changing how it plays. The owner starts it
-    // before Play.
-    TQuavixSongEnd* SongEnd = nullptr;
 
     // Settings and requests the owner may give while the song plays, on its
     // own thread; the audio thread reads them without a lock.
     //
-    // Muted song channels: bit i of word i / 64 mutes channel i. A muted
-    // channel goes on running its notes and effects (so global volume, jumps
-    // and timing stay as they are) but adds nothing to the mix, nor do the
-    // voices it hands to the fade bank, which keep its channel number.
-    std::array<std::atomic<uint64_t>, TQuavixModule::MaxChannels / 64> MutedChannels{};
-    // Channel meters: while set, the mixer notes the largest output of each
-    // song channel's voices (the fade-bank voices it handed over included),
-    // in 16-bit sample units, for TakeChannelPeak. Off, it costs nothing.
-    std::atomic<bool> MeasureLevels{false};
-    std::array<std::atomic<int32_t>, TQuavixModule::MaxChannels> ChannelPeaks{};
-    // Frames of song time: advances with every frame played, like
-    // PlayedFrames, but a seek sets it to the song time its owner gives.
-    std::atomic<int64_t> SongClock{0};
-    // True between Pause and Resume (or Stop).
-    std::atomic<bool> PlaybackPaused{false};
-
+    // A muted channel goes on running its notes and effects (so global
+    // volume, jumps and timing stay as they are) but adds nothing to the mix,
+    // nor do the voices it hands to the fade bank, which keep its channel
+    // number.
     void SetChannelMuted(int32_t Channel, bool Muted);
     bool ChannelMuted(int32_t Channel) const {
         if (Channel < 0 || Channel >= TQuavixModule::MaxChannels) return false;
         return (MutedChannels[Channel >> 6].load(std::memory_order_relaxed) >> (Channel & 63)) & 1;
     }
+    // Channel meters: while on, the mixer notes the largest output of each
+    // song channel's voices (the fade-bank voices it handed over included),
+    // in 16-bit sample units, for TakeChannelPeak. Off, it costs nothing.
+    void SetMeasureLevels(bool On) { MeasureLevels.store(On, std::memory_order_relaxed); }
     // The largest output of the channel's voices since the last call.
     int32_t TakeChannelPeak(int32_t Channel);
+    // What the audio thread has played, for a display on the owner's thread:
+    // frames rendered while playing since Play, the song time in frames
+    // (which a seek sets to the time its owner gives), and the order position
+    // and row of the last row started (-1 before the first).
+    int64_t PlayedFrameCount() const { return PlayedFrames.load(std::memory_order_relaxed); }
+    int64_t SongTime() const { return SongClock.load(std::memory_order_relaxed); }
+    int32_t PlayedOrderPosition() const { return PlayedOrder.load(std::memory_order_relaxed); }
+    int32_t PlayedRowNumber() const { return PlayedRow.load(std::memory_order_relaxed); }
     // Holds the song where it stands: the output falls silent at once and no
     // tick runs, so nothing moves on (a song end included) until Resume goes
     // on from the very frame it stopped at. Only while playing.
@@ -152,17 +130,14 @@ public:
     // The module's master volume (0..256) from the next render on.
     void RequestMasterVolume(int32_t Volume);
 
-    // How a player is created: with a sound device, or for offline rendering.
-    enum class TOutputChoice { Device, Offline };
-
-    // SampleRate 0 means 44100 Hz; Bits other than 8 or 16 give 16-bit output.
-    // With TOutputChoice::Offline the player never opens a sound device.
+    // A player made and set up as the settings say, ready to load and play.
+    explicit TQuavix(const TQuavixSettings& Settings);
+    // The bare construction: SampleRate 0 means 44100 Hz, Bits other than 8
+    // or 16 give 16-bit output, and the player has a sound device if one
+    // opens. Interpolation is left Unset, which mixes next to nothing until
+    // the owner chooses; clipping is on and the master volume 128.
     TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
-            int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers,
-            TOutputChoice Output = TOutputChoice::Device);
-    // A player for offline rendering: BufferFrames frames per Render.
-    static std::unique_ptr<TQuavix> CreateOffline(int32_t ASampleRate, int32_t ABufferFrames, bool Stereo,
-                                                  int32_t Bits);
+            int32_t AWriterSleepMs, int32_t Bits, int32_t APrefillBuffers);
     ~TQuavix();
     TQuavix(const TQuavix&) = delete;
     TQuavix& operator=(const TQuavix&) = delete;
@@ -197,8 +172,15 @@ public:
     // Drops rendered output not yet handed to the device.
     void Flush();
 
-    // The OSS device path. Only tests point it at a stand-in (a file or a FIFO).
-    static inline std::string OssDevice = "/dev/dsp";
+    // The OSS device path: "/dev/dsp", unless the environment variable
+    // QUAVIX_OSS_DEVICE names another. Only tests set it, to point the
+    // player at a stand-in (a file, a FIFO, a path that cannot be opened);
+    // it is read each time a player opens the OSS output.
+    static std::string OssDevicePath();
+    // The OSS writer thread exists, and is parked (the song is stopped or
+    // paused, or the player was just made).
+    bool HasWriter() const { return Threaded; }
+    bool WriterParked() const { return Paused.load(); }
 
     // Outputs. Create opens SDL audio (paused), else the OSS device with a
     // parked writer thread, else none.
@@ -208,8 +190,9 @@ public:
     static void AudioCallback(void* UserData, uint8_t* Stream, int Length);
     // Copies Count bytes of rendered output into Dest, rendering as needed.
     void Fill(uint8_t* Dest, uint32_t Count);
-    // Renders and writes to the OSS device (on the writer thread).
-    void WriteBuffer();
+    // Renders and writes to the OSS device (on the writer thread). False
+    // when the device takes no more writes.
+    bool WriteBuffer();
     static void WriterThreadProc(TQuavix* Player);
 
     // Mixer: adds every sounding voice into MixTarget for Count frames from
@@ -218,7 +201,44 @@ public:
     void MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Count);
     void ApplyClickRemoval(int32_t StartFrame, int32_t Count);
 
+    // When set, told of every tick and the frame it began at, to find where
+    // the song ends without changing how it plays. The owner sets it before
+    // Play, or while the song is stopped.
+    void SetSongEnd(TQuavixSongEnd* Watch) { SongEnd = Watch; }
+    TQuavixSongEnd* SongEndWatch() const { return SongEnd; }
+
 private:
+    TQuavixSongEnd* SongEnd = nullptr;
+    // What the accessors above read; written by the audio thread.
+    std::atomic<int64_t> PlayedFrames{0};
+    std::atomic<int32_t> PlayedOrder{-1};
+    std::atomic<int32_t> PlayedRow{-1};
+    std::atomic<int64_t> SongClock{0};
+    // True between Pause and Resume (or Stop).
+    std::atomic<bool> PlaybackPaused{false};
+    // Muted song channels: bit i of word i / 64 mutes channel i.
+    std::array<std::atomic<uint64_t>, TQuavixModule::MaxChannels / 64> MutedChannels{};
+    std::atomic<bool> MeasureLevels{false};
+    std::array<std::atomic<int32_t>, TQuavixModule::MaxChannels> ChannelPeaks{};
+
+    // The OSS writer thread and its park/resume handshake: the writer holds
+    // WriterLock around each write; the flags are each written by one side at
+    // a time as the handshake orders it; the events carry the answers.
+    // WriterEnded is set by a writer that left for good after a failed write.
+    bool Threaded = false;
+    std::string OssDevice;  // the path the OSS output was opened with
+    std::thread WriterThread;
+    std::mutex WriterLock;
+    std::atomic<bool> Terminating{false};
+    std::atomic<bool> PauseRequested{false};
+    std::atomic<bool> Paused{false};
+    std::atomic<bool> WriterEnded{false};
+    std::unique_ptr<TQuavixEvent> ResumeEvent;  // owner -> writer: leave the park
+    std::unique_ptr<TQuavixEvent> ParkedEvent;  // writer -> owner: parked
+    std::unique_ptr<TQuavixEvent> ResumedEvent; // writer -> owner: running again
+    // The construction both constructors share.
+    void Build(int32_t ASampleRate, bool Stereo, int32_t Bits, TQuavixOutputChoice Output);
+
     // The writer thread's life: started parked, resumed by Play, parked by
     // Stop, ended by the destructor.
     void StartWriter();

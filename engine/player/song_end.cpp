@@ -78,8 +78,8 @@ std::vector<int64_t> TQuavixSongEnd::Measure(TQuavix& Player, int32_t Passes, in
     std::vector<int64_t> EndFrames;
     TQuavixSongEnd Watch;
     Watch.Start(Passes);
-    TQuavixSongEnd* Watching = Player.SongEnd;
-    Player.SongEnd = nullptr;
+    TQuavixSongEnd* Watching = Player.SongEndWatch();
+    Player.SetSongEnd(nullptr);
     Player.Play();
     if (StartOrder > 0) {
         Player.Module->JumpToOrder(StartOrder);
@@ -98,6 +98,6 @@ std::vector<int64_t> TQuavixSongEnd::Measure(TQuavix& Player, int32_t Passes, in
         Frame += Player.SamplesPerTick;
     }
     Player.Stop();
-    Player.SongEnd = Watching;
+    Player.SetSongEnd(Watching);
     return EndFrames;
 }

@@ -1,5 +1,6 @@
 #include "sequencer/channel.h"
 
+#include "song/commands.h"
 #include "song/instrument.h"
 #include "song/module.h"
 
@@ -130,7 +131,8 @@ bool TQuavixChannel::MoveToFadeBank() {
 }
 
 bool TQuavixChannel::IsPortamento(const TQuavixPatternNote& Cell) {
-    return Cell.Effect == 3 || Cell.Effect == 5 || (Cell.Volume >= 0xF0 && Cell.Volume <= 0xFF);
+    return Cell.Effect == TQuavixEffect::TonePortamento || Cell.Effect == TQuavixEffect::TonePortamentoVolumeSlide ||
+           (Cell.Volume >> 4) == TQuavixVolumeCommand::TonePortamento;
 }
 
 namespace {
@@ -253,7 +255,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // Key-off. With an instrument number on an instrument without volume
     // envelope the note plays on: trackers cut such a note through its
     // volume, which the instrument number restores.
-    if (Cell.Note == 97 && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) {
+    if (Cell.Note == TQuavixNote::KeyOff && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) {
         VolumeEnvelope->KeyOn = false;
         PanningEnvelope->KeyOn = false;
         KeyOff = true;

@@ -6,9 +6,11 @@
 // in Extended Module files: 0..9, then 10..35 for A..Z, 37 the smooth macro.
 //
 // x is the parameter's high nibble and y its low nibble throughout.
+#include <algorithm>
 #include <cstddef>
 
 #include "sequencer/channel.h"
+#include "song/commands.h"
 #include "sequencer/tables.h"
 #include "song/module.h"
 
@@ -23,24 +25,18 @@ struct TEffect {
     TEffectAction OtherTicks;
 };
 
-constexpr int32_t ExtendedEffect = 14;  // Exy
-constexpr int32_t NoteDelayCommand = 13;  // EDy
-constexpr int32_t KeyOffEffect = 20;      // Kxx
-
 int32_t High(int32_t Parameter) { return (Parameter >> 4) & 15; }
 int32_t Low(int32_t Parameter) { return Parameter & 15; }
 
 // The tick on which the cell's note, instrument and first-tick actions take
 // place: y for EDy, else the row's first tick.
 int32_t NoteDelay(const TQuavixPatternNote& Cell) {
-    if (Cell.Effect == ExtendedEffect && High(Cell.EffectParameter) == NoteDelayCommand)
+    if (Cell.Effect == TQuavixEffect::Extended && High(Cell.EffectParameter) == TQuavixExtendedEffect::NoteDelay)
         return Low(Cell.EffectParameter);
     return 0;
 }
 
-int32_t Clamp(int32_t Value, int32_t Low, int32_t High) { return Value < Low ? Low : (Value > High ? High : Value); }
-
-bool HasNote(const TQuavixPatternNote& Cell) { return Cell.Note >= 1 && Cell.Note <= TQuavixInstrument::NoteCount; }
+bool HasNote(const TQuavixPatternNote& Cell) { return Cell.Note >= TQuavixNote::First && Cell.Note <= TQuavixNote::Last; }
 
 // The cell's note and instrument take effect again on a later tick of the
 // row (E9y every y ticks). In an Extended Module a cell without a note of
@@ -70,7 +66,9 @@ void HoldTremor(TChannel& C) {
 
 // K00 releases the key on the row's first tick, before the cell's note or
 // instrument could start anything: trackers play neither.
-bool KeyOffFirst(const TQuavixPatternNote& Cell) { return Cell.Effect == KeyOffEffect && Cell.EffectParameter == 0; }
+bool KeyOffFirst(const TQuavixPatternNote& Cell) {
+    return Cell.Effect == TQuavixEffect::KeyOff && Cell.EffectParameter == 0;
+}
 
 void KeyOff(TChannel& C) {
     C.VolumeEnvelope->KeyOn = false;
@@ -93,34 +91,37 @@ void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
 //   Bx vibrato, Fx tone portamento (every tick).
 
 void VolumeColumnFirstTick(TChannel& C, int32_t V, bool TriggerTick) {
+    using TCommand = TQuavixVolumeCommand;
     const int32_t n = V & 15;
     switch (V >> 4) {
-        case 0x1: case 0x2: case 0x3: case 0x4:
+        case TCommand::SetVolumeFirst: case TCommand::SetVolumeFirst + 1: case TCommand::SetVolumeFirst + 2:
+        case TCommand::SetVolumeFirst + 3:
             if (TriggerTick) C.Volume = V - 0x10;
             break;
-        case 0x5:
+        case TCommand::SetVolumeLast:
             if (TriggerTick && V == 0x50) C.Volume = 64;
             break;
-        case 0x8: if (TriggerTick) C.Volume -= n; break;
-        case 0x9: if (TriggerTick) C.Volume += n; break;
-        case 0xA: C.VibratoSpeed = n; break;
-        case 0xB: C.VibratoDepth = n; break;
-        case 0xC: if (TriggerTick) C.Panning = n * 16; break;
+        case TCommand::FineSlideDown: if (TriggerTick) C.Volume -= n; break;
+        case TCommand::FineSlideUp: if (TriggerTick) C.Volume += n; break;
+        case TCommand::VibratoSpeed: C.VibratoSpeed = n; break;
+        case TCommand::Vibrato: C.VibratoDepth = n; break;
+        case TCommand::SetPanning: if (TriggerTick) C.Panning = n * 16; break;
         // The portamento speed is n itself, not n * 16.
-        case 0xF: C.PortamentoSpeed = n; break;
+        case TCommand::TonePortamento: C.PortamentoSpeed = n; break;
         default: break;
     }
 }
 
 void VolumeColumnOtherTicks(TChannel& C, int32_t V, bool FromNoteTick) {
+    using TCommand = TQuavixVolumeCommand;
     const int32_t n = V & 15;
     switch (V >> 4) {
-        case 0x6: if (FromNoteTick) C.Volume -= n; break;
-        case 0x7: if (FromNoteTick) C.Volume += n; break;
-        case 0xB: C.DoVibrato(); break;
-        case 0xD: if (FromNoteTick) C.Panning -= n; break;
-        case 0xE: if (FromNoteTick) C.Panning += n; break;
-        case 0xF: C.DoTonePortamento(); break;
+        case TCommand::SlideDown: if (FromNoteTick) C.Volume -= n; break;
+        case TCommand::SlideUp: if (FromNoteTick) C.Volume += n; break;
+        case TCommand::Vibrato: C.DoVibrato(); break;
+        case TCommand::PanningSlideLeft: if (FromNoteTick) C.Panning -= n; break;
+        case TCommand::PanningSlideRight: if (FromNoteTick) C.Panning += n; break;
+        case TCommand::TonePortamento: C.DoTonePortamento(); break;
         default: break;
     }
 }
@@ -261,7 +262,7 @@ void SetSpeedOrTempo(TChannel& C, int32_t P) {
 // Gxx global volume. The song's volume is held within 0..64 wherever it
 // changes, whether or not a voice sounds: a slide down with nothing playing
 // must not leave it below 0 for the notes that follow.
-void SetGlobalVolume(TChannel& C, int32_t P) { C.Module->GlobalVolume = Clamp(P, 0, 64); }
+void SetGlobalVolume(TChannel& C, int32_t P) { C.Module->GlobalVolume = std::clamp<int32_t>(P, 0, 64); }
 
 // Hxy global volume slide, by x - y per tick (H00 keeps the last step). Only
 // a pattern channel slides the song's volume: a copy of the channel fading
@@ -270,7 +271,7 @@ void GlobalVolumeSlideSetup(TChannel& C, int32_t P) {
     if (P != 0) C.GlobalVolumeSlide = High(P) - Low(P);
 }
 void GlobalVolumeSlideTick(TChannel& C, int32_t) {
-    if (!C.Background) C.Module->GlobalVolume = Clamp(C.Module->GlobalVolume + C.GlobalVolumeSlide, 0, 64);
+    if (!C.Background) C.Module->GlobalVolume = std::clamp<int32_t>(C.Module->GlobalVolume + C.GlobalVolumeSlide, 0, 64);
 }
 
 // Kxx key off at tick xx of the row: the envelopes leave their sustain and
@@ -351,8 +352,8 @@ void TremorTick(TChannel& C, int32_t) { C.DoTremor(); }
 
 // Zxx MIDI macro, and the smooth macro (37) that reaches the macro's value
 // by the last tick of the row; both run again on every tick.
-void MidiMacro(TChannel& C, int32_t P) { C.RunMacro(35, P); }
-void SmoothMidiMacro(TChannel& C, int32_t P) { C.RunMacro(37, P); }
+void MidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::MidiMacro, P); }
+void SmoothMidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::SmoothMidiMacro, P); }
 
 // ---------------------------------------------------------------------------
 // Exy extended commands, by x. y is the argument.
@@ -493,9 +494,9 @@ void SoundControl(TChannel& C, int32_t y) {
 
 void ExtraFirstTick(TChannel& C, int32_t P) {
     switch (High(P)) {
-        case 1: ExtraFinePortamentoUp(C, Low(P)); break;
-        case 2: ExtraFinePortamentoDown(C, Low(P)); break;
-        case 9: SoundControl(C, Low(P)); break;
+        case TQuavixExtraEffect::ExtraFinePortamentoUp: ExtraFinePortamentoUp(C, Low(P)); break;
+        case TQuavixExtraEffect::ExtraFinePortamentoDown: ExtraFinePortamentoDown(C, Low(P)); break;
+        case TQuavixExtraEffect::SoundControl: SoundControl(C, Low(P)); break;
         default: break;
     }
 }
@@ -544,7 +545,8 @@ constexpr TEffect Effects[] = {
     /* 37 smooth MIDI macro */ {SmoothMidiMacro, SmoothMidiMacro},
 };
 constexpr int32_t EffectCount = static_cast<int32_t>(sizeof(Effects) / sizeof(Effects[0]));
-static_assert(EffectCount == 38, "one entry per effect number 0..37");
+static_assert(EffectCount == TQuavixEffect::Count, "one entry per effect number");
+static_assert(Effects[TQuavixEffect::SmoothMidiMacro].FirstTick == SmoothMidiMacro, "entries in effect order");
 
 const TEffect* FindEffect(const TQuavixPatternNote& Cell) {
     if (Cell.Effect < 0 || Cell.Effect >= EffectCount) return nullptr;

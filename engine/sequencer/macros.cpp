@@ -6,18 +6,13 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "player/quavix.h"
 #include "sequencer/channel.h"
+#include "song/commands.h"
 #include "song/module.h"
 
 namespace {
 
-// Slots of the macro table: the 16 parameterised macros chosen by EFy, and
-// the fixed macros of Z80..ZFF.
-constexpr int32_t ParameterisedMacros = 9;
-constexpr int32_t FixedMacros = 25;
 
-constexpr int32_t SmoothMacroEffect = 37;
 
 // The value of an upper-case hexadecimal digit, or -1. (Lower-case letters
 // in a macro are its variables, not digits.)
@@ -52,7 +47,7 @@ int32_t FilterValueThisTick(TQuavixChannel& C, int32_t Current, int32_t Value, b
 // while its gain still ramps: a cutoff jump of 16 or more would be heard
 // there, so the coefficients wait for the next update.
 void ApplyFilter(TQuavixChannel& C, int32_t CutoffChange) {
-    const bool Stereo = !(C.Module->Owner && C.Module->Owner->OutputChannels == 1);
+    const bool Stereo = C.Module->OutputChannels != 1;
     const bool Wait = C.Volume <= 0 && std::abs(CutoffChange) >= 16 && C.FilterValid && C.RampLeft != 0 &&
                       (C.RampRight != 0 || !Stereo);
     if (!Wait) C.SetupFilter(!C.FilterValid);
@@ -62,13 +57,13 @@ void ApplyFilter(TQuavixChannel& C, int32_t CutoffChange) {
 
 void TQuavixChannel::RunMacro(int32_t Effect, int32_t Parameter) {
     if (!Module || Parameter < 0 || Parameter > 0xFF) return;
-    const bool Smooth = Effect == SmoothMacroEffect;
+    const bool Smooth = Effect == TQuavixEffect::SmoothMidiMacro;
     // Below 0x80 the parameter is the value of the chosen parameterised
     // macro; above, it picks a fixed macro, which has no value of its own.
     if (Parameter < 0x80)
-        ParseMacro(Module->MidiMacros[ParameterisedMacros + (ActiveMacro & 15)], Parameter, Smooth);
+        ParseMacro(Module->MidiMacros[TQuavixMacroSlot::FirstParameterised + (ActiveMacro & 15)], Parameter, Smooth);
     else
-        ParseMacro(Module->MidiMacros[FixedMacros + Parameter - 0x80], 0, Smooth);
+        ParseMacro(Module->MidiMacros[TQuavixMacroSlot::FirstFixed + Parameter - 0x80], 0, Smooth);
 }
 
 void TQuavixChannel::ParseMacro(const std::array<char, 32>& Macro, int32_t Value, bool Smooth) {

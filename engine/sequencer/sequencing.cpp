@@ -1,5 +1,6 @@
 // Row and tick sequencing: the order list, rows and ticks, and the per-tick
 // output stage of every voice.
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -12,13 +13,8 @@ namespace {
 constexpr int32_t MinPeriod = 27;
 constexpr int32_t MaxPeriod = 54784;
 
-template <typename T>
-T Clamp(T Value, T Low, T High) {
-    return Value < Low ? Low : (Value > High ? High : Value);
-}
-
 // The pattern channels the song uses.
-int32_t SongChannels(const TQuavixModule& M) { return Clamp<int32_t>(M.NumChannels, 0, TQuavixModule::MaxChannels); }
+int32_t SongChannels(const TQuavixModule& M) { return std::clamp<int32_t>(M.NumChannels, 0, TQuavixModule::MaxChannels); }
 
 // The order at which the song goes on after its last one. A restart position
 // outside the song starts it over from the beginning, as trackers do with
@@ -135,7 +131,8 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
     TickCounter = Speed;
 }
 
-void TQuavixModule::ProcessTick() {
+void TQuavixModule::ProcessTick(int32_t AOutputChannels) {
+    OutputChannels = AOutputChannels;
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
     const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);
@@ -158,7 +155,7 @@ void TQuavixModule::ProcessTick() {
     const std::pair<TChannelBank*, int32_t*> Banks[] = {{&BackgroundChannels, &ReserveVoicesInUse},
                                                          {&FadeChannels, &FadeVoicesInUse}};
     for (const auto& [Bank, InUse] : Banks) {
-        int32_t Reach = Clamp<int32_t>(*InUse, 0, MaxChannels);
+        int32_t Reach = std::clamp<int32_t>(*InUse, 0, MaxChannels);
         while (Reach < MaxChannels && (*Bank)[Reach]->Active) ++Reach;
         *InUse = 0;
         for (int32_t i = 0; i < Reach; ++i) {
@@ -192,15 +189,15 @@ void TQuavixChannel::UpdateVoice() {
     UpdateAutoVibrato();
     if (!Active) return;
 
-    Volume = Clamp<int32_t>(Volume, 0, 64);
-    Module->GlobalVolume = Clamp<int32_t>(Module->GlobalVolume, 0, 64);
-    Module->MasterVolume = Clamp<int32_t>(Module->MasterVolume, 0, 256);
-    Panning = Clamp<int32_t>(Panning, 0, 255);
-    EnvelopeVolume = Clamp<int32_t>(EnvelopeVolume, 0, 64);
-    Period = Clamp(Period, MinPeriod, MaxPeriod);
+    Volume = std::clamp<int32_t>(Volume, 0, 64);
+    Module->GlobalVolume = std::clamp<int32_t>(Module->GlobalVolume, 0, 64);
+    Module->MasterVolume = std::clamp<int32_t>(Module->MasterVolume, 0, 256);
+    Panning = std::clamp<int32_t>(Panning, 0, 255);
+    EnvelopeVolume = std::clamp<int32_t>(EnvelopeVolume, 0, 64);
+    Period = std::clamp(Period, MinPeriod, MaxPeriod);
 
     // Tremolo and tremor act on this tick only; the stored volume stays.
-    const int32_t TickVolume = Clamp<int32_t>(Volume + VolumeOffset, 0, 64);
+    const int32_t TickVolume = std::clamp<int32_t>(Volume + VolumeOffset, 0, 64);
     // 0..4096 at full master volume; each product is shifted down before the
     // next, in this order.
     int32_t Gain = FadeoutVolume >> 4;
@@ -223,7 +220,7 @@ void TQuavixChannel::UpdateVoice() {
     // system is 14 MHz, hundreds of sample frames per output frame), and a
     // negative period has no pitch at all. At the floor the frequency is
     // just over 512 kHz, so the step is formed in 64 bits.
-    const int64_t TickPeriod = Clamp<int64_t>(static_cast<int64_t>(Period) + PeriodOffset, MinPeriod, INT32_MAX);
+    const int64_t TickPeriod = std::clamp<int64_t>(static_cast<int64_t>(Period) + PeriodOffset, MinPeriod, INT32_MAX);
     Frequency = Module->GetFrequency(static_cast<int32_t>(TickPeriod));
     if (Module->SampleRate > 0) {
         // The 20.12 step falls short of the frequency by up to a 4096th of a
@@ -243,7 +240,7 @@ void TQuavixChannel::UpdateVoice() {
                 ++Frames;
             }
         }
-        Increment = static_cast<int32_t>(Clamp<int64_t>(Frames, 0, INT32_MAX));
+        Increment = static_cast<int32_t>(std::clamp<int64_t>(Frames, 0, INT32_MAX));
     } else {
         Increment = 0;
     }

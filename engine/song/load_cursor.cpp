@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "song/song_text.h"
+
 uint32_t TQuavixLoadCursor::ReadBytes(void* Destination, uint32_t Count) {
     uint32_t Delivered = 0;
     const uint8_t* Source = Take(Count, Delivered);
@@ -50,11 +52,5 @@ std::string QuavixFieldText(const uint8_t* Bytes, size_t Size) {
 }
 
 std::string QuavixFieldName(const uint8_t* Bytes, size_t Size) {
-    std::string Text = QuavixFieldText(Bytes, Size);
-    auto Blank = [](char c) { return static_cast<unsigned char>(c) < 33; };
-    size_t First = 0;
-    while (First < Text.size() && Blank(Text[First])) ++First;
-    size_t Last = Text.size();
-    while (Last > First && Blank(Text[Last - 1])) --Last;
-    return Text.substr(First, Last - First);
+    return QuavixTrimBlanks(QuavixFieldText(Bytes, Size));
 }

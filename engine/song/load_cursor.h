@@ -68,6 +68,6 @@ inline uint32_t QuavixGetLongWord(const uint8_t* Bytes) {
 
 // A fixed-width text field: its bytes up to the first zero byte.
 std::string QuavixFieldText(const uint8_t* Bytes, size_t Size);
-// A name field: the text with leading and trailing characters below code 33
-// (spaces and control characters) removed.
+// A name field: the text without its leading and trailing blanks
+// (QuavixTrimBlanks).
 std::string QuavixFieldName(const uint8_t* Bytes, size_t Size);

@@ -1,35 +1,24 @@
-// The MIDI macro table: 153 slots of 32 characters. Slots 0..8 are the global
-// macros, 9..24 the parameterised macros 0..15 chosen by SFx, 25..152 the fixed
-// macros for the values 0x80..0xFF of Zxx.
+// The MIDI macro table: TQuavixMacroSlot::Count slots of 32 characters.
 #include <cstdio>
 #include <cstring>
 
 #include "song/module.h"
 
-namespace {
-constexpr int32_t GlobalStart = 0;
-constexpr int32_t GlobalStop = 1;
-constexpr int32_t GlobalNoteOn = 3;
-constexpr int32_t GlobalNoteOff = 4;
-constexpr int32_t GlobalProgramChange = 8;
-constexpr int32_t FirstParameterised = 9;
-constexpr int32_t FirstFixed = 25;
-}  // namespace
-
 void TQuavixModule::ResetMidiMacros() {
+    using TSlot = TQuavixMacroSlot;
     for (auto& Slot : MidiMacros) Slot.fill(0);
-    SetMidiMacro(GlobalStart, "FF");
-    SetMidiMacro(GlobalStop, "FC");
-    SetMidiMacro(GlobalNoteOn, "9c n v");
-    SetMidiMacro(GlobalNoteOff, "9c n 0");
-    SetMidiMacro(GlobalProgramChange, "Cc p");
+    SetMidiMacro(TSlot::Start, "FF");
+    SetMidiMacro(TSlot::Stop, "FC");
+    SetMidiMacro(TSlot::NoteOn, "9c n v");
+    SetMidiMacro(TSlot::NoteOff, "9c n 0");
+    SetMidiMacro(TSlot::ProgramChange, "Cc p");
     // Parameterised macro 0 sets the filter cutoff from the parameter.
-    SetMidiMacro(FirstParameterised, "F0F000z");
+    SetMidiMacro(TSlot::FirstParameterised, "F0F000z");
     // Fixed macros 0x80..0x8F set the filter resonance in steps of 8.
     for (int32_t i = 0; i < 16; ++i) {
         char Text[16];
         std::snprintf(Text, sizeof(Text), "F0F001%02X", 8 * i);
-        SetMidiMacro(FirstFixed + i, Text);
+        SetMidiMacro(TSlot::FirstFixed + i, Text);
     }
     MidiMacrosEmbedded = false;
 }

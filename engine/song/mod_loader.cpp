@@ -259,6 +259,8 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHe
                 Cell.Note = TQuavixModule::PeriodToNote((b[0] & 0x0F) * 256 + b[1]);
                 Cell.Instrument = (b[0] & 0xF0) + (b[2] >> 4);
                 Cell.Volume = 0;
+                // Effects 0..F are the Extended Module effects of the same
+                // numbers (TQuavixEffect).
                 Cell.Effect = b[2] & 0x0F;
                 Cell.EffectParameter = b[3];
                 Pattern.SetNote(static_cast<int32_t>(r), c, Cell);

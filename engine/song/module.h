@@ -26,13 +26,29 @@ enum class TQuavixAmigaClock : uint8_t { Ntsc, Pal };
 class TQuavixLoadCursor;
 struct TQuavixSampleSource;
 
+// The slots of the MIDI macro table: 0..8 the global macros, 9..24 the
+// parameterised macros 0..15 that EFy chooses for Z00..Z7F, and 25..152 the
+// fixed macros of Z80..ZFF.
+struct TQuavixMacroSlot {
+    enum : int32_t {
+        Start = 0,
+        Stop = 1,
+        NoteOn = 3,
+        NoteOff = 4,
+        ProgramChange = 8,
+        FirstParameterised = 9,
+        FirstFixed = 25,
+        Count = 153,
+    };
+};
+
 class TQuavixModule {
 public:
     static constexpr int32_t MaxInstruments = 255;
     static constexpr int32_t MaxPatterns = 256;
     static constexpr int32_t MaxOrders = 256;
     static constexpr int32_t MaxChannels = 256;
-    static constexpr int32_t MidiMacroSlots = 153;
+    static constexpr int32_t MidiMacroSlots = TQuavixMacroSlot::Count;
     static constexpr int32_t MidiMacroLength = 32;
     static constexpr int32_t PluginSlots = 100;
 
@@ -87,6 +103,8 @@ public:
     int32_t ClickLeft = 0;
     int32_t ClickRight = 0;
     int32_t TickLength = 0;
+    // The output channel count the last ProcessTick was given (1 or 2).
+    int32_t OutputChannels = 2;
     // The order position and row of the row the last new-row tick played,
     // -1 before the first; read by the player to notice where a song ends.
     int32_t PlayingOrder = -1;
@@ -147,8 +165,9 @@ public:
     void ResetPlayback();
     // One tick: counts it, starts a new row when the row's ticks are used up
     // (walking the order list), runs the tick effects on the other ticks and
-    // updates every voice for the mixer.
-    void ProcessTick();
+    // updates every voice for the mixer. OutputChannels is the player's
+    // output (1 mono, 2 stereo), which the filter's ramp test looks at.
+    void ProcessTick(int32_t AOutputChannels);
     // Moves playback to row 0 of order position Order, as a position jump
     // does, but at once: the next tick starts that row. The song's voices
     // still sounding fade out in the fade bank instead of stopping with a

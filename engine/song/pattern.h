@@ -8,15 +8,13 @@
 
 // One pattern cell. All zero is the empty cell.
 struct TQuavixPatternNote {
-    int32_t Note = 0;             // 0 none, 1..96 C-0..B-7, 97 key off
+    int32_t Note = 0;             // 0 none, 1..96 C-0..B-7, 97 key off (TQuavixNote)
     int32_t Instrument = 0;       // 0 none, 1..255
     int32_t Volume = 0;           // raw volume-column byte, 0 = empty
-    int32_t Effect = 0;           // Extended Module numbering (0..35 for 0-9, A-Z)
+    int32_t Effect = 0;           // Extended Module numbering (TQuavixEffect)
     int32_t EffectParameter = 0;  // 0..255
 
-    bool IsEmpty() const {
-        return Note == 0 && Instrument == 0 && Volume == 0 && Effect == 0 && EffectParameter == 0;
-    }
+    bool IsEmpty() const { return *this == TQuavixPatternNote{}; }
     bool operator==(const TQuavixPatternNote& Other) const {
         return Note == Other.Note && Instrument == Other.Instrument && Volume == Other.Volume &&
                Effect == Other.Effect && EffectParameter == Other.EffectParameter;

@@ -62,3 +62,12 @@ std::string SongTextToUtf8(const std::string& Text, bool ReplaceControls) {
     }
     return Out;
 }
+
+std::string QuavixTrimBlanks(const std::string& Text) {
+    auto Blank = [](char c) { return static_cast<uint8_t>(c) <= 32; };
+    size_t First = 0;
+    while (First < Text.size() && Blank(Text[First])) ++First;
+    size_t Last = Text.size();
+    while (Last > First && Blank(Text[Last - 1])) --Last;
+    return Text.substr(First, Last - First);
+}

@@ -9,3 +9,8 @@
 // With ReplaceControls, control characters (below 32, 127, and Latin-1's
 // 128..159) become '?', for places that cannot show them.
 std::string SongTextToUtf8(const std::string& Text, bool ReplaceControls);
+
+// A name as trackers pad it: the text without its leading and trailing
+// blanks, the bytes up to the space (codes 0..32). Bytes above 127 are
+// characters, not blanks.
+std::string QuavixTrimBlanks(const std::string& Text);

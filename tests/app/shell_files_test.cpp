@@ -1,6 +1,7 @@
 // The window's file rules: the settings directory, the remembered folder on
 // disk, and the parts of a chosen name.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "shell_files.h"
+#include "support/case_names.h"
 
 using namespace quavix_shell;
 
@@ -40,13 +42,16 @@ protected:
     }
 };
 
-TEST(ShellNames, SplitsAChosenNameIntoFolderAndFile) {
-    struct Case {
-        const char* Name;
-        const char* Folder;
-        const char* File;
-    };
-    const Case Cases[] = {
+struct TNameSplit {
+    const char* Name;
+    const char* Folder;
+    const char* File;
+};
+
+void PrintTo(const TNameSplit& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TNameSplit> NameSplits() {
+    return {
         {"/home/user/music/song.xm", "/home/user/music/", "song.xm"},
         {"/song.mod", "/", "song.mod"},
         {"song.xm", "", "song.xm"},
@@ -54,27 +59,17 @@ TEST(ShellNames, SplitsAChosenNameIntoFolderAndFile) {
         {"/a b/c d.xm", "/a b/", "c d.xm"},
         {"", "", ""},
     };
-    for (const Case& C : Cases) {
-        EXPECT_EQ(FolderPart(C.Name), C.Folder) << C.Name;
-        EXPECT_EQ(FilePart(C.Name), C.File) << C.Name;
-    }
 }
 
-TEST(ShellNames, TrimsBytesUpToTheSpaceOnBothEnds) {
-    struct Case {
-        std::string Text, Want;
-    };
-    const Case Cases[] = {
-        {"  song  ", "song"},
-        {std::string("\0\t\r\n song \x1f", 10), "song"},
-        {"   ", ""},
-        {"", ""},
-        {"a  b", "a  b"},
-        {"\xa0x\xe9", "\xa0x\xe9"},  // bytes above 127 are not blanks
-        {"/home/user/music/ \n", "/home/user/music/"},
-    };
-    for (const Case& C : Cases) EXPECT_EQ(TrimBlanks(C.Text), C.Want) << C.Text;
+class ShellNamesSplitsAChosenNameIntoFolderAndFile : public ::testing::TestWithParam<TNameSplit> {};
+
+TEST_P(ShellNamesSplitsAChosenNameIntoFolderAndFile, SplitsAChosenNameIntoFolderAndFile) {
+    const TNameSplit& C = GetParam();
+    EXPECT_EQ(FolderPart(C.Name), C.Folder) << C.Name;
+    EXPECT_EQ(FilePart(C.Name), C.File) << C.Name;
 }
+INSTANTIATE_TEST_SUITE_P(ShellNames, ShellNamesSplitsAChosenNameIntoFolderAndFile, ::testing::ValuesIn(NameSplits()),
+                         quavix_test::TCaseName());
 
 TEST(ShellNames, SettingsDirectoryLiesUnderHome) {
     EXPECT_EQ(SettingsDirFor("/home/user"), "/home/user/.quavixplayer");
@@ -149,6 +144,12 @@ TEST_F(ShellFiles, WritesLastPathWithALineFeedOrDeletesIt) {
     // What is written reads back as the same folder.
     SaveLastPath(Dir + "/lastpath", "/round/trip/");
     EXPECT_EQ(ReadLastPath(Dir + "/lastpath"), "/round/trip/");
+    // The old file is replaced, not rewritten in place: a name that still
+    // leads to it sees the old folder whole.
+    ASSERT_EQ(link((Dir + "/lastpath").c_str(), (Dir + "/earlier").c_str()), 0);
+    SaveLastPath(Dir + "/lastpath", "/replaced/");
+    EXPECT_EQ(Read("lastpath"), "/replaced/\n");
+    EXPECT_EQ(Read("earlier"), "/round/trip/\n");
     // A settings directory that went away: nothing is written, nothing raised.
     SaveLastPath(Dir + "/gone/lastpath", "/x/");
     EXPECT_EQ(Read("gone/lastpath"), std::nullopt);

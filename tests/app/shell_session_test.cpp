@@ -84,23 +84,6 @@ TEST_F(ShellSession, OpeningShowsTheTitleOrFileNameOrNoTrackAndWhy) {
     }
 }
 
-TEST_F(ShellSession, APlayerGetsTheWindowsSettings) {
-    TShellSession Session;
-    OpenTrack(Session, Dir + "/titled.xm");
-    ASSERT_NE(Session.Player, nullptr);
-    const TQuavix& Player = *Session.Player;
-    EXPECT_EQ(Player.SampleRate, 44100);
-    EXPECT_EQ(Player.BufferFrames, 4096);
-    EXPECT_EQ(Player.BufferCount, 4);
-    EXPECT_EQ(Player.OutputChannels, 2);
-    EXPECT_EQ(Player.WriterSleepMs, 10);
-    EXPECT_EQ(Player.OutputBits, 16);
-    EXPECT_EQ(Player.PrefillBuffers, 0);
-    EXPECT_EQ(Player.Interpolation, 1);  // linear
-    EXPECT_EQ(Player.Clipping, 1);
-    EXPECT_EQ(Player.Module->MasterVolume, 128);
-}
-
 TEST_F(ShellSession, StopDestroysThePlayerAndDoesNothingWithoutOne) {
     TShellSession Session;
     StopTrack(Session);  // no player: nothing happens

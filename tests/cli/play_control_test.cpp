@@ -101,7 +101,7 @@ protected:
         Song.Orders = {0, 1, 2};
         Song.Patterns = {TXmPattern(4, {}), TXmPattern(4, {}), TXmPattern(4, {})};
         Data = WriteXm(Song);
-        Player = TQuavix::CreateOffline(44100, 882, true, 16);
+        Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 882));
         ASSERT_TRUE(LoadBytes(*Player->Module, Data));
         Times = quavix_cli::MeasureSongTimes(Data, 44100, 1);
     }
@@ -179,7 +179,7 @@ TEST_F(PlayControl, AStartOrderBeginsThereWithItsSongTime) {
     quavix_cli::TPlayControl Control(*Player, Times, 1, 0, {}, 1, Volume);
     ASSERT_TRUE(Control.Start());
     Render(1);
-    EXPECT_EQ(Player->PlayedOrder, 1);
+    EXPECT_EQ(Player->PlayedOrderPosition(), 1);
     EXPECT_EQ(Control.Elapsed(), 5 * 882);
     // Orders 1 and 2 play, then the song is back at order 0: its end.
     Render(7);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ TEST(PatternView, RowsAroundTheCurrentOneForTheChannelsThatFit) {
         EXPECT_EQ(Current, Case.Current);
     }
     // The volume column's commands and the effects beyond Z.
-    EXPECT_EQ(quavix_cli::CellText(97, 0, 0xF3, 37, 0x12), "=== .. M3 \\12");
+    EXPECT_EQ(quavix_cli::CellText(KeyOff, 0, 0xF3, TQuavixEffect::SmoothMidiMacro, 0x12), "=== .. M3 \\12");
     EXPECT_EQ(quavix_cli::CellText(96, 255, 0x8A, 15, 0), "B-7 FF DA F00");
 }
 
@@ -62,11 +63,12 @@ TEST(ChannelMeters, BarsRiseToAPeakAndFallBackStepByStep) {
     EXPECT_EQ(Meters.Lines(17, {false, false, true}, false),
               (std::vector<std::string>{"  ##       .. ", "  ## :: -- ## ", "  01 02 03 04 "}));
     // No peak since: one step down a frame; a new peak: up at once.
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 64, true, 16);
-    Meters.Take(*Player, 2);
+    std::vector<int32_t> Peaks = {0, 0};
+    const auto TakePeak = [&Peaks](int32_t Channel) { return std::exchange(Peaks[Channel], 0); };
+    Meters.Take(2, TakePeak);
     EXPECT_EQ(Meters.Shown, (std::vector<int32_t>{15, 3}));
-    Player->ChannelPeaks[1] = 16384;
-    Meters.Take(*Player, 2);
+    Peaks[1] = 16384;
+    Meters.Take(2, TakePeak);
     EXPECT_EQ(Meters.Shown, (std::vector<int32_t>{14, 16}));
 }
 

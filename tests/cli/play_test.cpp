@@ -2,6 +2,7 @@
 // taking the sound: the title and status line, stopping with 'q' or Ctrl-C
 // with the terminal restored, the end of a song, and no device at all.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <sndfile.h>
 
 #include "cli_run.h"
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 namespace {
@@ -148,31 +150,39 @@ private:
     std::string Dir, Socket;
 };
 
-TEST(QuavixPlay, ShowsTheSongAndStopsOnAKeyOrCtrlC) {
-    struct Case {
-        const char* Name;
-        const char* Keys;
-        int Status;
-    };
-    const Case Cases[] = {{"quit", "q", 0}, {"interrupt", "C-c", 130}};
-    for (const Case& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        Terminal T(C.Name);
-        T.Start("--seconds 600 '" + Song + "'");
-        ASSERT_TRUE(WaitFor([&] { return T.Screen().find("order") != std::string::npos; })) << T.Screen();
-        const std::string Screen = T.Screen();
-        EXPECT_NE(Screen.find("Quavix default song"), std::string::npos) << Screen;
-        EXPECT_NE(Screen.find("/ 10:00.000"), std::string::npos) << Screen;
-        ASSERT_TRUE(WaitFor([&] { return T.SoundBytes() > 0; }));
-        T.Keys(C.Keys);
-        ASSERT_TRUE(WaitFor([&] { return T.Ended(); })) << T.Screen();
-        EXPECT_EQ(T.Status(), C.Status) << T.Screen();
-        // The terminal is back in line mode with echo.
-        const std::string Settings = T.Settings();
-        EXPECT_NE(Settings.find(" icanon"), std::string::npos) << Settings;
-        EXPECT_NE(Settings.find(" echo "), std::string::npos) << Settings;
-    }
+struct TStopCase {
+    const char* Name;
+    const char* Keys;
+    int Status;
+};
+
+void PrintTo(const TStopCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TStopCase> StopCases() {
+    return {{"quit", "q", 0}, {"interrupt", "C-c", 130}};
 }
+
+class QuavixPlayShowsTheSongAndStopsOnAKeyOrCtrlC : public ::testing::TestWithParam<TStopCase> {};
+
+TEST_P(QuavixPlayShowsTheSongAndStopsOnAKeyOrCtrlC, ShowsTheSongAndStopsOnAKeyOrCtrlC) {
+    const TStopCase& C = GetParam();
+    Terminal T(C.Name);
+    T.Start("--seconds 600 '" + Song + "'");
+    ASSERT_TRUE(WaitFor([&] { return T.Screen().find("order") != std::string::npos; })) << T.Screen();
+    const std::string Screen = T.Screen();
+    EXPECT_NE(Screen.find("Quavix default song"), std::string::npos) << Screen;
+    EXPECT_NE(Screen.find("/ 10:00.000"), std::string::npos) << Screen;
+    ASSERT_TRUE(WaitFor([&] { return T.SoundBytes() > 0; }));
+    T.Keys(C.Keys);
+    ASSERT_TRUE(WaitFor([&] { return T.Ended(); })) << T.Screen();
+    EXPECT_EQ(T.Status(), C.Status) << T.Screen();
+    // The terminal is back in line mode with echo.
+    const std::string Settings = T.Settings();
+    EXPECT_NE(Settings.find(" icanon"), std::string::npos) << Settings;
+    EXPECT_NE(Settings.find(" echo "), std::string::npos) << Settings;
+}
+INSTANTIATE_TEST_SUITE_P(QuavixPlay, QuavixPlayShowsTheSongAndStopsOnAKeyOrCtrlC, ::testing::ValuesIn(StopCases()),
+                         quavix_test::TCaseName());
 
 TEST(QuavixPlay, EndsByItselfAfterTheTimeAskedFor) {
     Terminal T("end");
@@ -371,15 +381,18 @@ TEST(QuavixPlay, MetersAndPatternViewFitTheTerminal) {
     EXPECT_NE(T.Settings().find(" echo "), std::string::npos);
 }
 
-TEST(QuavixPlay, WithoutATerminalOrADeviceOrWithAWrongCommandLine) {
-    struct TCase {
-        const char* Name;
-        std::string Line;
-        int Status;
-        std::string Err;  // its one line
-        const char* Out;  // a part of standard output
-    } Cases[] = {
-        {"no device", "SDL_AUDIODRIVER=no-such-driver $Q play '" + Song + "'", 1,
+struct TPlayLineCase {
+    const char* Name;
+    std::string Line;
+    int Status;
+    std::string Err;  // its one line
+    const char* Out;  // a part of standard output
+};
+
+std::vector<TPlayLineCase> PlayLineCases() {
+    return {
+        // Neither SDL nor the OSS device can open, whatever the machine has.
+        {"no device", "SDL_AUDIODRIVER=no-such-driver QUAVIX_OSS_DEVICE=/nonexistent/dsp $Q play '" + Song + "'", 1,
          "quavix: play: no audio device could be opened; 'quavix render FILE' writes the song to a file instead", ""},
         // No keys from a file: the song plays as asked and ends.
         {"input not a terminal", "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null $Q play --seconds 0.2 '" + Song +
@@ -390,19 +403,25 @@ TEST(QuavixPlay, WithoutATerminalOrADeviceOrWithAWrongCommandLine) {
         {"start beyond the song", "$Q play --start 6 '" + Song + "'", 2,
          "quavix: play: " + Song + ": --start 6 is beyond the song, whose order positions run from 0 to 5", ""},
     };
-    const std::string Err = std::string(QUAVIX_BINARY_DIR) + "/play-lines.err";
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.Name);
-        quavix_test::TRun Run = quavix_test::RunShell(Case.Line, Err);
-        EXPECT_EQ(Run.Status, Case.Status) << Run.Err;
-        // SDL's disk driver announces itself on standard error; nothing else may.
-        std::string Lines = Run.Err;
-        for (size_t At; (At = Lines.find("WARNING: You are using the SDL disk")) != std::string::npos;)
-            Lines.erase(At, Lines.find('\n', Lines.find('\n', At) + 1) + 1 - At);
-        EXPECT_EQ(Lines, Case.Err.empty() ? "" : Case.Err + "\n") << Run.Err;
-        EXPECT_NE(Run.Out.find(Case.Out), std::string::npos) << Run.Out;
-    }
+}
+
+void PrintTo(const TPlayLineCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class QuavixPlayLine : public ::testing::TestWithParam<TPlayLineCase> {};
+
+TEST_P(QuavixPlayLine, WithoutATerminalOrADeviceOrWithAWrongCommandLine) {
+    const TPlayLineCase& Case = GetParam();
+    const std::string Err = std::string(QUAVIX_BINARY_DIR) + "/play-lines-" + quavix_test::TestNameOf(Case.Name) + ".err";
+    quavix_test::TRun Run = quavix_test::RunShell(Case.Line, Err);
+    EXPECT_EQ(Run.Status, Case.Status) << Run.Err;
+    // SDL's disk driver announces itself on standard error; nothing else may.
+    std::string Lines = Run.Err;
+    for (size_t At; (At = Lines.find("WARNING: You are using the SDL disk")) != std::string::npos;)
+        Lines.erase(At, Lines.find('\n', Lines.find('\n', At) + 1) + 1 - At);
+    EXPECT_EQ(Lines, Case.Err.empty() ? "" : Case.Err + "\n") << Run.Err;
+    EXPECT_NE(Run.Out.find(Case.Out), std::string::npos) << Run.Out;
     unlink(Err.c_str());
 }
+INSTANTIATE_TEST_SUITE_P(Cases, QuavixPlayLine, ::testing::ValuesIn(PlayLineCases()), quavix_test::TCaseName());
 
 }  // namespace

@@ -10,7 +10,7 @@
 namespace {
 
 std::unique_ptr<TQuavix> MakePlayer(int32_t SampleRate) {
-    return std::make_unique<TQuavix>(SampleRate, 4096, 4, true, 10, 16, 0);
+    return std::make_unique<TQuavix>(TQuavixSettings::Offline(SampleRate));
 }
 
 TEST(CutoffToFrequency, MapsCutoffIndexesToHertz) {

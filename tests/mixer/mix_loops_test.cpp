@@ -117,7 +117,7 @@ void ReferenceMix(const TKey& K, int32_t* Output, int32_t N, TQuavixChannel& V) 
 
 class MixLoops : public ::testing::Test {
 protected:
-    void SetUp() override { Player = std::make_unique<TQuavix>(44100, 4096, 4, true, 10, 16, 0); }
+    void SetUp() override { Player = std::make_unique<TQuavix>(TQuavixSettings::Offline()); }
     std::unique_ptr<TQuavix> Player;
 };
 
@@ -214,7 +214,7 @@ TEST_P(VectorGroups, MixWhatTheFramesGiveOneByOne) {
     const int32_t S = K.SampleChannels - 1;
     const TQuavixMixRoutine Vector = StereoMixRoutines[K.Interpolation][S][K.Ramp][0][K.SidesDiffer];
     const TQuavixMixRoutine Frames = FrameByFrameStereoMixRoutines[K.Interpolation][S][K.Ramp][0][K.SidesDiffer];
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 4096, true, 16);
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline());
     std::mt19937 Random(20261209);
     auto Uniform = [&](int32_t Lo, int32_t Hi) { return std::uniform_int_distribution<int32_t>(Lo, Hi)(Random); };
     constexpr int32_t Length = 2000;

@@ -12,6 +12,7 @@
 #include "sequencer/channel.h"
 #include "song/instrument.h"
 #include "song/module.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -22,8 +23,7 @@ protected:
     void SetUp() override { MakePlayer(true); }
 
     void MakePlayer(bool Stereo) {
-        Player = std::make_unique<TQuavix>(44100, 4096, 4, Stereo, 10, 16, 0);
-        Player->Interpolation = 1;
+        Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 4096, Stereo));
         Module().TickLength = 882;
     }
     TQuavixModule& Module() { return *Player->Module; }
@@ -70,20 +70,23 @@ protected:
 
 constexpr int32_t F = 4096;  // one frame in 20.12 fixed point
 
-TEST_F(Mixing, GetMixSpanWrapsAndBoundsTheSpan) {
-    struct Case {
-        const char* Name;
-        TLoopKind Loop;
-        int32_t Position;
-        bool Backwards;
-        int32_t Increment;
-        int32_t MaxFrames;
-        int32_t Span;  // result
-        int32_t PositionAfter;
-        bool BackwardsAfter;
-    };
+struct TSpanCase {
+    const char* Name;
+    TLoopKind Loop;
+    int32_t Position;
+    bool Backwards;
+    int32_t Increment;
+    int32_t MaxFrames;
+    int32_t Span;  // result
+    int32_t PositionAfter;
+    bool BackwardsAfter;
+};
+
+void PrintTo(const TSpanCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TSpanCase> SpanCases() {
     // A 20-frame sample; loops cover frames 2..11 (bounds 2 and 12).
-    const Case Cases[] = {
+    return {
         {"plays up to the last frame", TLoopKind::None, 8 * F, false, F, 100, 12, 8 * F, false},
         {"ends after the last frame", TLoopKind::None, 20 * F, false, F, 100, 0, 20 * F, false},
         {"fraction past the last frame ends", TLoopKind::None, 19 * F + 4095 + 1, false, F, 100, 0, 20 * F, false},
@@ -108,19 +111,24 @@ TEST_F(Mixing, GetMixSpanWrapsAndBoundsTheSpan) {
         {"at most MaxFrames", TLoopKind::None, 0, false, F, 7, 7, 0, false},
         {"a span of at least one frame", TLoopKind::None, 19 * F, false, 50 * F, 100, 1, 19 * F, false},
     };
-    for (const Case& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        TQuavixSample& S = AddSample(20, 100, C.Loop, 2, 10);
-        TQuavixChannel& V = *Module().Channels[0];
-        V.Sample = &S;
-        V.Position = C.Position;
-        V.Backwards = C.Backwards;
-        V.Increment = C.Increment;
-        EXPECT_EQ(GetMixSpan(V, C.MaxFrames), C.Span);
-        EXPECT_EQ(V.Position, C.PositionAfter);
-        EXPECT_EQ(V.Backwards, C.BackwardsAfter);
-    }
 }
+
+class MixingGetMixSpanWrapsAndBoundsTheSpan : public Mixing, public ::testing::WithParamInterface<TSpanCase> {};
+
+TEST_P(MixingGetMixSpanWrapsAndBoundsTheSpan, GetMixSpanWrapsAndBoundsTheSpan) {
+    const TSpanCase& C = GetParam();
+    TQuavixSample& S = AddSample(20, 100, C.Loop, 2, 10);
+    TQuavixChannel& V = *Module().Channels[0];
+    V.Sample = &S;
+    V.Position = C.Position;
+    V.Backwards = C.Backwards;
+    V.Increment = C.Increment;
+    EXPECT_EQ(GetMixSpan(V, C.MaxFrames), C.Span);
+    EXPECT_EQ(V.Position, C.PositionAfter);
+    EXPECT_EQ(V.Backwards, C.BackwardsAfter);
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingGetMixSpanWrapsAndBoundsTheSpan, ::testing::ValuesIn(SpanCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(Mixing, GetMixSpanLimitsFastSteps) {
     struct Case {
@@ -200,17 +208,20 @@ TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
     EXPECT_EQ(Module().ClickLeft, 0);
 }
 
-TEST_F(Mixing, RampsEndVoicesThatCannotBeHeardAgain) {
-    struct Case {
-        const char* Name;
-        bool FadeBank;
-        int32_t FadeoutVolume;
-        // Volume envelope points (position, value); none: no envelope.
-        std::vector<std::pair<int32_t, int32_t>> Envelope;
-        bool Loop;
-        bool Ends;
-    };
-    const Case Cases[] = {
+struct TRampEndCase {
+    const char* Name;
+    bool FadeBank;
+    int32_t FadeoutVolume;
+    // Volume envelope points (position, value); none: no envelope.
+    std::vector<std::pair<int32_t, int32_t>> Envelope;
+    bool Loop;
+    bool Ends;
+};
+
+void PrintTo(const TRampEndCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TRampEndCase> RampEndCases() {
+    return {
         {"fade bank", true, 65536, {}, false, true},
         {"faded out", false, 0, {}, false, true},
         {"envelope ended at 0", false, 65536, {{0, 64}, {2, 0}}, false, true},
@@ -218,67 +229,81 @@ TEST_F(Mixing, RampsEndVoicesThatCannotBeHeardAgain) {
         {"looping envelope", false, 65536, {{0, 64}, {2, 0}}, true, false},
         {"no envelope: a volume command may raise it", false, 65536, {}, false, false},
     };
-    for (const Case& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        MakePlayer(true);
-        TQuavixSample& S = AddSample(100, 1000, TLoopKind::Forward, 0, 100);
-        TQuavixChannel& V = C.FadeBank ? *Module().FadeChannels[0] : *Module().Channels[0];
-        Module().NumChannels = 1;
-        TQuavixInstrument Instrument;
-        Sound(V, S, 2000);
-        V.FadeoutVolume = C.FadeoutVolume;
-        if (!C.Envelope.empty()) {
-            TQuavixEnvelope& E = *Instrument.VolumeEnvelope;
-            E.Enabled = true;
-            E.LoopEnabled = C.Loop;
-            E.LoopStart = 0;
-            E.LoopEnd = 1;
-            for (const auto& P : C.Envelope) E.Points[E.NumPoints++] = {P.first, P.second};
-            V.VolumeEnvelope->Envelope = &E;
-            V.VolumeEnvelope->SetPosition(2);
-            V.EnvelopeVolume = 0;
-        }
-        // The tick's final volume is 0: the gains ramp there over 128 frames.
-        V.FinalVolume = 0;
-        V.UpdateVolumeRamp();
-        ASSERT_EQ(V.RampLength, 128);
-        Player->MixChannels(0, 200);
-        EXPECT_EQ(V.Active, !C.Ends);
-        EXPECT_EQ(V.RampLeft, 0);
-        EXPECT_EQ(Module().ClickLeft, 0);  // already silent: nothing to hand over
-        EXPECT_NE(Left(0), 0);
-        EXPECT_EQ(Left(127), 0);
-        EXPECT_EQ(Left(199), 0);
-        EXPECT_EQ(Right(199), 0);
-        // A silent voice that stays moves on without touching the mix.
-        if (!C.Ends) {
-            EXPECT_EQ(V.Position, 100 * F);
-        }
-    }
 }
 
-TEST_F(Mixing, ARampThatChangesNothingStillEndsOnTime) {
+class MixingRampsEndVoicesThatCannotBeHeardAgain : public Mixing, public ::testing::WithParamInterface<TRampEndCase> {};
+
+TEST_P(MixingRampsEndVoicesThatCannotBeHeardAgain, RampsEndVoicesThatCannotBeHeardAgain) {
+    const TRampEndCase& C = GetParam();
+    MakePlayer(true);
+    TQuavixSample& S = AddSample(100, 1000, TLoopKind::Forward, 0, 100);
+    TQuavixChannel& V = C.FadeBank ? *Module().FadeChannels[0] : *Module().Channels[0];
+    Module().NumChannels = 1;
+    TQuavixInstrument Instrument;
+    Sound(V, S, 2000);
+    V.FadeoutVolume = C.FadeoutVolume;
+    if (!C.Envelope.empty()) {
+        TQuavixEnvelope& E = *Instrument.VolumeEnvelope;
+        E.Enabled = true;
+        E.LoopEnabled = C.Loop;
+        E.LoopStart = 0;
+        E.LoopEnd = 1;
+        for (const auto& P : C.Envelope) E.Points[E.NumPoints++] = {P.first, P.second};
+        V.VolumeEnvelope->Envelope = &E;
+        V.VolumeEnvelope->SetPosition(2);
+        V.EnvelopeVolume = 0;
+    }
+    // The tick's final volume is 0: the gains ramp there over 128 frames.
+    V.FinalVolume = 0;
+    V.UpdateVolumeRamp();
+    ASSERT_EQ(V.RampLength, 128);
+    Player->MixChannels(0, 200);
+    EXPECT_EQ(V.Active, !C.Ends);
+    EXPECT_EQ(V.RampLeft, 0);
+    EXPECT_EQ(Module().ClickLeft, 0);  // already silent: nothing to hand over
+    EXPECT_NE(Left(0), 0);
+    EXPECT_EQ(Left(127), 0);
+    EXPECT_EQ(Left(199), 0);
+    EXPECT_EQ(Right(199), 0);
+    // A silent voice that stays moves on without touching the mix.
+    if (!C.Ends) {
+        EXPECT_EQ(V.Position, 100 * F);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingRampsEndVoicesThatCannotBeHeardAgain, ::testing::ValuesIn(RampEndCases()),
+                         quavix_test::TCaseName());
+
+struct TFlatRampCase {
+    const char* Name;
+    int32_t Gain;
+    bool Ends;
+};
+
+void PrintTo(const TFlatRampCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFlatRampCase> FlatRampCases() {
     // Every tick starts a ramp, most often to where the gains already stand.
     // Such a ramp's end changes nothing and the voice mixes on; at gain 0 the
     // end still comes at its frame, where a fade voice stops.
-    struct Case {
-        const char* Name;
-        int32_t Gain;
-        bool Ends;
-    } Cases[] = {{"steady gain", 2000, false}, {"silent fade voice", 0, true}};
-    for (const Case& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        MakePlayer(true);
-        TQuavixSample& S = AddSample(1000, 1000, TLoopKind::Forward, 0, 1000);
-        TQuavixChannel& V = Sound(*Module().FadeChannels[0], S, C.Gain);
-        V.RampLength = 128;
-        Player->MixChannels(0, 300);
-        EXPECT_EQ(V.Active, !C.Ends);
-        EXPECT_EQ(V.RampLength, 0);
-        EXPECT_EQ(V.Position, (C.Ends ? 128 : 300) * F);
-        for (int32_t i = 0; i < 300; ++i) ASSERT_EQ(Left(i), 1000 * C.Gain) << i;
-    }
+    return {{"steady gain", 2000, false}, {"silent fade voice", 0, true}};
 }
+
+class MixingARampThatChangesNothingStillEndsOnTime : public Mixing, public ::testing::WithParamInterface<TFlatRampCase> {};
+
+TEST_P(MixingARampThatChangesNothingStillEndsOnTime, ARampThatChangesNothingStillEndsOnTime) {
+    const TFlatRampCase& C = GetParam();
+    MakePlayer(true);
+    TQuavixSample& S = AddSample(1000, 1000, TLoopKind::Forward, 0, 1000);
+    TQuavixChannel& V = Sound(*Module().FadeChannels[0], S, C.Gain);
+    V.RampLength = 128;
+    Player->MixChannels(0, 300);
+    EXPECT_EQ(V.Active, !C.Ends);
+    EXPECT_EQ(V.RampLength, 0);
+    EXPECT_EQ(V.Position, (C.Ends ? 128 : 300) * F);
+    for (int32_t i = 0; i < 300; ++i) ASSERT_EQ(Left(i), 1000 * C.Gain) << i;
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingARampThatChangesNothingStillEndsOnTime, ::testing::ValuesIn(FlatRampCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(Mixing, VoicesWithoutASample) {
     // Skipped in the song's channels; freed in the fade bank.
@@ -309,7 +334,7 @@ TEST_F(Mixing, SilentVoicesOnlyMove) {
     for (int32_t i = 0; i < 200; ++i) ASSERT_EQ(Mix()[i], 0) << i;
 
     // No loop for interpolation setting 2: the voice advances unheard.
-    Player->Interpolation = 2;
+    Player->Interpolation = static_cast<TQuavixInterpolation>(2);
     Sound(V, S, 4096, 3000);
     Player->MixChannels(0, 100);
     EXPECT_TRUE(V.Active);
@@ -343,7 +368,7 @@ TEST_F(Mixing, ChoosesTheLoopByTheVoice) {
     EXPECT_EQ(State.Routine, StereoMixRoutines[1][0][1][2][1]);
 
     TQuavix MonoPlayer(44100, 4096, 4, false, 10, 16, 0);
-    MonoPlayer.Interpolation = 1;
+    MonoPlayer.Interpolation = TQuavixInterpolation::Linear;
     State.Player = &MonoPlayer;
     SelectMixRoutine(State);
     EXPECT_EQ(State.Routine, MonoMixRoutines[1][0][1][2]);
@@ -372,15 +397,18 @@ TEST_F(Mixing, MonoOutputUsesTheLeftSideOnly) {
     EXPECT_LT(Module().ClickLeft, 100 * 2000);
 }
 
-TEST_F(Mixing, VolumeRampFollowsThePanningLaw) {
-    struct Case {
-        const char* Name;
-        int32_t FinalVolume, FinalPanning;
-        bool Surround, FadeBank;
-        int32_t TickLength;
-        int32_t WantLeft, WantRight, WantLength;
-    };
-    const Case Cases[] = {
+struct TPanningLawCase {
+    const char* Name;
+    int32_t FinalVolume, FinalPanning;
+    bool Surround, FadeBank;
+    int32_t TickLength;
+    int32_t WantLeft, WantRight, WantLength;
+};
+
+void PrintTo(const TPanningLawCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TPanningLawCase> PanningLawCases() {
+    return {
         {"full left", 4096, 0, false, false, 882, 4080, 0, 128},
         {"full right", 4096, 255, false, false, 882, 0, 4080, 128},
         {"centre", 4096, 128, false, false, 882, 2032, 2048, 128},
@@ -390,25 +418,30 @@ TEST_F(Mixing, VolumeRampFollowsThePanningLaw) {
         {"short tick", 1000, 128, false, false, 50, 496, 500, 50},
         {"no tick length yet", 1000, 128, false, false, 0, 496, 500, 1},
     };
-    for (const Case& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        Module().FadeRampLength = 64;
-        Module().TickLength = C.TickLength;
-        TQuavixChannel& V = C.FadeBank ? *Module().FadeChannels[1] : *Module().Channels[1];
-        V.RampLeft = 1000 * 4096;
-        V.RampRight = -77;
-        V.FinalVolume = C.FinalVolume;
-        V.FinalPanning = C.FinalPanning;
-        V.Surround = C.Surround;
-        V.UpdateVolumeRamp();
-        EXPECT_EQ(V.VolumeLeft, C.WantLeft);
-        EXPECT_EQ(V.VolumeRight, C.WantRight);
-        EXPECT_EQ(V.RampTargetLeft, C.WantLeft * 4096);
-        EXPECT_EQ(V.RampLength, C.WantLength);
-        EXPECT_EQ(V.RampStepLeft, (C.WantLeft * 4096 - 1000 * 4096) / C.WantLength);
-        EXPECT_EQ(V.RampStepRight, (C.WantRight * 4096 + 77) / C.WantLength);
-    }
 }
+
+class MixingVolumeRampFollowsThePanningLaw : public Mixing, public ::testing::WithParamInterface<TPanningLawCase> {};
+
+TEST_P(MixingVolumeRampFollowsThePanningLaw, VolumeRampFollowsThePanningLaw) {
+    const TPanningLawCase& C = GetParam();
+    Module().FadeRampLength = 64;
+    Module().TickLength = C.TickLength;
+    TQuavixChannel& V = C.FadeBank ? *Module().FadeChannels[1] : *Module().Channels[1];
+    V.RampLeft = 1000 * 4096;
+    V.RampRight = -77;
+    V.FinalVolume = C.FinalVolume;
+    V.FinalPanning = C.FinalPanning;
+    V.Surround = C.Surround;
+    V.UpdateVolumeRamp();
+    EXPECT_EQ(V.VolumeLeft, C.WantLeft);
+    EXPECT_EQ(V.VolumeRight, C.WantRight);
+    EXPECT_EQ(V.RampTargetLeft, C.WantLeft * 4096);
+    EXPECT_EQ(V.RampLength, C.WantLength);
+    EXPECT_EQ(V.RampStepLeft, (C.WantLeft * 4096 - 1000 * 4096) / C.WantLength);
+    EXPECT_EQ(V.RampStepRight, (C.WantRight * 4096 + 77) / C.WantLength);
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingVolumeRampFollowsThePanningLaw, ::testing::ValuesIn(PanningLawCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(Mixing, MixChannelsStaysInsideTheBuffer) {
     TQuavixSample& S = AddSample(10000, 10);

@@ -19,7 +19,7 @@ using THistory = std::array<int32_t, 4>;
 
 class ResonantFilter : public ::testing::Test {
 protected:
-    void SetUp() override { Player = std::make_unique<TQuavix>(44100, 4096, 4, true, 10, 16, 0); }
+    void SetUp() override { Player = std::make_unique<TQuavix>(TQuavixSettings::Offline()); }
     TQuavixChannel& Voice() { return *Player->Module->Channels[3]; }
     const TCoefficients& Entry(int32_t Resonance, int32_t Cutoff) const {
         return Player->FilterTable[Resonance][Cutoff];

@@ -54,19 +54,11 @@ bool WaitUntil(const std::function<bool()>& Done) {
 }
 
 // A player as the window creates it, with the window's settings.
-std::unique_ptr<TQuavix> WindowPlayer() {
-    auto Player = std::make_unique<TQuavix>(44100, 4096, 4, true, 10, 16, 0);
-    Player->Interpolation = 1;
-    Player->Clipping = 1;
-    Player->Module->MasterVolume = 128;
-    return Player;
-}
+std::unique_ptr<TQuavix> WindowPlayer() { return std::make_unique<TQuavix>(TQuavixSettings{}); }
 
 // The same song rendered offline, Buffers buffers of it.
 std::vector<uint8_t> OfflineRender(int32_t Buffers) {
-    auto Player = TQuavix::CreateOffline(44100, 4096, true, 16);
-    Player->Interpolation = 1;
-    Player->Module->MasterVolume = 128;
+    auto Player = std::make_unique<TQuavix>(TQuavixSettings::Offline());
     EXPECT_TRUE(Player->Module->LoadFromFile(Song));
     Player->Play();
     std::vector<uint8_t> Bytes(static_cast<size_t>(Player->OutputBufferBytes) * Buffers);
@@ -109,22 +101,27 @@ TEST_F(SdlOutput, OpensPausedWithTheRequestedFormat) {
     };
     const Case Cases[] = {{44100, 4096, true, 16, AUDIO_S16LSB, 16384}, {22050, 1024, false, 8, AUDIO_U8, 1024}};
     for (const Case& C : Cases) {
-        auto Player = std::make_unique<TQuavix>(C.Rate, C.Frames, 4, C.Stereo, 10, C.Bits, 0);
-        ASSERT_EQ(Player->OutputDevice, 2);
+        TQuavixSettings Settings;
+        Settings.SampleRate = C.Rate;
+        Settings.BufferFrames = C.Frames;
+        Settings.Stereo = C.Stereo;
+        Settings.Bits = C.Bits;
+        auto Player = std::make_unique<TQuavix>(Settings);
+        ASSERT_EQ(Player->OutputDevice, TQuavixOutputDevice::Sdl);
         EXPECT_EQ(Player->AudioSpec.freq, C.Rate);
         EXPECT_EQ(Player->AudioSpec.format, C.Format);
         EXPECT_EQ(Player->AudioSpec.channels, C.Stereo ? 2 : 1);
         EXPECT_EQ(Player->AudioSpec.samples, C.Frames);
         EXPECT_EQ(Player->AudioSpec.size, C.Size);
         EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED);
-        EXPECT_FALSE(Player->Threaded);
+        EXPECT_FALSE(Player->HasWriter());
         Player.reset();
     }
 }
 
 TEST_F(SdlOutput, CallbackHandsOutWholeAndPartBuffers) {
     auto Player = WindowPlayer();
-    ASSERT_EQ(Player->OutputDevice, 2);
+    ASSERT_EQ(Player->OutputDevice, TQuavixOutputDevice::Sdl);
     ASSERT_TRUE(Player->Module->LoadFromFile(Song));
     const std::vector<uint8_t> Want = OfflineRender(2);
     // Called here directly, with SDL paused: nothing else renders meanwhile.
@@ -157,7 +154,7 @@ TEST_F(SdlOutput, CallbackHandsOutWholeAndPartBuffers) {
 
 TEST_F(SdlOutput, PlaysWhatTheOfflineRendererGivesThenSilence) {
     auto Player = WindowPlayer();
-    ASSERT_EQ(Player->OutputDevice, 2);
+    ASSERT_EQ(Player->OutputDevice, TQuavixOutputDevice::Sdl);
     ASSERT_TRUE(Player->Module->LoadFromFile(Song));
     ASSERT_TRUE(Player->Play());
     const int64_t Buffer = Player->OutputBufferBytes;
@@ -190,19 +187,21 @@ protected:
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
         RestartSdlAudio();
         Device = TempPath("oss-device");
-        TQuavix::OssDevice = Device;
+        setenv("QUAVIX_OSS_DEVICE", Device.c_str(), 1);
         std::ofstream(Device).close();
     }
     void TearDown() override {
-        TQuavix::OssDevice = "/dev/dsp";
+        unsetenv("QUAVIX_OSS_DEVICE");
         RestartSdlAudio();
         unlink(Device.c_str());
     }
     std::unique_ptr<TQuavix> OssPlayer(int32_t Prefill = 0, int32_t SleepMs = 10) {
-        auto Player = std::make_unique<TQuavix>(44100, 4096, 4, true, SleepMs, 16, Prefill);
-        Player->Interpolation = 1;
-        EXPECT_EQ(Player->OutputDevice, 1);
-        EXPECT_TRUE(Player->Threaded);
+        TQuavixSettings Settings;
+        Settings.PrefillBuffers = Prefill;
+        Settings.WriterSleepMs = SleepMs;
+        auto Player = std::make_unique<TQuavix>(Settings);
+        EXPECT_EQ(Player->OutputDevice, TQuavixOutputDevice::Oss);
+        EXPECT_TRUE(Player->HasWriter());
         return Player;
     }
     std::string Device;
@@ -218,7 +217,7 @@ TEST_F(OssOutput, WritesWholeBuffersAndParksOnStop) {
     Player->Stop();
     // Parked before Stop returned: nothing more is written, and the writes
     // were whole buffers of the song.
-    EXPECT_TRUE(Player->Paused);
+    EXPECT_TRUE(Player->WriterParked());
     const int64_t Stopped = FileSize(Device);
     EXPECT_EQ(Stopped % Buffer, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -272,24 +271,50 @@ TEST_F(OssOutput, StopRightAfterCreateAndAFifoDevice) {
     {
         auto Player = OssPlayer();
         Player->Stop();  // the writer may still be on its way into its first park
-        EXPECT_TRUE(Player->Paused);
+        EXPECT_TRUE(Player->WriterParked());
         ASSERT_TRUE(Player->Module->LoadFromFile(Song));
         ASSERT_TRUE(Player->Play());
         ASSERT_TRUE(WaitUntil([&] { return Read >= 3 * 16384; }));
         Player->Stop();
-        EXPECT_EQ(Read % 16384, 0);
+        // Parked: destroying the player closes the FIFO without another
+        // write, and the reader then drains what is left and sees its end.
     }
     Reader.join();
+    EXPECT_EQ(Read % 16384, 0);
 }
 
 TEST_F(OssOutput, WithoutADeviceThePlayerHasNoOutput) {
-    TQuavix::OssDevice = TempPath("no-such-dir") + "/dsp";
-    auto Player = std::make_unique<TQuavix>(44100, 4096, 4, true, 10, 16, 0);
-    EXPECT_EQ(Player->OutputDevice, 0);
-    EXPECT_FALSE(Player->Threaded);
+    setenv("QUAVIX_OSS_DEVICE", (TempPath("no-such-dir") + "/dsp").c_str(), 1);
+    auto Player = WindowPlayer();
+    EXPECT_EQ(Player->OutputDevice, TQuavixOutputDevice::None);
+    EXPECT_FALSE(Player->HasWriter());
     ASSERT_TRUE(Player->Module->LoadFromFile(Song));
     EXPECT_TRUE(Player->Play());
     Player->Stop();
+}
+
+TEST_F(OssOutput, AFailedWriteEndsTheWriterAndSaysSoOnce) {
+    // Every write to /dev/full fails (no space left on the device).
+    setenv("QUAVIX_OSS_DEVICE", "/dev/full", 1);
+    testing::internal::CaptureStdout();
+    {
+        auto Player = OssPlayer(1);
+        ASSERT_TRUE(Player->Module->LoadFromFile(Song));
+        // The writer ends at its first write; stopping, playing again and
+        // destroying the player then go through without waiting for it.
+        ASSERT_TRUE(Player->Play());
+        ASSERT_TRUE(WaitUntil([&] { return Player->PlayedFrameCount() > 0; }));
+        Player->Stop();
+        ASSERT_TRUE(Player->Play());
+        Player->Pause();
+        Player->Resume();
+        Player->Stop();
+    }
+    const std::string Said = testing::internal::GetCapturedStdout();
+    const std::string Want = "/dev/full: the sound device cannot be written (";
+    const size_t First = Said.find(Want);
+    ASSERT_NE(First, std::string::npos) << Said;
+    EXPECT_EQ(Said.find(Want, First + 1), std::string::npos) << Said;
 }
 
 // Many players one after another, as a user opens song after song.
@@ -308,24 +333,28 @@ TEST(OutputStress, FiveHundredCyclesOnEitherOutput) {
             setenv("SDL_DISKAUDIODELAY", "1", 1);
         } else {
             setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            TQuavix::OssDevice = Device;
+            setenv("QUAVIX_OSS_DEVICE", Device.c_str(), 1);
             std::ofstream(Device).close();
         }
         RestartSdlAudio();
         for (int32_t Cycle = 0; Cycle < 500; ++Cycle) {
-            auto Player = std::make_unique<TQuavix>(44100, 1024, 4, true, 1, 16, Cycle % 3);
-            ASSERT_EQ(Player->OutputDevice, Output == 0 ? 2 : 1) << Cycle;
+            TQuavixSettings Settings;
+            Settings.BufferFrames = 1024;
+            Settings.WriterSleepMs = 1;
+            Settings.PrefillBuffers = Cycle % 3;
+            auto Player = std::make_unique<TQuavix>(Settings);
+            ASSERT_EQ(Player->OutputDevice, Output == 0 ? TQuavixOutputDevice::Sdl : TQuavixOutputDevice::Oss) << Cycle;
             ASSERT_TRUE(Player->Module->LoadFromFile(Song));
             ASSERT_TRUE(Player->Play());
             if (Cycle % 5 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
             Player->Stop();
             if (Output == 1) {
-                ASSERT_TRUE(Player->Paused) << Cycle;
+                ASSERT_TRUE(Player->WriterParked()) << Cycle;
                 std::ofstream(Device, std::ios::trunc).close();
             }
         }
     }
-    TQuavix::OssDevice = "/dev/dsp";
+    unsetenv("QUAVIX_OSS_DEVICE");
     RestartSdlAudio();
     unlink(DiskFile.c_str());
     unlink(Device.c_str());

@@ -21,10 +21,10 @@ uint64_t Checksum(const std::vector<uint8_t>& Bytes, uint64_t Hash = 14695981039
 
 // The first Seconds of the bundled song at the window's settings, as one
 // checksum over all rendered buffers.
-uint64_t RenderBundledSong(int32_t Seconds, int32_t Bits, uint8_t Interpolation) {
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 4096, true, Bits);
-    Player->Interpolation = Interpolation;
-    Player->Module->MasterVolume = 128;
+uint64_t RenderBundledSong(int32_t Seconds, int32_t Bits, TQuavixInterpolation Interpolation) {
+    TQuavixSettings Settings = TQuavixSettings::Offline(44100, 4096, true, Bits);
+    Settings.Interpolation = Interpolation;
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(Settings);
     EXPECT_TRUE(Player->Module->LoadFromFile(QUAVIX_SOURCE_DIR "/songs/quavix-default.xm"));
     Player->Play();
     std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
@@ -42,11 +42,11 @@ uint64_t RenderBundledSong(int32_t Seconds, int32_t Bits, uint8_t Interpolation)
 TEST(BundledSong, FirstSecondsKeepTheirChecksum) {
     struct TCase {
         int32_t Bits;
-        uint8_t Interpolation;
+        TQuavixInterpolation Interpolation;
         uint64_t Expected;
     } Cases[] = {
-        {16, 1, 0x3535307f10007f36ull},
-        {8, 0, 0x2f61ad3680af01a0ull},
+        {16, TQuavixInterpolation::Linear, 0x3535307f10007f36ull},
+        {8, TQuavixInterpolation::None, 0x2f61ad3680af01a0ull},
     };
     for (const TCase& Case : Cases) {
         const uint64_t Hash = RenderBundledSong(8, Case.Bits, Case.Interpolation);

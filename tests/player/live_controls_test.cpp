@@ -13,6 +13,7 @@
 #include "player/song_end.h"
 #include "sequencer/channel.h"
 #include "support/module_writer.h"
+#include "support/case_names.h"
 
 using namespace quavix_test;
 
@@ -27,8 +28,7 @@ TXmInstrument Steady(int32_t Value) {
 }
 
 std::unique_ptr<TQuavix> Player(const TBytes& Song, int32_t Frames = 4096) {
-    std::unique_ptr<TQuavix> P = TQuavix::CreateOffline(44100, Frames, true, 16);
-    P->Interpolation = 1;
+    std::unique_ptr<TQuavix> P = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, Frames));
     EXPECT_TRUE(LoadBytes(*P->Module, Song));
     return P;
 }
@@ -66,31 +66,40 @@ TBytes MuteSong(const std::vector<int32_t>& Without) {
     return WriteXm(Song);
 }
 
-TEST(ChannelMutes, MutedChannelsAddNothingButKeepTheirEffects) {
-    struct TCase {
-        const char* Name;
-        std::vector<int32_t> Muted;  // from 0
-        std::vector<int32_t> Without;
-    } Cases[] = {
+struct TMuteCase {
+    const char* Name;
+    std::vector<int32_t> Muted;  // from 0
+    std::vector<int32_t> Without;
+};
+
+void PrintTo(const TMuteCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TMuteCase> MuteCases() {
+    return {
         // Its first note also sounds on in the fade bank, muted too.
         {"channel 1, whose global volume slide and jump still act", {0}, {0}},
         {"channels 2 and 3", {1, 2}, {1, 2}},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.Name);
-        std::unique_ptr<TQuavix> Muted = Player(MuteSong({}));
-        for (int32_t Channel : Case.Muted) Muted->SetChannelMuted(Channel, true);
-        Muted->Play();
-        std::unique_ptr<TQuavix> Reference = Player(MuteSong(Case.Without));
-        Reference->Play();
-        std::unique_ptr<TQuavix> Full = Player(MuteSong({}));
-        Full->Play();
-        // Three seconds: through the jump and back to order 0.
-        const std::vector<int16_t> Heard = RenderFrames(*Muted, 33);
-        EXPECT_TRUE(Heard == RenderFrames(*Reference, 33));
-        EXPECT_FALSE(Heard == RenderFrames(*Full, 33)) << "the muted channels made no sound anyway";
-    }
 }
+
+class ChannelMutesMutedChannelsAddNothingButKeepTheirEffects : public ::testing::TestWithParam<TMuteCase> {};
+
+TEST_P(ChannelMutesMutedChannelsAddNothingButKeepTheirEffects, MutedChannelsAddNothingButKeepTheirEffects) {
+    const TMuteCase& Case = GetParam();
+    std::unique_ptr<TQuavix> Muted = Player(MuteSong({}));
+    for (int32_t Channel : Case.Muted) Muted->SetChannelMuted(Channel, true);
+    Muted->Play();
+    std::unique_ptr<TQuavix> Reference = Player(MuteSong(Case.Without));
+    Reference->Play();
+    std::unique_ptr<TQuavix> Full = Player(MuteSong({}));
+    Full->Play();
+    // Three seconds: through the jump and back to order 0.
+    const std::vector<int16_t> Heard = RenderFrames(*Muted, 33);
+    EXPECT_TRUE(Heard == RenderFrames(*Reference, 33));
+    EXPECT_FALSE(Heard == RenderFrames(*Full, 33)) << "the muted channels made no sound anyway";
+}
+INSTANTIATE_TEST_SUITE_P(ChannelMutes, ChannelMutesMutedChannelsAddNothingButKeepTheirEffects, ::testing::ValuesIn(MuteCases()),
+                         quavix_test::TCaseName());
 
 TEST(ChannelMeters, LevelsAreWhatTheVoicesAddToTheMix) {
     // Channel 1 plays a steady 8-bit 100 at full volume, channel 2 a silent
@@ -102,7 +111,7 @@ TEST(ChannelMeters, LevelsAreWhatTheVoicesAddToTheMix) {
     Song.Instruments = {Steady(100), Steady(0)};
     const TBytes Bytes = WriteXm(Song);
     std::unique_ptr<TQuavix> Metered = Player(Bytes);
-    Metered->MeasureLevels = true;
+    Metered->SetMeasureLevels(true);
     Metered->SetChannelMuted(2, true);
     Metered->Play();
     std::unique_ptr<TQuavix> Plain = Player(Bytes);
@@ -133,7 +142,7 @@ TEST(PauseAndResume, PausingHoldsTheSongWhereItStands) {
     std::unique_ptr<TQuavix> Paused = Player(EightRows(), 1000);
     TQuavixSongEnd Watch;
     Watch.Start();
-    Paused->SongEnd = &Watch;
+    Paused->SetSongEnd(&Watch);
     Paused->Play();
     std::unique_ptr<TQuavix> Straight = Player(EightRows(), 1000);
     Straight->Play();
@@ -141,25 +150,35 @@ TEST(PauseAndResume, PausingHoldsTheSongWhereItStands) {
     EXPECT_TRUE(Before == RenderFrames(*Straight, 3));
 
     Paused->Pause();
-    const int64_t Frames = Paused->PlayedFrames, Clock = Paused->SongClock;
-    const int32_t Row = Paused->PlayedRow;
+    const int64_t Frames = Paused->PlayedFrameCount(), Clock = Paused->SongTime();
+    const int32_t Row = Paused->PlayedRowNumber();
     // Long past where the song ends: still nothing moves, and it does not end.
     for (int16_t Value : RenderFrames(*Paused, 20)) ASSERT_EQ(Value, 0);
-    EXPECT_EQ(Paused->PlayedFrames, Frames);
-    EXPECT_EQ(Paused->SongClock, Clock);
-    EXPECT_EQ(Paused->PlayedRow, Row);
+    EXPECT_EQ(Paused->PlayedFrameCount(), Frames);
+    EXPECT_EQ(Paused->SongTime(), Clock);
+    EXPECT_EQ(Paused->PlayedRowNumber(), Row);
     EXPECT_EQ(Watch.StopFrame, -1);
 
     Paused->Resume();
     EXPECT_TRUE(RenderFrames(*Paused, 5) == RenderFrames(*Straight, 5)) << "resumed elsewhere";
     EXPECT_EQ(Watch.StopFrame, 8 * 882);
-    Paused->SongEnd = nullptr;
+    Paused->SetSongEnd(nullptr);
 }
 
-TEST(Seeking, AnotherOrderStartsAtOnceAndTheSongStillEnds) {
-    // Orders 0, 1, 2 of 8 rows, a row being one 882-frame buffer; the note
-    // of order 0 holds on until a seek ends it. Played straight, the song
-    // ends 24 rows in, coming back to order 0.
+struct TSeekCase {
+    const char* Name;
+    int32_t RowsBefore;  // rows played before the seek
+    int32_t Order;       // where to
+    int64_t End;         // where the song then ends
+};
+
+void PrintTo(const TSeekCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// Orders 0, 1, 2 of 8 rows, a row being one 882-frame buffer; the note of
+// order 0 holds on until a seek ends it. Played straight, the song ends 24
+// rows in, coming back to order 0.
+constexpr int64_t Row = 882;
+TBytes SeekSong() {
     TXmSong Song;
     Song.Channels = 2;
     Song.Speed = 1;
@@ -168,46 +187,48 @@ TEST(Seeking, AnotherOrderStartsAtOnceAndTheSongStillEnds) {
     Song.Patterns.push_back(TXmPattern(8, {At(0, 1, Note("C-4"), 1)}));
     Song.Patterns.push_back(TXmPattern(8, {}));
     Song.Instruments = {Steady(100)};
-    const TBytes Bytes = WriteXm(Song);
-    constexpr int64_t Row = 882;
-    struct TCase {
-        const char* Name;
-        int32_t RowsBefore;  // rows played before the seek
-        int32_t Order;       // where to
-        int64_t End;         // where the song then ends
-    } Cases[] = {
+    return WriteXm(Song);
+}
+
+std::vector<TSeekCase> SeekCases() {
+    return {
         // Order 0 counts as played: the song ends when it wraps back there.
         {"forward over an order", 2, 2, (2 + 8) * Row},
         // The rows played before count no more: the song plays on to its end.
         {"back to the start", 12, 0, (12 + 24) * Row},
         {"the order playing, from its start", 11, 1, (11 + 16) * Row},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.Name);
-        std::unique_ptr<TQuavix> P = Player(Bytes, static_cast<int32_t>(Row));
-        TQuavixSongEnd Watch;
-        Watch.Start();
-        P->SongEnd = &Watch;
-        P->Play();
-        const std::vector<int16_t> Before = RenderFrames(*P, Case.RowsBefore);
-        P->RequestSeek(Case.Order, 123456);
-        EXPECT_TRUE(P->SeekPending());
-        const std::vector<int16_t> After = RenderFrames(*P, 1);
-        EXPECT_FALSE(P->SeekPending());
-        EXPECT_EQ(P->PlayedOrder, Case.Order);
-        EXPECT_EQ(P->PlayedRow, 0);
-        EXPECT_EQ(P->SongClock, 123456 + Row);
-        // The sounding note fades out from where it stood: no step larger
-        // than a fade step, and silence once the fade is over.
-        if (Case.Order == 2) {
-            EXPECT_LE(std::abs(After[1] - Before.back()), 100);
-            for (size_t i = 1; i < After.size() / 2; ++i) EXPECT_LE(std::abs(After[2 * i + 1] - After[2 * i - 1]), 100);
-            EXPECT_EQ(After[2 * 400 + 1], 0);
-        }
-        RenderFrames(*P, 40);
-        EXPECT_EQ(Watch.StopFrame, Case.End);
-        P->SongEnd = nullptr;
-    }
 }
+
+class SeekingAnotherOrderStartsAtOnceAndTheSongStillEnds : public ::testing::TestWithParam<TSeekCase> {};
+
+TEST_P(SeekingAnotherOrderStartsAtOnceAndTheSongStillEnds, AnotherOrderStartsAtOnceAndTheSongStillEnds) {
+    const TSeekCase& Case = GetParam();
+    std::unique_ptr<TQuavix> P = Player(SeekSong(), static_cast<int32_t>(Row));
+    TQuavixSongEnd Watch;
+    Watch.Start();
+    P->SetSongEnd(&Watch);
+    P->Play();
+    const std::vector<int16_t> Before = RenderFrames(*P, Case.RowsBefore);
+    P->RequestSeek(Case.Order, 123456);
+    EXPECT_TRUE(P->SeekPending());
+    const std::vector<int16_t> After = RenderFrames(*P, 1);
+    EXPECT_FALSE(P->SeekPending());
+    EXPECT_EQ(P->PlayedOrderPosition(), Case.Order);
+    EXPECT_EQ(P->PlayedRowNumber(), 0);
+    EXPECT_EQ(P->SongTime(), 123456 + Row);
+    // The sounding note fades out from where it stood: no step larger
+    // than a fade step, and silence once the fade is over.
+    if (Case.Order == 2) {
+        EXPECT_LE(std::abs(After[1] - Before.back()), 100);
+        for (size_t i = 1; i < After.size() / 2; ++i) EXPECT_LE(std::abs(After[2 * i + 1] - After[2 * i - 1]), 100);
+        EXPECT_EQ(After[2 * 400 + 1], 0);
+    }
+    RenderFrames(*P, 40);
+    EXPECT_EQ(Watch.StopFrame, Case.End);
+    P->SetSongEnd(nullptr);
+}
+INSTANTIATE_TEST_SUITE_P(Seeking, SeekingAnotherOrderStartsAtOnceAndTheSongStillEnds, ::testing::ValuesIn(SeekCases()),
+                         quavix_test::TCaseName());
 
 }  // namespace

@@ -57,14 +57,13 @@ TEST(RenderAllocations, NoneWhileSongsPlay) {
         {"bundled song with the owner's controls", {}, 16, true, true},
     };
     for (TCase& Case : Cases) {
-        std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 4096, Case.Stereo, Case.Bits);
-        Player->Interpolation = 1;
+        std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 4096, Case.Stereo, Case.Bits));
         if (Case.Song.empty())
             ASSERT_TRUE(Player->Module->LoadFromFile(QUAVIX_SOURCE_DIR "/songs/quavix-default.xm"));
         else
             ASSERT_TRUE(LoadBytes(*Player->Module, Case.Song));
         std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
-        Player->MeasureLevels = Case.Controls;
+        Player->SetMeasureLevels(Case.Controls);
         Player->SetChannelMuted(1, Case.Controls);
         Player->Play();
         const long Before = Allocations.load();

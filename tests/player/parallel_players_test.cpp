@@ -19,16 +19,15 @@ namespace {
 
 // FNV-1a over all the rendered bytes of the song to its end.
 uint64_t RenderToEnd(const TBytes& Song, bool Metered) {
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(44100, 4096, true, 16);
-    Player->Interpolation = 1;
-    Player->MeasureLevels = Metered;
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline());
+    Player->SetMeasureLevels(Metered);
     if (Song.empty())
         EXPECT_TRUE(Player->Module->LoadFromFile(QUAVIX_SOURCE_DIR "/songs/quavix-default.xm"));
     else
         EXPECT_TRUE(LoadBytes(*Player->Module, Song));
     TQuavixSongEnd Watch;
     Watch.Start();
-    Player->SongEnd = &Watch;
+    Player->SetSongEnd(&Watch);
     Player->Play();
     std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
     uint64_t Hash = 14695981039346656037ull;
@@ -38,7 +37,7 @@ uint64_t RenderToEnd(const TBytes& Song, bool Metered) {
         Player->TakeChannelPeak(0);
     }
     Player->Stop();
-    Player->SongEnd = nullptr;
+    Player->SetSongEnd(nullptr);
     return Hash;
 }
 

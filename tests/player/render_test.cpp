@@ -3,42 +3,58 @@
 // while the player is stopped.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "player/quavix.h"
 #include "support/module_writer.h"
+#include "support/case_names.h"
 
 using namespace quavix_test;
 
 namespace {
 
 std::unique_ptr<TQuavix> PlayerWithSong(int32_t Rate, int32_t Frames, bool Stereo, int32_t Bits) {
-    std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Rate, Frames, Stereo, Bits);
-    Player->Interpolation = 1;
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(Rate, Frames, Stereo, Bits));
     EXPECT_TRUE(LoadBytes(*Player->Module, WriteXm(SmallXm())));
     return Player;
 }
 
-TEST(Render, TickLengthFollowsRateAndTempo) {
-    struct TCase {
-        int32_t Rate, Tempo, Frames, TempoAfter;
-    } Cases[] = {
-        {44100, 125, 882, 125}, {44100, 255, 432, 255}, {44100, 0, 882, 125},  // tempo 0 is taken as 125
-        {22050, 125, 441, 125}, {48000, 32, 3750, 32},  {102, 255, 1, 255},
-        {50, 255, 1, 255},  // a tick lasts at least one frame
+struct TTickLengthCase {
+    const char* Name;
+    int32_t Rate, Tempo, Frames, TempoAfter;
+};
+
+void PrintTo(const TTickLengthCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TTickLengthCase> TickLengthCases() {
+    return {
+        {"44100 Hz at 125", 44100, 125, 882, 125},
+        {"44100 Hz at 255", 44100, 255, 432, 255},
+        {"tempo 0 is taken as 125", 44100, 0, 882, 125},
+        {"22050 Hz at 125", 22050, 125, 441, 125},
+        {"48000 Hz at 32", 48000, 32, 3750, 32},
+        {"102 Hz at 255", 102, 255, 1, 255},
+        {"a tick lasts at least one frame", 50, 255, 1, 255},
     };
-    for (const TCase& Case : Cases) {
-        std::unique_ptr<TQuavix> Player = TQuavix::CreateOffline(Case.Rate, 64, true, 16);
-        Player->Module->Tempo = static_cast<uint8_t>(Case.Tempo);
-        Player->UpdateTickLength();
-        EXPECT_EQ(Player->SamplesPerTick, Case.Frames) << Case.Rate << " Hz, tempo " << Case.Tempo;
-        EXPECT_EQ(Player->SamplesLeft, Case.Frames);
-        EXPECT_EQ(Player->Module->TickLength, Case.Frames);
-        EXPECT_EQ(Player->Module->Tempo, Case.TempoAfter);
-    }
 }
+
+class RenderTickLengthFollowsRateAndTempo : public ::testing::TestWithParam<TTickLengthCase> {};
+
+TEST_P(RenderTickLengthFollowsRateAndTempo, TickLengthFollowsRateAndTempo) {
+    const TTickLengthCase& Case = GetParam();
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(Case.Rate, 64));
+    Player->Module->Tempo = static_cast<uint8_t>(Case.Tempo);
+    Player->UpdateTickLength();
+    EXPECT_EQ(Player->SamplesPerTick, Case.Frames) << Case.Rate << " Hz, tempo " << Case.Tempo;
+    EXPECT_EQ(Player->SamplesLeft, Case.Frames);
+    EXPECT_EQ(Player->Module->TickLength, Case.Frames);
+    EXPECT_EQ(Player->Module->Tempo, Case.TempoAfter);
+}
+INSTANTIATE_TEST_SUITE_P(Render, RenderTickLengthFollowsRateAndTempo, ::testing::ValuesIn(TickLengthCases()),
+                         quavix_test::TCaseName());
 
 TEST(Render, TicksFallOnExactFramesAndCarryAcrossBuffers) {
     // 882 frames per tick: the first 4096-frame buffer holds ticks at frames
@@ -118,40 +134,53 @@ TEST(Render, ConvertsTo8BitsByTheHighByte) {
     for (const TCase& Case : Cases) EXPECT_EQ(TQuavix::Sample16To8(Case.Sample), Case.Byte) << Case.Sample;
 }
 
-TEST(Render, SilentAndTicklessWhileNotPlaying) {
-    struct TCase {
-        int32_t Bits;
-        bool Stereo;
-        uint8_t Silence;
-    } Cases[] = {{16, true, 0}, {16, false, 0}, {8, true, 128}, {8, false, 128}};
-    for (const TCase& Case : Cases) {
-        std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, 512, Case.Stereo, Case.Bits);
-        // Never started, and stopped after playing: both are silent and run no tick.
-        for (int Round = 0; Round < 2; ++Round) {
-            const int32_t LeftBefore = Player->SamplesLeft;
-            const int32_t TickLengthBefore = Player->Module->TickLength;
-            std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes) + 1, 0x5A);
-            Player->Render(Out.data());
-            for (size_t i = 0; i + 1 < Out.size(); ++i)
-                ASSERT_EQ(Out[i], Case.Silence) << Case.Bits << " bits, byte " << i << ", round " << Round;
-            EXPECT_EQ(Out.back(), 0x5A) << "wrote past OutputBufferBytes";
-            EXPECT_EQ(Player->SamplesLeft, LeftBefore);
-            EXPECT_EQ(Player->Module->TickLength, TickLengthBefore);
-            Player->Play();
-            Player->Render(Out.data());
-            Player->Stop();
-        }
-    }
+struct TSilenceCase {
+    const char* Name;
+    int32_t Bits;
+    bool Stereo;
+    uint8_t Silence;
+};
+
+void PrintTo(const TSilenceCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TSilenceCase> SilenceCases() {
+    return {{"16-bit stereo", 16, true, 0},
+                 {"16-bit mono", 16, false, 0},
+                 {"8-bit stereo", 8, true, 128},
+                 {"8-bit mono", 8, false, 128}};
 }
 
+class RenderSilentAndTicklessWhileNotPlaying : public ::testing::TestWithParam<TSilenceCase> {};
+
+TEST_P(RenderSilentAndTicklessWhileNotPlaying, SilentAndTicklessWhileNotPlaying) {
+    const TSilenceCase& Case = GetParam();
+    std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, 512, Case.Stereo, Case.Bits);
+    // Never started, and stopped after playing: both are silent and run no tick.
+    for (int Round = 0; Round < 2; ++Round) {
+        const int32_t LeftBefore = Player->SamplesLeft;
+        const int32_t TickLengthBefore = Player->Module->TickLength;
+        std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes) + 1, 0x5A);
+        Player->Render(Out.data());
+        for (size_t i = 0; i + 1 < Out.size(); ++i)
+            ASSERT_EQ(Out[i], Case.Silence) << Case.Bits << " bits, byte " << i << ", round " << Round;
+        EXPECT_EQ(Out.back(), 0x5A) << "wrote past OutputBufferBytes";
+        EXPECT_EQ(Player->SamplesLeft, LeftBefore);
+        EXPECT_EQ(Player->Module->TickLength, TickLengthBefore);
+        Player->Play();
+        Player->Render(Out.data());
+        Player->Stop();
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Render, RenderSilentAndTicklessWhileNotPlaying, ::testing::ValuesIn(SilenceCases()),
+                         quavix_test::TCaseName());
+
 TEST(Render, PlayReportsWhetherASongIsLoaded) {
-    std::unique_ptr<TQuavix> Empty = TQuavix::CreateOffline(44100, 256, true, 16);
+    std::unique_ptr<TQuavix> Empty = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 256));
     EXPECT_FALSE(Empty->Play());
     EXPECT_TRUE(Empty->Playing);
     std::unique_ptr<TQuavix> Loaded = PlayerWithSong(44100, 256, true, 16);
     EXPECT_TRUE(Loaded->Play());
-    EXPECT_TRUE(Loaded->Offline);
-    EXPECT_EQ(Loaded->OutputDevice, 0);
+    EXPECT_EQ(Loaded->OutputDevice, TQuavixOutputDevice::None);
     Loaded->Stop();
     EXPECT_FALSE(Loaded->Playing);
     EXPECT_GE(Loaded->FillPosition, Loaded->FillSize);  // nothing left waiting

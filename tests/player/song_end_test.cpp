@@ -10,6 +10,7 @@
 #include "player/song_end.h"
 #include "sequencer/channel.h"
 #include "song/module.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -21,12 +22,16 @@ struct TTick {
     bool Ends = false;     // expected: the pass ends here
 };
 
-TEST(SongEnd, FirstRowPlayedAgainInAPassEndsIt) {
-    struct TCase {
-        const char* Name;
-        std::vector<TTick> Ticks;
-        int32_t Ends;
-    } Cases[] = {
+struct TSongEndCase {
+    const char* Name;
+    std::vector<TTick> Ticks;
+    int32_t Ends;
+};
+
+void PrintTo(const TSongEndCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TSongEndCase> SongEndCases() {
+    return {
         {"straight through to the restart",
          {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 0, true, -1, true}, {0, 1}, {1, 0}, {1, 1}, {0, 0, true, -1, true}},
          2},
@@ -54,30 +59,36 @@ TEST(SongEnd, FirstRowPlayedAgainInAPassEndsIt) {
          {{0, 0}, {-1, -1}, {-1, -1}, {0, 0, true, -1, true}},
          1},
     };
-    for (const TCase& Case : Cases) {
-        std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
-        Module->NumChannels = 4;
-        TQuavixSongEnd Watch;
-        Watch.Start(2);
-        int64_t SecondEnd = -1;  // ticks begin at frames 0, 100, 200 ...
-        for (size_t i = 0; i < Case.Ticks.size(); ++i) {
-            const TTick& Tick = Case.Ticks[i];
-            Module->PlayingOrder = Tick.Order;
-            Module->PlayingRow = Tick.Row;
-            Module->TickCounter = Tick.NewRow ? 0 : 1;
-            Module->Channels[1]->PatternLoopActive = Tick.LoopRow >= 0;
-            Module->Channels[1]->PatternLoopRow = Tick.LoopRow >= 0 ? Tick.LoopRow : 0;
-            EXPECT_EQ(Watch.AfterTick(*Module, 100 * static_cast<int64_t>(i)), Tick.Ends) << Case.Name << ", tick " << i;
-            if (Tick.Ends) {
-                EXPECT_EQ(Watch.LastEndFrame, 100 * static_cast<int64_t>(i)) << Case.Name;
-                if (Watch.Ends == 2) SecondEnd = 100 * static_cast<int64_t>(i);
-            }
-        }
-        EXPECT_EQ(Watch.Ends, Case.Ends) << Case.Name;
-        EXPECT_EQ(Watch.StopFrame.load(), SecondEnd) << Case.Name;
-        Watch.Start();
-        EXPECT_EQ(Watch.Ends, 0);
-    }
 }
+
+class SongEndFirstRowPlayedAgainInAPassEndsIt : public ::testing::TestWithParam<TSongEndCase> {};
+
+TEST_P(SongEndFirstRowPlayedAgainInAPassEndsIt, FirstRowPlayedAgainInAPassEndsIt) {
+    const TSongEndCase& Case = GetParam();
+    std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
+    Module->NumChannels = 4;
+    TQuavixSongEnd Watch;
+    Watch.Start(2);
+    int64_t SecondEnd = -1;  // ticks begin at frames 0, 100, 200 ...
+    for (size_t i = 0; i < Case.Ticks.size(); ++i) {
+        const TTick& Tick = Case.Ticks[i];
+        Module->PlayingOrder = Tick.Order;
+        Module->PlayingRow = Tick.Row;
+        Module->TickCounter = Tick.NewRow ? 0 : 1;
+        Module->Channels[1]->PatternLoopActive = Tick.LoopRow >= 0;
+        Module->Channels[1]->PatternLoopRow = Tick.LoopRow >= 0 ? Tick.LoopRow : 0;
+        EXPECT_EQ(Watch.AfterTick(*Module, 100 * static_cast<int64_t>(i)), Tick.Ends) << Case.Name << ", tick " << i;
+        if (Tick.Ends) {
+            EXPECT_EQ(Watch.LastEndFrame, 100 * static_cast<int64_t>(i)) << Case.Name;
+            if (Watch.Ends == 2) SecondEnd = 100 * static_cast<int64_t>(i);
+        }
+    }
+    EXPECT_EQ(Watch.Ends, Case.Ends) << Case.Name;
+    EXPECT_EQ(Watch.StopFrame.load(), SecondEnd) << Case.Name;
+    Watch.Start();
+    EXPECT_EQ(Watch.Ends, 0);
+}
+INSTANTIATE_TEST_SUITE_P(SongEnd, SongEndFirstRowPlayedAgainInAPassEndsIt, ::testing::ValuesIn(SongEndCases()),
+                         quavix_test::TCaseName());
 
 }  // namespace

@@ -30,9 +30,9 @@ TXmSong Sustained(TXmSong Song) {
 
 class Effects : public SongTest {};
 
-TEST_F(Effects, Pitch) {
+std::vector<TTickCase> PitchCases() {
     const TProbe Period = Of(&TChannel::Period), Offset = Of(&TChannel::PeriodOffset);
-    Run({
+    return {
         // Linear periods: C-4 4608, D-4 4480. Amiga: C-4 1712, D#4 1440, G-4 1140.
         {"037", MakeSong({At(0, 0, C4, 1, 0, 0, 0x37)}), Offset, {0, -192, -448, 0, -192, -448}},
         {"037, Amiga", Amiga(MakeSong({At(0, 0, C4, 1, 0, 0, 0x37)})), Offset, {0, -272, -572, 0, -272, -572}},
@@ -66,12 +66,16 @@ TEST_F(Effects, Pitch) {
          MakeSong({At(0, 0, C4, 1, 0, X, 0x13), At(1, 0, 0, 0, 0, X, 0x10), At(2, 0, 0, 0, 0, X, 0x25)}, 1), Period,
          {4605, 4602, 4607}},
         {"E58: the note at finetune 8", MakeSong({At(0, 0, C4, 1, 0, E, 0x58)}, 1), Period, {4604}},
-    });
+    };
 }
 
-TEST_F(Effects, Volume) {
+class EffectsPitch : public TickCaseTest {};
+TEST_P(EffectsPitch, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Effects, EffectsPitch, ::testing::ValuesIn(PitchCases()), quavix_test::TCaseName());
+
+std::vector<TTickCase> VolumeCases() {
     const TProbe Volume = Of(&TChannel::Volume);
-    Run({
+    return {
         {"A0F", MakeSong({At(0, 0, C4, 1, 0, Fx('A'), 0x0F)}), Volume, {40, 25, 10, 0, 0, 0}},
         {"AF0", MakeSong({At(0, 0, C4, 1, 0x10, Fx('A'), 0xF0)}), Volume, {0, 15, 30, 45, 60, 64}},
         {"A31, A00", MakeSong({At(0, 0, C4, 1, 0, Fx('A'), 0x31), At(1, 0, 0, 0, 0, Fx('A'), 0)}, 3), Volume,
@@ -106,8 +110,12 @@ TEST_F(Effects, Volume) {
         // offset that 900 repeats.
         {"902, 901, 900", MakeSong({At(0, 0, C4, 1, 0, 9, 2), At(1, 0, 0, 0, 0, 9, 1), At(2, 0, C4, 1, 0, 9, 0)}, 1),
          Of(&TChannel::Position), {2 << 20, 2 << 20, 1 << 20}},
-    });
+    };
 }
+
+class EffectsVolume : public TickCaseTest {};
+TEST_P(EffectsVolume, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Effects, EffectsVolume, ::testing::ValuesIn(VolumeCases()), quavix_test::TCaseName());
 
 TEST_F(Effects, RetrigVolumeChanges) {
     // From 32, for x = 0..15.
@@ -119,10 +127,10 @@ TEST_F(Effects, RetrigVolumeChanges) {
     }
 }
 
-TEST_F(Effects, PanningAndGlobalVolume) {
+std::vector<TTickCase> PanningAndGlobalVolumeCases() {
     const TProbe Panning = Of(&TChannel::Panning);
     const TProbe Global = [](const TQuavixModule& M) { return M.GlobalVolume; };
-    Run({
+    return {
         {"840", MakeSong({At(0, 0, C4, 1, 0, 8, 0x40)}, 1), Panning, {64}},
         {"P0F, P40, P00",
          MakeSong({At(0, 0, C4, 1, 0, Fx('P'), 0x0F), At(1, 0, 0, 0, 0, Fx('P'), 0x40), At(2, 0, 0, 0, 0, Fx('P'), 0)}, 3),
@@ -146,14 +154,18 @@ TEST_F(Effects, PanningAndGlobalVolume) {
         // The copy fading out beside the new note slides nothing.
         {"H04 through a hand-over", MakeSong({At(0, 0, C4, 1, 0, Fx('H'), 0x04), At(1, 0, C4, 1, 0, Fx('H'), 0)}, 3),
          Global, {64, 60, 56, 56, 52, 48}},
-    });
+    };
 }
 
-TEST_F(Effects, KeyOffAndEnvelopes) {
+class EffectsPanningAndGlobalVolume : public TickCaseTest {};
+TEST_P(EffectsPanningAndGlobalVolume, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Effects, EffectsPanningAndGlobalVolume, ::testing::ValuesIn(PanningAndGlobalVolumeCases()), quavix_test::TCaseName());
+
+std::vector<TTickCase> KeyOffAndEnvelopesCases() {
     const TProbe Envelope = Of(&TChannel::EnvelopeVolume);
     const std::vector<int32_t> Attack = {64, 56, 48, 40, 32, 32, 32, 32};
     const int32_t K = Fx('K');
-    Run({
+    return {
         {"K02", Sustained(MakeSong({At(0, 0, C4, 1), At(2, 0, 0, 0, 0, K, 2)}, 4)), Envelope,
          Join(Attack, {32, 32, 32, 24, 16, 8, 0, 0})},
         {"fade-out after K02", Sustained(MakeSong({At(0, 0, C4, 1), At(2, 0, 0, 0, 0, K, 2)}, 4)),
@@ -175,15 +187,19 @@ TEST_F(Effects, KeyOffAndEnvelopes) {
          {64, 56, 48, 40, 32, 24, 16, 8, 0, 0, 0, 0}},
         {"its fade-out", Sustained(MakeSong({At(0, 0, C4, 1), At(1, 0, quavix_test::KeyOff), At(2, 0, C4)}, 4)),
          Of(&TChannel::FadeoutVolume), Join(Each({65536}, 4), {57344, 49152, 40960, 32768, 24576, 16384, 8192, 0})},
-    });
+    };
 }
 
-TEST_F(Effects, Filters) {
+class EffectsKeyOffAndEnvelopes : public TickCaseTest {};
+TEST_P(EffectsKeyOffAndEnvelopes, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Effects, EffectsKeyOffAndEnvelopes, ::testing::ValuesIn(KeyOffAndEnvelopesCases()), quavix_test::TCaseName());
+
+std::vector<TTickCase> FiltersCases() {
     const TProbe Cutoff = [](const TQuavixModule& M) {
         return M.Channels[0]->FilterValid ? M.Channels[0]->FilterCutoff : -1;
     };
     const int32_t Z = Fx('Z');
-    Run({
+    return {
         // The default parameterised macro sets the cutoff from the parameter.
         {"Z10, Z20, Z30",
          MakeSong({At(0, 0, C4, 1, 0, Z, 0x10), At(1, 0, 0, 0, 0, Z, 0x20), At(2, 0, 0, 0, 0, Z, 0x30)}, 1), Cutoff,
@@ -196,8 +212,12 @@ TEST_F(Effects, Filters) {
          MakeSong({At(0, 0, 0, 0, 0, Fx('F'), 0), At(0, 1, C4, 1, 0, 37, 0x20)}, 6, 8, 2),
          [](const TQuavixModule& M) { return M.Channels[1]->FilterCutoff; }, {32}},
         {"Q40", MakeSong({At(0, 0, C4, 1, 0, Fx('Q'), 0x40)}, 1), Of(&TChannel::FilterResonance), {64}},
-    });
+    };
 }
+
+class EffectsFilters : public TickCaseTest {};
+TEST_P(EffectsFilters, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Effects, EffectsFilters, ::testing::ValuesIn(FiltersCases()), quavix_test::TCaseName());
 
 TEST(VibratoTableTest, HoldsTheFourWaveforms) {
     const double Pi = std::acos(-1.0);

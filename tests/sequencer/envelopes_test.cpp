@@ -5,6 +5,7 @@
 #include "sequencer/envelope_handler.h"
 #include "sequencer/tables.h"
 #include "voice_fixture.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -37,8 +38,10 @@ struct TEnvelopeRun {
     std::vector<int32_t> Values;
 };
 
-TEST(EnvelopeHandler, ValuesTickByTick) {
-    const TEnvelopeRun Runs[] = {
+void PrintTo(const TEnvelopeRun& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TEnvelopeRun> ValuesTickByTickCases() {
+    return {
         // 6.4 per tick in 16.16 steps, truncated, reaching 0 on the point.
         {"falling line", MakeEnvelope({{0, 64}, {10, 0}}), -1, {64, 57, 51, 44, 38, 32, 25, 19, 12, 6, 0, 0, 0}},
         {"sustain holds while the key is held", MakeEnvelope({{0, 0}, {4, 64}, {8, 0}}, 1), -1,
@@ -54,20 +57,25 @@ TEST(EnvelopeHandler, ValuesTickByTick) {
         {"one point", MakeEnvelope({{5, 40}}), -1, {40, 40, 40}},
         {"points beyond 64 read as 64", MakeEnvelope({{0, 200}, {2, 0}}), -1, {64, 64, 0}},
     };
-    for (const auto& R : Runs) {
-        SCOPED_TRACE(R.Name);
-        TQuavixEnvelopeHandler H;
-        H.Envelope = &R.Envelope;
-        H.KeyOn = true;
-        H.SetPosition(0);
-        std::vector<int32_t> Got;
-        for (size_t Tick = 0; Tick < R.Values.size(); ++Tick) {
-            if (static_cast<int32_t>(Tick) == R.ReleaseAt) H.KeyOn = false;
-            Got.push_back(H.Advance());
-        }
-        EXPECT_EQ(Got, R.Values);
-    }
 }
+
+class EnvelopeHandlerValuesTickByTick : public ::testing::TestWithParam<TEnvelopeRun> {};
+
+TEST_P(EnvelopeHandlerValuesTickByTick, ValuesTickByTick) {
+    const TEnvelopeRun& R = GetParam();
+    TQuavixEnvelopeHandler H;
+    H.Envelope = &R.Envelope;
+    H.KeyOn = true;
+    H.SetPosition(0);
+    std::vector<int32_t> Got;
+    for (size_t Tick = 0; Tick < R.Values.size(); ++Tick) {
+        if (static_cast<int32_t>(Tick) == R.ReleaseAt) H.KeyOn = false;
+        Got.push_back(H.Advance());
+    }
+    EXPECT_EQ(Got, R.Values);
+}
+INSTANTIATE_TEST_SUITE_P(EnvelopeHandler, EnvelopeHandlerValuesTickByTick, ::testing::ValuesIn(ValuesTickByTickCases()),
+                         quavix_test::TCaseName());
 
 struct TPositionCase {
     const char* Name;
@@ -78,9 +86,11 @@ struct TPositionCase {
     int32_t Next;           // the value one tick later
 };
 
-TEST(EnvelopeHandler, SetPosition) {
+void PrintTo(const TPositionCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TPositionCase> SetPositionCases() {
     const TQuavixEnvelope Rise = MakeEnvelope({{0, 0}, {8, 64}, {20, 40}});
-    const TPositionCase Cases[] = {
+    return {
         {"on a point", Rise, 8, 64, 8, 62},
         {"between points", Rise, 5, 40, 5, 48},
         {"between points, falling", Rise, 14, 52, 14, 50},
@@ -88,17 +98,22 @@ TEST(EnvelopeHandler, SetPosition) {
         {"on the loop end", MakeEnvelope({{0, 0}, {10, 64}, {20, 0}}, -1, 0, 1), 12, 0, 0, 6},
         {"before the first point the slope goes on", MakeEnvelope({{10, 32}, {20, 0}}), 0, 63, 0, 60},
     };
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(C.Name);
-        TQuavixEnvelopeHandler H;
-        H.Envelope = &C.Envelope;
-        H.KeyOn = true;
-        H.SetPosition(C.Position);
-        EXPECT_EQ(H.Position, C.NewPosition);
-        EXPECT_EQ(H.Advance(), C.Value);
-        EXPECT_EQ(H.Advance(), C.Next);
-    }
 }
+
+class EnvelopeHandlerSetPosition : public ::testing::TestWithParam<TPositionCase> {};
+
+TEST_P(EnvelopeHandlerSetPosition, SetPosition) {
+    const TPositionCase& C = GetParam();
+    TQuavixEnvelopeHandler H;
+    H.Envelope = &C.Envelope;
+    H.KeyOn = true;
+    H.SetPosition(C.Position);
+    EXPECT_EQ(H.Position, C.NewPosition);
+    EXPECT_EQ(H.Advance(), C.Value);
+    EXPECT_EQ(H.Advance(), C.Next);
+}
+INSTANTIATE_TEST_SUITE_P(EnvelopeHandler, EnvelopeHandlerSetPosition, ::testing::ValuesIn(SetPositionCases()),
+                         quavix_test::TCaseName());
 
 TEST(EnvelopeHandler, EnvelopesWithoutValuesReadZero) {
     TQuavixEnvelope Disabled = MakeEnvelope({{0, 64}, {10, 64}});

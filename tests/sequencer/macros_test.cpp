@@ -17,7 +17,7 @@ using quavix_test::MakeCell;
 // A voice of a player's song, so that the filter has its coefficient table.
 class Macros : public ::testing::Test {
 protected:
-    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(44100, 256, 2, true, 0, 16, 0);
+    std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline(44100, 256));
     TQuavixChannel& C = *Player->Module->Channels[0];
 
     void Parse(const std::string& Macro, int32_t Value) {
@@ -76,7 +76,7 @@ TEST_F(Macros, FilterCommands) {
 }
 
 TEST_F(Macros, ZxxChoosesTheMacro) {
-    Player->Module->SetMidiMacro(10, "F0F001z");  // parameterised macro 1
+    Player->Module->SetMidiMacro(TQuavixMacroSlot::FirstParameterised + 1, "F0F001z");
     struct {
         int32_t Select, Parameter, Cutoff, Resonance;
     } const Cases[] = {
@@ -113,7 +113,7 @@ TEST_F(Macros, ASilentRampingVoiceKeepsItsCoefficientsThroughAJump) {
     };
     for (const auto& T : Cases) {
         SCOPED_TRACE(T.Name);
-        Player->OutputChannels = T.OutputChannels;
+        Player->Module->OutputChannels = T.OutputChannels;  // as the tick gives it
         C.Reset();
         Parse("F0F000z", 100);
         C.Volume = T.Volume;

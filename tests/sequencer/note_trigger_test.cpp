@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "voice_fixture.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -54,9 +55,11 @@ struct TTriggerCase {
     bool Released;        // key off: envelopes released
 };
 
-TEST_F(NoteTrigger, CellsOnASoundingVoice) {
+void PrintTo(const TTriggerCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TTriggerCase> CellsOnASoundingVoiceCases() {
     const int32_t C4 = 4608, D4 = 4480;  // linear periods of C-4 and D-4
-    const TTriggerCase Cases[] = {
+    return {
         {"note and instrument", MakeCell(Note("D-4"), 1), true, true, D4, D4, 48, 200, 0, 65536, false},
         {"other instrument", MakeCell(Note("D-4"), 2), true, true, D4, D4, 20, 60, 0, 65536, false},
         // A note alone keeps the volume and goes on in its envelope.
@@ -77,46 +80,51 @@ TEST_F(NoteTrigger, CellsOnASoundingVoice) {
         {"note out of range", MakeCell(98), false, false, C4, C4, 10, 30, 7, 1234, false},
         {"effect only", MakeCell(0, 0, 0, TonePortamento, 4), false, false, C4, C4, 10, 30, 7, 1234, false},
     };
-    for (const auto& T : Cases) {
-        SCOPED_TRACE(T.Name);
-        Module.Clear();
-        SetUp();
-        TQuavixChannel& C = StartSoundingVoice();
-        C.TriggerNote(T.Cell);
-
-        EXPECT_TRUE(C.Active);
-        EXPECT_EQ(C.Instrument, Module.Instruments[T.Cell.Instrument ? T.Cell.Instrument : 1].get());
-        EXPECT_EQ(C.Period, T.Period);
-        EXPECT_EQ(C.TargetPeriod, T.TargetPeriod);
-        EXPECT_EQ(C.Volume, T.Volume);
-        EXPECT_EQ(C.Panning, T.Panning);
-        EXPECT_EQ(C.VolumeEnvelope->Position, T.EnvelopePosition);
-        EXPECT_EQ(C.FadeoutVolume, T.FadeoutVolume);
-        EXPECT_EQ(C.KeyOff, T.Released);
-        EXPECT_EQ(C.VolumeEnvelope->KeyOn, !T.Released);
-        EXPECT_EQ(C.PanningEnvelope->KeyOn, !T.Released);
-        if (T.Restarts) {
-            EXPECT_EQ(C.Position, 0);
-            EXPECT_EQ(C.RampLeft, 0);
-            EXPECT_EQ(C.VolumeLeft, 0);
-            EXPECT_EQ(C.VolumeRight, 0);
-        } else {
-            EXPECT_EQ(C.Position, SoundingPosition);
-            EXPECT_EQ(C.RampLeft, SoundingGain << 12);
-            EXPECT_EQ(C.VolumeLeft, SoundingGain);
-        }
-        // The old voice goes on in the first fade channel, fading from its gains.
-        EXPECT_EQ(ActiveFadeChannels(), T.HandedOver ? 1 : 0);
-        if (T.HandedOver) {
-            EXPECT_EQ(Fade(0).Position, SoundingPosition);
-            EXPECT_EQ(Fade(0).RampLeft, SoundingGain << 12);
-            EXPECT_EQ(Fade(0).FadeoutVolume, 0);
-        }
-        // Nothing stopped abruptly.
-        EXPECT_EQ(Module.ClickLeft, 0);
-        EXPECT_EQ(Module.ClickRight, 0);
-    }
 }
+
+class NoteTriggerCellsOnASoundingVoice : public NoteTrigger, public ::testing::WithParamInterface<TTriggerCase> {};
+
+TEST_P(NoteTriggerCellsOnASoundingVoice, CellsOnASoundingVoice) {
+    const TTriggerCase& T = GetParam();
+    Module.Clear();
+    SetUp();
+    TQuavixChannel& C = StartSoundingVoice();
+    C.TriggerNote(T.Cell);
+
+    EXPECT_TRUE(C.Active);
+    EXPECT_EQ(C.Instrument, Module.Instruments[T.Cell.Instrument ? T.Cell.Instrument : 1].get());
+    EXPECT_EQ(C.Period, T.Period);
+    EXPECT_EQ(C.TargetPeriod, T.TargetPeriod);
+    EXPECT_EQ(C.Volume, T.Volume);
+    EXPECT_EQ(C.Panning, T.Panning);
+    EXPECT_EQ(C.VolumeEnvelope->Position, T.EnvelopePosition);
+    EXPECT_EQ(C.FadeoutVolume, T.FadeoutVolume);
+    EXPECT_EQ(C.KeyOff, T.Released);
+    EXPECT_EQ(C.VolumeEnvelope->KeyOn, !T.Released);
+    EXPECT_EQ(C.PanningEnvelope->KeyOn, !T.Released);
+    if (T.Restarts) {
+        EXPECT_EQ(C.Position, 0);
+        EXPECT_EQ(C.RampLeft, 0);
+        EXPECT_EQ(C.VolumeLeft, 0);
+        EXPECT_EQ(C.VolumeRight, 0);
+    } else {
+        EXPECT_EQ(C.Position, SoundingPosition);
+        EXPECT_EQ(C.RampLeft, SoundingGain << 12);
+        EXPECT_EQ(C.VolumeLeft, SoundingGain);
+    }
+    // The old voice goes on in the first fade channel, fading from its gains.
+    EXPECT_EQ(ActiveFadeChannels(), T.HandedOver ? 1 : 0);
+    if (T.HandedOver) {
+        EXPECT_EQ(Fade(0).Position, SoundingPosition);
+        EXPECT_EQ(Fade(0).RampLeft, SoundingGain << 12);
+        EXPECT_EQ(Fade(0).FadeoutVolume, 0);
+    }
+    // Nothing stopped abruptly.
+    EXPECT_EQ(Module.ClickLeft, 0);
+    EXPECT_EQ(Module.ClickRight, 0);
+}
+INSTANTIATE_TEST_SUITE_P(NoteTrigger, NoteTriggerCellsOnASoundingVoice, ::testing::ValuesIn(CellsOnASoundingVoiceCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(NoteTrigger, HandedOverVoiceKeepsEverythingButItsBank) {
     TQuavixChannel& C = StartSoundingVoice();

@@ -5,6 +5,7 @@
 
 #include "song_fixture.h"
 #include "voice_fixture.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -28,10 +29,10 @@ TXmSong Orders(std::vector<int32_t> Rows, std::vector<uint8_t> List, std::vector
 
 class Sequencing : public SongTest {};
 
-TEST_F(Sequencing, Timing) {
+std::vector<TTickCase> TimingCases() {
     const TProbe Volume = Of(&TChannel::Volume), Active = Of(&TChannel::Active);
     const TProbe Tick = [](const TQuavixModule& M) { return M.TickCounter; };
-    Run({
+    return {
         // Nothing on ticks 0..2; on tick 3 the note starts, the volume
         // column sets the volume, and its slides run from there on.
         {"ED3 with set volume", MakeSong({At(0, 0, C4, 1, 0x30, E, 0xD3)}), Volume, {0, 0, 0, 32, 32, 32}},
@@ -66,15 +67,19 @@ TEST_F(Sequencing, Timing) {
          MakeSong({At(1, 0, 0, 0, 0, E, 0x60), At(3, 0, 0, 0, 0, E, 0x61), At(1, 1, 0, 0, 0, E, 0x60),
                    At(3, 1, 0, 0, 0, E, 0x62)}, 1, 5, 2),
          Playing, Join(Join({0}, Cycle({1, 2, 3}, 6)), {4})},
-    });
+    };
 }
 
-TEST_F(Sequencing, OrderList) {
+class SequencingTiming : public TickCaseTest {};
+TEST_P(SequencingTiming, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Sequencing, SequencingTiming, ::testing::ValuesIn(TimingCases()), quavix_test::TCaseName());
+
+std::vector<TTickCase> OrderListCases() {
     std::vector<uint8_t> Long(256, 0);
     Long[255] = 1;
     TXmSong TooLong = Orders({1, 1}, Long, {At(0, 0, 0, 0, 0, B, 0xFF)});
     TooLong.SongLength = 300;
-    Run({
+    return {
         // A break keeps the order of a jump in an earlier channel, a jump the
         // row of an earlier break. The row is two decimal digits: D10 is
         // row 10, and a digit above 9 counts its value (D1A is row 20).
@@ -96,8 +101,12 @@ TEST_F(Sequencing, OrderList) {
         {"a song length of 300", TooLong, Playing, {0, 255000, 0, 255000}},
         // No order has a row: every tick ends its search and plays nothing.
         {"no pattern with rows", Orders({2}, {3}), Playing, {-1001, -1001}},
-    });
+    };
 }
+
+class SequencingOrderList : public TickCaseTest {};
+TEST_P(SequencingOrderList, TickByTick) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Sequencing, SequencingOrderList, ::testing::ValuesIn(OrderListCases()), quavix_test::TCaseName());
 
 // Ticks and the mixer look at the reserve and fade banks only as far as
 // their voices in use. Whatever a tick hands over (notes on the row's first
@@ -131,7 +140,7 @@ TEST_F(Sequencing, BankVoicesInUseHoldEverySoundingVoice) {
         Load(T.Song);
         int32_t Most = 0;
         for (int32_t Tick = 0; Tick < 300; ++Tick) {
-            Module.ProcessTick();
+            Module.ProcessTick(2);
             ASSERT_EQ(Module.FadeVoicesInUse, Reach(Module.FadeChannels)) << "tick " << Tick;
             ASSERT_EQ(Module.ReserveVoicesInUse, Reach(Module.BackgroundChannels)) << "tick " << Tick;
             Most = std::max(Most, Module.FadeVoicesInUse);
@@ -190,14 +199,14 @@ TEST_F(Sequencing, RewindingForgetsThePitch) {
 TEST_F(Sequencing, AReplacedVoiceFadesWithinTheFadeRamp) {
     Load(MakeSong({At(0, 0, C4, 1), At(1, 0, Note("D-4"), 1)}, 1, 2));
     Module.FadeRampLength = 64;
-    Module.ProcessTick();
+    Module.ProcessTick(2);
     // As if the mixer had played the first ramp to its end.
     TQuavixChannel& C = *Module.Channels[0];
     C.RampLeft = C.RampTargetLeft;
     C.RampRight = C.RampTargetRight;
     const int32_t Gain = C.RampLeft;
     ASSERT_GT(Gain, 0);
-    Module.ProcessTick();
+    Module.ProcessTick(2);
     const TQuavixChannel& F = *Module.FadeChannels[0];
     EXPECT_TRUE(F.Active);
     EXPECT_EQ(F.RampLeft, Gain);
@@ -224,9 +233,11 @@ struct TGainCase {
     int32_t FinalVolume, FinalPanning, StoredVolume;
 };
 
-TEST_F(UpdateVoice, FinalVolumeAndPanning) {
+void PrintTo(const TGainCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TGainCase> FinalVolumeAndPanningCases() {
     // Envelopes are constant; -1 for none.
-    const TGainCase Cases[] = {
+    return {
         {"full", 64, 0, 65536, -1, 64, 256, 128, -1, 4096, 128, 64},
         {"default master volume", 64, 0, 65536, -1, 64, 128, 128, -1, 2048, 128, 64},
         {"each product shifted in turn", 63, 0, 65535, 63, 63, 255, 128, -1, 3890, 128, 63},
@@ -240,28 +251,33 @@ TEST_F(UpdateVoice, FinalVolumeAndPanning) {
         {"envelope bottom", 64, 0, 65536, -1, 64, 256, 200, 0, 4096, 144, 64},
         {"hard left", 64, 0, 65536, -1, 64, 256, 0, 48, 4096, 0, 64},
     };
-    for (const auto& T : Cases) {
-        SCOPED_TRACE(T.Name);
-        Module.Clear();
-        TQuavixInstrument& I = AddInstrument(1);
-        if (T.Envelope >= 0) SetEnvelope(*I.VolumeEnvelope, {{0, T.Envelope}});
-        if (T.PanningEnvelope >= 0) SetEnvelope(*I.PanningEnvelope, {{0, T.PanningEnvelope}});
-        TQuavixChannel& C = Channel();
-        C.TriggerNote(MakeCell(C4, 1));
-        C.Volume = T.Volume;
-        C.VolumeOffset = T.VolumeOffset;
-        C.FadeoutVolume = T.FadeoutVolume;
-        C.Panning = T.Panning;
-        Module.GlobalVolume = T.GlobalVolume;
-        Module.MasterVolume = T.MasterVolume;
-        C.UpdateVoice();
-        EXPECT_EQ(C.FinalVolume, T.FinalVolume);
-        EXPECT_EQ(C.FinalPanning, T.FinalPanning);
-        EXPECT_EQ(C.Volume, T.StoredVolume);
-        EXPECT_LE(Module.GlobalVolume, 64);
-        EXPECT_LE(Module.MasterVolume, 256);
-    }
 }
+
+class UpdateVoiceFinalVolumeAndPanning : public UpdateVoice, public ::testing::WithParamInterface<TGainCase> {};
+
+TEST_P(UpdateVoiceFinalVolumeAndPanning, FinalVolumeAndPanning) {
+    const TGainCase& T = GetParam();
+    Module.Clear();
+    TQuavixInstrument& I = AddInstrument(1);
+    if (T.Envelope >= 0) SetEnvelope(*I.VolumeEnvelope, {{0, T.Envelope}});
+    if (T.PanningEnvelope >= 0) SetEnvelope(*I.PanningEnvelope, {{0, T.PanningEnvelope}});
+    TQuavixChannel& C = Channel();
+    C.TriggerNote(MakeCell(C4, 1));
+    C.Volume = T.Volume;
+    C.VolumeOffset = T.VolumeOffset;
+    C.FadeoutVolume = T.FadeoutVolume;
+    C.Panning = T.Panning;
+    Module.GlobalVolume = T.GlobalVolume;
+    Module.MasterVolume = T.MasterVolume;
+    C.UpdateVoice();
+    EXPECT_EQ(C.FinalVolume, T.FinalVolume);
+    EXPECT_EQ(C.FinalPanning, T.FinalPanning);
+    EXPECT_EQ(C.Volume, T.StoredVolume);
+    EXPECT_LE(Module.GlobalVolume, 64);
+    EXPECT_LE(Module.MasterVolume, 256);
+}
+INSTANTIATE_TEST_SUITE_P(UpdateVoice, UpdateVoiceFinalVolumeAndPanning, ::testing::ValuesIn(FinalVolumeAndPanningCases()),
+                         quavix_test::TCaseName());
 
 struct TStepCase {
     bool Linear;

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "sequencer/channel.h"
 #include "song/module.h"
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 namespace quavix_song_test {
@@ -94,18 +96,24 @@ protected:
     std::vector<int32_t> Play(int32_t Ticks, const TProbe& Probe) {
         std::vector<int32_t> Values;
         for (int32_t t = 0; t < Ticks; ++t) {
-            Module.ProcessTick();
+            Module.ProcessTick(2);
             Values.push_back(Probe(Module));
         }
         return Values;
     }
 
-    void Run(const std::vector<TTickCase>& Cases) {
-        for (const auto& T : Cases) {
-            SCOPED_TRACE(T.Name);
-            Load(T.Song);
-            EXPECT_EQ(Play(static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
-        }
+};
+
+inline void PrintTo(const TTickCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// One tick case as a test of its own: the song played for as many ticks as
+// values are expected.
+class TickCaseTest : public SongTest, public ::testing::WithParamInterface<TTickCase> {
+protected:
+    void Check() {
+        const TTickCase& T = GetParam();
+        Load(T.Song);
+        EXPECT_EQ(Play(static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
     }
 };
 

@@ -2,10 +2,13 @@
 // and chunks of the wrong size, of unknown kinds or cut short.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <vector>
 #include <cstring>
 #include <string>
 
 #include "loader_checks.h"
+#include "support/case_names.h"
 
 using namespace quavix_test;
 
@@ -107,27 +110,36 @@ TEST(ExtensionChunks, ChannelNamesUpToTheChannelCount) {
     EXPECT_EQ(*M.Channels[0]->Name, std::string(20, 'n'));
 }
 
-TEST(ExtensionChunks, ChannelPluginsForTheChannelsThereAre) {
-    struct TCase {
-        const char* What;
-        std::vector<uint32_t> Plugins;
-        uint16_t Channels;
-        std::vector<int32_t> Loaded;  // channels 0..3
-    } Cases[] = {
+struct TPluginCase {
+    const char* Name;
+    std::vector<uint32_t> Plugins;
+    uint16_t Channels;
+    std::vector<int32_t> Loaded;  // channels 0..3
+};
+
+void PrintTo(const TPluginCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TPluginCase> PluginCases() {
+    return {
         {"two", {5, 7}, 4, {5, 7, 0, 0}},
         {"more than channels", {1, 2, 3, 4}, 2, {1, 2, 0, 0}},
         // The file ends within the second value: it is not taken.
         {"a partial value", {9, 0x01020304}, 4, {9, 0, 0, 0}},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TXmChunk Chunk = ChannelPluginsChunk(Case.Plugins);
-        if (std::string(Case.What) == "a partial value") Chunk.Payload.resize(5);  // one byte of the second
-        TQuavixModule M;
-        Load(M, {Chunk}, Case.Channels);
-        for (int32_t c = 0; c < 4; ++c) EXPECT_EQ(M.Channels[c]->PluginIndex, Case.Loaded[c]) << c;
-    }
 }
+
+class ExtensionChunksChannelPluginsForTheChannelsThereAre : public ::testing::TestWithParam<TPluginCase> {};
+
+TEST_P(ExtensionChunksChannelPluginsForTheChannelsThereAre, ChannelPluginsForTheChannelsThereAre) {
+    const TPluginCase& Case = GetParam();
+    TXmChunk Chunk = ChannelPluginsChunk(Case.Plugins);
+    if (std::string(Case.Name) == "a partial value") Chunk.Payload.resize(5);  // one byte of the second
+    TQuavixModule M;
+    Load(M, {Chunk}, Case.Channels);
+    for (int32_t c = 0; c < 4; ++c) EXPECT_EQ(M.Channels[c]->PluginIndex, Case.Loaded[c]) << c;
+}
+INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksChannelPluginsForTheChannelsThereAre, ::testing::ValuesIn(PluginCases()),
+                         quavix_test::TCaseName());
 
 TEST(ExtensionChunks, OpaqueChunksAreStored) {
     TQuavixModule M;

@@ -46,8 +46,8 @@ TEST(MidiMacros, SlotsHoldExactlyThirtyTwoCharacters) {
 
     // Slots that do not exist are ignored.
     M.SetMidiMacro(-1, "FF");
-    M.SetMidiMacro(153, "FF");
-    EXPECT_EQ(M.GetMidiMacro(153), "");
+    M.SetMidiMacro(TQuavixModule::MidiMacroSlots, "FF");
+    EXPECT_EQ(M.GetMidiMacro(TQuavixModule::MidiMacroSlots), "");
 }
 
 TEST(MidiMacros, ClearRestoresReplacedTable) {

@@ -3,11 +3,13 @@
 // periods, finetune and samples.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "loader_checks.h"
+#include "support/case_names.h"
 
 using namespace quavix_test;
 
@@ -160,12 +162,16 @@ TEST(ModLoader, TagBytesSpellingAnUnusableCountAreSongData) {
     EXPECT_EQ(CellAt(M, 0, 30, 0), MakeCell(25, 0x54, 0, 3, 'H'));
 }
 
-TEST(ModLoader, RefusedFiles) {
-    struct TCase {
-        const char* What;
-        TBytes File;
-        TQuavixLoadError Error;
-    } Cases[] = {
+struct TRefusedFilesCase {
+    const char* Name;
+    TBytes File;
+    TQuavixLoadError Error;
+};
+
+void PrintTo(const TRefusedFilesCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TRefusedFilesCase> RefusedFilesCases() {
+    return {
         {"tag starting with two P", WriteMod(SongWith("PP20", 4, 1)), TQuavixLoadError::Unsupported},
         // Tags no song has leave the file to be the 15-sample form, which its
         // header then is not.
@@ -175,23 +181,32 @@ TEST(ModLoader, RefusedFiles) {
         {"shorter than a header", TBytes(599, 0), TQuavixLoadError::NotModule},
         {"only a header", TBytes(600, 0), TQuavixLoadError::NotModule},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteMod(SmallMod())));
-        EXPECT_EQ(LoadBytes(M, Case.File).Error, Case.Error);
-        EXPECT_TRUE(IsCleared(M));
-    }
 }
 
-TEST(ModLoader, PatternCountChoice) {
-    struct TCase {
-        const char* What;
-        std::string Tag;
-        int32_t Highest;  // highest pattern the order list names
-        int32_t Written;  // patterns in the file
-        int32_t Loaded;   // patterns loaded
-    } Cases[] = {
+class ModLoaderRefusedFiles : public ::testing::TestWithParam<TRefusedFilesCase> {};
+
+TEST_P(ModLoaderRefusedFiles, RefusedFiles) {
+    const TRefusedFilesCase& Case = GetParam();
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(SmallMod())));
+    EXPECT_EQ(LoadBytes(M, Case.File).Error, Case.Error);
+    EXPECT_TRUE(IsCleared(M));
+}
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderRefusedFiles, ::testing::ValuesIn(RefusedFilesCases()),
+                         quavix_test::TCaseName());
+
+struct TPatternCountChoiceCase {
+    const char* Name;
+    std::string Tag;
+    int32_t Highest;  // highest pattern the order list names
+    int32_t Written;  // patterns in the file
+    int32_t Loaded;   // patterns loaded
+};
+
+void PrintTo(const TPatternCountChoiceCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TPatternCountChoiceCase> PatternCountChoiceCases() {
+    return {
         {"as named", "M.K.", 1, 2, 2},
         // Patterns past the named ones are taken for sample data.
         {"more than named", "M.K.", 0, 3, 1},
@@ -206,23 +221,28 @@ TEST(ModLoader, PatternCountChoice) {
         {"15 samples, as named", "", 1, 2, 2},
         {"15 samples, more than named", "", 1, 3, 2},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TModSong Song = SongWith(Case.Tag, 4, Case.Written);
-        // Entries above 127 do not count, and a 15-sample song plays none of them.
-        Song.Orders = {0, static_cast<uint8_t>(Case.Highest), 200};
-        Song.SongLength = 2;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
-        const int32_t Last = Case.Loaded - 1;
-        EXPECT_EQ(M.Patterns[Last]->Rows, 64);
-        if (Last < Case.Written) {
-            EXPECT_EQ(CellAt(M, Last, 0, Last % 4), MakeCell(25 + Last % 60, 1));
-        }
-        EXPECT_TRUE(M.Patterns[Case.Loaded]->Notes.empty());
-        EXPECT_TRUE(SamplesWithinData(M));
-    }
 }
+
+class ModLoaderPatternCountChoice : public ::testing::TestWithParam<TPatternCountChoiceCase> {};
+
+TEST_P(ModLoaderPatternCountChoice, PatternCountChoice) {
+    const TPatternCountChoiceCase& Case = GetParam();
+    TModSong Song = SongWith(Case.Tag, 4, Case.Written);
+    // Entries above 127 do not count, and a 15-sample song plays none of them.
+    Song.Orders = {0, static_cast<uint8_t>(Case.Highest), 200};
+    Song.SongLength = 2;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    const int32_t Last = Case.Loaded - 1;
+    EXPECT_EQ(M.Patterns[Last]->Rows, 64);
+    if (Last < Case.Written) {
+        EXPECT_EQ(CellAt(M, Last, 0, Last % 4), MakeCell(25 + Last % 60, 1));
+    }
+    EXPECT_TRUE(M.Patterns[Case.Loaded]->Notes.empty());
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderPatternCountChoice, ::testing::ValuesIn(PatternCountChoiceCases()),
+                         quavix_test::TCaseName());
 
 // A tagged file loads whatever its length: the tag says what it is.
 struct TTaggedLength {
@@ -388,13 +408,17 @@ TEST(ModLoader, ConvertFineTune) {
     for (const auto& Case : Cases) EXPECT_EQ(TQuavixModule::ConvertFineTune(Case[0]), Case[1]) << Case[0];
 }
 
-TEST(ModLoader, SampleLoops) {
-    struct TCase {
-        const char* What;
-        int32_t StartWords, LengthWords;
-        bool Loop;
-        int32_t LoopStart, LoopLength;
-    } Cases[] = {
+struct TSampleLoopsCase {
+    const char* Name;
+    int32_t StartWords, LengthWords;
+    bool Loop;
+    int32_t LoopStart, LoopLength;
+};
+
+void PrintTo(const TSampleLoopsCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TSampleLoopsCase> SampleLoopsCases() {
+    return {
         {"one word means none", 0, 1, false, 0, 2},
         {"no length", 0, 0, false, 0, 2},
         {"two words", 0, 2, true, 0, 4},
@@ -403,21 +427,26 @@ TEST(ModLoader, SampleLoops) {
         {"start past the end", 11, 2, false, 0, 2},
         {"start at the end", 10, 2, false, 20, 2},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TModSong Song = SmallMod();
-        Song.Samples[0].Values.assign(20, 5);  // 10 words
-        Song.Samples[0].LoopStartWords = Case.StartWords;
-        Song.Samples[0].LoopLengthWords = Case.LengthWords;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
-        const TQuavixSample& S = *M.Instruments[1]->Samples[0];
-        EXPECT_EQ(S.Loop, Case.Loop);
-        EXPECT_EQ(S.LoopStart, Case.LoopStart);
-        EXPECT_EQ(S.LoopLength, Case.LoopLength);
-        EXPECT_TRUE(SamplesWithinData(M));
-    }
 }
+
+class ModLoaderSampleLoops : public ::testing::TestWithParam<TSampleLoopsCase> {};
+
+TEST_P(ModLoaderSampleLoops, SampleLoops) {
+    const TSampleLoopsCase& Case = GetParam();
+    TModSong Song = SmallMod();
+    Song.Samples[0].Values.assign(20, 5);  // 10 words
+    Song.Samples[0].LoopStartWords = Case.StartWords;
+    Song.Samples[0].LoopLengthWords = Case.LengthWords;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    const TQuavixSample& S = *M.Instruments[1]->Samples[0];
+    EXPECT_EQ(S.Loop, Case.Loop);
+    EXPECT_EQ(S.LoopStart, Case.LoopStart);
+    EXPECT_EQ(S.LoopLength, Case.LoopLength);
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderSampleLoops, ::testing::ValuesIn(SampleLoopsCases()),
+                         quavix_test::TCaseName());
 
 TEST(ModLoader, SampleDataWithGuardFrames) {
     TModSong Song = SmallMod();

@@ -2,9 +2,12 @@
 // guard frames the interpolating mixer reads.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <vector>
 #include "loader_checks.h"
 #include "song/load_cursor.h"
 #include "song/sample_decode.h"
+#include "support/case_names.h"
 
 using namespace quavix_test;
 
@@ -23,19 +26,23 @@ TBytes StereoDeltas(const std::vector<int32_t>& Left, const std::vector<int32_t>
     return Bytes;
 }
 
-TEST(SampleDecode, Decoders) {
-    enum TKind { Delta8, Delta16, Adpcm };
-    struct TCase {
-        const char* What;
-        TKind Kind;
-        int32_t Channels;
-        TBytes Source;
-        int32_t Count;
-        std::vector<int32_t> Expected;
-        uint32_t Consumed;
-    };
+enum TKind { Delta8, Delta16, Adpcm };
+
+struct TDecodersCase {
+    const char* Name;
+    TKind Kind;
+    int32_t Channels;
+    TBytes Source;
+    int32_t Count;
+    std::vector<int32_t> Expected;
+    uint32_t Consumed;
+};
+
+void PrintTo(const TDecodersCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TDecodersCase> DecodersCases() {
     const std::array<int8_t, 16> Table = {0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
-    TCase Cases[] = {
+    return {
         {"8-bit", Delta8, 1, DeltaEncode({16, 0, 5}, 8), 3, {4096, 0, 1280}, 3},
         {"8-bit wraps", Delta8, 1, DeltaEncode({127, -128}, 8), 2, {32512, -32768}, 2},
         {"8-bit stereo", Delta8, 2, StereoDeltas({1, 2}, {-3, -4}, 8), 4, Scaled({1, -3, 2, -4}), 4},
@@ -51,20 +58,25 @@ TEST(SampleDecode, Decoders) {
         {"adpcm, odd count", Adpcm, 1, AdpcmEncode({-1, -3, 61}, Table), 3, Scaled({-1, -3, 61}), 18},
         {"adpcm wraps", Adpcm, 1, AdpcmEncode({-128, 0, -1}, Table), 3, Scaled({-128, 0, -1}), 18},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TBytes Source = Case.Source;
-        Source.push_back(0x55);  // a byte of whatever follows
-        TQuavixLoadCursor Cursor(Source.data(), static_cast<uint32_t>(Source.size()));
-        TQuavixSample S;
-        S.NumChannels = Case.Channels;
-        if (Case.Kind == Delta8) DecodeDelta8(Cursor, Case.Count, S);
-        if (Case.Kind == Delta16) DecodeDelta16(Cursor, Case.Count, S);
-        if (Case.Kind == Adpcm) DecodeAdpcm(Cursor, Case.Count, S);
-        EXPECT_EQ(AllValues(S), Case.Expected);
-        EXPECT_EQ(Cursor.Offset(), Case.Consumed);
-    }
 }
+
+class SampleDecodeDecoders : public ::testing::TestWithParam<TDecodersCase> {};
+
+TEST_P(SampleDecodeDecoders, Decoders) {
+    const TDecodersCase& Case = GetParam();
+    TBytes Source = Case.Source;
+    Source.push_back(0x55);  // a byte of whatever follows
+    TQuavixLoadCursor Cursor(Source.data(), static_cast<uint32_t>(Source.size()));
+    TQuavixSample S;
+    S.NumChannels = Case.Channels;
+    if (Case.Kind == Delta8) DecodeDelta8(Cursor, Case.Count, S);
+    if (Case.Kind == Delta16) DecodeDelta16(Cursor, Case.Count, S);
+    if (Case.Kind == Adpcm) DecodeAdpcm(Cursor, Case.Count, S);
+    EXPECT_EQ(AllValues(S), Case.Expected);
+    EXPECT_EQ(Cursor.Offset(), Case.Consumed);
+}
+INSTANTIATE_TEST_SUITE_P(SampleDecode, SampleDecodeDecoders, ::testing::ValuesIn(DecodersCases()),
+                         quavix_test::TCaseName());
 
 TEST(SampleDecode, DataCutShortEndsInSilence) {
     // Delta data that stops early: the points it lacks are silence, not the
@@ -142,37 +154,46 @@ TEST(SampleDecode, AFileCutShortKeepsTheSampleItReachesAndDropsTheRest) {
 }
 
 
-TEST(SampleDecode, ByteLengthsBecomeFrames) {
-    struct TCase {
-        const char* What;
-        int32_t Bits, Channels;
-        std::vector<int32_t> Points;
-        int32_t LoopStart, LoopLength;  // frames, as written
-        int32_t Frames;
-    } Cases[] = {
+struct TLengthCase {
+    const char* Name;
+    int32_t Bits, Channels;
+    std::vector<int32_t> Points;
+    int32_t LoopStart, LoopLength;  // frames, as written
+    int32_t Frames;
+};
+
+void PrintTo(const TLengthCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TLengthCase> LengthCases() {
+    return {
         {"8-bit mono", 8, 1, {1, 2, 3, 4}, 1, 3, 4},
         {"8-bit stereo", 8, 2, {1, 2, 3, 4, 5, 6}, 1, 2, 3},
         {"16-bit mono", 16, 1, {100, 200, 300}, 1, 2, 3},
         {"16-bit stereo", 16, 2, {100, -100, 200, -200}, 1, 1, 2},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TXmSample S = Case.Bits == 16 ? Sample16(Case.Points) : Sample8(Case.Points);
-        S.NumChannels = Case.Channels;
-        S.Loop = TLoop::Forward;
-        S.LoopStart = Case.LoopStart;
-        S.LoopLength = Case.LoopLength;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(SongOf({S}))));
-        const TQuavixSample& L = LoadedSample(M, 0);
-        EXPECT_EQ(L.Length, Case.Frames);
-        EXPECT_EQ(L.LoopStart, Case.LoopStart);
-        EXPECT_EQ(L.LoopLength, Case.LoopLength);
-        EXPECT_EQ(L.NumChannels, Case.Channels);
-        EXPECT_EQ(Values(L), Case.Bits == 16 ? Case.Points : Scaled(Case.Points));
-        EXPECT_EQ(Values(LoadedSample(M, 1)), Scaled({77, 78}));
-    }
 }
+
+class SampleDecodeByteLengthsBecomeFrames : public ::testing::TestWithParam<TLengthCase> {};
+
+TEST_P(SampleDecodeByteLengthsBecomeFrames, ByteLengthsBecomeFrames) {
+    const TLengthCase& Case = GetParam();
+    TXmSample S = Case.Bits == 16 ? Sample16(Case.Points) : Sample8(Case.Points);
+    S.NumChannels = Case.Channels;
+    S.Loop = TLoop::Forward;
+    S.LoopStart = Case.LoopStart;
+    S.LoopLength = Case.LoopLength;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(SongOf({S}))));
+    const TQuavixSample& L = LoadedSample(M, 0);
+    EXPECT_EQ(L.Length, Case.Frames);
+    EXPECT_EQ(L.LoopStart, Case.LoopStart);
+    EXPECT_EQ(L.LoopLength, Case.LoopLength);
+    EXPECT_EQ(L.NumChannels, Case.Channels);
+    EXPECT_EQ(Values(L), Case.Bits == 16 ? Case.Points : Scaled(Case.Points));
+    EXPECT_EQ(Values(LoadedSample(M, 1)), Scaled({77, 78}));
+}
+INSTANTIATE_TEST_SUITE_P(SampleDecode, SampleDecodeByteLengthsBecomeFrames, ::testing::ValuesIn(LengthCases()),
+                         quavix_test::TCaseName());
 
 TEST(SampleDecode, OddByteCountsRoundDown) {
     // 16-bit stereo: 9 bytes give 2 frames, the loop fields divided by 4;
@@ -307,15 +328,19 @@ std::vector<int32_t> Frames(const TQuavixSample& S, int32_t From, int32_t To, in
     return Result;
 }
 
-TEST(SampleDecode, PrepareDataWritesGuardFrames) {
-    struct TCase {
-        const char* What;
-        int32_t Channels;
-        bool Loop, PingPong;
-        int32_t LoopStart, LoopLength;
-        std::vector<int32_t> After;  // frames 10..13 of the left channel, in units of 100
-        std::vector<int32_t> AtLoopEnd;  // frames 6..9
-    } Cases[] = {
+struct TGuardCase {
+    const char* Name;
+    int32_t Channels;
+    bool Loop, PingPong;
+    int32_t LoopStart, LoopLength;
+    std::vector<int32_t> After;  // frames 10..13 of the left channel, in units of 100
+    std::vector<int32_t> AtLoopEnd;  // frames 6..9
+};
+
+void PrintTo(const TGuardCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TGuardCase> GuardCases() {
+    return {
         {"no loop", 1, false, false, 2, 4, {10, 10, 10, 10}, {7, 8, 9, 10}},
         {"forward loop", 1, true, false, 2, 4, {10, 10, 10, 10}, {3, 4, 5, 6}},
         {"forward loop, stereo", 2, true, false, 2, 4, {10, 10, 10, 10}, {3, 4, 5, 6}},
@@ -328,28 +353,33 @@ TEST(SampleDecode, PrepareDataWritesGuardFrames) {
         {"one-frame loop", 1, true, false, 5, 1, {10, 10, 10, 10}, {6, 6, 6, 6}},
         {"loop past the end", 1, true, false, 8, 4, {10, 10, 10, 10}, {7, 8, 9, 10}},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TQuavixSample S;
-        Ramp(S, 10, Case.Channels);
-        S.Loop = Case.Loop;
-        S.PingPong = Case.PingPong;
-        S.LoopStart = Case.LoopStart;
-        S.LoopLength = Case.LoopLength;
-        S.PrepareData();
-        std::vector<int32_t> Before = Frames(S, -4, 0);
-        EXPECT_EQ(Before, (std::vector<int32_t>{100, 100, 100, 100}));
-        std::vector<int32_t> After, AtLoopEnd;
-        for (int32_t Value : Frames(S, 10, 14)) After.push_back(Value / 100);
-        for (int32_t Value : Frames(S, 6, 10)) AtLoopEnd.push_back(Value / 100);
-        EXPECT_EQ(After, Case.After);
-        EXPECT_EQ(AtLoopEnd, Case.AtLoopEnd);
-        if (Case.Channels == 2) {
-            EXPECT_EQ(Frames(S, -4, 0, 1), (std::vector<int32_t>{-100, -100, -100, -100}));
-            EXPECT_EQ(Frames(S, 6, 10, 1), (std::vector<int32_t>{-300, -400, -500, -600}));
-        }
+}
+
+class SampleDecodePrepareDataWritesGuardFrames : public ::testing::TestWithParam<TGuardCase> {};
+
+TEST_P(SampleDecodePrepareDataWritesGuardFrames, PrepareDataWritesGuardFrames) {
+    const TGuardCase& Case = GetParam();
+    TQuavixSample S;
+    Ramp(S, 10, Case.Channels);
+    S.Loop = Case.Loop;
+    S.PingPong = Case.PingPong;
+    S.LoopStart = Case.LoopStart;
+    S.LoopLength = Case.LoopLength;
+    S.PrepareData();
+    std::vector<int32_t> Before = Frames(S, -4, 0);
+    EXPECT_EQ(Before, (std::vector<int32_t>{100, 100, 100, 100}));
+    std::vector<int32_t> After, AtLoopEnd;
+    for (int32_t Value : Frames(S, 10, 14)) After.push_back(Value / 100);
+    for (int32_t Value : Frames(S, 6, 10)) AtLoopEnd.push_back(Value / 100);
+    EXPECT_EQ(After, Case.After);
+    EXPECT_EQ(AtLoopEnd, Case.AtLoopEnd);
+    if (Case.Channels == 2) {
+        EXPECT_EQ(Frames(S, -4, 0, 1), (std::vector<int32_t>{-100, -100, -100, -100}));
+        EXPECT_EQ(Frames(S, 6, 10, 1), (std::vector<int32_t>{-300, -400, -500, -600}));
     }
 }
+INSTANTIATE_TEST_SUITE_P(SampleDecode, SampleDecodePrepareDataWritesGuardFrames, ::testing::ValuesIn(GuardCases()),
+                         quavix_test::TCaseName());
 
 TEST(SampleDecode, PrepareDataLeavesUnusableSamplesAlone) {
     TQuavixSample NoData;

@@ -2,6 +2,8 @@
 // packed patterns, instruments with their envelopes and sample headers,
 // files cut short, and the files that must be refused.
 #include <gtest/gtest.h>
+
+#include <ostream>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 
 #include "loader_checks.h"
 #include "song/load_cursor.h"
+#include "support/case_names.h"
 
 using namespace quavix_test;
 
@@ -96,7 +99,7 @@ TEST(XmLoader, EveryLayoutGivesTheSameSong) {
         EXPECT_EQ(M.Patterns[1]->Rows, 16);
         EXPECT_EQ(M.Patterns[0]->Channels, 3);
         EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(49, 1, 0x40, 10, 0x0F));
-        EXPECT_EQ(CellAt(M, 0, 63, 2), MakeCell(97));
+        EXPECT_EQ(CellAt(M, 0, 63, 2), MakeCell(KeyOff));
         EXPECT_EQ(CellAt(M, 0, 1, 0), MakeCell(0));
         EXPECT_EQ(CellAt(M, 1, 5, 1), MakeCell(64, 2));
         EXPECT_EQ(CellAt(M, 1, 6, 1), MakeCell(0, 0, 0, 15, 3));
@@ -149,12 +152,16 @@ TEST(XmLoader, UnpacksCells) {
     }
 }
 
-TEST(XmLoader, PatternBlocksEndWhereTheirSizeSays) {
-    struct TCase {
-        const char* What;
-        TXmPattern First;
-        int32_t Rows;
-    } Cases[] = {
+struct TBlockCase {
+    const char* Name;
+    TXmPattern First;
+    int32_t Rows;
+};
+
+void PrintTo(const TBlockCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TBlockCase> BlockCases() {
+    return {
         // The data stops early: the rest of the cells are read from what
         // follows, and the next pattern still starts at its own header.
         {"data shorter than the rows", [] {
@@ -180,23 +187,28 @@ TEST(XmLoader, PatternBlocksEndWhereTheirSizeSays) {
          }(), 0},
         {"no packed data", TXmPattern(32, {}), 32},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TXmSong Song = SmallXm();
-        Song.Channels = 2;
-        Song.Patterns = {Case.First, TXmPattern(2, {At(1, 1, Note("A-4"), 1)})};
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
-        EXPECT_EQ(M.Patterns[0]->Rows, Case.Rows);
-        EXPECT_EQ(M.Patterns[1]->Rows, 2);
-        EXPECT_EQ(CellAt(M, 1, 1, 1), MakeCell(58, 1));
-        if (Case.Rows > 256) {
-            for (int32_t r = 0; r < Case.Rows; ++r) ASSERT_EQ(CellAt(M, 0, r, 0), MakeCell(0)) << r;
-        }
-        ASSERT_TRUE(M.Instruments[1]);
-        EXPECT_EQ(M.Instruments[1]->Name, "square");
-    }
 }
+
+class XmLoaderPatternBlocksEndWhereTheirSizeSays : public ::testing::TestWithParam<TBlockCase> {};
+
+TEST_P(XmLoaderPatternBlocksEndWhereTheirSizeSays, PatternBlocksEndWhereTheirSizeSays) {
+    const TBlockCase& Case = GetParam();
+    TXmSong Song = SmallXm();
+    Song.Channels = 2;
+    Song.Patterns = {Case.First, TXmPattern(2, {At(1, 1, Note("A-4"), 1)})};
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    EXPECT_EQ(M.Patterns[0]->Rows, Case.Rows);
+    EXPECT_EQ(M.Patterns[1]->Rows, 2);
+    EXPECT_EQ(CellAt(M, 1, 1, 1), MakeCell(58, 1));
+    if (Case.Rows > 256) {
+        for (int32_t r = 0; r < Case.Rows; ++r) ASSERT_EQ(CellAt(M, 0, r, 0), MakeCell(0)) << r;
+    }
+    ASSERT_TRUE(M.Instruments[1]);
+    EXPECT_EQ(M.Instruments[1]->Name, "square");
+}
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderPatternBlocksEndWhereTheirSizeSays, ::testing::ValuesIn(BlockCases()),
+                         quavix_test::TCaseName());
 
 TEST(XmLoader, CellsOfDataCutShortReadOnIntoTheFollowingBytes) {
     TXmSong Song = SmallXm();
@@ -379,13 +391,17 @@ TEST(XmLoader, SampleHeaderFields) {
     EXPECT_FALSE(L.Compressed);
 }
 
-TEST(XmLoader, SampleLoopsAreKeptWithinTheSample) {
-    struct TCase {
-        const char* What;
-        uint32_t LoopStart, LoopLength;
-        bool Loop;
-        int32_t LoadedStart, LoadedLength;
-    } Cases[] = {
+struct TLoopCase {
+    const char* Name;
+    uint32_t LoopStart, LoopLength;
+    bool Loop;
+    int32_t LoadedStart, LoadedLength;
+};
+
+void PrintTo(const TLoopCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TLoopCase> LoopCases() {
+    return {
         {"inside", 2, 4, true, 2, 4},
         {"to the end", 2, 8, true, 2, 8},
         {"past the end", 6, 10, true, 6, 4},
@@ -395,24 +411,29 @@ TEST(XmLoader, SampleLoopsAreKeptWithinTheSample) {
         // The sum would wrap at 32 bits; it is taken as far past the end.
         {"length that wraps", 4, 0xFFFFFFFE, true, 4, 6},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TXmSample S = Sample8({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-        S.Loop = TLoop::Forward;
-        S.LoopStartBytes = Case.LoopStart;
-        S.LoopLengthBytes = Case.LoopLength;
-        TXmSong Song = SmallXm();
-        Song.Instruments = {Instrument("i", S)};
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
-        const TQuavixSample& L = *M.Instruments[1]->Samples[0];
-        EXPECT_EQ(L.Loop, Case.Loop);
-        EXPECT_FALSE(L.PingPong);
-        EXPECT_EQ(L.LoopStart, Case.LoadedStart);
-        EXPECT_EQ(L.LoopLength, Case.LoadedLength);
-        EXPECT_TRUE(SamplesWithinData(M));
-    }
 }
+
+class XmLoaderSampleLoopsAreKeptWithinTheSample : public ::testing::TestWithParam<TLoopCase> {};
+
+TEST_P(XmLoaderSampleLoopsAreKeptWithinTheSample, SampleLoopsAreKeptWithinTheSample) {
+    const TLoopCase& Case = GetParam();
+    TXmSample S = Sample8({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    S.Loop = TLoop::Forward;
+    S.LoopStartBytes = Case.LoopStart;
+    S.LoopLengthBytes = Case.LoopLength;
+    TXmSong Song = SmallXm();
+    Song.Instruments = {Instrument("i", S)};
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    const TQuavixSample& L = *M.Instruments[1]->Samples[0];
+    EXPECT_EQ(L.Loop, Case.Loop);
+    EXPECT_FALSE(L.PingPong);
+    EXPECT_EQ(L.LoopStart, Case.LoadedStart);
+    EXPECT_EQ(L.LoopLength, Case.LoadedLength);
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderSampleLoopsAreKeptWithinTheSample, ::testing::ValuesIn(LoopCases()),
+                         quavix_test::TCaseName());
 
 TEST(XmLoader, RefusesASongHeaderCutShortAndOtherBeginnings) {
     struct TCase {
@@ -509,7 +530,7 @@ TEST_P(XmFileCutShort, LoadsWhatItHolds) {
     EXPECT_EQ(M.Name, "two of each");
     EXPECT_EQ(M.Patterns[0]->Rows, 64);
     EXPECT_EQ(CellAt(M, 0, 0, 0), Cut.FirstPatternWhole ? MakeCell(49, 1, 0x40, 10, 0x0F) : MakeCell(0));
-    EXPECT_EQ(CellAt(M, 0, 63, 2), Cut.FirstPatternWhole ? MakeCell(97) : MakeCell(0));
+    EXPECT_EQ(CellAt(M, 0, 63, 2), Cut.FirstPatternWhole ? MakeCell(KeyOff) : MakeCell(0));
     EXPECT_EQ(M.Patterns[1]->Rows, Cut.SecondPatternRows);
     EXPECT_EQ(CellAt(M, 1, 5, 1), Cut.SecondPatternWhole ? MakeCell(64, 2) : MakeCell(0));
     EXPECT_EQ(M.Patterns[2]->Rows, 0) << "a pattern the file does not name";

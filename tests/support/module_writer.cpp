@@ -1,5 +1,7 @@
 #include "module_writer.h"
 
+#include "song/module.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -356,7 +358,7 @@ TXmSong SmallXm() {
 TXmChunk TextChunk(const std::string& Text) { return {"text", TBytes(Text.begin(), Text.end()), {}}; }
 
 TXmChunk MidiChunk(const std::vector<std::pair<int32_t, std::string>>& Macros) {
-    TBytes Table(153 * 32, 0);
+    TBytes Table(TQuavixModule::MidiMacroSlots * TQuavixModule::MidiMacroLength, 0);
     for (const auto& Macro : Macros)
         for (size_t i = 0; i < Macro.second.size() && i < 32; ++i)
             Table.at(static_cast<size_t>(Macro.first) * 32 + i) = static_cast<uint8_t>(Macro.second[i]);

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "song/commands.h"
 #include "song/pattern.h"
 
 namespace quavix_test {
@@ -30,7 +31,7 @@ using TBytes = std::vector<uint8_t>;
 // ---------------------------------------------------------------------------
 // Notes and effects in Extended Module numbering.
 
-constexpr int32_t KeyOff = 97;
+constexpr int32_t KeyOff = TQuavixNote::KeyOff;
 
 // "C-4" -> 49, "F#2" -> 31, "===" or "off" -> key off. Octaves 0..7.
 // Throws std::invalid_argument for anything else.
@@ -201,7 +202,8 @@ TXmSong SmallXm();
 
 // Extension chunks.
 TXmChunk TextChunk(const std::string& Text);
-// The 153 macro slots of 32 characters; slots not given stay zero.
+// The macro table's slots (TQuavixMacroSlot) of 32 characters; slots not given
+// stay zero.
 TXmChunk MidiChunk(const std::vector<std::pair<int32_t, std::string>>& Macros);
 TXmChunk PatternNamesChunk(const std::vector<std::string>& Names);  // "PNAM", 32 bytes each
 TXmChunk ChannelNamesChunk(const std::vector<std::string>& Names);  // "CNAM", 20 bytes each

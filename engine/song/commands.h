@@ -1,0 +1,98 @@
+// The numbers a pattern cell holds, as Extended Module files store them (the
+// older pattern format's effects 0..F are the same numbers): the special
+// notes, the effect column's effects, the sub-commands of Exy and Xxy by x,
+// and the volume column's commands by the byte's high nibble. The sequencer,
+// the loaders, the tools and the tests all name them from here.
+#pragma once
+
+#include <cstdint>
+
+struct TQuavixNote {
+    enum : int32_t {
+        None = 0,
+        First = 1,   // C-0
+        Last = 96,   // B-7
+        KeyOff = 97,
+    };
+};
+
+struct TQuavixEffect {
+    enum : int32_t {
+        Arpeggio = 0,
+        PortamentoUp = 1,
+        PortamentoDown = 2,
+        TonePortamento = 3,
+        Vibrato = 4,
+        TonePortamentoVolumeSlide = 5,
+        VibratoVolumeSlide = 6,
+        Tremolo = 7,
+        SetPanning = 8,
+        SampleOffset = 9,
+        VolumeSlide = 10,        // A
+        PositionJump = 11,       // B
+        SetVolume = 12,          // C
+        PatternBreak = 13,       // D
+        Extended = 14,           // E, sub-commands TQuavixExtendedEffect
+        SpeedOrTempo = 15,       // F
+        GlobalVolume = 16,       // G
+        GlobalVolumeSlide = 17,  // H
+        KeyOff = 20,             // K
+        EnvelopePosition = 21,   // L
+        PanningSlide = 25,       // P
+        FilterResonance = 26,    // Q
+        MultiRetrig = 27,        // R
+        Tremor = 29,             // T
+        Extra = 33,              // X, sub-commands TQuavixExtraEffect
+        MidiMacro = 35,          // Z
+        SmoothMidiMacro = 37,    // shown as '\'
+        Count = 38,              // effect numbers 0..37
+    };
+};
+
+// Exy by x.
+struct TQuavixExtendedEffect {
+    enum : int32_t {
+        FinePortamentoUp = 0x1,
+        FinePortamentoDown = 0x2,
+        Glissando = 0x3,
+        VibratoWaveform = 0x4,
+        FineTune = 0x5,
+        PatternLoop = 0x6,
+        TremoloWaveform = 0x7,
+        Retrigger = 0x9,
+        FineVolumeUp = 0xA,
+        FineVolumeDown = 0xB,
+        NoteCut = 0xC,
+        NoteDelay = 0xD,
+        PatternDelay = 0xE,
+        SelectMacro = 0xF,
+    };
+};
+
+// Xxy by x.
+struct TQuavixExtraEffect {
+    enum : int32_t {
+        ExtraFinePortamentoUp = 0x1,
+        ExtraFinePortamentoDown = 0x2,
+        SoundControl = 0x9,
+    };
+};
+
+// The volume column's byte by its high nibble; bytes 0x10..0x50 set the
+// volume 0..64.
+struct TQuavixVolumeCommand {
+    enum : int32_t {
+        SetVolumeFirst = 0x1,
+        SetVolumeLast = 0x5,
+        SlideDown = 0x6,
+        SlideUp = 0x7,
+        FineSlideDown = 0x8,
+        FineSlideUp = 0x9,
+        VibratoSpeed = 0xA,
+        Vibrato = 0xB,  // sets the depth, and vibrates on the other ticks
+        SetPanning = 0xC,
+        PanningSlideLeft = 0xD,
+        PanningSlideRight = 0xE,
+        TonePortamento = 0xF,
+    };
+};
