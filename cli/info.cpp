@@ -54,27 +54,7 @@ struct TSongInfo {
     std::vector<TInstrumentInfo> InstrumentList;
 };
 
-// The sample names of a pattern-format file, which its loader leaves out:
-// 22 bytes at the head of each 30-byte sample header after the 20-byte title.
-std::vector<std::string> PatternFormatSampleNames(const std::vector<uint8_t>& Data, int32_t Count) {
-    constexpr size_t TitleSize = 20, HeaderSize = 30, NameSize = 22;
-    std::vector<std::string> Names;
-    for (int32_t i = 0; i < Count; ++i) {
-        const size_t At = TitleSize + static_cast<size_t>(i) * HeaderSize;
-        std::string Name;
-        for (size_t k = 0; k < NameSize && At + k < Data.size() && Data[At + k] != 0; ++k)
-            Name += static_cast<char>(Data[At + k]);
-        while (!Name.empty() && Name.back() == ' ') Name.pop_back();
-        Names.push_back(Name);
-    }
-    return Names;
-}
-
-std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module, const std::vector<uint8_t>& Data) {
-    const bool PatternFormat = Module.FormatName == "mod";
-    // The 15-sample form has no tag.
-    const std::vector<std::string> ModNames =
-        PatternFormat ? PatternFormatSampleNames(Data, Module.FormatTag.empty() ? 15 : 31) : std::vector<std::string>();
+std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module) {
     std::vector<TInstrumentInfo> List;
     for (int32_t i = 1; i <= TQuavixModule::MaxInstruments; ++i) {
         const TQuavixInstrument* Instrument = Module.Instruments[i].get();
@@ -87,7 +67,7 @@ std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module, const 
             if (!Sample) continue;
             TSampleInfo S;
             S.Index = k;
-            S.Name = PatternFormat && k == 0 && static_cast<size_t>(i) <= ModNames.size() ? ModNames[i - 1] : Sample->Name;
+            S.Name = Sample->Name;
             S.Length = Sample->Data ? Sample->Length : 0;
             S.Loop = !Sample->Loop || Sample->LoopLength <= 0 ? "none" : Sample->PingPong ? "ping-pong" : "forward";
             S.LoopStart = S.Loop == "none" ? 0 : Sample->LoopStart;
@@ -132,7 +112,7 @@ TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data
     Info.Message = Module.Comment;
     std::vector<int64_t> Ends = MeasureSong(Data, DefaultRate, 1);
     if (!Ends.empty()) Info.DurationFrames = Ends[0];
-    if (Samples) Info.InstrumentList = ListInstruments(Module, Data);
+    if (Samples) Info.InstrumentList = ListInstruments(Module);
     return Info;
 }
 

@@ -231,6 +231,12 @@ void StoreHeader(TQuavixModule& Module, const TModHeader& Header) {
         if (!SampleSlot) SampleSlot.reset(new TQuavixSample());
         TQuavixSample& Sample = *SampleSlot;
         Sample.Clear();
+        // The file names its samples, not its instruments, so the name goes
+        // with the sample. Composers wrote the song's message into these
+        // names a line each, laid out with leading spaces: only the padding
+        // at the end goes.
+        Sample.Name = QuavixFieldText(Stored.Name, SampleNameSize);
+        while (!Sample.Name.empty() && static_cast<unsigned char>(Sample.Name.back()) <= ' ') Sample.Name.pop_back();
         Sample.Bits = 8;
         Sample.NumChannels = 1;
         Sample.Length = 2 * Stored.LengthWords;
