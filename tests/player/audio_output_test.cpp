@@ -18,11 +18,13 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "player/quavix.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -91,33 +93,47 @@ protected:
     std::string DiskFile;
 };
 
-TEST_F(SdlOutput, OpensPausedWithTheRequestedFormat) {
-    struct Case {
-        int32_t Rate, Frames;
-        bool Stereo;
-        int32_t Bits;
-        uint16_t Format;
-        uint32_t Size;
+struct TFormatCase {
+    const char* Name;
+    int32_t Rate, Frames;
+    bool Stereo;
+    int32_t Bits;
+    uint16_t Format;
+    uint32_t Size;
+};
+
+void PrintTo(const TFormatCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFormatCase> FormatCases() {
+    return {
+        {"16-bit stereo at 44100 Hz", 44100, 4096, true, 16, AUDIO_S16LSB, 16384},
+        {"8-bit mono at 22050 Hz", 22050, 1024, false, 8, AUDIO_U8, 1024},
     };
-    const Case Cases[] = {{44100, 4096, true, 16, AUDIO_S16LSB, 16384}, {22050, 1024, false, 8, AUDIO_U8, 1024}};
-    for (const Case& C : Cases) {
-        TQuavixSettings Settings;
-        Settings.SampleRate = C.Rate;
-        Settings.BufferFrames = C.Frames;
-        Settings.Stereo = C.Stereo;
-        Settings.Bits = C.Bits;
-        auto Player = std::make_unique<TQuavix>(Settings);
-        ASSERT_EQ(Player->OutputDevice, TQuavixOutputDevice::Sdl);
-        EXPECT_EQ(Player->AudioSpec.freq, C.Rate);
-        EXPECT_EQ(Player->AudioSpec.format, C.Format);
-        EXPECT_EQ(Player->AudioSpec.channels, C.Stereo ? 2 : 1);
-        EXPECT_EQ(Player->AudioSpec.samples, C.Frames);
-        EXPECT_EQ(Player->AudioSpec.size, C.Size);
-        EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED);
-        EXPECT_FALSE(Player->HasWriter());
-        Player.reset();
-    }
 }
+
+class SdlOutputOpensPausedWithTheRequestedFormat : public SdlOutput,
+                                                   public ::testing::WithParamInterface<TFormatCase> {};
+
+TEST_P(SdlOutputOpensPausedWithTheRequestedFormat, OpensPausedWithTheRequestedFormat) {
+    const TFormatCase& C = GetParam();
+    TQuavixSettings Settings;
+    Settings.SampleRate = C.Rate;
+    Settings.BufferFrames = C.Frames;
+    Settings.Stereo = C.Stereo;
+    Settings.Bits = C.Bits;
+    auto Player = std::make_unique<TQuavix>(Settings);
+    ASSERT_EQ(Player->OutputDevice, TQuavixOutputDevice::Sdl);
+    EXPECT_EQ(Player->AudioSpec.freq, C.Rate);
+    EXPECT_EQ(Player->AudioSpec.format, C.Format);
+    EXPECT_EQ(Player->AudioSpec.channels, C.Stereo ? 2 : 1);
+    EXPECT_EQ(Player->AudioSpec.samples, C.Frames);
+    EXPECT_EQ(Player->AudioSpec.size, C.Size);
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PAUSED);
+    EXPECT_FALSE(Player->HasWriter());
+    Player.reset();
+}
+INSTANTIATE_TEST_SUITE_P(SdlOutput, SdlOutputOpensPausedWithTheRequestedFormat, ::testing::ValuesIn(FormatCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(SdlOutput, CallbackHandsOutWholeAndPartBuffers) {
     auto Player = WindowPlayer();
@@ -317,46 +333,49 @@ TEST_F(OssOutput, AFailedWriteEndsTheWriterAndSaysSoOnce) {
     EXPECT_EQ(Said.find(Want, First + 1), std::string::npos) << Said;
 }
 
-// Many players one after another, as a user opens song after song.
-TEST(OutputStress, FiveHundredCyclesOnEitherOutput) {
-    const std::string DiskFile = TempPath("stress-disk");
-    const std::string Device = TempPath("stress-device");
-#ifdef QUAVIX_HAVE_SDL
-    const int32_t First = 0;
-#else
-    const int32_t First = 1;  // a build without SDL has the OSS output only
-#endif
-    for (int32_t Output = First; Output < 2; ++Output) {
-        if (Output == 0) {
-            setenv("SDL_AUDIODRIVER", "disk", 1);
-            setenv("SDL_DISKAUDIOFILE", DiskFile.c_str(), 1);
-            setenv("SDL_DISKAUDIODELAY", "1", 1);
-        } else {
-            setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            setenv("QUAVIX_OSS_DEVICE", Device.c_str(), 1);
-            std::ofstream(Device).close();
-        }
-        RestartSdlAudio();
-        for (int32_t Cycle = 0; Cycle < 500; ++Cycle) {
-            TQuavixSettings Settings;
-            Settings.BufferFrames = 1024;
-            Settings.WriterSleepMs = 1;
-            Settings.PrefillBuffers = Cycle % 3;
-            auto Player = std::make_unique<TQuavix>(Settings);
-            ASSERT_EQ(Player->OutputDevice, Output == 0 ? TQuavixOutputDevice::Sdl : TQuavixOutputDevice::Oss) << Cycle;
-            ASSERT_TRUE(Player->Module->LoadFromFile(Song));
-            ASSERT_TRUE(Player->Play());
-            if (Cycle % 5 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            Player->Stop();
-            if (Output == 1) {
-                ASSERT_TRUE(Player->WriterParked()) << Cycle;
-                std::ofstream(Device, std::ios::trunc).close();
-            }
+// Many players one after another, as a user opens song after song: each
+// made on the output the environment leaves, played and stopped. Device is
+// the OSS stand-in, emptied after each player.
+void FiveHundredCycles(TQuavixOutputDevice Output, const std::string& Device) {
+    RestartSdlAudio();
+    for (int32_t Cycle = 0; Cycle < 500; ++Cycle) {
+        TQuavixSettings Settings;
+        Settings.BufferFrames = 1024;
+        Settings.WriterSleepMs = 1;
+        Settings.PrefillBuffers = Cycle % 3;
+        auto Player = std::make_unique<TQuavix>(Settings);
+        ASSERT_EQ(Player->OutputDevice, Output) << Cycle;
+        ASSERT_TRUE(Player->Module->LoadFromFile(Song));
+        ASSERT_TRUE(Player->Play());
+        if (Cycle % 5 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        Player->Stop();
+        if (Output == TQuavixOutputDevice::Oss) {
+            ASSERT_TRUE(Player->WriterParked()) << Cycle;
+            std::ofstream(Device, std::ios::trunc).close();
         }
     }
-    unsetenv("QUAVIX_OSS_DEVICE");
+}
+
+#ifdef QUAVIX_HAVE_SDL
+TEST(OutputStress, FiveHundredCyclesOnSdl) {
+    const std::string DiskFile = TempPath("stress-disk");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", DiskFile.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "1", 1);
+    FiveHundredCycles(TQuavixOutputDevice::Sdl, "");
     RestartSdlAudio();
     unlink(DiskFile.c_str());
+}
+#endif
+
+TEST(OutputStress, FiveHundredCyclesOnOss) {
+    const std::string Device = TempPath("stress-device");
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    setenv("QUAVIX_OSS_DEVICE", Device.c_str(), 1);
+    std::ofstream(Device).close();
+    FiveHundredCycles(TQuavixOutputDevice::Oss, Device);
+    unsetenv("QUAVIX_OSS_DEVICE");
+    RestartSdlAudio();
     unlink(Device.c_str());
 }
 

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "player/quavix.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -39,21 +41,31 @@ uint64_t RenderBundledSong(int32_t Seconds, int32_t Bits, TQuavixInterpolation I
     return Hash;
 }
 
-TEST(BundledSong, FirstSecondsKeepTheirChecksum) {
-    struct TCase {
-        int32_t Bits;
-        TQuavixInterpolation Interpolation;
-        uint64_t Expected;
-    } Cases[] = {
-        {16, TQuavixInterpolation::Linear, 0x3535307f10007f36ull},
-        {8, TQuavixInterpolation::None, 0x2f61ad3680af01a0ull},
+struct TChecksumCase {
+    const char* Name;
+    int32_t Bits;
+    TQuavixInterpolation Interpolation;
+    uint64_t Expected;
+};
+
+void PrintTo(const TChecksumCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TChecksumCase> ChecksumCases() {
+    return {
+        {"16-bit, linear interpolation", 16, TQuavixInterpolation::Linear, 0x3535307f10007f36ull},
+        {"8-bit, no interpolation", 8, TQuavixInterpolation::None, 0x2f61ad3680af01a0ull},
     };
-    for (const TCase& Case : Cases) {
-        const uint64_t Hash = RenderBundledSong(8, Case.Bits, Case.Interpolation);
-        EXPECT_EQ(Hash, Case.Expected) << Case.Bits << "-bit, interpolation " << int(Case.Interpolation)
-                                       << ": 0x" << std::hex << Hash;
-        EXPECT_EQ(RenderBundledSong(8, Case.Bits, Case.Interpolation), Hash) << "a second render differs";
-    }
 }
+
+class BundledSongFirstSecondsKeepTheirChecksum : public ::testing::TestWithParam<TChecksumCase> {};
+
+TEST_P(BundledSongFirstSecondsKeepTheirChecksum, FirstSecondsKeepTheirChecksum) {
+    const TChecksumCase& Case = GetParam();
+    const uint64_t Hash = RenderBundledSong(8, Case.Bits, Case.Interpolation);
+    EXPECT_EQ(Hash, Case.Expected) << "0x" << std::hex << Hash;
+    EXPECT_EQ(RenderBundledSong(8, Case.Bits, Case.Interpolation), Hash) << "a second render differs";
+}
+INSTANTIATE_TEST_SUITE_P(BundledSong, BundledSongFirstSecondsKeepTheirChecksum, ::testing::ValuesIn(ChecksumCases()),
+                         quavix_test::TCaseName());
 
 }  // namespace

@@ -56,30 +56,43 @@ TEST_P(RenderTickLengthFollowsRateAndTempo, TickLengthFollowsRateAndTempo) {
 INSTANTIATE_TEST_SUITE_P(Render, RenderTickLengthFollowsRateAndTempo, ::testing::ValuesIn(TickLengthCases()),
                          quavix_test::TCaseName());
 
-TEST(Render, TicksFallOnExactFramesAndCarryAcrossBuffers) {
-    // 882 frames per tick: the first 4096-frame buffer holds ticks at frames
-    // 0, 882, 1764, 2646 and 3528 and ends 314 frames before the next one.
-    struct TCase {
-        int32_t Frames;
-        std::vector<int32_t> LeftAfterEachRender;
-    } Cases[] = {
-        {4096, {314, 628, 60}},  // 314 + 4 x 882 + 254 ...
-        {882, {0, 0, 0}},        // buffers that end on tick boundaries
-        {1000, {764, 646, 528}},
-        {100, {782, 682, 582}},
-    };
-    for (const TCase& Case : Cases) {
-        std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, Case.Frames, true, 16);
-        ASSERT_TRUE(Player->Play());
-        EXPECT_EQ(Player->SamplesLeft, 0);  // the first render begins with a tick
-        std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
-        for (int32_t Left : Case.LeftAfterEachRender) {
-            Player->Render(Out.data());
-            EXPECT_EQ(Player->SamplesLeft, Left) << Case.Frames << "-frame buffers";
-            EXPECT_EQ(Player->SamplesPerTick, 882);
-        }
-    }
+// 882 frames per tick: the first 4096-frame buffer holds ticks at frames
+// 0, 882, 1764, 2646 and 3528 and ends 314 frames before the next one.
+struct TCarryCase {
+    const char* Name;
+    int32_t Frames;
+    std::vector<int32_t> LeftAfterEachRender;
+};
 
+void PrintTo(const TCarryCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TCarryCase> CarryCases() {
+    return {
+        {"4096-frame buffers", 4096, {314, 628, 60}},  // 314 + 4 x 882 + 254 ...
+        {"buffers that end on tick boundaries", 882, {0, 0, 0}},
+        {"1000-frame buffers", 1000, {764, 646, 528}},
+        {"100-frame buffers", 100, {782, 682, 582}},
+    };
+}
+
+class RenderTicksFallOnExactFramesAndCarryAcrossBuffers : public ::testing::TestWithParam<TCarryCase> {};
+
+TEST_P(RenderTicksFallOnExactFramesAndCarryAcrossBuffers, TicksFallOnExactFramesAndCarryAcrossBuffers) {
+    const TCarryCase& Case = GetParam();
+    std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, Case.Frames, true, 16);
+    ASSERT_TRUE(Player->Play());
+    EXPECT_EQ(Player->SamplesLeft, 0);  // the first render begins with a tick
+    std::vector<uint8_t> Out(static_cast<size_t>(Player->OutputBufferBytes));
+    for (int32_t Left : Case.LeftAfterEachRender) {
+        Player->Render(Out.data());
+        EXPECT_EQ(Player->SamplesLeft, Left);
+        EXPECT_EQ(Player->SamplesPerTick, 882);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Render, RenderTicksFallOnExactFramesAndCarryAcrossBuffers, ::testing::ValuesIn(CarryCases()),
+                         quavix_test::TCaseName());
+
+TEST(Render, ABufferPlaysTheTicksThatStartInIt) {
     // The first 4096 frames run five ticks: row 0's ticks 0 to 4 at speed 6.
     std::unique_ptr<TQuavix> Player = PlayerWithSong(44100, 4096, true, 16);
     Player->Play();
@@ -93,28 +106,43 @@ TEST(Render, TicksFallOnExactFramesAndCarryAcrossBuffers) {
     EXPECT_EQ(Player->Module->TickCounter, 3);
 }
 
-TEST(Render, ConvertsTheMixTo16Bits) {
-    struct TCase {
-        int32_t Mix;
-        int16_t Clipped, Wrapped;
-    } Cases[] = {
-        {32767 * 4096, 32767, 32767},
-        {32768 * 4096, 32767, -32768},  // past the top: clamped, or wrapped round
-        {-32768 * 4096, -32768, -32768},
-        {-32768 * 4096 - 1, -32768, 32767},
-        {4095, 0, 0},  // the arithmetic shift takes the floor
-        {-1, -1, -1},
-        {0, 0, 0},
-        {100000 * 4096, 32767, static_cast<int16_t>(100000 - 131072)},
-        {INT32_MIN, -32768, 0},
+struct TMixCase {
+    const char* Name;
+    int32_t Mix;
+    int16_t Clipped, Wrapped;
+};
+
+void PrintTo(const TMixCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TMixCase> MixCases() {
+    return {
+        {"the top", 32767 * 4096, 32767, 32767},
+        {"past the top: clamped, or wrapped round", 32768 * 4096, 32767, -32768},
+        {"the bottom", -32768 * 4096, -32768, -32768},
+        {"past the bottom", -32768 * 4096 - 1, -32768, 32767},
+        {"the arithmetic shift takes the floor", 4095, 0, 0},
+        {"just below 0", -1, -1, -1},
+        {"0", 0, 0, 0},
+        {"far past the top", 100000 * 4096, 32767, static_cast<int16_t>(100000 - 131072)},
+        {"the smallest mix", INT32_MIN, -32768, 0},
     };
-    for (const TCase& Case : Cases) {
-        EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, true), Case.Clipped) << Case.Mix;
-        EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, false), Case.Wrapped) << Case.Mix;
-    }
+}
+
+class RenderConvertsTheMixTo16Bits : public ::testing::TestWithParam<TMixCase> {};
+
+TEST_P(RenderConvertsTheMixTo16Bits, ConvertsTheMixTo16Bits) {
+    const TMixCase& Case = GetParam();
+    EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, true), Case.Clipped);
+    EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, false), Case.Wrapped);
+}
+INSTANTIATE_TEST_SUITE_P(Render, RenderConvertsTheMixTo16Bits, ::testing::ValuesIn(MixCases()),
+                         quavix_test::TCaseName());
+
+TEST(Render, ClipsAWholeBufferAsEachMixAlone) {
     // A whole buffer at once, each case in every place of a vector's lanes
     // and in the values left over after the last whole vector.
-    constexpr size_t Count = std::size(Cases);
+    const std::vector<TMixCase> Cases = MixCases();
+    const size_t Count = Cases.size();
     std::vector<int32_t> Mix;
     std::vector<int16_t> Want;
     for (size_t i = 0; i < 8 * Count + 5; ++i) {
@@ -126,13 +154,35 @@ TEST(Render, ConvertsTheMixTo16Bits) {
     EXPECT_EQ(Clipped, Want);
 }
 
-TEST(Render, ConvertsTo8BitsByTheHighByte) {
-    struct TCase {
-        int16_t Sample;
-        uint8_t Byte;
-    } Cases[] = {{-32768, 0}, {-1, 127}, {0, 128}, {255, 128}, {256, 129}, {32767, 255}, {-256, 127}, {-257, 126}};
-    for (const TCase& Case : Cases) EXPECT_EQ(TQuavix::Sample16To8(Case.Sample), Case.Byte) << Case.Sample;
+struct TByteCase {
+    const char* Name;
+    int16_t Sample;
+    uint8_t Byte;
+};
+
+void PrintTo(const TByteCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TByteCase> ByteCases() {
+    return {
+        {"the bottom", -32768, 0},
+        {"just below 0", -1, 127},
+        {"0 is the centre", 0, 128},
+        {"the low byte is dropped", 255, 128},
+        {"the next high byte", 256, 129},
+        {"the top", 32767, 255},
+        {"-256 shares the byte of -1", -256, 127},
+        {"-257 is the next byte down", -257, 126},
+    };
 }
+
+class RenderConvertsTo8BitsByTheHighByte : public ::testing::TestWithParam<TByteCase> {};
+
+TEST_P(RenderConvertsTo8BitsByTheHighByte, ConvertsTo8BitsByTheHighByte) {
+    const TByteCase& Case = GetParam();
+    EXPECT_EQ(TQuavix::Sample16To8(Case.Sample), Case.Byte);
+}
+INSTANTIATE_TEST_SUITE_P(Render, RenderConvertsTo8BitsByTheHighByte, ::testing::ValuesIn(ByteCases()),
+                         quavix_test::TCaseName());
 
 struct TSilenceCase {
     const char* Name;

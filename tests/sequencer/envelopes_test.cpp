@@ -115,17 +115,26 @@ TEST_P(EnvelopeHandlerSetPosition, SetPosition) {
 INSTANTIATE_TEST_SUITE_P(EnvelopeHandler, EnvelopeHandlerSetPosition, ::testing::ValuesIn(SetPositionCases()),
                          quavix_test::TCaseName());
 
-TEST(EnvelopeHandler, EnvelopesWithoutValuesReadZero) {
+// The value an envelope gives right after a jump into it.
+int32_t ValueAfterJump(const TQuavixEnvelope* E) {
+    TQuavixEnvelopeHandler H;
+    H.Envelope = E;
+    H.SetPosition(3);
+    return H.Advance();
+}
+
+TEST(EnvelopeHandler, ADisabledEnvelopeReadsZero) {
     TQuavixEnvelope Disabled = MakeEnvelope({{0, 64}, {10, 64}});
     Disabled.Enabled = false;
-    TQuavixEnvelope Empty = MakeEnvelope({});
-    for (const TQuavixEnvelope* E : std::initializer_list<const TQuavixEnvelope*>{&Disabled, &Empty, nullptr}) {
-        TQuavixEnvelopeHandler H;
-        H.Envelope = E;
-        H.SetPosition(3);
-        EXPECT_EQ(H.Advance(), 0);
-    }
+    EXPECT_EQ(ValueAfterJump(&Disabled), 0);
 }
+
+TEST(EnvelopeHandler, AnEnvelopeWithoutPointsReadsZero) {
+    const TQuavixEnvelope Empty = MakeEnvelope({});
+    EXPECT_EQ(ValueAfterJump(&Empty), 0);
+}
+
+TEST(EnvelopeHandler, NoEnvelopeReadsZero) { EXPECT_EQ(ValueAfterJump(nullptr), 0); }
 
 TEST(EnvelopeHandler, DamagedEnvelopesStayWithinTheirPoints) {
     // More points claimed than there are slots: the last slot is the last point.
@@ -186,27 +195,38 @@ TEST_F(VoiceEnvelopes, KeyOffWithoutVolumeEnvelopeSilencesAtOnce) {
     EXPECT_EQ(Channel().FadeoutVolume, 65536);
 }
 
-TEST_F(VoiceEnvelopes, FadeOutRunsOnlyAfterKeyOff) {
-    struct {
-        int32_t FadeOut;
-        std::vector<int32_t> Levels;
-    } const Cases[] = {
-        {1000, {63536, 61536, 59536}},
-        {20000, {25536, 0, 0}},
-        {32768, {0, 0, 0}},  // one tick
-        {0, {65536, 65536, 65536}},
+struct TFadeOutCase {
+    const char* Name;
+    int32_t FadeOut;
+    std::vector<int32_t> Levels;  // the fade-out volume on the three ticks after key off
+};
+
+void PrintTo(const TFadeOutCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFadeOutCase> FadeOutCases() {
+    return {
+        {"1000 takes twice its value a tick", 1000, {63536, 61536, 59536}},
+        {"20000 ends on the second tick", 20000, {25536, 0, 0}},
+        {"32768 ends in one tick", 32768, {0, 0, 0}},
+        {"0 never fades", 0, {65536, 65536, 65536}},
     };
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(C.FadeOut);
-        Lead->FadeOut = C.FadeOut;
-        SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {10, 64}});
-        Channel().TriggerNote(MakeCell(Note("C-4"), 1));
-        EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), (std::vector<int32_t>{65536, 65536, 65536}));
-        Channel().TriggerNote(MakeCell(quavix_test::KeyOff));
-        EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), C.Levels);
-        EXPECT_EQ(Channel().EnvelopeVolume, 64);  // the envelope itself goes on
-    }
 }
+
+class VoiceEnvelopesFadeOutRunsOnlyAfterKeyOff : public VoiceEnvelopes,
+                                                 public ::testing::WithParamInterface<TFadeOutCase> {};
+
+TEST_P(VoiceEnvelopesFadeOutRunsOnlyAfterKeyOff, FadeOutRunsOnlyAfterKeyOff) {
+    const TFadeOutCase& C = GetParam();
+    Lead->FadeOut = C.FadeOut;
+    SetEnvelope(*Lead->VolumeEnvelope, {{0, 64}, {10, 64}});
+    Channel().TriggerNote(MakeCell(Note("C-4"), 1));
+    EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), (std::vector<int32_t>{65536, 65536, 65536}));
+    Channel().TriggerNote(MakeCell(quavix_test::KeyOff));
+    EXPECT_EQ(Ticks(3, &TQuavixChannel::FadeoutVolume), C.Levels);
+    EXPECT_EQ(Channel().EnvelopeVolume, 64);  // the envelope itself goes on
+}
+INSTANTIATE_TEST_SUITE_P(VoiceEnvelopes, VoiceEnvelopesFadeOutRunsOnlyAfterKeyOff, ::testing::ValuesIn(FadeOutCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(VoiceEnvelopes, DisabledVolumeEnvelopeSilencesAtKeyOffAndFades) {
     Lead->FadeOut = 1000;
@@ -283,27 +303,57 @@ protected:
     }
 };
 
-TEST_F(AutoVibrato, Waveforms) {
-    struct {
-        int32_t Type, Depth, Position, Offset;
-    } const Cases[] = {
-        {0, 64, 0, 0},     {0, 64, 64, -64},  {0, 64, 192, 64},   {0, 64, 32, -45},
-        {0, 1, 64, -1},    {0, 1, 192, 1},
+struct TWaveformCase {
+    const char* Name;
+    int32_t Type, Depth, Position, Offset;
+};
+
+void PrintTo(const TWaveformCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TWaveformCase> WaveformCases() {
+    return {
+        {"sine at the start", 0, 64, 0, 0},
+        {"sine at a quarter", 0, 64, 64, -64},
+        {"sine at three quarters", 0, 64, 192, 64},
+        {"sine at an eighth", 0, 64, 32, -45},
+        {"sine of depth 1 at a quarter", 0, 1, 64, -1},
+        {"sine of depth 1 at three quarters", 0, 1, 192, 1},
         // Square.
-        {1, 64, 0, 64},    {1, 64, 127, 64},  {1, 64, 128, -64},  {1, 64, 255, -64},
+        {"square at the start", 1, 64, 0, 64},
+        {"square at the end of its first half", 1, 64, 127, 64},
+        {"square at its second half", 1, 64, 128, -64},
+        {"square at the end", 1, 64, 255, -64},
         // Falls from 0 to -64, jumps to 64 and falls back to 0.
-        {2, 64, 0, 0},     {2, 64, 1, -1},    {2, 64, 127, -64},  {2, 64, 128, 64},   {2, 64, 255, 0},
+        {"falling ramp at the start", 2, 64, 0, 0},
+        {"falling ramp one step on", 2, 64, 1, -1},
+        {"falling ramp at the end of its first half", 2, 64, 127, -64},
+        {"falling ramp jumps to 64", 2, 64, 128, 64},
+        {"falling ramp at the end", 2, 64, 255, 0},
         // Rises from 0 to 64, jumps to -64 and rises back to 0.
-        {3, 64, 0, 0},     {3, 64, 2, 1},     {3, 64, 128, 64},   {3, 64, 129, -64},  {3, 64, 255, -1},
+        {"rising ramp at the start", 3, 64, 0, 0},
+        {"rising ramp two steps on", 3, 64, 2, 1},
+        {"rising ramp at the end of its first half", 3, 64, 128, 64},
+        {"rising ramp jumps to -64", 3, 64, 129, -64},
+        {"rising ramp at the end", 3, 64, 255, -1},
         // The depth scales, then the offset is shifted down arithmetically.
-        {1, 8, 0, 8},      {1, 8, 200, -8},   {2, 1, 3, -1},      {3, 1, 2, 0},
+        {"square of depth 8", 1, 8, 0, 8},
+        {"square of depth 8 in its second half", 1, 8, 200, -8},
+        {"falling ramp of depth 1 rounds down", 2, 1, 3, -1},
+        {"rising ramp of depth 1 rounds down", 3, 1, 2, 0},
         // Unknown waveforms do nothing.
-        {4, 64, 64, 0},    {-1, 64, 64, 0},
+        {"waveform 4 does nothing", 4, 64, 64, 0},
+        {"waveform -1 does nothing", -1, 64, 64, 0},
     };
-    for (const auto& C : Cases)
-        EXPECT_EQ(OffsetAt(C.Type, C.Depth, C.Position), C.Offset)
-            << "type " << C.Type << " depth " << C.Depth << " position " << C.Position;
 }
+
+class AutoVibratoWaveforms : public AutoVibrato, public ::testing::WithParamInterface<TWaveformCase> {};
+
+TEST_P(AutoVibratoWaveforms, Waveforms) {
+    const TWaveformCase& C = GetParam();
+    EXPECT_EQ(OffsetAt(C.Type, C.Depth, C.Position), C.Offset);
+}
+INSTANTIATE_TEST_SUITE_P(AutoVibrato, AutoVibratoWaveforms, ::testing::ValuesIn(WaveformCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(AutoVibrato, AddsToTheTickOffsetAndAdvancesItsPhase) {
     Lead->VibratoType = 1;

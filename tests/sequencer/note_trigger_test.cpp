@@ -249,12 +249,18 @@ TEST_F(NoteTrigger, NoteWithoutInstrumentOnAFreshChannelDoesNothing) {
     EXPECT_EQ(C.Sample, nullptr);
 }
 
-TEST_F(NoteTrigger, BackgroundChannelsTriggerNothing) {
-    for (TQuavixChannel* C : {Module.BackgroundChannels[3].get(), &Fade(3)}) {
-        C->TriggerNote(MakeCell(Note("C-4"), 1));
-        EXPECT_FALSE(C->Active);
-        EXPECT_EQ(C->Instrument, nullptr);
-    }
+TEST_F(NoteTrigger, ReserveChannelsTriggerNothing) {
+    TQuavixChannel& C = *Module.BackgroundChannels[3];
+    C.TriggerNote(MakeCell(Note("C-4"), 1));
+    EXPECT_FALSE(C.Active);
+    EXPECT_EQ(C.Instrument, nullptr);
+}
+
+TEST_F(NoteTrigger, FadeChannelsTriggerNothing) {
+    TQuavixChannel& C = Fade(3);
+    C.TriggerNote(MakeCell(Note("C-4"), 1));
+    EXPECT_FALSE(C.Active);
+    EXPECT_EQ(C.Instrument, nullptr);
 }
 
 TEST_F(NoteTrigger, SilentChannelHasNothingToHandOver) {
@@ -296,21 +302,28 @@ TEST_F(NoteTrigger, SampleTransposeAndFinetuneSetTheNote) {
     EXPECT_EQ(C.TargetPeriod, Module.GetNotePeriod(64, -8));
 }
 
-TEST_F(NoteTrigger, OnlyASampleWithPanningSetsIt) {
-    // Pattern-format samples have no panning: the channel keeps its own.
-    for (bool HasPanning : {true, false}) {
-        SCOPED_TRACE(HasPanning);
-        Module.Clear();
-        SetUp();
+// Instrument 2's sample (panning 60, volume 20) triggered on a sounding voice
+// panned to 30, by a note with the instrument and by the instrument alone:
+// the panning each leaves.
+class NoteTriggerSamplePanning : public NoteTrigger {
+protected:
+    void ExpectPanningAfterEitherCell(bool HasPanning, int32_t Panning) {
         Module.Instruments[2]->Samples[0]->HasPanning = HasPanning;
         TQuavixChannel& C = StartSoundingVoice();
         for (const TQuavixPatternNote& Cell : {MakeCell(Note("D-4"), 2), MakeCell(0, 2)}) {
             C.Panning = 30;
             C.TriggerNote(Cell);
-            EXPECT_EQ(C.Panning, HasPanning ? 60 : 30);
+            EXPECT_EQ(C.Panning, Panning);
             EXPECT_EQ(C.Volume, 20);
         }
     }
+};
+
+TEST_F(NoteTriggerSamplePanning, ASampleWithPanningSetsIt) { ExpectPanningAfterEitherCell(true, 60); }
+
+TEST_F(NoteTriggerSamplePanning, ASampleWithoutPanningKeepsTheChannels) {
+    // Pattern-format samples have no panning: the channel keeps its own.
+    ExpectPanningAfterEitherCell(false, 30);
 }
 
 TEST_F(NoteTrigger, WaveformsFourToSevenKeepTheirPhase) {

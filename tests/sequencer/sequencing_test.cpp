@@ -2,6 +2,8 @@
 // the order list, played tick by tick; and the per-tick output stage of a
 // voice.
 #include <algorithm>
+#include <ostream>
+#include <vector>
 
 #include "song_fixture.h"
 #include "voice_fixture.h"
@@ -113,45 +115,59 @@ INSTANTIATE_TEST_SUITE_P(Sequencing, SequencingOrderList, ::testing::ValuesIn(Or
 // tick, delayed notes inside the row, more voices than the bank holds) and
 // whichever voices have ended since, every sounding voice lies within them,
 // and the last of them sounds.
-TEST_F(Sequencing, BankVoicesInUseHoldEverySoundingVoice) {
-    auto EveryRow = [](int32_t Speed, int32_t Effect, int32_t Parameter) {
-        std::vector<TPlacedCell> Cells;
-        for (int32_t Row = 0; Row < 8; ++Row)
-            for (int32_t C = 0; C < 4; ++C) Cells.push_back(At(Row, C, C4 + Row, 1, 0, Effect, Parameter));
-        return MakeSong(Cells, Speed, 8, 4);
+struct TBankCase {
+    const char* Name;
+    TXmSong Song;
+    bool EndSome;  // end a third of the fade voices after each tick, as mixing may
+};
+
+void PrintTo(const TBankCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// Four channels with a note on every row, each cell with the same effect.
+TXmSong NotesOnEveryRow(int32_t Speed, int32_t Effect, int32_t Parameter) {
+    std::vector<TPlacedCell> Cells;
+    for (int32_t Row = 0; Row < 8; ++Row)
+        for (int32_t C = 0; C < 4; ++C) Cells.push_back(At(Row, C, C4 + Row, 1, 0, Effect, Parameter));
+    return MakeSong(Cells, Speed, 8, 4);
+}
+
+std::vector<TBankCase> BankCases() {
+    return {
+        {"notes on every row", NotesOnEveryRow(1, 0, 0), true},
+        {"delayed notes", NotesOnEveryRow(3, E, 0xD1), true},
+        {"a full bank", NotesOnEveryRow(1, 0, 0), false},
     };
-    struct Case {
-        const char* Name;
-        TXmSong Song;
-        bool EndSome;  // end a third of the fade voices after each tick, as mixing may
-    } Cases[] = {
-        {"notes on every row", EveryRow(1, 0, 0), true},
-        {"delayed notes", EveryRow(3, E, 0xD1), true},
-        {"a full bank", EveryRow(1, 0, 0), false},
-    };
+}
+
+class SequencingBankVoicesInUseHoldEverySoundingVoice : public SongTest,
+                                                        public ::testing::WithParamInterface<TBankCase> {};
+
+TEST_P(SequencingBankVoicesInUseHoldEverySoundingVoice, BankVoicesInUseHoldEverySoundingVoice) {
+    const TBankCase& T = GetParam();
     auto Reach = [](const TQuavixModule::TChannelBank& Bank) {
         int32_t Last = 0;
         for (int32_t i = 0; i < TQuavixModule::MaxChannels; ++i)
             if (Bank[i]->Active) Last = i + 1;
         return Last;
     };
-    for (const Case& T : Cases) {
-        SCOPED_TRACE(T.Name);
-        Load(T.Song);
-        int32_t Most = 0;
-        for (int32_t Tick = 0; Tick < 300; ++Tick) {
-            Module.ProcessTick(2);
-            ASSERT_EQ(Module.FadeVoicesInUse, Reach(Module.FadeChannels)) << "tick " << Tick;
-            ASSERT_EQ(Module.ReserveVoicesInUse, Reach(Module.BackgroundChannels)) << "tick " << Tick;
-            Most = std::max(Most, Module.FadeVoicesInUse);
-            if (T.EndSome)
-                for (int32_t i = 0; i < TQuavixModule::MaxChannels; ++i)
-                    if ((i + Tick) % 3 == 0) Module.FadeChannels[i]->Active = false;
-        }
-        EXPECT_GT(Most, 4);
-        if (!T.EndSome) EXPECT_EQ(Most, TQuavixModule::MaxChannels);
+    Load(T.Song);
+    int32_t Most = 0;
+    for (int32_t Tick = 0; Tick < 300; ++Tick) {
+        Module.ProcessTick(2);
+        ASSERT_EQ(Module.FadeVoicesInUse, Reach(Module.FadeChannels)) << "tick " << Tick;
+        ASSERT_EQ(Module.ReserveVoicesInUse, Reach(Module.BackgroundChannels)) << "tick " << Tick;
+        Most = std::max(Most, Module.FadeVoicesInUse);
+        if (T.EndSome)
+            for (int32_t i = 0; i < TQuavixModule::MaxChannels; ++i)
+                if ((i + Tick) % 3 == 0) Module.FadeChannels[i]->Active = false;
+    }
+    EXPECT_GT(Most, 4);
+    if (!T.EndSome) {
+        EXPECT_EQ(Most, TQuavixModule::MaxChannels);
     }
 }
+INSTANTIATE_TEST_SUITE_P(Sequencing, SequencingBankVoicesInUseHoldEverySoundingVoice, ::testing::ValuesIn(BankCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(Sequencing, NothingLeftToPlayFadesTheVoicesOut) {
     Load(Orders({1}, {0, 3}, {At(0, 0, C4, 1)}, 1));
@@ -225,7 +241,37 @@ TEST_F(Sequencing, AReplacedVoiceFadesWithinTheFadeRamp) {
 // ---------------------------------------------------------------------------
 // The output stage of one voice.
 
-class UpdateVoice : public quavix_voice_test::VoiceTest {};
+// What 44100 updates of a voice at 44100 Hz give: the steps' sum, how far
+// the largest and smallest step lie apart, and the carry left at the end.
+struct TStepRun {
+    int32_t Frequency;
+    int64_t Sum;
+    int32_t Spread;
+    int32_t Carry;
+};
+
+class UpdateVoice : public quavix_voice_test::VoiceTest {
+protected:
+    // A voice kept sounding at one linear period for 44100 updates.
+    TStepRun Run(int32_t Period) {
+        Module.Clear();
+        Module.SampleRate = 44100;
+        AddInstrument(1);
+        TQuavixChannel& C = Channel();
+        C.TriggerNote(MakeCell(C4, 1));
+        C.Period = Period;
+        int64_t Sum = 0;
+        int32_t Low = INT32_MAX, High = 0;
+        for (int32_t Tick = 0; Tick < 44100; ++Tick) {
+            C.Active = true;
+            C.UpdateVoice();
+            Sum += C.Increment;
+            Low = std::min(Low, C.Increment);
+            High = std::max(High, C.Increment);
+        }
+        return {C.Frequency, Sum, High - Low, C.IncrementCarry};
+    }
+};
 
 struct TGainCase {
     const char* Name;
@@ -280,66 +326,66 @@ INSTANTIATE_TEST_SUITE_P(UpdateVoice, UpdateVoiceFinalVolumeAndPanning, ::testin
                          quavix_test::TCaseName());
 
 struct TStepCase {
+    const char* Name;
     bool Linear;
     int32_t Period, PeriodOffset, SampleRate, StoredPeriod, Frequency, Increment;
 };
 
-TEST_F(UpdateVoice, FrequencyAndIncrement) {
-    const TStepCase Cases[] = {
-        {true, 4608, 0, 44100, 4608, 8363, 776},
-        {true, 4608, 0, 0, 4608, 8363, 0},
-        {true, 4608, 64, 44100, 4608, 7893, 733},          // a semitone down for this tick
-        {true, 10, 0, 44100, 27, 522346, 48515},           // the period floor
-        {true, 4608, -10000, 44100, 4608, 522346, 48515},  // holds the tick's period too
-        {true, 60000, 0, 44100, 54784, 0, 0},
-        {false, 1712, 0, 44100, 1712, 8363, 776},
-        {false, 27, -100, 44100, 27, 530276, 49251},
-        {false, 54784, 0, 44100, 54784, 261, 24},
-        {false, 27, 0, 1, 27, 530276, INT32_MAX},  // held to the 32-bit range
+void PrintTo(const TStepCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TStepCase> FrequencyAndIncrementCases() {
+    return {
+        {"linear note 48", true, 4608, 0, 44100, 4608, 8363, 776},
+        {"no output rate: no step", true, 4608, 0, 0, 4608, 8363, 0},
+        {"a semitone down for this tick", true, 4608, 64, 44100, 4608, 7893, 733},
+        {"linear, the period floor", true, 10, 0, 44100, 27, 522346, 48515},
+        {"linear, the floor holds the tick's period too", true, 4608, -10000, 44100, 4608, 522346, 48515},
+        {"linear, the period ceiling", true, 60000, 0, 44100, 54784, 0, 0},
+        {"Amiga note 48", false, 1712, 0, 44100, 1712, 8363, 776},
+        {"Amiga, the floor holds the tick's period", false, 27, -100, 44100, 27, 530276, 49251},
+        {"Amiga, the period ceiling", false, 54784, 0, 44100, 54784, 261, 24},
+        {"a step held to the 32-bit range", false, 27, 0, 1, 27, 530276, INT32_MAX},
     };
-    for (const auto& T : Cases) {
-        SCOPED_TRACE(testing::Message() << T.Linear << " " << T.Period << " + " << T.PeriodOffset << " at " << T.SampleRate);
-        Module.Clear();
-        Module.LinearSlides = T.Linear;
-        Module.SampleRate = T.SampleRate;
-        AddInstrument(1);
-        TQuavixChannel& C = Channel();
-        C.TriggerNote(MakeCell(C4, 1));
-        C.Period = T.Period;
-        C.PeriodOffset = T.PeriodOffset;
-        C.UpdateVoice();
-        EXPECT_EQ(C.Period, T.StoredPeriod);
-        EXPECT_EQ(C.Frequency, T.Frequency);
-        EXPECT_EQ(C.Increment, T.Increment);
-    }
 }
+
+class UpdateVoiceFrequencyAndIncrement : public UpdateVoice, public ::testing::WithParamInterface<TStepCase> {};
+
+TEST_P(UpdateVoiceFrequencyAndIncrement, FrequencyAndIncrement) {
+    const TStepCase& T = GetParam();
+    Module.Clear();
+    Module.LinearSlides = T.Linear;
+    Module.SampleRate = T.SampleRate;
+    AddInstrument(1);
+    TQuavixChannel& C = Channel();
+    C.TriggerNote(MakeCell(C4, 1));
+    C.Period = T.Period;
+    C.PeriodOffset = T.PeriodOffset;
+    C.UpdateVoice();
+    EXPECT_EQ(C.Period, T.StoredPeriod);
+    EXPECT_EQ(C.Frequency, T.Frequency);
+    EXPECT_EQ(C.Increment, T.Increment);
+}
+INSTANTIATE_TEST_SUITE_P(UpdateVoice, UpdateVoiceFrequencyAndIncrement, ::testing::ValuesIn(FrequencyAndIncrementCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(UpdateVoice, StepsAddUpToTheExactFrequency) {
     // 8363 Hz at 44100 Hz is 776.75 units of 1/4096 frame per output frame:
     // over 44100 ticks the steps add up to 8363 * 4096 exactly, each the
-    // truncated step or one more. 4 Hz has a step of 0 on every tick, which
-    // ends the voice.
-    for (const int32_t Period : {4608, 17 * 768}) {
-        Module.Clear();
-        Module.SampleRate = 44100;
-        AddInstrument(1);
-        TQuavixChannel& C = Channel();
-        C.TriggerNote(MakeCell(C4, 1));
-        C.Period = Period;
-        int64_t Sum = 0;
-        int32_t Low = INT32_MAX, High = 0;
-        for (int32_t Tick = 0; Tick < 44100; ++Tick) {
-            C.Active = true;
-            C.UpdateVoice();
-            Sum += C.Increment;
-            Low = std::min(Low, C.Increment);
-            High = std::max(High, C.Increment);
-        }
-        SCOPED_TRACE(C.Frequency);
-        EXPECT_EQ(Sum, Period == 4608 ? 8363 * 4096 : 0);
-        EXPECT_EQ(High - Low, Period == 4608 ? 1 : 0);
-        EXPECT_EQ(C.IncrementCarry, 0);
-    }
+    // truncated step or one more.
+    const TStepRun R = Run(4608);
+    EXPECT_EQ(R.Frequency, 8363);
+    EXPECT_EQ(R.Sum, 8363 * 4096);
+    EXPECT_EQ(R.Spread, 1);
+    EXPECT_EQ(R.Carry, 0);
+}
+
+TEST_F(UpdateVoice, FourHertzHasNoStepAtAll) {
+    // 4 Hz has a step of 0 on every tick, which ends the voice.
+    const TStepRun R = Run(17 * 768);
+    EXPECT_EQ(R.Frequency, 4);
+    EXPECT_EQ(R.Sum, 0);
+    EXPECT_EQ(R.Spread, 0);
+    EXPECT_EQ(R.Carry, 0);
 }
 
 TEST_F(UpdateVoice, SilentVoices) {
