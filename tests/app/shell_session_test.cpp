@@ -67,7 +67,8 @@ std::vector<TOpenCase> OpenCases() {
          "notes.txt: not a module file (neither an Extended Module nor a pattern-format file)"},
         {"a missing file", "missing.xm", "", "missing.xm: cannot open: No such file or directory"},
         {"a folder", "folder.xm", "", "folder.xm: is a directory"},
-        {"a Latin-1 file name shown in UTF-8", "caf\xe9.xm", "", "caf\xc3\xa9.xm: cannot open: No such file or directory"},
+        {"a Latin-1 file name shown in UTF-8", "caf\xe9.xm", "",
+         "caf\xc3\xa9.xm: cannot open: No such file or directory"},
     };
 }
 
