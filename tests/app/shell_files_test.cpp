@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "shell_files.h"
 #include "support/case_names.h"
@@ -77,70 +79,107 @@ TEST(ShellNames, SettingsDirectoryLiesUnderHome) {
     EXPECT_EQ(SettingsDirFor(""), "/.quavixplayer");
 }
 
-TEST_F(ShellFiles, PreparesTheSettingsDirectoryOneLevelDeep) {
-    Write("plain", "not a directory");
-    ASSERT_EQ(mkdir((Dir + "/there").c_str(), 0700), 0);
-    struct Case {
-        std::string Path;
-        bool Want;
+struct TSettingsDirCase {
+    const char* Name;
+    const char* Path;  // under the test's folder, which holds the folder "there" and the file "plain"
+    bool Want;
+};
+
+void PrintTo(const TSettingsDirCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TSettingsDirCase> SettingsDirCases() {
+    return {
+        {"a directory already there", "there", true},
+        {"a directory made", "new", true},
+        {"a file in the way", "plain", false},
+        {"only one level is made", "missing/deeper", false},
     };
-    const Case Cases[] = {
-        {Dir + "/there", true},          // already there
-        {Dir + "/new", true},            // made
-        {Dir + "/plain", false},         // a file in the way
-        {Dir + "/missing/deeper", false}, // only one level is made
-    };
-    for (const Case& C : Cases) {
-        EXPECT_EQ(PrepareSettingsDir(C.Path), C.Want) << C.Path;
-        struct stat Info;
-        EXPECT_EQ(stat(C.Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode), C.Want) << C.Path;
-    }
 }
 
-TEST_F(ShellFiles, ReadsTheFirstLineOfLastPath) {
-    struct Case {
-        std::optional<std::string> Content;  // nothing: no file
-        std::string Want;
+class ShellFilesPreparesTheSettingsDirectoryOneLevelDeep : public ShellFiles,
+                                                           public ::testing::WithParamInterface<TSettingsDirCase> {};
+
+TEST_P(ShellFilesPreparesTheSettingsDirectoryOneLevelDeep, PreparesTheSettingsDirectoryOneLevelDeep) {
+    const TSettingsDirCase& C = GetParam();
+    Write("plain", "not a directory");
+    ASSERT_EQ(mkdir((Dir + "/there").c_str(), 0700), 0);
+    const std::string Path = Dir + "/" + C.Path;
+    EXPECT_EQ(PrepareSettingsDir(Path), C.Want) << Path;
+    struct stat Info;
+    EXPECT_EQ(stat(Path.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode), C.Want) << Path;
+}
+INSTANTIATE_TEST_SUITE_P(ShellFiles, ShellFilesPreparesTheSettingsDirectoryOneLevelDeep,
+                         ::testing::ValuesIn(SettingsDirCases()), quavix_test::TCaseName());
+
+struct TReadLastPathCase {
+    const char* Name;
+    std::optional<std::string> Content;  // nothing: no file
+    std::string Want;
+};
+
+void PrintTo(const TReadLastPathCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TReadLastPathCase> ReadLastPathCases() {
+    return {
+        {"a folder on a line", "/home/user/music/\n", "/home/user/music/"},
+        {"no line end", "/home/user/music/", "/home/user/music/"},
+        {"the first of two lines", "/first/\n/second/\n", "/first/"},
+        {"a DOS line end", "/dos/\r\n", "/dos/"},
+        {"blanks kept as written", " /spaced/ \n", " /spaced/ "},
+        {"an empty first line", "\n/after/\n", ""},
+        {"an empty file", "", ""},
+        {"no file", std::nullopt, ""},
     };
-    const Case Cases[] = {
-        {"/home/user/music/\n", "/home/user/music/"},
-        {"/home/user/music/", "/home/user/music/"},  // no line end
-        {"/first/\n/second/\n", "/first/"},
-        {"/dos/\r\n", "/dos/"},
-        {" /spaced/ \n", " /spaced/ "},  // kept as written
-        {"\n/after/\n", ""},
-        {"", ""},
-        {std::nullopt, ""},
-    };
-    for (const Case& C : Cases) {
-        std::remove((Dir + "/lastpath").c_str());
-        if (C.Content) Write("lastpath", *C.Content);
-        EXPECT_EQ(ReadLastPath(Dir + "/lastpath"), C.Want) << C.Content.value_or("(no file)");
-    }
-    // A folder where the file should be reads as nothing remembered.
+}
+
+class ShellFilesReadsTheFirstLineOfLastPath : public ShellFiles,
+                                              public ::testing::WithParamInterface<TReadLastPathCase> {};
+
+TEST_P(ShellFilesReadsTheFirstLineOfLastPath, ReadsTheFirstLineOfLastPath) {
+    const TReadLastPathCase& C = GetParam();
+    if (C.Content) Write("lastpath", *C.Content);
+    EXPECT_EQ(ReadLastPath(Dir + "/lastpath"), C.Want) << C.Content.value_or("(no file)");
+}
+INSTANTIATE_TEST_SUITE_P(ShellFiles, ShellFilesReadsTheFirstLineOfLastPath, ::testing::ValuesIn(ReadLastPathCases()),
+                         quavix_test::TCaseName());
+
+TEST_F(ShellFiles, AFolderWhereLastPathShouldBeReadsAsNothingRemembered) {
     EXPECT_EQ(ReadLastPath(Dir), "");
 }
 
-TEST_F(ShellFiles, WritesLastPathWithALineFeedOrDeletesIt) {
-    struct Case {
-        std::optional<std::string> Before;
-        std::string LastPath;
-        std::optional<std::string> After;
+struct TSaveLastPathCase {
+    const char* Name;
+    std::optional<std::string> Before;
+    std::string LastPath;
+    std::optional<std::string> After;
+};
+
+void PrintTo(const TSaveLastPathCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TSaveLastPathCase> SaveLastPathCases() {
+    return {
+        {"a new file", std::nullopt, "/home/user/music/", "/home/user/music/\n"},
+        {"a longer old file cut to the new folder", "/old/folder/with/a/long/name/\n", "/new/", "/new/\n"},
+        {"no folder deletes the file", "/old/\n", "", std::nullopt},
+        {"blanks count as no folder", "/old/\n", " \t ", std::nullopt},
+        {"no folder and no file", std::nullopt, "", std::nullopt},
+        {"blanks around a folder written as it stands", std::nullopt, " /x/ ", " /x/ \n"},
     };
-    const Case Cases[] = {
-        {std::nullopt, "/home/user/music/", "/home/user/music/\n"},
-        {"/old/folder/with/a/long/name/\n", "/new/", "/new/\n"},  // truncated
-        {"/old/\n", "", std::nullopt},                           // deleted
-        {"/old/\n", " \t ", std::nullopt},                       // blanks count as empty
-        {std::nullopt, "", std::nullopt},
-        {std::nullopt, " /x/ ", " /x/ \n"},  // written as it stands
-    };
-    for (const Case& C : Cases) {
-        std::remove((Dir + "/lastpath").c_str());
-        if (C.Before) Write("lastpath", *C.Before);
-        SaveLastPath(Dir + "/lastpath", C.LastPath);
-        EXPECT_EQ(Read("lastpath"), C.After) << "[" << C.LastPath << "]";
-    }
+}
+
+class ShellFilesWritesLastPathWithALineFeedOrDeletesIt : public ShellFiles,
+                                                         public ::testing::WithParamInterface<TSaveLastPathCase> {};
+
+TEST_P(ShellFilesWritesLastPathWithALineFeedOrDeletesIt, WritesLastPathWithALineFeedOrDeletesIt) {
+    const TSaveLastPathCase& C = GetParam();
+    if (C.Before) Write("lastpath", *C.Before);
+    SaveLastPath(Dir + "/lastpath", C.LastPath);
+    EXPECT_EQ(Read("lastpath"), C.After) << "[" << C.LastPath << "]";
+}
+INSTANTIATE_TEST_SUITE_P(ShellFiles, ShellFilesWritesLastPathWithALineFeedOrDeletesIt,
+                         ::testing::ValuesIn(SaveLastPathCases()), quavix_test::TCaseName());
+
+TEST_F(ShellFiles, LastPathReadsBackAndIsReplacedWhole) {
     // What is written reads back as the same folder.
     SaveLastPath(Dir + "/lastpath", "/round/trip/");
     EXPECT_EQ(ReadLastPath(Dir + "/lastpath"), "/round/trip/");
@@ -150,7 +189,10 @@ TEST_F(ShellFiles, WritesLastPathWithALineFeedOrDeletesIt) {
     SaveLastPath(Dir + "/lastpath", "/replaced/");
     EXPECT_EQ(Read("lastpath"), "/replaced/\n");
     EXPECT_EQ(Read("earlier"), "/round/trip/\n");
-    // A settings directory that went away: nothing is written, nothing raised.
+}
+
+TEST_F(ShellFiles, NothingIsWrittenForASettingsDirectoryThatWentAway) {
+    // Nothing is raised either.
     SaveLastPath(Dir + "/gone/lastpath", "/x/");
     EXPECT_EQ(Read("gone/lastpath"), std::nullopt);
 }

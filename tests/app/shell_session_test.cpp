@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "player/quavix.h"
 #include "shell_session.h"
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 using namespace quavix_shell;
@@ -46,43 +48,56 @@ protected:
 };
 std::string ShellSession::Dir;
 
-TEST_F(ShellSession, OpeningShowsTheTitleOrFileNameOrNoTrackAndWhy) {
-    struct Case {
-        std::string File;
-        std::string Label;   // empty: "No track loaded", and no player
-        std::string Status;  // empty while a song plays
-    };
-    const std::vector<Case> Cases = {
-        {"titled.xm", "Night Drive", ""},
-        {"blank.xm", "blank.xm", ""},          // a title of spaces shows the file name
-        {"untitled.mod", "untitled.mod", ""},  // so does an empty one
-        {"latin.xm", "caf\xc3\xa9", ""},       // a Latin-1 title shown in UTF-8
-        {"notes.txt", "", "notes.txt: not a module file (neither an Extended Module nor a pattern-format file)"},
-        {"missing.xm", "", "missing.xm: cannot open: No such file or directory"},
-        {"folder.xm", "", "folder.xm: is a directory"},
-        {"caf\xe9.xm", "", "caf\xc3\xa9.xm: cannot open: No such file or directory"},  // shown in UTF-8
-    };
-    for (const Case& C : Cases) {
-        // Every open starts from a playing song, which it replaces.
-        TShellSession Session;
-        ASSERT_EQ(OpenTrack(Session, Dir + "/titled.xm").Label, "Night Drive");
-        Session.LastPath = "/elsewhere/";
+struct TOpenCase {
+    const char* Name;
+    std::string File;
+    std::string Label;   // empty: "No track loaded", and no player
+    std::string Status;  // empty while a song plays
+};
 
-        const TTrackView View = OpenTrack(Session, Dir + "/" + C.File);
-        // The folder is remembered whether or not the file loads.
-        EXPECT_EQ(Session.LastPath, Dir + "/") << C.File;
-        EXPECT_EQ(View.Status, C.Status) << C.File;
-        if (C.Label.empty()) {
-            EXPECT_EQ(View.Label, NoTrackLabel) << C.File;
-            EXPECT_EQ(Session.Player, nullptr) << C.File;
-            continue;
-        }
-        EXPECT_EQ(View.Label, C.Label) << C.File;
-        ASSERT_NE(Session.Player, nullptr) << C.File;
-        EXPECT_TRUE(Session.Player->Module->Loaded) << C.File;
-        EXPECT_TRUE(Session.Player->Playing) << C.File;
-    }
+void PrintTo(const TOpenCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TOpenCase> OpenCases() {
+    return {
+        {"a title", "titled.xm", "Night Drive", ""},
+        {"a title of spaces shows the file name", "blank.xm", "blank.xm", ""},
+        {"an empty title shows the file name", "untitled.mod", "untitled.mod", ""},
+        {"a Latin-1 title shown in UTF-8", "latin.xm", "caf\xc3\xa9", ""},
+        {"a file that is no module", "notes.txt", "",
+         "notes.txt: not a module file (neither an Extended Module nor a pattern-format file)"},
+        {"a missing file", "missing.xm", "", "missing.xm: cannot open: No such file or directory"},
+        {"a folder", "folder.xm", "", "folder.xm: is a directory"},
+        {"a Latin-1 file name shown in UTF-8", "caf\xe9.xm", "",
+         "caf\xc3\xa9.xm: cannot open: No such file or directory"},
+    };
 }
+
+class ShellSessionOpeningShowsTheTitleOrFileNameOrNoTrackAndWhy : public ShellSession,
+                                                                  public ::testing::WithParamInterface<TOpenCase> {};
+
+TEST_P(ShellSessionOpeningShowsTheTitleOrFileNameOrNoTrackAndWhy, OpeningShowsTheTitleOrFileNameOrNoTrackAndWhy) {
+    const TOpenCase& C = GetParam();
+    // Every open starts from a playing song, which it replaces.
+    TShellSession Session;
+    ASSERT_EQ(OpenTrack(Session, Dir + "/titled.xm").Label, "Night Drive");
+    Session.LastPath = "/elsewhere/";
+
+    const TTrackView View = OpenTrack(Session, Dir + "/" + C.File);
+    // The folder is remembered whether or not the file loads.
+    EXPECT_EQ(Session.LastPath, Dir + "/") << C.File;
+    EXPECT_EQ(View.Status, C.Status) << C.File;
+    if (C.Label.empty()) {
+        EXPECT_EQ(View.Label, NoTrackLabel) << C.File;
+        EXPECT_EQ(Session.Player, nullptr) << C.File;
+        return;
+    }
+    EXPECT_EQ(View.Label, C.Label) << C.File;
+    ASSERT_NE(Session.Player, nullptr) << C.File;
+    EXPECT_TRUE(Session.Player->Module->Loaded) << C.File;
+    EXPECT_TRUE(Session.Player->Playing) << C.File;
+}
+INSTANTIATE_TEST_SUITE_P(ShellSession, ShellSessionOpeningShowsTheTitleOrFileNameOrNoTrackAndWhy,
+                         ::testing::ValuesIn(OpenCases()), quavix_test::TCaseName());
 
 TEST_F(ShellSession, StopDestroysThePlayerAndDoesNothingWithoutOne) {
     TShellSession Session;
@@ -95,38 +110,62 @@ TEST_F(ShellSession, StopDestroysThePlayerAndDoesNothingWithoutOne) {
     EXPECT_EQ(Session.LastPath, Dir + "/");  // stopping forgets no folder
 }
 
-TEST(ShellTexts, LabelIsTheTitleAsStoredUnlessBlank) {
-    struct Case {
-        std::string Title, FileName, Want;
+struct TLabelCase {
+    const char* Name;
+    std::string Title, FileName, Want;
+};
+
+void PrintTo(const TLabelCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TLabelCase> LabelCases() {
+    return {
+        {"a title", "Night Drive", "/music/a.xm", "Night Drive"},
+        {"spaces around a title shown as stored", " spaced ", "/music/a.xm", " spaced "},
+        {"an empty title gives the file name", "", "/home/user/music/song.xm", "song.xm"},
+        {"a title of spaces gives the file name", "   ", "/home/user/music/song.xm", "song.xm"},
+        {"a title of a zero byte and a tab gives the file name", std::string("\0\t", 2), "/m/x.mod", "x.mod"},
+        {"a file name without a folder", "", "song.xm", "song.xm"},
     };
-    const Case Cases[] = {
-        {"Night Drive", "/music/a.xm", "Night Drive"},
-        {" spaced ", "/music/a.xm", " spaced "},  // shown as stored
-        {"", "/home/user/music/song.xm", "song.xm"},
-        {"   ", "/home/user/music/song.xm", "song.xm"},
-        {std::string("\0\t", 2), "/m/x.mod", "x.mod"},
-        {"", "song.xm", "song.xm"},
-    };
-    for (const Case& C : Cases) EXPECT_EQ(TrackLabel(C.Title, C.FileName), C.Want) << C.Title;
 }
 
-TEST(ShellTexts, DisplayTextIsUtf8ForTheLabel) {
-    struct Case {
-        std::string Text, Want;
-    };
-    const Case Cases[] = {
-        {"plain <b>&", "plain <b>&"},
-        {"na\xc3\xafve \xe2\x99\xaa", "na\xc3\xafve \xe2\x99\xaa"},  // UTF-8 stays
-        {"caf\xe9", "caf\xc3\xa9"},                                  // Latin-1 letter
-        {"\xa0\xff", "\xc2\xa0\xc3\xbf"},
-        {"a\tb\x01\x7f", "a?b??"},  // control characters
-        {"\x85", "?"},              // a Latin-1 control character
-        {"\xc3", "\xc3\x83"},        // a sequence cut short is Latin-1
-        {"\xed\xa0\x80", "\xc3\xad\xc2\xa0?"},  // no surrogates
-        {"", ""},
-    };
-    for (const Case& C : Cases) EXPECT_EQ(DisplayText(C.Text), C.Want) << C.Text;
+class ShellTextsLabelIsTheTitleAsStoredUnlessBlank : public ::testing::TestWithParam<TLabelCase> {};
+
+TEST_P(ShellTextsLabelIsTheTitleAsStoredUnlessBlank, LabelIsTheTitleAsStoredUnlessBlank) {
+    const TLabelCase& C = GetParam();
+    EXPECT_EQ(TrackLabel(C.Title, C.FileName), C.Want) << C.Title;
 }
+INSTANTIATE_TEST_SUITE_P(ShellTexts, ShellTextsLabelIsTheTitleAsStoredUnlessBlank, ::testing::ValuesIn(LabelCases()),
+                         quavix_test::TCaseName());
+
+struct TDisplayTextCase {
+    const char* Name;
+    std::string Text, Want;
+};
+
+void PrintTo(const TDisplayTextCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TDisplayTextCase> DisplayTextCases() {
+    return {
+        {"plain text and markup characters stay", "plain <b>&", "plain <b>&"},
+        {"UTF-8 stays", "na\xc3\xafve \xe2\x99\xaa", "na\xc3\xafve \xe2\x99\xaa"},
+        {"a Latin-1 letter", "caf\xe9", "caf\xc3\xa9"},
+        {"a Latin-1 no-break space and y with diaeresis", "\xa0\xff", "\xc2\xa0\xc3\xbf"},
+        {"control characters become question marks", "a\tb\x01\x7f", "a?b??"},
+        {"a Latin-1 control character", "\x85", "?"},
+        {"a sequence cut short is Latin-1", "\xc3", "\xc3\x83"},
+        {"no surrogates", "\xed\xa0\x80", "\xc3\xad\xc2\xa0?"},
+        {"no text", "", ""},
+    };
+}
+
+class ShellTextsDisplayTextIsUtf8ForTheLabel : public ::testing::TestWithParam<TDisplayTextCase> {};
+
+TEST_P(ShellTextsDisplayTextIsUtf8ForTheLabel, DisplayTextIsUtf8ForTheLabel) {
+    const TDisplayTextCase& C = GetParam();
+    EXPECT_EQ(DisplayText(C.Text), C.Want) << C.Text;
+}
+INSTANTIATE_TEST_SUITE_P(ShellTexts, ShellTextsDisplayTextIsUtf8ForTheLabel, ::testing::ValuesIn(DisplayTextCases()),
+                         quavix_test::TCaseName());
 
 TEST(ShellTexts, AboutTextHasSevenLinesEndedByCrLf) {
     const std::string Text = AboutText;

@@ -9,11 +9,13 @@
 #include <fstream>
 #include <regex>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli_run.h"
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 using namespace quavix_test;
@@ -83,8 +85,6 @@ protected:
 
 std::string QuavixInfo::Dir;
 
-}  // namespace
-
 TEST_F(QuavixInfo, TextShowsWhatTheSongHolds) {
     TRun Run = Quavix("info " + Path("song.xm"));
     EXPECT_EQ(Run.Status, 0);
@@ -108,25 +108,37 @@ TEST_F(QuavixInfo, TextShowsWhatTheSongHolds) {
                            "    second?line\n");
 }
 
-TEST_F(QuavixInfo, FormatLineNamesVersionOrTag) {
-    struct TCase {
-        const char* File;
-        const char* Format;
-        const char* Slides;
-    } Cases[] = {
-        {"amiga.xm", "xm 1.03", "amiga"},
-        {"mk.mod", "mod \"M.K.\"", "amiga"},
-        {"old.mod", "mod (15 samples, no tag)", "amiga"},
-        {"long.mod", "mod \"M.K.\"", "amiga"},  // bytes after the song are no matter
+struct TFormatLineCase {
+    const char* Name;
+    const char* File;
+    const char* Format;
+    const char* Slides;
+};
+
+void PrintTo(const TFormatLineCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFormatLineCase> FormatLineCases() {
+    return {
+        {"an Extended Module gives its version", "amiga.xm", "xm 1.03", "amiga"},
+        {"a pattern-format file gives its tag", "mk.mod", "mod \"M.K.\"", "amiga"},
+        {"a pattern-format file of 15 samples has no tag", "old.mod", "mod (15 samples, no tag)", "amiga"},
+        {"bytes after the song are no matter", "long.mod", "mod \"M.K.\"", "amiga"},
     };
-    for (const TCase& Case : Cases) {
-        TRun Run = Quavix("info " + Path(Case.File));
-        EXPECT_EQ(Run.Status, 0) << Case.File;
-        EXPECT_NE(Run.Out.find(std::string("  format:      ") + Case.Format + "\n"), std::string::npos) << Run.Out;
-        EXPECT_NE(Run.Out.find(std::string("  slides:      ") + Case.Slides + "\n"), std::string::npos) << Run.Out;
-        EXPECT_EQ(Run.Out.find("message:"), std::string::npos) << Case.File;
-    }
 }
+
+class QuavixInfoFormatLineNamesVersionOrTag : public QuavixInfo,
+                                              public ::testing::WithParamInterface<TFormatLineCase> {};
+
+TEST_P(QuavixInfoFormatLineNamesVersionOrTag, FormatLineNamesVersionOrTag) {
+    const TFormatLineCase& Case = GetParam();
+    TRun Run = Quavix("info " + Path(Case.File));
+    EXPECT_EQ(Run.Status, 0) << Case.File;
+    EXPECT_NE(Run.Out.find(std::string("  format:      ") + Case.Format + "\n"), std::string::npos) << Run.Out;
+    EXPECT_NE(Run.Out.find(std::string("  slides:      ") + Case.Slides + "\n"), std::string::npos) << Run.Out;
+    EXPECT_EQ(Run.Out.find("message:"), std::string::npos) << Case.File;
+}
+INSTANTIATE_TEST_SUITE_P(QuavixInfo, QuavixInfoFormatLineNamesVersionOrTag, ::testing::ValuesIn(FormatLineCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
     TRun Run = Quavix("info --json " + Path("song.xm") + " " + Path("mk.mod"));
@@ -164,54 +176,85 @@ TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
     EXPECT_NE(Run.Out.find("  title:       caf\xe9 ? na\xc3\xafve\n"), std::string::npos) << Run.Out;
 }
 
-TEST_F(QuavixInfo, FilesThatDoNotLoadGetOneLineEach) {
-    struct TCase {
-        const char* File;
-        const char* Reason;
-    } Cases[] = {
-        {"missing.xm", "cannot open: No such file or directory"},
-        {"notes.txt", "not a module file (neither an Extended Module nor a pattern-format file)"},
-        {"empty.xm", "not a module file (the file is empty)"},
-        {"cut.xm", "damaged Extended Module file: its song header is cut short"},
-        {"wide.xm", "unsupported Extended Module file: more than 255 channels"},
+struct TNoLoadCase {
+    const char* Name;
+    const char* File;
+    const char* Reason;
+};
+
+void PrintTo(const TNoLoadCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TNoLoadCase> NoLoadCases() {
+    return {
+        {"a missing file", "missing.xm", "cannot open: No such file or directory"},
+        {"a file of text", "notes.txt", "not a module file (neither an Extended Module nor a pattern-format file)"},
+        {"an empty file", "empty.xm", "not a module file (the file is empty)"},
+        {"a song header cut short", "cut.xm", "damaged Extended Module file: its song header is cut short"},
+        {"more than 255 channels", "wide.xm", "unsupported Extended Module file: more than 255 channels"},
     };
-    for (const TCase& Case : Cases) {
-        for (const char* Mode : {"", "--json "}) {
-            TRun Run = Quavix(std::string("info ") + Mode + Path("mk.mod") + " " + Path(Case.File));
-            EXPECT_EQ(Run.Status, 1) << Case.File;
-            // The good file is still shown; the bad one gets a single line.
-            EXPECT_NE(Run.Out.find("M.K."), std::string::npos) << Case.File;
-            std::string Prefix = "quavix: " + Path(Case.File) + ": " + Case.Reason;
-            EXPECT_EQ(Run.Err.compare(0, Prefix.size(), Prefix), 0) << Run.Err;
-            EXPECT_EQ(std::count(Run.Err.begin(), Run.Err.end(), '\n'), 1) << Run.Err;
-        }
+}
+
+class QuavixInfoFilesThatDoNotLoadGetOneLineEach : public QuavixInfo,
+                                                   public ::testing::WithParamInterface<TNoLoadCase> {};
+
+TEST_P(QuavixInfoFilesThatDoNotLoadGetOneLineEach, FilesThatDoNotLoadGetOneLineEach) {
+    const TNoLoadCase& Case = GetParam();
+    // As text and as JSON alike.
+    for (const char* Mode : {"", "--json "}) {
+        SCOPED_TRACE(std::string("info ") + Mode);
+        TRun Run = Quavix(std::string("info ") + Mode + Path("mk.mod") + " " + Path(Case.File));
+        EXPECT_EQ(Run.Status, 1) << Case.File;
+        // The good file is still shown; the bad one gets a single line.
+        EXPECT_NE(Run.Out.find("M.K."), std::string::npos) << Case.File;
+        std::string Prefix = "quavix: " + Path(Case.File) + ": " + Case.Reason;
+        EXPECT_EQ(Run.Err.compare(0, Prefix.size(), Prefix), 0) << Run.Err;
+        EXPECT_EQ(std::count(Run.Err.begin(), Run.Err.end(), '\n'), 1) << Run.Err;
     }
+}
+INSTANTIATE_TEST_SUITE_P(QuavixInfo, QuavixInfoFilesThatDoNotLoadGetOneLineEach, ::testing::ValuesIn(NoLoadCases()),
+                         quavix_test::TCaseName());
+
+TEST_F(QuavixInfo, ADirectoryGetsOneLine) {
     EXPECT_EQ(Quavix("info " + Dir).Err, "quavix: " + Dir + ": is a directory\n");
 }
 
-TEST_F(QuavixInfo, CommandLine) {
-    struct TCase {
-        const char* Arguments;
-        int Status;
-        const char* Out;  // expected at the start of stdout
-        const char* Err;  // expected at the start of stderr
-    } Cases[] = {
-        {"--help", 0, "Quavix Player's command-line tool", ""},
-        {"info --help", 0, "show what module files hold", ""},
-        {"--version", 0, "quavix 0.", ""},
-        {"", 2, "", "quavix: missing command"},
-        {"frobnicate", 2, "", "quavix: unknown command 'frobnicate'"},
-        {"--frobnicate", 2, "", "quavix: unknown option '--frobnicate'"},
-        {"info", 2, "", "quavix: info: FILE is required"},
-        {"info --fast x.xm", 2, "", "quavix: info: The following argument was not expected: --fast"},
+struct TCommandLineCase {
+    const char* Name;
+    const char* Arguments;
+    int Status;
+    const char* Out;  // expected at the start of stdout
+    const char* Err;  // expected at the start of stderr
+};
+
+void PrintTo(const TCommandLineCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TCommandLineCase> CommandLineCases() {
+    return {
+        {"the tool's help", "--help", 0, "Quavix Player's command-line tool", ""},
+        {"the help of info", "info --help", 0, "show what module files hold", ""},
+        {"the version", "--version", 0, "quavix 0.", ""},
+        {"no command", "", 2, "", "quavix: missing command"},
+        {"an unknown command", "frobnicate", 2, "", "quavix: unknown command 'frobnicate'"},
+        {"an unknown option", "--frobnicate", 2, "", "quavix: unknown option '--frobnicate'"},
+        {"info without a file", "info", 2, "", "quavix: info: FILE is required"},
+        {"an option info does not take", "info --fast x.xm", 2, "",
+         "quavix: info: The following argument was not expected: --fast"},
     };
-    for (const TCase& Case : Cases) {
-        TRun Run = Quavix(Case.Arguments);
-        EXPECT_EQ(Run.Status, Case.Status) << Case.Arguments;
-        EXPECT_EQ(Run.Out.compare(0, std::string(Case.Out).size(), Case.Out), 0) << Case.Arguments << ": " << Run.Out;
-        EXPECT_EQ(Run.Err.compare(0, std::string(Case.Err).size(), Case.Err), 0) << Case.Arguments << ": " << Run.Err;
-    }
-    // A file named like an option, after "--".
+}
+
+class QuavixInfoCommandLine : public QuavixInfo, public ::testing::WithParamInterface<TCommandLineCase> {};
+
+TEST_P(QuavixInfoCommandLine, CommandLine) {
+    const TCommandLineCase& Case = GetParam();
+    TRun Run = Quavix(Case.Arguments);
+    EXPECT_EQ(Run.Status, Case.Status) << Case.Arguments;
+    EXPECT_EQ(Run.Out.compare(0, std::string(Case.Out).size(), Case.Out), 0) << Case.Arguments << ": " << Run.Out;
+    EXPECT_EQ(Run.Err.compare(0, std::string(Case.Err).size(), Case.Err), 0) << Case.Arguments << ": " << Run.Err;
+}
+INSTANTIATE_TEST_SUITE_P(QuavixInfo, QuavixInfoCommandLine, ::testing::ValuesIn(CommandLineCases()),
+                         quavix_test::TCaseName());
+
+TEST_F(QuavixInfo, AFileNamedLikeAnOptionComesAfterTheDoubleDash) {
     SaveBytes(Path("-odd.xm"), WriteXm(SmallXm()));
     EXPECT_EQ(Quavix("info -- -odd.xm", Dir).Status, 0);
     EXPECT_EQ(Quavix("info -odd.xm", Dir).Status, 2);
@@ -275,3 +318,5 @@ TEST_F(QuavixInfo, BundledSongLoads) {
     EXPECT_NE(Run.Out.find("  title:       Quavix default song\n"), std::string::npos);
     EXPECT_NE(Run.Out.find("  channels:    8\n"), std::string::npos);
 }
+
+}  // namespace

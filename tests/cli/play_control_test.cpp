@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli.h"
 #include "play_control.h"
 #include "player/quavix.h"
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 using namespace quavix_test;
@@ -29,66 +31,90 @@ std::string Spell(const std::vector<TPlayKey>& Keys) {
     return Text;
 }
 
-TEST(PlayKeys, TerminalBytesBecomeKeys) {
-    struct TCase {
-        std::string Bytes;  // one read; "|" splits it into two reads
-        std::string Keys;   // after the reads and a pause
-    } Cases[] = {
-        {"q", "quit"},
-        {"\033", "quit"},  // Esc alone, settled when nothing follows
-        {" fbnp", "pause next-order previous-order next-file previous-file"},
-        {"\033[C\033[D\033[A\033[B", "next-order previous-order next-file previous-file"},
-        {"\033OC", "next-order"},  // the terminal's application mode
-        {"\033[|C", "next-order"},  // a sequence split between two reads
-        {"190!", "mute1 mute9 mute10 unmute-all"},
-        {"+=-h?", "louder louder quieter help help"},
-        {"\033[1;5C\033[3~x", ""},  // keys with modifiers, Delete and others mean nothing
-        {"\033q", "quit quit"},      // Esc, then q
+struct TKeysCase {
+    const char* Name;
+    std::string Bytes;  // one read; "|" splits it into two reads
+    std::string Keys;   // after the reads and a pause
+};
+
+void PrintTo(const TKeysCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TKeysCase> KeysCases() {
+    return {
+        {"q quits", "q", "quit"},
+        {"Esc alone quits once nothing follows", "\033", "quit"},
+        {"letters pause, seek and change files", " fbnp", "pause next-order previous-order next-file previous-file"},
+        {"arrows seek and change files", "\033[C\033[D\033[A\033[B",
+         "next-order previous-order next-file previous-file"},
+        {"an arrow in the terminal's application mode", "\033OC", "next-order"},
+        {"a sequence split between two reads", "\033[|C", "next-order"},
+        {"digits mute channels and an exclamation mark unmutes all", "190!", "mute1 mute9 mute10 unmute-all"},
+        {"plus, equals and minus set the volume, h and a question mark ask for help", "+=-h?",
+         "louder louder quieter help help"},
+        {"keys with modifiers, Delete and others mean nothing", "\033[1;5C\033[3~x", ""},
+        {"Esc, then q", "\033q", "quit quit"},
     };
-    for (const TCase& Case : Cases) {
-        quavix_cli::TKeyDecoder Decoder;
-        std::vector<TPlayKey> Keys;
-        size_t Start = 0;
-        for (size_t Bar; (Bar = Case.Bytes.find('|', Start)) != std::string::npos; Start = Bar + 1)
-            Decoder.Feed(Case.Bytes.data() + Start, Bar - Start, Keys);
-        Decoder.Feed(Case.Bytes.data() + Start, Case.Bytes.size() - Start, Keys);
-        Decoder.Idle(Keys);
-        EXPECT_EQ(Spell(Keys), Case.Keys) << Case.Bytes;
-    }
 }
 
-TEST(ChannelLists, ListsGiveTheMutedChannelsOfASong) {
-    struct TCase {
-        std::string Mute, Solo;
-        int32_t Channels;
-        std::string Muted;  // one letter per channel, m muted; or the start of the reason
-    } Cases[] = {
-        {"1,3-5", "", 6, "m-mmm-"},
-        {"2", "", 2, "-m"},
-        {"", "2,4", 4, "m-m-"},
-        {"4", "2-4", 5, "m--mm"},  // heard: the solo channels less the muted
-        {"5", "", 4, "--mute 5: channel 5 is beyond the song's 4 channels"},
-        {"", "1-2", 1, "--solo 1-2: channel 2 is beyond the song's 1 channel"},
-        {"0", "", 4, "'0' is no channel list"},
-        {"3-1", "", 4, "'3-1' is no channel list"},
-        {"1,", "", 4, "'1,' is no channel list"},
-        {"a", "", 4, "'a' is no channel list"},
-        {"257", "", 4, "'257' is no channel list"},
-    };
-    for (const TCase& Case : Cases) {
-        quavix_cli::TChannelChoice Choice;
-        Choice.Mute = Case.Mute;
-        Choice.Solo = Case.Solo;
-        std::vector<bool> Muted;
-        std::string Reason;
-        std::string Got;
-        if (Choice.MutedIn(Case.Channels, Muted, Reason))
-            for (bool M : Muted) Got += M ? 'm' : '-';
-        else
-            Got = Reason.substr(0, Case.Muted.size());
-        EXPECT_EQ(Got, Case.Muted) << "mute " << Case.Mute << ", solo " << Case.Solo << ": " << Reason;
-    }
+class PlayKeysTerminalBytesBecomeKeys : public ::testing::TestWithParam<TKeysCase> {};
+
+TEST_P(PlayKeysTerminalBytesBecomeKeys, TerminalBytesBecomeKeys) {
+    const TKeysCase& Case = GetParam();
+    quavix_cli::TKeyDecoder Decoder;
+    std::vector<TPlayKey> Keys;
+    size_t Start = 0;
+    for (size_t Bar; (Bar = Case.Bytes.find('|', Start)) != std::string::npos; Start = Bar + 1)
+        Decoder.Feed(Case.Bytes.data() + Start, Bar - Start, Keys);
+    Decoder.Feed(Case.Bytes.data() + Start, Case.Bytes.size() - Start, Keys);
+    Decoder.Idle(Keys);
+    EXPECT_EQ(Spell(Keys), Case.Keys) << Case.Bytes;
 }
+INSTANTIATE_TEST_SUITE_P(PlayKeys, PlayKeysTerminalBytesBecomeKeys, ::testing::ValuesIn(KeysCases()),
+                         quavix_test::TCaseName());
+
+struct TChannelListCase {
+    const char* Name;
+    std::string Mute, Solo;
+    int32_t Channels;
+    std::string Muted;  // one letter per channel, m muted; or the start of the reason
+};
+
+void PrintTo(const TChannelListCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TChannelListCase> ChannelListCases() {
+    return {
+        {"--mute of a channel and a range", "1,3-5", "", 6, "m-mmm-"},
+        {"--mute of one channel", "2", "", 2, "-m"},
+        {"--solo mutes the others", "", "2,4", 4, "m-m-"},
+        {"heard: the solo channels less the muted", "4", "2-4", 5, "m--mm"},
+        {"--mute beyond the song", "5", "", 4, "--mute 5: channel 5 is beyond the song's 4 channels"},
+        {"--solo beyond a song of one channel", "", "1-2", 1, "--solo 1-2: channel 2 is beyond the song's 1 channel"},
+        {"channel 0 is no list", "0", "", 4, "'0' is no channel list"},
+        {"a falling range is no list", "3-1", "", 4, "'3-1' is no channel list"},
+        {"a comma at the end is no list", "1,", "", 4, "'1,' is no channel list"},
+        {"a letter is no list", "a", "", 4, "'a' is no channel list"},
+        {"channel 257 is no list", "257", "", 4, "'257' is no channel list"},
+    };
+}
+
+class ChannelListsListsGiveTheMutedChannelsOfASong : public ::testing::TestWithParam<TChannelListCase> {};
+
+TEST_P(ChannelListsListsGiveTheMutedChannelsOfASong, ListsGiveTheMutedChannelsOfASong) {
+    const TChannelListCase& Case = GetParam();
+    quavix_cli::TChannelChoice Choice;
+    Choice.Mute = Case.Mute;
+    Choice.Solo = Case.Solo;
+    std::vector<bool> Muted;
+    std::string Reason;
+    std::string Got;
+    if (Choice.MutedIn(Case.Channels, Muted, Reason))
+        for (bool M : Muted) Got += M ? 'm' : '-';
+    else
+        Got = Reason.substr(0, Case.Muted.size());
+    EXPECT_EQ(Got, Case.Muted) << "mute " << Case.Mute << ", solo " << Case.Solo << ": " << Reason;
+}
+INSTANTIATE_TEST_SUITE_P(ChannelLists, ChannelListsListsGiveTheMutedChannelsOfASong,
+                         ::testing::ValuesIn(ChannelListCases()), quavix_test::TCaseName());
 
 // A playing song on an offline player, rendered by hand: 4 channels, orders
 // 0 to 2 of 4 rows at speed 1 (882 frames a row, one row a render).

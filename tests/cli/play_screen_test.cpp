@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <utility>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "play_screen.h"
 #include "player/quavix.h"
 #include "song/module.h"
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 using namespace quavix_test;
@@ -17,46 +19,97 @@ using quavix_cli::TScreenLine;
 
 namespace {
 
-TEST(PatternView, RowsAroundTheCurrentOneForTheChannelsThatFit) {
-    TXmSong Song = SmallXm();
-    Song.Channels = 5;
-    Song.Orders = {1, 0};
-    Song.Patterns = {TXmPattern(64, {}),
-                     TXmPattern(8, {At(0, 0, Note("C-4"), 1, 0x50, Fx('A'), 0x0F), At(1, 1, KeyOff, 0, 0x65),
-                                    At(2, 4, Note("F#2"), 12, 0, Fx('Z'), 0x80), At(7, 2, Note("B-7"), 0, 0xF3)})};
-    std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
-    ASSERT_TRUE(LoadBytes(*Module, WriteXm(Song)));
-    struct TCase {
-        int32_t Row, Width, Rows;
-        std::vector<std::string> Lines;
-        int Current;
-    } Cases[] = {
-        // Two channels fit in 40 columns; the row before the first is blank.
-        {0, 40, 4, {"     | 1           | 2 muted     ", "", ">  0 |C-4 01 40 A0F|... .. .. ...", "   1 |... .. .. ...|=== .. -5 ..."}, 2},
-        {2, 80, 3, {"     | 1           | 2 muted     | 3           | 4           | 5           ",
-                    "   1 |... .. .. ...|=== .. -5 ...|... .. .. ...|... .. .. ...|... .. .. ...",
-                    ">  2 |... .. .. ...|... .. .. ...|... .. .. ...|... .. .. ...|F#2 0C .. Z80"}, 2},
-        // Past the pattern's last row, blank lines.
-        {7, 34, 4, {"     | 1           | 2 muted     ", "   6 |... .. .. ...|... .. .. ...", ">  7 |... .. .. ...|... .. .. ...", ""}, 2},
+struct TPatternViewCase {
+    const char* Name;
+    int32_t Row, Width, Rows;
+    std::vector<std::string> Lines;
+    int Current;
+};
+
+void PrintTo(const TPatternViewCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TPatternViewCase> PatternViewCases() {
+    return {
+        {"two channels fit in 40 columns and the row before the first is blank", 0, 40, 4,
+         {"     | 1           | 2 muted     ", "", ">  0 |C-4 01 40 A0F|... .. .. ...",
+          "   1 |... .. .. ...|=== .. -5 ..."},
+         2},
+        {"all five channels fit in 80 columns", 2, 80, 3,
+         {"     | 1           | 2 muted     | 3           | 4           | 5           ",
+          "   1 |... .. .. ...|=== .. -5 ...|... .. .. ...|... .. .. ...|... .. .. ...",
+          ">  2 |... .. .. ...|... .. .. ...|... .. .. ...|... .. .. ...|F#2 0C .. Z80"},
+         2},
+        {"past the pattern's last row blank lines", 7, 34, 4,
+         {"     | 1           | 2 muted     ", "   6 |... .. .. ...|... .. .. ...",
+          ">  7 |... .. .. ...|... .. .. ...", ""},
+         2},
     };
-    for (const TCase& Case : Cases) {
-        int Current = -1;
-        const std::vector<std::string> Lines =
-            quavix_cli::PatternView(*Module, 0, Case.Row, Case.Width, Case.Rows, {false, true}, Current);
-        EXPECT_EQ(Lines, Case.Lines) << "row " << Case.Row << ", width " << Case.Width;
-        EXPECT_EQ(Current, Case.Current);
+}
+
+// Order 0 plays pattern 1: 8 rows of five channels; the view shows channel 2 muted.
+class PatternViewRowsAroundTheCurrentOneForTheChannelsThatFit
+    : public ::testing::TestWithParam<TPatternViewCase> {
+protected:
+    void SetUp() override {
+        TXmSong Song = SmallXm();
+        Song.Channels = 5;
+        Song.Orders = {1, 0};
+        Song.Patterns = {TXmPattern(64, {}),
+                         TXmPattern(8, {At(0, 0, Note("C-4"), 1, 0x50, Fx('A'), 0x0F), At(1, 1, KeyOff, 0, 0x65),
+                                        At(2, 4, Note("F#2"), 12, 0, Fx('Z'), 0x80), At(7, 2, Note("B-7"), 0, 0xF3)})};
+        Module.reset(new TQuavixModule());
+        ASSERT_TRUE(LoadBytes(*Module, WriteXm(Song)));
     }
-    // The volume column's commands and the effects beyond Z.
+
+    std::unique_ptr<TQuavixModule> Module;
+};
+
+TEST_P(PatternViewRowsAroundTheCurrentOneForTheChannelsThatFit, RowsAroundTheCurrentOneForTheChannelsThatFit) {
+    const TPatternViewCase& Case = GetParam();
+    int Current = -1;
+    const std::vector<std::string> Lines =
+        quavix_cli::PatternView(*Module, 0, Case.Row, Case.Width, Case.Rows, {false, true}, Current);
+    EXPECT_EQ(Lines, Case.Lines) << "row " << Case.Row << ", width " << Case.Width;
+    EXPECT_EQ(Current, Case.Current);
+}
+INSTANTIATE_TEST_SUITE_P(PatternView, PatternViewRowsAroundTheCurrentOneForTheChannelsThatFit,
+                         ::testing::ValuesIn(PatternViewCases()), quavix_test::TCaseName());
+
+TEST(PatternView, CellsShowTheVolumeCommandsAndTheEffectsBeyondZ) {
     EXPECT_EQ(quavix_cli::CellText(KeyOff, 0, 0xF3, TQuavixEffect::SmoothMidiMacro, 0x12), "=== .. M3 \\12");
     EXPECT_EQ(quavix_cli::CellText(96, 255, 0x8A, 15, 0), "B-7 FF DA F00");
 }
 
-TEST(ChannelMeters, BarsRiseToAPeakAndFallBackStepByStep) {
-    struct TCase {
-        int32_t Peak, Step;
-    } Steps[] = {{32767, 16}, {16384, 16}, {8192, 14}, {4096, 12}, {130, 2}, {30, 0}, {0, 0}};
-    for (const TCase& Case : Steps) EXPECT_EQ(quavix_cli::TChannelMeters::StepOf(Case.Peak), Case.Step) << Case.Peak;
+struct TMeterStepCase {
+    const char* Name;
+    int32_t Peak, Step;
+};
 
+void PrintTo(const TMeterStepCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// 16 steps of 3 dB, the top at half of full scale.
+std::vector<TMeterStepCase> MeterStepCases() {
+    return {
+        {"full scale tops the bar", 32767, 16},
+        {"half of full scale tops the bar", 16384, 16},
+        {"6 dB below the top is two steps down", 8192, 14},
+        {"12 dB below the top is four steps down", 4096, 12},
+        {"42 dB below the top is the second step", 130, 2},
+        {"a peak below the lowest step shows nothing", 30, 0},
+        {"silence shows nothing", 0, 0},
+    };
+}
+
+class ChannelMetersAPeakGivesTheStepOfItsLoudness : public ::testing::TestWithParam<TMeterStepCase> {};
+
+TEST_P(ChannelMetersAPeakGivesTheStepOfItsLoudness, APeakGivesTheStepOfItsLoudness) {
+    const TMeterStepCase& Case = GetParam();
+    EXPECT_EQ(quavix_cli::TChannelMeters::StepOf(Case.Peak), Case.Step) << Case.Peak;
+}
+INSTANTIATE_TEST_SUITE_P(ChannelMeters, ChannelMetersAPeakGivesTheStepOfItsLoudness,
+                         ::testing::ValuesIn(MeterStepCases()), quavix_test::TCaseName());
+
+TEST(ChannelMeters, BarsRiseToAPeakAndFallBackStepByStep) {
     // Plain characters: eighths of a line from '.' to '#'; a muted channel "--".
     quavix_cli::TChannelMeters Meters;
     Meters.Shown = {16, 4, 0, 9, 1};

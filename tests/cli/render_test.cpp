@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_run.h"
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 using namespace quavix_test;
@@ -82,41 +84,56 @@ protected:
 
 std::string QuavixRender::Dir;
 
-TEST_F(QuavixRender, WritesTheAudioFileTheOptionsAskFor) {
-    struct TCase {
-        const char* Arguments;
-        const char* Output;
-        int Format, Rate, Channels;
-        int64_t Frames;
-    } Cases[] = {
-        {"../song.xm --seconds 1.5", "song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 66150},
-        {"../song.xm --seconds 0.25 --rate 22050 --mono --bits 8", "song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8,
-         22050, 1, 5513},  // 5512.5 frames, rounded
-        {"../song.xm --seconds 2 -o out.flac", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, 88200},
-        {"../song.xm --seconds 1 --rate 8000 --bits 8 -o low.FLAC", "low.FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_S8,
-         8000, 2, 8000},
-        {"../tune.mod --seconds 0.5 --interpolation none", "tune.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2,
-         22050},
-        {"../mod.title --seconds 0.001", "mod.title.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 44},
-        {"../song.xm --seconds 3 --rate 48000 -o plain", "plain", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
-         144000},
+struct TOutputCase {
+    const char* Name;
+    const char* Arguments;
+    const char* Output;
+    int Format, Rate, Channels;
+    int64_t Frames;
+};
+
+void PrintTo(const TOutputCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TOutputCase> OutputCases() {
+    return {
+        {"16-bit stereo wave at 44100 Hz by default", "../song.xm --seconds 1.5", "song.wav",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 66150},
+        {"8-bit mono at 22050 Hz, the frames rounded", "../song.xm --seconds 0.25 --rate 22050 --mono --bits 8",
+         "song.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1, 5513},  // 5512.5 frames, rounded
+        {"flac named by -o", "../song.xm --seconds 2 -o out.flac", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+         44100, 2, 88200},
+        {"8-bit flac at 8000 Hz, its suffix in capitals", "../song.xm --seconds 1 --rate 8000 --bits 8 -o low.FLAC",
+         "low.FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_S8, 8000, 2, 8000},
+        {"a pattern-format song without interpolation", "../tune.mod --seconds 0.5 --interpolation none", "tune.wav",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 22050},
+        {"a song name with a dot gets .wav added", "../mod.title --seconds 0.001", "mod.title.wav",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 44},
+        {"an output name without a suffix is a wave file", "../song.xm --seconds 3 --rate 48000 -o plain", "plain",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 144000},
     };
-    for (const TCase& Case : Cases) {
-        std::string Work = Folder("out");
-        TRun Run = Quavix(std::string("render ") + Case.Arguments, Work);
-        EXPECT_EQ(Run.Status, 0) << Case.Arguments << ": " << Run.Err;
-        // Quiet when standard error is no terminal, and nothing on stdout.
-        EXPECT_EQ(Run.Err, "") << Case.Arguments;
-        EXPECT_EQ(Run.Out, "") << Case.Arguments;
-        EXPECT_EQ(Listing(Work), std::string(Case.Output) + " ") << Case.Arguments;
-        TAudio Audio = ReadAudio(Work + "/" + Case.Output);
-        ASSERT_TRUE(Audio.Ok) << Case.Arguments;
-        EXPECT_EQ(Audio.Format, Case.Format) << Case.Arguments;
-        EXPECT_EQ(Audio.Rate, Case.Rate) << Case.Arguments;
-        EXPECT_EQ(Audio.Channels, Case.Channels) << Case.Arguments;
-        EXPECT_EQ(Audio.Frames, Case.Frames) << Case.Arguments;
-    }
 }
+
+class QuavixRenderWritesTheAudioFileTheOptionsAskFor : public QuavixRender,
+                                                       public ::testing::WithParamInterface<TOutputCase> {};
+
+TEST_P(QuavixRenderWritesTheAudioFileTheOptionsAskFor, WritesTheAudioFileTheOptionsAskFor) {
+    const TOutputCase& Case = GetParam();
+    std::string Work = Folder("out");
+    TRun Run = Quavix(std::string("render ") + Case.Arguments, Work);
+    EXPECT_EQ(Run.Status, 0) << Case.Arguments << ": " << Run.Err;
+    // Quiet when standard error is no terminal, and nothing on stdout.
+    EXPECT_EQ(Run.Err, "") << Case.Arguments;
+    EXPECT_EQ(Run.Out, "") << Case.Arguments;
+    EXPECT_EQ(Listing(Work), std::string(Case.Output) + " ") << Case.Arguments;
+    TAudio Audio = ReadAudio(Work + "/" + Case.Output);
+    ASSERT_TRUE(Audio.Ok) << Case.Arguments;
+    EXPECT_EQ(Audio.Format, Case.Format) << Case.Arguments;
+    EXPECT_EQ(Audio.Rate, Case.Rate) << Case.Arguments;
+    EXPECT_EQ(Audio.Channels, Case.Channels) << Case.Arguments;
+    EXPECT_EQ(Audio.Frames, Case.Frames) << Case.Arguments;
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderWritesTheAudioFileTheOptionsAskFor,
+                         ::testing::ValuesIn(OutputCases()), quavix_test::TCaseName());
 
 TEST_F(QuavixRender, StandardOutputTakesAWaveFile) {
     std::string Work = Folder("stdout");
@@ -135,91 +152,136 @@ TEST_F(QuavixRender, StandardOutputTakesAWaveFile) {
     EXPECT_EQ(Listing(Work), "direct.wav piped.wav ");
 }
 
-TEST_F(QuavixRender, EachFailureIsOneLineAndLeavesNoFile) {
-    struct TCase {
-        std::string Arguments;
-        int Status;
-        std::string Err;  // start of the only line on stderr
-    } Cases[] = {
-        {"../missing.xm", 1, "quavix: ../missing.xm: cannot open: No such file or directory"},
-        {"../notes.txt", 1, "quavix: ../notes.txt: not a module file"},
-        {"../song.xm --seconds 1 -o nowhere/x.wav", 1, "quavix: nowhere/x.wav: cannot write: No such file or directory"},
-        {"../song.xm --seconds 1 -o ../notes.txt/x.wav", 1, "quavix: ../notes.txt/x.wav: cannot write: Not a directory"},
-        {"../song.xm --seconds 1 -o ..", 1, "quavix: ..: is a directory"},
-        {"../song.xm --seconds 1 -o /dev/full", 1, "quavix: /dev/full: cannot write: No space left on device"},
-        {"../song.xm --seconds 1 -o - > /dev/full", 1, "quavix: standard output: cannot write: No space left"},
-        {"../song.xm -o song.aiff", 2, "quavix: render: song.aiff: cannot write '.aiff' files"},
-        {"../song.xm ../tune.mod -o x.wav", 2, "quavix: render: -o names one output file"},
-        {"../song.xm sub/song.xm", 2, "quavix: render: ../song.xm and sub/song.xm would both be written to song.wav"},
-        {"../song.xm --bits 12", 2, "quavix: render: --bits"},
-        {"../song.xm --seconds 2 --repeat 1", 2, "quavix: render: --seconds excludes --repeat"},
-        {"../song.xm --seconds 1801", 2, "quavix: render: --seconds"},
-        {"../song.xm --mute 1,3", 2, "quavix: render: ../song.xm: --mute 1,3: channel 3 is beyond the song's 2 channels"},
-        {"../song.xm --solo 2-", 2, "quavix: render: --solo: '2-' is no channel list"},
-        {"../song.xm --start 1", 2, "quavix: render: ../song.xm: --start 1 is beyond the song"},
-        {"../song.xm --format aiff", 2, "quavix: render: --format: aiff not in"},
-        {"../song.xm --format ogg -o x.flac", 2, "quavix: render: x.flac: the name says flac but --format says ogg"},
-        {"../song.xm -j 0", 2, "quavix: render: --jobs: -j 0 renders nothing"},
-        {"../song.xm --stems -o -", 2, "quavix: render: --stems writes one file per channel"},
-        {"../song.xm --quality 4", 2, "quavix: render: --quality is for the lossy formats"},
-        {"../song.xm --quality 11 -o x.ogg", 2, "quavix: render: --quality"},
-        {"../song.xm --rate 44100 -o x.opus", 2, "quavix: render: --rate 44100: opus takes 8000, 12000"},
-        {"", 2, "quavix: render: FILE is required"},
-    };
-    for (const TCase& Case : Cases) {
-        std::string Work = Folder("errors");
-        TRun Run = Quavix("render " + Case.Arguments, Work);
-        EXPECT_EQ(Run.Status, Case.Status) << Case.Arguments << ": " << Run.Err;
-        EXPECT_EQ(Run.Err.compare(0, Case.Err.size(), Case.Err), 0) << Case.Arguments << ": " << Run.Err;
-        // One line; a wrong command line may add a hint where to read more.
-        const auto Lines = std::count(Run.Err.begin(), Run.Err.end(), '\n');
-        EXPECT_TRUE(Lines == 1 || (Case.Status == 2 && Lines == 2 && Run.Err.find("\nTry 'quavix ") != std::string::npos))
-            << Case.Arguments << ": " << Run.Err;
-        EXPECT_EQ(Listing(Work), "") << Case.Arguments;
-    }
+struct TFailureCase {
+    const char* Name;
+    std::string Arguments;
+    int Status;
+    std::string Err;  // start of the only line on stderr
+};
 
-    // A file-size limit stops the writing part way: the partial file goes.
+void PrintTo(const TFailureCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFailureCase> FailureCases() {
+    return {
+        {"a missing song", "../missing.xm", 1, "quavix: ../missing.xm: cannot open: No such file or directory"},
+        {"a file that is no module", "../notes.txt", 1, "quavix: ../notes.txt: not a module file"},
+        {"an output folder that does not exist", "../song.xm --seconds 1 -o nowhere/x.wav", 1,
+         "quavix: nowhere/x.wav: cannot write: No such file or directory"},
+        {"an output folder that is a file", "../song.xm --seconds 1 -o ../notes.txt/x.wav", 1,
+         "quavix: ../notes.txt/x.wav: cannot write: Not a directory"},
+        {"an output that is a folder", "../song.xm --seconds 1 -o ..", 1, "quavix: ..: is a directory"},
+        {"a full disk", "../song.xm --seconds 1 -o /dev/full", 1,
+         "quavix: /dev/full: cannot write: No space left on device"},
+        {"a full disk behind standard output", "../song.xm --seconds 1 -o - > /dev/full", 1,
+         "quavix: standard output: cannot write: No space left"},
+        {"an output suffix of no format written", "../song.xm -o song.aiff", 2,
+         "quavix: render: song.aiff: cannot write '.aiff' files"},
+        {"-o with two songs", "../song.xm ../tune.mod -o x.wav", 2, "quavix: render: -o names one output file"},
+        {"two songs written to one name", "../song.xm sub/song.xm", 2,
+         "quavix: render: ../song.xm and sub/song.xm would both be written to song.wav"},
+        {"--bits of a sample size not written", "../song.xm --bits 12", 2, "quavix: render: --bits"},
+        {"--seconds with --repeat", "../song.xm --seconds 2 --repeat 1", 2,
+         "quavix: render: --seconds excludes --repeat"},
+        {"--seconds beyond the longest render", "../song.xm --seconds 1801", 2, "quavix: render: --seconds"},
+        {"--mute of a channel beyond the song", "../song.xm --mute 1,3", 2,
+         "quavix: render: ../song.xm: --mute 1,3: channel 3 is beyond the song's 2 channels"},
+        {"--solo of no channel list", "../song.xm --solo 2-", 2, "quavix: render: --solo: '2-' is no channel list"},
+        {"--start beyond the song", "../song.xm --start 1", 2,
+         "quavix: render: ../song.xm: --start 1 is beyond the song"},
+        {"--format of no format written", "../song.xm --format aiff", 2, "quavix: render: --format: aiff not in"},
+        {"--format against the output name", "../song.xm --format ogg -o x.flac", 2,
+         "quavix: render: x.flac: the name says flac but --format says ogg"},
+        {"no jobs", "../song.xm -j 0", 2, "quavix: render: --jobs: -j 0 renders nothing"},
+        {"stems to standard output", "../song.xm --stems -o -", 2,
+         "quavix: render: --stems writes one file per channel"},
+        {"--quality of a lossless format", "../song.xm --quality 4", 2,
+         "quavix: render: --quality is for the lossy formats"},
+        {"--quality beyond its scale", "../song.xm --quality 11 -o x.ogg", 2, "quavix: render: --quality"},
+        {"a rate opus does not take", "../song.xm --rate 44100 -o x.opus", 2,
+         "quavix: render: --rate 44100: opus takes 8000, 12000"},
+        {"no song", "", 2, "quavix: render: FILE is required"},
+    };
+}
+
+class QuavixRenderEachFailureIsOneLineAndLeavesNoFile : public QuavixRender,
+                                                        public ::testing::WithParamInterface<TFailureCase> {};
+
+TEST_P(QuavixRenderEachFailureIsOneLineAndLeavesNoFile, EachFailureIsOneLineAndLeavesNoFile) {
+    const TFailureCase& Case = GetParam();
+    std::string Work = Folder("errors");
+    TRun Run = Quavix("render " + Case.Arguments, Work);
+    EXPECT_EQ(Run.Status, Case.Status) << Case.Arguments << ": " << Run.Err;
+    EXPECT_EQ(Run.Err.compare(0, Case.Err.size(), Case.Err), 0) << Case.Arguments << ": " << Run.Err;
+    // One line; a wrong command line may add a hint where to read more.
+    const auto Lines = std::count(Run.Err.begin(), Run.Err.end(), '\n');
+    EXPECT_TRUE(Lines == 1 || (Case.Status == 2 && Lines == 2 && Run.Err.find("\nTry 'quavix ") != std::string::npos))
+        << Case.Arguments << ": " << Run.Err;
+    EXPECT_EQ(Listing(Work), "") << Case.Arguments;
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderEachFailureIsOneLineAndLeavesNoFile,
+                         ::testing::ValuesIn(FailureCases()), quavix_test::TCaseName());
+
+// A file-size limit stops the writing part way: the partial file goes.
+TEST_F(QuavixRender, AFileSizeLimitLeavesNoPartOfTheFile) {
     std::string Work = Folder("limited");
     TRun Run = RunShell("cd '" + Work + "' && ulimit -f 100 && \"$Q\" render ../song.xm --seconds 5 -o big.wav",
                         Path("stderr.txt"));
     EXPECT_EQ(Run.Status, 1);
     EXPECT_EQ(Run.Err, "quavix: big.wav: cannot write: File too large\n");
     EXPECT_EQ(Listing(Work), "");
+}
 
-    // Other files still get rendered after a failure.
-    Work = Folder("mixed");
-    Run = Quavix("render ../missing.xm ../tune.mod --seconds 0.5", Work);
+TEST_F(QuavixRender, OtherSongsStillGetRenderedAfterAFailure) {
+    std::string Work = Folder("mixed");
+    TRun Run = Quavix("render ../missing.xm ../tune.mod --seconds 0.5", Work);
     EXPECT_EQ(Run.Status, 1);
     EXPECT_EQ(Listing(Work), "tune.wav ");
 }
 
-TEST_F(QuavixRender, SongsEndWhereTheyFirstPlayARowAgain) {
-    // Speed 6 at tempo 125: 882 frames a tick, 5292 a row.
-    auto Rows = [](std::initializer_list<int32_t> Counts) {
-        std::vector<TXmPattern> Patterns;
-        for (int32_t Count : Counts) Patterns.push_back(TXmPattern(Count, {}));
-        return Patterns;
-    };
-    TXmSong Straight = SmallXm();
-    Straight.Orders = {0, 1};
-    Straight.Patterns = Rows({16, 8});
+// Songs of empty patterns, the rows of each given. At speed 6 and tempo 125,
+// 882 frames a tick, 5292 a row.
+std::vector<TXmPattern> EmptyPatterns(std::initializer_list<int32_t> Rows) {
+    std::vector<TXmPattern> Patterns;
+    for (int32_t Count : Rows) Patterns.push_back(TXmPattern(Count, {}));
+    return Patterns;
+}
 
-    TXmSong Restart = SmallXm();
-    Restart.Orders = {0, 1, 2};
-    Restart.RestartPosition = 1;
-    Restart.Patterns = Rows({8, 8, 4});
+TXmSong StraightSong() {
+    TXmSong Song = SmallXm();
+    Song.Orders = {0, 1};
+    Song.Patterns = EmptyPatterns({16, 8});
+    return Song;
+}
 
+TXmSong RestartSong() {
+    TXmSong Song = SmallXm();
+    Song.Orders = {0, 1, 2};
+    Song.RestartPosition = 1;
+    Song.Patterns = EmptyPatterns({8, 8, 4});
+    return Song;
+}
+
+struct TSongEndCase {
+    const char* Name;
+    TXmSong Song;
+    const char* Duration;
+    std::vector<int64_t> FramesByRepeat;  // --repeat 0, 1, 2
+};
+
+void PrintTo(const TSongEndCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TSongEndCase> SongEndCases() {
     // Order 1 row 5 jumps back to the start of order 1: the first pass plays
     // 8 + 6 rows, every later one the 6 rows of the jump.
     TXmSong Backward = SmallXm();
     Backward.Orders = {0, 1};
-    Backward.Patterns = Rows({8, 8});
+    Backward.Patterns = EmptyPatterns({8, 8});
     Backward.Patterns[1].Cells.push_back(At(5, 1, 0, 0, 0, Fx('B'), 1));
 
     // Rows 2..5 play three times, then 6 and 7: 16 rows, and no end inside.
     TXmSong Loop = SmallXm();
     Loop.Orders = {0};
-    Loop.Patterns = Rows({8});
+    Loop.Patterns = EmptyPatterns({8});
     Loop.Patterns[0].Cells.push_back(At(2, 1, 0, 0, 0, Fx('E'), 0x60));
     Loop.Patterns[0].Cells.push_back(At(5, 1, 0, 0, 0, Fx('E'), 0x62));
 
@@ -228,53 +290,71 @@ TEST_F(QuavixRender, SongsEndWhereTheyFirstPlayARowAgain) {
     Fast.Speed = 3;
     Fast.Tempo = 150;
     Fast.Orders = {0};
-    Fast.Patterns = Rows({10});
+    Fast.Patterns = EmptyPatterns({10});
 
-    struct TCase {
-        const char* Name;
-        TXmSong Song;
-        const char* Duration;
-        std::vector<int64_t> FramesByRepeat;  // --repeat 0, 1, 2
-    } Cases[] = {
-        {"straight", Straight, "00:02.880", {24 * 5292, 48 * 5292, 72 * 5292}},
-        {"restart", Restart, "00:02.400", {20 * 5292, 32 * 5292, 44 * 5292}},
-        {"backward", Backward, "00:01.680", {14 * 5292, 20 * 5292, 26 * 5292}},
-        {"loop", Loop, "00:01.920", {16 * 5292, 32 * 5292, 48 * 5292}},
-        {"fast", Fast, "00:00.500", {10 * 3 * 735, 20 * 3 * 735, 30 * 3 * 735}},
+    return {
+        {"straight through back to the first row", StraightSong(), "00:02.880", {24 * 5292, 48 * 5292, 72 * 5292}},
+        {"back to the restart position", RestartSong(), "00:02.400", {20 * 5292, 32 * 5292, 44 * 5292}},
+        {"a backward jump into an order played", Backward, "00:01.680", {14 * 5292, 20 * 5292, 26 * 5292}},
+        {"a pattern loop plays rows again without an end", Loop, "00:01.920", {16 * 5292, 32 * 5292, 48 * 5292}},
+        {"three ticks a row at tempo 150", Fast, "00:00.500", {10 * 3 * 735, 20 * 3 * 735, 30 * 3 * 735}},
     };
-    std::string Work = Folder("ends");
-    for (const TCase& Case : Cases) {
-        const std::string File = Work + "/" + Case.Name + ".xm";
-        SaveBytes(File, WriteXm(Case.Song));
-        TRun Run = Quavix("info " + File, Work);
-        EXPECT_NE(Run.Out.find(std::string("  duration:    ") + Case.Duration + "\n"), std::string::npos)
-            << Case.Name << ": " << Run.Out;
-        Run = Quavix("info --json " + File, Work);
-        const double Seconds = nlohmann::json::parse(Run.Out)["duration"].get<double>();
-        EXPECT_NEAR(Seconds, Case.FramesByRepeat[0] / 44100.0, 0.0005) << Case.Name;
-        for (size_t Repeat = 0; Repeat < Case.FramesByRepeat.size(); ++Repeat) {
-            Run = Quavix("render " + File + " --repeat " + std::to_string(Repeat) + " -o out.wav", Work);
-            EXPECT_EQ(Run.Status, 0) << Case.Name << ": " << Run.Err;
-            EXPECT_EQ(ReadAudio(Work + "/out.wav").Frames, Case.FramesByRepeat[Repeat])
-                << Case.Name << ", --repeat " << Repeat;
-        }
-    }
+}
 
-    // A later start: the song plays from there until it comes back to a row
-    // it played, or to an order before the start.
-    struct TStart {
-        const char* Name;
-        int32_t Order;
-        int64_t Frames;
-    } Starts[] = {{"straight", 1, 8 * 5292}, {"restart", 2, 4 * 5292}, {"restart", 1, 12 * 5292}};
-    for (const TStart& Start : Starts) {
-        TRun Run = Quavix(std::string("render ") + Start.Name + ".xm --start " + std::to_string(Start.Order) +
-                              " -o out.wav",
-                          Work);
+class QuavixRenderSongsEndWhereTheyFirstPlayARowAgain : public QuavixRender,
+                                                         public ::testing::WithParamInterface<TSongEndCase> {};
+
+TEST_P(QuavixRenderSongsEndWhereTheyFirstPlayARowAgain, SongsEndWhereTheyFirstPlayARowAgain) {
+    const TSongEndCase& Case = GetParam();
+    std::string Work = Folder("ends");
+    const std::string File = Work + "/song.xm";
+    SaveBytes(File, WriteXm(Case.Song));
+    TRun Run = Quavix("info " + File, Work);
+    EXPECT_NE(Run.Out.find(std::string("  duration:    ") + Case.Duration + "\n"), std::string::npos) << Run.Out;
+    Run = Quavix("info --json " + File, Work);
+    const double Seconds = nlohmann::json::parse(Run.Out)["duration"].get<double>();
+    EXPECT_NEAR(Seconds, Case.FramesByRepeat[0] / 44100.0, 0.0005);
+    for (size_t Repeat = 0; Repeat < Case.FramesByRepeat.size(); ++Repeat) {
+        Run = Quavix("render " + File + " --repeat " + std::to_string(Repeat) + " -o out.wav", Work);
         EXPECT_EQ(Run.Status, 0) << Run.Err;
-        EXPECT_EQ(ReadAudio(Work + "/out.wav").Frames, Start.Frames) << Start.Name << " from " << Start.Order;
+        EXPECT_EQ(ReadAudio(Work + "/out.wav").Frames, Case.FramesByRepeat[Repeat]) << "--repeat " << Repeat;
     }
 }
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderSongsEndWhereTheyFirstPlayARowAgain,
+                         ::testing::ValuesIn(SongEndCases()), quavix_test::TCaseName());
+
+// A later start: the song plays from there until it comes back to a row it
+// played, or to an order before the start.
+struct TStartCase {
+    const char* Name;
+    TXmSong Song;
+    int32_t Order;
+    int64_t Frames;
+};
+
+void PrintTo(const TStartCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TStartCase> StartCases() {
+    return {
+        {"straight from order 1 until the song wraps before it", StraightSong(), 1, 8 * 5292},
+        {"from the last order until the restart leads before it", RestartSong(), 2, 4 * 5292},
+        {"from the restart position round to it again", RestartSong(), 1, 12 * 5292},
+    };
+}
+
+class QuavixRenderALaterStartEndsWhereItFirstPlaysARowAgain : public QuavixRender,
+                                                              public ::testing::WithParamInterface<TStartCase> {};
+
+TEST_P(QuavixRenderALaterStartEndsWhereItFirstPlaysARowAgain, ALaterStartEndsWhereItFirstPlaysARowAgain) {
+    const TStartCase& Case = GetParam();
+    std::string Work = Folder("starts");
+    SaveBytes(Work + "/song.xm", WriteXm(Case.Song));
+    TRun Run = Quavix("render song.xm --start " + std::to_string(Case.Order) + " -o out.wav", Work);
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_EQ(ReadAudio(Work + "/out.wav").Frames, Case.Frames);
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderALaterStartEndsWhereItFirstPlaysARowAgain,
+                         ::testing::ValuesIn(StartCases()), quavix_test::TCaseName());
 
 // A song of three channels that never clips, each channel its own sound.
 TXmSong ThreeVoices() {
@@ -296,43 +376,59 @@ std::vector<int16_t> ReadSamples(const std::string& Path) {
     return Samples;
 }
 
-TEST_F(QuavixRender, EveryFormatReadsBack) {
-    struct TCase {
-        const char* Arguments;
-        const char* Output;
-        int Container, Encoding, Rate, Channels;
-    } Cases[] = {
-        {"-o t.wav", "t.wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 44100, 2},
-        {"-o t.flac --mono", "t.flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 1},
-        {"-o t.ogg", "t.ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 44100, 2},
-        {"-o t.ogg --quality 0 --rate 22050", "t.ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 22050, 2},
+struct TFormatCase {
+    const char* Name;
+    const char* Arguments;
+    const char* Output;
+    int Container, Encoding, Rate, Channels;
+};
+
+void PrintTo(const TFormatCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFormatCase> FormatCases() {
+    return {
+        {"wave", "-o t.wav", "t.wav", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 44100, 2},
+        {"flac in mono", "-o t.flac --mono", "t.flac", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 1},
+        {"ogg vorbis", "-o t.ogg", "t.ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 44100, 2},
+        {"ogg vorbis at quality 0 and 22050 Hz", "-o t.ogg --quality 0 --rate 22050", "t.ogg", SF_FORMAT_OGG,
+         SF_FORMAT_VORBIS, 22050, 2},
         // Opus takes 48000 Hz unless told another of its rates.
-        {"-o t.opus", "t.opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, 48000, 2},
-        {"-o t.opus --rate 24000 --quality 10", "t.opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, 24000, 2},
-        {"-o T.MP3 --bits 8", "T.MP3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, 44100, 2},
-        {"--format mp3", "song.mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, 44100, 2},
-        {"--format flac -o - | cat > piped", "piped", SF_FORMAT_FLAC, SF_FORMAT_PCM_16, 44100, 2},
-        {"--format ogg -o named", "named", SF_FORMAT_OGG, SF_FORMAT_VORBIS, 44100, 2},
+        {"opus at 48000 Hz unless told", "-o t.opus", "t.opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, 48000, 2},
+        {"opus at 24000 Hz and quality 10", "-o t.opus --rate 24000 --quality 10", "t.opus", SF_FORMAT_OGG,
+         SF_FORMAT_OPUS, 24000, 2},
+        {"mp3 from 8 bits, its suffix in capitals", "-o T.MP3 --bits 8", "T.MP3", SF_FORMAT_MPEG,
+         SF_FORMAT_MPEG_LAYER_III, 44100, 2},
+        {"mp3 by --format, named after the song", "--format mp3", "song.mp3", SF_FORMAT_MPEG,
+         SF_FORMAT_MPEG_LAYER_III, 44100, 2},
+        {"flac by --format through a pipe", "--format flac -o - | cat > piped", "piped", SF_FORMAT_FLAC,
+         SF_FORMAT_PCM_16, 44100, 2},
+        {"ogg by --format under a name without a suffix", "--format ogg -o named", "named", SF_FORMAT_OGG,
+         SF_FORMAT_VORBIS, 44100, 2},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.Arguments);
-        std::string Work = Folder("formats");
-        TRun Run = Quavix(std::string("render ../song.xm --seconds 1.5 ") + Case.Arguments, Work);
-        EXPECT_EQ(Run.Status, 0) << Run.Err;
-        EXPECT_EQ(Listing(Work), std::string(Case.Output) + " ");
-        TAudio Audio = ReadAudio(Work + "/" + Case.Output);
-        ASSERT_TRUE(Audio.Ok);
-        EXPECT_EQ(Audio.Format & SF_FORMAT_TYPEMASK, Case.Container);
-        EXPECT_EQ(Audio.Format & SF_FORMAT_SUBMASK, Case.Encoding);
-        EXPECT_EQ(Audio.Rate, Case.Rate);
-        EXPECT_EQ(Audio.Channels, Case.Channels);
-        EXPECT_EQ(Audio.Frames, Case.Rate * 3 / 2);
-        const std::vector<int16_t> Samples = ReadSamples(Work + "/" + Case.Output);
-        int32_t Loudest = 0;
-        for (int16_t Value : Samples) Loudest = std::max(Loudest, std::abs(static_cast<int32_t>(Value)));
-        EXPECT_GT(Loudest, 3000) << "silence";
-    }
 }
+
+class QuavixRenderEveryFormatReadsBack : public QuavixRender, public ::testing::WithParamInterface<TFormatCase> {};
+
+TEST_P(QuavixRenderEveryFormatReadsBack, EveryFormatReadsBack) {
+    const TFormatCase& Case = GetParam();
+    std::string Work = Folder("formats");
+    TRun Run = Quavix(std::string("render ../song.xm --seconds 1.5 ") + Case.Arguments, Work);
+    EXPECT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_EQ(Listing(Work), std::string(Case.Output) + " ");
+    TAudio Audio = ReadAudio(Work + "/" + Case.Output);
+    ASSERT_TRUE(Audio.Ok);
+    EXPECT_EQ(Audio.Format & SF_FORMAT_TYPEMASK, Case.Container);
+    EXPECT_EQ(Audio.Format & SF_FORMAT_SUBMASK, Case.Encoding);
+    EXPECT_EQ(Audio.Rate, Case.Rate);
+    EXPECT_EQ(Audio.Channels, Case.Channels);
+    EXPECT_EQ(Audio.Frames, Case.Rate * 3 / 2);
+    const std::vector<int16_t> Samples = ReadSamples(Work + "/" + Case.Output);
+    int32_t Loudest = 0;
+    for (int16_t Value : Samples) Loudest = std::max(Loudest, std::abs(static_cast<int32_t>(Value)));
+    EXPECT_GT(Loudest, 3000) << "silence";
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderEveryFormatReadsBack, ::testing::ValuesIn(FormatCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(QuavixRender, StemsAddUpToTheSong) {
     SaveBytes(Path("voices.xm"), WriteXm(ThreeVoices()));
