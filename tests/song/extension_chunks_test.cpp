@@ -45,18 +45,43 @@ TEST(ExtensionChunks, MidiMacrosOfExactlyTheTableSize) {
     EXPECT_EQ(M.GetMidiMacro(0), "F0F0");
     EXPECT_EQ(M.GetMidiMacro(3), "");  // the whole table is replaced
     EXPECT_EQ(M.GetMidiMacro(152), std::string(32, 'A'));
+}
 
-    for (int32_t Change : {-1, 1}) {
-        SCOPED_TRACE(Change);
-        TXmChunk Wrong = MidiChunk({{3, "XX"}});
-        Wrong.Payload.resize(Wrong.Payload.size() + Change);
-        Load(M, {Wrong, TextChunk("after")});
-        EXPECT_FALSE(M.MidiMacrosEmbedded);
-        EXPECT_EQ(M.GetMidiMacro(3), "9c n v");
-        EXPECT_EQ(M.Comment, "after");
-    }
+// How many bytes a table's payload is off its size.
+struct TMacroSizeCase {
+    const char* Name;
+    int32_t Change;
+};
 
-    // A table cut short by the end of the file leaves every macro empty.
+void PrintTo(const TMacroSizeCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+const TMacroSizeCase MacroSizeCases[] = {
+    {"one byte short", -1},
+    {"one byte over", 1},
+};
+
+class ExtensionChunksMidiMacrosOfAnotherSizeAreSkipped : public ::testing::TestWithParam<TMacroSizeCase> {};
+
+TEST_P(ExtensionChunksMidiMacrosOfAnotherSizeAreSkipped, MidiMacrosOfAnotherSizeAreSkipped) {
+    // The song loaded before embedded its own table.
+    TQuavixModule M;
+    Load(M, {MidiChunk({{0, "F0F0"}})});
+    TXmChunk Wrong = MidiChunk({{3, "XX"}});
+    Wrong.Payload.resize(Wrong.Payload.size() + GetParam().Change);
+    Load(M, {Wrong, TextChunk("after")});
+    EXPECT_FALSE(M.MidiMacrosEmbedded);
+    EXPECT_EQ(M.GetMidiMacro(3), "9c n v");
+    EXPECT_EQ(M.Comment, "after");
+}
+INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksMidiMacrosOfAnotherSizeAreSkipped,
+                         ::testing::ValuesIn(MacroSizeCases), quavix_test::TCaseName());
+
+TEST(ExtensionChunks, MidiMacrosCutShortLeaveEveryMacroEmpty) {
+    // A table cut short by the end of the file leaves every macro empty,
+    // the default ones the song loaded before had too.
+    TQuavixModule M;
+    Load(M, {});
+    ASSERT_EQ(M.GetMidiMacro(3), "9c n v");
     Load(M, {MidiChunk({{3, "XX"}})}, 4, 1);
     EXPECT_FALSE(M.MidiMacrosEmbedded);
     for (int32_t Slot : {0, 3, 9, 25}) EXPECT_EQ(M.GetMidiMacro(Slot), "") << Slot;
@@ -70,40 +95,69 @@ TEST(ExtensionChunks, PatternNames) {
     EXPECT_EQ(M.Patterns[0]->Name, "intro");
     EXPECT_EQ(M.Patterns[1]->Name, "verse");
     EXPECT_EQ(M.Patterns[2]->Name, "");
-
-    struct TCase {
-        const char* What;
-        size_t Size;
-        bool Read;
-    } Cases[] = {{"shorter than a name", 31, false}, {"255 names", 8160, true}, {"256 names", 8192, false}};
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TXmChunk Chunk = PatternNamesChunk({"name"});
-        Chunk.Payload.resize(Case.Size, 0);
-        Load(M, {Chunk});
-        EXPECT_EQ(M.Patterns[0]->Name, Case.Read ? "name" : "");
-    }
 }
 
-TEST(ExtensionChunks, ChannelNamesUpToTheChannelCount) {
-    struct TCase {
-        const char* What;
-        std::vector<std::string> Names;
-        std::vector<std::string> Loaded;  // channels 0..3
-    } Cases[] = {
+// A pattern-names payload of the given size, its first name "name".
+struct TNamesSizeCase {
+    const char* Name;
+    size_t Size;
+    bool Read;
+};
+
+void PrintTo(const TNamesSizeCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+const TNamesSizeCase NamesSizeCases[] = {
+    {"shorter than a name", 31, false},
+    {"255 names", 8160, true},
+    {"256 names", 8192, false},
+};
+
+class ExtensionChunksPatternNamesUpTo255 : public ::testing::TestWithParam<TNamesSizeCase> {};
+
+TEST_P(ExtensionChunksPatternNamesUpTo255, PatternNamesUpTo255) {
+    const TNamesSizeCase& Case = GetParam();
+    // The song loaded before named its first pattern.
+    TQuavixModule M;
+    Load(M, {PatternNamesChunk({"intro"})});
+    TXmChunk Chunk = PatternNamesChunk({"name"});
+    Chunk.Payload.resize(Case.Size, 0);
+    Load(M, {Chunk});
+    EXPECT_EQ(M.Patterns[0]->Name, Case.Read ? "name" : "");
+}
+INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksPatternNamesUpTo255, ::testing::ValuesIn(NamesSizeCases),
+                         quavix_test::TCaseName());
+
+struct TChannelNamesCase {
+    const char* Name;
+    std::vector<std::string> Names;
+    std::vector<std::string> Loaded;  // channels 0..3
+};
+
+void PrintTo(const TChannelNamesCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TChannelNamesCase> ChannelNamesCases() {
+    return {
         {"two names", {"drums", " bass\t"}, {"drums", "bass", "", ""}},
         {"one per channel", {"a", "b", "c", "d"}, {"a", "b", "c", "d"}},
         // Longer than the channels: skipped entirely.
         {"one too many", {"a", "b", "c", "d", "e"}, {"", "", "", ""}},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TQuavixModule M;
-        Load(M, {ChannelNamesChunk(Case.Names)});
-        for (int32_t c = 0; c < 4; ++c) EXPECT_EQ(*M.Channels[c]->Name, Case.Loaded[c]) << c;
-        EXPECT_EQ(*M.Channels[4]->Name, "");
-        EXPECT_EQ(*M.BackgroundChannels[0]->Name, "");
-    }
+}
+
+class ExtensionChunksChannelNamesUpToTheChannelCount : public ::testing::TestWithParam<TChannelNamesCase> {};
+
+TEST_P(ExtensionChunksChannelNamesUpToTheChannelCount, ChannelNamesUpToTheChannelCount) {
+    const TChannelNamesCase& Case = GetParam();
+    TQuavixModule M;
+    Load(M, {ChannelNamesChunk(Case.Names)});
+    for (int32_t c = 0; c < 4; ++c) EXPECT_EQ(*M.Channels[c]->Name, Case.Loaded[c]) << c;
+    EXPECT_EQ(*M.Channels[4]->Name, "");
+    EXPECT_EQ(*M.BackgroundChannels[0]->Name, "");
+}
+INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksChannelNamesUpToTheChannelCount,
+                         ::testing::ValuesIn(ChannelNamesCases()), quavix_test::TCaseName());
+
+TEST(ExtensionChunks, AFullChannelNameHasNoZeroByte) {
     // A full 20-character name has no zero byte.
     TQuavixModule M;
     Load(M, {ChannelNamesChunk({std::string(20, 'n')})});
@@ -138,8 +192,8 @@ TEST_P(ExtensionChunksChannelPluginsForTheChannelsThereAre, ChannelPluginsForThe
     Load(M, {Chunk}, Case.Channels);
     for (int32_t c = 0; c < 4; ++c) EXPECT_EQ(M.Channels[c]->PluginIndex, Case.Loaded[c]) << c;
 }
-INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksChannelPluginsForTheChannelsThereAre, ::testing::ValuesIn(PluginCases()),
-                         quavix_test::TCaseName());
+INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksChannelPluginsForTheChannelsThereAre,
+                         ::testing::ValuesIn(PluginCases()), quavix_test::TCaseName());
 
 TEST(ExtensionChunks, OpaqueChunksAreStored) {
     TQuavixModule M;
@@ -168,14 +222,18 @@ TEST(ExtensionChunks, UnknownChunksAreSkippedByTheirLength) {
     EXPECT_EQ(M.Comment, "found");
 }
 
-TEST(ExtensionChunks, ChunksCutShort) {
-    struct TCase {
-        const char* What;
-        std::vector<TXmChunk> Chunks;
-        uint32_t CutBytes;
-        std::string Comment;
-        std::string FirstPatternName;
-    } Cases[] = {
+struct TCutCase {
+    const char* Name;
+    std::vector<TXmChunk> Chunks;
+    uint32_t CutBytes;
+    std::string Comment;
+    std::string FirstPatternName;
+};
+
+void PrintTo(const TCutCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TCutCase> CutCases() {
+    std::vector<TCutCase> Cases = {
         // Exactly 8 bytes after the song: a header with nothing after it is no chunk.
         {"a bare chunk header", {TextChunk("")}, 0, "", ""},
         {"a header of nine bytes", {TextChunk("x")}, 0, "x", ""},
@@ -184,15 +242,21 @@ TEST(ExtensionChunks, ChunksCutShort) {
         {"length far past the end", {TextChunk("kept"), OpaqueChunk("XTRA", {})}, 0, "kept", ""},
     };
     Cases[4].Chunks[1].Length = 0xFFFFFFFF;
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TQuavixModule M;
-        Load(M, Case.Chunks, 4, Case.CutBytes);
-        EXPECT_TRUE(M.Loaded);
-        EXPECT_EQ(M.Comment, Case.Comment);
-        EXPECT_EQ(M.Patterns[0]->Name, Case.FirstPatternName);
-        EXPECT_TRUE(SamplesWithinData(M));
-    }
+    return Cases;
 }
+
+class ExtensionChunksChunksCutShort : public ::testing::TestWithParam<TCutCase> {};
+
+TEST_P(ExtensionChunksChunksCutShort, ChunksCutShort) {
+    const TCutCase& Case = GetParam();
+    TQuavixModule M;
+    Load(M, Case.Chunks, 4, Case.CutBytes);
+    EXPECT_TRUE(M.Loaded);
+    EXPECT_EQ(M.Comment, Case.Comment);
+    EXPECT_EQ(M.Patterns[0]->Name, Case.FirstPatternName);
+    EXPECT_TRUE(SamplesWithinData(M));
+}
+INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksChunksCutShort, ::testing::ValuesIn(CutCases()),
+                         quavix_test::TCaseName());
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "song/module.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -13,22 +15,47 @@ std::string Raw(const TQuavixModule& M, int32_t Slot) {
 
 std::string Padded(const std::string& Text) { return Text + std::string(32 - Text.size(), '\0'); }
 
-TEST(MidiMacros, DefaultsAfterClear) {
+struct TDefaultCase {
+    const char* Name;
+    int32_t Slot;
+    const char* Text;
+};
+
+void PrintTo(const TDefaultCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// Slots 9 to 24 are the parameterised macros, 25 to 152 the fixed ones.
+const TDefaultCase DefaultCases[] = {
+    {"slot 0, start", 0, "FF"},
+    {"slot 1, stop", 1, "FC"},
+    {"slot 2, tick", 2, ""},
+    {"slot 3, note on", 3, "9c n v"},
+    {"slot 4, note off", 4, "9c n 0"},
+    {"slot 5, volume", 5, ""},
+    {"slot 6, panning", 6, ""},
+    {"slot 7, bank select", 7, ""},
+    {"slot 8, program change", 8, "Cc p"},
+    {"slot 9, first parameterised: the filter cutoff", 9, "F0F000z"},
+    {"slot 10, second parameterised", 10, ""},
+    {"slot 24, last parameterised", 24, ""},
+    {"slot 25, first fixed", 25, "F0F00100"},
+    {"slot 26, second fixed", 26, "F0F00108"},
+    {"slot 27, third fixed", 27, "F0F00110"},
+    {"slot 34, tenth fixed", 34, "F0F00148"},
+    {"slot 40, sixteenth fixed, the last set", 40, "F0F00178"},
+    {"slot 41, seventeenth fixed", 41, ""},
+    {"slot 152, last fixed", 152, ""},
+};
+
+class MidiMacrosDefaultsAfterClear : public ::testing::TestWithParam<TDefaultCase> {};
+
+TEST_P(MidiMacrosDefaultsAfterClear, DefaultsAfterClear) {
     TQuavixModule M;
     M.Clear();
-    struct Case {
-        int32_t Slot;
-        const char* Text;
-    };
-    const Case Cases[] = {
-        {0, "FF"},       {1, "FC"},       {2, ""},       {3, "9c n v"},    {4, "9c n 0"},
-        {5, ""},         {6, ""},         {7, ""},       {8, "Cc p"},      {9, "F0F000z"},
-        {10, ""},        {24, ""},        {25, "F0F00100"}, {26, "F0F00108"}, {27, "F0F00110"},
-        {34, "F0F00148"}, {40, "F0F00178"}, {41, ""},    {152, ""},
-    };
-    for (const Case& C : Cases) EXPECT_EQ(Raw(M, C.Slot), Padded(C.Text)) << "slot " << C.Slot;
+    EXPECT_EQ(Raw(M, GetParam().Slot), Padded(GetParam().Text));
     EXPECT_FALSE(M.MidiMacrosEmbedded);
 }
+INSTANTIATE_TEST_SUITE_P(MidiMacros, MidiMacrosDefaultsAfterClear, ::testing::ValuesIn(DefaultCases),
+                         quavix_test::TCaseName());
 
 TEST(MidiMacros, SlotsHoldExactlyThirtyTwoCharacters) {
     TQuavixModule M;

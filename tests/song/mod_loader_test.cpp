@@ -87,25 +87,47 @@ TEST(ModLoader, LoadsATaggedSong) {
     EXPECT_TRUE(SamplesWithinData(M));
 }
 
-TEST(ModLoader, TagsNameTheChannelCount) {
-    struct TCase {
-        std::string Tag;
-        int32_t Channels;
-    } Cases[] = {
-        {"M.K.", 4}, {"M!K!", 4}, {"M&K!", 4}, {"N.T.", 4}, {"OCTA", 8}, {"OKTA", 8}, {"CD81", 8},
-        {"WOW!", 8}, {"TDZ3", 3}, {"FLT8", 8}, {"EXO6", 6}, {"6CHN", 6}, {"1CHN", 1}, {"16CH", 16},
-        {"32CN", 32}, {"EX12", 12}, {"FLT:", 10},  // the character after 9 counts as 10
-    };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.Tag);
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith(Case.Tag, Case.Channels, 2))));
-        EXPECT_EQ(M.NumChannels, Case.Channels);
-        EXPECT_EQ(M.FormatTag, Case.Tag);
-        EXPECT_EQ(M.Patterns[1]->Channels, Case.Channels);
-        EXPECT_EQ(CellAt(M, 1, 0, 1 % Case.Channels), MakeCell(26, 1));
-    }
+struct TTagCase {
+    const char* Name;  // the tag, its marks spelt out where two tags differ only in them
+    std::string Tag;
+    int32_t Channels;
+};
+
+void PrintTo(const TTagCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+const TTagCase TagCases[] = {
+    {"M.K. with dots", "M.K.", 4},
+    {"M!K! with exclamation marks", "M!K!", 4},
+    {"M&K! with an ampersand", "M&K!", 4},
+    {"N.T.", "N.T.", 4},
+    {"OCTA", "OCTA", 8},
+    {"OKTA", "OKTA", 8},
+    {"CD81", "CD81", 8},
+    {"WOW!", "WOW!", 8},
+    {"TDZ3", "TDZ3", 3},
+    {"FLT8", "FLT8", 8},
+    {"EXO6", "EXO6", 6},
+    {"6CHN", "6CHN", 6},
+    {"1CHN", "1CHN", 1},
+    {"16CH", "16CH", 16},
+    {"32CN", "32CN", 32},
+    {"EX12", "EX12", 12},
+    {"FLT: the character after 9 counts as 10", "FLT:", 10},
+};
+
+class ModLoaderTagsNameTheChannelCount : public ::testing::TestWithParam<TTagCase> {};
+
+TEST_P(ModLoaderTagsNameTheChannelCount, TagsNameTheChannelCount) {
+    const TTagCase& Case = GetParam();
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith(Case.Tag, Case.Channels, 2))));
+    EXPECT_EQ(M.NumChannels, Case.Channels);
+    EXPECT_EQ(M.FormatTag, Case.Tag);
+    EXPECT_EQ(M.Patterns[1]->Channels, Case.Channels);
+    EXPECT_EQ(CellAt(M, 1, 0, 1 % Case.Channels), MakeCell(26, 1));
 }
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderTagsNameTheChannelCount, ::testing::ValuesIn(TagCases),
+                         quavix_test::TCaseName());
 
 TEST(ModLoader, DefaultPanningByGroupsOfFour) {
     TQuavixModule M;
@@ -395,18 +417,59 @@ TEST(ModLoader, CellsAndPeriods) {
     EXPECT_EQ(CellAt(M, 0, 4, 2), MakeCell(84, 1, 0, 9, 0xAB));
 }
 
-TEST(ModLoader, PeriodToNote) {
-    const int32_t Cases[][2] = {{0, 0},    {428, 49}, {429, 49}, {427, 50}, {1712, 25}, {4095, 25},
-                                {56, 84},  {57, 84},  {55, 0},   {1, 0},    {113, 72},  {-5, 0}};
-    for (const auto& Case : Cases) EXPECT_EQ(TQuavixModule::PeriodToNote(Case[0]), Case[1]) << Case[0];
-    // Every period of the table gives its own note.
+// A value in and the value it gives.
+struct TConversionCase {
+    const char* Name;
+    int32_t Value, Converted;
+};
+
+void PrintTo(const TConversionCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// Note 25 is C-2, the table's longest period; note 84 is B-6, its shortest.
+const TConversionCase PeriodCases[] = {
+    {"no period", 0, 0},
+    {"the period of C-4", 428, 49},
+    {"just longer than C-4's", 429, 49},
+    {"just shorter than C-4's", 427, 50},
+    {"the longest of the table", 1712, 25},
+    {"longer than the table", 4095, 25},
+    {"the shortest of the table", 56, 84},
+    {"just longer than the shortest", 57, 84},
+    {"just shorter than the table", 55, 0},
+    {"far shorter than the table", 1, 0},
+    {"the period of B-5", 113, 72},
+    {"below zero", -5, 0},
+};
+
+class ModLoaderPeriodToNote : public ::testing::TestWithParam<TConversionCase> {};
+
+TEST_P(ModLoaderPeriodToNote, PeriodToNote) {
+    EXPECT_EQ(TQuavixModule::PeriodToNote(GetParam().Value), GetParam().Converted);
+}
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderPeriodToNote, ::testing::ValuesIn(PeriodCases), quavix_test::TCaseName());
+
+TEST(ModLoader, EveryPeriodOfTheTableGivesItsOwnNote) {
     for (int32_t Note = 25; Note <= 84; ++Note) EXPECT_EQ(TQuavixModule::PeriodToNote(ModPeriod(Note)), Note);
 }
 
-TEST(ModLoader, ConvertFineTune) {
-    const int32_t Cases[][2] = {{0, 0}, {1, 16}, {7, 112}, {8, -128}, {15, -16}, {16, -16}, {255, -16}, {-3, 0}};
-    for (const auto& Case : Cases) EXPECT_EQ(TQuavixModule::ConvertFineTune(Case[0]), Case[1]) << Case[0];
+const TConversionCase FineTuneCases[] = {
+    {"none", 0, 0},
+    {"one up", 1, 16},
+    {"seven up, the most", 7, 112},
+    {"8 is eight down", 8, -128},
+    {"15 is one down", 15, -16},
+    {"16 is held to 15", 16, -16},
+    {"255 is held to 15", 255, -16},
+    {"below zero is held to 0", -3, 0},
+};
+
+class ModLoaderConvertFineTune : public ::testing::TestWithParam<TConversionCase> {};
+
+TEST_P(ModLoaderConvertFineTune, ConvertFineTune) {
+    EXPECT_EQ(TQuavixModule::ConvertFineTune(GetParam().Value), GetParam().Converted);
 }
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderConvertFineTune, ::testing::ValuesIn(FineTuneCases),
+                         quavix_test::TCaseName());
 
 struct TSampleLoopsCase {
     const char* Name;
@@ -481,15 +544,31 @@ TEST(ModLoader, AdpcmSamples) {
     EXPECT_EQ(Values(*M.Instruments[2]->Samples[0]), Scaled({-5, 6}));
 }
 
-TEST(ModLoader, RestartPositionPastTheSongIsZero) {
-    for (uint8_t Restart : {1, 2, 3}) {
-        SCOPED_TRACE(static_cast<int>(Restart));
-        TModSong Song = SongWith("M.K.", 4, 2);
-        Song.RestartPosition = Restart;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
-        EXPECT_EQ(M.RestartPosition, Restart > 2 ? 0 : Restart);
-    }
+// The restart position stored in a song of two orders, and the one loaded.
+struct TRestartCase {
+    const char* Name;
+    uint8_t Restart;
+    int32_t Loaded;
+};
+
+void PrintTo(const TRestartCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+const TRestartCase RestartCases[] = {
+    {"inside the song", 1, 1},
+    {"at the song length", 2, 2},
+    {"past the song", 3, 0},
+};
+
+class ModLoaderRestartPositionPastTheSongIsZero : public ::testing::TestWithParam<TRestartCase> {};
+
+TEST_P(ModLoaderRestartPositionPastTheSongIsZero, RestartPositionPastTheSongIsZero) {
+    TModSong Song = SongWith("M.K.", 4, 2);
+    Song.RestartPosition = GetParam().Restart;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_EQ(M.RestartPosition, GetParam().Loaded);
 }
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderRestartPositionPastTheSongIsZero, ::testing::ValuesIn(RestartCases),
+                         quavix_test::TCaseName());
 
 }  // namespace

@@ -2,6 +2,9 @@
 // right in the writer first.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "support/case_names.h"
 #include "support/module_writer.h"
 
 using namespace quavix_test;
@@ -30,21 +33,35 @@ std::vector<int32_t> DeltaDecode(const TBytes& Bytes, int32_t Bits) {
     return Points;
 }
 
+struct TDeltaCase {
+    const char* Name;
+    int32_t Bits;
+    std::vector<int32_t> Points;
+};
+
+void PrintTo(const TDeltaCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TDeltaCase> DeltaCases() {
+    return {
+        {"8-bit, full-range jumps wrap", 8, {16, -16, 5, 127, -128, 127, 0}},
+        {"16-bit, full-range jumps wrap", 16, {1000, -1000, 32767, -32768, 32767, 0, -1}},
+    };
+}
+
+class ModuleWriterDeltaCodingRoundTrips : public ::testing::TestWithParam<TDeltaCase> {};
+
 }  // namespace
 
-TEST(ModuleWriter, DeltaCodingRoundTrips) {
-    struct TCase {
-        int32_t Bits;
-        std::vector<int32_t> Points;
-    } Cases[] = {
-        {8, {16, -16, 5, 127, -128, 127, 0}},  // full-range jumps wrap
-        {16, {1000, -1000, 32767, -32768, 32767, 0, -1}},
-    };
-    for (const TCase& Case : Cases) {
-        TBytes Bytes = DeltaEncode(Case.Points, Case.Bits);
-        EXPECT_EQ(Bytes.size(), Case.Points.size() * Case.Bits / 8);
-        EXPECT_EQ(DeltaDecode(Bytes, Case.Bits), Case.Points) << Case.Bits << "-bit";
-    }
+TEST_P(ModuleWriterDeltaCodingRoundTrips, DeltaCodingRoundTrips) {
+    const TDeltaCase& Case = GetParam();
+    TBytes Bytes = DeltaEncode(Case.Points, Case.Bits);
+    EXPECT_EQ(Bytes.size(), Case.Points.size() * Case.Bits / 8);
+    EXPECT_EQ(DeltaDecode(Bytes, Case.Bits), Case.Points);
+}
+INSTANTIATE_TEST_SUITE_P(ModuleWriter, ModuleWriterDeltaCodingRoundTrips, ::testing::ValuesIn(DeltaCases()),
+                         quavix_test::TCaseName());
+
+TEST(ModuleWriter, DeltaCodingStoresEachStepFromTheLastPoint) {
     EXPECT_EQ(DeltaEncode({16, 0}, 8), (TBytes{0x10, 0xF0}));
 }
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "song/pattern.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -27,60 +30,103 @@ TQuavixPatternNote Get(const TQuavixPattern& P, int32_t Row, int32_t Channel) {
     return Cell;
 }
 
-TEST(Pattern, ResizeKeepsTheSharedCells) {
-    struct Case {
-        int32_t Rows, Channels, NewRows, NewChannels;
-    };
-    const Case Cases[] = {
-        {64, 4, 32, 8},   // fewer rows, more channels
-        {32, 8, 64, 4},   // more rows, fewer channels
-        {16, 2, 16, 2},   // same size
-        {1, 1, 256, 32},  // grow a lot
-    };
-    for (const Case& C : Cases) {
-        SCOPED_TRACE(testing::Message() << C.Rows << "x" << C.Channels << " -> " << C.NewRows << "x" << C.NewChannels);
-        TQuavixPattern P;
-        P.Resize(C.Rows, C.Channels);
-        Fill(P);
-        P.Resize(C.NewRows, C.NewChannels);
-        ASSERT_EQ(P.Rows, C.NewRows);
-        ASSERT_EQ(P.Channels, C.NewChannels);
-        ASSERT_EQ(P.Notes.size(), static_cast<size_t>(C.NewRows * C.NewChannels));
-        for (int32_t r = 0; r < C.NewRows; ++r)
-            for (int32_t c = 0; c < C.NewChannels; ++c) {
-                bool Kept = r < C.Rows && c < C.Channels;
-                EXPECT_EQ(Get(P, r, c), Kept ? Marked(r, c) : TQuavixPatternNote()) << r << "," << c;
-            }
-    }
-}
+struct TResizeCase {
+    const char* Name;
+    int32_t Rows, Channels, NewRows, NewChannels;
+};
 
-TEST(Pattern, ResizeToNothingEmptiesTheCells) {
-    const int32_t Sizes[][2] = {{0, 4}, {-3, 4}, {64, 0}, {64, 256}};
-    for (const auto& Size : Sizes) {
-        TQuavixPattern P;
-        P.Resize(8, 4);
-        Fill(P);
-        P.Resize(Size[0], Size[1]);
-        EXPECT_TRUE(P.Notes.empty()) << Size[0] << "x" << Size[1];
-        EXPECT_EQ(Get(P, 0, 0), TQuavixPatternNote());
-    }
-}
+void PrintTo(const TResizeCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
-TEST(Pattern, OutOfRangeCellsReadEmptyAndIgnoreWrites) {
+const TResizeCase ResizeCases[] = {
+    {"fewer rows, more channels", 64, 4, 32, 8},
+    {"more rows, fewer channels", 32, 8, 64, 4},
+    {"same size", 16, 2, 16, 2},
+    {"grow a lot", 1, 1, 256, 32},
+};
+
+class PatternResizeKeepsTheSharedCells : public ::testing::TestWithParam<TResizeCase> {};
+
+TEST_P(PatternResizeKeepsTheSharedCells, ResizeKeepsTheSharedCells) {
+    const TResizeCase& C = GetParam();
+    TQuavixPattern P;
+    P.Resize(C.Rows, C.Channels);
+    Fill(P);
+    P.Resize(C.NewRows, C.NewChannels);
+    ASSERT_EQ(P.Rows, C.NewRows);
+    ASSERT_EQ(P.Channels, C.NewChannels);
+    ASSERT_EQ(P.Notes.size(), static_cast<size_t>(C.NewRows * C.NewChannels));
+    for (int32_t r = 0; r < C.NewRows; ++r)
+        for (int32_t c = 0; c < C.NewChannels; ++c) {
+            bool Kept = r < C.Rows && c < C.Channels;
+            EXPECT_EQ(Get(P, r, c), Kept ? Marked(r, c) : TQuavixPatternNote()) << r << "," << c;
+        }
+}
+INSTANTIATE_TEST_SUITE_P(Pattern, PatternResizeKeepsTheSharedCells, ::testing::ValuesIn(ResizeCases),
+                         quavix_test::TCaseName());
+
+// A place given as a row and a channel.
+struct TPlaceCase {
+    const char* Name;
+    int32_t Row, Channel;
+};
+
+void PrintTo(const TPlaceCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// Sizes that leave a pattern of 8 rows and 4 channels without cells; the
+// channel count is kept in a byte, so 256 channels are none.
+const TPlaceCase EmptySizes[] = {
+    {"no rows", 0, 4},
+    {"rows below zero", -3, 4},
+    {"no channels", 64, 0},
+    {"256 channels", 64, 256},
+};
+
+class PatternResizeToNothingEmptiesTheCells : public ::testing::TestWithParam<TPlaceCase> {};
+
+TEST_P(PatternResizeToNothingEmptiesTheCells, ResizeToNothingEmptiesTheCells) {
+    TQuavixPattern P;
+    P.Resize(8, 4);
+    Fill(P);
+    P.Resize(GetParam().Row, GetParam().Channel);
+    EXPECT_TRUE(P.Notes.empty());
+    EXPECT_EQ(Get(P, 0, 0), TQuavixPatternNote());
+}
+INSTANTIATE_TEST_SUITE_P(Pattern, PatternResizeToNothingEmptiesTheCells, ::testing::ValuesIn(EmptySizes),
+                         quavix_test::TCaseName());
+
+// Places outside a pattern of 4 rows and 2 channels.
+const TPlaceCase Outside[] = {
+    {"the row after the last", 4, 0},
+    {"a row below zero", -1, 0},
+    {"a channel below zero", 0, -1},
+    {"the cell after the last", 3, 2},
+    {"far past the rows", 1000000, 1},
+    {"the largest row and channel", 0x7FFFFFFF, 0x7FFFFFFF},
+};
+
+class PatternOutOfRangeCellsReadEmptyAndIgnoreWrites : public ::testing::TestWithParam<TPlaceCase> {};
+
+TEST_P(PatternOutOfRangeCellsReadEmptyAndIgnoreWrites, OutOfRangeCellsReadEmptyAndIgnoreWrites) {
     TQuavixPattern P;
     P.Resize(4, 2);
     Fill(P);
-    const int32_t Outside[][2] = {{4, 0}, {-1, 0}, {0, -1}, {3, 2}, {1000000, 1}, {0x7FFFFFFF, 0x7FFFFFFF}};
-    for (const auto& At : Outside) {
-        EXPECT_EQ(Get(P, At[0], At[1]), TQuavixPatternNote()) << At[0] << "," << At[1];
-        P.SetNote(At[0], At[1], Marked(1, 1));
-    }
+    EXPECT_EQ(Get(P, GetParam().Row, GetParam().Channel), TQuavixPatternNote());
+    P.SetNote(GetParam().Row, GetParam().Channel, Marked(1, 1));
     for (int32_t r = 0; r < 4; ++r)
-        for (int32_t c = 0; c < 2; ++c) EXPECT_EQ(Get(P, r, c), Marked(r, c));
+        for (int32_t c = 0; c < 2; ++c) EXPECT_EQ(Get(P, r, c), Marked(r, c)) << r << "," << c;
+}
+INSTANTIATE_TEST_SUITE_P(Pattern, PatternOutOfRangeCellsReadEmptyAndIgnoreWrites, ::testing::ValuesIn(Outside),
+                         quavix_test::TCaseName());
 
+TEST(Pattern, AChannelPastTheChannelsReachesALaterRow) {
     // A channel number beyond the pattern's channels is not rejected by
     // itself: the cell index lands in a later row.
+    TQuavixPattern P;
+    P.Resize(4, 2);
+    Fill(P);
     EXPECT_EQ(Get(P, 0, 3), Marked(1, 1));
+    P.SetNote(0, 3, Marked(3, 1));
+    EXPECT_EQ(Get(P, 1, 1), Marked(3, 1));
 }
 
 TEST(Pattern, ClearEmptiesCellsButKeepsTheSize) {

@@ -214,73 +214,96 @@ TEST(SampleDecode, OddByteCountsRoundDown) {
     EXPECT_TRUE(SamplesWithinData(M));
 }
 
-TEST(SampleDecode, SampleDataIsLimitedTo512KiB) {
-    const int32_t Limit = 524288;
-    struct TCase {
-        const char* What;
-        TLoop Loop;
-        int32_t LoopStart, LoopLength;
-        bool LoadedLoop;
-        int32_t LoadedStart, LoadedLength;
-    } Cases[] = {
-        {"no loop", TLoop::None, 0, 0, false, 0, 0},
-        {"loop inside the kept part", TLoop::Forward, 1000, 2000, true, 1000, 2000},
-        {"loop starting past the cut", TLoop::Forward, Limit + 10, 50, false, 0, 50},
-        // A loop that runs past the cut ends with the kept data.
-        {"loop across the cut", TLoop::PingPong, Limit - 100, 200, true, Limit - 100, 100},
-        {"loop starting at the cut", TLoop::Forward, Limit, 50, false, Limit, 0},
-    };
+// The most sample data kept, in bytes.
+const int32_t Limit = 524288;
+
+struct TLimitCase {
+    const char* Name;
+    TLoop Loop;
+    int32_t LoopStart, LoopLength;
+    bool LoadedLoop;
+    int32_t LoadedStart, LoadedLength;
+};
+
+void PrintTo(const TLimitCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+const TLimitCase LimitCases[] = {
+    {"no loop", TLoop::None, 0, 0, false, 0, 0},
+    {"loop inside the kept part", TLoop::Forward, 1000, 2000, true, 1000, 2000},
+    {"loop starting past the cut", TLoop::Forward, Limit + 10, 50, false, 0, 50},
+    // A loop that runs past the cut ends with the kept data.
+    {"loop across the cut", TLoop::PingPong, Limit - 100, 200, true, Limit - 100, 100},
+    {"loop starting at the cut", TLoop::Forward, Limit, 50, false, Limit, 0},
+};
+
+class SampleDecodeSampleDataIsLimitedTo512KiB : public ::testing::TestWithParam<TLimitCase> {};
+
+TEST_P(SampleDecodeSampleDataIsLimitedTo512KiB, SampleDataIsLimitedTo512KiB) {
+    const TLimitCase& Case = GetParam();
     std::vector<int32_t> Points(Limit + 300);
     for (size_t k = 0; k < Points.size(); ++k) Points[k] = static_cast<int32_t>(k % 200) - 100;
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TXmSample Long = Sample8(Points);
-        Long.Loop = Case.Loop;
-        Long.LoopStart = Case.LoopStart;
-        Long.LoopLength = Case.LoopLength;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(SongOf({Long}))));
-        const TQuavixSample& L = LoadedSample(M, 0);
-        EXPECT_EQ(L.Length, Limit);
-        EXPECT_EQ(L.Data[Limit - 1], Points[Limit - 1] * 256);
-        EXPECT_EQ(L.Loop, Case.LoadedLoop);
-        EXPECT_EQ(L.LoopStart, Case.LoadedStart);
-        EXPECT_EQ(L.LoopLength, Case.LoadedLength);
-        // The next sample's data starts after the whole stored data.
-        EXPECT_EQ(Values(LoadedSample(M, 1)), Scaled({77, 78}));
-        EXPECT_TRUE(SamplesWithinData(M));
-    }
+    TXmSample Long = Sample8(Points);
+    Long.Loop = Case.Loop;
+    Long.LoopStart = Case.LoopStart;
+    Long.LoopLength = Case.LoopLength;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(SongOf({Long}))));
+    const TQuavixSample& L = LoadedSample(M, 0);
+    EXPECT_EQ(L.Length, Limit);
+    EXPECT_EQ(L.Data[Limit - 1], Points[Limit - 1] * 256);
+    EXPECT_EQ(L.Loop, Case.LoadedLoop);
+    EXPECT_EQ(L.LoopStart, Case.LoadedStart);
+    EXPECT_EQ(L.LoopLength, Case.LoadedLength);
+    // The next sample's data starts after the whole stored data.
+    EXPECT_EQ(Values(LoadedSample(M, 1)), Scaled({77, 78}));
+    EXPECT_TRUE(SamplesWithinData(M));
 }
+INSTANTIATE_TEST_SUITE_P(SampleDecode, SampleDecodeSampleDataIsLimitedTo512KiB, ::testing::ValuesIn(LimitCases),
+                         quavix_test::TCaseName());
 
-TEST(SampleDecode, StereoDataOverTheLimitKeepsTheStartOfBothChannels) {
+struct TWidthCase {
+    const char* Name;
+    int32_t Bits;
+};
+
+void PrintTo(const TWidthCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+const TWidthCase Widths[] = {
+    {"8-bit", 8},
+    {"16-bit", 16},
+};
+
+class SampleDecodeStereoDataOverTheLimitKeepsTheStartOfBothChannels : public ::testing::TestWithParam<TWidthCase> {};
+
+TEST_P(SampleDecodeStereoDataOverTheLimitKeepsTheStartOfBothChannels,
+       StereoDataOverTheLimitKeepsTheStartOfBothChannels) {
     // A stereo sample stores all its left deltas, then all its right ones.
     // The limit keeps the first frames of each channel, so the right channel
     // still starts with its own first frame.
-    const int32_t Limit = 524288;
-    for (int32_t Bits : {8, 16}) {
-        SCOPED_TRACE(Bits);
-        const int32_t BytesPerFrame = 2 * Bits / 8;
-        const int32_t Kept = Limit / BytesPerFrame;
-        std::vector<int32_t> Points;
-        for (int32_t f = 0; f < Kept + 1000; ++f) {
-            Points.push_back(f % 100);
-            Points.push_back(-1 - f % 77);
-        }
-        TXmSample S = Bits == 16 ? Sample16(Points) : Sample8(Points);
-        S.NumChannels = 2;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(SongOf({S}))));
-        const TQuavixSample& L = LoadedSample(M, 0);
-        ASSERT_EQ(L.Length, Kept);
-        std::vector<int32_t> Expected(Points.begin(), Points.begin() + 2 * Kept);
-        if (Bits == 8) Expected = Scaled(Expected);
-        const std::vector<int32_t> Loaded = Values(L);
-        EXPECT_EQ(Loaded[1], Expected[1]) << "first right frame";
-        EXPECT_EQ(Loaded[2 * Kept - 1], Expected[2 * Kept - 1]) << "last right frame";
-        EXPECT_TRUE(Loaded == Expected);
-        EXPECT_EQ(Values(LoadedSample(M, 1)), Scaled({77, 78}));
+    const int32_t Bits = GetParam().Bits;
+    const int32_t BytesPerFrame = 2 * Bits / 8;
+    const int32_t Kept = Limit / BytesPerFrame;
+    std::vector<int32_t> Points;
+    for (int32_t f = 0; f < Kept + 1000; ++f) {
+        Points.push_back(f % 100);
+        Points.push_back(-1 - f % 77);
     }
+    TXmSample S = Bits == 16 ? Sample16(Points) : Sample8(Points);
+    S.NumChannels = 2;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(SongOf({S}))));
+    const TQuavixSample& L = LoadedSample(M, 0);
+    ASSERT_EQ(L.Length, Kept);
+    std::vector<int32_t> Expected(Points.begin(), Points.begin() + 2 * Kept);
+    if (Bits == 8) Expected = Scaled(Expected);
+    const std::vector<int32_t> Loaded = Values(L);
+    EXPECT_EQ(Loaded[1], Expected[1]) << "first right frame";
+    EXPECT_EQ(Loaded[2 * Kept - 1], Expected[2 * Kept - 1]) << "last right frame";
+    EXPECT_TRUE(Loaded == Expected);
+    EXPECT_EQ(Values(LoadedSample(M, 1)), Scaled({77, 78}));
 }
+INSTANTIATE_TEST_SUITE_P(SampleDecode, SampleDecodeStereoDataOverTheLimitKeepsTheStartOfBothChannels,
+                         ::testing::ValuesIn(Widths), quavix_test::TCaseName());
 
 TEST(SampleDecode, DataAfterAnAdpcmSampleStartsWhereItsCodesEnd) {
     TXmSample Packed = Sample8({1, 3, 7, 15, 31});

@@ -1,26 +1,40 @@
 // Texts from song files: names as trackers pad them.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "song/song_text.h"
+#include "support/case_names.h"
 
 namespace {
 
-TEST(SongText, NamesLoseTheBytesUpToTheSpaceOnBothEnds) {
-    struct Case {
-        std::string Text, Want;
+struct TTrimCase {
+    const char* Name;
+    std::string Text, Want;
+};
+
+void PrintTo(const TTrimCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TTrimCase> TrimCases() {
+    return {
+        {"spaces on both ends", "  song  ", "song"},
+        {"control bytes on both ends", std::string("\0\t\r\n song \x1f", 10), "song"},
+        {"only spaces", "   ", ""},
+        {"empty", "", ""},
+        {"blanks inside are kept", "a  b", "a  b"},
+        {"bytes above 127 are not blanks", "\xa0x\xe9", "\xa0x\xe9"},
+        {"a folder and a line feed", "/home/user/music/ \n", "/home/user/music/"},
     };
-    const Case Cases[] = {
-        {"  song  ", "song"},
-        {std::string("\0\t\r\n song \x1f", 10), "song"},
-        {"   ", ""},
-        {"", ""},
-        {"a  b", "a  b"},
-        {"\xa0x\xe9", "\xa0x\xe9"},  // bytes above 127 are not blanks
-        {"/home/user/music/ \n", "/home/user/music/"},
-    };
-    for (const Case& C : Cases) EXPECT_EQ(QuavixTrimBlanks(C.Text), C.Want) << C.Text;
 }
+
+class SongTextNamesLoseTheBytesUpToTheSpaceOnBothEnds : public ::testing::TestWithParam<TTrimCase> {};
+
+TEST_P(SongTextNamesLoseTheBytesUpToTheSpaceOnBothEnds, NamesLoseTheBytesUpToTheSpaceOnBothEnds) {
+    EXPECT_EQ(QuavixTrimBlanks(GetParam().Text), GetParam().Want);
+}
+INSTANTIATE_TEST_SUITE_P(SongText, SongTextNamesLoseTheBytesUpToTheSpaceOnBothEnds, ::testing::ValuesIn(TrimCases()),
+                         quavix_test::TCaseName());
 
 }  // namespace

@@ -89,45 +89,69 @@ TEST(XmLoader, SpeedAndTempoZeroTakeTheDefaults) {
     EXPECT_EQ(M.InitialTempo, 255);
 }
 
-TEST(XmLoader, EveryLayoutGivesTheSameSong) {
-    for (uint16_t Version : {0x0102, 0x0103, 0x0104, 0x0105}) {
-        SCOPED_TRACE(Version);
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(TwoInstrumentSong(Version))));
-        EXPECT_EQ(M.FormatVersion, Version);
-        EXPECT_EQ(M.Patterns[0]->Rows, 64);
-        EXPECT_EQ(M.Patterns[1]->Rows, 16);
-        EXPECT_EQ(M.Patterns[0]->Channels, 3);
-        EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(49, 1, 0x40, 10, 0x0F));
-        EXPECT_EQ(CellAt(M, 0, 63, 2), MakeCell(KeyOff));
-        EXPECT_EQ(CellAt(M, 0, 1, 0), MakeCell(0));
-        EXPECT_EQ(CellAt(M, 1, 5, 1), MakeCell(64, 2));
-        EXPECT_EQ(CellAt(M, 1, 6, 1), MakeCell(0, 0, 0, 15, 3));
+// The file layouts, by the version word that selects them.
+struct TLayoutCase {
+    const char* Name;
+    uint16_t Version;
+};
 
-        ASSERT_TRUE(M.Instruments[1] && M.Instruments[2]);
-        EXPECT_EQ(M.Instruments[3], nullptr);
-        const TQuavixInstrument& Lead = *M.Instruments[1];
-        EXPECT_EQ(Lead.Name, "lead");
-        EXPECT_EQ(Lead.FadeOut, 0x0400);
-        EXPECT_EQ(Lead.VibratoType, 1);
-        EXPECT_EQ(Lead.VibratoSweep, 2);
-        EXPECT_EQ(Lead.VibratoDepth, 3);
-        EXPECT_EQ(Lead.VibratoRate, 4);
-        ASSERT_TRUE(Lead.Samples[0]);
-        EXPECT_EQ(Lead.Samples[1], nullptr);
-        EXPECT_EQ(Lead.Samples[0]->Name, "lead sample");
-        EXPECT_EQ(Values(*Lead.Samples[0]), Scaled({10, -20, 30, -40}));
+void PrintTo(const TLayoutCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
-        const TQuavixInstrument& Bass = *M.Instruments[2];
-        EXPECT_EQ(Bass.NoteSamples[47], 0);
-        EXPECT_EQ(Bass.NoteSamples[48], 1);
-        ASSERT_TRUE(Bass.Samples[0] && Bass.Samples[1]);
-        EXPECT_EQ(Bass.Samples[0]->Bits, 16);
-        EXPECT_EQ(Values(*Bass.Samples[0]), (std::vector<int32_t>{1000, -1000, 32767}));
-        EXPECT_EQ(Values(*Bass.Samples[1]), Scaled({1, 2, 3}));
-        EXPECT_TRUE(SamplesWithinData(M));
-    }
+const TLayoutCase EveryLayout[] = {
+    {"version 1.02", 0x0102},
+    {"version 1.03", 0x0103},
+    {"version 1.04", 0x0104},
+    {"version 1.05", 0x0105},
+};
+
+// The older layout keeps the instrument headers before the patterns; the
+// newer one puts each instrument after the patterns, with its data.
+const TLayoutCase OlderAndNewerLayout[] = {
+    {"older layout", 0x0103},
+    {"newer layout", 0x0104},
+};
+
+class XmLoaderEveryLayoutGivesTheSameSong : public ::testing::TestWithParam<TLayoutCase> {};
+
+TEST_P(XmLoaderEveryLayoutGivesTheSameSong, EveryLayoutGivesTheSameSong) {
+    const uint16_t Version = GetParam().Version;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(TwoInstrumentSong(Version))));
+    EXPECT_EQ(M.FormatVersion, Version);
+    EXPECT_EQ(M.Patterns[0]->Rows, 64);
+    EXPECT_EQ(M.Patterns[1]->Rows, 16);
+    EXPECT_EQ(M.Patterns[0]->Channels, 3);
+    EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(49, 1, 0x40, 10, 0x0F));
+    EXPECT_EQ(CellAt(M, 0, 63, 2), MakeCell(KeyOff));
+    EXPECT_EQ(CellAt(M, 0, 1, 0), MakeCell(0));
+    EXPECT_EQ(CellAt(M, 1, 5, 1), MakeCell(64, 2));
+    EXPECT_EQ(CellAt(M, 1, 6, 1), MakeCell(0, 0, 0, 15, 3));
+
+    ASSERT_TRUE(M.Instruments[1] && M.Instruments[2]);
+    EXPECT_EQ(M.Instruments[3], nullptr);
+    const TQuavixInstrument& Lead = *M.Instruments[1];
+    EXPECT_EQ(Lead.Name, "lead");
+    EXPECT_EQ(Lead.FadeOut, 0x0400);
+    EXPECT_EQ(Lead.VibratoType, 1);
+    EXPECT_EQ(Lead.VibratoSweep, 2);
+    EXPECT_EQ(Lead.VibratoDepth, 3);
+    EXPECT_EQ(Lead.VibratoRate, 4);
+    ASSERT_TRUE(Lead.Samples[0]);
+    EXPECT_EQ(Lead.Samples[1], nullptr);
+    EXPECT_EQ(Lead.Samples[0]->Name, "lead sample");
+    EXPECT_EQ(Values(*Lead.Samples[0]), Scaled({10, -20, 30, -40}));
+
+    const TQuavixInstrument& Bass = *M.Instruments[2];
+    EXPECT_EQ(Bass.NoteSamples[47], 0);
+    EXPECT_EQ(Bass.NoteSamples[48], 1);
+    ASSERT_TRUE(Bass.Samples[0] && Bass.Samples[1]);
+    EXPECT_EQ(Bass.Samples[0]->Bits, 16);
+    EXPECT_EQ(Values(*Bass.Samples[0]), (std::vector<int32_t>{1000, -1000, 32767}));
+    EXPECT_EQ(Values(*Bass.Samples[1]), Scaled({1, 2, 3}));
+    EXPECT_TRUE(SamplesWithinData(M));
 }
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderEveryLayoutGivesTheSameSong, ::testing::ValuesIn(EveryLayout),
+                         quavix_test::TCaseName());
 
 TEST(XmLoader, UnpacksCells) {
     TXmSong Song = SmallXm();
@@ -236,7 +260,9 @@ TEST(XmLoader, VersionOneTwoStoresRowsMinusOne) {
     EXPECT_EQ(CellAt(M, 1, 255, 0), MakeCell(51));
 }
 
-TEST(XmLoader, InstrumentHeaderSizePlacesWhatFollows) {
+class XmLoaderInstrumentHeaderSizePlacesWhatFollows : public ::testing::TestWithParam<TLayoutCase> {};
+
+TEST_P(XmLoaderInstrumentHeaderSizePlacesWhatFollows, InstrumentHeaderSizePlacesWhatFollows) {
     TXmSong Song = SmallXm();
     TXmInstrument Empty;
     Empty.Name = "empty";
@@ -246,23 +272,22 @@ TEST(XmLoader, InstrumentHeaderSizePlacesWhatFollows) {
     TXmInstrument Narrow = Instrument("narrow", Sample8({8, 9}, "n"));
     Narrow.HeaderSize = 200;  // the sample headers start inside the second part
     Song.Instruments = {Empty, Wide, Narrow, Instrument("last", Sample8({1}, "l"))};
-    for (uint16_t Version : {0x0103, 0x0104}) {
-        SCOPED_TRACE(Version);
-        Song.Version = Version;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
-        ASSERT_TRUE(M.Instruments[1] && M.Instruments[2] && M.Instruments[3] && M.Instruments[4]);
-        EXPECT_EQ(M.Instruments[1]->Name, "empty");
-        EXPECT_EQ(M.Instruments[1]->Samples[0], nullptr);
-        EXPECT_EQ(M.Instruments[2]->Name, "wide");
-        ASSERT_TRUE(M.Instruments[2]->Samples[0]);
-        EXPECT_EQ(Values(*M.Instruments[2]->Samples[0]), Scaled({5, 6, 7}));
-        EXPECT_EQ(M.Instruments[3]->Name, "narrow");
-        ASSERT_TRUE(M.Instruments[4]->Samples[0]);
-        EXPECT_EQ(M.Instruments[4]->Name, "last");
-        EXPECT_EQ(Values(*M.Instruments[4]->Samples[0]), Scaled({1}));
-    }
+    Song.Version = GetParam().Version;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    ASSERT_TRUE(M.Instruments[1] && M.Instruments[2] && M.Instruments[3] && M.Instruments[4]);
+    EXPECT_EQ(M.Instruments[1]->Name, "empty");
+    EXPECT_EQ(M.Instruments[1]->Samples[0], nullptr);
+    EXPECT_EQ(M.Instruments[2]->Name, "wide");
+    ASSERT_TRUE(M.Instruments[2]->Samples[0]);
+    EXPECT_EQ(Values(*M.Instruments[2]->Samples[0]), Scaled({5, 6, 7}));
+    EXPECT_EQ(M.Instruments[3]->Name, "narrow");
+    ASSERT_TRUE(M.Instruments[4]->Samples[0]);
+    EXPECT_EQ(M.Instruments[4]->Name, "last");
+    EXPECT_EQ(Values(*M.Instruments[4]->Samples[0]), Scaled({1}));
 }
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderInstrumentHeaderSizePlacesWhatFollows,
+                         ::testing::ValuesIn(OlderAndNewerLayout), quavix_test::TCaseName());
 
 std::vector<int32_t> Positions(const TQuavixEnvelope& E, int32_t Count) {
     std::vector<int32_t> Result;
@@ -270,31 +295,43 @@ std::vector<int32_t> Positions(const TQuavixEnvelope& E, int32_t Count) {
     return Result;
 }
 
-TEST(XmLoader, EnvelopePositionsThatGoBackAreTakenAsWrapped) {
-    struct TCase {
-        std::vector<int32_t> Stored;
-        std::vector<int32_t> Loaded;
-    } Cases[] = {
-        {{0, 200, 44}, {0, 200, 300}},
-        {{0, 44, 88}, {0, 44, 88}},
-        {{0, 0x1F0, 0x010}, {0, 0x1F0, 0x210}},          // the high byte of the previous point, then one more
-        {{0, 0x300, 0x2F0}, {0, 0x300, 0x3F0}},          // the previous high byte alone is enough
-        {{10, 300, 20, 5}, {10, 300, 532, 773}},         // corrections build on corrected points
-    };
-    for (const TCase& Case : Cases) {
-        TXmSong Song = SmallXm();
-        TXmEnvelope Envelope;
-        for (int32_t Position : Case.Stored) Envelope.Points.push_back({Position, 32});
-        Song.Instruments[0].VolumeEnvelope = Envelope;
-        Song.Instruments[0].PanningEnvelope = Envelope;
-        // The correction runs over all 12 points whatever the count says.
-        Song.Instruments[0].VolumeEnvelope.NumPoints = 1;
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
-        const int32_t N = static_cast<int32_t>(Case.Stored.size());
-        EXPECT_EQ(Positions(*M.Instruments[1]->VolumeEnvelope, N), Case.Loaded);
-        EXPECT_EQ(Positions(*M.Instruments[1]->PanningEnvelope, N), Case.Loaded);
-    }
+struct TWrapCase {
+    const char* Name;
+    std::vector<int32_t> Stored;
+    std::vector<int32_t> Loaded;
+};
+
+void PrintTo(const TWrapCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+const TWrapCase WrapCases[] = {
+    {"behind a point below 256", {0, 200, 44}, {0, 200, 300}},
+    {"rising points", {0, 44, 88}, {0, 44, 88}},
+    {"previous high byte then one more", {0, 0x1F0, 0x010}, {0, 0x1F0, 0x210}},
+    {"previous high byte alone", {0, 0x300, 0x2F0}, {0, 0x300, 0x3F0}},
+    {"corrections build on corrected points", {10, 300, 20, 5}, {10, 300, 532, 773}},
+};
+
+class XmLoaderEnvelopePositionsThatGoBackAreTakenAsWrapped : public ::testing::TestWithParam<TWrapCase> {};
+
+TEST_P(XmLoaderEnvelopePositionsThatGoBackAreTakenAsWrapped, EnvelopePositionsThatGoBackAreTakenAsWrapped) {
+    const TWrapCase& Case = GetParam();
+    TXmSong Song = SmallXm();
+    TXmEnvelope Envelope;
+    for (int32_t Position : Case.Stored) Envelope.Points.push_back({Position, 32});
+    Song.Instruments[0].VolumeEnvelope = Envelope;
+    Song.Instruments[0].PanningEnvelope = Envelope;
+    // The correction runs over all 12 points whatever the count says.
+    Song.Instruments[0].VolumeEnvelope.NumPoints = 1;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    const int32_t N = static_cast<int32_t>(Case.Stored.size());
+    EXPECT_EQ(Positions(*M.Instruments[1]->VolumeEnvelope, N), Case.Loaded);
+    EXPECT_EQ(Positions(*M.Instruments[1]->PanningEnvelope, N), Case.Loaded);
+}
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderEnvelopePositionsThatGoBackAreTakenAsWrapped,
+                         ::testing::ValuesIn(WrapCases), quavix_test::TCaseName());
+
+TEST(XmLoader, UnusedEnvelopePointsAreTakenAsWrappedToo) {
     // The unused points after the last corrected one are 0, which is behind
     // it, and so follow the same rule.
     TXmSong Song = SmallXm();
@@ -305,8 +342,19 @@ TEST(XmLoader, EnvelopePositionsThatGoBackAreTakenAsWrapped) {
     EXPECT_EQ(M.Instruments[1]->VolumeEnvelope->Points[11].Position, 0x300);
 }
 
-TEST(XmLoader, EnvelopeSettingsAndTheirCorrections) {
-    struct TCase {
+struct TEnvelopeCase {
+    std::string Name;
+    bool Volume;  // which envelope is stored; the other one is left off
+    TXmEnvelope Stored;
+    bool Enabled, Sustain, Loop;
+    int32_t NumPoints;
+};
+
+void PrintTo(const TEnvelopeCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+// Each envelope in turn, the other one left off.
+std::vector<TEnvelopeCase> EnvelopeCases() {
+    struct TSettings {
         const char* What;
         TXmEnvelope Stored;
         bool Enabled, Sustain, Loop;
@@ -317,7 +365,7 @@ TEST(XmLoader, EnvelopeSettingsAndTheirCorrections) {
         for (int32_t k = 0; k < Count; ++k) Result.push_back({k * 10, 64 - k});
         return Result;
     };
-    TCase Cases[] = {
+    const TSettings Settings[] = {
         {"plain", {Points(4), 1, 0, 2, {}, {}}, true, true, true, 4},
         {"one-point loop", {Points(4), -1, 2, 2, {}, {}}, true, false, false, 4},
         {"backwards loop", {Points(4), -1, 3, 1, {}, {}}, true, false, false, 4},
@@ -328,32 +376,42 @@ TEST(XmLoader, EnvelopeSettingsAndTheirCorrections) {
         // A count beyond the points in the file is held to those 12.
         {"count of 200", {Points(12), -1, -1, -1, {}, uint8_t(200)}, true, false, false, 12},
     };
-    // Each envelope in turn, the other one left off.
+    std::vector<TEnvelopeCase> Cases;
     for (bool Volume : {true, false})
-        for (const TCase& Case : Cases) {
-            SCOPED_TRACE(testing::Message() << (Volume ? "volume: " : "panning: ") << Case.What);
-            TXmSong Song = SmallXm();
-            (Volume ? Song.Instruments[0].VolumeEnvelope : Song.Instruments[0].PanningEnvelope) = Case.Stored;
-            TQuavixModule M;
-            ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
-            const TQuavixEnvelope& E = Volume ? *M.Instruments[1]->VolumeEnvelope : *M.Instruments[1]->PanningEnvelope;
-            EXPECT_EQ(E.Enabled, Case.Enabled);
-            EXPECT_EQ(E.SustainEnabled, Case.Sustain);
-            EXPECT_EQ(E.LoopEnabled, Case.Loop);
-            EXPECT_EQ(E.NumPoints, Case.NumPoints);
-            if (Case.Stored.SustainPoint >= 0) {
-                EXPECT_EQ(E.SustainPoint, Case.Stored.SustainPoint);
-            }
-            if (Case.Stored.LoopStart >= 0) {
-                EXPECT_EQ(E.LoopStart, Case.Stored.LoopStart);
-            }
-            if (Case.Stored.LoopEnd >= 0) {
-                EXPECT_EQ(E.LoopEnd, Case.Stored.LoopEnd);
-            }
-            EXPECT_EQ(E.Points[1].Value, 63);
-            EXPECT_FALSE((Volume ? M.Instruments[1]->PanningEnvelope : M.Instruments[1]->VolumeEnvelope)->Enabled);
-        }
+        for (const TSettings& S : Settings)
+            Cases.push_back({std::string(Volume ? "volume " : "panning ") + S.What, Volume, S.Stored, S.Enabled,
+                             S.Sustain, S.Loop, S.NumPoints});
+    return Cases;
 }
+
+class XmLoaderEnvelopeSettingsAndTheirCorrections : public ::testing::TestWithParam<TEnvelopeCase> {};
+
+TEST_P(XmLoaderEnvelopeSettingsAndTheirCorrections, EnvelopeSettingsAndTheirCorrections) {
+    const TEnvelopeCase& Case = GetParam();
+    const bool Volume = Case.Volume;
+    TXmSong Song = SmallXm();
+    (Volume ? Song.Instruments[0].VolumeEnvelope : Song.Instruments[0].PanningEnvelope) = Case.Stored;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    const TQuavixEnvelope& E = Volume ? *M.Instruments[1]->VolumeEnvelope : *M.Instruments[1]->PanningEnvelope;
+    EXPECT_EQ(E.Enabled, Case.Enabled);
+    EXPECT_EQ(E.SustainEnabled, Case.Sustain);
+    EXPECT_EQ(E.LoopEnabled, Case.Loop);
+    EXPECT_EQ(E.NumPoints, Case.NumPoints);
+    if (Case.Stored.SustainPoint >= 0) {
+        EXPECT_EQ(E.SustainPoint, Case.Stored.SustainPoint);
+    }
+    if (Case.Stored.LoopStart >= 0) {
+        EXPECT_EQ(E.LoopStart, Case.Stored.LoopStart);
+    }
+    if (Case.Stored.LoopEnd >= 0) {
+        EXPECT_EQ(E.LoopEnd, Case.Stored.LoopEnd);
+    }
+    EXPECT_EQ(E.Points[1].Value, 63);
+    EXPECT_FALSE((Volume ? M.Instruments[1]->PanningEnvelope : M.Instruments[1]->VolumeEnvelope)->Enabled);
+}
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderEnvelopeSettingsAndTheirCorrections, ::testing::ValuesIn(EnvelopeCases()),
+                         quavix_test::TCaseName());
 
 TEST(XmLoader, EnvelopeValueIsTheLowByte) {
     TXmSong Song = SmallXm();
@@ -435,13 +493,16 @@ TEST_P(XmLoaderSampleLoopsAreKeptWithinTheSample, SampleLoopsAreKeptWithinTheSam
 INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderSampleLoopsAreKeptWithinTheSample, ::testing::ValuesIn(LoopCases()),
                          quavix_test::TCaseName());
 
-TEST(XmLoader, RefusesASongHeaderCutShortAndOtherBeginnings) {
-    struct TCase {
-        const char* What;
-        TBytes File;
-        TQuavixLoadError Error;
-        const char* Reason;
-    };
+struct TRefusedCase {
+    const char* Name;
+    TBytes File;
+    TQuavixLoadError Error;
+    const char* Reason;
+};
+
+void PrintTo(const TRefusedCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TRefusedCase> RefusedCases() {
     TXmSong WrongId = SmallXm();
     WrongId.Id = "Extended module: ";
     TXmSong ManyChannels = SmallXm();
@@ -451,7 +512,7 @@ TEST(XmLoader, RefusesASongHeaderCutShortAndOtherBeginnings) {
     ManyInstruments.InstrumentCount = 256;
     TBytes CutHeader = WriteXm(SmallXm());
     CutHeader.resize(335);
-    const TCase Cases[] = {
+    return {
         {"empty", {}, TQuavixLoadError::NotModule, "not a module file (the file is empty)"},
         {"short song header", CutHeader, TQuavixLoadError::Damaged,
          "damaged Extended Module file: its song header is cut short"},
@@ -465,18 +526,30 @@ TEST(XmLoader, RefusesASongHeaderCutShortAndOtherBeginnings) {
         {"256 instruments", WriteXm(ManyInstruments), TQuavixLoadError::Unsupported,
          "unsupported Extended Module file: more than 255 instruments"},
     };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.What);
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
-        TQuavixLoadResult Result = LoadBytes(M, Case.File);
-        EXPECT_EQ(Result.Error, Case.Error);
-        EXPECT_EQ(Result.Reason, Case.Reason);
-        EXPECT_TRUE(IsCleared(M));
-    }
+}
+
+class XmLoaderRefusesASongHeaderCutShortAndOtherBeginnings : public ::testing::TestWithParam<TRefusedCase> {};
+
+TEST_P(XmLoaderRefusesASongHeaderCutShortAndOtherBeginnings, RefusesASongHeaderCutShortAndOtherBeginnings) {
+    const TRefusedCase& Case = GetParam();
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
+    TQuavixLoadResult Result = LoadBytes(M, Case.File);
+    EXPECT_EQ(Result.Error, Case.Error);
+    EXPECT_EQ(Result.Reason, Case.Reason);
+    EXPECT_TRUE(IsCleared(M));
+}
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderRefusesASongHeaderCutShortAndOtherBeginnings,
+                         ::testing::ValuesIn(RefusedCases()), quavix_test::TCaseName());
+
+TEST(XmLoader, RefusesNoMemoryAtAll) {
     TQuavixModule M;
     EXPECT_FALSE(M.LoadFromMemory(nullptr, 0));
     EXPECT_TRUE(IsCleared(M));
+}
+
+TEST(XmLoader, Takes255Channels) {
+    TQuavixModule M;
     TXmSong MaxChannels = SmallXm();
     MaxChannels.Channels = 255;
     EXPECT_TRUE(LoadBytes(M, WriteXm(MaxChannels)));
@@ -607,24 +680,25 @@ TEST(XmLoader, PatternsBeyondTheSlotsArePassedOver) {
     EXPECT_EQ(M.Instruments[1]->Samples[0]->Length, 32);
 }
 
-TEST(XmLoader, SamplesBeyondTheSlotsArePassedOver) {
-    for (uint16_t Version : {0x0103, 0x0104}) {
-        SCOPED_TRACE(Version);
-        TXmSong Song = SmallXm();
-        Song.Version = Version;
-        TXmInstrument Many;
-        Many.Name = "many";
-        for (int32_t s = 0; s < 258; ++s) Many.Samples.push_back(Sample8({s % 100, 1}));
-        Song.Instruments = {Many, Instrument("after", Sample8({7, 8, 9}))};
-        TQuavixModule M;
-        ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
-        ASSERT_TRUE(M.Instruments[1]->Samples[255]);
-        EXPECT_EQ(Values(*M.Instruments[1]->Samples[255]), Scaled({55, 1}));
-        ASSERT_TRUE(M.Instruments[2]);
-        EXPECT_EQ(M.Instruments[2]->Name, "after");
-        EXPECT_EQ(Values(*M.Instruments[2]->Samples[0]), Scaled({7, 8, 9}));
-    }
+class XmLoaderSamplesBeyondTheSlotsArePassedOver : public ::testing::TestWithParam<TLayoutCase> {};
+
+TEST_P(XmLoaderSamplesBeyondTheSlotsArePassedOver, SamplesBeyondTheSlotsArePassedOver) {
+    TXmSong Song = SmallXm();
+    Song.Version = GetParam().Version;
+    TXmInstrument Many;
+    Many.Name = "many";
+    for (int32_t s = 0; s < 258; ++s) Many.Samples.push_back(Sample8({s % 100, 1}));
+    Song.Instruments = {Many, Instrument("after", Sample8({7, 8, 9}))};
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(Song)));
+    ASSERT_TRUE(M.Instruments[1]->Samples[255]);
+    EXPECT_EQ(Values(*M.Instruments[1]->Samples[255]), Scaled({55, 1}));
+    ASSERT_TRUE(M.Instruments[2]);
+    EXPECT_EQ(M.Instruments[2]->Name, "after");
+    EXPECT_EQ(Values(*M.Instruments[2]->Samples[0]), Scaled({7, 8, 9}));
 }
+INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderSamplesBeyondTheSlotsArePassedOver, ::testing::ValuesIn(OlderAndNewerLayout),
+                         quavix_test::TCaseName());
 
 TEST(XmLoader, ASecondLoadStartsFromTheClearedSong) {
     TXmSong First = TwoInstrumentSong(0x0104);
@@ -642,35 +716,51 @@ TEST(XmLoader, ASecondLoadStartsFromTheClearedSong) {
     EXPECT_EQ(CellAt(M, 1, 5, 1), MakeCell(0));
 }
 
+// Each test that makes a file names its own, since ctest may run them at
+// the same time.
+std::string PathInBuild(const char* File) { return std::string(QUAVIX_BINARY_DIR) + "/" + File; }
+
+// A file that cannot be read leaves the song that was loaded before cleared.
+void ExpectCannotRead(const std::string& File, const char* Reason) {
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
+    TQuavixLoadResult Result = M.LoadFromFile(File);
+    EXPECT_EQ(Result.Error, TQuavixLoadError::CannotRead);
+    EXPECT_EQ(Result.Reason, Reason);
+    EXPECT_TRUE(IsCleared(M));
+}
+
 TEST(XmLoader, LoadFromFileReadsTheWholeFile) {
-    const std::string Path = std::string(QUAVIX_BINARY_DIR) + "/xm_loader_test.xm";
+    const std::string Path = PathInBuild("xm_loader_test.xm");
     SaveBytes(Path, WriteXm(TwoInstrumentSong(0x0104)));
     TQuavixModule M;
     EXPECT_TRUE(M.LoadFromFile(Path));
     EXPECT_EQ(M.Name, "two of each");
     std::remove(Path.c_str());
-    const std::string Fifo = std::string(QUAVIX_BINARY_DIR) + "/xm_loader_test.fifo";
+}
+
+TEST(XmLoader, LoadFromFileRefusesAMissingFile) {
+    const std::string Path = PathInBuild("xm_loader_test_missing.xm");
+    std::remove(Path.c_str());
+    ExpectCannotRead(Path, "cannot open: No such file or directory");
+}
+
+TEST(XmLoader, LoadFromFileRefusesADirectory) { ExpectCannotRead(QUAVIX_BINARY_DIR, "is a directory"); }
+
+TEST(XmLoader, LoadFromFileRefusesAPipe) {
+    // A pipe would keep the caller waiting for a writer.
+    const std::string Fifo = PathInBuild("xm_loader_test_refused.fifo");
     std::remove(Fifo.c_str());
     ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
-    struct TCase {
-        std::string File;
-        const char* Reason;
-    } Cases[] = {
-        {Path, "cannot open: No such file or directory"},
-        {QUAVIX_BINARY_DIR, "is a directory"},
-        // A pipe would keep the caller waiting for a writer.
-        {Fifo, "cannot read: not a regular file"},
-    };
-    for (const TCase& Case : Cases) {
-        SCOPED_TRACE(Case.File);
-        ASSERT_TRUE(LoadBytes(M, WriteXm(SmallXm())));
-        TQuavixLoadResult Result = M.LoadFromFile(Case.File);
-        EXPECT_EQ(Result.Error, TQuavixLoadError::CannotRead);
-        EXPECT_EQ(Result.Reason, Case.Reason);
-        EXPECT_TRUE(IsCleared(M));
-    }
+    ExpectCannotRead(Fifo, "cannot read: not a regular file");
+    std::remove(Fifo.c_str());
+}
 
+TEST(XmLoader, ReadFileTakesWhatAPipeGivesUpToItsEnd) {
     // Reading alone takes what a pipe gives up to its end.
+    const std::string Fifo = PathInBuild("xm_loader_test.fifo");
+    std::remove(Fifo.c_str());
+    ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
     const TBytes Song = WriteXm(SmallXm());
     std::thread Writer([&] { SaveBytes(Fifo, Song); });
     std::vector<uint8_t> Block;
