@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "player/quavix.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -13,15 +17,23 @@ std::unique_ptr<TQuavix> MakePlayer(int32_t SampleRate) {
     return std::make_unique<TQuavix>(TQuavixSettings::Offline(SampleRate));
 }
 
-TEST(CutoffToFrequency, MapsCutoffIndexesToHertz) {
-    struct Case {
-        int32_t Rate;
-        bool Extended;
-        int32_t Cutoff;
-        int32_t Modifier;
-        int32_t Hz;
-    };
-    const Case Cases[] = {
+// A number as a case name shows it, with its sign in words.
+std::string Number(int64_t Value) { return (Value < 0 ? "minus " : "") + std::to_string(Value < 0 ? -Value : Value); }
+
+struct TCutoffCase {
+    int32_t Rate;
+    bool Extended;
+    int32_t Cutoff;
+    int32_t Modifier;
+    int32_t Hz;
+};
+
+void PrintTo(const TCutoffCase& C, std::ostream* Out) {
+    *Out << C.Rate << " Hz" << (C.Extended ? " extended" : "") << " cutoff " << C.Cutoff << " modifier " << C.Modifier;
+}
+
+std::vector<TCutoffCase> CutoffCases() {
+    return {
         // 24 steps per octave from 110 x 2^0.25 Hz.
         {44100, false, 0, 256, 131},
         {44100, false, 24, 256, 262},
@@ -52,14 +64,24 @@ TEST(CutoffToFrequency, MapsCutoffIndexesToHertz) {
         {261, false, 0, 256, 130},
         {200, false, 0, 256, 100},
     };
-    auto Player = MakePlayer(44100);
-    for (const Case& C : Cases) {
-        Player->Module->SampleRate = C.Rate;
-        Player->Module->ExtendedFilterRange = C.Extended;
-        EXPECT_EQ(Player->CutoffToFrequency(C.Cutoff, C.Modifier), C.Hz)
-            << "rate " << C.Rate << " extended " << C.Extended << " cutoff " << C.Cutoff << " modifier " << C.Modifier;
-    }
 }
+
+class CutoffToFrequencyMaps : public ::testing::TestWithParam<TCutoffCase> {};
+
+TEST_P(CutoffToFrequencyMaps, CutoffIndexesToHertz) {
+    const TCutoffCase& C = GetParam();
+    auto Player = MakePlayer(44100);
+    Player->Module->SampleRate = C.Rate;
+    Player->Module->ExtendedFilterRange = C.Extended;
+    EXPECT_EQ(Player->CutoffToFrequency(C.Cutoff, C.Modifier), C.Hz);
+}
+INSTANTIATE_TEST_SUITE_P(CutoffToFrequency, CutoffToFrequencyMaps, ::testing::ValuesIn(CutoffCases()),
+                         [](const ::testing::TestParamInfo<TCutoffCase>& Info) {
+                             const TCutoffCase& C = Info.param;
+                             return quavix_test::TestNameOf(std::to_string(C.Rate) + " Hz " +
+                                                            (C.Extended ? "extended " : "") + "cutoff " +
+                                                            Number(C.Cutoff) + " modifier " + Number(C.Modifier));
+                         });
 
 // The cutoff frequency worked out independently in long double.
 int32_t ExactCutoffFrequency(int32_t Cutoff, int32_t Rate) {
@@ -123,14 +145,19 @@ TEST(BuildFilterTable, EveryEntryIsTheRoundedDesignAndSumsToUnity) {
     }
 }
 
-TEST(BuildFilterTable, GivesTheSameEntriesOnEveryPlatform) {
-    // Worked out step by step in IEEE single precision, independently of
-    // this code; a platform with excess precision or fused multiply-adds
-    // in the design would move some of them by one.
-    struct Case {
-        int32_t Rate, Resonance, Cutoff, A0, B0, B1;
-    };
-    const Case Cases[] = {
+// Worked out step by step in IEEE single precision, independently of this
+// code; a platform with excess precision or fused multiply-adds in the design
+// would move some of them by one.
+struct TEntryCase {
+    int32_t Rate, Resonance, Cutoff, A0, B0, B1;
+};
+
+void PrintTo(const TEntryCase& C, std::ostream* Out) {
+    *Out << C.Rate << " Hz [" << C.Resonance << "][" << C.Cutoff << "]";
+}
+
+std::vector<TEntryCase> EntryCases() {
+    return {
         {44100, 0, 0, 1, 8041, -3946},     {44100, 0, 48, 20, 7607, -3531},
         {44100, 0, 64, 45, 7289, -3238},   {44100, 0, 127, 619, 4639, -1162},
         {44100, 127, 0, 1, 8181, -4086},   {44100, 127, 127, 1877, 5741, -3522},
@@ -138,15 +165,25 @@ TEST(BuildFilterTable, GivesTheSameEntriesOnEveryPlatform) {
         {8000, 0, 0, 35, 7399, -3338},     {8000, 0, 127, 1496, 2752, -152},
         {8000, 127, 127, 8099, -3182, -821}, {8000, 64, 100, 3833, 1389, -1126},
     };
-    std::unique_ptr<TQuavix> Player;
-    for (const Case& C : Cases) {
-        if (!Player || Player->SampleRate != C.Rate) Player = MakePlayer(C.Rate);
-        const auto& Entry = Player->FilterTable[C.Resonance][C.Cutoff];
-        EXPECT_EQ(Entry[0], C.A0) << C.Rate << " Hz [" << C.Resonance << "][" << C.Cutoff << "]";
-        EXPECT_EQ(Entry[1], C.B0) << C.Rate << " Hz [" << C.Resonance << "][" << C.Cutoff << "]";
-        EXPECT_EQ(Entry[2], C.B1) << C.Rate << " Hz [" << C.Resonance << "][" << C.Cutoff << "]";
-    }
 }
+
+class BuildFilterTableGives : public ::testing::TestWithParam<TEntryCase> {};
+
+TEST_P(BuildFilterTableGives, TheSameEntryOnEveryPlatform) {
+    const TEntryCase& C = GetParam();
+    auto Player = MakePlayer(C.Rate);
+    const auto& Entry = Player->FilterTable[C.Resonance][C.Cutoff];
+    EXPECT_EQ(Entry[0], C.A0);
+    EXPECT_EQ(Entry[1], C.B0);
+    EXPECT_EQ(Entry[2], C.B1);
+}
+INSTANTIATE_TEST_SUITE_P(BuildFilterTable, BuildFilterTableGives, ::testing::ValuesIn(EntryCases()),
+                         [](const ::testing::TestParamInfo<TEntryCase>& Info) {
+                             const TEntryCase& C = Info.param;
+                             return quavix_test::TestNameOf(std::to_string(C.Rate) + " Hz resonance " +
+                                                            std::to_string(C.Resonance) + " cutoff " +
+                                                            std::to_string(C.Cutoff));
+                         });
 
 TEST(BuildFilterTable, AtALowRateTheCutoffsAboveHalfTheRateShareOneEntry) {
     auto Player = MakePlayer(8000);

@@ -130,21 +130,37 @@ TEST_P(MixingGetMixSpanWrapsAndBoundsTheSpan, GetMixSpanWrapsAndBoundsTheSpan) {
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingGetMixSpanWrapsAndBoundsTheSpan, ::testing::ValuesIn(SpanCases()),
                          quavix_test::TCaseName());
 
-TEST_F(Mixing, GetMixSpanLimitsFastSteps) {
-    struct Case {
-        int32_t Increment, Span;
+struct TFastStepCase {
+    const char* Name;
+    int32_t Increment, Span;
+};
+
+void PrintTo(const TFastStepCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFastStepCase> FastStepCases() {
+    return {
+        {"40 frames a step", 40 * F, 399},
+        {"8 frames a step", 8 * F, 1820},
+        {"one frame a step", F, 8192},
+        {"just under one frame a step", F - 1, 16384},
+        {"20000 frames a step", 20000 * F, 2},
     };
-    const Case Cases[] = {{40 * F, 399}, {8 * F, 1820}, {F, 8192}, {F - 1, 16384}, {20000 * F, 2}};
-    TQuavixSample& S = AddSample(1 << 19, 0, TLoopKind::Forward, 0, 1 << 19);
-    for (const Case& C : Cases) {
-        TQuavixChannel& V = *Module().Channels[0];
-        V.Sample = &S;
-        V.Position = 0;
-        V.Backwards = false;
-        V.Increment = C.Increment;
-        EXPECT_EQ(GetMixSpan(V, 100000), C.Span) << C.Increment;
-    }
 }
+
+class MixingGetMixSpanLimitsFastSteps : public Mixing, public ::testing::WithParamInterface<TFastStepCase> {};
+
+TEST_P(MixingGetMixSpanLimitsFastSteps, GetMixSpanLimitsFastSteps) {
+    const TFastStepCase& C = GetParam();
+    TQuavixSample& S = AddSample(1 << 19, 0, TLoopKind::Forward, 0, 1 << 19);
+    TQuavixChannel& V = *Module().Channels[0];
+    V.Sample = &S;
+    V.Position = 0;
+    V.Backwards = false;
+    V.Increment = C.Increment;
+    EXPECT_EQ(GetMixSpan(V, 100000), C.Span);
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingGetMixSpanLimitsFastSteps, ::testing::ValuesIn(FastStepCases()),
+                         quavix_test::TCaseName());
 
 TEST_F(Mixing, LoopsPastTheDataAndTheLargestSamplesStayInside) {
     // A loop that runs past the last frame (as the 512 KiB cut leaves one)

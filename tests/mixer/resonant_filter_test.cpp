@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "mixer/resonant_filter.h"
 #include "player/quavix.h"
 #include "sequencer/channel.h"
 #include "song/module.h"
+#include "support/case_names.h"
 
 namespace {
 
@@ -46,31 +48,46 @@ TEST_F(ResonantFilter, FirstSetupClearsTheHistoryAndLaterOnesKeepIt) {
     EXPECT_EQ(V.FilterHistory, (THistory{11, 12, 13, 14}));
 }
 
-TEST_F(ResonantFilter, LoadsTheClampedEntryForEitherMode) {
-    struct Case {
-        int32_t Cutoff, Resonance, Mode;
-        int32_t StoredCutoff, StoredResonance;
+struct TClampCase {
+    const char* Name;
+    int32_t Cutoff, Resonance, Mode;
+    int32_t StoredCutoff, StoredResonance;
+};
+
+void PrintTo(const TClampCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TClampCase> ClampCases() {
+    return {
+        {"cutoff 64 low-pass", 64, 0, 0, 64, 0},
+        {"cutoff 64 high-pass", 64, 0, 1, 64, 0},
+        {"lowest cutoff, most resonance", 0, 127, 0, 0, 127},
+        {"highest cutoff and resonance, high-pass", 127, 127, 1, 127, 127},
+        {"cutoff above 127 is 127", 200, 30, 0, 127, 30},
+        {"cutoff below 0 is 0", -5, 30, 1, 0, 30},
+        {"resonance above 127 is 127", 10, 300, 0, 10, 127},
+        {"resonance below 0 is 0", 10, -1, 1, 10, 0},
     };
-    const Case Cases[] = {
-        {64, 0, 0, 64, 0},    {64, 0, 1, 64, 0},     {0, 127, 0, 0, 127},  {127, 127, 1, 127, 127},
-        {200, 30, 0, 127, 30}, {-5, 30, 1, 0, 30},    {10, 300, 0, 10, 127}, {10, -1, 1, 10, 0},
-    };
-    for (const Case& C : Cases) {
-        TQuavixChannel& V = Voice();
-        V.Reset();
-        V.FilterCutoff = C.Cutoff;
-        V.FilterResonance = C.Resonance;
-        V.FilterMode = C.Mode;
-        V.SetupFilter(true);
-        EXPECT_EQ(V.FilterCutoff, C.StoredCutoff) << C.Cutoff;
-        EXPECT_EQ(V.FilterResonance, C.StoredResonance) << C.Resonance;
-        const TCoefficients& E = Entry(C.StoredResonance, C.StoredCutoff);
-        // The high-pass takes the input gain's complement and the same feedback.
-        const int32_t A0 = C.Mode == 1 ? 4096 - E[0] : E[0];
-        EXPECT_EQ(V.FilterCoefficients, (TCoefficients{A0, E[1], E[2]}))
-            << C.Cutoff << ", " << C.Resonance << ", mode " << C.Mode;
-    }
 }
+
+class ResonantFilterLoadsTheClampedEntry : public ResonantFilter, public ::testing::WithParamInterface<TClampCase> {};
+
+TEST_P(ResonantFilterLoadsTheClampedEntry, ForEitherMode) {
+    const TClampCase& C = GetParam();
+    TQuavixChannel& V = Voice();
+    V.Reset();
+    V.FilterCutoff = C.Cutoff;
+    V.FilterResonance = C.Resonance;
+    V.FilterMode = C.Mode;
+    V.SetupFilter(true);
+    EXPECT_EQ(V.FilterCutoff, C.StoredCutoff);
+    EXPECT_EQ(V.FilterResonance, C.StoredResonance);
+    const TCoefficients& E = Entry(C.StoredResonance, C.StoredCutoff);
+    // The high-pass takes the input gain's complement and the same feedback.
+    const int32_t A0 = C.Mode == 1 ? 4096 - E[0] : E[0];
+    EXPECT_EQ(V.FilterCoefficients, (TCoefficients{A0, E[1], E[2]}));
+}
+INSTANTIATE_TEST_SUITE_P(ResonantFilter, ResonantFilterLoadsTheClampedEntry, ::testing::ValuesIn(ClampCases()),
+                         quavix_test::TCaseName());
 
 TEST(ResonantFilterWithoutPlayer, PassesTheSignalUnchanged) {
     TQuavixModule Module;
@@ -84,35 +101,44 @@ TEST(ResonantFilterWithoutPlayer, PassesTheSignalUnchanged) {
     EXPECT_EQ(V.FilterCoefficients, (TCoefficients{0, 0, 0}));
 }
 
-TEST(FilterFrame, StepsTheEquationAndTheHistory) {
-    struct Case {
-        bool HighPass;
-        int32_t A0, B0, B1, H1, H2, X;
-        int32_t Y, NewH1;
-    };
-    const Case Cases[] = {
+struct TFrameCase {
+    const char* Name;
+    bool HighPass;
+    int32_t A0, B0, B1, H1, H2, X;
+    int32_t Y, NewH1;
+};
+
+void PrintTo(const TFrameCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+std::vector<TFrameCase> FrameCases() {
+    return {
         // Unit input gain and no feedback: the output is the input.
-        {false, 4096, 0, 0, 0, 0, 1234, 1234, 1234},
-        {false, 4096, 0, 0, 9, 9, -32768, -32768, -32768},
+        {"unit gain passes the input", false, 4096, 0, 0, 0, 0, 1234, 1234, 1234},
+        {"unit gain passes the lowest input", false, 4096, 0, 0, 9, 9, -32768, -32768, -32768},
         // The shift takes the floor: -1.5 becomes -2.
-        {false, 2048, 0, 0, 0, 0, -3, -2, -2},
+        {"the shift takes the floor", false, 2048, 0, 0, 0, 0, -3, -2, -2},
         // The high-pass keeps y - x: after x = 1000 and y = 200 the history is -800.
-        {true, 820, 0, 0, 5, 0, 1000, 200, -800},
+        {"high-pass keeps output less input", true, 820, 0, 0, 5, 0, 1000, 200, -800},
         // Feedback from both history values: (4096*10 + 8192*20 - 4096*30) / 4096.
-        {false, 4096, 8192, -4096, 20, 30, 10, 20, 20},
-        {true, 4096, 8192, -4096, 20, 30, 10, 20, 10},
+        {"low-pass feedback from both history values", false, 4096, 8192, -4096, 20, 30, 10, 20, 20},
+        {"high-pass feedback from both history values", true, 4096, 8192, -4096, 20, 30, 10, 20, 10},
         // Products far beyond 32 bits: a loud resonant history.
-        {false, 100, 8190, -4090, 600000, 590000, 32767, 611371, 611371},
+        {"products beyond 32 bits", false, 100, 8190, -4090, 600000, 590000, 32767, 611371, 611371},
     };
-    for (const Case& C : Cases) {
-        int32_t H1 = C.H1, H2 = C.H2;
-        const int32_t Y = C.HighPass ? FilterFrame<true>(C.X, C.A0, C.B0, C.B1, H1, H2)
-                                     : FilterFrame<false>(C.X, C.A0, C.B0, C.B1, H1, H2);
-        EXPECT_EQ(Y, C.Y) << C.A0 << ", " << C.X;
-        EXPECT_EQ(H1, C.NewH1) << C.A0 << ", " << C.X;
-        EXPECT_EQ(H2, C.H1) << C.A0 << ", " << C.X;
-    }
 }
+
+class FilterFrameSteps : public ::testing::TestWithParam<TFrameCase> {};
+
+TEST_P(FilterFrameSteps, TheEquationAndTheHistory) {
+    const TFrameCase& C = GetParam();
+    int32_t H1 = C.H1, H2 = C.H2;
+    const int32_t Y = C.HighPass ? FilterFrame<true>(C.X, C.A0, C.B0, C.B1, H1, H2)
+                                 : FilterFrame<false>(C.X, C.A0, C.B0, C.B1, H1, H2);
+    EXPECT_EQ(Y, C.Y);
+    EXPECT_EQ(H1, C.NewH1);
+    EXPECT_EQ(H2, C.H1);
+}
+INSTANTIATE_TEST_SUITE_P(FilterFrame, FilterFrameSteps, ::testing::ValuesIn(FrameCases()), quavix_test::TCaseName());
 
 // Runs a voice's coefficients over a signal, as a mixing loop does.
 std::vector<int32_t> RunFilter(const TCoefficients& K, bool HighPass, const std::vector<int32_t>& Input) {
