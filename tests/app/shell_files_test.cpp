@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <optional>
-#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,13 +43,10 @@ protected:
     }
 };
 
-struct TNameSplit {
-    const char* Name;
+struct TNameSplit : quavix_test::TNamedCase {
     const char* Folder;
     const char* File;
 };
-
-void PrintTo(const TNameSplit& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TNameSplit> NameSplits() {
     return {
@@ -79,13 +75,10 @@ TEST(ShellNames, SettingsDirectoryLiesUnderHome) {
     EXPECT_EQ(SettingsDirFor(""), "/.quavixplayer");
 }
 
-struct TSettingsDirCase {
-    const char* Name;
+struct TSettingsDirCase : quavix_test::TNamedCase {
     const char* Path;  // under the test's folder, which holds the folder "there" and the file "plain"
     bool Want;
 };
-
-void PrintTo(const TSettingsDirCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSettingsDirCase> SettingsDirCases() {
     return {
@@ -111,13 +104,10 @@ TEST_P(ShellFilesPreparesTheSettingsDirectoryOneLevelDeep, PreparesTheSettingsDi
 INSTANTIATE_TEST_SUITE_P(ShellFiles, ShellFilesPreparesTheSettingsDirectoryOneLevelDeep,
                          ::testing::ValuesIn(SettingsDirCases()), quavix_test::TCaseName());
 
-struct TReadLastPathCase {
-    const char* Name;
+struct TReadLastPathCase : quavix_test::TNamedCase {
     std::optional<std::string> Content;  // nothing: no file
     std::string Want;
 };
-
-void PrintTo(const TReadLastPathCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TReadLastPathCase> ReadLastPathCases() {
     return {
@@ -147,14 +137,11 @@ TEST_F(ShellFiles, AFolderWhereLastPathShouldBeReadsAsNothingRemembered) {
     EXPECT_EQ(ReadLastPath(Dir), "");
 }
 
-struct TSaveLastPathCase {
-    const char* Name;
+struct TSaveLastPathCase : quavix_test::TNamedCase {
     std::optional<std::string> Before;
     std::string LastPath;
     std::optional<std::string> After;
 };
-
-void PrintTo(const TSaveLastPathCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSaveLastPathCase> SaveLastPathCases() {
     return {

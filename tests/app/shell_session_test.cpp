@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -48,14 +47,11 @@ protected:
 };
 std::string ShellSession::Dir;
 
-struct TOpenCase {
-    const char* Name;
+struct TOpenCase : quavix_test::TNamedCase {
     std::string File;
     std::string Label;   // empty: "No track loaded", and no player
     std::string Status;  // empty while a song plays
 };
-
-void PrintTo(const TOpenCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TOpenCase> OpenCases() {
     return {
@@ -110,12 +106,9 @@ TEST_F(ShellSession, StopDestroysThePlayerAndDoesNothingWithoutOne) {
     EXPECT_EQ(Session.LastPath, Dir + "/");  // stopping forgets no folder
 }
 
-struct TLabelCase {
-    const char* Name;
+struct TLabelCase : quavix_test::TNamedCase {
     std::string Title, FileName, Want;
 };
-
-void PrintTo(const TLabelCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TLabelCase> LabelCases() {
     return {
@@ -137,12 +130,9 @@ TEST_P(ShellTextsLabelIsTheTitleAsStoredUnlessBlank, LabelIsTheTitleAsStoredUnle
 INSTANTIATE_TEST_SUITE_P(ShellTexts, ShellTextsLabelIsTheTitleAsStoredUnlessBlank, ::testing::ValuesIn(LabelCases()),
                          quavix_test::TCaseName());
 
-struct TDisplayTextCase {
-    const char* Name;
+struct TDisplayTextCase : quavix_test::TNamedCase {
     std::string Text, Want;
 };
-
-void PrintTo(const TDisplayTextCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TDisplayTextCase> DisplayTextCases() {
     return {

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <regex>
 #include <nlohmann/json.hpp>
-#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -108,14 +107,11 @@ TEST_F(QuavixInfo, TextShowsWhatTheSongHolds) {
                            "    second?line\n");
 }
 
-struct TFormatLineCase {
-    const char* Name;
+struct TFormatLineCase : quavix_test::TNamedCase {
     const char* File;
     const char* Format;
     const char* Slides;
 };
-
-void PrintTo(const TFormatLineCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFormatLineCase> FormatLineCases() {
     return {
@@ -176,13 +172,10 @@ TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
     EXPECT_NE(Run.Out.find("  title:       caf\xe9 ? na\xc3\xafve\n"), std::string::npos) << Run.Out;
 }
 
-struct TNoLoadCase {
-    const char* Name;
+struct TNoLoadCase : quavix_test::TNamedCase {
     const char* File;
     const char* Reason;
 };
-
-void PrintTo(const TNoLoadCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TNoLoadCase> NoLoadCases() {
     return {
@@ -218,15 +211,12 @@ TEST_F(QuavixInfo, ADirectoryGetsOneLine) {
     EXPECT_EQ(Quavix("info " + Dir).Err, "quavix: " + Dir + ": is a directory\n");
 }
 
-struct TCommandLineCase {
-    const char* Name;
+struct TCommandLineCase : quavix_test::TNamedCase {
     const char* Arguments;
     int Status;
     const char* Out;  // expected at the start of stdout
     const char* Err;  // expected at the start of stderr
 };
-
-void PrintTo(const TCommandLineCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TCommandLineCase> CommandLineCases() {
     return {

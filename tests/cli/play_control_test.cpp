@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,13 +30,10 @@ std::string Spell(const std::vector<TPlayKey>& Keys) {
     return Text;
 }
 
-struct TKeysCase {
-    const char* Name;
+struct TKeysCase : quavix_test::TNamedCase {
     std::string Bytes;  // one read; "|" splits it into two reads
     std::string Keys;   // after the reads and a pause
 };
-
-void PrintTo(const TKeysCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TKeysCase> KeysCases() {
     return {
@@ -72,14 +68,11 @@ TEST_P(PlayKeysTerminalBytesBecomeKeys, TerminalBytesBecomeKeys) {
 INSTANTIATE_TEST_SUITE_P(PlayKeys, PlayKeysTerminalBytesBecomeKeys, ::testing::ValuesIn(KeysCases()),
                          quavix_test::TCaseName());
 
-struct TChannelListCase {
-    const char* Name;
+struct TChannelListCase : quavix_test::TNamedCase {
     std::string Mute, Solo;
     int32_t Channels;
     std::string Muted;  // one letter per channel, m muted; or the start of the reason
 };
-
-void PrintTo(const TChannelListCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TChannelListCase> ChannelListCases() {
     return {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 #include <utility>
 #include <string>
 #include <vector>
@@ -19,14 +18,11 @@ using quavix_cli::TScreenLine;
 
 namespace {
 
-struct TPatternViewCase {
-    const char* Name;
+struct TPatternViewCase : quavix_test::TNamedCase {
     int32_t Row, Width, Rows;
     std::vector<std::string> Lines;
     int Current;
 };
-
-void PrintTo(const TPatternViewCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TPatternViewCase> PatternViewCases() {
     return {
@@ -80,12 +76,9 @@ TEST(PatternView, CellsShowTheVolumeCommandsAndTheEffectsBeyondZ) {
     EXPECT_EQ(quavix_cli::CellText(96, 255, 0x8A, 15, 0), "B-7 FF DA F00");
 }
 
-struct TMeterStepCase {
-    const char* Name;
+struct TMeterStepCase : quavix_test::TNamedCase {
     int32_t Peak, Step;
 };
-
-void PrintTo(const TMeterStepCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // 16 steps of 3 dB, the top at half of full scale.
 std::vector<TMeterStepCase> MeterStepCases() {

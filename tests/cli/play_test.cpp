@@ -150,13 +150,10 @@ private:
     std::string Dir, Socket;
 };
 
-struct TStopCase {
-    const char* Name;
+struct TStopCase : quavix_test::TNamedCase {
     const char* Keys;
     int Status;
 };
-
-void PrintTo(const TStopCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TStopCase> StopCases() {
     return {{"quit", "q", 0}, {"interrupt", "C-c", 130}};
@@ -381,8 +378,7 @@ TEST(QuavixPlay, MetersAndPatternViewFitTheTerminal) {
     EXPECT_NE(T.Settings().find(" echo "), std::string::npos);
 }
 
-struct TPlayLineCase {
-    const char* Name;
+struct TPlayLineCase : quavix_test::TNamedCase {
     std::string Line;
     int Status;
     std::string Err;  // its one line
@@ -404,8 +400,6 @@ std::vector<TPlayLineCase> PlayLineCases() {
          "quavix: play: " + Song + ": --start 6 is beyond the song, whose order positions run from 0 to 5", ""},
     };
 }
-
-void PrintTo(const TPlayLineCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 class QuavixPlayLine : public ::testing::TestWithParam<TPlayLineCase> {};
 

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,15 +83,12 @@ protected:
 
 std::string QuavixRender::Dir;
 
-struct TOutputCase {
-    const char* Name;
+struct TOutputCase : quavix_test::TNamedCase {
     const char* Arguments;
     const char* Output;
     int Format, Rate, Channels;
     int64_t Frames;
 };
-
-void PrintTo(const TOutputCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TOutputCase> OutputCases() {
     return {
@@ -152,14 +148,11 @@ TEST_F(QuavixRender, StandardOutputTakesAWaveFile) {
     EXPECT_EQ(Listing(Work), "direct.wav piped.wav ");
 }
 
-struct TFailureCase {
-    const char* Name;
+struct TFailureCase : quavix_test::TNamedCase {
     std::string Arguments;
     int Status;
     std::string Err;  // start of the only line on stderr
 };
-
-void PrintTo(const TFailureCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFailureCase> FailureCases() {
     return {
@@ -261,14 +254,11 @@ TXmSong RestartSong() {
     return Song;
 }
 
-struct TSongEndCase {
-    const char* Name;
+struct TSongEndCase : quavix_test::TNamedCase {
     TXmSong Song;
     const char* Duration;
     std::vector<int64_t> FramesByRepeat;  // --repeat 0, 1, 2
 };
-
-void PrintTo(const TSongEndCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSongEndCase> SongEndCases() {
     // Order 1 row 5 jumps back to the start of order 1: the first pass plays
@@ -325,14 +315,11 @@ INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderSongsEndWhereTheyFirstPlayARo
 
 // A later start: the song plays from there until it comes back to a row it
 // played, or to an order before the start.
-struct TStartCase {
-    const char* Name;
+struct TStartCase : quavix_test::TNamedCase {
     TXmSong Song;
     int32_t Order;
     int64_t Frames;
 };
-
-void PrintTo(const TStartCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TStartCase> StartCases() {
     return {
@@ -376,14 +363,11 @@ std::vector<int16_t> ReadSamples(const std::string& Path) {
     return Samples;
 }
 
-struct TFormatCase {
-    const char* Name;
+struct TFormatCase : quavix_test::TNamedCase {
     const char* Arguments;
     const char* Output;
     int Container, Encoding, Rate, Channels;
 };
-
-void PrintTo(const TFormatCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFormatCase> FormatCases() {
     return {

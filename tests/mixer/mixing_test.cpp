@@ -70,8 +70,7 @@ protected:
 
 constexpr int32_t F = 4096;  // one frame in 20.12 fixed point
 
-struct TSpanCase {
-    const char* Name;
+struct TSpanCase : quavix_test::TNamedCase {
     TLoopKind Loop;
     int32_t Position;
     bool Backwards;
@@ -81,8 +80,6 @@ struct TSpanCase {
     int32_t PositionAfter;
     bool BackwardsAfter;
 };
-
-void PrintTo(const TSpanCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSpanCase> SpanCases() {
     // A 20-frame sample; loops cover frames 2..11 (bounds 2 and 12).
@@ -130,12 +127,9 @@ TEST_P(MixingGetMixSpanWrapsAndBoundsTheSpan, GetMixSpanWrapsAndBoundsTheSpan) {
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingGetMixSpanWrapsAndBoundsTheSpan, ::testing::ValuesIn(SpanCases()),
                          quavix_test::TCaseName());
 
-struct TFastStepCase {
-    const char* Name;
+struct TFastStepCase : quavix_test::TNamedCase {
     int32_t Increment, Span;
 };
-
-void PrintTo(const TFastStepCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFastStepCase> FastStepCases() {
     return {
@@ -224,8 +218,7 @@ TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
     EXPECT_EQ(Module().ClickLeft, 0);
 }
 
-struct TRampEndCase {
-    const char* Name;
+struct TRampEndCase : quavix_test::TNamedCase {
     bool FadeBank;
     int32_t FadeoutVolume;
     // Volume envelope points (position, value); none: no envelope.
@@ -233,8 +226,6 @@ struct TRampEndCase {
     bool Loop;
     bool Ends;
 };
-
-void PrintTo(const TRampEndCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TRampEndCase> RampEndCases() {
     return {
@@ -289,13 +280,10 @@ TEST_P(MixingRampsEndVoicesThatCannotBeHeardAgain, RampsEndVoicesThatCannotBeHea
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingRampsEndVoicesThatCannotBeHeardAgain, ::testing::ValuesIn(RampEndCases()),
                          quavix_test::TCaseName());
 
-struct TFlatRampCase {
-    const char* Name;
+struct TFlatRampCase : quavix_test::TNamedCase {
     int32_t Gain;
     bool Ends;
 };
-
-void PrintTo(const TFlatRampCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFlatRampCase> FlatRampCases() {
     // Every tick starts a ramp, most often to where the gains already stand.
@@ -413,15 +401,12 @@ TEST_F(Mixing, MonoOutputUsesTheLeftSideOnly) {
     EXPECT_LT(Module().ClickLeft, 100 * 2000);
 }
 
-struct TPanningLawCase {
-    const char* Name;
+struct TPanningLawCase : quavix_test::TNamedCase {
     int32_t FinalVolume, FinalPanning;
     bool Surround, FadeBank;
     int32_t TickLength;
     int32_t WantLeft, WantRight, WantLength;
 };
-
-void PrintTo(const TPanningLawCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TPanningLawCase> PanningLawCases() {
     return {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <ostream>
 #include <vector>
 
 #include "mixer/resonant_filter.h"
@@ -48,13 +47,10 @@ TEST_F(ResonantFilter, FirstSetupClearsTheHistoryAndLaterOnesKeepIt) {
     EXPECT_EQ(V.FilterHistory, (THistory{11, 12, 13, 14}));
 }
 
-struct TClampCase {
-    const char* Name;
+struct TClampCase : quavix_test::TNamedCase {
     int32_t Cutoff, Resonance, Mode;
     int32_t StoredCutoff, StoredResonance;
 };
-
-void PrintTo(const TClampCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TClampCase> ClampCases() {
     return {
@@ -101,14 +97,11 @@ TEST(ResonantFilterWithoutPlayer, PassesTheSignalUnchanged) {
     EXPECT_EQ(V.FilterCoefficients, (TCoefficients{0, 0, 0}));
 }
 
-struct TFrameCase {
-    const char* Name;
+struct TFrameCase : quavix_test::TNamedCase {
     bool HighPass;
     int32_t A0, B0, B1, H1, H2, X;
     int32_t Y, NewH1;
 };
-
-void PrintTo(const TFrameCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFrameCase> FrameCases() {
     return {

@@ -18,7 +18,6 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,16 +92,13 @@ protected:
     std::string DiskFile;
 };
 
-struct TFormatCase {
-    const char* Name;
+struct TFormatCase : quavix_test::TNamedCase {
     int32_t Rate, Frames;
     bool Stereo;
     int32_t Bits;
     uint16_t Format;
     uint32_t Size;
 };
-
-void PrintTo(const TFormatCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFormatCase> FormatCases() {
     return {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <ostream>
 #include <vector>
 
 #include "player/quavix.h"
@@ -41,14 +40,11 @@ uint64_t RenderBundledSong(int32_t Seconds, int32_t Bits, TQuavixInterpolation I
     return Hash;
 }
 
-struct TChecksumCase {
-    const char* Name;
+struct TChecksumCase : quavix_test::TNamedCase {
     int32_t Bits;
     TQuavixInterpolation Interpolation;
     uint64_t Expected;
 };
-
-void PrintTo(const TChecksumCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TChecksumCase> ChecksumCases() {
     return {

@@ -66,13 +66,10 @@ TBytes MuteSong(const std::vector<int32_t>& Without) {
     return WriteXm(Song);
 }
 
-struct TMuteCase {
-    const char* Name;
+struct TMuteCase : quavix_test::TNamedCase {
     std::vector<int32_t> Muted;  // from 0
     std::vector<int32_t> Without;
 };
-
-void PrintTo(const TMuteCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TMuteCase> MuteCases() {
     return {
@@ -165,14 +162,11 @@ TEST(PauseAndResume, PausingHoldsTheSongWhereItStands) {
     Paused->SetSongEnd(nullptr);
 }
 
-struct TSeekCase {
-    const char* Name;
+struct TSeekCase : quavix_test::TNamedCase {
     int32_t RowsBefore;  // rows played before the seek
     int32_t Order;       // where to
     int64_t End;         // where the song then ends
 };
-
-void PrintTo(const TSeekCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // Orders 0, 1, 2 of 8 rows, a row being one 882-frame buffer; the note of
 // order 0 holds on until a seek ends it. Played straight, the song ends 24

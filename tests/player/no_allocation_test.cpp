@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,15 +38,12 @@ using namespace quavix_test;
 
 namespace {
 
-struct TAllocationCase {
-    std::string Name;
+struct TAllocationCase : quavix_test::TNamedCase {
     TBytes Song;  // none: the bundled song
     int32_t Bits;
     bool Stereo;
     bool Controls;  // meters on, a channel muted, seeks and pauses on the way
 };
-
-void PrintTo(const TAllocationCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TAllocationCase> AllocationCases() {
     TXmSong Busy = SmallXm();

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -11,15 +10,12 @@
 
 namespace {
 
-struct TFormatCase {
-    const char* Name;
+struct TFormatCase : quavix_test::TNamedCase {
     int32_t Rate, Frames;
     bool Stereo;
     int32_t Bits;
     int32_t WantRate, WantChannels, WantBits, WantMixBytes, WantOutputBytes, WantRamp;
 };
-
-void PrintTo(const TFormatCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFormatCase> FormatCases() {
     return {

@@ -3,7 +3,6 @@
 // while the player is stopped.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -22,12 +21,9 @@ std::unique_ptr<TQuavix> PlayerWithSong(int32_t Rate, int32_t Frames, bool Stere
     return Player;
 }
 
-struct TTickLengthCase {
-    const char* Name;
+struct TTickLengthCase : quavix_test::TNamedCase {
     int32_t Rate, Tempo, Frames, TempoAfter;
 };
-
-void PrintTo(const TTickLengthCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TTickLengthCase> TickLengthCases() {
     return {
@@ -58,13 +54,10 @@ INSTANTIATE_TEST_SUITE_P(Render, RenderTickLengthFollowsRateAndTempo, ::testing:
 
 // 882 frames per tick: the first 4096-frame buffer holds ticks at frames
 // 0, 882, 1764, 2646 and 3528 and ends 314 frames before the next one.
-struct TCarryCase {
-    const char* Name;
+struct TCarryCase : quavix_test::TNamedCase {
     int32_t Frames;
     std::vector<int32_t> LeftAfterEachRender;
 };
-
-void PrintTo(const TCarryCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TCarryCase> CarryCases() {
     return {
@@ -106,13 +99,10 @@ TEST(Render, ABufferPlaysTheTicksThatStartInIt) {
     EXPECT_EQ(Player->Module->TickCounter, 3);
 }
 
-struct TMixCase {
-    const char* Name;
+struct TMixCase : quavix_test::TNamedCase {
     int32_t Mix;
     int16_t Clipped, Wrapped;
 };
-
-void PrintTo(const TMixCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TMixCase> MixCases() {
     return {
@@ -154,13 +144,10 @@ TEST(Render, ClipsAWholeBufferAsEachMixAlone) {
     EXPECT_EQ(Clipped, Want);
 }
 
-struct TByteCase {
-    const char* Name;
+struct TByteCase : quavix_test::TNamedCase {
     int16_t Sample;
     uint8_t Byte;
 };
-
-void PrintTo(const TByteCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TByteCase> ByteCases() {
     return {
@@ -184,14 +171,11 @@ TEST_P(RenderConvertsTo8BitsByTheHighByte, ConvertsTo8BitsByTheHighByte) {
 INSTANTIATE_TEST_SUITE_P(Render, RenderConvertsTo8BitsByTheHighByte, ::testing::ValuesIn(ByteCases()),
                          quavix_test::TCaseName());
 
-struct TSilenceCase {
-    const char* Name;
+struct TSilenceCase : quavix_test::TNamedCase {
     int32_t Bits;
     bool Stereo;
     uint8_t Silence;
 };
-
-void PrintTo(const TSilenceCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSilenceCase> SilenceCases() {
     return {{"16-bit stereo", 16, true, 0},

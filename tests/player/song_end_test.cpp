@@ -22,13 +22,10 @@ struct TTick {
     bool Ends = false;     // expected: the pass ends here
 };
 
-struct TSongEndCase {
-    const char* Name;
+struct TSongEndCase : quavix_test::TNamedCase {
     std::vector<TTick> Ticks;
     int32_t Ends;
 };
-
-void PrintTo(const TSongEndCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSongEndCase> SongEndCases() {
     return {

@@ -31,14 +31,11 @@ TQuavixEnvelope MakeEnvelope(const TPoints& Points, int32_t Sustain = -1, int32_
     return E;
 }
 
-struct TEnvelopeRun {
-    const char* Name;
+struct TEnvelopeRun : quavix_test::TNamedCase {
     TQuavixEnvelope Envelope;
     int32_t ReleaseAt;  // the key is let go before this tick; -1 never
     std::vector<int32_t> Values;
 };
-
-void PrintTo(const TEnvelopeRun& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TEnvelopeRun> ValuesTickByTickCases() {
     return {
@@ -77,16 +74,13 @@ TEST_P(EnvelopeHandlerValuesTickByTick, ValuesTickByTick) {
 INSTANTIATE_TEST_SUITE_P(EnvelopeHandler, EnvelopeHandlerValuesTickByTick, ::testing::ValuesIn(ValuesTickByTickCases()),
                          quavix_test::TCaseName());
 
-struct TPositionCase {
-    const char* Name;
+struct TPositionCase : quavix_test::TNamedCase {
     TQuavixEnvelope Envelope;
     int32_t Position;
     int32_t Value;          // Advance right after the jump
     int32_t NewPosition;    // where the handler stands before that
     int32_t Next;           // the value one tick later
 };
-
-void PrintTo(const TPositionCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TPositionCase> SetPositionCases() {
     const TQuavixEnvelope Rise = MakeEnvelope({{0, 0}, {8, 64}, {20, 40}});
@@ -195,13 +189,10 @@ TEST_F(VoiceEnvelopes, KeyOffWithoutVolumeEnvelopeSilencesAtOnce) {
     EXPECT_EQ(Channel().FadeoutVolume, 65536);
 }
 
-struct TFadeOutCase {
-    const char* Name;
+struct TFadeOutCase : quavix_test::TNamedCase {
     int32_t FadeOut;
     std::vector<int32_t> Levels;  // the fade-out volume on the three ticks after key off
 };
-
-void PrintTo(const TFadeOutCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFadeOutCase> FadeOutCases() {
     return {
@@ -303,12 +294,9 @@ protected:
     }
 };
 
-struct TWaveformCase {
-    const char* Name;
+struct TWaveformCase : quavix_test::TNamedCase {
     int32_t Type, Depth, Position, Offset;
 };
-
-void PrintTo(const TWaveformCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TWaveformCase> WaveformCases() {
     return {

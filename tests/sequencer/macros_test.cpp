@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,15 +34,12 @@ protected:
     }
 };
 
-struct TParseCase {
-    const char* Name;
+struct TParseCase : quavix_test::TNamedCase {
     const char* Macro;
     int32_t Value;
     bool Valid;
     int32_t Cutoff, Resonance, Mode;
 };
-
-void PrintTo(const TParseCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TParseCase> FilterCommandCases() {
     return {
@@ -86,12 +82,9 @@ TEST_P(MacrosFilterCommands, FilterCommands) {
 INSTANTIATE_TEST_SUITE_P(Macros, MacrosFilterCommands, ::testing::ValuesIn(FilterCommandCases()),
                          quavix_test::TCaseName());
 
-struct TSelectCase {
-    const char* Name;
+struct TSelectCase : quavix_test::TNamedCase {
     int32_t Select, Parameter, Cutoff, Resonance;
 };
-
-void PrintTo(const TSelectCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSelectCase> ZxxCases() {
     return {
@@ -118,13 +111,10 @@ TEST_P(MacrosZxxChoosesTheMacro, ZxxChoosesTheMacro) {
 }
 INSTANTIATE_TEST_SUITE_P(Macros, MacrosZxxChoosesTheMacro, ::testing::ValuesIn(ZxxCases()), quavix_test::TCaseName());
 
-struct TRampCase {
-    const char* Name;
+struct TRampCase : quavix_test::TNamedCase {
     int32_t Volume, RampLeft, RampRight, OutputChannels, NewCutoff;
     bool Loaded;
 };
-
-void PrintTo(const TRampCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TRampCase> RampCases() {
     return {

@@ -41,8 +41,7 @@ protected:
     }
 };
 
-struct TTriggerCase {
-    const char* Name;
+struct TTriggerCase : quavix_test::TNamedCase {
     TQuavixPatternNote Cell;
     bool HandedOver;      // a copy of the old voice fades out in the fade bank
     bool Restarts;        // the sample starts again from silence
@@ -54,8 +53,6 @@ struct TTriggerCase {
     int32_t FadeoutVolume;
     bool Released;        // key off: envelopes released
 };
-
-void PrintTo(const TTriggerCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TTriggerCase> CellsOnASoundingVoiceCases() {
     const int32_t C4 = 4608, D4 = 4480;  // linear periods of C-4 and D-4

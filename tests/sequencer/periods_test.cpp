@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <numeric>
-#include <ostream>
 #include <vector>
 
 #include "sequencer/tables.h"
@@ -92,15 +91,12 @@ TEST(AmigaPeriodTable, HoldsOneOctaveFallingInEighthsOfASemitone) {
     for (size_t i = 1; i < AmigaPeriods.size(); ++i) EXPECT_LT(AmigaPeriods[i], AmigaPeriods[i - 1]) << i;
 }
 
-struct TNotePeriodCase {
-    const char* Name;
+struct TNotePeriodCase : quavix_test::TNamedCase {
     bool Linear;
     int32_t Note;
     int32_t FineTune;
     int32_t Period;
 };
-
-void PrintTo(const TNotePeriodCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TNotePeriodCase> NotePeriodCases() {
     return {
@@ -145,15 +141,12 @@ TEST_P(PeriodsNotePeriods, NotePeriods) {
 }
 INSTANTIATE_TEST_SUITE_P(Periods, PeriodsNotePeriods, ::testing::ValuesIn(NotePeriodCases()), quavix_test::TCaseName());
 
-struct TPeriodNoteCase {
-    const char* Name;
+struct TPeriodNoteCase : quavix_test::TNamedCase {
     bool Linear;
     int32_t Period;
     int32_t FineTune;
     int32_t Note;
 };
-
-void PrintTo(const TPeriodNoteCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TPeriodNoteCase> PeriodNoteCases() {
     return {
@@ -201,14 +194,11 @@ TEST_F(Periods, NotePeriodsFindTheirNotesAgain) {
     }
 }
 
-struct TFrequencyCase {
-    const char* Name;
+struct TFrequencyCase : quavix_test::TNamedCase {
     bool Linear;
     int32_t Period;
     int32_t Frequency;
 };
-
-void PrintTo(const TFrequencyCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TFrequencyCase> FrequencyCases() {
     return {
@@ -270,14 +260,11 @@ TEST_F(Periods, LinearFrequencyDoublesPerOctaveDownToSilence) {
 
 // The Amiga clock the player chose: the PAL one lowers pattern-format songs
 // only; an Extended Module with Amiga periods keeps the NTSC clock.
-struct TClockCase {
-    const char* Name;
+struct TClockCase : quavix_test::TNamedCase {
     quavix_test::TBytes File;
     TQuavixAmigaClock Clock;
     int32_t C2, C3;  // frequencies of periods 1712 and 856
 };
-
-void PrintTo(const TClockCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TClockCase> ClockCases() {
     quavix_test::TXmSong AmigaXm = quavix_test::SmallXm();

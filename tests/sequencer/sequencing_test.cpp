@@ -2,7 +2,6 @@
 // the order list, played tick by tick; and the per-tick output stage of a
 // voice.
 #include <algorithm>
-#include <ostream>
 #include <vector>
 
 #include "song_fixture.h"
@@ -115,13 +114,10 @@ INSTANTIATE_TEST_SUITE_P(Sequencing, SequencingOrderList, ::testing::ValuesIn(Or
 // tick, delayed notes inside the row, more voices than the bank holds) and
 // whichever voices have ended since, every sounding voice lies within them,
 // and the last of them sounds.
-struct TBankCase {
-    const char* Name;
+struct TBankCase : quavix_test::TNamedCase {
     TXmSong Song;
     bool EndSome;  // end a third of the fade voices after each tick, as mixing may
 };
-
-void PrintTo(const TBankCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // Four channels with a note on every row, each cell with the same effect.
 TXmSong NotesOnEveryRow(int32_t Speed, int32_t Effect, int32_t Parameter) {
@@ -273,13 +269,10 @@ protected:
     }
 };
 
-struct TGainCase {
-    const char* Name;
+struct TGainCase : quavix_test::TNamedCase {
     int32_t Volume, VolumeOffset, FadeoutVolume, Envelope, GlobalVolume, MasterVolume, Panning, PanningEnvelope;
     int32_t FinalVolume, FinalPanning, StoredVolume;
 };
-
-void PrintTo(const TGainCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TGainCase> FinalVolumeAndPanningCases() {
     // Envelopes are constant; -1 for none.
@@ -325,13 +318,10 @@ TEST_P(UpdateVoiceFinalVolumeAndPanning, FinalVolumeAndPanning) {
 INSTANTIATE_TEST_SUITE_P(UpdateVoice, UpdateVoiceFinalVolumeAndPanning, ::testing::ValuesIn(FinalVolumeAndPanningCases()),
                          quavix_test::TCaseName());
 
-struct TStepCase {
-    const char* Name;
+struct TStepCase : quavix_test::TNamedCase {
     bool Linear;
     int32_t Period, PeriodOffset, SampleRate, StoredPeriod, Frequency, Increment;
 };
-
-void PrintTo(const TStepCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TStepCase> FrequencyAndIncrementCases() {
     return {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 #include <vector>
 
 #include "sequencer/channel.h"
@@ -54,8 +53,7 @@ inline std::vector<int32_t> Join(std::vector<int32_t> A, const std::vector<int32
 
 // A song, what to read after each tick, and the values expected from the
 // song's first tick on.
-struct TTickCase {
-    const char* Name;
+struct TTickCase : quavix_test::TNamedCase {
     TXmSong Song;
     TProbe Probe;
     std::vector<int32_t> Expected;
@@ -103,8 +101,6 @@ protected:
     }
 
 };
-
-inline void PrintTo(const TTickCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // One tick case as a test of its own: the song played for as many ticks as
 // values are expected.

@@ -2,7 +2,6 @@
 // one family per test, played tick by tick in small written songs. Each case
 // is what FT2-style players (for Extended Modules) and the Amiga trackers
 // (for pattern-format songs) do with the same cells.
-#include <ostream>
 #include <utility>
 
 #include "song_fixture.h"
@@ -51,16 +50,13 @@ TBytes Mod(std::vector<TModPlacedCell> Cells) {
     return quavix_test::WriteMod(Song);
 }
 
-struct TFamilyCase {
-    const char* Name;
+struct TFamilyCase : quavix_test::TNamedCase {
     TBytes File;
     TProbe Probe;
     std::vector<int32_t> Expected;
 };
 
 // A case shows as its name in test listings.
-void PrintTo(const TFamilyCase& Case, std::ostream* Out) { *Out << Case.Name; }
-
 class TrackerFamily : public SongTest, public ::testing::WithParamInterface<TFamilyCase> {
 protected:
     void Check() {

@@ -2,7 +2,6 @@
 // and chunks of the wrong size, of unknown kinds or cut short.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <vector>
 #include <cstring>
 #include <string>
@@ -48,12 +47,9 @@ TEST(ExtensionChunks, MidiMacrosOfExactlyTheTableSize) {
 }
 
 // How many bytes a table's payload is off its size.
-struct TMacroSizeCase {
-    const char* Name;
+struct TMacroSizeCase : quavix_test::TNamedCase {
     int32_t Change;
 };
-
-void PrintTo(const TMacroSizeCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TMacroSizeCase MacroSizeCases[] = {
     {"one byte short", -1},
@@ -98,13 +94,10 @@ TEST(ExtensionChunks, PatternNames) {
 }
 
 // A pattern-names payload of the given size, its first name "name".
-struct TNamesSizeCase {
-    const char* Name;
+struct TNamesSizeCase : quavix_test::TNamedCase {
     size_t Size;
     bool Read;
 };
-
-void PrintTo(const TNamesSizeCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TNamesSizeCase NamesSizeCases[] = {
     {"shorter than a name", 31, false},
@@ -127,13 +120,10 @@ TEST_P(ExtensionChunksPatternNamesUpTo255, PatternNamesUpTo255) {
 INSTANTIATE_TEST_SUITE_P(ExtensionChunks, ExtensionChunksPatternNamesUpTo255, ::testing::ValuesIn(NamesSizeCases),
                          quavix_test::TCaseName());
 
-struct TChannelNamesCase {
-    const char* Name;
+struct TChannelNamesCase : quavix_test::TNamedCase {
     std::vector<std::string> Names;
     std::vector<std::string> Loaded;  // channels 0..3
 };
-
-void PrintTo(const TChannelNamesCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TChannelNamesCase> ChannelNamesCases() {
     return {
@@ -164,14 +154,11 @@ TEST(ExtensionChunks, AFullChannelNameHasNoZeroByte) {
     EXPECT_EQ(*M.Channels[0]->Name, std::string(20, 'n'));
 }
 
-struct TPluginCase {
-    const char* Name;
+struct TPluginCase : quavix_test::TNamedCase {
     std::vector<uint32_t> Plugins;
     uint16_t Channels;
     std::vector<int32_t> Loaded;  // channels 0..3
 };
-
-void PrintTo(const TPluginCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TPluginCase> PluginCases() {
     return {
@@ -222,15 +209,12 @@ TEST(ExtensionChunks, UnknownChunksAreSkippedByTheirLength) {
     EXPECT_EQ(M.Comment, "found");
 }
 
-struct TCutCase {
-    const char* Name;
+struct TCutCase : quavix_test::TNamedCase {
     std::vector<TXmChunk> Chunks;
     uint32_t CutBytes;
     std::string Comment;
     std::string FirstPatternName;
 };
-
-void PrintTo(const TCutCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TCutCase> CutCases() {
     std::vector<TCutCase> Cases = {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 #include "song/module.h"
@@ -15,13 +14,10 @@ std::string Raw(const TQuavixModule& M, int32_t Slot) {
 
 std::string Padded(const std::string& Text) { return Text + std::string(32 - Text.size(), '\0'); }
 
-struct TDefaultCase {
-    const char* Name;
+struct TDefaultCase : quavix_test::TNamedCase {
     int32_t Slot;
     const char* Text;
 };
-
-void PrintTo(const TDefaultCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // Slots 9 to 24 are the parameterised macros, 25 to 152 the fixed ones.
 const TDefaultCase DefaultCases[] = {

@@ -3,7 +3,6 @@
 // periods, finetune and samples.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -87,13 +86,11 @@ TEST(ModLoader, LoadsATaggedSong) {
     EXPECT_TRUE(SamplesWithinData(M));
 }
 
-struct TTagCase {
-    const char* Name;  // the tag, its marks spelt out where two tags differ only in them
+// Name: the tag, its marks spelt out where two tags differ only in them.
+struct TTagCase : quavix_test::TNamedCase {
     std::string Tag;
     int32_t Channels;
 };
-
-void PrintTo(const TTagCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TTagCase TagCases[] = {
     {"M.K. with dots", "M.K.", 4},
@@ -184,13 +181,10 @@ TEST(ModLoader, TagBytesSpellingAnUnusableCountAreSongData) {
     EXPECT_EQ(CellAt(M, 0, 30, 0), MakeCell(25, 0x54, 0, 3, 'H'));
 }
 
-struct TRefusedFilesCase {
-    const char* Name;
+struct TRefusedFilesCase : quavix_test::TNamedCase {
     TBytes File;
     TQuavixLoadError Error;
 };
-
-void PrintTo(const TRefusedFilesCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TRefusedFilesCase> RefusedFilesCases() {
     return {
@@ -217,15 +211,12 @@ TEST_P(ModLoaderRefusedFiles, RefusedFiles) {
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderRefusedFiles, ::testing::ValuesIn(RefusedFilesCases()),
                          quavix_test::TCaseName());
 
-struct TPatternCountChoiceCase {
-    const char* Name;
+struct TPatternCountChoiceCase : quavix_test::TNamedCase {
     std::string Tag;
     int32_t Highest;  // highest pattern the order list names
     int32_t Written;  // patterns in the file
     int32_t Loaded;   // patterns loaded
 };
-
-void PrintTo(const TPatternCountChoiceCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TPatternCountChoiceCase> PatternCountChoiceCases() {
     return {
@@ -267,14 +258,11 @@ INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderPatternCountChoice, ::testing::Valu
                          quavix_test::TCaseName());
 
 // A tagged file loads whatever its length: the tag says what it is.
-struct TTaggedLength {
-    const char* Name;
+struct TTaggedLength : quavix_test::TNamedCase {
     int32_t ExtraBytes;       // appended (positive) or cut (negative)
     int32_t SamplePoints;     // points of the 200 of sample 2 that are in the file
     bool SecondPatternWhole;  // the second pattern's last cell is in the file
 };
-
-void PrintTo(const TTaggedLength& Case, std::ostream* Out) { *Out << Case.Name; }
 
 class TaggedFileLength : public ::testing::TestWithParam<TTaggedLength> {};
 
@@ -314,8 +302,7 @@ INSTANTIATE_TEST_SUITE_P(ModLoader, TaggedFileLength,
 
 // The 15-sample form has no tag: its header tells it from other data, and
 // then its length may run past its samples or stop in the last one.
-struct TFifteenSampleCase {
-    const char* Name;
+struct TFifteenSampleCase : quavix_test::TNamedCase {
     TBytes File;
     TQuavixLoadError Error;  // None: it loads
 };
@@ -376,8 +363,6 @@ std::vector<TFifteenSampleCase> FifteenSampleCases() {
     };
 }
 
-void PrintTo(const TFifteenSampleCase& Case, std::ostream* Out) { *Out << Case.Name; }
-
 class FifteenSampleRecognition : public ::testing::TestWithParam<TFifteenSampleCase> {};
 
 TEST_P(FifteenSampleRecognition, HeaderAndLengthDecide) {
@@ -418,12 +403,9 @@ TEST(ModLoader, CellsAndPeriods) {
 }
 
 // A value in and the value it gives.
-struct TConversionCase {
-    const char* Name;
+struct TConversionCase : quavix_test::TNamedCase {
     int32_t Value, Converted;
 };
-
-void PrintTo(const TConversionCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // Note 25 is C-2, the table's longest period; note 84 is B-6, its shortest.
 const TConversionCase PeriodCases[] = {
@@ -471,14 +453,11 @@ TEST_P(ModLoaderConvertFineTune, ConvertFineTune) {
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderConvertFineTune, ::testing::ValuesIn(FineTuneCases),
                          quavix_test::TCaseName());
 
-struct TSampleLoopsCase {
-    const char* Name;
+struct TSampleLoopsCase : quavix_test::TNamedCase {
     int32_t StartWords, LengthWords;
     bool Loop;
     int32_t LoopStart, LoopLength;
 };
-
-void PrintTo(const TSampleLoopsCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TSampleLoopsCase> SampleLoopsCases() {
     return {
@@ -545,13 +524,10 @@ TEST(ModLoader, AdpcmSamples) {
 }
 
 // The restart position stored in a song of two orders, and the one loaded.
-struct TRestartCase {
-    const char* Name;
+struct TRestartCase : quavix_test::TNamedCase {
     uint8_t Restart;
     int32_t Loaded;
 };
-
-void PrintTo(const TRestartCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TRestartCase RestartCases[] = {
     {"inside the song", 1, 1},

@@ -2,7 +2,6 @@
 // right in the writer first.
 #include <gtest/gtest.h>
 
-#include <ostream>
 
 #include "support/case_names.h"
 #include "support/module_writer.h"
@@ -33,13 +32,10 @@ std::vector<int32_t> DeltaDecode(const TBytes& Bytes, int32_t Bits) {
     return Points;
 }
 
-struct TDeltaCase {
-    const char* Name;
+struct TDeltaCase : quavix_test::TNamedCase {
     int32_t Bits;
     std::vector<int32_t> Points;
 };
-
-void PrintTo(const TDeltaCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TDeltaCase> DeltaCases() {
     return {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 
 #include "song/pattern.h"
 #include "support/case_names.h"
@@ -30,12 +29,9 @@ TQuavixPatternNote Get(const TQuavixPattern& P, int32_t Row, int32_t Channel) {
     return Cell;
 }
 
-struct TResizeCase {
-    const char* Name;
+struct TResizeCase : quavix_test::TNamedCase {
     int32_t Rows, Channels, NewRows, NewChannels;
 };
-
-void PrintTo(const TResizeCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TResizeCase ResizeCases[] = {
     {"fewer rows, more channels", 64, 4, 32, 8},
@@ -65,12 +61,9 @@ INSTANTIATE_TEST_SUITE_P(Pattern, PatternResizeKeepsTheSharedCells, ::testing::V
                          quavix_test::TCaseName());
 
 // A place given as a row and a channel.
-struct TPlaceCase {
-    const char* Name;
+struct TPlaceCase : quavix_test::TNamedCase {
     int32_t Row, Channel;
 };
-
-void PrintTo(const TPlaceCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // Sizes that leave a pattern of 8 rows and 4 channels without cells; the
 // channel count is kept in a byte, so 256 channels are none.

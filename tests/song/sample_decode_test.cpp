@@ -2,7 +2,6 @@
 // guard frames the interpolating mixer reads.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <vector>
 #include "loader_checks.h"
 #include "song/load_cursor.h"
@@ -28,8 +27,7 @@ TBytes StereoDeltas(const std::vector<int32_t>& Left, const std::vector<int32_t>
 
 enum TKind { Delta8, Delta16, Adpcm };
 
-struct TDecodersCase {
-    const char* Name;
+struct TDecodersCase : quavix_test::TNamedCase {
     TKind Kind;
     int32_t Channels;
     TBytes Source;
@@ -37,8 +35,6 @@ struct TDecodersCase {
     std::vector<int32_t> Expected;
     uint32_t Consumed;
 };
-
-void PrintTo(const TDecodersCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TDecodersCase> DecodersCases() {
     const std::array<int8_t, 16> Table = {0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
@@ -154,15 +150,12 @@ TEST(SampleDecode, AFileCutShortKeepsTheSampleItReachesAndDropsTheRest) {
 }
 
 
-struct TLengthCase {
-    const char* Name;
+struct TLengthCase : quavix_test::TNamedCase {
     int32_t Bits, Channels;
     std::vector<int32_t> Points;
     int32_t LoopStart, LoopLength;  // frames, as written
     int32_t Frames;
 };
-
-void PrintTo(const TLengthCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TLengthCase> LengthCases() {
     return {
@@ -217,15 +210,12 @@ TEST(SampleDecode, OddByteCountsRoundDown) {
 // The most sample data kept, in bytes.
 const int32_t Limit = 524288;
 
-struct TLimitCase {
-    const char* Name;
+struct TLimitCase : quavix_test::TNamedCase {
     TLoop Loop;
     int32_t LoopStart, LoopLength;
     bool LoadedLoop;
     int32_t LoadedStart, LoadedLength;
 };
-
-void PrintTo(const TLimitCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TLimitCase LimitCases[] = {
     {"no loop", TLoop::None, 0, 0, false, 0, 0},
@@ -261,12 +251,9 @@ TEST_P(SampleDecodeSampleDataIsLimitedTo512KiB, SampleDataIsLimitedTo512KiB) {
 INSTANTIATE_TEST_SUITE_P(SampleDecode, SampleDecodeSampleDataIsLimitedTo512KiB, ::testing::ValuesIn(LimitCases),
                          quavix_test::TCaseName());
 
-struct TWidthCase {
-    const char* Name;
+struct TWidthCase : quavix_test::TNamedCase {
     int32_t Bits;
 };
-
-void PrintTo(const TWidthCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TWidthCase Widths[] = {
     {"8-bit", 8},
@@ -351,16 +338,13 @@ std::vector<int32_t> Frames(const TQuavixSample& S, int32_t From, int32_t To, in
     return Result;
 }
 
-struct TGuardCase {
-    const char* Name;
+struct TGuardCase : quavix_test::TNamedCase {
     int32_t Channels;
     bool Loop, PingPong;
     int32_t LoopStart, LoopLength;
     std::vector<int32_t> After;  // frames 10..13 of the left channel, in units of 100
     std::vector<int32_t> AtLoopEnd;  // frames 6..9
 };
-
-void PrintTo(const TGuardCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TGuardCase> GuardCases() {
     return {

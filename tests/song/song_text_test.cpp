@@ -1,7 +1,6 @@
 // Texts from song files: names as trackers pad them.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,12 +9,9 @@
 
 namespace {
 
-struct TTrimCase {
-    const char* Name;
+struct TTrimCase : quavix_test::TNamedCase {
     std::string Text, Want;
 };
-
-void PrintTo(const TTrimCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TTrimCase> TrimCases() {
     return {

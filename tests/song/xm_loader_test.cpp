@@ -90,12 +90,9 @@ TEST(XmLoader, SpeedAndTempoZeroTakeTheDefaults) {
 }
 
 // The file layouts, by the version word that selects them.
-struct TLayoutCase {
-    const char* Name;
+struct TLayoutCase : quavix_test::TNamedCase {
     uint16_t Version;
 };
-
-void PrintTo(const TLayoutCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TLayoutCase EveryLayout[] = {
     {"version 1.02", 0x0102},
@@ -176,13 +173,10 @@ TEST(XmLoader, UnpacksCells) {
     }
 }
 
-struct TBlockCase {
-    const char* Name;
+struct TBlockCase : quavix_test::TNamedCase {
     TXmPattern First;
     int32_t Rows;
 };
-
-void PrintTo(const TBlockCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TBlockCase> BlockCases() {
     return {
@@ -295,13 +289,10 @@ std::vector<int32_t> Positions(const TQuavixEnvelope& E, int32_t Count) {
     return Result;
 }
 
-struct TWrapCase {
-    const char* Name;
+struct TWrapCase : quavix_test::TNamedCase {
     std::vector<int32_t> Stored;
     std::vector<int32_t> Loaded;
 };
-
-void PrintTo(const TWrapCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 const TWrapCase WrapCases[] = {
     {"behind a point below 256", {0, 200, 44}, {0, 200, 300}},
@@ -342,15 +333,12 @@ TEST(XmLoader, UnusedEnvelopePointsAreTakenAsWrappedToo) {
     EXPECT_EQ(M.Instruments[1]->VolumeEnvelope->Points[11].Position, 0x300);
 }
 
-struct TEnvelopeCase {
-    std::string Name;
+struct TEnvelopeCase : quavix_test::TNamedCase {
     bool Volume;  // which envelope is stored; the other one is left off
     TXmEnvelope Stored;
     bool Enabled, Sustain, Loop;
     int32_t NumPoints;
 };
-
-void PrintTo(const TEnvelopeCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 // Each envelope in turn, the other one left off.
 std::vector<TEnvelopeCase> EnvelopeCases() {
@@ -449,14 +437,11 @@ TEST(XmLoader, SampleHeaderFields) {
     EXPECT_FALSE(L.Compressed);
 }
 
-struct TLoopCase {
-    const char* Name;
+struct TLoopCase : quavix_test::TNamedCase {
     uint32_t LoopStart, LoopLength;
     bool Loop;
     int32_t LoadedStart, LoadedLength;
 };
-
-void PrintTo(const TLoopCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TLoopCase> LoopCases() {
     return {
@@ -493,14 +478,11 @@ TEST_P(XmLoaderSampleLoopsAreKeptWithinTheSample, SampleLoopsAreKeptWithinTheSam
 INSTANTIATE_TEST_SUITE_P(XmLoader, XmLoaderSampleLoopsAreKeptWithinTheSample, ::testing::ValuesIn(LoopCases()),
                          quavix_test::TCaseName());
 
-struct TRefusedCase {
-    const char* Name;
+struct TRefusedCase : quavix_test::TNamedCase {
     TBytes File;
     TQuavixLoadError Error;
     const char* Reason;
 };
-
-void PrintTo(const TRefusedCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 std::vector<TRefusedCase> RefusedCases() {
     TXmSong WrongId = SmallXm();

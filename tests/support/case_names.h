@@ -25,6 +25,13 @@ inline std::string TestNameOf(const std::string& Text) {
     return Name.empty() ? "empty" : Name;
 }
 
+// The start of every case of a parameterised test: its name, which gtest also
+// prints wherever it shows the case (the listing, a failure).
+struct TNamedCase {
+    std::string Name;
+    friend std::ostream& operator<<(std::ostream& Out, const TNamedCase& Case) { return Out << Case.Name; }
+};
+
 struct TCaseName {
     template <typename TCase>
     std::string operator()(const ::testing::TestParamInfo<TCase>& Info) const {
