@@ -86,7 +86,7 @@ std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module) {
 
 TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data, bool Samples) {
     TSongInfo Info;
-    Info.Format = Module.FormatName.empty() ? "unknown" : Module.FormatName;
+    Info.Format = Module.Format == TQuavixFormat::None ? "unknown" : QuavixFormatName(Module.Format);
     if (Info.Format == "xm") {
         char Text[16];
         std::snprintf(Text, sizeof(Text), "%d.%02x", (Module.FormatVersion >> 8) & 0xFF, Module.FormatVersion & 0xFF);

@@ -99,7 +99,9 @@ std::vector<std::string> TChannelMeters::Lines(int Width, const std::vector<bool
 // ---------------------------------------------------------------------------
 // Pattern view
 
-std::string CellText(int32_t Note, int32_t Instrument, int32_t Volume, int32_t Effect, int32_t Parameter) {
+std::string CellText(const TQuavixPatternNote& Shown) {
+    const int32_t Note = Shown.Note, Instrument = Shown.Instrument;
+    const int32_t Effect = Shown.Effect, Parameter = Shown.EffectParameter;
     static const char* Names[] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
     char Text[32];
     std::string Cell;
@@ -116,15 +118,15 @@ std::string CellText(int32_t Note, int32_t Instrument, int32_t Volume, int32_t E
     // The volume column as trackers show it: a volume 00..40, or a command
     // letter and its value (- + slides, D U fine slides, S V vibrato speed
     // and depth, P panning, L R panning slides, M tone portamento).
-    if (Volume >= 0x10 && Volume <= 0x50) {
-        std::snprintf(Text, sizeof(Text), " %02X", Volume - 0x10);
-    } else if (Volume >= 0x60 && Volume <= 0xFF) {
+    const int32_t Command = Shown.VolumeCommand;
+    if (Command == TQuavixVolumeCommand::SetVolume) {
+        std::snprintf(Text, sizeof(Text), " %02X", Shown.VolumeParameter);
+    } else if (Command > TQuavixVolumeCommand::SetVolume && Command < TQuavixVolumeCommand::Count) {
         static const char Commands[] = "-+DUSVPLRM";
-        std::snprintf(Text, sizeof(Text), " %c%X", Commands[(Volume >> 4) - 6], Volume & 15);
-    } else if (Volume == 0) {
-        std::snprintf(Text, sizeof(Text), " ..");
+        std::snprintf(Text, sizeof(Text), " %c%X", Commands[Command - TQuavixVolumeCommand::SlideDown],
+                      Shown.VolumeParameter & 15);
     } else {
-        std::snprintf(Text, sizeof(Text), " %02X", Volume & 0xFF);
+        std::snprintf(Text, sizeof(Text), " ..");
     }
     Cell += Text;
     if (Effect == 0 && Parameter == 0) {
@@ -174,7 +176,7 @@ std::vector<std::string> PatternView(const TQuavixModule& Module, int32_t Order,
         for (int32_t c = 0; c < Shown; ++c) {
             TQuavixPatternNote Cell;
             if (c < Pattern->Channels) Pattern->GetNote(Cell, R, c);
-            Line += "|" + CellText(Cell.Note, Cell.Instrument, Cell.Volume, Cell.Effect, Cell.EffectParameter);
+            Line += "|" + CellText(Cell);
         }
         if (R == Row) CurrentLine = static_cast<int>(Lines.size());
         Lines.push_back(Line);

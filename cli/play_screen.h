@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "song/pattern.h"
+
 class TQuavix;
 class TQuavixModule;
 
@@ -58,7 +60,7 @@ public:
 std::vector<std::string> PatternView(const TQuavixModule& Module, int32_t Order, int32_t Row, int Width, int Rows,
                                      const std::vector<bool>& Muted, int& CurrentLine);
 // One cell as the view shows it: "C-4 01 40 A0F", dots where it is empty.
-std::string CellText(int32_t Note, int32_t Instrument, int32_t Volume, int32_t Effect, int32_t Parameter);
+std::string CellText(const TQuavixPatternNote& Cell);
 
 struct TScreenLine {
     std::string Text;

@@ -132,7 +132,7 @@ bool TQuavixChannel::MoveToFadeBank() {
 
 bool TQuavixChannel::IsPortamento(const TQuavixPatternNote& Cell) {
     return Cell.Effect == TQuavixEffect::TonePortamento || Cell.Effect == TQuavixEffect::TonePortamentoVolumeSlide ||
-           (Cell.Volume >> 4) == TQuavixVolumeCommand::TonePortamento;
+           Cell.VolumeCommand == TQuavixVolumeCommand::TonePortamento;
 }
 
 namespace {
@@ -186,7 +186,6 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
     const bool HasNote = Cell.Note >= 1 && Cell.Note <= TQuavixInstrument::NoteCount;
-    const bool PatternFormat = Module->IsPatternFormat();
     TQuavixInstrument* NewInstrument = nullptr;
     if (HasInstrument) {
         NewInstrument = Module->Instruments[Cell.Instrument].get();
@@ -194,10 +193,11 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     }
 
     // A note starts its sample from the beginning unless it is a slide to
-    // it. A slide never starts a note in an Extended Module, as FT2 plays
-    // them: on a channel where nothing sounds it stays silent. The Amiga
-    // trackers start it where the channel has no pitch yet.
-    const bool Starts = HasNote && (!Portamento || (PatternFormat && Period == 0));
+    // it. A slide starts no note (on a channel where nothing sounds it stays
+    // silent), but with PortamentoStartsSilentNote where the channel has no
+    // pitch yet.
+    const bool Starts =
+        HasNote && (!Portamento || (Module->Has(TQuavixBehaviour::PortamentoStartsSilentNote) && Period == 0));
 
     // Only a note that starts replaces the sounding voice: the old one fades
     // out in the fade bank while the new one rises from silence. An
@@ -239,13 +239,13 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     }
 
     // The instrument number restores the volume and panning: those of the
-    // sample that sounds in an Extended Module, as FT2 has it; in a
-    // pattern-format song those of the instrument's one sample, which the
-    // next note will play, as the Amiga trackers have it. A voice that never
-    // had a pitch stays silent.
+    // sample that sounds, or with InstrumentTakesNextSample those of the
+    // instrument's one sample, which the next note will play. A voice that
+    // never had a pitch stays silent.
     if (HasInstrument && Sample && Period != 0) {
         Active = true;
-        const TQuavixSample* Restored = PatternFormat ? Instrument->Samples[0].get() : Sample;
+        const TQuavixSample* Restored =
+            Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Sample;
         if (Restored) {
             Volume = Restored->Volume;
             if (Restored->HasPanning) Panning = Restored->Panning;

@@ -39,13 +39,13 @@ int32_t NoteDelay(const TQuavixPatternNote& Cell) {
 bool HasNote(const TQuavixPatternNote& Cell) { return Cell.Note >= TQuavixNote::First && Cell.Note <= TQuavixNote::Last; }
 
 // The cell's note and instrument take effect again on a later tick of the
-// row (E9y every y ticks). In an Extended Module a cell without a note of
+// row (E9y every y ticks). With ReplayWithoutNote a cell without a note of
 // its own plays the note that sounds again from the start of its sample, its
-// envelopes going on, as FT2 does; the Amiga trackers retrigger nothing
-// there. Returns whether a note started again.
+// envelopes going on; otherwise nothing is retriggered there. Returns
+// whether a note started again.
 bool Retrigger(TChannel& C) {
     C.TriggerNote(C.CurrentNote);
-    if (C.Module->IsPatternFormat()) return false;
+    if (!C.Module->Has(TQuavixBehaviour::ReplayWithoutNote)) return false;
     return HasNote(C.CurrentNote) || C.ReplayNote();
 }
 
@@ -83,24 +83,18 @@ void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
 }
 
 // ---------------------------------------------------------------------------
-// Volume column. On the first tick (trigger: this is the cell's note tick):
-//   10..50 set volume, 8x fine down, 9x fine up, Cx set panning (trigger tick);
-//   Ax vibrato speed, Bx vibrato depth, Fx portamento speed (every first tick).
+// Volume column (n is the command's parameter). On the first tick (trigger:
+// this is the cell's note tick):
+//   set volume, fine down, fine up, set panning (trigger tick);
+//   vibrato speed, vibrato depth, portamento speed (every first tick).
 // On the other ticks (from the note tick on, for the slides):
-//   6x volume down, 7x volume up, Dx panning left, Ex panning right;
-//   Bx vibrato, Fx tone portamento (every tick).
+//   volume down, volume up, panning left, panning right;
+//   vibrato, tone portamento (every tick).
 
-void VolumeColumnFirstTick(TChannel& C, int32_t V, bool TriggerTick) {
+void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool TriggerTick) {
     using TCommand = TQuavixVolumeCommand;
-    const int32_t n = V & 15;
-    switch (V >> 4) {
-        case TCommand::SetVolumeFirst: case TCommand::SetVolumeFirst + 1: case TCommand::SetVolumeFirst + 2:
-        case TCommand::SetVolumeFirst + 3:
-            if (TriggerTick) C.Volume = V - 0x10;
-            break;
-        case TCommand::SetVolumeLast:
-            if (TriggerTick && V == 0x50) C.Volume = 64;
-            break;
+    switch (Command) {
+        case TCommand::SetVolume: if (TriggerTick) C.Volume = n; break;
         case TCommand::FineSlideDown: if (TriggerTick) C.Volume -= n; break;
         case TCommand::FineSlideUp: if (TriggerTick) C.Volume += n; break;
         case TCommand::VibratoSpeed: C.VibratoSpeed = n; break;
@@ -112,10 +106,9 @@ void VolumeColumnFirstTick(TChannel& C, int32_t V, bool TriggerTick) {
     }
 }
 
-void VolumeColumnOtherTicks(TChannel& C, int32_t V, bool FromNoteTick) {
+void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
-    const int32_t n = V & 15;
-    switch (V >> 4) {
+    switch (Command) {
         case TCommand::SlideDown: if (FromNoteTick) C.Volume -= n; break;
         case TCommand::SlideUp: if (FromNoteTick) C.Volume += n; break;
         case TCommand::Vibrato: C.DoVibrato(); break;
@@ -567,7 +560,7 @@ void TQuavixChannel::ProcessRow() {
         DelayedCell(*this);
     else if (TriggerTick && !KeyOffFirst(CurrentNote))
         TriggerNote(CurrentNote);
-    VolumeColumnFirstTick(*this, CurrentNote.Volume & 0xFF, TriggerTick);
+    VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, TriggerTick);
     if (TriggerTick) {
         const TEffect* Effect = FindEffect(CurrentNote);
         if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
@@ -583,7 +576,7 @@ void TQuavixChannel::ProcessTickEffects() {
     if (Delay > 0 && CurrentTick == Delay && !Background && !FadeBank) ProcessRow();
     PeriodOffset = 0;
     VolumeOffset = 0;
-    VolumeColumnOtherTicks(*this, CurrentNote.Volume & 0xFF, CurrentTick >= Delay);
+    VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, CurrentTick >= Delay);
     // The note tick itself runs no effect-column tick action.
     if (CurrentTick != Delay) {
         const TEffect* Effect = FindEffect(CurrentNote);

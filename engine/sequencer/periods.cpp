@@ -60,6 +60,6 @@ int32_t TQuavixModule::GetFrequency(int32_t Period) const {
     }
     // Period 0 is the one period without a pitch; it plays at 1 Hz.
     if (Period == 0) return 1;
-    const bool Pal = AmigaClock == TQuavixAmigaClock::Pal && IsPatternFormat();
+    const bool Pal = AmigaClock == TQuavixAmigaClock::Pal && Has(TQuavixBehaviour::AmigaClockChoice);
     return (Pal ? 14187578 : 14317456) / Period;
 }

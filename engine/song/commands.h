@@ -78,21 +78,44 @@ struct TQuavixExtraEffect {
     };
 };
 
-// The volume column's byte by its high nibble; bytes 0x10..0x50 set the
-// volume 0..64.
+// The volume column's commands, as a cell holds them: decoded once by the
+// loader from the file's own form, with a parameter beside each (the volume
+// 0..64 for SetVolume, a nibble 0..15 for the others).
 struct TQuavixVolumeCommand {
     enum : int32_t {
-        SetVolumeFirst = 0x1,
-        SetVolumeLast = 0x5,
-        SlideDown = 0x6,
-        SlideUp = 0x7,
-        FineSlideDown = 0x8,
-        FineSlideUp = 0x9,
-        VibratoSpeed = 0xA,
-        Vibrato = 0xB,  // sets the depth, and vibrates on the other ticks
-        SetPanning = 0xC,
-        PanningSlideLeft = 0xD,
-        PanningSlideRight = 0xE,
-        TonePortamento = 0xF,
+        None = 0,
+        SetVolume,
+        SlideDown,
+        SlideUp,
+        FineSlideDown,
+        FineSlideUp,
+        VibratoSpeed,
+        Vibrato,  // sets the depth, and vibrates on the other ticks
+        SetPanning,
+        PanningSlideLeft,
+        PanningSlideRight,
+        TonePortamento,
+        Count,
     };
 };
+
+// An Extended Module volume-column byte as a command and its parameter:
+// 0x10..0x50 set the volume 0..64; from 0x60 on the high nibble names the
+// command (6 slide down, 7 slide up, 8 fine down, 9 fine up, A vibrato
+// speed, B vibrato, C panning, D panning left, E panning right, F tone
+// portamento) and the low nibble is its parameter. Other bytes do nothing.
+struct TQuavixVolumeColumn {
+    uint8_t Command = TQuavixVolumeCommand::None;
+    uint8_t Parameter = 0;
+};
+constexpr TQuavixVolumeColumn QuavixXmVolumeColumn(uint8_t Byte) {
+    if (Byte >= 0x10 && Byte <= 0x50) return {TQuavixVolumeCommand::SetVolume, static_cast<uint8_t>(Byte - 0x10)};
+    if (Byte < 0x60) return {};
+    return {static_cast<uint8_t>(TQuavixVolumeCommand::SlideDown + (Byte >> 4) - 6), static_cast<uint8_t>(Byte & 15)};
+}
+// The byte of a command and parameter in that form (0 for none).
+constexpr uint8_t QuavixXmVolumeByte(int32_t Command, int32_t Parameter) {
+    if (Command == TQuavixVolumeCommand::SetVolume) return static_cast<uint8_t>(0x10 + Parameter);
+    if (Command <= TQuavixVolumeCommand::None || Command >= TQuavixVolumeCommand::Count) return 0;
+    return static_cast<uint8_t>(((Command - TQuavixVolumeCommand::SlideDown + 6) << 4) | (Parameter & 15));
+}

@@ -264,7 +264,6 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHe
                 TQuavixPatternNote Cell;
                 Cell.Note = TQuavixModule::PeriodToNote((b[0] & 0x0F) * 256 + b[1]);
                 Cell.Instrument = (b[0] & 0xF0) + (b[2] >> 4);
-                Cell.Volume = 0;
                 // Effects 0..F are the Extended Module effects of the same
                 // numbers (TQuavixEffect).
                 Cell.Effect = b[2] & 0x0F;
@@ -348,7 +347,8 @@ TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor) {
 
     NumChannels = Header.Channels;
     LinearSlides = false;
-    FormatName = "mod";
+    Format = TQuavixFormat::PatternFormat;
+    Behaviours = QuavixProTrackerBehaviours();
     FormatTag = Header.Tag;
     Loaded = true;
     return {};

@@ -31,7 +31,8 @@ void TQuavixModule::Clear() {
     ClickRight = 0;
     Name.clear();
     Comment.clear();
-    FormatName.clear();
+    Format = TQuavixFormat::None;
+    Behaviours = TQuavixBehaviours();
     FormatVersion = 0;
     FormatTag.clear();
     for (auto& Instrument : Instruments) Instrument.reset();

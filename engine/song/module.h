@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "song/behaviours.h"
 #include "song/instrument.h"
 #include "song/load_result.h"
 #include "song/pattern.h"
@@ -58,10 +59,10 @@ public:
     TQuavix* Owner;
     std::string Name;
     std::string Comment;
-    // What the last load recognised, for display: "xm" or "mod" (empty when
-    // nothing is loaded), the Extended Module version word, and the
-    // four-character tag of a pattern-format file (empty for the 15-sample form).
-    std::string FormatName;
+    // What the last load recognised (None when nothing is loaded), and for
+    // display the Extended Module version word and the four-character tag of
+    // a pattern-format file (empty for the 15-sample form).
+    TQuavixFormat Format = TQuavixFormat::None;
     int32_t FormatVersion = 0;
     std::string FormatTag;
     // Instruments are numbered 1..255; number 0 means "no instrument"
@@ -152,9 +153,10 @@ public:
     static int32_t PeriodToNote(int32_t Period);
     static int32_t ConvertFineTune(int32_t Value);
 
-    // A pattern-format song: played as the Amiga trackers played those,
-    // where they differ from the trackers of Extended Modules.
-    bool IsPatternFormat() const { return FormatName == "mod"; }
+    // How the song's tracker played it, where trackers differ: the loader
+    // chooses the set (song/behaviours.h).
+    TQuavixBehaviours Behaviours;
+    bool Has(TQuavixBehaviour Behaviour) const { return Behaviours.Has(Behaviour); }
 
     // Periods and frequencies, in the linear or the Amiga system by LinearSlides.
     int32_t GetNotePeriod(int32_t Note, int32_t FineTune) const;

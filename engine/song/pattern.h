@@ -10,14 +10,16 @@
 struct TQuavixPatternNote {
     int32_t Note = 0;             // 0 none, 1..96 C-0..B-7, 97 key off (TQuavixNote)
     int32_t Instrument = 0;       // 0 none, 1..255
-    int32_t Volume = 0;           // raw volume-column byte, 0 = empty
+    uint8_t VolumeCommand = 0;    // the volume column, decoded (TQuavixVolumeCommand), 0 none
+    uint8_t VolumeParameter = 0;  // 0..64 for a volume, else 0..15
     int32_t Effect = 0;           // Extended Module numbering (TQuavixEffect)
     int32_t EffectParameter = 0;  // 0..255
 
     bool IsEmpty() const { return *this == TQuavixPatternNote{}; }
     bool operator==(const TQuavixPatternNote& Other) const {
-        return Note == Other.Note && Instrument == Other.Instrument && Volume == Other.Volume &&
-               Effect == Other.Effect && EffectParameter == Other.EffectParameter;
+        return Note == Other.Note && Instrument == Other.Instrument && VolumeCommand == Other.VolumeCommand &&
+               VolumeParameter == Other.VolumeParameter && Effect == Other.Effect &&
+               EffectParameter == Other.EffectParameter;
     }
     bool operator!=(const TQuavixPatternNote& Other) const { return !(*this == Other); }
 };

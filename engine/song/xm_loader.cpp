@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "sequencer/channel.h"
+#include "song/commands.h"
 #include "song/load_cursor.h"
 #include "song/module.h"
 #include "song/sample_decode.h"
@@ -147,21 +148,25 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Ver
         for (int32_t r = 0; r < Rows; ++r)
             for (int32_t c = 0; c < Channels; ++c) {
                 TQuavixPatternNote Cell;
+                uint8_t Volume = 0;
                 uint8_t b = Cursor.ReadByte();
                 if ((b & 0x80) == 0) {
                     Cell.Note = b;
                     Cell.Instrument = Cursor.ReadByte();
-                    Cell.Volume = Cursor.ReadByte();
+                    Volume = Cursor.ReadByte();
                     Cell.Effect = Cursor.ReadByte();
                     Cell.EffectParameter = Cursor.ReadByte();
                 } else {
                     if (b & 0x01) Cell.Note = Cursor.ReadByte();
                     if (b & 0x02) Cell.Instrument = Cursor.ReadByte();
-                    if (b & 0x04) Cell.Volume = Cursor.ReadByte();
+                    if (b & 0x04) Volume = Cursor.ReadByte();
                     if (b & 0x08) Cell.Effect = Cursor.ReadByte();
                     if (b & 0x10) Cell.EffectParameter = Cursor.ReadByte();
                 }
                 if (Cell.Instrument == 255) Cell.Instrument = 0;
+                const TQuavixVolumeColumn Column = QuavixXmVolumeColumn(Volume);
+                Cell.VolumeCommand = Column.Command;
+                Cell.VolumeParameter = Column.Parameter;
                 Pattern.SetNote(r, c, Cell);
             }
         Cursor.SetOffset(End);
@@ -421,7 +426,8 @@ TQuavixLoadResult TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
         return Result;
     }
 
-    FormatName = "xm";
+    Format = TQuavixFormat::ExtendedModule;
+    Behaviours = QuavixFastTracker2Behaviours();
     FormatVersion = Header.Version;
     Name = Header.Name;
     // The song length is kept as the file gives it; the sequencer treats

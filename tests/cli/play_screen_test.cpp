@@ -72,8 +72,10 @@ INSTANTIATE_TEST_SUITE_P(PatternView, PatternViewRowsAroundTheCurrentOneForTheCh
                          ::testing::ValuesIn(PatternViewCases()), quavix_test::TCaseName());
 
 TEST(PatternView, CellsShowTheVolumeCommandsAndTheEffectsBeyondZ) {
-    EXPECT_EQ(quavix_cli::CellText(KeyOff, 0, 0xF3, TQuavixEffect::SmoothMidiMacro, 0x12), "=== .. M3 \\12");
-    EXPECT_EQ(quavix_cli::CellText(96, 255, 0x8A, 15, 0), "B-7 FF DA F00");
+    using quavix_test::MakeCell;
+    EXPECT_EQ(quavix_cli::CellText(MakeCell(KeyOff, 0, 0xF3, TQuavixEffect::SmoothMidiMacro, 0x12)), "=== .. M3 \\12");
+    EXPECT_EQ(quavix_cli::CellText(MakeCell(96, 255, 0x8A, 15, 0)), "B-7 FF DA F00");
+    EXPECT_EQ(quavix_cli::CellText(MakeCell(1, 1, 0x50, 0, 0)), "C-0 01 40 ...");
 }
 
 struct TMeterStepCase : quavix_test::TNamedCase {

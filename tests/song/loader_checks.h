@@ -14,9 +14,10 @@ namespace quavix_test {
 
 inline ::testing::AssertionResult IsCleared(const TQuavixModule& M) {
     if (M.Loaded) return ::testing::AssertionFailure() << "still loaded";
-    if (!M.Name.empty() || !M.Comment.empty() || !M.FormatName.empty() || !M.FormatTag.empty() ||
-        M.FormatVersion != 0)
-        return ::testing::AssertionFailure() << "texts or format left: \"" << M.Name << "\" " << M.FormatName;
+    if (!M.Name.empty() || !M.Comment.empty() || M.Format != TQuavixFormat::None || !M.FormatTag.empty() ||
+        M.FormatVersion != 0 || M.Behaviours != TQuavixBehaviours())
+        return ::testing::AssertionFailure() << "texts, format or behaviours left: \"" << M.Name << "\" "
+                                             << QuavixFormatName(M.Format);
     for (const auto& Instrument : M.Instruments)
         if (Instrument) return ::testing::AssertionFailure() << "an instrument is left";
     for (const auto& Pattern : M.Patterns)
@@ -81,6 +82,6 @@ inline std::vector<int32_t> Scaled(const std::vector<int32_t>& Points) {
 }  // namespace quavix_test
 
 inline std::ostream& operator<<(std::ostream& Out, const TQuavixPatternNote& Cell) {
-    return Out << "{" << Cell.Note << ", " << Cell.Instrument << ", " << Cell.Volume << ", " << Cell.Effect << ", "
+    return Out << "{" << Cell.Note << ", " << Cell.Instrument << ", " << int(Cell.VolumeCommand) << ":" << int(Cell.VolumeParameter) << ", " << Cell.Effect << ", "
                << Cell.EffectParameter << "}";
 }

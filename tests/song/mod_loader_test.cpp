@@ -43,7 +43,7 @@ TEST(ModLoader, LoadsATaggedSong) {
     ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
     EXPECT_TRUE(M.Loaded);
     EXPECT_EQ(M.Name, " spaced ");  // not trimmed
-    EXPECT_EQ(M.FormatName, "mod");
+    EXPECT_EQ(M.Format, TQuavixFormat::PatternFormat);
     EXPECT_EQ(M.FormatTag, "M.K.");
     EXPECT_EQ(M.NumChannels, 4);
     EXPECT_FALSE(M.LinearSlides);
@@ -156,7 +156,7 @@ TEST(ModLoader, FifteenSampleForm) {
     TQuavixModule M;
     ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
     EXPECT_EQ(M.NumChannels, 4);
-    EXPECT_EQ(M.FormatName, "mod");
+    EXPECT_EQ(M.Format, TQuavixFormat::PatternFormat);
     EXPECT_EQ(M.FormatTag, "");
     EXPECT_EQ(M.SongLength, 2);
     ASSERT_TRUE(M.Instruments[15]);

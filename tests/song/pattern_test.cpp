@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 
+#include "song/commands.h"
 #include "song/pattern.h"
 #include "support/case_names.h"
 
@@ -11,7 +12,8 @@ TQuavixPatternNote Marked(int32_t Row, int32_t Channel) {
     TQuavixPatternNote Cell;
     Cell.Note = 1 + Row % 96;
     Cell.Instrument = 1 + Channel;
-    Cell.Volume = 0x10 + Row;
+    Cell.VolumeCommand = TQuavixVolumeCommand::SetVolume;
+    Cell.VolumeParameter = static_cast<uint8_t>(Row & 63);
     Cell.Effect = Channel % 36;
     Cell.EffectParameter = (Row * 7 + Channel) & 255;
     return Cell;

@@ -56,7 +56,7 @@ TEST(XmLoader, ReadsTheSongHeader) {
     ASSERT_TRUE(LoadBytes(M, WriteXm(TwoInstrumentSong(0x0104))));
     EXPECT_TRUE(M.Loaded);
     EXPECT_EQ(M.Name, "two of each");
-    EXPECT_EQ(M.FormatName, "xm");
+    EXPECT_EQ(M.Format, TQuavixFormat::ExtendedModule);
     EXPECT_EQ(M.FormatVersion, 0x0104);
     EXPECT_EQ(M.FormatTag, "");
     EXPECT_EQ(M.SongLength, 3);

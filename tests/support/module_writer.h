@@ -58,13 +58,16 @@ struct TPlacedCell {
 };
 
 // The same cell as the song model holds it, for checking what a loader read
-// or for handing a cell to a channel.
+// or for handing a cell to a channel. Volume is the volume-column byte as an
+// Extended Module stores it.
 inline TQuavixPatternNote MakeCell(int32_t Note, int32_t Instrument = 0, int32_t Volume = 0, int32_t Effect = 0,
                                    int32_t Parameter = 0) {
     TQuavixPatternNote Cell;
     Cell.Note = Note;
     Cell.Instrument = Instrument;
-    Cell.Volume = Volume;
+    const TQuavixVolumeColumn Column = QuavixXmVolumeColumn(static_cast<uint8_t>(Volume));
+    Cell.VolumeCommand = Column.Command;
+    Cell.VolumeParameter = Column.Parameter;
     Cell.Effect = Effect;
     Cell.EffectParameter = Parameter;
     return Cell;

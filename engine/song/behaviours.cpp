@@ -1,0 +1,20 @@
+#include "song/behaviours.h"
+
+const char* QuavixFormatName(TQuavixFormat Format) {
+    switch (Format) {
+        case TQuavixFormat::ExtendedModule: return "xm";
+        case TQuavixFormat::PatternFormat: return "mod";
+        case TQuavixFormat::None: break;
+    }
+    return "";
+}
+
+TQuavixBehaviours QuavixFastTracker2Behaviours() {
+    using B = TQuavixBehaviour;
+    return {B::ReplayWithoutNote};
+}
+
+TQuavixBehaviours QuavixProTrackerBehaviours() {
+    using B = TQuavixBehaviour;
+    return {B::PortamentoStartsSilentNote, B::InstrumentTakesNextSample, B::AmigaClockChoice};
+}

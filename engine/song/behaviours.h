@@ -1,0 +1,66 @@
+// The formats the loaders read, and the playback behaviours by which the
+// trackers that wrote them differ. A loader chooses the set for its file
+// (and, where it matters, for the tracker that wrote it); the sequencer asks
+// for a behaviour by name wherever trackers part ways, never for the format.
+//
+// Each behaviour is one line: what it changes, and which tracker plays so.
+// A song without the behaviour plays the other way, which the line implies.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+// What the last load recognised.
+enum class TQuavixFormat : uint8_t {
+    None,            // nothing loaded
+    ExtendedModule,  // .xm, "Extended Module: "
+    PatternFormat,   // .mod, tagged or the 15-sample form
+};
+
+// The short name users see ("xm", "mod"); empty for None.
+const char* QuavixFormatName(TQuavixFormat Format);
+
+enum class TQuavixBehaviour : uint8_t {
+    // Notes and instruments
+    PortamentoStartsSilentNote,   // a tone portamento on a channel with no pitch yet starts its note (ProTracker)
+    InstrumentTakesNextSample,    // an instrument number gives the volume of the sample its next note plays, not the sounding one's (ProTracker)
+    ReplayWithoutNote,            // E9x and EDx on a cell without a note play the sounding note again from its start (Fasttracker 2)
+    // Periods
+    AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
+
+    Count
+};
+
+// A set of behaviours, one bit each.
+class TQuavixBehaviours {
+public:
+    constexpr TQuavixBehaviours() = default;
+    constexpr TQuavixBehaviours(std::initializer_list<TQuavixBehaviour> List) {
+        for (TQuavixBehaviour B : List) Set(B);
+    }
+
+    constexpr bool Has(TQuavixBehaviour B) const {
+        const uint32_t i = static_cast<uint32_t>(B);
+        return (FBits[i / 64] >> (i % 64)) & 1;
+    }
+    constexpr TQuavixBehaviours& Set(TQuavixBehaviour B, bool On = true) {
+        const uint32_t i = static_cast<uint32_t>(B);
+        const uint64_t Bit = uint64_t(1) << (i % 64);
+        FBits[i / 64] = On ? (FBits[i / 64] | Bit) : (FBits[i / 64] & ~Bit);
+        return *this;
+    }
+    constexpr bool operator==(const TQuavixBehaviours& Other) const {
+        for (uint32_t w = 0; w < Words; ++w)
+            if (FBits[w] != Other.FBits[w]) return false;
+        return true;
+    }
+    constexpr bool operator!=(const TQuavixBehaviours& Other) const { return !(*this == Other); }
+
+private:
+    static constexpr uint32_t Words = (static_cast<uint32_t>(TQuavixBehaviour::Count) + 63) / 64;
+    uint64_t FBits[Words] = {};
+};
+
+// The behaviours of each tracker, as its loader starts from them.
+TQuavixBehaviours QuavixFastTracker2Behaviours();
+TQuavixBehaviours QuavixProTrackerBehaviours();
