@@ -44,7 +44,7 @@ std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate,
     Settings.Interpolation = TQuavixInterpolation::Unset;
     auto Player = std::make_unique<TQuavix>(Settings);
     if (!Player->Module->LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size()))) return {};
-    return TQuavixSongEnd::Measure(*Player, Passes, static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate,
+    return TQuavixSongEnd::Measure(*Player, Passes, static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate(),
                                    StartOrder, OrderStarts);
 }
 

@@ -57,7 +57,7 @@ std::vector<TScreenLine> Frame(const TTerminal& Terminal, const TPlayControl& Co
     Status.Row = Player.PlayedRowNumber();
     Status.Elapsed = Control.Elapsed();
     Status.Total = Control.Total();
-    Status.Rate = Player.SampleRate;
+    Status.Rate = Player.SampleRate();
     Status.VolumePercent = Control.VolumePercent();
     Status.Paused = Control.Paused();
     Lines.push_back({StatusLine(Status)});
@@ -80,7 +80,7 @@ std::vector<TScreenLine> Frame(const TTerminal& Terminal, const TPlayControl& Co
 // asked for, or until a key or a signal ends it.
 TPlayOutcome PlayOne(TQuavix& Player, const std::string& Path, const std::vector<uint8_t>& Data,
                      const std::vector<bool>& Muted, TTerminal& Terminal, TKeyDecoder& Keys, TPlayVolume& Volume) {
-    const TSongTimes Times = MeasureSongTimes(Data, Player.SampleRate, Options.Repeat + 1);
+    const TSongTimes Times = MeasureSongTimes(Data, Player.SampleRate(), Options.Repeat + 1);
     if (!Terminal.ScreenOn() || Terminal.InlineBlock()) {
         const std::string Title = Printable(Player.Module->Name);
         std::printf("%s\n", Printable(Path).c_str());

@@ -104,7 +104,7 @@ TSongTimes MeasureSongTimes(const std::vector<uint8_t>& Data, int32_t Rate, int3
 TPlayControl::TPlayControl(TQuavix& APlayer, const TSongTimes& ATimes, int32_t Passes, double Seconds,
                            const std::vector<bool>& AMuted, int32_t AStartOrder, TPlayVolume& AVolume)
     : Player(APlayer), Times(ATimes), ChannelsMuted(AMuted), StartOrder(AStartOrder), Volume(AVolume) {
-    if (Seconds > 0) SecondsFrames = std::max<int64_t>(std::llround(Seconds * Player.SampleRate), 1);
+    if (Seconds > 0) SecondsFrames = std::max<int64_t>(std::llround(Seconds * Player.SampleRate()), 1);
     ChannelsMuted.resize(static_cast<size_t>(std::clamp(Player.Module->NumChannels, 0, TQuavixModule::MaxChannels)));
     Watch.Start(Passes);
 }
@@ -186,7 +186,7 @@ TPlayOutcome TPlayControl::Check() const {
     // later, so the end waits two more buffers before stopping.
     const int64_t Latency = static_cast<int64_t>(Player.BufferFrames) * 2;
     const int64_t Played = Player.PlayedFrameCount();
-    int64_t Last = static_cast<int64_t>(MaxSongSeconds) * Player.SampleRate;
+    int64_t Last = static_cast<int64_t>(MaxSongSeconds) * Player.SampleRate();
     if (SecondsFrames > 0) Last = SecondsFrames;
     else if (Watch.StopFrame >= 0) Last = Watch.StopFrame;
     return Played >= Last + Latency ? TPlayOutcome::Ended : TPlayOutcome::Playing;
@@ -194,7 +194,7 @@ TPlayOutcome TPlayControl::Check() const {
 
 int64_t TPlayControl::Total() const {
     if (SecondsFrames > 0) return SecondsFrames;
-    return Times.Total >= 0 ? Times.Total : static_cast<int64_t>(MaxSongSeconds) * Player.SampleRate;
+    return Times.Total >= 0 ? Times.Total : static_cast<int64_t>(MaxSongSeconds) * Player.SampleRate();
 }
 
 int64_t TPlayControl::Elapsed() const {

@@ -111,7 +111,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
 
     TAudioFileWriter Writer;
     const std::string Shown = Job.Output == "-" ? "standard output" : Job.Output;
-    if (!Writer.Open(Job.Output, Job.Format, Player->SampleRate, Player->OutputChannels, Player->OutputBits,
+    if (!Writer.Open(Job.Output, Job.Format, Player->SampleRate(), Player->OutputChannels(), Player->OutputBits,
                      Options.Quality, Reason)) {
         Progress.Report(Shown, Reason);
         Progress.End(-1);
@@ -122,8 +122,8 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     // pass asked for ends, as the render finds it; at most the longest time
     // a song plays.
     const bool UntilEnd = Options.Seconds <= 0;
-    int64_t Frames = UntilEnd ? static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate
-                              : std::llround(Options.Seconds * Player->SampleRate);
+    int64_t Frames = UntilEnd ? static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate()
+                              : std::llround(Options.Seconds * Player->SampleRate());
     TQuavixSongEnd Watch;
     if (UntilEnd) {
         Watch.Start(Options.Repeat + 1);
@@ -133,13 +133,13 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     // measured first, by playing through its rows without mixing.
     int64_t Total = Frames;
     if (UntilEnd && isatty(STDERR_FILENO) == 1) {
-        std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate, Options.Repeat + 1, Options.Start);
+        std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate(), Options.Repeat + 1, Options.Start);
         if (static_cast<int32_t>(Ends.size()) == Options.Repeat + 1) Total = Ends.back();
     }
 
     std::vector<uint8_t> Rendered(Player->OutputBits == 8 ? static_cast<size_t>(Player->OutputBufferBytes) : 0);
-    std::vector<int16_t> Samples(static_cast<size_t>(RenderBufferFrames) * Player->OutputChannels);
-    const int Line = Progress.Begin(Job.Shown, Total, Player->SampleRate);
+    std::vector<int16_t> Samples(static_cast<size_t>(RenderBufferFrames) * Player->OutputChannels());
+    const int Line = Progress.Begin(Job.Shown, Total, Player->SampleRate());
     // The song starts at the order asked for, from the first frame on.
     if (Options.Start > 0) Player->RequestSeek(Options.Start, 0);
     Player->Play();
@@ -156,7 +156,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         // The song's end may fall inside this buffer: the file stops there.
         if (Watch.StopFrame >= 0) Frames = std::min(Frames, Watch.StopFrame.load());
         const int64_t Count = std::min<int64_t>(RenderBufferFrames, Frames - Done);
-        const size_t Values = static_cast<size_t>(Count) * Player->OutputChannels;
+        const size_t Values = static_cast<size_t>(Count) * Player->OutputChannels();
         if (Player->OutputBits == 8) {
             // libsndfile takes 16-bit samples and keeps their high byte.
             for (size_t i = 0; i < Values; ++i) Samples[i] = static_cast<int16_t>((Rendered[i] - 128) * 256);

@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     volatile int64_t Sum = Touch(*Player.Module);
     (void)Sum;
     Player.Play();
-    const int64_t Frames = static_cast<int64_t>(PlaySeconds) * Player.SampleRate;
+    const int64_t Frames = static_cast<int64_t>(PlaySeconds) * Player.SampleRate();
     for (int64_t Done = 0; Done < Frames; Done += Player.BufferFrames) Player.Render(Fuzz.Out.data());
     Player.Stop();
     return 0;

@@ -22,6 +22,7 @@
 #include "mixer/resonant_filter.h"
 #include "sequencer/channel.h"
 #include "song/instrument.h"
+#include "song/units.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ struct TNearest {
     static constexpr int32_t Channels = SampleChannels;
     static constexpr bool Linear = false;
     QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
-        const int32_t* Frame = Data + static_cast<size_t>(Position >> 12) * SampleChannels;
+        const int32_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
         for (int32_t c = 0; c < SampleChannels; ++c) X[c] = Frame[c];
     }
 };
@@ -49,12 +50,12 @@ struct TLinear {
     // Reads the frame after the current one too; the guard frames behind the
     // sample and behind a forward loop make that read safe and seamless.
     QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
-        const int32_t* Frame = Data + static_cast<size_t>(Position >> 12) * SampleChannels;
-        const int32_t Weight = static_cast<int32_t>(Position & 4095);
+        const int32_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
+        const int32_t Weight = static_cast<int32_t>(Position & QuavixFrameFraction);
         for (int32_t c = 0; c < SampleChannels; ++c) {
             const int32_t A = Frame[c];
             const int32_t B = Frame[c + SampleChannels];
-            X[c] = A + (((B - A) * Weight) >> 12);
+            X[c] = A + (((B - A) * Weight) >> QuavixFrameBits);
         }
     }
 };

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "song/units.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #define QUAVIX_VECTOR_GROUPS 1
@@ -88,8 +90,8 @@ public:
         const int32_t* F3 = Frame(Data, Position + 3 * Step);
         if (Linear) {
             // (4096 - w) in the low half of each lane, w in the high half.
-            const __m128i W = _mm_and_si128(Positions, _mm_set1_epi32(4095));
-            const __m128i Weights = _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(W, 16), W), _mm_set1_epi32(4096));
+            const __m128i W = _mm_and_si128(Positions, _mm_set1_epi32(QuavixFrameFraction));
+            const __m128i Weights = _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(W, 16), W), _mm_set1_epi32(QuavixFrameUnit));
             if (SampleChannels == 1) {
                 // (a, b) of each frame, as 16-bit pairs.
                 const __m128i Pairs = _mm_packs_epi32(_mm_unpacklo_epi64(LoadPair(F0), LoadPair(F1)),
@@ -133,7 +135,7 @@ public:
 
 private:
     QUAVIX_VECTOR_STEP static const int32_t* Frame(const int32_t* Data, uint32_t Position) {
-        return Data + static_cast<size_t>(Position >> 12) * SampleChannels;
+        return Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
     }
     // Two values from F, in the low lanes.
     QUAVIX_VECTOR_STEP static __m128i LoadPair(const int32_t* F) {
@@ -235,7 +237,7 @@ public:
 
 private:
     QUAVIX_VECTOR_STEP static const int32_t* Frame(const int32_t* Data, uint32_t Position) {
-        return Data + static_cast<size_t>(Position >> 12) * SampleChannels;
+        return Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
     }
     // The two values at each of the four frames, the first of frame k in
     // lane k of the first vector and the second in lane k of the other.
@@ -249,7 +251,7 @@ private:
     }
     // a + (((b - a) * w) asr 12), w the fraction of each frame's position.
     QUAVIX_VECTOR_STEP int32x4_t Interpolate(int32x4_t A, int32x4_t B) const {
-        const int32x4_t W = vreinterpretq_s32_u32(vandq_u32(Positions, vdupq_n_u32(4095)));
+        const int32x4_t W = vreinterpretq_s32_u32(vandq_u32(Positions, vdupq_n_u32(QuavixFrameFraction)));
         return vaddq_s32(A, vshrq_n_s32(vmulq_s32(vsubq_s32(B, A), W), 12));
     }
 

@@ -11,10 +11,11 @@
 #include "sequencer/channel.h"
 #include "song/instrument.h"
 #include "song/module.h"
+#include "song/units.h"
 
 namespace {
 
-constexpr int64_t FrameUnit = 4096;  // one frame in 20.12 fixed point
+constexpr int64_t FrameUnit = QuavixFrameUnit;
 
 // Where a sample's frames and loop lie for the mixer, in 20.12 fixed point.
 struct TSampleBounds {
@@ -210,7 +211,7 @@ void SelectMixRoutine(TQuavixMixState& State) {
     const TQuavixChannel& Channel = *State.Channel;
     // A step of exactly one frame lands on whole frames: nothing to interpolate.
     State.InterpolationKey =
-        Channel.Increment == 4096 ? 0 : static_cast<int32_t>(State.Player->Interpolation);
+        Channel.Increment == QuavixFrameUnit ? 0 : static_cast<int32_t>(State.Player->Interpolation);
     State.StereoSampleKey = Channel.Sample && Channel.Sample->NumChannels == 2 ? 1 : 0;
     State.FilterKey = !Channel.FilterValid ? 0 : (Channel.FilterMode == 1 ? 2 : 1);
     UpdateMixRoutine(State);
@@ -222,10 +223,10 @@ void UpdateMixRoutine(TQuavixMixState& State) {
     State.Routine = nullptr;
     // Interpolation settings beyond the table's four rows select no loop either.
     if (State.InterpolationKey < 0 || State.InterpolationKey > 3) return;
-    if (State.Player->OutputChannels == 1) {
+    if (State.Player->OutputChannels() == 1) {
         State.Routine =
             MonoMixRoutines[State.InterpolationKey][State.StereoSampleKey][State.RampKey][State.FilterKey];
-    } else if (State.Player->OutputChannels == 2) {
+    } else if (State.Player->OutputChannels() == 2) {
         const bool Equal = C.RampStepLeft == C.RampStepRight && C.RampLeft == C.RampRight &&
                            C.RampTargetLeft == C.RampTargetRight;
         State.SidesDifferKey = Equal ? 0 : 1;
@@ -248,7 +249,7 @@ int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
     // total returns, held at the ends of the 32-bit range (which the output
     // clips far within). Ordinary songs never reach the move; the loops stay
     // 32-bit.
-    const bool Stereo = OutputChannels == 2;
+    const bool Stereo = OutputChannels() == 2;
     int64_t Headroom = INT32_MAX;
     bool Moved = false;
     auto Reserve = [&](int64_t Peak) {
@@ -274,13 +275,8 @@ int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
     const int32_t Voices = std::clamp(Module->NumChannels, 0, Most);
     for (int32_t i = 0; i < Voices; ++i)
         if (Module->Channels[i]->Active) Mix(*Module->Channels[i]);
-    for (const auto& [Bank, InUse] : {std::pair{&Module->BackgroundChannels, &Module->ReserveVoicesInUse},
-                                      std::pair{&Module->FadeChannels, &Module->FadeVoicesInUse}}) {
-        *InUse = std::clamp(*InUse, 0, Most);
-        while (*InUse < Most && (*Bank)[*InUse]->Active) ++*InUse;
-        for (int32_t i = 0; i < *InUse; ++i)
-            if ((*Bank)[i]->Active) Mix(*(*Bank)[i]);
-    }
+    QuavixVisitVoicesInUse(Module->BackgroundChannels, Module->ReserveVoicesInUse, Mix);
+    QuavixVisitVoicesInUse(Module->FadeChannels, Module->FadeVoicesInUse, Mix);
 
     const int64_t ClickLeft = Module->ClickLeft, ClickRight = Stereo ? Module->ClickRight : 0;
     Reserve(std::max(ClickLeft < 0 ? -ClickLeft : ClickLeft, ClickRight < 0 ? -ClickRight : ClickRight));
@@ -290,9 +286,9 @@ int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
 }
 
 void TQuavix::MoveMixToWide(int32_t StartFrame, int32_t Count) {
-    int32_t* Target = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
-    int64_t* Wide = WideMixBuffer.get() + static_cast<size_t>(StartFrame) * OutputChannels;
-    const size_t Values = static_cast<size_t>(Count) * OutputChannels;
+    int32_t* Target = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels();
+    int64_t* Wide = WideMixBuffer.get() + static_cast<size_t>(StartFrame) * OutputChannels();
+    const size_t Values = static_cast<size_t>(Count) * OutputChannels();
     for (size_t i = 0; i < Values; ++i) {
         Wide[i] += Target[i];
         Target[i] = 0;
@@ -300,9 +296,9 @@ void TQuavix::MoveMixToWide(int32_t StartFrame, int32_t Count) {
 }
 
 void TQuavix::TakeBackWideMix(int32_t StartFrame, int32_t Count) {
-    int32_t* Target = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
-    int64_t* Wide = WideMixBuffer.get() + static_cast<size_t>(StartFrame) * OutputChannels;
-    const size_t Values = static_cast<size_t>(Count) * OutputChannels;
+    int32_t* Target = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels();
+    int64_t* Wide = WideMixBuffer.get() + static_cast<size_t>(StartFrame) * OutputChannels();
+    const size_t Values = static_cast<size_t>(Count) * OutputChannels();
     for (size_t i = 0; i < Values; ++i) {
         Target[i] = Narrow(Wide[i] + Target[i]);
         Wide[i] = 0;
@@ -328,7 +324,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     State.Channel = &Channel;
     State.Player = this;
     SelectMixRoutine(State);
-    State.Output = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
+    State.Output = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels();
     // The owner's settings for the voice's song channel (a fade-bank voice
     // keeps the number of the channel it came from): a muted voice moves on
     // unheard, and the meters take the voice's output where they are on.
@@ -362,20 +358,20 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
                             Channel.RampStepRight == 0 && !Channel.FilterValid;
         if (!Silent && !Muted && State.Routine) {
             TLevelProbe Probe;
-            if (Metering) Probe.Before(State.Output, N, OutputChannels);
+            if (Metering) Probe.Before(State.Output, N, OutputChannels());
             // The voice's own contribution to the span's last frame.
-            int32_t* LastFrame = State.Output + static_cast<size_t>(N - 1) * OutputChannels;
+            int32_t* LastFrame = State.Output + static_cast<size_t>(N - 1) * OutputChannels();
             const uint32_t OldLeft = static_cast<uint32_t>(LastFrame[0]);
-            const uint32_t OldRight = OutputChannels == 2 ? static_cast<uint32_t>(LastFrame[1]) : 0;
+            const uint32_t OldRight = OutputChannels() == 2 ? static_cast<uint32_t>(LastFrame[1]) : 0;
             State.Routine(State.Output, N, Channel);
             Channel.LastLeft = static_cast<int32_t>(static_cast<uint32_t>(LastFrame[0]) - OldLeft);
-            if (OutputChannels == 2) Channel.LastRight = static_cast<int32_t>(static_cast<uint32_t>(LastFrame[1]) - OldRight);
+            if (OutputChannels() == 2) Channel.LastRight = static_cast<int32_t>(static_cast<uint32_t>(LastFrame[1]) - OldRight);
             if (Metering) NoteLevel(Channel.Index, Probe.Peak(Channel.LastLeft, Channel.LastRight));
         } else {
             // Silent, muted, or no loop for this key: the position moves on
             // unheard. A voice muted while it sounds hands its last level to
             // click removal, where it decays instead of stopping dead.
-            State.Output += static_cast<size_t>(N) * OutputChannels;
+            State.Output += static_cast<size_t>(N) * OutputChannels();
             if (Muted) {
                 Channel.HandClickToModule();
             } else {
@@ -417,8 +413,8 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
 void TQuavix::ApplyClickRemoval(int32_t StartFrame, int32_t Count) {
     int32_t& ClickLeft = Module->ClickLeft;
     int32_t& ClickRight = Module->ClickRight;
-    const bool Stereo = OutputChannels == 2;
-    if (!Stereo && OutputChannels != 1) return;
+    const bool Stereo = OutputChannels() == 2;
+    if (!Stereo && OutputChannels() != 1) return;
     if (ClickLeft == 0 && (!Stereo || ClickRight == 0)) return;
     // The offset loses 1/256 of itself per frame, rounded away from zero, so
     // it reaches exactly 0.
@@ -426,7 +422,7 @@ void TQuavix::ApplyClickRemoval(int32_t StartFrame, int32_t Count) {
         const int64_t Wide = C;
         return static_cast<int32_t>(Wide - ((Wide + (Wide > 0 ? 255 : 0)) >> 8));
     };
-    int32_t* Out = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels;
+    int32_t* Out = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels();
     int32_t Left = ClickLeft, Right = ClickRight;
     if (Stereo) {
         for (int32_t i = 0; i < Count && (Left != 0 || Right != 0); ++i, Out += 2) {

@@ -1,13 +1,10 @@
 // A voice's gains for the output layout, and the volume ramp that carries the
 // gains from where they stand to the new ones within one tick.
-#include "player/quavix.h"
 #include "sequencer/channel.h"
 #include "song/module.h"
 
 void TQuavixChannel::UpdateVolumeRamp() {
-    // A song played without a player around it (as in the sequencer's own
-    // tests) mixes as for stereo output.
-    const bool Stereo = !(Module && Module->Owner && Module->Owner->OutputChannels == 1);
+    const bool Stereo = !(Module && Module->OutputChannels == 1);
     if (!Stereo) {
         VolumeLeft = FinalVolume;
     } else if (Surround) {

@@ -98,7 +98,7 @@ bool TQuavix::OpenSDL() {
             return false;
         }
         std::memset(&AudioSpec, 0, sizeof(AudioSpec));
-        AudioSpec.channels = static_cast<Uint8>(OutputChannels);
+        AudioSpec.channels = static_cast<Uint8>(OutputChannels());
         AudioSpec.format = OutputBits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
         AudioSpec.freq = Module->SampleRate;
         AudioSpec.callback = &TQuavix::AudioCallback;
@@ -220,8 +220,8 @@ bool TQuavix::OpenOSS() {
         // takes no ioctl at all yet accepts the writes. The values the driver
         // writes back are not used either: the mix is rendered as created.
         int Format = OutputBits == 8 ? AFMT_U8 : AFMT_S16_LE;
-        int Channels = OutputChannels;
-        int Rate = SampleRate;
+        int Channels = OutputChannels();
+        int Rate = SampleRate();
         (void)ioctl(DeviceHandle, SNDCTL_DSP_SETFMT, &Format);
         (void)ioctl(DeviceHandle, SNDCTL_DSP_CHANNELS, &Channels);
         (void)ioctl(DeviceHandle, SNDCTL_DSP_SPEED, &Rate);

@@ -48,7 +48,7 @@ TQuavix::TQuavix(const TQuavixSettings& Settings)
     Build(Settings.SampleRate, Settings.Stereo, Settings.Bits, Settings.Output);
     Interpolation = Settings.Interpolation;
     Clipping = Settings.Clipping ? 1 : 0;
-    AmigaClock = Settings.AmigaClock;
+    Module->AmigaClock = Settings.AmigaClock;
     Module->MasterVolume = Settings.MasterVolume;
 }
 
@@ -57,6 +57,7 @@ void TQuavix::Build(int32_t ASampleRate, bool Stereo, int32_t Bits, TQuavixOutpu
     Module.reset(new TQuavixModule(this));
     if (ASampleRate == 0) ASampleRate = 44100;
     Module->SampleRate = ASampleRate;
+    Module->OutputChannels = Stereo ? 2 : 1;
     // 128 frames at 44100 Hz. The product stays within 32 bits for every rate
     // up to 16 MHz; a wider intermediate keeps larger rates defined.
     const int32_t RampLength = static_cast<int32_t>(static_cast<int64_t>(ASampleRate) * 128 / 44100);
@@ -68,17 +69,15 @@ void TQuavix::Build(int32_t ASampleRate, bool Stereo, int32_t Bits, TQuavixOutpu
     Module->Clear();
 
     // The module was just cleared, so the table gets the normal cutoff range.
-    SampleRate = ASampleRate;
-    BuildFilterTable(SampleRate);
+    BuildFilterTable(SampleRate());
 
     OutputBits = (Bits == 8 || Bits == 16) ? Bits : 16;
-    OutputChannels = Stereo ? 2 : 1;
-    MixBufferBytes = BufferFrames * 4 * OutputChannels;
-    OutputBufferBytes = BufferFrames * OutputBits * OutputChannels / 8;
+    MixBufferBytes = BufferFrames * 4 * OutputChannels();
+    OutputBufferBytes = BufferFrames * OutputBits * OutputChannels() / 8;
 
     // Every buffer the audio thread uses exists from here on: rendering
     // allocates nothing.
-    const size_t MixValues = BufferFrames > 0 ? static_cast<size_t>(BufferFrames) * OutputChannels : 0;
+    const size_t MixValues = BufferFrames > 0 ? static_cast<size_t>(BufferFrames) * OutputChannels() : 0;
     MixBuffer.reset(new int32_t[MixValues + 1]());
     WideMixBuffer.reset(new int64_t[MixValues + 1]());
     MixTarget = MixBuffer.get();
@@ -110,7 +109,7 @@ void TQuavix::Build(int32_t ASampleRate, bool Stereo, int32_t Bits, TQuavixOutpu
 void TQuavix::UpdateTickLength() {
     if (Module->Tempo == 0) Module->Tempo = 125;
     // SampleRate x 2.5 / Tempo frames, in unsigned 32-bit arithmetic.
-    const uint32_t Frames = (static_cast<uint32_t>(SampleRate) * 640u) / (static_cast<uint32_t>(Module->Tempo) * 256u);
+    const uint32_t Frames = (static_cast<uint32_t>(SampleRate()) * 640u) / (static_cast<uint32_t>(Module->Tempo) * 256u);
     // A tick lasts at least one frame, or the render loop would make no
     // progress: rates below 102 Hz would otherwise give 0 at tempo 255. The
     // length is also held within the signed range the fields use.
@@ -120,7 +119,7 @@ void TQuavix::UpdateTickLength() {
 }
 
 void TQuavix::NextTick() {
-    Module->ProcessTick(OutputChannels);
+    Module->ProcessTick();
     UpdateTickLength();
     PlayedOrder.store(Module->PlayingOrder, std::memory_order_relaxed);
     PlayedRow.store(Module->PlayingRow, std::memory_order_relaxed);
@@ -129,7 +128,7 @@ void TQuavix::NextTick() {
 uint8_t TQuavix::Sample16To8(int16_t Sample) { return static_cast<uint8_t>((Sample + 32768) >> 8); }
 
 void TQuavix::Render(void* Dest) {
-    const int32_t Values = BufferFrames > 0 ? BufferFrames * OutputChannels : 0;
+    const int32_t Values = BufferFrames > 0 ? BufferFrames * OutputChannels() : 0;
     MixTarget = MixBuffer.get();
     std::fill(MixTarget, MixTarget + Values, 0);
 
@@ -176,7 +175,6 @@ void TQuavix::Render(void* Dest) {
 }
 
 bool TQuavix::Play() {
-    Module->AmigaClock = AmigaClock;
     Module->ResetPlayback();
     Flush();
     UpdateTickLength();

@@ -46,8 +46,11 @@ public:
     using TFilterRow = std::array<TFilterCoefficients, FilterSteps>;  // by cutoff
     using TFilterTable = std::array<TFilterRow, FilterSteps>;         // by resonance
 
-    int32_t SampleRate = 44100;  // Hz
-    int32_t OutputChannels = 2;  // 1 mono, 2 stereo
+    // The output's rate in Hz and its channels (1 mono, 2 stereo), which the
+    // player was created with; the song keeps them, as the sequencer and the
+    // mixer read them there.
+    int32_t SampleRate() const { return Module->SampleRate; }
+    int32_t OutputChannels() const { return Module->OutputChannels; }
     int32_t OutputBits = 16;     // 8 or 16
     int32_t MixBufferBytes = 0;
     int32_t OutputBufferBytes = 0;
@@ -83,8 +86,6 @@ public:
     int32_t BufferFrames = 0;
     std::unique_ptr<TQuavixModule> Module;
     TQuavixInterpolation Interpolation = TQuavixInterpolation::Unset;
-    // The Amiga clock pattern-format songs play by; handed to the song at Play.
-    TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     uint8_t Clipping = 1;       // 1 clamps to 16 bits on conversion, 0 wraps
     // Created for offline rendering: no sound device is ever opened, and the
     // owner calls Render itself to take the song's audio.

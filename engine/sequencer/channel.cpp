@@ -3,6 +3,7 @@
 #include "song/commands.h"
 #include "song/instrument.h"
 #include "song/module.h"
+#include "song/units.h"
 
 const std::shared_ptr<const std::string>& QuavixEmptyChannelName() {
     static const std::shared_ptr<const std::string> Empty = std::make_shared<const std::string>();
@@ -39,7 +40,7 @@ void TQuavixChannel::ResetVoice() {
     if (TremoloWaveform < 4) TremoloPosition = 0;
     TremorCounter = 0;
     TremorSilent = false;
-    FadeoutVolume = 65536;
+    FadeoutVolume = QuavixFullFadeout;
 }
 
 void TQuavixChannel::Reset() {
@@ -172,20 +173,26 @@ bool TQuavixChannel::ReplayNote() {
     return true;
 }
 
+void TQuavixChannel::ReleaseKey() {
+    VolumeEnvelope->KeyOn = false;
+    PanningEnvelope->KeyOn = false;
+    KeyOff = true;
+}
+
 void TQuavixChannel::PressKey() {
     for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
         Handler->SetPosition(0);
         Handler->KeyOn = true;
     }
     KeyOff = false;
-    FadeoutVolume = 65536;
+    FadeoutVolume = QuavixFullFadeout;
 }
 
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
     const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
-    const bool HasNote = Cell.Note >= 1 && Cell.Note <= TQuavixInstrument::NoteCount;
+    const bool HasNote = QuavixIsNote(Cell.Note);
     TQuavixInstrument* NewInstrument = nullptr;
     if (HasInstrument) {
         NewInstrument = Module->Instruments[Cell.Instrument].get();
@@ -255,9 +262,5 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // Key-off. With an instrument number on an instrument without volume
     // envelope the note plays on: trackers cut such a note through its
     // volume, which the instrument number restores.
-    if (Cell.Note == TQuavixNote::KeyOff && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) {
-        VolumeEnvelope->KeyOn = false;
-        PanningEnvelope->KeyOn = false;
-        KeyOff = true;
-    }
+    if (Cell.Note == TQuavixNote::KeyOff && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) ReleaseKey();
 }

@@ -10,6 +10,7 @@
 
 #include "sequencer/envelope_handler.h"
 #include "song/pattern.h"
+#include "song/units.h"
 
 class TQuavixModule;
 class TQuavixSample;
@@ -34,7 +35,7 @@ struct TQuavixChannelState {
     // step, in SampleRate-ths of its last unit (0 .. SampleRate - 1).
     int32_t IncrementCarry = 0;
     int32_t Step = 0;       // signed step of the mixing loops
-    int32_t Position = 0;   // sample position, 20.12 fixed point
+    int32_t Position = 0;   // sample position, 20.12 fixed point (QuavixFrameUnit)
     bool Backwards = false;
     int32_t FinalVolume = 0;   // 0..4096
     int32_t FinalPanning = 0;  // 0..256
@@ -68,7 +69,7 @@ struct TQuavixChannelState {
     int32_t Volume = 0;
     int32_t DefaultPanning = 128;
     int32_t Panning = 128;
-    int32_t FadeoutVolume = 65536;
+    int32_t FadeoutVolume = QuavixFullFadeout;
     int32_t VolumeSlide = 0;
     int32_t GlobalVolumeSlide = 0;
     int32_t PortamentoSpeed = 0;
@@ -156,6 +157,9 @@ public:
     // Presses the key again: both envelopes from their start, the fade-out
     // at full volume.
     void PressKey();
+    // Releases the key (a key-off note, Kxx): the envelopes leave their
+    // sustain, the fade-out starts and the instrument vibrato stops growing.
+    void ReleaseKey();
     // Once per tick: advances both envelopes and the fade-out, giving
     // EnvelopeVolume and EnvelopePanning.
     void UpdateEnvelopes();
@@ -192,3 +196,25 @@ public:
     // Gains from FinalVolume and FinalPanning, and the ramp toward them.
     void UpdateVolumeRamp();
 };
+
+// Visits every sounding voice of a reserve or fade bank, in bank order. The
+// voices that sound stand before InUse, but for those handed over since the
+// last visit: a voice handed over takes the first idle voice of the bank
+// (MoveToFadeBank), so these stand right after, one after another. The idle
+// rest of the bank is not looked at. Afterwards InUse ends right after the
+// last voice still sounding once visited. The tick and the mixer both walk
+// the banks this way.
+template <size_t Size, typename TVisit>
+void QuavixVisitVoicesInUse(std::array<std::unique_ptr<TQuavixChannel>, Size>& Bank, int32_t& InUse,
+                            TVisit&& Visit) {
+    constexpr int32_t Count = static_cast<int32_t>(Size);
+    int32_t Reach = InUse < 0 ? 0 : InUse > Count ? Count : InUse;
+    while (Reach < Count && Bank[Reach]->Active) ++Reach;
+    InUse = 0;
+    for (int32_t i = 0; i < Reach; ++i) {
+        TQuavixChannel& Voice = *Bank[i];
+        if (!Voice.Active) continue;
+        Visit(Voice);
+        if (Voice.Active) InUse = i + 1;
+    }
+}

@@ -13,6 +13,7 @@
 #include "song/commands.h"
 #include "sequencer/tables.h"
 #include "song/module.h"
+#include "song/units.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ int32_t NoteDelay(const TQuavixPatternNote& Cell) {
     return 0;
 }
 
-bool HasNote(const TQuavixPatternNote& Cell) { return Cell.Note >= TQuavixNote::First && Cell.Note <= TQuavixNote::Last; }
+bool HasNote(const TQuavixPatternNote& Cell) { return QuavixIsNote(Cell.Note); }
 
 // The cell's note and instrument take effect again on a later tick of the
 // row (E9y every y ticks). With ReplayWithoutNote a cell without a note of
@@ -68,12 +69,6 @@ void HoldTremor(TChannel& C) {
 // instrument could start anything: trackers play neither.
 bool KeyOffFirst(const TQuavixPatternNote& Cell) {
     return Cell.Effect == TQuavixEffect::KeyOff && Cell.EffectParameter == 0;
-}
-
-void KeyOff(TChannel& C) {
-    C.VolumeEnvelope->KeyOn = false;
-    C.PanningEnvelope->KeyOn = false;
-    C.KeyOff = true;
 }
 
 void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
@@ -215,7 +210,7 @@ void SampleOffset(TChannel& C, int32_t P) {
     // Beside a slide the offset is not even remembered, as trackers have it.
     if (TChannel::IsPortamento(C.CurrentNote)) return;
     if (P != 0) C.SampleOffsetMemory = P;
-    if (HasNote(C.CurrentNote)) C.Position = C.SampleOffsetMemory << 20;
+    if (HasNote(C.CurrentNote)) C.Position = (C.SampleOffsetMemory * 256) << QuavixFrameBits;
 }
 
 // Bxx position jump to order xx, row 0 unless a pattern break in an earlier
@@ -272,7 +267,7 @@ void GlobalVolumeSlideTick(TChannel& C, int32_t) {
 // instrument beside it is not played (see ProcessRow); a tick at or past the
 // end of the row never comes, so the key stays held.
 void KeyOffAtTick(TChannel& C, int32_t P) {
-    if (C.CurrentTick == P) KeyOff(C);
+    if (C.CurrentTick == P) C.ReleaseKey();
 }
 
 // Lxx both envelopes to position xx.

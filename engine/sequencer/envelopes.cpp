@@ -3,6 +3,7 @@
 #include "sequencer/channel.h"
 #include "sequencer/tables.h"
 #include "song/instrument.h"
+#include "song/units.h"
 
 void TQuavixChannel::UpdateEnvelopes() {
     EnvelopeVolume = 64;
@@ -13,7 +14,7 @@ void TQuavixChannel::UpdateEnvelopes() {
         else if (!VolumeEnvelope->KeyOn)
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
         if (Instrument && !VolumeEnvelope->KeyOn) {
-            // 65536 is full volume, so a fade-out of 32768 ends the note in one tick.
+            // QuavixFullFadeout is 65536, so a fade-out of 32768 ends the note in one tick.
             int64_t Faded = static_cast<int64_t>(FadeoutVolume) - static_cast<int64_t>(Instrument->FadeOut) * 2;
             FadeoutVolume = Faded < 0 ? 0 : static_cast<int32_t>(Faded);
         }

@@ -6,6 +6,7 @@
 
 #include "sequencer/channel.h"
 #include "song/module.h"
+#include "song/units.h"
 
 namespace {
 
@@ -131,8 +132,7 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
     TickCounter = Speed;
 }
 
-void TQuavixModule::ProcessTick(int32_t AOutputChannels) {
-    OutputChannels = AOutputChannels;
+void TQuavixModule::ProcessTick() {
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
     const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);
@@ -145,29 +145,19 @@ void TQuavixModule::ProcessTick(int32_t AOutputChannels) {
         StartRow(*this);
     }
 
-    // The pattern channels have handed over the voices their notes replace;
-    // those beyond the banks' voices in use stand right after them. Inside a
-    // row the sounding voices of the banks run the effects of the cell they
-    // were handed over with; once a voice has ended its cell is stale: it
-    // must not go on acting (a global volume slide would run forever).
-    // Meanwhile the voices in use shrink to the last one still sounding, for
-    // the rest of this tick and for the mixer.
+    // The pattern channels have handed over the voices their notes replace.
+    // Inside a row the sounding voices of the banks run the effects of the
+    // cell they were handed over with; once a voice has ended its cell is
+    // stale: it must not go on acting (a global volume slide would run
+    // forever).
     const std::pair<TChannelBank*, int32_t*> Banks[] = {{&BackgroundChannels, &ReserveVoicesInUse},
                                                          {&FadeChannels, &FadeVoicesInUse}};
-    for (const auto& [Bank, InUse] : Banks) {
-        int32_t Reach = std::clamp<int32_t>(*InUse, 0, MaxChannels);
-        while (Reach < MaxChannels && (*Bank)[Reach]->Active) ++Reach;
-        *InUse = 0;
-        for (int32_t i = 0; i < Reach; ++i) {
-            TQuavixChannel& C = *(*Bank)[i];
-            if (!C.Active) continue;
-            *InUse = i + 1;
-            if (InsideRow) {
-                C.CurrentTick = TickCounter;
-                C.ProcessTickEffects();
-            }
-        }
-    }
+    for (const auto& [Bank, InUse] : Banks)
+        QuavixVisitVoicesInUse(*Bank, *InUse, [this, InsideRow](TQuavixChannel& C) {
+            if (!InsideRow) return;
+            C.CurrentTick = TickCounter;
+            C.ProcessTickEffects();
+        });
 
     for (int32_t i = 0; i < Count; ++i) Channels[i]->UpdateVoice();
     // A reserve or fade voice that has ended only comes back as a copy of a
@@ -175,8 +165,7 @@ void TQuavixModule::ProcessTick(int32_t AOutputChannels) {
     // included), so what a tick would do to it while silent can never be
     // heard: only the sounding ones are updated.
     for (const auto& [Bank, InUse] : Banks)
-        for (int32_t i = 0; i < *InUse; ++i)
-            if ((*Bank)[i]->Active) (*Bank)[i]->UpdateVoice();
+        QuavixVisitVoicesInUse(*Bank, *InUse, [](TQuavixChannel& C) { C.UpdateVoice(); });
 }
 
 void TQuavixChannel::UpdateVoice() {
@@ -231,7 +220,7 @@ void TQuavixChannel::UpdateVoice() {
         // and makes the step one unit longer whenever it adds up to a whole
         // one: on average every voice moves at its exact frequency. A step of
         // 0 stays 0 (it ends the voice).
-        const int64_t Exact = static_cast<int64_t>(Frequency) << 12;
+        const int64_t Exact = static_cast<int64_t>(Frequency) << QuavixFrameBits;
         int64_t Frames = Exact / Module->SampleRate;
         if (Frames > 0) {
             IncrementCarry += static_cast<int32_t>(Exact % Module->SampleRate);

@@ -16,6 +16,9 @@ struct TQuavixNote {
     };
 };
 
+// A note to play (not none, not a key-off).
+constexpr bool QuavixIsNote(int32_t Note) { return Note >= TQuavixNote::First && Note <= TQuavixNote::Last; }
+
 struct TQuavixEffect {
     enum : int32_t {
         Arpeggio = 0,

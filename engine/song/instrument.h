@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "song/commands.h"
+
 // An envelope: up to 13 points (position in ticks, value 0..64). The loaders
 // fill at most the first 12.
 class TQuavixEnvelope {
@@ -77,7 +79,7 @@ private:
 class TQuavixInstrument {
 public:
     static constexpr int32_t MaxSamples = 256;
-    static constexpr int32_t NoteCount = 96;
+    static constexpr int32_t NoteCount = TQuavixNote::Last;
 
     std::string Name;
     std::array<std::unique_ptr<TQuavixSample>, MaxSamples> Samples;

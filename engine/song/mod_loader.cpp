@@ -12,6 +12,7 @@
 #include "song/load_cursor.h"
 #include "song/module.h"
 #include "song/sample_decode.h"
+#include "song/units.h"
 
 namespace {
 
@@ -222,7 +223,9 @@ void StoreHeader(TQuavixModule& Module, const TModHeader& Header) {
         if (!Slot) Slot.reset(new TQuavixInstrument());
         TQuavixInstrument& Instrument = *Slot;
         Instrument.Clear();
-        Instrument.FadeOut = 65536;
+        // A released key (which these songs cannot give) would silence the
+        // note within one tick.
+        Instrument.FadeOut = QuavixFullFadeout;
         Instrument.VolumeEnvelope->Enabled = false;
         Instrument.PanningEnvelope->Enabled = false;
         Instrument.VibratoRate = 0;

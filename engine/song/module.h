@@ -76,7 +76,6 @@ public:
 
     // Playback state.
     int32_t GlobalVolume = 64;
-    int32_t MasterVolume = 128;
     int32_t TickCounter = 0;
     int32_t PatternDelay = 0;
     uint8_t Speed = 6;
@@ -86,11 +85,15 @@ public:
     int32_t JumpOrder = 0;
     int32_t JumpRow = 0;
     bool JumpPending = false;
+    // How the song is played, set by the player that owns it and kept only
+    // here: the output's rate in Hz and channels (1 mono, 2 stereo), the
+    // Amiga clock (followed by songs with AmigaClockChoice: an Extended
+    // Module with Amiga periods was tuned in a tracker that plays them by the
+    // NTSC clock) and the master volume (0..256).
     int32_t SampleRate = 0;
-    // Copied by the player when it starts a song. Only pattern-format songs
-    // follow it: an Extended Module song with Amiga periods was tuned in a
-    // tracker that plays them by the NTSC clock.
+    int32_t OutputChannels = 2;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
+    int32_t MasterVolume = 128;
     int32_t OrderPosition = 0;
     int32_t Row = 0;
     uint8_t CurrentPattern = 0;
@@ -104,8 +107,6 @@ public:
     int32_t ClickLeft = 0;
     int32_t ClickRight = 0;
     int32_t TickLength = 0;
-    // The output channel count the last ProcessTick was given (1 or 2).
-    int32_t OutputChannels = 2;
     // The order position and row of the row the last new-row tick played,
     // -1 before the first; read by the player to notice where a song ends.
     int32_t PlayingOrder = -1;
@@ -116,11 +117,8 @@ public:
     int32_t FadeRampLength = 128;
     // How far into the reserve and fade banks voices sound: every voice from
     // these numbers on was silent when a tick or the mixer last looked, but
-    // for those handed over since. A voice handed over takes the first idle
-    // voice of the bank (MoveToFadeBank), so these stand right after, one
-    // after another, and mixing only ends voices. The whole bank before the
-    // first look. Ticks and the mixer pass over the idle rest of a bank
-    // without looking at each of its voices.
+    // for those handed over since (see QuavixVisitVoicesInUse, by which both
+    // walk the banks). The whole bank before the first look.
     int32_t ReserveVoicesInUse = MaxChannels;
     int32_t FadeVoicesInUse = MaxChannels;
     std::unique_ptr<TQuavixStream> EqualizerData;
@@ -167,9 +165,8 @@ public:
     void ResetPlayback();
     // One tick: counts it, starts a new row when the row's ticks are used up
     // (walking the order list), runs the tick effects on the other ticks and
-    // updates every voice for the mixer. OutputChannels is the player's
-    // output (1 mono, 2 stereo), which the filter's ramp test looks at.
-    void ProcessTick(int32_t AOutputChannels);
+    // updates every voice for the mixer.
+    void ProcessTick();
     // Moves playback to row 0 of order position Order, as a position jump
     // does, but at once: the next tick starts that row. The song's voices
     // still sounding fade out in the fade bank instead of stopping with a

@@ -28,8 +28,8 @@ protected:
     }
     TQuavixModule& Module() { return *Player->Module; }
     int32_t* Mix() { return Player->MixBuffer.get(); }
-    int32_t Left(int32_t Frame) { return Mix()[Frame * Player->OutputChannels]; }
-    int32_t Right(int32_t Frame) { return Mix()[Frame * Player->OutputChannels + 1]; }
+    int32_t Left(int32_t Frame) { return Mix()[Frame * Player->OutputChannels()]; }
+    int32_t Right(int32_t Frame) { return Mix()[Frame * Player->OutputChannels() + 1]; }
 
     // A mono sample whose every frame holds Value (or frame i holds Value + i
     // when Ramp is set), with the guard frames written.
@@ -62,7 +62,7 @@ protected:
         return V;
     }
 
-    void ClearMix() { std::fill(Mix(), Mix() + 4096 * Player->OutputChannels, 0); }
+    void ClearMix() { std::fill(Mix(), Mix() + 4096 * Player->OutputChannels(), 0); }
 
     std::unique_ptr<TQuavix> Player;
     std::vector<std::unique_ptr<TQuavixSample>> Samples;

@@ -33,8 +33,8 @@ class PlayerCreateDerivesTheFormatAndPreparesTheSong : public ::testing::TestWit
 TEST_P(PlayerCreateDerivesTheFormatAndPreparesTheSong, DerivesTheFormatAndPreparesTheSong) {
     const TFormatCase& C = GetParam();
     auto Player = std::make_unique<TQuavix>(C.Rate, C.Frames, 4, C.Stereo, 10, C.Bits, 2);
-    EXPECT_EQ(Player->SampleRate, C.WantRate) << C.Rate;
-    EXPECT_EQ(Player->OutputChannels, C.WantChannels) << C.Rate;
+    EXPECT_EQ(Player->SampleRate(), C.WantRate) << C.Rate;
+    EXPECT_EQ(Player->OutputChannels(), C.WantChannels) << C.Rate;
     EXPECT_EQ(Player->OutputBits, C.WantBits) << C.Rate;
     EXPECT_EQ(Player->MixBufferBytes, C.WantMixBytes) << C.Rate;
     EXPECT_EQ(Player->OutputBufferBytes, C.WantOutputBytes) << C.Rate;

@@ -132,7 +132,7 @@ class MacrosASilentRampingVoiceKeepsItsCoefficientsThroughAJump : public Macros,
 
 TEST_P(MacrosASilentRampingVoiceKeepsItsCoefficientsThroughAJump, ASilentRampingVoiceKeepsItsCoefficientsThroughAJump) {
     const TRampCase& T = GetParam();
-    Player->Module->OutputChannels = T.OutputChannels;  // as the tick gives it
+    Player->Module->OutputChannels = T.OutputChannels;  // as a player of that output sets it
     C.Reset();
     Parse("F0F000z", 100);
     C.Volume = T.Volume;

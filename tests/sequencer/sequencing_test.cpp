@@ -149,7 +149,7 @@ TEST_P(SequencingBankVoicesInUseHoldEverySoundingVoice, BankVoicesInUseHoldEvery
     Load(T.Song);
     int32_t Most = 0;
     for (int32_t Tick = 0; Tick < 300; ++Tick) {
-        Module.ProcessTick(2);
+        Module.ProcessTick();
         ASSERT_EQ(Module.FadeVoicesInUse, Reach(Module.FadeChannels)) << "tick " << Tick;
         ASSERT_EQ(Module.ReserveVoicesInUse, Reach(Module.BackgroundChannels)) << "tick " << Tick;
         Most = std::max(Most, Module.FadeVoicesInUse);
@@ -211,14 +211,14 @@ TEST_F(Sequencing, RewindingForgetsThePitch) {
 TEST_F(Sequencing, AReplacedVoiceFadesWithinTheFadeRamp) {
     Load(MakeSong({At(0, 0, C4, 1), At(1, 0, Note("D-4"), 1)}, 1, 2));
     Module.FadeRampLength = 64;
-    Module.ProcessTick(2);
+    Module.ProcessTick();
     // As if the mixer had played the first ramp to its end.
     TQuavixChannel& C = *Module.Channels[0];
     C.RampLeft = C.RampTargetLeft;
     C.RampRight = C.RampTargetRight;
     const int32_t Gain = C.RampLeft;
     ASSERT_GT(Gain, 0);
-    Module.ProcessTick(2);
+    Module.ProcessTick();
     const TQuavixChannel& F = *Module.FadeChannels[0];
     EXPECT_TRUE(F.Active);
     EXPECT_EQ(F.RampLeft, Gain);

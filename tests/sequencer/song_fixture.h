@@ -94,7 +94,7 @@ protected:
     std::vector<int32_t> Play(int32_t Ticks, const TProbe& Probe) {
         std::vector<int32_t> Values;
         for (int32_t t = 0; t < Ticks; ++t) {
-            Module.ProcessTick(2);
+            Module.ProcessTick();
             Values.push_back(Probe(Module));
         }
         return Values;
