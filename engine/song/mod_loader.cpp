@@ -10,6 +10,7 @@
 
 #include "sequencer/channel.h"
 #include "song/load_cursor.h"
+#include "song/loaders.h"
 #include "song/module.h"
 #include "song/sample_decode.h"
 #include "song/units.h"
@@ -96,30 +97,39 @@ struct TModHeader {
     }
 };
 
-// Step: the tag at byte 1080 names the channel count of the 31-sample form;
-// without a known tag the file can only be the 15-sample form of 4 channels.
-TQuavixLoadResult ReadTag(TQuavixLoadCursor& Cursor, TModHeader& Header) {
-    uint8_t Tag[4] = {};
-    // A file too short for the tagged header has no tag.
-    if (Cursor.Length() >= TaggedHeaderSize) {
-        Cursor.SetOffset(TagOffset);
-        Cursor.ReadBytes(Tag, sizeof(Tag));
-    }
-    if (Tag[0] == 'P' && Tag[1] == 'P') return TQuavixLoadResult::Unsupported(TaggedKind, "its tag starts with \"PP\"");
-    Header.Tag = QuavixFieldText(Tag, sizeof(Tag));
-    Header.Channels = TagChannels(Header.Tag);
-    // Characters other than digits in a numeric tag give counts no song has;
-    // such a tag counts as no tag at all, so the file is tried as the
-    // tagless 15-sample form (whose bytes here are pattern data).
-    if (Header.Channels >= 1 && Header.Channels <= 255) {
-        Header.SampleCount = TaggedSampleCount;
-        Header.Size = TaggedHeaderSize;
-    } else {
-        Header.Tag.clear();
+// The tag at byte 1080, which names the channel count of the 31-sample
+// form; empty when the file is too short to hold one.
+std::string TagOf(const TQuavixLoadCursor& Cursor) {
+    if (Cursor.Length() < TaggedHeaderSize) return {};
+    return QuavixFieldText(Cursor.Block() + TagOffset, 4);
+}
+
+bool IsPowerPackerTag(const std::string& Tag) { return Tag.size() >= 2 && Tag[0] == 'P' && Tag[1] == 'P'; }
+
+// The channel count of a tag the 31-sample form carries; 0 for none.
+// Characters other than digits in a numeric tag give counts no song has;
+// such a tag counts as no tag at all (the file may be the tagless 15-sample
+// form, whose bytes there are pattern data).
+int32_t TaggedChannels(const std::string& Tag) {
+    const int32_t Channels = TagChannels(Tag);
+    return Channels >= 1 && Channels <= 255 ? Channels : 0;
+}
+
+// Step: the form of the file. The tagged form takes its channel count from
+// the tag; the 15-sample form has 4 channels.
+TQuavixLoadResult ReadTag(TQuavixLoadCursor& Cursor, bool Tagged, TModHeader& Header) {
+    if (!Tagged) {
         Header.Channels = 4;
         Header.SampleCount = OldSampleCount;
         Header.Size = OldHeaderSize;
+        return {};
     }
+    Header.Tag = TagOf(Cursor);
+    if (IsPowerPackerTag(Header.Tag)) return TQuavixLoadResult::Unsupported(TaggedKind, "its tag starts with \"PP\"");
+    Header.Channels = TaggedChannels(Header.Tag);
+    if (Header.Channels == 0) return TQuavixLoadResult::NotModule();
+    Header.SampleCount = TaggedSampleCount;
+    Header.Size = TaggedHeaderSize;
     return {};
 }
 
@@ -325,13 +335,28 @@ int32_t TQuavixModule::ConvertFineTune(int32_t Value) {
     return Value * 16;
 }
 
-TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor) {
+bool QuavixProbeTaggedPatternFormat(const TQuavixLoadCursor& Cursor) {
+    const std::string Tag = TagOf(Cursor);
+    return IsPowerPackerTag(Tag) || TaggedChannels(Tag) != 0;
+}
+
+// Any data may be a 15-sample file: its header is judged when it loads.
+bool QuavixProbeFifteenSampleFormat(const TQuavixLoadCursor&) { return true; }
+
+TQuavixLoadResult TQuavixModule::LoadTaggedPatternFormat(TQuavixLoadCursor& Cursor) {
+    return LoadPatternFormat(Cursor, true);
+}
+
+TQuavixLoadResult TQuavixModule::LoadFifteenSampleFormat(TQuavixLoadCursor& Cursor) {
+    return LoadPatternFormat(Cursor, false);
+}
+
+TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor, bool Tagged) {
     const uint32_t FileLength = Cursor.Length();
     TModHeader Header;
-    TQuavixLoadResult Result = ReadTag(Cursor, Header);
+    TQuavixLoadResult Result = ReadTag(Cursor, Tagged, Header);
     if (!Result) return Result;
     ReadHeader(Cursor, Header);
-    const bool Tagged = Header.SampleCount == TaggedSampleCount;
     // A tag says what the file is, whatever its length; the 15-sample form
     // has to show it.
     if (!Tagged && !IsFifteenSampleHeader(Header, FileLength)) return TQuavixLoadResult::NotModule();

@@ -174,10 +174,20 @@ public:
     void JumpToOrder(int32_t Order);
 
 private:
+    // The loaders (song/loaders.cpp), tried in their order: a probe tells
+    // whether the data may be its format, and the load reads it.
+    struct TLoader {
+        bool (*Probe)(const TQuavixLoadCursor& Cursor);
+        TQuavixLoadResult (TQuavixModule::*Load)(TQuavixLoadCursor& Cursor);
+    };
+    static const TLoader Loaders[];
+
     // Loader steps, reading through the cursor of the load in progress.
     TQuavixLoadResult LoadExtendedModule(TQuavixLoadCursor& Cursor);
     bool ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument,
                         const std::vector<TQuavixSampleSource>& Sources);
     bool ReadExtensionChunks(TQuavixLoadCursor& Cursor);
-    TQuavixLoadResult LoadPatternFormat(TQuavixLoadCursor& Cursor);
+    TQuavixLoadResult LoadTaggedPatternFormat(TQuavixLoadCursor& Cursor);
+    TQuavixLoadResult LoadFifteenSampleFormat(TQuavixLoadCursor& Cursor);
+    TQuavixLoadResult LoadPatternFormat(TQuavixLoadCursor& Cursor, bool Tagged);
 };

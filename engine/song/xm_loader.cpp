@@ -1,20 +1,15 @@
-// Loading a song: reading a file into memory, telling the two formats apart,
-// and the Extended Module reader (song header, packed patterns, instruments
-// with their envelopes and sample headers).
+// The Extended Module reader: song header, packed patterns, instruments with
+// their envelopes and sample headers.
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <memory>
-#include <new>
-#include <stdexcept>
 
 #include "sequencer/channel.h"
 #include "song/commands.h"
 #include "song/load_cursor.h"
+#include "song/loaders.h"
 #include "song/module.h"
 #include "song/sample_decode.h"
 
@@ -92,14 +87,6 @@ bool ReadSongHeader(TQuavixLoadCursor& Cursor, TSongHeader& Header) {
 }
 
 bool IsIdentified(const uint8_t* Bytes) { return std::memcmp(Bytes, Identification, IdentificationSize) == 0; }
-
-// Why data too short for a song header is no song.
-TQuavixLoadResult ShortDataResult(const TQuavixLoadCursor& Cursor) {
-    if (Cursor.Length() == 0) return TQuavixLoadResult::NotModule("the file is empty");
-    if (Cursor.Length() >= IdentificationSize && IsIdentified(Cursor.Block()))
-        return TQuavixLoadResult::Damaged(XmKind, "its song header is cut short");
-    return TQuavixLoadResult::NotModule();
-}
 
 // A pattern of Rows empty rows that holds no cells: every cell of it reads
 // as the empty cell.
@@ -340,91 +327,17 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
 
 }  // namespace
 
-TQuavixLoadResult TQuavixModule::ReadFile(const std::string& FileName, std::vector<uint8_t>& Block) {
-    Block.clear();
-    try {
-        std::error_code Error;
-        if (std::filesystem::is_directory(FileName, Error)) return TQuavixLoadResult::CannotRead("is a directory");
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> File(std::fopen(FileName.c_str(), "rb"), std::fclose);
-        if (!File) return TQuavixLoadResult::CannotRead(std::string("cannot open: ") + std::strerror(errno));
-        // The block length is a 32-bit count.
-        constexpr uint64_t MaxBlock = std::numeric_limits<uint32_t>::max();
-        const char* const Large = "to be a module file (more than 4 GiB)";
-        constexpr size_t Piece = 1 << 16;
-        // A regular file's size is known, so its bytes go into one block;
-        // anything else (a pipe) grows the block as it comes.
-        const uintmax_t Known = std::filesystem::file_size(FileName, Error);
-        if (!Error) {
-            if (Known > MaxBlock) return TQuavixLoadResult::TooLarge(Large);
-            Block.reserve(static_cast<size_t>(Known) + Piece);
-        }
-        for (;;) {
-            const size_t Used = Block.size();
-            Block.resize(Used + Piece);
-            const size_t Count = std::fread(Block.data() + Used, 1, Piece, File.get());
-            Block.resize(Used + Count);
-            if (Block.size() > MaxBlock) {
-                Block.clear();
-                return TQuavixLoadResult::TooLarge(Large);
-            }
-            if (Count == Piece) continue;
-            if (!std::ferror(File.get())) return {};
-            Block.clear();
-            return TQuavixLoadResult::CannotRead(std::string("cannot read: ") + std::strerror(errno));
-        }
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    Block.clear();
-    Block.shrink_to_fit();
-    return TQuavixLoadResult::TooLarge("to load (out of memory)");
-}
-
-TQuavixLoadResult TQuavixModule::LoadFromFile(const std::string& FileName) {
-    // A failed attempt leaves the song cleared, as a failed load of the data does.
-    Clear();
-    // Only a regular file is read: a device or a pipe could keep the caller
-    // waiting for bytes that never come.
-    std::error_code Error;
-    const std::filesystem::file_status Status = std::filesystem::status(FileName, Error);
-    if (!Error && !std::filesystem::is_regular_file(Status) && !std::filesystem::is_directory(Status))
-        return TQuavixLoadResult::CannotRead("cannot read: not a regular file");
-    std::vector<uint8_t> Block;
-    TQuavixLoadResult Result = ReadFile(FileName, Block);
-    if (!Result) return Result;
-    return LoadFromMemory(Block.data(), static_cast<uint32_t>(Block.size()));
-}
-
-TQuavixLoadResult TQuavixModule::LoadFromMemory(const uint8_t* Block, uint32_t Size) {
-    Clear();
-    TQuavixLoadCursor Cursor(Block, Size);
-    try {
-        return LoadExtendedModule(Cursor);
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    // A song larger than the memory there is.
-    Clear();
-    return TQuavixLoadResult::TooLarge("to load (out of memory)");
+bool QuavixProbeExtendedModule(const TQuavixLoadCursor& Cursor) {
+    return Cursor.Length() >= IdentificationSize && IsIdentified(Cursor.Block());
 }
 
 TQuavixLoadResult TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
     TSongHeader Header;
-    if (!ReadSongHeader(Cursor, Header)) {
-        Clear();
-        return ShortDataResult(Cursor);
-    }
-    const bool Identified = IsIdentified(Header.Id);
-    if (!Identified || Header.Channels > 255 || Header.Instruments > MaxInstruments) {
-        Clear();
-        TQuavixLoadResult Result = LoadPatternFormat(Cursor);
-        // Not a pattern-format file either: an Extended Module beyond what
-        // the player holds.
-        if (!Result && Identified)
-            return TQuavixLoadResult::Unsupported(
-                XmKind, Header.Channels > 255 ? "more than 255 channels" : "more than 255 instruments");
-        return Result;
-    }
+    if (!ReadSongHeader(Cursor, Header)) return TQuavixLoadResult::Damaged(XmKind, "its song header is cut short");
+    if (!IsIdentified(Header.Id)) return TQuavixLoadResult::NotModule();
+    if (Header.Channels > 255 || Header.Instruments > MaxInstruments)
+        return TQuavixLoadResult::Unsupported(
+            XmKind, Header.Channels > 255 ? "more than 255 channels" : "more than 255 instruments");
 
     Format = TQuavixFormat::ExtendedModule;
     Behaviours = QuavixFastTracker2Behaviours();
