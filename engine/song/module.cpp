@@ -32,6 +32,7 @@ void TQuavixModule::Clear() {
     Name.clear();
     Comment.clear();
     Format = TQuavixFormat::None;
+    Tracker.clear();
     Behaviours = TQuavixBehaviours();
     FormatVersion = 0;
     FormatTag.clear();

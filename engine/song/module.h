@@ -63,6 +63,9 @@ public:
     // display the Extended Module version word and the four-character tag of
     // a pattern-format file (empty for the 15-sample form).
     TQuavixFormat Format = TQuavixFormat::None;
+    // The tracker that wrote the file, as the file names it ("FastTracker
+    // v2.00", "OpenMPT 1.20.00.39"); empty where the file does not say.
+    std::string Tracker;
     int32_t FormatVersion = 0;
     std::string FormatTag;
     // Instruments are numbered 1..255; number 0 means "no instrument"

@@ -51,6 +51,7 @@ std::string ReadName(TQuavixLoadCursor& Cursor) {
 struct TSongHeader {
     uint8_t Id[IdentificationSize];
     std::string Name;
+    std::string Tracker;
     uint16_t Version = 0;
     uint32_t HeaderSize = 0;  // the first block starts at 60 + this
     uint16_t SongLength = 0;
@@ -71,7 +72,8 @@ bool ReadSongHeader(TQuavixLoadCursor& Cursor, TSongHeader& Header) {
     if (Cursor.Remaining() < SongHeaderSize) return false;
     Cursor.ReadBytes(Header.Id, IdentificationSize);
     Header.Name = ReadName<20>(Cursor);
-    Cursor.Skip(1 + 20);  // a separator byte and the tracker's name
+    Cursor.Skip(1);  // a separator byte
+    Header.Tracker = ReadName<20>(Cursor);
     Header.Version = Cursor.ReadUnsignedWord();
     Header.HeaderSize = Cursor.ReadLongWord();
     Header.SongLength = Cursor.ReadUnsignedWord();
@@ -342,6 +344,7 @@ TQuavixLoadResult TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
     Format = TQuavixFormat::ExtendedModule;
     Behaviours = QuavixFastTracker2Behaviours();
     FormatVersion = Header.Version;
+    Tracker = Header.Tracker;
     Name = Header.Name;
     // The song length is kept as the file gives it; the sequencer treats
     // positions past the 256 order entries as the end of the song.

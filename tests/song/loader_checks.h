@@ -14,7 +14,7 @@ namespace quavix_test {
 
 inline ::testing::AssertionResult IsCleared(const TQuavixModule& M) {
     if (M.Loaded) return ::testing::AssertionFailure() << "still loaded";
-    if (!M.Name.empty() || !M.Comment.empty() || M.Format != TQuavixFormat::None || !M.FormatTag.empty() ||
+    if (!M.Name.empty() || !M.Comment.empty() || !M.Tracker.empty() || M.Format != TQuavixFormat::None || !M.FormatTag.empty() ||
         M.FormatVersion != 0 || M.Behaviours != TQuavixBehaviours())
         return ::testing::AssertionFailure() << "texts, format or behaviours left: \"" << M.Name << "\" "
                                              << QuavixFormatName(M.Format);

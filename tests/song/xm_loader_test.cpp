@@ -59,6 +59,7 @@ TEST(XmLoader, ReadsTheSongHeader) {
     EXPECT_EQ(M.Format, TQuavixFormat::ExtendedModule);
     EXPECT_EQ(M.FormatVersion, 0x0104);
     EXPECT_EQ(M.FormatTag, "");
+    EXPECT_EQ(M.Tracker, "Quavix module writer");
     EXPECT_EQ(M.SongLength, 3);
     EXPECT_EQ(M.RestartPosition, 1);
     EXPECT_EQ(M.NumChannels, 3);
