@@ -101,14 +101,26 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
     }
 }
 
+// Panning slides of the volume column, by n per tick and without memory,
+// held within 0..255 at each step. With PanningSlideLeftByZeroHardLeft a
+// slide left by 0 pans hard left.
+void VolumeColumnPanningSlideLeft(TChannel& C, int32_t n) {
+    if (n == 0 && C.Module->Has(TQuavixBehaviour::PanningSlideLeftByZeroHardLeft)) {
+        C.Panning = 0;
+        return;
+    }
+    C.Panning = std::max<int32_t>(C.Panning - n, 0);
+}
+void VolumeColumnPanningSlideRight(TChannel& C, int32_t n) { C.Panning = std::min<int32_t>(C.Panning + n, 255); }
+
 void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
         case TCommand::SlideDown: if (FromNoteTick) C.Volume -= n; break;
         case TCommand::SlideUp: if (FromNoteTick) C.Volume += n; break;
         case TCommand::Vibrato: C.DoVibrato(); break;
-        case TCommand::PanningSlideLeft: if (FromNoteTick) C.Panning -= n; break;
-        case TCommand::PanningSlideRight: if (FromNoteTick) C.Panning += n; break;
+        case TCommand::PanningSlideLeft: if (FromNoteTick) VolumeColumnPanningSlideLeft(C, n); break;
+        case TCommand::PanningSlideRight: if (FromNoteTick) VolumeColumnPanningSlideRight(C, n); break;
         case TCommand::TonePortamento: C.DoTonePortamento(); break;
         default: break;
     }
@@ -276,11 +288,20 @@ void SetEnvelopePosition(TChannel& C, int32_t P) {
     C.PanningEnvelope->SetPosition(P);
 }
 
-// Pxy panning slide, by x - y per tick (P00 keeps the last step).
+// Pxy panning slide, by x - y per tick (P00 keeps the last step). With
+// PanningSlideRightFirst a slide right by x wins: left by y only where x is
+// 0, the panning held within 0..255 at each step.
 void PanningSlideSetup(TChannel& C, int32_t P) {
-    if (P != 0) C.PanningSlide = High(P) - Low(P);
+    if (P == 0) return;
+    if (C.Module->Has(TQuavixBehaviour::PanningSlideRightFirst))
+        C.PanningSlide = High(P) != 0 ? High(P) : -Low(P);
+    else
+        C.PanningSlide = High(P) - Low(P);
 }
-void PanningSlideTick(TChannel& C, int32_t) { C.Panning += C.PanningSlide; }
+void PanningSlideTick(TChannel& C, int32_t) {
+    C.Panning += C.PanningSlide;
+    if (C.Module->Has(TQuavixBehaviour::PanningSlideRightFirst)) C.Panning = std::clamp<int32_t>(C.Panning, 0, 255);
+}
 
 // Qxx filter resonance xx, and the filter on.
 void SetFilterResonance(TChannel& C, int32_t P) {

@@ -11,7 +11,7 @@ const char* QuavixFormatName(TQuavixFormat Format) {
 
 TQuavixBehaviours QuavixFastTracker2Behaviours() {
     using B = TQuavixBehaviour;
-    return {B::ReplayWithoutNote};
+    return {B::ReplayWithoutNote, B::SquareRootPanLaw, B::PanningSlideRightFirst, B::PanningSlideLeftByZeroHardLeft};
 }
 
 TQuavixBehaviours QuavixProTrackerBehaviours() {

@@ -27,6 +27,10 @@ enum class TQuavixBehaviour : uint8_t {
     ReplayWithoutNote,            // E9x and EDx on a cell without a note play the sounding note again from its start (Fasttracker 2)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
+    // Panning
+    SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
+    PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
+    PanningSlideLeftByZeroHardLeft,  // a volume-column panning slide left by 0 pans hard left on the row's later ticks (Fasttracker 2)
 
     Count
 };

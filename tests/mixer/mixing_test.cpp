@@ -406,6 +406,7 @@ struct TPanningLawCase : quavix_test::TNamedCase {
     bool Surround, FadeBank;
     int32_t TickLength;
     int32_t WantLeft, WantRight, WantLength;
+    bool SquareRoot = false;  // TQuavixBehaviour::SquareRootPanLaw
 };
 
 std::vector<TPanningLawCase> PanningLawCases() {
@@ -418,6 +419,14 @@ std::vector<TPanningLawCase> PanningLawCases() {
         {"fade bank", 1000, 128, false, true, 882, 496, 500, 64},
         {"short tick", 1000, 128, false, false, 50, 496, 500, 50},
         {"no tick length yet", 1000, 128, false, false, 0, 496, 500, 1},
+        // The square-root law: each side at the volume times
+        // sqrt(its share / 256), from a table of 65536ths.
+        {"square root, full left", 4096, 0, false, false, 882, 4096, 0, 128, true},
+        {"square root, full right", 4096, 255, false, false, 882, 256, 4088, 128, true},
+        {"square root, centre", 4096, 128, false, false, 882, 2896, 2896, 128, true},
+        {"square root, a quarter", 1000, 64, false, false, 882, 866, 500, 128, true},
+        {"square root, the envelope at its top", 4096, 256, false, false, 882, 0, 4096, 128, true},
+        {"square root, surround", 3000, 10, true, false, 882, 3000, -3000, 128, true},
     };
 }
 
@@ -433,6 +442,7 @@ TEST_P(MixingVolumeRampFollowsThePanningLaw, VolumeRampFollowsThePanningLaw) {
     V.FinalVolume = C.FinalVolume;
     V.FinalPanning = C.FinalPanning;
     V.Surround = C.Surround;
+    Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, C.SquareRoot);
     V.UpdateVolumeRamp();
     EXPECT_EQ(V.VolumeLeft, C.WantLeft);
     EXPECT_EQ(V.VolumeRight, C.WantRight);

@@ -249,4 +249,31 @@ INSTANTIATE_TEST_SUITE_P(Cells, LoopAndJump, ::testing::Values(
     TFamilyCase{"LoopAfterAJump", Rows({At(5, 1, 0, 0, 0, E, 0x60), At(6, 1, 0, 0, 0, B, 1)}, true), Playing,
                 {0, 1, 2, 3, 4, 5, 6, 1000, 1001, 1002, 1003, 1005, 1006, 1007}}), CaseName);
 
+// ---------------------------------------------------------------------------
+
+// Panning slides: Pxy and the volume column's slides (Dx left, Ex right),
+// speed 4, from the centre (128) where the note starts.
+// TQuavixBehaviour::PanningSlideRightFirst: Pxy slides right by x where x is
+// given, else left by y. TQuavixBehaviour::PanningSlideLeftByZeroHardLeft: a
+// volume-column slide left by 0 pans hard left on the later ticks. Each step
+// holds the panning within 0..255; the volume column goes first.
+class PanningSlide : public TrackerFamily {};
+TEST_P(PanningSlide, MovesThePanning) { Check(); }
+const TProbe Panning = Of(&TChannel::Panning);
+const int32_t P = Fx('P');
+INSTANTIATE_TEST_SUITE_P(Cells, PanningSlide, ::testing::Values(
+    TFamilyCase{"RightByXWhereXIsGiven", Xm({At(0, 0, C4, 1, 0, P, 0x53)}), Panning, {128, 133, 138, 143}},
+    TFamilyCase{"LeftByYWhereXIs0", Xm({At(0, 0, C4, 1, 0, P, 0x03)}), Panning, {128, 125, 122, 119}},
+    TFamilyCase{"VolumeColumnLeftBy0PansHardLeft", Xm({At(0, 0, C4, 1, 0xD0)}), Panning, {128, 0, 0, 0}},
+    TFamilyCase{"VolumeColumnRightBy0StaysPut", Xm({At(0, 0, C4, 1, 0xE0)}), Panning, {128, 128, 128, 128}},
+    // Hard left by the volume column, then 5 right by P50: 5 on every tick.
+    TFamilyCase{"VolumeColumnFirst", Xm({At(0, 0, C4, 1, 0xD0, P, 0x50)}), Panning, {128, 5, 5, 5}},
+    // The volume column's slides have no memory and leave Pxy's alone: P00
+    // after E9 slides left by 3 as the P03 before it.
+    TFamilyCase{"VolumeColumnLeavesTheMemory", Xm({At(0, 0, C4, 1, 0, P, 0x03), At(1, 0, 0, 0, 0xE9, P, 0)}), Panning,
+                {128, 125, 122, 119, 119, 125, 131, 137}},
+    // From panning 2, left by 3 stops at 0 before P30 adds 3.
+    TFamilyCase{"EachStepStopsAtTheEnds", Xm({At(0, 0, C4, 1, 0, 8, 2), At(1, 0, 0, 0, 0xD3, P, 0x30)}), Panning,
+                {2, 2, 2, 2, 2, 3, 3, 3}}), CaseName);
+
 }  // namespace
