@@ -225,13 +225,16 @@ void SampleOffset(TChannel& C, int32_t P) {
     if (HasNote(C.CurrentNote)) C.Position = (C.SampleOffsetMemory * 256) << QuavixFrameBits;
 }
 
-// Bxx position jump to order xx, row 0 unless a pattern break in an earlier
-// channel of the row already chose the row.
+// Bxx position jump to order xx, row 0: also where a pattern break in an
+// earlier channel of the row chose a row (a break in a later channel still
+// chooses it).
 void PositionJump(TChannel& C, int32_t P) {
     TQuavixModule& M = *C.Module;
     M.JumpOrder = P;
-    if (!M.JumpPending) M.JumpRow = 0;
+    M.JumpRow = 0;
     M.JumpPending = true;
+    M.BreakRow = 0;
+    M.BreakRowFromPositionJump = true;
 }
 
 // Cxx set volume (held to 64 when the voice is updated).
@@ -248,6 +251,8 @@ void PatternBreak(TChannel& C, int32_t P) {
     if (!M.JumpPending) M.JumpOrder = M.OrderPosition + 1;
     M.JumpRow = High(P) * 10 + Low(P);
     M.JumpPending = true;
+    M.BreakRow = M.JumpRow;
+    M.BreakRowFromPositionJump = false;
 }
 
 // Fxx speed (ticks per row) up to 0x20, tempo above. F00 sets speed 0: every
@@ -397,6 +402,9 @@ void SetFineTune(TChannel& C, int32_t y) {
 // E6y pattern loop. E60 marks the loop start (the current row); E6y with
 // y > 0 jumps back there y times, so the section plays y + 1 times. The loop
 // belongs to the channel and survives pattern changes, jumps and restarts.
+// With PatternLoopRowCarriesOver the jump goes through the break row, which
+// it leaves standing for the next order (see the row search), unless a
+// position jump of an earlier channel set it.
 void PatternLoop(TChannel& C, int32_t y) {
     TQuavixModule& M = *C.Module;
     if (y == 0) {
@@ -410,6 +418,11 @@ void PatternLoop(TChannel& C, int32_t y) {
         C.PatternLoopCount -= 1;
     } else {
         C.PatternLoopActive = false;
+        return;
+    }
+    if (M.Has(TQuavixBehaviour::PatternLoopRowCarriesOver)) {
+        M.LoopJumpPending = true;
+        if (!M.BreakRowFromPositionJump) M.BreakRow = C.PatternLoopRow;
         return;
     }
     Jump(M, M.OrderPosition, C.PatternLoopRow);

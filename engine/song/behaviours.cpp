@@ -11,7 +11,8 @@ const char* QuavixFormatName(TQuavixFormat Format) {
 
 TQuavixBehaviours QuavixFastTracker2Behaviours() {
     using B = TQuavixBehaviour;
-    return {B::ReplayWithoutNote, B::SquareRootPanLaw, B::PanningSlideRightFirst, B::PanningSlideLeftByZeroHardLeft};
+    return {B::ReplayWithoutNote, B::SquareRootPanLaw, B::PanningSlideRightFirst, B::PanningSlideLeftByZeroHardLeft,
+            B::PatternLoopRowCarriesOver, B::SongWrapKeepsBreakRow};
 }
 
 TQuavixBehaviours QuavixProTrackerBehaviours() {
