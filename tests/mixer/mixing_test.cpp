@@ -184,61 +184,54 @@ TEST_F(Mixing, LoopsPastTheDataAndTheLargestSamplesStayInside) {
     }
 }
 
-// A single-cycle waveform looped whole, from frame 0: between its last frame
-// and the wrap the interpolation slides into the loop's first frame, as the
-// trackers play it, instead of holding the last frame.
-TEST_F(Mixing, AForwardLoopFromFrameZeroSlidesIntoItsFirstFrame) {
-    Player->Interpolation = TQuavixInterpolation::Linear;
-    TQuavixSample& S = AddSample(4, 0, TLoopKind::Forward, 0, 4);
-    for (int32_t i = 0; i < 4; ++i) S.Data[i] = i * 4000;
-    S.PrepareData();
-    TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096, F / 2);
-    Module().NumChannels = 1;
-    V.Position = 3 * F;
-    Player->MixChannels(0, 4);
-    EXPECT_EQ(Left(0), 12000 * 4096);
-    EXPECT_EQ(Left(1), 6000 * 4096);  // halfway from the last frame back to the first
-    EXPECT_EQ(Left(2), 0);
-    EXPECT_EQ(Left(3), 2000 * 4096);
+// Loop wraps, with linear interpolation: frame f of the sample holds
+// Values[f]; the voice starts at Position and steps Increment, and its first
+// output frames are Want (times its gain of 4096).
+struct TLoopWrapCase : quavix_test::TNamedCase {
+    std::vector<int32_t> Values;
+    TLoopKind Loop;
+    int32_t LoopStart, LoopLength;
+    int32_t Increment, Position;
+    std::vector<int32_t> Want;
+};
+
+std::vector<TLoopWrapCase> LoopWrapCases() {
+    return {
+        // A single cycle looped whole, from frame 0: between its last frame
+        // and the wrap the interpolation slides into the loop's first frame.
+        {"forward loop from frame 0", {0, 4000, 8000, 12000}, TLoopKind::Forward, 0, 4, F / 2, 3 * F,
+         {12000, 6000, 0, 2000, 4000}},
+        // Frames 2..5 ping-pong: up to the end (5.5 reads frame 5 and its
+        // mirror), the turn in place at 6, back down to 2, where the next
+        // step turns up: 16 steps, twice the loop, on every way round.
+        {"ping-pong loop turns every twice its length", {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000},
+         TLoopKind::PingPong, 2, 4, F / 2, 2 * F,
+         {2000, 2500, 3000, 3500, 4000, 4500, 5000, 5000, 5000, 5000, 5000, 4500, 4000, 3500, 3000, 2500,
+          2000, 2500, 3000, 3500, 4000, 4500, 5000, 5000, 5000, 5000, 5000, 4500, 4000, 3500, 3000, 2500, 2000}},
+        // A ping-pong loop that ends with the sample turns at the sample's end.
+        {"ping-pong loop to the sample's end", {1000, 2000, 3000, 4000}, TLoopKind::PingPong, 0, 4, F, 2 * F,
+         {3000, 4000, 4000, 4000, 3000, 2000, 1000, 2000}},
+    };
 }
 
-// A ping-pong loop turns at its end, reading the end's mirror there, and at
-// its start, so that a way there and back is exactly twice its length: a
-// position that lands on the loop's end turns in place. Frames 2..5 loop,
-// frame f holding f * 1000, at half a frame a step from the loop's start.
-TEST_F(Mixing, APingPongLoopTurnsAtItsEndsEveryTwiceItsLength) {
-    Player->Interpolation = TQuavixInterpolation::Linear;
-    TQuavixSample& S = AddSample(8, 0, TLoopKind::PingPong, 2, 4);
-    for (int32_t i = 0; i < 8; ++i) S.Data[i] = i * 1000;
-    S.PrepareData();
-    TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096, F / 2);
-    Module().NumChannels = 1;
-    V.Position = 2 * F;
-    Player->MixChannels(0, 34);
-    // Up to the end (5.5 reads frame 5 and its mirror), the turn at 6, and
-    // back down to 2, where the next step turns up again: 16 steps a cycle.
-    const int32_t Cycle[16] = {2000, 2500, 3000, 3500, 4000, 4500, 5000, 5000,
-                               5000, 5000, 5000, 4500, 4000, 3500, 3000, 2500};
-    for (int32_t Frame = 0; Frame < 34; ++Frame) ASSERT_EQ(Left(Frame), Cycle[Frame % 16] * 4096) << Frame;
-    EXPECT_TRUE(V.Active);
-    EXPECT_EQ(V.Position, 3 * F);
-    EXPECT_FALSE(V.Backwards);
-}
+class MixingLoopsWrapExactly : public Mixing, public ::testing::WithParamInterface<TLoopWrapCase> {};
 
-// A ping-pong loop that ends with the sample turns at the sample's end.
-TEST_F(Mixing, APingPongLoopToTheSamplesEndTurnsThere) {
+TEST_P(MixingLoopsWrapExactly, LoopsWrapExactly) {
+    const TLoopWrapCase& C = GetParam();
     Player->Interpolation = TQuavixInterpolation::Linear;
-    TQuavixSample& S = AddSample(4, 0, TLoopKind::PingPong, 0, 4);
-    for (int32_t i = 0; i < 4; ++i) S.Data[i] = (i + 1) * 1000;
+    const int32_t Frames = static_cast<int32_t>(C.Values.size());
+    TQuavixSample& S = AddSample(Frames, 0, C.Loop, C.LoopStart, C.LoopLength);
+    for (int32_t i = 0; i < Frames; ++i) S.Data[i] = C.Values[i];
     S.PrepareData();
-    TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096, F);
+    TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096, C.Increment);
     Module().NumChannels = 1;
-    V.Position = 2 * F;
-    Player->MixChannels(0, 8);
-    const int32_t Want[] = {3000, 4000, 4000, 4000, 3000, 2000, 1000, 2000};
-    for (int32_t Frame = 0; Frame < 8; ++Frame) ASSERT_EQ(Left(Frame), Want[Frame] * 4096) << Frame;
+    V.Position = C.Position;
+    const int32_t Count = static_cast<int32_t>(C.Want.size());
+    Player->MixChannels(0, Count);
+    for (int32_t Frame = 0; Frame < Count; ++Frame) ASSERT_EQ(Left(Frame), C.Want[Frame] * 4096) << Frame;
     EXPECT_TRUE(V.Active);
 }
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingLoopsWrapExactly, ::testing::ValuesIn(LoopWrapCases()), quavix_test::TCaseName());
 
 TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
     TQuavixSample& S = AddSample(10, 1000);
