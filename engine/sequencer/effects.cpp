@@ -238,10 +238,11 @@ void PatternBreak(TChannel& C, int32_t P) {
     M.JumpPending = true;
 }
 
-// Fxx speed (ticks per row) up to 0x20, tempo above. F00 sets speed 0: every
-// tick is then a new row.
+// Fxx speed (ticks per row) below 0x20, tempo from 0x20 on, as both
+// Fasttracker 2 and ProTracker take F20. F00 sets speed 0: every tick is then
+// a new row.
 void SetSpeedOrTempo(TChannel& C, int32_t P) {
-    if (P > 32)
+    if (P >= 32)
         C.Module->Tempo = static_cast<uint8_t>(P);
     else
         C.Module->Speed = static_cast<uint8_t>(P);

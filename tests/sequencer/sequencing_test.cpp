@@ -52,8 +52,9 @@ std::vector<TTickCase> TimingCases() {
          {0, 1, 2, 3}},
         {"F00 slides nothing", MakeSong({At(0, 0, 0, 0, 0, Fx('F'), 0), At(0, 1, C4, 1, 0, Fx('A'), 0x0F)}, 6, 8, 2),
          Of(&TChannel::Volume, 1), {40, 40, 40, 40}},
-        {"F20 is speed 32, F21 tempo 33", MakeSong({At(0, 0, 0, 0, 0, Fx('F'), 0x20), At(1, 0, 0, 0, 0, Fx('F'), 0x21)}, 1),
-         [](const TQuavixModule& M) { return M.Speed * 1000 + M.Tempo; }, Join(Each({32125}, 32), {32033})},
+        // Both trackers take 0x20 as a tempo.
+        {"F1F is speed 31, F20 tempo 32", MakeSong({At(0, 0, 0, 0, 0, Fx('F'), 0x1F), At(1, 0, 0, 0, 0, Fx('F'), 0x20)}, 1),
+         [](const TQuavixModule& M) { return M.Speed * 1000 + M.Tempo; }, Join(Each({31125}, 31), {31032})},
         // Pattern loops, at speed 1: the rows played.
         {"E60, E62", MakeSong({At(1, 0, 0, 0, 0, E, 0x60), At(2, 0, 0, 0, 0, E, 0x62)}, 1, 4), Playing,
          {0, 1, 2, 1, 2, 1, 2, 3}},
