@@ -151,47 +151,74 @@ void ReadHeader(TQuavixLoadCursor& Cursor, TModHeader& Header) {
     Cursor.ReadBytes(Header.Orders.data(), OrderCount);
 }
 
-// A name as trackers wrote it: text up to its first zero byte (or the whole
-// field), without control characters.
-bool IsName(const uint8_t* Bytes, size_t Size) {
-    for (size_t i = 0; i < Size && Bytes[i] != 0; ++i)
-        if (Bytes[i] < 32 || Bytes[i] == 127) return false;
-    return true;
+// The highest pattern the first Count order entries name, plus one (at
+// least 1). Entries above 127 name none.
+uint32_t PatternsNamed(const TModHeader& Header, uint32_t Count) {
+    uint32_t Named = 1;
+    for (uint32_t i = 0; i < Count && i < OrderCount; ++i)
+        if (Header.Orders[i] <= 127) Named = std::max<uint32_t>(Named, Header.Orders[i] + 1u);
+    return Named;
+}
+
+// Whether a sample's loop ends within the sample. The loop start is counted
+// in words by most Soundtrackers and in bytes by the first ones (the loop
+// length in words by all): either reading will do. A loop of one word or
+// none is no loop, and a sample without data has nothing to check.
+bool LoopWithinSample(const TModSampleHeader& Sample) {
+    if (Sample.LengthWords == 0 || Sample.LoopLengthWords <= 1) return true;
+    const uint32_t StartWords = std::min<uint32_t>(Sample.LoopStartWords, Sample.LoopStartWords / 2u);
+    return StartWords + Sample.LoopLengthWords <= Sample.LengthWords;
 }
 
 // Step, for the 15-sample form, which has no tag: the header must read as
-// one the Soundtrackers wrote, which other data (text, pictures, noise) does
-// not. Each field is checked against the range those trackers could store.
+// one the Soundtrackers wrote, which other data (text, pictures, programs,
+// noise) does not. Only fields a tracker kept within their ranges are
+// judged: the names are not, since these trackers saved whatever bytes lay
+// in memory there. On random bytes the checks pass together about once in
+// 10^32 (volumes 65/256 each, finetunes 1/16 each, lengths 1/2 each, the
+// song length 1/2, each played order 1/2); a file of one byte repeated, or
+// of zeros, fails the song length, a volume, a finetune or a loop.
 bool IsFifteenSampleHeader(const TModHeader& Header, uint32_t FileLength) {
     if (FileLength < OldHeaderSize) return false;
-    // A song plays 1 to 128 positions, each naming one of at most 128 patterns.
+    // A song plays 1 to 128 positions, each naming one of at most 128
+    // patterns; the entries after the song length are not played and may
+    // hold anything.
     if (Header.SongLength < 1 || Header.SongLength > OrderCount) return false;
     for (int32_t i = 0; i < Header.SongLength; ++i)
         if (Header.Orders[i] >= MaxPatternCount) return false;
-    if (!IsName(Header.Name, SongNameSize)) return false;
+    bool AnyData = false;
     for (int32_t i = 0; i < OldSampleCount; ++i) {
         const TModSampleHeader& Sample = Header.Samples[i];
         // Volumes run 0..64, the finetune is a nibble (these trackers had
         // none and wrote 0), and no sample of theirs reached 64 KiB.
         if (Sample.Volume > 64 || Sample.FineTune > 15 || Sample.LengthWords > 32768) return false;
-        if (!IsName(Sample.Name, SampleNameSize)) return false;
+        if (!LoopWithinSample(Sample)) return false;
+        AnyData = AnyData || Sample.LengthWords > 0;
     }
-    return true;
+    // A song without a sample would play nothing.
+    return AnyData;
 }
 
 // Step: how many patterns the file holds, and whether its 4 channels are 8.
 uint32_t CountPatterns(TModHeader& Header, uint32_t FileLength) {
+    const bool Tagged = Header.SampleCount == TaggedSampleCount;
     // Trackers save the patterns up to the highest one the order list names,
-    // whether or not every one of them plays. Entries above 127 name none.
-    uint32_t Named = 1;
-    for (uint8_t Order : Header.Orders)
-        if (Order <= 127) Named = std::max<uint32_t>(Named, Order + 1u);
+    // whether or not every one of them plays.
+    uint32_t Named = PatternsNamed(Header, OrderCount);
     // All but the patterns: the header and the sample data.
     const uint64_t OtherBytes = static_cast<uint64_t>(Header.Size) + Header.SampleBytes();
+    // The bytes of one pattern at the channel count as it stands.
+    auto PatternBytes = [&Header]() { return static_cast<uint64_t>(Header.Channels) * RowsPerPattern * CellSize; };
+    // The Soundtrackers left the entries after the song length as they were
+    // in memory, naming patterns the file may not hold: where the file is too
+    // short for all of them, the played entries say how many there are.
+    if (!Tagged && FileLength < Header.Size + Named * PatternBytes() + Header.SampleBytesBeforeLast())
+        Named = PatternsNamed(Header, Header.SongLength);
     // Some trackers saved 8-channel songs under a 4-channel tag. The length
     // tells: it holds exactly the named patterns as 8-channel ones, which
     // as 4-channel ones would be twice the patterns the order list names.
-    if (Header.Channels == 4 && OtherBytes + Named * 8ull * RowsPerPattern * CellSize == FileLength)
+    // The Soundtrackers had 4 channels and no more.
+    if (Tagged && Header.Channels == 4 && OtherBytes + Named * 8ull * RowsPerPattern * CellSize == FileLength)
         Header.Channels = 8;
     uint32_t Count = Named;
     // ProTracker holds at most 64 patterns and tags songs with more "M!K!".
@@ -199,9 +226,8 @@ uint32_t CountPatterns(TModHeader& Header, uint32_t FileLength) {
     // only as far as the file has room for the patterns; its other entries
     // are taken for junk. (A file shorter than its header and samples tells
     // no room at all, and the order list stands.)
-    if (Header.SampleCount == TaggedSampleCount && Named > 64 && Header.Tag != "M!K!" && FileLength >= OtherBytes) {
-        const uint64_t PatternBytes = static_cast<uint64_t>(Header.Channels) * RowsPerPattern * CellSize;
-        const uint64_t Room = (FileLength - OtherBytes) / PatternBytes;
+    if (Tagged && Named > 64 && Header.Tag != "M!K!" && FileLength >= OtherBytes) {
+        const uint64_t Room = (FileLength - OtherBytes) / PatternBytes();
         if (Room < Named) Count = static_cast<uint32_t>(Room);
     }
     // The order entries that name patterns reach 127.
