@@ -66,7 +66,7 @@ struct TModSampleHeader {
     uint16_t LengthWords = 0;
     uint8_t FineTune = 0;
     uint8_t Volume = 0;
-    uint16_t LoopStartWords = 0;
+    uint16_t LoopStart = 0;  // in words, or in bytes (LoopStartInBytes)
     uint16_t LoopLengthWords = 0;
 };
 
@@ -143,7 +143,7 @@ void ReadHeader(TQuavixLoadCursor& Cursor, TModHeader& Header) {
         Sample.LengthWords = Cursor.ReadBigEndianWord();
         Sample.FineTune = Cursor.ReadByte();
         Sample.Volume = Cursor.ReadByte();
-        Sample.LoopStartWords = Cursor.ReadBigEndianWord();
+        Sample.LoopStart = Cursor.ReadBigEndianWord();
         Sample.LoopLengthWords = Cursor.ReadBigEndianWord();
     }
     Header.SongLength = Cursor.ReadByte();
@@ -160,14 +160,13 @@ uint32_t PatternsNamed(const TModHeader& Header, uint32_t Count) {
     return Named;
 }
 
-// Whether a sample's loop ends within the sample. The loop start is counted
-// in words by most Soundtrackers and in bytes by the first ones (the loop
-// length in words by all): either reading will do. A loop of one word or
-// none is no loop, and a sample without data has nothing to check.
+// Whether a sample's loop ends within the sample, its start counted in
+// bytes as the Soundtrackers count it (LoopStartInBytes) and its length in
+// words. A loop of one word or none is no loop, and a sample without data
+// has nothing to check.
 bool LoopWithinSample(const TModSampleHeader& Sample) {
     if (Sample.LengthWords == 0 || Sample.LoopLengthWords <= 1) return true;
-    const uint32_t StartWords = std::min<uint32_t>(Sample.LoopStartWords, Sample.LoopStartWords / 2u);
-    return StartWords + Sample.LoopLengthWords <= Sample.LengthWords;
+    return Sample.LoopStart + 2u * Sample.LoopLengthWords <= 2u * Sample.LengthWords;
 }
 
 // Step, for the 15-sample form, which has no tag: the header must read as
@@ -279,7 +278,7 @@ void StoreHeader(TQuavixModule& Module, const TModHeader& Header) {
         Sample.Bits = 8;
         Sample.NumChannels = 1;
         Sample.Length = 2 * Stored.LengthWords;
-        Sample.LoopStart = 2 * Stored.LoopStartWords;
+        Sample.LoopStart = Module.Has(TQuavixBehaviour::LoopStartInBytes) ? Stored.LoopStart : 2 * Stored.LoopStart;
         Sample.LoopLength = 2 * Stored.LoopLengthWords;
         Sample.Loop = false;
         Sample.FineTune = TQuavixModule::ConvertFineTune(Stored.FineTune);
@@ -312,6 +311,16 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHe
     }
 }
 
+// A looped sample that sounds its loop alone (LoopOnlySounds) keeps only
+// the loop's points: what lies before or after it is never heard.
+void KeepLoopOnly(TQuavixSample& Sample) {
+    if (Sample.LoopStart == 0 && Sample.LoopLength == Sample.Length) return;
+    std::memmove(Sample.Data, Sample.Data + Sample.LoopStart, static_cast<size_t>(Sample.LoopLength) * sizeof(int32_t));
+    Sample.AllocateData(Sample.LoopLength);
+    Sample.Length = Sample.LoopLength;
+    Sample.LoopStart = 0;
+}
+
 // Step: the sample data, in sample order after the patterns: signed 8-bit
 // points, or "ADPCM" and the 4-bit form. Data cut short by the end of the
 // file is read as far as it goes; the rest of the sample is silence.
@@ -342,7 +351,54 @@ void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Sampl
             const uint8_t* Bytes = Cursor.Take(static_cast<uint32_t>(Sample.Length), Available);
             for (uint32_t k = 0; k < Available; ++k) Sample.Data[k] = static_cast<int8_t>(Bytes[k]) * 256;
         }
+        if (Sample.Loop && Module.Has(TQuavixBehaviour::LoopOnlySounds)) KeepLoopOnly(Sample);
         Sample.PrepareData();
+    }
+}
+
+// Step, for songs of Ultimate Soundtracker, the first of the trackers: it
+// had two effects, 1xy and 2xy, and wrote 120 in the tempo byte where later
+// Soundtrackers put other values. A song whose cells use these two effects
+// and no other, with that byte, is taken for one of its songs.
+bool IsUltimateSoundtrackerSong(const TQuavixModule& Module, const TModHeader& Header, uint32_t Patterns) {
+    if (Header.RestartPosition != 120) return false;
+    for (uint32_t p = 0; p < Patterns; ++p) {
+        const TQuavixPattern& Pattern = *Module.Patterns[p];
+        for (int32_t r = 0; r < Pattern.Rows; ++r)
+            for (int32_t c = 0; c < Pattern.Channels; ++c) {
+                TQuavixPatternNote Cell;
+                Pattern.GetNote(Cell, r, c);
+                const bool NoEffect = Cell.Effect == TQuavixEffect::Arpeggio && Cell.EffectParameter == 0;
+                if (!NoEffect && Cell.Effect != 1 && Cell.Effect != 2) return false;
+            }
+    }
+    return true;
+}
+
+// Ultimate Soundtracker's effects as the engine's: 1xy is the arpeggio
+// (0xy), 2xy bends the pitch up by y period units a tick or, where y is 0,
+// down by x (a portamento 1 0y or 2 0x, which plays the same without a
+// memory to use: its parameter is never 0).
+TQuavixPatternNote UltimateSoundtrackerCell(TQuavixPatternNote Cell) {
+    if (Cell.Effect == 1) {
+        Cell.Effect = TQuavixEffect::Arpeggio;
+    } else if (Cell.Effect == 2) {
+        const int32_t Up = Cell.EffectParameter & 0x0F, Down = (Cell.EffectParameter >> 4) & 0x0F;
+        Cell.Effect = Up != 0 ? TQuavixEffect::PortamentoUp : Down != 0 ? TQuavixEffect::PortamentoDown : TQuavixEffect::Arpeggio;
+        Cell.EffectParameter = Up != 0 ? Up : Down;
+    }
+    return Cell;
+}
+
+void ConvertUltimateSoundtrackerEffects(TQuavixModule& Module, uint32_t Patterns) {
+    for (uint32_t p = 0; p < Patterns; ++p) {
+        TQuavixPattern& Pattern = *Module.Patterns[p];
+        for (int32_t r = 0; r < Pattern.Rows; ++r)
+            for (int32_t c = 0; c < Pattern.Channels; ++c) {
+                TQuavixPatternNote Cell;
+                Pattern.GetNote(Cell, r, c);
+                Pattern.SetNote(r, c, UltimateSoundtrackerCell(Cell));
+            }
     }
 }
 
@@ -392,17 +448,22 @@ TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor, bo
         if (!Result) return Result;
     }
 
+    // The tracker's behaviours first: some of them say how to read the file.
+    Behaviours = Tagged ? QuavixProTrackerBehaviours() : QuavixSoundtrackerBehaviours();
     StoreHeader(*this, Header);
     // Amiga stereo: left, right, right, left in every complete group of four.
     static constexpr int32_t GroupPanning[4] = {0, 255, 255, 0};
     for (int32_t c = 0; c < Header.Channels / 4 * 4; ++c) Channels[c]->DefaultPanning = GroupPanning[c % 4];
     ReadPatterns(Cursor, *this, Header, Patterns);
+    if (!Tagged && IsUltimateSoundtrackerSong(*this, Header, Patterns)) {
+        Behaviours.Set(TQuavixBehaviour::UltimateSoundtrackerEffects);
+        ConvertUltimateSoundtrackerEffects(*this, Patterns);
+    }
     ReadSamples(Cursor, *this, Header.SampleCount);
 
     NumChannels = Header.Channels;
     LinearSlides = false;
     Format = TQuavixFormat::PatternFormat;
-    Behaviours = QuavixProTrackerBehaviours();
     FormatTag = Header.Tag;
     Loaded = true;
     return {};

@@ -496,12 +496,12 @@ std::vector<TFifteenSampleCase> FifteenSampleCases() {
         {"finetune_16", FifteenSample([](TModSong& S) { S.Samples[1].FineTune = 16; }), NotModule},
         {"longest_sample", FifteenSample([](TModSong& S) { S.Samples[1].LengthWords = 32768; }), Loads},
         {"sample_past_64_KiB", FifteenSample([](TModSong& S) { S.Samples[0].LengthWords = 32769; }), NotModule},
-        // The first sample has 32 words. Its loop ends within it, with the
-        // start counted in words or, as the first Soundtrackers did, in bytes.
-        {"loop_to_the_end", FifteenSample([](TModSong& S) { S.Samples[0].LoopStartWords = 8; S.Samples[0].LoopLengthWords = 24; }), Loads},
-        {"loop_start_in_bytes", FifteenSample([](TModSong& S) { S.Samples[0].LoopStartWords = 48; S.Samples[0].LoopLengthWords = 8; }), Loads},
-        {"loop_longer_than_the_sample", FifteenSample([](TModSong& S) { S.Samples[0].LoopStartWords = 0; S.Samples[0].LoopLengthWords = 33; }), NotModule},
-        {"loop_past_the_end", FifteenSample([](TModSong& S) { S.Samples[0].LoopStartWords = 16; S.Samples[0].LoopLengthWords = 25; }), NotModule},
+        // The last sample has 50 words. Its loop ends within it, the start
+        // counted in bytes as the Soundtrackers count it.
+        {"loop_to_the_end", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 20; S.Samples[1].LoopLengthWords = 40; }), Loads},
+        {"loop_start_past_the_end_in_words", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 60; S.Samples[1].LoopLengthWords = 20; }), Loads},
+        {"loop_past_the_end", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 22; S.Samples[1].LoopLengthWords = 40; }), NotModule},
+        {"loop_longer_than_the_sample", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 0; S.Samples[1].LoopLengthWords = 51; }), NotModule},
         {"loop_on_a_sample_without_data", FifteenSample([](TModSong& S) {
              S.Samples.push_back({});
              S.Samples.back().LoopStartWords = 10;
@@ -648,6 +648,54 @@ TEST_P(ModLoaderSampleLoops, SampleLoops) {
     EXPECT_TRUE(SamplesWithinData(M));
 }
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderSampleLoops, ::testing::ValuesIn(SampleLoopsCases()),
+                         quavix_test::TCaseName());
+
+// In the 15-sample form the loop start counts bytes
+// (TQuavixBehaviour::LoopStartInBytes), and a looped sample keeps its loop
+// alone (TQuavixBehaviour::LoopOnlySounds): the points that are heard.
+struct TSoundtrackerLoopCase : quavix_test::TNamedCase {
+    int32_t StartBytes, LengthWords;
+    bool Loop;
+    int32_t FirstPoint, Points;  // the points kept
+};
+
+const TSoundtrackerLoopCase SoundtrackerLoopCases[] = {
+    {"no loop", 0, 1, false, 0, 20},
+    {"the whole sample", 0, 10, true, 0, 20},
+    {"from an even byte", 6, 4, true, 6, 8},
+    {"from an odd byte", 5, 4, true, 5, 8},
+    {"up to the end", 12, 4, true, 12, 8},
+    {"ending before the sample does", 0, 3, true, 0, 6},
+};
+
+class SoundtrackerSampleLoops : public ::testing::TestWithParam<TSoundtrackerLoopCase> {};
+
+TEST_P(SoundtrackerSampleLoops, LoopStartInBytesAndLoopOnlySounds) {
+    const TSoundtrackerLoopCase& Case = GetParam();
+    TModSong Song = SongWith("", 4, 1);
+    Song.Samples[0].Values.clear();
+    for (int32_t k = 0; k < 20; ++k) Song.Samples[0].Values.push_back(5 * k - 50);
+    Song.Samples[0].LoopStartWords = Case.StartBytes;
+    Song.Samples[0].LoopLengthWords = Case.LengthWords;
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_TRUE(M.Has(TQuavixBehaviour::LoopStartInBytes));
+    EXPECT_TRUE(M.Has(TQuavixBehaviour::LoopOnlySounds));
+    const TQuavixSample& S = *M.Instruments[1]->Samples[0];
+    EXPECT_EQ(S.Loop, Case.Loop);
+    if (S.Loop) {
+        EXPECT_EQ(S.LoopStart, 0);
+        EXPECT_EQ(S.LoopLength, Case.Points);
+    }
+    const std::vector<int32_t>& All = Song.Samples[0].Values;
+    EXPECT_EQ(Values(S), Scaled(std::vector<int32_t>(All.begin() + Case.FirstPoint, All.begin() + Case.FirstPoint + Case.Points)));
+    EXPECT_TRUE(SamplesWithinData(M));
+    // The tagged form counts words and keeps the whole sample.
+    ASSERT_TRUE(LoadBytes(M, WriteMod(SmallMod())));
+    EXPECT_FALSE(M.Has(TQuavixBehaviour::LoopStartInBytes));
+    EXPECT_FALSE(M.Has(TQuavixBehaviour::LoopOnlySounds));
+}
+INSTANTIATE_TEST_SUITE_P(ModLoader, SoundtrackerSampleLoops, ::testing::ValuesIn(SoundtrackerLoopCases),
                          quavix_test::TCaseName());
 
 TEST(ModLoader, SampleDataWithGuardFrames) {
