@@ -613,21 +613,38 @@ TEST_P(ModLoaderConvertFineTune, ConvertFineTune) {
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderConvertFineTune, ::testing::ValuesIn(FineTuneCases),
                          quavix_test::TCaseName());
 
+// A sample of 20 points (10 words) with the loop fields as stored, in the
+// tagged form (the start in words) or the 15-sample form, where the start
+// counts bytes (TQuavixBehaviour::LoopStartInBytes) and a looped sample
+// keeps its loop alone (TQuavixBehaviour::LoopOnlySounds).
 struct TSampleLoopsCase : quavix_test::TNamedCase {
-    int32_t StartWords, LengthWords;
+    std::string Tag;
+    int32_t StartField, LengthWords;
     bool Loop;
     int32_t LoopStart, LoopLength;
+    int32_t FirstPoint, Points;  // the points kept
 };
 
 std::vector<TSampleLoopsCase> SampleLoopsCases() {
+    // In the 15-sample form a loop keeps Points points from FirstPoint on,
+    // and starts the sample.
+    auto Looped = [](const char* Name, int32_t StartBytes, int32_t LengthWords, int32_t FirstPoint) {
+        return TSampleLoopsCase{{Name}, "", StartBytes, LengthWords, true, 0, 2 * LengthWords, FirstPoint, 2 * LengthWords};
+    };
     return {
-        {"one word means none", 0, 1, false, 0, 2},
-        {"no length", 0, 0, false, 0, 2},
-        {"two words", 0, 2, true, 0, 4},
-        {"inside", 3, 4, true, 6, 8},
-        {"past the end", 6, 10, true, 12, 8},
-        {"start past the end", 11, 2, false, 0, 2},
-        {"start at the end", 10, 2, false, 20, 2},
+        {"one word means none", "M.K.", 0, 1, false, 0, 2, 0, 20},
+        {"no length", "M.K.", 0, 0, false, 0, 2, 0, 20},
+        {"two words", "M.K.", 0, 2, true, 0, 4, 0, 20},
+        {"inside", "M.K.", 3, 4, true, 6, 8, 0, 20},
+        {"past the end", "M.K.", 6, 10, true, 12, 8, 0, 20},
+        {"start past the end", "M.K.", 11, 2, false, 0, 2, 0, 20},
+        {"start at the end", "M.K.", 10, 2, false, 20, 2, 0, 20},
+        {"15 samples, no loop", "", 0, 1, false, 0, 2, 0, 20},
+        Looped("15 samples, the whole sample", 0, 10, 0),
+        Looped("15 samples, from an even byte", 6, 4, 6),
+        Looped("15 samples, from an odd byte", 5, 4, 5),
+        Looped("15 samples, up to the end", 12, 4, 12),
+        Looped("15 samples, ending before the sample does", 0, 3, 0),
     };
 }
 
@@ -635,67 +652,29 @@ class ModLoaderSampleLoops : public ::testing::TestWithParam<TSampleLoopsCase> {
 
 TEST_P(ModLoaderSampleLoops, SampleLoops) {
     const TSampleLoopsCase& Case = GetParam();
-    TModSong Song = SmallMod();
-    Song.Samples[0].Values.assign(20, 5);  // 10 words
-    Song.Samples[0].LoopStartWords = Case.StartWords;
+    TModSong Song = SongWith(Case.Tag, 4, 1);
+    Song.Samples[0].Values.clear();
+    for (int32_t k = 0; k < 20; ++k) Song.Samples[0].Values.push_back(5 * k - 50);
+    Song.Samples[0].LoopStartWords = Case.StartField;
     Song.Samples[0].LoopLengthWords = Case.LengthWords;
     TQuavixModule M;
     ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_EQ(M.Has(TQuavixBehaviour::LoopStartInBytes), Case.Tag.empty());
+    EXPECT_EQ(M.Has(TQuavixBehaviour::LoopOnlySounds), Case.Tag.empty());
     const TQuavixSample& S = *M.Instruments[1]->Samples[0];
     EXPECT_EQ(S.Loop, Case.Loop);
     EXPECT_EQ(S.LoopStart, Case.LoopStart);
     EXPECT_EQ(S.LoopLength, Case.LoopLength);
+    // The points heard: up to the loop's end (past it the guard frames
+    // repeat the loop's start).
+    ASSERT_EQ(S.Length, Case.Points);
+    const int32_t Heard = S.Loop ? S.LoopStart + S.LoopLength : S.Length;
+    const std::vector<int32_t>& All = Song.Samples[0].Values;
+    EXPECT_EQ(std::vector<int32_t>(S.Data, S.Data + Heard),
+              Scaled(std::vector<int32_t>(All.begin() + Case.FirstPoint, All.begin() + Case.FirstPoint + Heard)));
     EXPECT_TRUE(SamplesWithinData(M));
 }
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderSampleLoops, ::testing::ValuesIn(SampleLoopsCases()),
-                         quavix_test::TCaseName());
-
-// In the 15-sample form the loop start counts bytes
-// (TQuavixBehaviour::LoopStartInBytes), and a looped sample keeps its loop
-// alone (TQuavixBehaviour::LoopOnlySounds): the points that are heard.
-struct TSoundtrackerLoopCase : quavix_test::TNamedCase {
-    int32_t StartBytes, LengthWords;
-    bool Loop;
-    int32_t FirstPoint, Points;  // the points kept
-};
-
-const TSoundtrackerLoopCase SoundtrackerLoopCases[] = {
-    {"no loop", 0, 1, false, 0, 20},
-    {"the whole sample", 0, 10, true, 0, 20},
-    {"from an even byte", 6, 4, true, 6, 8},
-    {"from an odd byte", 5, 4, true, 5, 8},
-    {"up to the end", 12, 4, true, 12, 8},
-    {"ending before the sample does", 0, 3, true, 0, 6},
-};
-
-class SoundtrackerSampleLoops : public ::testing::TestWithParam<TSoundtrackerLoopCase> {};
-
-TEST_P(SoundtrackerSampleLoops, LoopStartInBytesAndLoopOnlySounds) {
-    const TSoundtrackerLoopCase& Case = GetParam();
-    TModSong Song = SongWith("", 4, 1);
-    Song.Samples[0].Values.clear();
-    for (int32_t k = 0; k < 20; ++k) Song.Samples[0].Values.push_back(5 * k - 50);
-    Song.Samples[0].LoopStartWords = Case.StartBytes;
-    Song.Samples[0].LoopLengthWords = Case.LengthWords;
-    TQuavixModule M;
-    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
-    EXPECT_TRUE(M.Has(TQuavixBehaviour::LoopStartInBytes));
-    EXPECT_TRUE(M.Has(TQuavixBehaviour::LoopOnlySounds));
-    const TQuavixSample& S = *M.Instruments[1]->Samples[0];
-    EXPECT_EQ(S.Loop, Case.Loop);
-    if (S.Loop) {
-        EXPECT_EQ(S.LoopStart, 0);
-        EXPECT_EQ(S.LoopLength, Case.Points);
-    }
-    const std::vector<int32_t>& All = Song.Samples[0].Values;
-    EXPECT_EQ(Values(S), Scaled(std::vector<int32_t>(All.begin() + Case.FirstPoint, All.begin() + Case.FirstPoint + Case.Points)));
-    EXPECT_TRUE(SamplesWithinData(M));
-    // The tagged form counts words and keeps the whole sample.
-    ASSERT_TRUE(LoadBytes(M, WriteMod(SmallMod())));
-    EXPECT_FALSE(M.Has(TQuavixBehaviour::LoopStartInBytes));
-    EXPECT_FALSE(M.Has(TQuavixBehaviour::LoopOnlySounds));
-}
-INSTANTIATE_TEST_SUITE_P(ModLoader, SoundtrackerSampleLoops, ::testing::ValuesIn(SoundtrackerLoopCases),
                          quavix_test::TCaseName());
 
 TEST(ModLoader, SampleDataWithGuardFrames) {
