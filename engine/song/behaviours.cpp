@@ -18,3 +18,8 @@ TQuavixBehaviours QuavixProTrackerBehaviours() {
     using B = TQuavixBehaviour;
     return {B::PortamentoStartsSilentNote, B::InstrumentTakesNextSample, B::AmigaClockChoice};
 }
+
+TQuavixBehaviours QuavixSoundtrackerBehaviours() {
+    using B = TQuavixBehaviour;
+    return QuavixProTrackerBehaviours().Set(B::LoopStartInBytes).Set(B::LoopOnlySounds);
+}

@@ -27,6 +27,11 @@ enum class TQuavixBehaviour : uint8_t {
     ReplayWithoutNote,            // E9x and EDx on a cell without a note play the sounding note again from its start (Fasttracker 2)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
+    // Samples
+    LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
+    LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
+    // Effects
+    UltimateSoundtrackerEffects,  // effect 1xy is an arpeggio and 2xy a pitch bend, up by y or else down by x, in songs whose effects are these two alone and whose tempo byte is 120 (Ultimate Soundtracker)
 
     Count
 };
@@ -64,3 +69,5 @@ private:
 // The behaviours of each tracker, as its loader starts from them.
 TQuavixBehaviours QuavixFastTracker2Behaviours();
 TQuavixBehaviours QuavixProTrackerBehaviours();
+// The 15-sample form: ProTracker's set and the Soundtrackers' samples.
+TQuavixBehaviours QuavixSoundtrackerBehaviours();

@@ -249,4 +249,41 @@ INSTANTIATE_TEST_SUITE_P(Cells, LoopAndJump, ::testing::Values(
     TFamilyCase{"LoopAfterAJump", Rows({At(5, 1, 0, 0, 0, E, 0x60), At(6, 1, 0, 0, 0, B, 1)}, true), Playing,
                 {0, 1, 2, 3, 4, 5, 6, 1000, 1001, 1002, 1003, 1005, 1006, 1007}}), CaseName);
 
+// ---------------------------------------------------------------------------
+
+// A 15-sample song with its tempo byte; speed 6. Its cells replace those of
+// SmallMod's one pattern: sample 1 a looping wave at volume 64.
+TBytes FifteenSample(std::vector<TModPlacedCell> Cells, uint8_t TempoByte = 120) {
+    TModSong Song = quavix_test::SmallMod();
+    Song.Tag = "";
+    Song.RestartPosition = TempoByte;
+    Song.Patterns[0].Cells = std::move(Cells);
+    return quavix_test::WriteMod(Song);
+}
+
+int32_t TickPeriod(const TQuavixModule& M) { return M.Channels[0]->Period + M.Channels[0]->PeriodOffset; }
+
+class UltimateSoundtrackerEffects : public TrackerFamily {};
+TEST_P(UltimateSoundtrackerEffects, BendThePitch) { Check(); }
+// C-3 is Amiga period 856, 3424 in the engine's quarter units; +3 semitones
+// 720 (2880) and +7 570 (2280). Row 1 holds the effect, row 2 nothing.
+const TModPlacedCell C3 = ModAt(0, 0, Note("C-3"), 1);
+INSTANTIATE_TEST_SUITE_P(Cells, UltimateSoundtrackerEffects, ::testing::Values(
+    // TQuavixBehaviour::UltimateSoundtrackerEffects: 1xy is an arpeggio...
+    TFamilyCase{"Arpeggio", FifteenSample({C3, ModAt(1, 0, 0, 0, 1, 0x37)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 2880, 2280, 3424, 2880, 2280, 3424})},
+    // ... and 2xy bends the pitch by y Amiga periods a tick up, or else by x down.
+    TFamilyCase{"PitchBendUp", FifteenSample({C3, ModAt(1, 0, 0, 0, 2, 0x03)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3412, 3400, 3388, 3376, 3364, 3364})},
+    TFamilyCase{"PitchBendDown", FifteenSample({C3, ModAt(1, 0, 0, 0, 2, 0x30)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3436, 3448, 3460, 3472, 3484, 3484})},
+    TFamilyCase{"PitchBendBothWaysGoesUp", FifteenSample({C3, ModAt(1, 0, 0, 0, 2, 0x33)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3412, 3400, 3388, 3376, 3364, 3364})},
+    // Without the tempo byte Ultimate Soundtracker wrote, or beside an
+    // effect it did not have, 1xx is the later trackers' portamento up.
+    TFamilyCase{"OtherTempoBytePortamento", FifteenSample({C3, ModAt(1, 0, 0, 0, 1, 0x37)}, 0), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3204, 2984, 2764, 2544, 2324, 2324})},
+    TFamilyCase{"OtherEffectPortamento", FifteenSample({C3, ModAt(1, 0, 0, 0, 1, 0x37), ModAt(9, 1, 0, 0, 0xC, 0x20)}),
+                TickPeriod, Join(Each({3424}, 6), {3424, 3204, 2984, 2764, 2544, 2324, 2324})}), CaseName);
+
 }  // namespace
