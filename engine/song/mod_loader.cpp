@@ -42,22 +42,25 @@ constexpr int32_t CellPeriods[60] = {
     214,  202,  190,  180,  170,  160,  151,  143,  135,  127,  120, 113,
     107,  101,  95,   90,   85,   80,   75,   71,   67,   63,   60,  56};
 
-int32_t DigitValue(char c) { return static_cast<int32_t>(static_cast<unsigned char>(c)) - '0'; }
+// A decimal digit's value; -1 for any other character.
+int32_t DigitValue(char c) { return c >= '0' && c <= '9' ? c - '0' : -1; }
+// The value of two decimal digits; -1 unless both are digits.
+int32_t TwoDigitValue(char High, char Low) {
+    return DigitValue(High) < 0 || DigitValue(Low) < 0 ? -1 : 10 * DigitValue(High) + DigitValue(Low);
+}
 
-// The channel count a tag names; 0 for no known tag.
+// The channel count a tag names; 0 or less for no known tag. The count in a
+// numeric tag is made of decimal digits: any other character there makes it
+// no tag (pattern data of the tagless form may spell "EXAM" or "ARCH").
 int32_t TagChannels(const std::string& Tag) {
     if (Tag == "M.K." || Tag == "M!K!" || Tag == "M&K!" || Tag == "N.T.") return 4;
     if (Tag == "OCTA" || Tag == "OKTA" || Tag == "CD81" || Tag == "WOW!") return 8;
     if (Tag.size() != 4) return 0;
-    if (Tag.compare(0, 3, "TDZ") == 0) return DigitValue(Tag[3]);
-    if (Tag.compare(0, 3, "FLT") == 0 || Tag.compare(0, 3, "EXO") == 0) {
-        int32_t Count = DigitValue(Tag[3]);
-        return Count >= -9 && Count <= -2 ? 0 : Count;
-    }
+    if (Tag.compare(0, 3, "TDZ") == 0 || Tag.compare(0, 3, "FLT") == 0 || Tag.compare(0, 3, "EXO") == 0)
+        return DigitValue(Tag[3]);
     if (Tag.compare(1, 3, "CHN") == 0) return DigitValue(Tag[0]);
-    if (Tag.compare(2, 2, "CN") == 0 || Tag.compare(2, 2, "CH") == 0)
-        return 10 * DigitValue(Tag[0]) + DigitValue(Tag[1]);
-    if (Tag.compare(0, 2, "EX") == 0) return 10 * DigitValue(Tag[2]) + DigitValue(Tag[3]);
+    if (Tag.compare(2, 2, "CN") == 0 || Tag.compare(2, 2, "CH") == 0) return TwoDigitValue(Tag[0], Tag[1]);
+    if (Tag.compare(0, 2, "EX") == 0) return TwoDigitValue(Tag[2], Tag[3]);
     return 0;
 }
 
@@ -160,23 +163,15 @@ uint32_t PatternsNamed(const TModHeader& Header, uint32_t Count) {
     return Named;
 }
 
-// Whether a sample's loop ends within the sample, its start counted in
-// bytes as the Soundtrackers count it (LoopStartInBytes) and its length in
-// words. A loop of one word or none is no loop, and a sample without data
-// has nothing to check.
-bool LoopWithinSample(const TModSampleHeader& Sample) {
-    if (Sample.LengthWords == 0 || Sample.LoopLengthWords <= 1) return true;
-    return Sample.LoopStart + 2u * Sample.LoopLengthWords <= 2u * Sample.LengthWords;
-}
-
 // Step, for the 15-sample form, which has no tag: the header must read as
 // one the Soundtrackers wrote, which other data (text, pictures, programs,
 // noise) does not. Only fields a tracker kept within their ranges are
 // judged: the names are not, since these trackers saved whatever bytes lay
-// in memory there. On random bytes the checks pass together about once in
-// 10^32 (volumes 65/256 each, finetunes 1/16 each, lengths 1/2 each, the
-// song length 1/2, each played order 1/2); a file of one byte repeated, or
-// of zeros, fails the song length, a volume, a finetune or a loop.
+// in memory there. These trackers had no finetune: the byte is the high
+// byte of the volume word, always 0. On random bytes the finetunes alone
+// pass once in 10^36; a file of one byte repeated fails its finetunes, and
+// one of zeros its song length. A loop that runs past the sample's end is
+// not judged: real files have them, and the loop is cut at the end.
 bool IsFifteenSampleHeader(const TModHeader& Header, uint32_t FileLength) {
     if (FileLength < OldHeaderSize) return false;
     // A song plays 1 to 128 positions, each naming one of at most 128
@@ -188,10 +183,11 @@ bool IsFifteenSampleHeader(const TModHeader& Header, uint32_t FileLength) {
     bool AnyData = false;
     for (int32_t i = 0; i < OldSampleCount; ++i) {
         const TModSampleHeader& Sample = Header.Samples[i];
-        // Volumes run 0..64, the finetune is a nibble (these trackers had
-        // none and wrote 0), and no sample of theirs reached 64 KiB.
-        if (Sample.Volume > 64 || Sample.FineTune > 15 || Sample.LengthWords > 32768) return false;
-        if (!LoopWithinSample(Sample)) return false;
+        // Volumes run 0..64, the finetune byte is 0, and no sample or loop
+        // of theirs reached 64 KiB.
+        if (Sample.Volume > 64 || Sample.FineTune != 0 || Sample.LengthWords > 32768 ||
+            Sample.LoopLengthWords > 32768)
+            return false;
         AnyData = AnyData || Sample.LengthWords > 0;
     }
     // A song without a sample would play nothing.

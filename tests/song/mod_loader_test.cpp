@@ -109,7 +109,6 @@ const TTagCase TagCases[] = {
     {"16CH", "16CH", 16},
     {"32CN", "32CN", 32},
     {"EX12", "EX12", 12},
-    {"FLT: the character after 9 counts as 10", "FLT:", 10},
 };
 
 class ModLoaderTagsNameTheChannelCount : public ::testing::TestWithParam<TTagCase> {};
@@ -208,6 +207,10 @@ std::vector<TRefusedFilesCase> RefusedFilesCases() {
         // header then is not.
         {"unknown tag with 31 samples", WriteMod(SongWith("ABCD", 4, 1)), TQuavixLoadError::NotModule},
         {"count below one", WriteMod(SongWith("FLT/", 4, 1)), TQuavixLoadError::NotModule},
+        {"letters for the count", WriteMod(SongWith("EXAM", 4, 1)), TQuavixLoadError::NotModule},
+        {"a letter in the count", WriteMod(SongWith("1ACH", 4, 1)), TQuavixLoadError::NotModule},
+        // Neither reference player reads the character after 9 as 10.
+        {"the character after 9", WriteMod(SongWith("FLT:", 10, 1)), TQuavixLoadError::NotModule},
         {"zero channels", WriteMod(SongWith("TDZ0", 4, 1)), TQuavixLoadError::NotModule},
         {"shorter than a header", TBytes(599, 0), TQuavixLoadError::NotModule},
         {"only a header", TBytes(600, 0), TQuavixLoadError::NotModule},
@@ -492,16 +495,18 @@ std::vector<TFifteenSampleCase> FifteenSampleCases() {
         {"unplayed_order_past_127", FifteenSample([](TModSong& S) { S.Orders = {0, 1, 255}; S.SongLength = 2; }), Loads},
         {"volume_64", FifteenSample([](TModSong& S) { S.Samples[1].Volume = 64; }), Loads},
         {"volume_65", FifteenSample([](TModSong& S) { S.Samples[1].Volume = 65; }), NotModule},
-        {"finetune_15", FifteenSample([](TModSong& S) { S.Samples[1].FineTune = 15; }), Loads},
+        // No finetune: its byte is the high byte of the volume word.
+        {"finetune_1", FifteenSample([](TModSong& S) { S.Samples[1].FineTune = 1; }), NotModule},
         {"finetune_16", FifteenSample([](TModSong& S) { S.Samples[1].FineTune = 16; }), NotModule},
         {"longest_sample", FifteenSample([](TModSong& S) { S.Samples[1].LengthWords = 32768; }), Loads},
         {"sample_past_64_KiB", FifteenSample([](TModSong& S) { S.Samples[0].LengthWords = 32769; }), NotModule},
-        // The last sample has 50 words. Its loop ends within it, the start
-        // counted in bytes as the Soundtrackers count it.
+        // The last sample has 50 words; loop starts count bytes. A loop past
+        // the sample's end is cut there, as both reference players load it.
         {"loop_to_the_end", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 20; S.Samples[1].LoopLengthWords = 40; }), Loads},
         {"loop_start_past_the_end_in_words", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 60; S.Samples[1].LoopLengthWords = 20; }), Loads},
-        {"loop_past_the_end", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 22; S.Samples[1].LoopLengthWords = 40; }), NotModule},
-        {"loop_longer_than_the_sample", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 0; S.Samples[1].LoopLengthWords = 51; }), NotModule},
+        {"loop_past_the_end", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 22; S.Samples[1].LoopLengthWords = 40; }), Loads},
+        {"loop_longer_than_the_sample", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 0; S.Samples[1].LoopLengthWords = 51; }), Loads},
+        {"loop_past_64_KiB", FifteenSample([](TModSong& S) { S.Samples[1].LoopLengthWords = 32769; }), NotModule},
         {"loop_on_a_sample_without_data", FifteenSample([](TModSong& S) {
              S.Samples.push_back({});
              S.Samples.back().LoopStartWords = 10;
