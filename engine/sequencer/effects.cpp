@@ -44,15 +44,13 @@ bool HasNote(const TQuavixPatternNote& Cell) { return QuavixIsNote(Cell.Note); }
 // RetriggerPlaysLastNote the channel's last note starts again, whatever the
 // cell holds; otherwise the cell's note does, where it has one. Neither
 // applies the cell's instrument number again: the volume stays as the row
-// has set it.
-void Retrigger(TChannel& C) {
-    if (C.Module->Has(TQuavixBehaviour::RetriggerPlaysLastNote)) {
-        C.ReplayNote();
-        return;
-    }
+// has set it. Returns whether a note started (never on the extra banks).
+bool Retrigger(TChannel& C) {
+    if (C.Module->Has(TQuavixBehaviour::RetriggerPlaysLastNote)) return C.ReplayNote();
     TQuavixPatternNote Cell = C.CurrentNote;
     Cell.Instrument = 0;
     C.TriggerNote(Cell);
+    return !C.Background && HasNote(Cell);
 }
 
 // EDy: the cell takes effect on tick y. With ReplayWithoutNote the delayed
@@ -474,7 +472,8 @@ void PatternLoop(TChannel& C, int32_t y) {
 void SetTremoloWaveform(TChannel& C, int32_t y) { C.TremoloWaveform = y & 7; }
 
 // E9y retrigger: every y ticks the note starts again (see Retrigger); with
-// RetriggerPlaysLastNote the key is pressed again too. With
+// RetriggerPlaysLastNote the key is pressed again too (on the voice that
+// starts: a copy fading out in the fade bank stays released). With
 // RetriggerZeroOnFirstTick E90 plays the last note again on the row's first
 // tick, where the cell has no note (or key-off) of its own.
 void RetriggerFirstTick(TChannel& C, int32_t y) {
@@ -484,8 +483,7 @@ void RetriggerFirstTick(TChannel& C, int32_t y) {
 }
 void RetriggerTick(TChannel& C, int32_t y) {
     if (y == 0 || C.CurrentTick % y != 0) return;
-    Retrigger(C);
-    if (C.Module->Has(TQuavixBehaviour::RetriggerPlaysLastNote)) C.PressKey();
+    if (Retrigger(C) && C.Module->Has(TQuavixBehaviour::RetriggerPlaysLastNote)) C.PressKey();
 }
 
 // EAy / EBy fine volume up / down by y, once (EA0 and EB0 repeat the last).

@@ -98,10 +98,10 @@ INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
                 Join(Attack, {32, 32, 64, 56, 48, 40})},
     TFamilyCase{"NoteAfterKeyOff", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff), At(2, 0, D4, 0, 0, E, 0xD2)}), Envelope,
                 {64, 56, 48, 40, 32, 24, 16, 8, 0, 0, 64, 56}},
-    // A key-off cuts a note without volume envelope; on an envelope the
-    // note plays again with the key held.
-    TFamilyCase{"KeyOffWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
-                Join(Each({64}, 6), {0, 0, 0, 0})},
+    // A key-off silences a note without volume envelope through its volume;
+    // on an envelope the key is pressed again.
+    TFamilyCase{"KeyOffWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Volume,
+                Join(Each({40}, 6), {0, 0, 0, 0})},
     TFamilyCase{"KeyOffOnAnEnvelope", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
                 {64, 56, 48, 40, 32, 32, 64, 56, 48, 40, 32, 32}},
     // The Amiga trackers replay nothing.
@@ -113,12 +113,12 @@ INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
 class Retrigger : public TrackerFamily {};
 TEST_P(Retrigger, PlaysTheCellAgain) { Check(); }
 INSTANTIATE_TEST_SUITE_P(Cells, Retrigger, ::testing::Values(
-    // E92 on a cell without a note starts the sounding sample again at
-    // tick 2 of its row; its envelope goes on.
+    // E92 on a cell without a note starts the last note again at tick 2 of
+    // its row, and its envelope from the start.
     TFamilyCase{"WithoutNote", Xm({At(0, 0, C4, 1, 0, 9, 1), At(1, 0, 0, 0, 0, E, 0x92)}), Frames,
                 Join(Each({256}, 6), {0, 0})},
-    TFamilyCase{"WithoutNoteKeepsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 0, 0, E, 0x92)}), Envelope,
-                Join(Attack, Each({32}, 4))},
+    TFamilyCase{"WithoutNoteRestartsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 0, 0, E, 0x92)}), Envelope,
+                Join(Attack, {32, 32, 64, 56})},
     TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0x92)}),
                 Frames, Each({256}, 8)}), CaseName);
 
@@ -160,12 +160,14 @@ INSTANTIATE_TEST_SUITE_P(Cells, InstrumentWithoutNote, ::testing::Values(
 class KeyOffs : public TrackerFamily {};
 TEST_P(KeyOffs, ReleaseTheKey) { Check(); }
 INSTANTIATE_TEST_SUITE_P(Cells, KeyOffs, ::testing::Values(
-    // Without volume envelope the note is cut at once.
-    TFamilyCase{"NoteWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff)}), Envelope, Join(Each({64}, 4), Each({0}, 4))},
+    // Without volume envelope the note is silenced at once, through its volume.
+    TFamilyCase{"NoteWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff)}), Volume, Join(Each({40}, 4), Each({0}, 4))},
     // With an instrument number the instrument's reset wins: it plays on.
     TFamilyCase{"WithInstrumentWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 1)}), Envelope, Each({64}, 8)},
+    // On an envelope the instrument number restores the volume only: the
+    // envelope goes on where it is, released.
     TFamilyCase{"WithInstrumentOnAnEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, KeyOff, 3)}), Envelope,
-                Join(Attack, {64, 56, 48, 40, 32, 24, 16, 8})},
+                Join(Attack, {32, 24, 16, 8, 0, 0, 0, 0})},
     // K00 beside a note plays neither the note nor its instrument.
     TFamilyCase{"K00WithANote", Xm({At(0, 0, C4, 3), At(2, 0, D4, 3, 0, K, 0)}), Envelope,
                 Join(Attack, {32, 24, 16, 8, 0, 0})},
