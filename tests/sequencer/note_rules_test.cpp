@@ -13,7 +13,6 @@ using quavix_test::KeyOff;
 using quavix_test::ModAt;
 using quavix_test::TBytes;
 using quavix_test::TModPlacedCell;
-using quavix_test::TModSong;
 using TChannel = TQuavixChannelState;
 
 const int32_t C4 = Note("C-4"), D4 = Note("D-4"), C7 = Note("C-7");
@@ -49,31 +48,13 @@ TBytes Xm(std::vector<TPlacedCell> Cells, int32_t Rows = 8, uint16_t Channels = 
     return quavix_test::WriteXm(Song);
 }
 
-// Speed 4 (set on the first row); sample 1 a looping wave at volume 64.
-TBytes Mod(std::vector<TModPlacedCell> Cells) {
-    TModSong Song = quavix_test::SmallMod();
-    Cells.push_back(ModAt(0, 3, 0, 0, 0xF, 4));
-    Song.Patterns[0].Cells = std::move(Cells);
-    return quavix_test::WriteMod(Song);
-}
+// Speed 4; sample 1 a looping wave at volume 64.
+TBytes Mod(std::vector<TModPlacedCell> Cells) { return quavix_test::WriteMod(ModAtSpeedFour(std::move(Cells))); }
 
-struct TRuleCase : quavix_test::TNamedCase {
-    TBytes File;
-    TProbe Probe;
-    std::vector<int32_t> Expected;
-};
+using TRuleCase = TFileCase;
+using NoteRule = FileCaseTest;
+const auto CaseName = FileCaseName;
 
-class NoteRule : public SongTest, public ::testing::WithParamInterface<TRuleCase> {
-protected:
-    void Check() {
-        LoadFile(GetParam().File);
-        EXPECT_EQ(Play(static_cast<int32_t>(GetParam().Expected.size()), GetParam().Probe), GetParam().Expected);
-    }
-};
-
-std::string CaseName(const ::testing::TestParamInfo<TRuleCase>& Info) { return Info.param.Name; }
-
-int32_t Frames(const TQuavixModule& M) { return M.Channels[0]->Position >> 12; }
 const TProbe Volume = Of(&TChannel::Volume), Period = Of(&TChannel::Period), Envelope = Of(&TChannel::EnvelopeVolume),
              Fadeout = Of(&TChannel::FadeoutVolume), Panning = Of(&TChannel::Panning),
              EnvelopePanning = Of(&TChannel::EnvelopePanning);

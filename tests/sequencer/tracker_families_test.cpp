@@ -42,34 +42,18 @@ TBytes Xm(std::vector<TPlacedCell> Cells, int32_t Rows = 8, uint16_t Channels = 
 // Speed 4 (set on the first row); sample 1 a looping wave at volume 64, 2
 // the same at volume 32.
 TBytes Mod(std::vector<TModPlacedCell> Cells) {
-    TModSong Song = quavix_test::SmallMod();
-    Cells.push_back(ModAt(0, 3, 0, 0, 0xF, 4));
-    Song.Patterns[0].Cells = std::move(Cells);
+    TModSong Song = ModAtSpeedFour(std::move(Cells));
     Song.Samples.push_back(Song.Samples[0]);
     Song.Samples[1].Volume = 32;
     return quavix_test::WriteMod(Song);
 }
 
-struct TFamilyCase : quavix_test::TNamedCase {
-    TBytes File;
-    TProbe Probe;
-    std::vector<int32_t> Expected;
-};
-
-// A case shows as its name in test listings.
-class TrackerFamily : public SongTest, public ::testing::WithParamInterface<TFamilyCase> {
-protected:
-    void Check() {
-        LoadFile(GetParam().File);
-        EXPECT_EQ(Play(static_cast<int32_t>(GetParam().Expected.size()), GetParam().Probe), GetParam().Expected);
-    }
-};
-
-std::string CaseName(const ::testing::TestParamInfo<TFamilyCase>& Info) { return Info.param.Name; }
+using TFamilyCase = TFileCase;
+using TrackerFamily = FileCaseTest;
+const auto CaseName = FileCaseName;
 
 // Probes.
 int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active && M.Channels[0]->Sample ? 1 : 0; }
-int32_t Frames(const TQuavixModule& M) { return M.Channels[0]->Position >> 12; }
 int32_t VolumeAndFrames(const TQuavixModule& M) { return M.Channels[0]->Volume * 1000 + Frames(M); }
 int32_t SilencedByTremor(const TQuavixModule& M) { return M.Channels[0]->VolumeOffset < 0 ? 1 : 0; }
 const TProbe Envelope = Of(&TChannel::EnvelopeVolume), Volume = Of(&TChannel::Volume), Period = Of(&TChannel::Period);
