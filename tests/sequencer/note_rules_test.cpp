@@ -9,10 +9,7 @@
 namespace {
 
 using namespace quavix_song_test;
-using quavix_test::KeyOff;
-using quavix_test::ModAt;
-using quavix_test::TBytes;
-using quavix_test::TModPlacedCell;
+using namespace quavix_test;
 using TChannel = TQuavixChannelState;
 
 const int32_t C4 = Note("C-4"), D4 = Note("D-4"), C7 = Note("C-7");
