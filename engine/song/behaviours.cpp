@@ -11,7 +11,18 @@ const char* QuavixFormatName(TQuavixFormat Format) {
 
 TQuavixBehaviours QuavixFastTracker2Behaviours() {
     using B = TQuavixBehaviour;
-    return {B::ReplayWithoutNote};
+    return {
+        B::ReplayWithoutNote,
+        B::KeyOffZeroesVolume,
+        B::NoteRangeChecked,
+        B::RetriggerPlaysLastNote,
+        B::RetriggerZeroOnFirstTick,
+        B::DelayedNoteIgnoresPortamento,
+        B::DelayedVolumeColumnSetsOnly,
+        B::DelayedKeyOffPressesKey,
+        B::EnvelopePositionNeedsSustain,
+        B::MultiRetrigCountsTicks,
+    };
 }
 
 TQuavixBehaviours QuavixProTrackerBehaviours() {
