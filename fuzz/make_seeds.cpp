@@ -102,6 +102,21 @@ std::vector<std::pair<std::string, TBytes>> Seeds() {
     Mod.Channels = 4;
     Files.push_back({"old15.mod", WriteMod(Mod)});
 
+    // Ultimate Soundtracker's form: its tempo byte, its two effects, names
+    // of leftover bytes, a loop start in bytes and order entries after the
+    // song length that name patterns the file lacks.
+    TModSong Ultimate = SmallMod();
+    Ultimate.Tag = "";
+    Ultimate.Title = std::string("st\r\x01\xff", 5);
+    Ultimate.RestartPosition = 120;
+    Ultimate.Orders = {0, 1, 0, 90, 200};
+    Ultimate.SongLength = 3;
+    Ultimate.Patterns[0].Cells = {ModAt(0, 0, Note("C-3"), 1, 1, 0x37), ModAt(1, 1, Note("E-3"), 2, 2, 0x03)};
+    Ultimate.Patterns.push_back({{ModAt(2, 3, Note("G-3"), 2, 2, 0x20)}});
+    Ultimate.Samples.push_back({std::string("\x7f\x80garbage\r\n", 11), Ramp(120, 7), 0, 64, 50, 20, false,
+                                DefaultAdpcmTable, {}});
+    Files.push_back({"ultimate15.mod", WriteMod(Ultimate)});
+
     TModSong Packed = SmallMod();
     Packed.Samples[0].Adpcm = true;
     Packed.Samples[0].Values = Ramp(200, 1);

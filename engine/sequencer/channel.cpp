@@ -150,6 +150,19 @@ bool VolumeEnvelopeOn(const TQuavixInstrument* Instrument) {
     return Instrument && Instrument->VolumeEnvelope && Instrument->VolumeEnvelope->Enabled;
 }
 
+// Whether a note, with its sample's transposition (0 is C-0), can be played.
+// With NoteRangeChecked only C-0..A#9 can; otherwise every note plays, its
+// period held to the pitch range.
+bool PlayableNote(const TQuavixModule& Module, int32_t RealNote) {
+    constexpr int32_t Highest = 10 * 12 - 2;  // A#9
+    return !Module.Has(TQuavixBehaviour::NoteRangeChecked) || (RealNote >= 0 && RealNote <= Highest);
+}
+
+// The sample an instrument plays for a note (1..96), or none.
+TQuavixSample* NoteSample(const TQuavixInstrument& Instrument, int32_t Note) {
+    return Instrument.Samples[Instrument.NoteSamples[Note - 1]].get();
+}
+
 }  // namespace
 
 void TQuavixChannel::StartSample(bool HandedOver) {
@@ -165,10 +178,16 @@ void TQuavixChannel::StartSample(bool HandedOver) {
 }
 
 bool TQuavixChannel::ReplayNote() {
-    if (Background || !Module || !Instrument || !Sample || Period == 0) return false;
-    // A released note without volume envelope has been cut; there is
-    // nothing to play again.
-    if (KeyOff && !VolumeEnvelopeOn(Instrument)) return false;
+    if (Background || !Module || !Instrument || !QuavixIsNote(LastNote)) return false;
+    // The sample the instrument maps the note to now: a lone instrument
+    // number since may have changed it. Slides and arpeggio end there; the
+    // tone portamento keeps its target.
+    TQuavixSample* Played = NoteSample(*Instrument, LastNote);
+    if (!Played || !PlayableNote(*Module, Played->RelativeNote + LastNote - 1)) return false;
+    Sample = Played;
+    RealNote = Played->RelativeNote + LastNote - 1;
+    FineTune = Played->FineTune;
+    Period = Module->GetNotePeriod(RealNote, FineTune);
     StartSample(MoveToFadeBank());
     return true;
 }
@@ -177,6 +196,9 @@ void TQuavixChannel::ReleaseKey() {
     VolumeEnvelope->KeyOn = false;
     PanningEnvelope->KeyOn = false;
     KeyOff = true;
+    // With KeyOffZeroesVolume a note without volume envelope is silenced
+    // through its volume, which a later volume command brings back.
+    if (Module && Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) && !VolumeEnvelopeOn(Instrument)) Volume = 0;
 }
 
 void TQuavixChannel::PressKey() {
@@ -186,18 +208,30 @@ void TQuavixChannel::PressKey() {
     }
     KeyOff = false;
     FadeoutVolume = QuavixFullFadeout;
+    RetrigCount = 0;
 }
 
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
     const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
-    const bool HasNote = QuavixIsNote(Cell.Note);
+    const bool KeyOffNote = Cell.Note == TQuavixNote::KeyOff;
     TQuavixInstrument* NewInstrument = nullptr;
     if (HasInstrument) {
         NewInstrument = Module->Instruments[Cell.Instrument].get();
         if (!NewInstrument) NewInstrument = EmptyInstrument();
     }
+    // With KeyOffZeroesVolume an instrument number beside a key-off only
+    // restores the volume and panning: the instrument and its envelopes
+    // stay as they are, released.
+    const bool RestoreOnly = KeyOffNote && Module->Has(TQuavixBehaviour::KeyOffZeroesVolume);
+
+    // A note outside the playable range is not played at all (see
+    // PlayableNote); the instrument number beside it still acts.
+    const TQuavixInstrument* Mapping = HasInstrument ? NewInstrument : Instrument;
+    const TQuavixSample* NoteTakes = Mapping && QuavixIsNote(Cell.Note) ? NoteSample(*Mapping, Cell.Note) : nullptr;
+    const bool HasNote =
+        QuavixIsNote(Cell.Note) && !(NoteTakes && !PlayableNote(*Module, NoteTakes->RelativeNote + Cell.Note - 1));
 
     // A note starts its sample from the beginning unless it is a slide to
     // it. A slide starts no note (on a channel where nothing sounds it stays
@@ -215,12 +249,15 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     const TQuavixInstrument* Playing = HasInstrument ? NewInstrument : Instrument;
     const bool HandedOver = Playing != nullptr && Starts && MoveToFadeBank();
 
-    if (HasInstrument) {
+    if (HasInstrument && !RestoreOnly) {
         ResetVoice();
         Instrument = NewInstrument;
         VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
         PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
         PressKey();
+        // The multi retrig leaves the next row's first tick uncounted
+        // (MultiRetrigCountsTicks).
+        RetrigSkipsFirstTick = true;
     }
 
     if (Instrument && HasNote) {
@@ -240,6 +277,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // fade-out: a note on its own plays on in the envelope where it
             // is, held or released, as trackers play it.
             Period = TargetPeriod;
+            LastNote = Cell.Note;
             StartSample(HandedOver);
         }
         // Otherwise a slide only moves its target.
@@ -248,7 +286,9 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // The instrument number restores the volume and panning: those of the
     // sample that sounds, or with InstrumentTakesNextSample those of the
     // instrument's one sample, which the next note will play. A voice that
-    // never had a pitch stays silent.
+    // never had a pitch stays silent. A key-off that restores only is
+    // released first, so that its volume comes back.
+    if (RestoreOnly) ReleaseKey();
     if (HasInstrument && Sample && Period != 0) {
         Active = true;
         const TQuavixSample* Restored =
@@ -262,5 +302,5 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // Key-off. With an instrument number on an instrument without volume
     // envelope the note plays on: trackers cut such a note through its
     // volume, which the instrument number restores.
-    if (Cell.Note == TQuavixNote::KeyOff && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) ReleaseKey();
+    if (KeyOffNote && !RestoreOnly && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) ReleaseKey();
 }

@@ -115,6 +115,14 @@ struct TQuavixChannelState {
     float SmoothStep = 0.0f;
     bool Surround = false;
     bool LocalFilters = false;
+    // The note (1..96) the channel last started, which a retrigger or a
+    // delay without a note of its own plays again; 0 before the first.
+    int32_t LastNote = 0;
+    // Rxy with MultiRetrigCountsTicks: the ticks counted since the last
+    // retrigger, and whether the next row's first tick is left uncounted
+    // (after an instrument number).
+    int32_t RetrigCount = 0;
+    bool RetrigSkipsFirstTick = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -150,12 +158,13 @@ public:
     // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
     // rather than starting it.
     static bool IsPortamento(const TQuavixPatternNote& Cell);
-    // Plays the note that sounds again from the start of its sample, for a
+    // Plays the channel's last note again from the start of its sample, on
+    // the instrument the channel has now and at the note's own pitch, for a
     // retrigger or a delayed cell that has no note of its own; false where
-    // nothing sounds that could be played again.
+    // there is no note to play.
     bool ReplayNote();
     // Presses the key again: both envelopes from their start, the fade-out
-    // at full volume.
+    // at full volume, the multi retrig's count from 0.
     void PressKey();
     // Releases the key (a key-off note, Kxx): the envelopes leave their
     // sustain, the fade-out starts and the instrument vibrato stops growing.

@@ -12,6 +12,7 @@
 #include "sequencer/channel.h"
 #include "song/commands.h"
 #include "sequencer/tables.h"
+#include "song/instrument.h"
 #include "song/module.h"
 #include "song/units.h"
 
@@ -39,23 +40,39 @@ int32_t NoteDelay(const TQuavixPatternNote& Cell) {
 
 bool HasNote(const TQuavixPatternNote& Cell) { return QuavixIsNote(Cell.Note); }
 
-// The cell's note and instrument take effect again on a later tick of the
-// row (E9y every y ticks). With ReplayWithoutNote a cell without a note of
-// its own plays the note that sounds again from the start of its sample, its
-// envelopes going on; otherwise nothing is retriggered there. Returns
-// whether a note started again.
+// A note started again on a later tick of its row (E9y, Rxy). With
+// RetriggerPlaysLastNote the channel's last note starts again, whatever the
+// cell holds; otherwise the cell's note does, where it has one. Neither
+// applies the cell's instrument number again: the volume stays as the row
+// has set it. Returns whether a note started (never on the extra banks).
 bool Retrigger(TChannel& C) {
-    C.TriggerNote(C.CurrentNote);
-    if (!C.Module->Has(TQuavixBehaviour::ReplayWithoutNote)) return false;
-    return HasNote(C.CurrentNote) || C.ReplayNote();
+    if (C.Module->Has(TQuavixBehaviour::RetriggerPlaysLastNote)) return C.ReplayNote();
+    TQuavixPatternNote Cell = C.CurrentNote;
+    Cell.Instrument = 0;
+    C.TriggerNote(Cell);
+    return !C.Background && HasNote(Cell);
 }
 
-// EDy: the cell takes effect on tick y. In an Extended Module the delayed
-// note also presses the key again, with or without an instrument number (a
-// delayed key-off plays the sounding note again), while the volume stays
-// as it is, as FT2 plays it.
+// EDy: the cell takes effect on tick y. With ReplayWithoutNote the delayed
+// cell presses the key again, and without a note of its own plays the
+// channel's last note again, on the instrument the cell names. A delayed
+// key-off releases the key; with DelayedKeyOffPressesKey it presses it again
+// at once, and plays nothing. With DelayedNoteIgnoresPortamento a tone
+// portamento in the volume column does not hold the delayed note back.
 void DelayedCell(TChannel& C) {
-    if (Retrigger(C)) C.PressKey();
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    if (!C.Module->Has(TQuavixBehaviour::ReplayWithoutNote)) {
+        C.TriggerNote(Cell);
+        return;
+    }
+    TQuavixPatternNote Played = Cell;
+    if (C.Module->Has(TQuavixBehaviour::DelayedNoteIgnoresPortamento) &&
+        Played.VolumeCommand == TQuavixVolumeCommand::TonePortamento)
+        Played.VolumeCommand = TQuavixVolumeCommand::None;
+    C.TriggerNote(Played);
+    const bool KeyOffNote = Cell.Note == TQuavixNote::KeyOff;
+    if (!HasNote(Cell) && !KeyOffNote) C.ReplayNote();
+    if (!KeyOffNote || C.Module->Has(TQuavixBehaviour::DelayedKeyOffPressesKey)) C.PressKey();
 }
 
 // A voice the tremor left silent is silent on every tick, after whatever
@@ -112,6 +129,13 @@ void VolumeColumnPanningSlideLeft(TChannel& C, int32_t n) {
     C.Panning = std::max<int32_t>(C.Panning - n, 0);
 }
 void VolumeColumnPanningSlideRight(TChannel& C, int32_t n) { C.Panning = std::min<int32_t>(C.Panning + n, 255); }
+
+// The volume column beside a note delay with DelayedVolumeColumnSetsOnly, on
+// the delayed tick: only a volume or a panning is set.
+void DelayedVolumeColumn(TChannel& C, int32_t Command, int32_t n) {
+    if (Command == TQuavixVolumeCommand::SetVolume) C.Volume = n;
+    if (Command == TQuavixVolumeCommand::SetPanning) C.Panning = n * 16;
+}
 
 void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
@@ -255,10 +279,11 @@ void PatternBreak(TChannel& C, int32_t P) {
     M.BreakRowFromPositionJump = false;
 }
 
-// Fxx speed (ticks per row) up to 0x20, tempo above. F00 sets speed 0: every
-// tick is then a new row.
+// Fxx speed (ticks per row) below 0x20, tempo from 0x20 on, as both
+// Fasttracker 2 and ProTracker take F20. F00 sets speed 0: every tick is then
+// a new row.
 void SetSpeedOrTempo(TChannel& C, int32_t P) {
-    if (P > 32)
+    if (P >= 32)
         C.Module->Tempo = static_cast<uint8_t>(P);
     else
         C.Module->Speed = static_cast<uint8_t>(P);
@@ -287,10 +312,14 @@ void KeyOffAtTick(TChannel& C, int32_t P) {
     if (C.CurrentTick == P) C.ReleaseKey();
 }
 
-// Lxx both envelopes to position xx.
+// Lxx both envelopes to position xx. With EnvelopePositionNeedsSustain the
+// volume envelope moves only where it is on, and the panning envelope only
+// where the volume envelope has its sustain on.
 void SetEnvelopePosition(TChannel& C, int32_t P) {
-    C.VolumeEnvelope->SetPosition(P);
-    C.PanningEnvelope->SetPosition(P);
+    const TQuavixEnvelope* Volume = C.VolumeEnvelope->Envelope;
+    const bool Checked = C.Module->Has(TQuavixBehaviour::EnvelopePositionNeedsSustain);
+    if (!Checked || (Volume && Volume->Enabled)) C.VolumeEnvelope->SetPosition(P);
+    if (!Checked || (Volume && Volume->SustainEnabled)) C.PanningEnvelope->SetPosition(P);
 }
 
 // Pxy panning slide, by x - y per tick (P00 keeps the last step). With
@@ -314,15 +343,56 @@ void SetFilterResonance(TChannel& C, int32_t P) {
     C.SetupFilter(!C.FilterValid);
 }
 
-// Rxy multi retrig: every y ticks the cell is applied again (which restarts
-// the sample only when the cell holds a note) and the volume changes by x:
-// 1..5 down by 1, 2, 4, 8, 16; 6 two thirds; 7 half; 9..13 up by 1, 2, 4, 8,
-// 16; 14 one and a half; 15 double; 0 and 8 unchanged. R00 keeps both.
+// Rxy multi retrig: every y ticks the note starts again (see Retrigger) and
+// the volume changes by x: 1..5 down by 1, 2, 4, 8, 16; 6 two thirds; 7
+// half; 9..13 up by 1, 2, 4, 8, 16; 14 one and a half; 15 double; 0 and 8
+// unchanged. R00 keeps both. Without MultiRetrigCountsTicks the row's ticks
+// are counted from its first; with it see CountRetrig.
+int32_t RetrigVolume(int32_t Change, int32_t V);
+
+// With MultiRetrigCountsTicks the ticks are counted across rows from the
+// last retrigger (an instrument number, a delayed note or E9y starts the
+// count again), and the y-th starts the note again; a volume or panning in
+// the volume column is set again after the volume change.
+void CountRetrig(TChannel& C) {
+    if (++C.RetrigCount < C.RetrigInterval) return;
+    C.RetrigCount = 0;
+    C.Volume = std::clamp<int32_t>(RetrigVolume(C.RetrigVolumeChange, std::clamp<int32_t>(C.Volume, 0, 64)), 0, 64);
+    DelayedVolumeColumn(C, C.CurrentNote.VolumeCommand, C.CurrentNote.VolumeParameter);
+    Retrigger(C);
+}
+
+// Whether the row's first tick counts for Rxy: where the volume column is
+// empty, or its first-tick command (volume, fine slide, vibrato speed,
+// panning) has the parameter 0 - that is, where the command leaves nothing
+// of its byte, as FT2 reads it. The first row after an instrument number
+// does not count its first tick.
+bool RetrigCountsFirstTick(TChannel& C) {
+    using TCommand = TQuavixVolumeCommand;
+    if (C.RetrigSkipsFirstTick) {
+        C.RetrigSkipsFirstTick = false;
+        return false;
+    }
+    switch (C.CurrentNote.VolumeCommand) {
+        case TCommand::None: return true;
+        case TCommand::SetVolume:
+        case TCommand::FineSlideDown:
+        case TCommand::FineSlideUp:
+        case TCommand::VibratoSpeed:
+        case TCommand::SetPanning: return C.CurrentNote.VolumeParameter == 0;
+        default: return false;
+    }
+}
+
 void RetrigSetup(TChannel& C, int32_t P) {
     if (P != 0) {
         C.RetrigVolumeChange = High(P);
         C.RetrigInterval = Low(P);
     }
+    if (!C.Module->Has(TQuavixBehaviour::MultiRetrigCountsTicks) || !RetrigCountsFirstTick(C)) return;
+    // A retrigger due where the cell starts a note waits for the next tick.
+    if (HasNote(C.CurrentNote) && C.RetrigCount + 1 >= C.RetrigInterval) return;
+    CountRetrig(C);
 }
 int32_t RetrigVolume(int32_t Change, int32_t V) {
     switch (Change) {
@@ -344,8 +414,13 @@ int32_t RetrigVolume(int32_t Change, int32_t V) {
     }
 }
 void RetrigTick(TChannel& C, int32_t) {
-    if (C.RetrigInterval == 0 || C.CurrentTick % C.RetrigInterval != 0) return;
-    C.TriggerNote(C.CurrentNote);
+    if (C.RetrigInterval == 0) return;
+    if (C.Module->Has(TQuavixBehaviour::MultiRetrigCountsTicks)) {
+        CountRetrig(C);
+        return;
+    }
+    if (C.CurrentTick % C.RetrigInterval != 0) return;
+    Retrigger(C);
     C.Volume = RetrigVolume(C.RetrigVolumeChange, C.Volume);
 }
 
@@ -431,9 +506,19 @@ void PatternLoop(TChannel& C, int32_t y) {
 // E7y tremolo waveform, as E4y.
 void SetTremoloWaveform(TChannel& C, int32_t y) { C.TremoloWaveform = y & 7; }
 
-// E9y retrigger: every y ticks the cell is applied again.
+// E9y retrigger: every y ticks the note starts again (see Retrigger); with
+// RetriggerPlaysLastNote the key is pressed again too (on the voice that
+// starts: a copy fading out in the fade bank stays released). With
+// RetriggerZeroOnFirstTick E90 plays the last note again on the row's first
+// tick, where the cell has no note (or key-off) of its own.
+void RetriggerFirstTick(TChannel& C, int32_t y) {
+    if (y == 0 && C.Module->Has(TQuavixBehaviour::RetriggerZeroOnFirstTick) &&
+        C.CurrentNote.Note == TQuavixNote::None)
+        C.ReplayNote();
+}
 void RetriggerTick(TChannel& C, int32_t y) {
-    if (y != 0 && C.CurrentTick % y == 0) Retrigger(C);
+    if (y == 0 || C.CurrentTick % y != 0) return;
+    if (Retrigger(C) && C.Module->Has(TQuavixBehaviour::RetriggerPlaysLastNote)) C.PressKey();
 }
 
 // EAy / EBy fine volume up / down by y, once (EA0 and EB0 repeat the last).
@@ -469,7 +554,7 @@ constexpr TEffect ExtendedEffects[16] = {
     /* E6y */ {PatternLoop, nullptr},
     /* E7y */ {SetTremoloWaveform, nullptr},
     /* E8y */ {nullptr, nullptr},
-    /* E9y */ {nullptr, RetriggerTick},
+    /* E9y */ {RetriggerFirstTick, RetriggerTick},
     /* EAy */ {FineVolumeUp, nullptr},
     /* EBy */ {FineVolumeDown, nullptr},
     /* ECy */ {nullptr, NoteCutTick},
@@ -589,7 +674,11 @@ void TQuavixChannel::ProcessRow() {
         DelayedCell(*this);
     else if (TriggerTick && !KeyOffFirst(CurrentNote))
         TriggerNote(CurrentNote);
-    VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, TriggerTick);
+    if (Delay > 0 && Module->Has(TQuavixBehaviour::DelayedVolumeColumnSetsOnly)) {
+        if (TriggerTick) DelayedVolumeColumn(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter);
+    } else {
+        VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, TriggerTick);
+    }
     if (TriggerTick) {
         const TEffect* Effect = FindEffect(CurrentNote);
         if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
@@ -601,16 +690,20 @@ void TQuavixChannel::ProcessTickEffects() {
     if (!Module) return;
     const int32_t Delay = NoteDelay(CurrentNote);
     // A delayed cell starts now (on the pattern channels; the other banks
-    // trigger nothing).
-    if (Delay > 0 && CurrentTick == Delay && !Background && !FadeBank) ProcessRow();
+    // trigger nothing). With DelayedVolumeColumnSetsOnly the volume column's
+    // slides run on every tick but the row's first, the delayed cell after
+    // them; otherwise they run from the delayed cell on.
+    const bool NoteTick = Delay > 0 && CurrentTick == Delay && !Background && !FadeBank;
+    const bool SlidesFirst = Module->Has(TQuavixBehaviour::DelayedVolumeColumnSetsOnly);
+    if (NoteTick && !SlidesFirst) ProcessRow();
     PeriodOffset = 0;
     VolumeOffset = 0;
-    VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, CurrentTick >= Delay);
-    // The note tick itself runs no effect-column tick action.
-    if (CurrentTick != Delay) {
-        const TEffect* Effect = FindEffect(CurrentNote);
-        if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
-    }
+    VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
+                           SlidesFirst || CurrentTick >= Delay);
+    if (NoteTick && SlidesFirst) ProcessRow();
+    // (EDy itself has no action on the other ticks.)
+    const TEffect* Effect = FindEffect(CurrentNote);
+    if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
     HoldTremor(*this);
 }
 

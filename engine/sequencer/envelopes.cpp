@@ -3,6 +3,7 @@
 #include "sequencer/channel.h"
 #include "sequencer/tables.h"
 #include "song/instrument.h"
+#include "song/module.h"
 #include "song/units.h"
 
 void TQuavixChannel::UpdateEnvelopes() {
@@ -11,7 +12,7 @@ void TQuavixChannel::UpdateEnvelopes() {
     if (VolumeEnvelope->Envelope) {
         if (VolumeEnvelope->Envelope->Enabled)
             EnvelopeVolume = VolumeEnvelope->Advance();
-        else if (!VolumeEnvelope->KeyOn)
+        else if (!VolumeEnvelope->KeyOn && !(Module && Module->Has(TQuavixBehaviour::KeyOffZeroesVolume)))
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
         if (Instrument && !VolumeEnvelope->KeyOn) {
             // QuavixFullFadeout is 65536, so a fade-out of 32768 ends the note in one tick.

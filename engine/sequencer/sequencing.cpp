@@ -163,9 +163,12 @@ void TQuavixModule::ProcessTick() {
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
     const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);
+    // Each time a pattern delay plays the row again its ticks count from 0
+    // again; its first tick is one of the other ticks all the same.
+    const int32_t RowTick = InsideRow ? TickCounter % Speed : 0;
     if (InsideRow) {
         for (int32_t i = 0; i < Count; ++i) {
-            Channels[i]->CurrentTick = TickCounter;
+            Channels[i]->CurrentTick = RowTick;
             Channels[i]->ProcessTickEffects();
         }
     } else {
@@ -180,9 +183,9 @@ void TQuavixModule::ProcessTick() {
     const std::pair<TChannelBank*, int32_t*> Banks[] = {{&BackgroundChannels, &ReserveVoicesInUse},
                                                          {&FadeChannels, &FadeVoicesInUse}};
     for (const auto& [Bank, InUse] : Banks)
-        QuavixVisitVoicesInUse(*Bank, *InUse, [this, InsideRow](TQuavixChannel& C) {
+        QuavixVisitVoicesInUse(*Bank, *InUse, [InsideRow, RowTick](TQuavixChannel& C) {
             if (!InsideRow) return;
-            C.CurrentTick = TickCounter;
+            C.CurrentTick = RowTick;
             C.ProcessTickEffects();
         });
 

@@ -24,9 +24,23 @@ enum class TQuavixBehaviour : uint8_t {
     // Notes and instruments
     PortamentoStartsSilentNote,   // a tone portamento on a channel with no pitch yet starts its note (ProTracker)
     InstrumentTakesNextSample,    // an instrument number gives the volume of the sample its next note plays, not the sounding one's (ProTracker)
-    ReplayWithoutNote,            // E9x and EDx on a cell without a note play the sounding note again from its start (Fasttracker 2)
+    ReplayWithoutNote,            // EDx on a cell without a note plays the channel's last note again from its start, pressing the key again (Fasttracker 2)
+    KeyOffZeroesVolume,           // a key-off sets the volume of an instrument without volume envelope to 0 (a later volume brings it back) and starts the fade-out with or without envelope; an instrument number beside it restores the volume only (Fasttracker 2)
+    NoteRangeChecked,             // a note that its sample's transposition takes outside C-0..A#9 is not played; the instrument number beside it still acts (Fasttracker 2)
+    RetriggerPlaysLastNote,       // E9x and Rxy play the channel's last note again at its own pitch, the cell's instrument number not applied again; E9x restarts the envelopes too (Fasttracker 2)
+    RetriggerZeroOnFirstTick,     // E90 plays the last note again on the row's first tick where the cell has no note (Fasttracker 2)
+    DelayedNoteIgnoresPortamento, // a delayed note starts its sample even beside a tone portamento (Fasttracker 2)
+    DelayedVolumeColumnSetsOnly,  // beside a note delay the volume column only sets its volume or panning, on the delayed tick; its slides run from the row's second tick, before the delayed note (Fasttracker 2)
+    DelayedKeyOffPressesKey,      // a delayed key-off releases the key and presses it again: the envelopes restart, no fade-out runs (Fasttracker 2)
+    EnvelopePositionNeedsSustain, // Lxx moves the panning envelope only where the volume envelope has its sustain on, the volume envelope only where it is on (Fasttracker 2)
+    MultiRetrigCountsTicks,       // Rxy counts ticks across rows, from the last retrigger or instrument number; a row's first tick counts beside an empty volume column only, and not first after an instrument number (Fasttracker 2)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
+    // Samples
+    LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
+    LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
+    // Effects
+    UltimateSoundtrackerEffects,  // effect 1xy is an arpeggio and 2xy a pitch bend, up by y or else down by x, in songs whose effects are these two alone and whose tempo byte is 120 (Ultimate Soundtracker)
     // Panning
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
@@ -71,3 +85,5 @@ private:
 // The behaviours of each tracker, as its loader starts from them.
 TQuavixBehaviours QuavixFastTracker2Behaviours();
 TQuavixBehaviours QuavixProTrackerBehaviours();
+// The 15-sample form: ProTracker's set and the Soundtrackers' samples.
+TQuavixBehaviours QuavixSoundtrackerBehaviours();

@@ -42,22 +42,25 @@ constexpr int32_t CellPeriods[60] = {
     214,  202,  190,  180,  170,  160,  151,  143,  135,  127,  120, 113,
     107,  101,  95,   90,   85,   80,   75,   71,   67,   63,   60,  56};
 
-int32_t DigitValue(char c) { return static_cast<int32_t>(static_cast<unsigned char>(c)) - '0'; }
+// A decimal digit's value; -1 for any other character.
+int32_t DigitValue(char c) { return c >= '0' && c <= '9' ? c - '0' : -1; }
+// The value of two decimal digits; -1 unless both are digits.
+int32_t TwoDigitValue(char High, char Low) {
+    return DigitValue(High) < 0 || DigitValue(Low) < 0 ? -1 : 10 * DigitValue(High) + DigitValue(Low);
+}
 
-// The channel count a tag names; 0 for no known tag.
+// The channel count a tag names; 0 or less for no known tag. The count in a
+// numeric tag is made of decimal digits: any other character there makes it
+// no tag (pattern data of the tagless form may spell "EXAM" or "ARCH").
 int32_t TagChannels(const std::string& Tag) {
     if (Tag == "M.K." || Tag == "M!K!" || Tag == "M&K!" || Tag == "N.T.") return 4;
     if (Tag == "OCTA" || Tag == "OKTA" || Tag == "CD81" || Tag == "WOW!") return 8;
     if (Tag.size() != 4) return 0;
-    if (Tag.compare(0, 3, "TDZ") == 0) return DigitValue(Tag[3]);
-    if (Tag.compare(0, 3, "FLT") == 0 || Tag.compare(0, 3, "EXO") == 0) {
-        int32_t Count = DigitValue(Tag[3]);
-        return Count >= -9 && Count <= -2 ? 0 : Count;
-    }
+    if (Tag.compare(0, 3, "TDZ") == 0 || Tag.compare(0, 3, "FLT") == 0 || Tag.compare(0, 3, "EXO") == 0)
+        return DigitValue(Tag[3]);
     if (Tag.compare(1, 3, "CHN") == 0) return DigitValue(Tag[0]);
-    if (Tag.compare(2, 2, "CN") == 0 || Tag.compare(2, 2, "CH") == 0)
-        return 10 * DigitValue(Tag[0]) + DigitValue(Tag[1]);
-    if (Tag.compare(0, 2, "EX") == 0) return 10 * DigitValue(Tag[2]) + DigitValue(Tag[3]);
+    if (Tag.compare(2, 2, "CN") == 0 || Tag.compare(2, 2, "CH") == 0) return TwoDigitValue(Tag[0], Tag[1]);
+    if (Tag.compare(0, 2, "EX") == 0) return TwoDigitValue(Tag[2], Tag[3]);
     return 0;
 }
 
@@ -66,7 +69,7 @@ struct TModSampleHeader {
     uint16_t LengthWords = 0;
     uint8_t FineTune = 0;
     uint8_t Volume = 0;
-    uint16_t LoopStartWords = 0;
+    uint16_t LoopStart = 0;  // in words, or in bytes (LoopStartInBytes)
     uint16_t LoopLengthWords = 0;
 };
 
@@ -143,7 +146,7 @@ void ReadHeader(TQuavixLoadCursor& Cursor, TModHeader& Header) {
         Sample.LengthWords = Cursor.ReadBigEndianWord();
         Sample.FineTune = Cursor.ReadByte();
         Sample.Volume = Cursor.ReadByte();
-        Sample.LoopStartWords = Cursor.ReadBigEndianWord();
+        Sample.LoopStart = Cursor.ReadBigEndianWord();
         Sample.LoopLengthWords = Cursor.ReadBigEndianWord();
     }
     Header.SongLength = Cursor.ReadByte();
@@ -151,47 +154,66 @@ void ReadHeader(TQuavixLoadCursor& Cursor, TModHeader& Header) {
     Cursor.ReadBytes(Header.Orders.data(), OrderCount);
 }
 
-// A name as trackers wrote it: text up to its first zero byte (or the whole
-// field), without control characters.
-bool IsName(const uint8_t* Bytes, size_t Size) {
-    for (size_t i = 0; i < Size && Bytes[i] != 0; ++i)
-        if (Bytes[i] < 32 || Bytes[i] == 127) return false;
-    return true;
+// The highest pattern the first Count order entries name, plus one (at
+// least 1). Entries above 127 name none.
+uint32_t PatternsNamed(const TModHeader& Header, uint32_t Count) {
+    uint32_t Named = 1;
+    for (uint32_t i = 0; i < Count && i < OrderCount; ++i)
+        if (Header.Orders[i] <= 127) Named = std::max<uint32_t>(Named, Header.Orders[i] + 1u);
+    return Named;
 }
 
 // Step, for the 15-sample form, which has no tag: the header must read as
-// one the Soundtrackers wrote, which other data (text, pictures, noise) does
-// not. Each field is checked against the range those trackers could store.
+// one the Soundtrackers wrote, which other data (text, pictures, programs,
+// noise) does not. Only fields a tracker kept within their ranges are
+// judged: the names are not, since these trackers saved whatever bytes lay
+// in memory there. These trackers had no finetune: the byte is the high
+// byte of the volume word, always 0. On random bytes the finetunes alone
+// pass once in 10^36; a file of one byte repeated fails its finetunes, and
+// one of zeros its song length. A loop that runs past the sample's end is
+// not judged: real files have them, and the loop is cut at the end.
 bool IsFifteenSampleHeader(const TModHeader& Header, uint32_t FileLength) {
     if (FileLength < OldHeaderSize) return false;
-    // A song plays 1 to 128 positions, each naming one of at most 128 patterns.
+    // A song plays 1 to 128 positions, each naming one of at most 128
+    // patterns; the entries after the song length are not played and may
+    // hold anything.
     if (Header.SongLength < 1 || Header.SongLength > OrderCount) return false;
     for (int32_t i = 0; i < Header.SongLength; ++i)
         if (Header.Orders[i] >= MaxPatternCount) return false;
-    if (!IsName(Header.Name, SongNameSize)) return false;
+    bool AnyData = false;
     for (int32_t i = 0; i < OldSampleCount; ++i) {
         const TModSampleHeader& Sample = Header.Samples[i];
-        // Volumes run 0..64, the finetune is a nibble (these trackers had
-        // none and wrote 0), and no sample of theirs reached 64 KiB.
-        if (Sample.Volume > 64 || Sample.FineTune > 15 || Sample.LengthWords > 32768) return false;
-        if (!IsName(Sample.Name, SampleNameSize)) return false;
+        // Volumes run 0..64, the finetune byte is 0, and no sample or loop
+        // of theirs reached 64 KiB.
+        if (Sample.Volume > 64 || Sample.FineTune != 0 || Sample.LengthWords > 32768 ||
+            Sample.LoopLengthWords > 32768)
+            return false;
+        AnyData = AnyData || Sample.LengthWords > 0;
     }
-    return true;
+    // A song without a sample would play nothing.
+    return AnyData;
 }
 
 // Step: how many patterns the file holds, and whether its 4 channels are 8.
 uint32_t CountPatterns(TModHeader& Header, uint32_t FileLength) {
+    const bool Tagged = Header.SampleCount == TaggedSampleCount;
     // Trackers save the patterns up to the highest one the order list names,
-    // whether or not every one of them plays. Entries above 127 name none.
-    uint32_t Named = 1;
-    for (uint8_t Order : Header.Orders)
-        if (Order <= 127) Named = std::max<uint32_t>(Named, Order + 1u);
+    // whether or not every one of them plays.
+    uint32_t Named = PatternsNamed(Header, OrderCount);
     // All but the patterns: the header and the sample data.
     const uint64_t OtherBytes = static_cast<uint64_t>(Header.Size) + Header.SampleBytes();
+    // The bytes of one pattern at the channel count as it stands.
+    auto PatternBytes = [&Header]() { return static_cast<uint64_t>(Header.Channels) * RowsPerPattern * CellSize; };
+    // The Soundtrackers left the entries after the song length as they were
+    // in memory, naming patterns the file may not hold: where the file is too
+    // short for all of them, the played entries say how many there are.
+    if (!Tagged && FileLength < Header.Size + Named * PatternBytes() + Header.SampleBytesBeforeLast())
+        Named = PatternsNamed(Header, Header.SongLength);
     // Some trackers saved 8-channel songs under a 4-channel tag. The length
     // tells: it holds exactly the named patterns as 8-channel ones, which
     // as 4-channel ones would be twice the patterns the order list names.
-    if (Header.Channels == 4 && OtherBytes + Named * 8ull * RowsPerPattern * CellSize == FileLength)
+    // The Soundtrackers had 4 channels and no more.
+    if (Tagged && Header.Channels == 4 && OtherBytes + Named * 8ull * RowsPerPattern * CellSize == FileLength)
         Header.Channels = 8;
     uint32_t Count = Named;
     // ProTracker holds at most 64 patterns and tags songs with more "M!K!".
@@ -199,9 +221,8 @@ uint32_t CountPatterns(TModHeader& Header, uint32_t FileLength) {
     // only as far as the file has room for the patterns; its other entries
     // are taken for junk. (A file shorter than its header and samples tells
     // no room at all, and the order list stands.)
-    if (Header.SampleCount == TaggedSampleCount && Named > 64 && Header.Tag != "M!K!" && FileLength >= OtherBytes) {
-        const uint64_t PatternBytes = static_cast<uint64_t>(Header.Channels) * RowsPerPattern * CellSize;
-        const uint64_t Room = (FileLength - OtherBytes) / PatternBytes;
+    if (Tagged && Named > 64 && Header.Tag != "M!K!" && FileLength >= OtherBytes) {
+        const uint64_t Room = (FileLength - OtherBytes) / PatternBytes();
         if (Room < Named) Count = static_cast<uint32_t>(Room);
     }
     // The order entries that name patterns reach 127.
@@ -253,7 +274,7 @@ void StoreHeader(TQuavixModule& Module, const TModHeader& Header) {
         Sample.Bits = 8;
         Sample.NumChannels = 1;
         Sample.Length = 2 * Stored.LengthWords;
-        Sample.LoopStart = 2 * Stored.LoopStartWords;
+        Sample.LoopStart = Module.Has(TQuavixBehaviour::LoopStartInBytes) ? Stored.LoopStart : 2 * Stored.LoopStart;
         Sample.LoopLength = 2 * Stored.LoopLengthWords;
         Sample.Loop = false;
         Sample.FineTune = TQuavixModule::ConvertFineTune(Stored.FineTune);
@@ -286,6 +307,16 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHe
     }
 }
 
+// A looped sample that sounds its loop alone (LoopOnlySounds) keeps only
+// the loop's points: what lies before or after it is never heard.
+void KeepLoopOnly(TQuavixSample& Sample) {
+    if (Sample.LoopStart == 0 && Sample.LoopLength == Sample.Length) return;
+    std::memmove(Sample.Data, Sample.Data + Sample.LoopStart, static_cast<size_t>(Sample.LoopLength) * sizeof(int32_t));
+    Sample.AllocateData(Sample.LoopLength);
+    Sample.Length = Sample.LoopLength;
+    Sample.LoopStart = 0;
+}
+
 // Step: the sample data, in sample order after the patterns: signed 8-bit
 // points, or "ADPCM" and the 4-bit form. Data cut short by the end of the
 // file is read as far as it goes; the rest of the sample is silence.
@@ -316,7 +347,54 @@ void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Sampl
             const uint8_t* Bytes = Cursor.Take(static_cast<uint32_t>(Sample.Length), Available);
             for (uint32_t k = 0; k < Available; ++k) Sample.Data[k] = static_cast<int8_t>(Bytes[k]) * 256;
         }
+        if (Sample.Loop && Module.Has(TQuavixBehaviour::LoopOnlySounds)) KeepLoopOnly(Sample);
         Sample.PrepareData();
+    }
+}
+
+// Step, for songs of Ultimate Soundtracker, the first of the trackers: it
+// had two effects, 1xy and 2xy, and wrote 120 in the tempo byte where later
+// Soundtrackers put other values. A song whose cells use these two effects
+// and no other, with that byte, is taken for one of its songs.
+bool IsUltimateSoundtrackerSong(const TQuavixModule& Module, const TModHeader& Header, uint32_t Patterns) {
+    if (Header.RestartPosition != 120) return false;
+    for (uint32_t p = 0; p < Patterns; ++p) {
+        const TQuavixPattern& Pattern = *Module.Patterns[p];
+        for (int32_t r = 0; r < Pattern.Rows; ++r)
+            for (int32_t c = 0; c < Pattern.Channels; ++c) {
+                TQuavixPatternNote Cell;
+                Pattern.GetNote(Cell, r, c);
+                const bool NoEffect = Cell.Effect == TQuavixEffect::Arpeggio && Cell.EffectParameter == 0;
+                if (!NoEffect && Cell.Effect != 1 && Cell.Effect != 2) return false;
+            }
+    }
+    return true;
+}
+
+// Ultimate Soundtracker's effects as the engine's: 1xy is the arpeggio
+// (0xy), 2xy bends the pitch up by y period units a tick or, where y is 0,
+// down by x (a portamento 1 0y or 2 0x, which plays the same without a
+// memory to use: its parameter is never 0).
+TQuavixPatternNote UltimateSoundtrackerCell(TQuavixPatternNote Cell) {
+    if (Cell.Effect == 1) {
+        Cell.Effect = TQuavixEffect::Arpeggio;
+    } else if (Cell.Effect == 2) {
+        const int32_t Up = Cell.EffectParameter & 0x0F, Down = (Cell.EffectParameter >> 4) & 0x0F;
+        Cell.Effect = Up != 0 ? TQuavixEffect::PortamentoUp : Down != 0 ? TQuavixEffect::PortamentoDown : TQuavixEffect::Arpeggio;
+        Cell.EffectParameter = Up != 0 ? Up : Down;
+    }
+    return Cell;
+}
+
+void ConvertUltimateSoundtrackerEffects(TQuavixModule& Module, uint32_t Patterns) {
+    for (uint32_t p = 0; p < Patterns; ++p) {
+        TQuavixPattern& Pattern = *Module.Patterns[p];
+        for (int32_t r = 0; r < Pattern.Rows; ++r)
+            for (int32_t c = 0; c < Pattern.Channels; ++c) {
+                TQuavixPatternNote Cell;
+                Pattern.GetNote(Cell, r, c);
+                Pattern.SetNote(r, c, UltimateSoundtrackerCell(Cell));
+            }
     }
 }
 
@@ -366,17 +444,22 @@ TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor, bo
         if (!Result) return Result;
     }
 
+    // The tracker's behaviours first: some of them say how to read the file.
+    Behaviours = Tagged ? QuavixProTrackerBehaviours() : QuavixSoundtrackerBehaviours();
     StoreHeader(*this, Header);
     // Amiga stereo: left, right, right, left in every complete group of four.
     static constexpr int32_t GroupPanning[4] = {0, 255, 255, 0};
     for (int32_t c = 0; c < Header.Channels / 4 * 4; ++c) Channels[c]->DefaultPanning = GroupPanning[c % 4];
     ReadPatterns(Cursor, *this, Header, Patterns);
+    if (!Tagged && IsUltimateSoundtrackerSong(*this, Header, Patterns)) {
+        Behaviours.Set(TQuavixBehaviour::UltimateSoundtrackerEffects);
+        ConvertUltimateSoundtrackerEffects(*this, Patterns);
+    }
     ReadSamples(Cursor, *this, Header.SampleCount);
 
     NumChannels = Header.Channels;
     LinearSlides = false;
     Format = TQuavixFormat::PatternFormat;
-    Behaviours = QuavixProTrackerBehaviours();
     FormatTag = Header.Tag;
     Loaded = true;
     return {};

@@ -95,11 +95,15 @@ std::vector<TTickCase> VolumeCases() {
         // a silent tick takes away the whole volume range.
         {"T21", MakeSong({At(0, 0, C4, 1, 0, Fx('T'), 0x21)}), Of(&TChannel::VolumeOffset), {0, 0, 0, 0, -64, -64}},
         // An empty cell restarts nothing, but the volume changes every 3 ticks.
+        // The ticks are counted across rows: the first row after the
+        // instrument number leaves its first tick out, the next counts it.
         {"R23, R00 on empty cells",
          MakeSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, Fx('R'), 0x23), At(2, 0, 0, 0, 0, Fx('R'), 0)}), Volume,
-         Join(Each({40}, 9), Join(Each({38}, 6), Each({36}, 3)))},
-        {"R23 restarts nothing", MakeSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, Fx('R'), 0x23)}), ActiveFadeChannels,
-         Each({0}, 12)},
+         Join(Each({40}, 9), Join(Each({38}, 3), Join(Each({36}, 3), Each({34}, 3))))},
+        // Without a note the last note starts again: the voice it replaces
+        // fades out in the fade bank.
+        {"R23 restarts the last note", MakeSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, Fx('R'), 0x23)}), ActiveFadeChannels,
+         Join(Each({0}, 9), {1, 1, 1})},
         // With a note each restart hands the old voice to the fade bank; the
         // instrument restores the volume, which then rises by 1.
         {"R93 with a note", MakeSong({At(0, 0, C4, 1, 0, Fx('R'), 0x93)}), Volume, {40, 40, 40, 41, 41, 41}},

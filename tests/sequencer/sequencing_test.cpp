@@ -37,13 +37,16 @@ std::vector<TTickCase> TimingCases() {
         // Nothing on ticks 0..2; on tick 3 the note starts, the volume
         // column sets the volume, and its slides run from there on.
         {"ED3 with set volume", MakeSong({At(0, 0, C4, 1, 0x30, E, 0xD3)}), Volume, {0, 0, 0, 32, 32, 32}},
-        {"ED3 with volume slide", MakeSong({At(0, 0, C4, 1, 0x62, E, 0xD3)}), Volume, {0, 0, 0, 38, 36, 34}},
+        // The volume column slides from the row's second tick on, before the
+        // delayed note, whose instrument number then restores the volume.
+        {"ED3 with volume slide", MakeSong({At(0, 0, C4, 1, 0x62, E, 0xD3)}), Volume, {0, -2, -4, 40, 38, 36}},
         {"ED3 with an instrument only", MakeSong({At(0, 0, C4, 1, 0x20), At(1, 0, 0, 1, 0, E, 0xD3)}), Volume,
          Join(Each({16}, 6), {16, 16, 16, 40, 40, 40})},
-        // A delay at or past the row's end never comes, unless EEx lengthens the row.
+        // A delay at or past the row's speed never comes, even where EEx
+        // plays the row again: each time the row's ticks count from 0.
         {"ED7 at speed 6", MakeSong({At(0, 0, C4, 1, 0x30, E, 0xD7)}), Active, Each({0}, 12)},
         {"ED7 in a row lengthened by EE1", MakeSong({At(0, 0, C4, 1, 0x30, E, 0xD7), At(0, 1, 0, 0, 0, E, 0xE1)}, 6, 8, 2),
-         Active, Join(Each({0}, 7), Each({1}, 6))},
+         Active, Each({0}, 13)},
         // EE2 at speed 3: 9 ticks, counted on through the repeats.
         {"EE2 at speed 3", MakeSong({At(0, 0, 0, 0, 0, E, 0xE2)}, 3), Tick, {0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 1}},
         {"EE2 rows", MakeSong({At(0, 0, 0, 0, 0, E, 0xE2)}, 3), Playing, Join(Each({0}, 9), {1, 1})},
@@ -52,8 +55,9 @@ std::vector<TTickCase> TimingCases() {
          {0, 1, 2, 3}},
         {"F00 slides nothing", MakeSong({At(0, 0, 0, 0, 0, Fx('F'), 0), At(0, 1, C4, 1, 0, Fx('A'), 0x0F)}, 6, 8, 2),
          Of(&TChannel::Volume, 1), {40, 40, 40, 40}},
-        {"F20 is speed 32, F21 tempo 33", MakeSong({At(0, 0, 0, 0, 0, Fx('F'), 0x20), At(1, 0, 0, 0, 0, Fx('F'), 0x21)}, 1),
-         [](const TQuavixModule& M) { return M.Speed * 1000 + M.Tempo; }, Join(Each({32125}, 32), {32033})},
+        // Both trackers take 0x20 as a tempo.
+        {"F1F is speed 31, F20 tempo 32", MakeSong({At(0, 0, 0, 0, 0, Fx('F'), 0x1F), At(1, 0, 0, 0, 0, Fx('F'), 0x20)}, 1),
+         [](const TQuavixModule& M) { return M.Speed * 1000 + M.Tempo; }, Join(Each({31125}, 31), {31032})},
         // Pattern loops, at speed 1: the rows played.
         {"E60, E62", MakeSong({At(1, 0, 0, 0, 0, E, 0x60), At(2, 0, 0, 0, 0, E, 0x62)}, 1, 4), Playing,
          {0, 1, 2, 1, 2, 1, 2, 3}},

@@ -102,6 +102,27 @@ protected:
 
 };
 
+// A written file of either format, what to read after each tick, and the
+// values expected from the song's first tick on; shown as its name.
+struct TFileCase : quavix_test::TNamedCase {
+    quavix_test::TBytes File;
+    TProbe Probe;
+    std::vector<int32_t> Expected;
+};
+inline std::string FileCaseName(const ::testing::TestParamInfo<TFileCase>& Info) { return Info.param.Name; }
+
+// A pattern-format song of the cells, at speed 4 (set on the first row, in
+// channel 4) and with SmallMod's one sample.
+inline quavix_test::TModSong ModAtSpeedFour(std::vector<quavix_test::TModPlacedCell> Cells) {
+    quavix_test::TModSong Song = quavix_test::SmallMod();
+    Cells.push_back(quavix_test::ModAt(0, 3, 0, 0, 0xF, 4));
+    Song.Patterns[0].Cells = std::move(Cells);
+    return Song;
+}
+
+// The first pattern channel's sample position in whole frames.
+inline int32_t Frames(const TQuavixModule& M) { return M.Channels[0]->Position >> 12; }
+
 // One tick case as a test of its own: the song played for as many ticks as
 // values are expected.
 class TickCaseTest : public SongTest, public ::testing::WithParamInterface<TTickCase> {
@@ -110,6 +131,15 @@ protected:
         const TTickCase& T = GetParam();
         Load(T.Song);
         EXPECT_EQ(Play(static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+    }
+};
+
+// One file case as a test of its own.
+class FileCaseTest : public SongTest, public ::testing::WithParamInterface<TFileCase> {
+protected:
+    void Check() {
+        LoadFile(GetParam().File);
+        EXPECT_EQ(Play(static_cast<int32_t>(GetParam().Expected.size()), GetParam().Probe), GetParam().Expected);
     }
 };
 

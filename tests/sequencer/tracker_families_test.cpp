@@ -42,34 +42,18 @@ TBytes Xm(std::vector<TPlacedCell> Cells, int32_t Rows = 8, uint16_t Channels = 
 // Speed 4 (set on the first row); sample 1 a looping wave at volume 64, 2
 // the same at volume 32.
 TBytes Mod(std::vector<TModPlacedCell> Cells) {
-    TModSong Song = quavix_test::SmallMod();
-    Cells.push_back(ModAt(0, 3, 0, 0, 0xF, 4));
-    Song.Patterns[0].Cells = std::move(Cells);
+    TModSong Song = ModAtSpeedFour(std::move(Cells));
     Song.Samples.push_back(Song.Samples[0]);
     Song.Samples[1].Volume = 32;
     return quavix_test::WriteMod(Song);
 }
 
-struct TFamilyCase : quavix_test::TNamedCase {
-    TBytes File;
-    TProbe Probe;
-    std::vector<int32_t> Expected;
-};
-
-// A case shows as its name in test listings.
-class TrackerFamily : public SongTest, public ::testing::WithParamInterface<TFamilyCase> {
-protected:
-    void Check() {
-        LoadFile(GetParam().File);
-        EXPECT_EQ(Play(static_cast<int32_t>(GetParam().Expected.size()), GetParam().Probe), GetParam().Expected);
-    }
-};
-
-std::string CaseName(const ::testing::TestParamInfo<TFamilyCase>& Info) { return Info.param.Name; }
+using TFamilyCase = TFileCase;
+using TrackerFamily = FileCaseTest;
+const auto CaseName = FileCaseName;
 
 // Probes.
 int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active && M.Channels[0]->Sample ? 1 : 0; }
-int32_t Frames(const TQuavixModule& M) { return M.Channels[0]->Position >> 12; }
 int32_t VolumeAndFrames(const TQuavixModule& M) { return M.Channels[0]->Volume * 1000 + Frames(M); }
 int32_t SilencedByTremor(const TQuavixModule& M) { return M.Channels[0]->VolumeOffset < 0 ? 1 : 0; }
 const TProbe Envelope = Of(&TChannel::EnvelopeVolume), Volume = Of(&TChannel::Volume), Period = Of(&TChannel::Period);
@@ -98,10 +82,10 @@ INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
                 Join(Attack, {32, 32, 64, 56, 48, 40})},
     TFamilyCase{"NoteAfterKeyOff", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff), At(2, 0, D4, 0, 0, E, 0xD2)}), Envelope,
                 {64, 56, 48, 40, 32, 24, 16, 8, 0, 0, 64, 56}},
-    // A key-off cuts a note without volume envelope; on an envelope the
-    // note plays again with the key held.
-    TFamilyCase{"KeyOffWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
-                Join(Each({64}, 6), {0, 0, 0, 0})},
+    // A key-off silences a note without volume envelope through its volume;
+    // on an envelope the key is pressed again.
+    TFamilyCase{"KeyOffWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Volume,
+                Join(Each({40}, 6), {0, 0, 0, 0})},
     TFamilyCase{"KeyOffOnAnEnvelope", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
                 {64, 56, 48, 40, 32, 32, 64, 56, 48, 40, 32, 32}},
     // The Amiga trackers replay nothing.
@@ -113,12 +97,12 @@ INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
 class Retrigger : public TrackerFamily {};
 TEST_P(Retrigger, PlaysTheCellAgain) { Check(); }
 INSTANTIATE_TEST_SUITE_P(Cells, Retrigger, ::testing::Values(
-    // E92 on a cell without a note starts the sounding sample again at
-    // tick 2 of its row; its envelope goes on.
+    // E92 on a cell without a note starts the last note again at tick 2 of
+    // its row, and its envelope from the start.
     TFamilyCase{"WithoutNote", Xm({At(0, 0, C4, 1, 0, 9, 1), At(1, 0, 0, 0, 0, E, 0x92)}), Frames,
                 Join(Each({256}, 6), {0, 0})},
-    TFamilyCase{"WithoutNoteKeepsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 0, 0, E, 0x92)}), Envelope,
-                Join(Attack, Each({32}, 4))},
+    TFamilyCase{"WithoutNoteRestartsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 0, 0, E, 0x92)}), Envelope,
+                Join(Attack, {32, 32, 64, 56})},
     TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0x92)}),
                 Frames, Each({256}, 8)}), CaseName);
 
@@ -160,12 +144,14 @@ INSTANTIATE_TEST_SUITE_P(Cells, InstrumentWithoutNote, ::testing::Values(
 class KeyOffs : public TrackerFamily {};
 TEST_P(KeyOffs, ReleaseTheKey) { Check(); }
 INSTANTIATE_TEST_SUITE_P(Cells, KeyOffs, ::testing::Values(
-    // Without volume envelope the note is cut at once.
-    TFamilyCase{"NoteWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff)}), Envelope, Join(Each({64}, 4), Each({0}, 4))},
+    // Without volume envelope the note is silenced at once, through its volume.
+    TFamilyCase{"NoteWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff)}), Volume, Join(Each({40}, 4), Each({0}, 4))},
     // With an instrument number the instrument's reset wins: it plays on.
     TFamilyCase{"WithInstrumentWithoutEnvelope", Xm({At(0, 0, C4, 1), At(1, 0, KeyOff, 1)}), Envelope, Each({64}, 8)},
+    // On an envelope the instrument number restores the volume only: the
+    // envelope goes on where it is, released.
     TFamilyCase{"WithInstrumentOnAnEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, KeyOff, 3)}), Envelope,
-                Join(Attack, {64, 56, 48, 40, 32, 24, 16, 8})},
+                Join(Attack, {32, 24, 16, 8, 0, 0, 0, 0})},
     // K00 beside a note plays neither the note nor its instrument.
     TFamilyCase{"K00WithANote", Xm({At(0, 0, C4, 3), At(2, 0, D4, 3, 0, K, 0)}), Envelope,
                 Join(Attack, {32, 24, 16, 8, 0, 0})},
@@ -325,5 +311,42 @@ INSTANTIATE_TEST_SUITE_P(Cells, PanningSlide, ::testing::Values(
     // From panning 2, left by 3 stops at 0 before P30 adds 3.
     TFamilyCase{"EachStepStopsAtTheEnds", Xm({At(0, 0, C4, 1, 0, 8, 2), At(1, 0, 0, 0, 0xD3, P, 0x30)}), Panning,
                 {2, 2, 2, 2, 2, 3, 3, 3}}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+// A 15-sample song with its tempo byte; speed 6. Its cells replace those of
+// SmallMod's one pattern: sample 1 a looping wave at volume 64.
+TBytes FifteenSample(std::vector<TModPlacedCell> Cells, uint8_t TempoByte = 120) {
+    TModSong Song = quavix_test::SmallMod();
+    Song.Tag = "";
+    Song.RestartPosition = TempoByte;
+    Song.Patterns[0].Cells = std::move(Cells);
+    return quavix_test::WriteMod(Song);
+}
+
+int32_t TickPeriod(const TQuavixModule& M) { return M.Channels[0]->Period + M.Channels[0]->PeriodOffset; }
+
+class UltimateSoundtrackerEffects : public TrackerFamily {};
+TEST_P(UltimateSoundtrackerEffects, BendThePitch) { Check(); }
+// C-3 is Amiga period 856, 3424 in the engine's quarter units; +3 semitones
+// 720 (2880) and +7 570 (2280). Row 1 holds the effect, row 2 nothing.
+const TModPlacedCell C3 = ModAt(0, 0, Note("C-3"), 1);
+INSTANTIATE_TEST_SUITE_P(Cells, UltimateSoundtrackerEffects, ::testing::Values(
+    // TQuavixBehaviour::UltimateSoundtrackerEffects: 1xy is an arpeggio...
+    TFamilyCase{"Arpeggio", FifteenSample({C3, ModAt(1, 0, 0, 0, 1, 0x37)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 2880, 2280, 3424, 2880, 2280, 3424})},
+    // ... and 2xy bends the pitch by y Amiga periods a tick up, or else by x down.
+    TFamilyCase{"PitchBendUp", FifteenSample({C3, ModAt(1, 0, 0, 0, 2, 0x03)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3412, 3400, 3388, 3376, 3364, 3364})},
+    TFamilyCase{"PitchBendDown", FifteenSample({C3, ModAt(1, 0, 0, 0, 2, 0x30)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3436, 3448, 3460, 3472, 3484, 3484})},
+    TFamilyCase{"PitchBendBothWaysGoesUp", FifteenSample({C3, ModAt(1, 0, 0, 0, 2, 0x33)}), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3412, 3400, 3388, 3376, 3364, 3364})},
+    // Without the tempo byte Ultimate Soundtracker wrote, or beside an
+    // effect it did not have, 1xx is the later trackers' portamento up.
+    TFamilyCase{"OtherTempoBytePortamento", FifteenSample({C3, ModAt(1, 0, 0, 0, 1, 0x37)}, 0), TickPeriod,
+                Join(Each({3424}, 6), {3424, 3204, 2984, 2764, 2544, 2324, 2324})},
+    TFamilyCase{"OtherEffectPortamento", FifteenSample({C3, ModAt(1, 0, 0, 0, 1, 0x37), ModAt(9, 1, 0, 0, 0xC, 0x20)}),
+                TickPeriod, Join(Each({3424}, 6), {3424, 3204, 2984, 2764, 2544, 2324, 2324})}), CaseName);
 
 }  // namespace

@@ -109,7 +109,6 @@ const TTagCase TagCases[] = {
     {"16CH", "16CH", 16},
     {"32CN", "32CN", 32},
     {"EX12", "EX12", 12},
-    {"FLT: the character after 9 counts as 10", "FLT:", 10},
 };
 
 class ModLoaderTagsNameTheChannelCount : public ::testing::TestWithParam<TTagCase> {};
@@ -142,8 +141,6 @@ TEST(ModLoader, FourChannelTagWithRoomForTwiceThePatternsIsEightChannels) {
     ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith("M.K.", 8, 3))));
     EXPECT_EQ(M.NumChannels, 8);
     EXPECT_EQ(CellAt(M, 2, 0, 2), MakeCell(27, 1));
-    ASSERT_TRUE(LoadBytes(M, WriteMod(SongWith("", 8, 2))));
-    EXPECT_EQ(M.NumChannels, 8);
 }
 
 TEST(ModLoader, FifteenSampleForm) {
@@ -163,6 +160,23 @@ TEST(ModLoader, FifteenSampleForm) {
     EXPECT_EQ(M.Instruments[16], nullptr);
     EXPECT_EQ(Values(*M.Instruments[15]->Samples[0]), Scaled({14, -14}));
     EXPECT_EQ(CellAt(M, 1, 0, 1), MakeCell(26, 1));
+
+    // The Soundtrackers had 4 channels: a length that would hold the named
+    // patterns as 8-channel ones does not make them so.
+    Song = SongWith("", 4, 4);
+    Song.Orders = {0, 1};
+    ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_EQ(M.NumChannels, 4);
+    EXPECT_EQ(M.Patterns[1]->Rows, 64);
+    EXPECT_EQ(M.Patterns[2]->Rows, 0);
+}
+
+TEST(ModLoader, NoFileOfOneRepeatedByteIsASong) {
+    // Long enough for every pattern and sample such a header would announce.
+    for (int32_t Byte = 0; Byte < 256; ++Byte) {
+        TQuavixModule M;
+        EXPECT_FALSE(LoadBytes(M, TBytes(40000, static_cast<uint8_t>(Byte)))) << Byte;
+    }
 }
 
 TEST(ModLoader, TagBytesSpellingAnUnusableCountAreSongData) {
@@ -193,6 +207,10 @@ std::vector<TRefusedFilesCase> RefusedFilesCases() {
         // header then is not.
         {"unknown tag with 31 samples", WriteMod(SongWith("ABCD", 4, 1)), TQuavixLoadError::NotModule},
         {"count below one", WriteMod(SongWith("FLT/", 4, 1)), TQuavixLoadError::NotModule},
+        {"letters for the count", WriteMod(SongWith("EXAM", 4, 1)), TQuavixLoadError::NotModule},
+        {"a letter in the count", WriteMod(SongWith("1ACH", 4, 1)), TQuavixLoadError::NotModule},
+        // Neither reference player reads the character after 9 as 10.
+        {"the character after 9", WriteMod(SongWith("FLT:", 10, 1)), TQuavixLoadError::NotModule},
         {"zero channels", WriteMod(SongWith("TDZ0", 4, 1)), TQuavixLoadError::NotModule},
         {"shorter than a header", TBytes(599, 0), TQuavixLoadError::NotModule},
         {"only a header", TBytes(600, 0), TQuavixLoadError::NotModule},
@@ -216,6 +234,8 @@ struct TPatternCountChoiceCase : quavix_test::TNamedCase {
     int32_t Highest;  // highest pattern the order list names
     int32_t Written;  // patterns in the file
     int32_t Loaded;   // patterns loaded
+    // The order entry after the song length: above 127 it names no pattern.
+    uint8_t Unplayed = 200;
 };
 
 std::vector<TPatternCountChoiceCase> PatternCountChoiceCases() {
@@ -231,8 +251,16 @@ std::vector<TPatternCountChoiceCase> PatternCountChoiceCases() {
         {"as named, past 64, M!K!", "M!K!", 70, 71, 71},
         {"128", "M.K.", 127, 128, 128},
         {"more than 128", "M.K.", 127, 129, 128},
+        // An entry the song does not play counts like the others.
+        {"unplayed entry names a pattern the file lacks", "M.K.", 1, 2, 41, 40},
         {"15 samples, as named", "", 1, 2, 2},
         {"15 samples, more than named", "", 1, 3, 2},
+        // The Soundtrackers left the entries after the song length as memory
+        // held them: where the file has no room for the patterns they name,
+        // the played entries count.
+        {"15 samples, unplayed entry names a pattern the file lacks", "", 1, 2, 2, 40},
+        {"15 samples, unplayed entry names a pattern the file holds", "", 1, 3, 3, 2},
+        {"15 samples, unplayed entry names the last pattern", "", 1, 128, 128, 127},
     };
 }
 
@@ -241,8 +269,7 @@ class ModLoaderPatternCountChoice : public ::testing::TestWithParam<TPatternCoun
 TEST_P(ModLoaderPatternCountChoice, PatternCountChoice) {
     const TPatternCountChoiceCase& Case = GetParam();
     TModSong Song = SongWith(Case.Tag, 4, Case.Written);
-    // Entries above 127 do not count, and a 15-sample song plays none of them.
-    Song.Orders = {0, static_cast<uint8_t>(Case.Highest), 200};
+    Song.Orders = {0, static_cast<uint8_t>(Case.Highest), Case.Unplayed};
     Song.SongLength = 2;
     TQuavixModule M;
     ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
@@ -252,6 +279,11 @@ TEST_P(ModLoaderPatternCountChoice, PatternCountChoice) {
         EXPECT_EQ(CellAt(M, Last, 0, Last % 4), MakeCell(25 + Last % 60, 1));
     }
     EXPECT_TRUE(M.Patterns[Case.Loaded]->Notes.empty());
+    // Counted as the file holds them, the patterns leave the sample data
+    // where it is.
+    if (Case.Loaded == Case.Written) {
+        EXPECT_EQ(Values(*M.Instruments[1]->Samples[0]), Scaled(Song.Samples[0].Values));
+    }
     EXPECT_TRUE(SamplesWithinData(M));
 }
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderPatternCountChoice, ::testing::ValuesIn(PatternCountChoiceCases()),
@@ -325,16 +357,115 @@ TBytes FifteenSample(void (*Change)(TModSong&)) {
     return WriteMod(Song);
 }
 
-std::vector<TFifteenSampleCase> FifteenSampleCases() {
-    // A picture: the PNG signature, then bytes as compressed data has them.
-    TBytes Picture = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    uint32_t Noise = 12345;
-    auto NextNoise = [&Noise]() { return static_cast<uint8_t>((Noise = Noise * 1103515245u + 12345u) >> 24); };
-    while (Picture.size() < 6000) Picture.push_back(NextNoise());
-    TBytes Random(6000);
-    for (uint8_t& Byte : Random) Byte = NextNoise();
+// Other kinds of file, each as its first bytes and enough of what follows
+// them. Noise comes from a fixed sequence, so every run sees the same bytes.
+class TNoise {
+public:
+    uint8_t Next() { return static_cast<uint8_t>((FState = FState * 1103515245u + 12345u) >> 24); }
+    void Fill(TBytes& Bytes, size_t Size) {
+        while (Bytes.size() < Size) Bytes.push_back(Next());
+    }
+
+private:
+    uint32_t FState = 12345;
+};
+
+void PutLittleEndian(TBytes& Bytes, uint64_t Value, int32_t Size) {
+    for (int32_t i = 0; i < Size; ++i) Bytes.push_back(static_cast<uint8_t>(Value >> (8 * i)));
+}
+
+// A picture: the PNG signature, then bytes as compressed data has them.
+TBytes PictureFile() {
+    TBytes File = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    TNoise Noise;
+    Noise.Fill(File, 6000);
+    return File;
+}
+
+// A sound: the RIFF header of 16-bit stereo at 44100 Hz, a moment of
+// silence, then a tone that swells.
+TBytes WaveFile() {
+    TBytes File = {'R', 'I', 'F', 'F'};
+    PutLittleEndian(File, 36 + 8000, 4);
+    for (char c : std::string("WAVEfmt ")) File.push_back(static_cast<uint8_t>(c));
+    PutLittleEndian(File, 16, 4);
+    PutLittleEndian(File, 1, 2);
+    PutLittleEndian(File, 2, 2);
+    PutLittleEndian(File, 44100, 4);
+    PutLittleEndian(File, 44100 * 4, 4);
+    PutLittleEndian(File, 4, 2);
+    PutLittleEndian(File, 16, 2);
+    for (char c : std::string("data")) File.push_back(static_cast<uint8_t>(c));
+    PutLittleEndian(File, 8000, 4);
+    for (int32_t Frame = 0; Frame < 2000; ++Frame) {
+        const int32_t Level = Frame < 100 ? 0 : (Frame % 50 < 25 ? Frame : -Frame);
+        PutLittleEndian(File, static_cast<uint16_t>(Level), 2);
+        PutLittleEndian(File, static_cast<uint16_t>(Level / 2), 2);
+    }
+    return File;
+}
+
+// A gzip stream: its header, then compressed data.
+TBytes GzipFile() {
+    TBytes File = {0x1F, 0x8B, 8, 0, 0x5E, 0x3A, 0x21, 0x65, 0, 3};
+    TNoise Noise;
+    Noise.Fill(File, 6000);
+    return File;
+}
+
+// A program: a 64-bit ELF header, the program headers a linker writes
+// (mostly zeros and small numbers), then code.
+TBytes ProgramFile() {
+    TBytes File = {0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    PutLittleEndian(File, 3, 2);      // a shared object
+    PutLittleEndian(File, 0x3E, 2);   // x86-64
+    PutLittleEndian(File, 1, 4);
+    PutLittleEndian(File, 0x1040, 8);  // entry
+    PutLittleEndian(File, 64, 8);      // program headers
+    PutLittleEndian(File, 14000, 8);   // section headers
+    PutLittleEndian(File, 0, 4);
+    for (uint32_t Field : {64u, 56u, 11u, 64u, 30u, 29u}) PutLittleEndian(File, Field, 2);
+    struct TSegment {
+        uint32_t Type, Flags;
+        uint64_t Offset, Size, Align;
+    };
+    const TSegment Segments[] = {{6, 4, 64, 0x268, 8},          {3, 4, 0x2A8, 0x1C, 1},
+                                 {1, 4, 0, 0x6F8, 0x1000},        {1, 5, 0x1000, 0x1A5, 0x1000},
+                                 {1, 4, 0x2000, 0x11C, 0x1000},   {1, 6, 0x2DB8, 0x260, 0x1000},
+                                 {2, 6, 0x2DC8, 0x1F0, 8},        {4, 4, 0x2C4, 0x44, 4},
+                                 {0x6474E550, 4, 0x2004, 0x3C, 4}, {0x6474E551, 6, 0, 0, 16},
+                                 {0x6474E552, 4, 0x2DB8, 0x248, 1}};
+    for (const TSegment& Segment : Segments) {
+        PutLittleEndian(File, Segment.Type, 4);
+        PutLittleEndian(File, Segment.Flags, 4);
+        PutLittleEndian(File, Segment.Offset, 8);
+        PutLittleEndian(File, Segment.Offset, 8);  // virtual address
+        PutLittleEndian(File, Segment.Offset, 8);  // physical address
+        PutLittleEndian(File, Segment.Size, 8);
+        PutLittleEndian(File, Segment.Size, 8);
+        PutLittleEndian(File, Segment.Align, 8);
+    }
+    File.resize(0x1000, 0);
+    TNoise Noise;
+    Noise.Fill(File, 16000);
+    return File;
+}
+
+TBytes TextFile() {
     std::string Text;
     while (Text.size() < 6000) Text += "Songs as their trackers played them.\n\tSecond line, 0123456789.\n";
+    return TBytes(Text.begin(), Text.end());
+}
+
+TBytes RandomFile() {
+    TBytes File;
+    TNoise Noise;
+    for (int32_t i = 0; i < 100; ++i) Noise.Next();
+    Noise.Fill(File, 6000);
+    return File;
+}
+
+std::vector<TFifteenSampleCase> FifteenSampleCases() {
     const TQuavixLoadError Loads = TQuavixLoadError::None;
     const TQuavixLoadError NotModule = TQuavixLoadError::NotModule;
     const TQuavixLoadError Damaged = TQuavixLoadError::Damaged;
@@ -343,23 +474,57 @@ std::vector<TFifteenSampleCase> FifteenSampleCases() {
         {"trailing_bytes", FifteenSample([](TModSong& S) { S.ExtraBytes = 71; }), Loads},
         {"last_sample_cut", FifteenSample([](TModSong& S) { S.ExtraBytes = -60; }), Loads},
         {"last_sample_missing", FifteenSample([](TModSong& S) { S.ExtraBytes = -100; }), Loads},
-        {"longest_sample", FifteenSample([](TModSong& S) { S.Samples[1].LengthWords = 32768; }), Loads},
-        {"names_of_any_bytes", FifteenSample([](TModSong& S) { S.Title = "caf\xe9 ~!"; }), Loads},
         {"earlier_sample_cut", FifteenSample([](TModSong& S) { S.ExtraBytes = -101; }), Damaged},
         {"patterns_cut", FifteenSample([](TModSong& S) { S.ExtraBytes = -100 - 64 - 1; }), Damaged},
-        {"empty", {}, NotModule},
-        {"text", TBytes(Text.begin(), Text.end()), NotModule},
-        {"picture", Picture, NotModule},
-        {"random_bytes", Random, NotModule},
-        {"zeros", TBytes(6000, 0), NotModule},
+        // Names hold whatever bytes lay in the tracker's memory.
+        {"names_of_any_bytes", FifteenSample([](TModSong& S) { S.Title = "caf\xe9 ~!"; }), Loads},
+        {"control_in_title", FifteenSample([](TModSong& S) { S.Title = "st\x01song"; }), Loads},
+        {"control_in_sample_name", FifteenSample([](TModSong& S) { S.Samples[1].Name = "\tsnare"; }), Loads},
+        {"names_of_leftover_bytes", FifteenSample([](TModSong& S) {
+             S.Title = std::string("\x7f\x80\xff\r\n\x01\x02\x03\x04\x05\x06\x07\x08\x0b\x0c\x0e\x0f\x10\x11\x12", 20);
+             S.Samples[0].Name = std::string("bass\r\0\xe4\x9c\x01\x7f garbage\xff\xfe\x80", 22);
+             S.Samples[1].Name = std::string(22, '\r');
+         }), Loads},
+        // Each field on both sides of its range.
+        {"song_length_1", FifteenSample([](TModSong& S) { S.Orders = {0, 1}; S.SongLength = 1; }), Loads},
         {"no_song_length", FifteenSample([](TModSong& S) { S.SongLength = 0; }), NotModule},
+        {"song_length_128", FifteenSample([](TModSong& S) { S.Orders.resize(128, 1); }), Loads},
         {"song_length_129", FifteenSample([](TModSong& S) { S.SongLength = 129; }), NotModule},
+        {"order_127", FifteenSample([](TModSong& S) { S.Patterns.resize(128); S.Orders = {0, 127}; }), Loads},
         {"order_past_127", FifteenSample([](TModSong& S) { S.Orders = {0, 128}; }), NotModule},
+        {"unplayed_order_past_127", FifteenSample([](TModSong& S) { S.Orders = {0, 1, 255}; S.SongLength = 2; }), Loads},
+        {"volume_64", FifteenSample([](TModSong& S) { S.Samples[1].Volume = 64; }), Loads},
         {"volume_65", FifteenSample([](TModSong& S) { S.Samples[1].Volume = 65; }), NotModule},
+        // No finetune: its byte is the high byte of the volume word.
+        {"finetune_1", FifteenSample([](TModSong& S) { S.Samples[1].FineTune = 1; }), NotModule},
         {"finetune_16", FifteenSample([](TModSong& S) { S.Samples[1].FineTune = 16; }), NotModule},
+        {"longest_sample", FifteenSample([](TModSong& S) { S.Samples[1].LengthWords = 32768; }), Loads},
         {"sample_past_64_KiB", FifteenSample([](TModSong& S) { S.Samples[0].LengthWords = 32769; }), NotModule},
-        {"control_in_title", FifteenSample([](TModSong& S) { S.Title = "st\x01song"; }), NotModule},
-        {"control_in_sample_name", FifteenSample([](TModSong& S) { S.Samples[1].Name = "\tsnare"; }), NotModule},
+        // The last sample has 50 words; loop starts count bytes. A loop past
+        // the sample's end is cut there, as both reference players load it.
+        {"loop_to_the_end", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 20; S.Samples[1].LoopLengthWords = 40; }), Loads},
+        {"loop_start_past_the_end_in_words", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 60; S.Samples[1].LoopLengthWords = 20; }), Loads},
+        {"loop_past_the_end", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 22; S.Samples[1].LoopLengthWords = 40; }), Loads},
+        {"loop_longer_than_the_sample", FifteenSample([](TModSong& S) { S.Samples[1].LoopStartWords = 0; S.Samples[1].LoopLengthWords = 51; }), Loads},
+        {"loop_past_64_KiB", FifteenSample([](TModSong& S) { S.Samples[1].LoopLengthWords = 32769; }), NotModule},
+        {"loop_on_a_sample_without_data", FifteenSample([](TModSong& S) {
+             S.Samples.push_back({});
+             S.Samples.back().LoopStartWords = 10;
+             S.Samples.back().LoopLengthWords = 20;
+         }), Loads},
+        {"no_sample_with_data", FifteenSample([](TModSong& S) {
+             S.Samples.resize(2);
+             for (TModSample& Sample : S.Samples) Sample = TModSample();
+         }), NotModule},
+        // Other kinds of file.
+        {"empty", {}, NotModule},
+        {"text", TextFile(), NotModule},
+        {"picture", PictureFile(), NotModule},
+        {"sound", WaveFile(), NotModule},
+        {"compressed", GzipFile(), NotModule},
+        {"program", ProgramFile(), NotModule},
+        {"random_bytes", RandomFile(), NotModule},
+        {"zeros", TBytes(6000, 0), NotModule},
     };
 }
 
@@ -453,21 +618,38 @@ TEST_P(ModLoaderConvertFineTune, ConvertFineTune) {
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderConvertFineTune, ::testing::ValuesIn(FineTuneCases),
                          quavix_test::TCaseName());
 
+// A sample of 20 points (10 words) with the loop fields as stored, in the
+// tagged form (the start in words) or the 15-sample form, where the start
+// counts bytes (TQuavixBehaviour::LoopStartInBytes) and a looped sample
+// keeps its loop alone (TQuavixBehaviour::LoopOnlySounds).
 struct TSampleLoopsCase : quavix_test::TNamedCase {
-    int32_t StartWords, LengthWords;
+    std::string Tag;
+    int32_t StartField, LengthWords;
     bool Loop;
     int32_t LoopStart, LoopLength;
+    int32_t FirstPoint, Points;  // the points kept
 };
 
 std::vector<TSampleLoopsCase> SampleLoopsCases() {
+    // In the 15-sample form a loop keeps Points points from FirstPoint on,
+    // and starts the sample.
+    auto Looped = [](const char* Name, int32_t StartBytes, int32_t LengthWords, int32_t FirstPoint) {
+        return TSampleLoopsCase{{Name}, "", StartBytes, LengthWords, true, 0, 2 * LengthWords, FirstPoint, 2 * LengthWords};
+    };
     return {
-        {"one word means none", 0, 1, false, 0, 2},
-        {"no length", 0, 0, false, 0, 2},
-        {"two words", 0, 2, true, 0, 4},
-        {"inside", 3, 4, true, 6, 8},
-        {"past the end", 6, 10, true, 12, 8},
-        {"start past the end", 11, 2, false, 0, 2},
-        {"start at the end", 10, 2, false, 20, 2},
+        {"one word means none", "M.K.", 0, 1, false, 0, 2, 0, 20},
+        {"no length", "M.K.", 0, 0, false, 0, 2, 0, 20},
+        {"two words", "M.K.", 0, 2, true, 0, 4, 0, 20},
+        {"inside", "M.K.", 3, 4, true, 6, 8, 0, 20},
+        {"past the end", "M.K.", 6, 10, true, 12, 8, 0, 20},
+        {"start past the end", "M.K.", 11, 2, false, 0, 2, 0, 20},
+        {"start at the end", "M.K.", 10, 2, false, 20, 2, 0, 20},
+        {"15 samples, no loop", "", 0, 1, false, 0, 2, 0, 20},
+        Looped("15 samples, the whole sample", 0, 10, 0),
+        Looped("15 samples, from an even byte", 6, 4, 6),
+        Looped("15 samples, from an odd byte", 5, 4, 5),
+        Looped("15 samples, up to the end", 12, 4, 12),
+        Looped("15 samples, ending before the sample does", 0, 3, 0),
     };
 }
 
@@ -475,16 +657,26 @@ class ModLoaderSampleLoops : public ::testing::TestWithParam<TSampleLoopsCase> {
 
 TEST_P(ModLoaderSampleLoops, SampleLoops) {
     const TSampleLoopsCase& Case = GetParam();
-    TModSong Song = SmallMod();
-    Song.Samples[0].Values.assign(20, 5);  // 10 words
-    Song.Samples[0].LoopStartWords = Case.StartWords;
+    TModSong Song = SongWith(Case.Tag, 4, 1);
+    Song.Samples[0].Values.clear();
+    for (int32_t k = 0; k < 20; ++k) Song.Samples[0].Values.push_back(5 * k - 50);
+    Song.Samples[0].LoopStartWords = Case.StartField;
     Song.Samples[0].LoopLengthWords = Case.LengthWords;
     TQuavixModule M;
     ASSERT_TRUE(LoadBytes(M, WriteMod(Song)));
+    EXPECT_EQ(M.Has(TQuavixBehaviour::LoopStartInBytes), Case.Tag.empty());
+    EXPECT_EQ(M.Has(TQuavixBehaviour::LoopOnlySounds), Case.Tag.empty());
     const TQuavixSample& S = *M.Instruments[1]->Samples[0];
     EXPECT_EQ(S.Loop, Case.Loop);
     EXPECT_EQ(S.LoopStart, Case.LoopStart);
     EXPECT_EQ(S.LoopLength, Case.LoopLength);
+    // The points heard: up to the loop's end (past it the guard frames
+    // repeat the loop's start).
+    ASSERT_EQ(S.Length, Case.Points);
+    const int32_t Heard = S.Loop ? S.LoopStart + S.LoopLength : S.Length;
+    const std::vector<int32_t>& All = Song.Samples[0].Values;
+    EXPECT_EQ(std::vector<int32_t>(S.Data, S.Data + Heard),
+              Scaled(std::vector<int32_t>(All.begin() + Case.FirstPoint, All.begin() + Case.FirstPoint + Heard)));
     EXPECT_TRUE(SamplesWithinData(M));
 }
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderSampleLoops, ::testing::ValuesIn(SampleLoopsCases()),

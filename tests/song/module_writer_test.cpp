@@ -130,3 +130,22 @@ TEST(ModuleWriter, ModLengthMatchesHeaderPatternsAndSamples) {
     Song.Samples[0].Adpcm = true;
     EXPECT_EQ(WriteMod(Song).size(), 1084u + 1024u + 64u);
 }
+
+TEST(ModuleWriter, FifteenSampleHeaderHoldsFieldsAsGiven) {
+    // Names of any bytes, zeros within them included; the tempo byte; order
+    // entries after the song length naming patterns the file lacks.
+    TModSong Song = SmallMod();
+    Song.Tag = "";
+    Song.Title = std::string("a\0\r\xff", 4);
+    Song.Samples[0].Name = std::string("\x80\0b", 3);
+    Song.RestartPosition = 120;
+    Song.Orders = {0, 0, 77};
+    Song.SongLength = 2;
+    const TBytes Bytes = WriteMod(Song);
+    EXPECT_EQ(Bytes.size(), 600u + 1024u + 64u);
+    EXPECT_EQ(TBytes(Bytes.begin(), Bytes.begin() + 5), (TBytes{'a', 0, '\r', 0xFF, 0}));
+    EXPECT_EQ(TBytes(Bytes.begin() + 20, Bytes.begin() + 24), (TBytes{0x80, 0, 'b', 0}));
+    EXPECT_EQ(Bytes[470], 2);
+    EXPECT_EQ(Bytes[471], 120);
+    EXPECT_EQ(Bytes[474], 77);
+}

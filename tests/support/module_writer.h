@@ -236,11 +236,11 @@ struct TModPattern {  // always 64 rows
 };
 
 struct TModSample {
-    std::string Name;
+    std::string Name;  // any bytes, written as they are (zeros included) up to 22
     std::vector<int32_t> Values;  // signed 8-bit points; an odd count gets a zero appended
     int32_t FineTune = 0;         // the stored nibble, 0..15 (8..15 mean -8..-1)
     int32_t Volume = 64;
-    int32_t LoopStartWords = 0;
+    int32_t LoopStartWords = 0;  // the field as stored: bytes for the Soundtrackers
     int32_t LoopLengthWords = 1;  // 1 word: no loop
     // Data stored as "ADPCM", the delta table and 4-bit codes. The file is
     // padded at its end so its length still matches the sample lengths.
@@ -251,12 +251,16 @@ struct TModSample {
 };
 
 struct TModSong {
-    std::string Title;
+    std::string Title;  // any bytes, as Name
     // Tag at byte 1080; empty: the old 15-sample form without a tag.
     std::string Tag = "M.K.";
     int32_t Channels = 4;  // channels of the pattern data written
     std::vector<uint8_t> Orders;
+    // Written in full up to 128 entries: those after the song length may name
+    // patterns that Patterns does not hold, as Soundtracker files do.
     std::optional<uint8_t> SongLength;  // default: Orders.size()
+    // In the 15-sample form the Soundtrackers' tempo byte: Ultimate
+    // Soundtracker wrote 120.
     uint8_t RestartPosition = 0;
     std::vector<TModPattern> Patterns;
     std::vector<TModSample> Samples;  // numbered from 1; up to 31 (15 without tag)
