@@ -99,13 +99,16 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t 
             // Only a negative fraction can remain; anything below 0 ends the voice.
             P %= FrameUnit;
         }
-    } else if (P >= Hi) {
+    } else if (P >= Hi && !(B.PingPong && Channel.Backwards && P == Hi)) {
         if (B.PingPong) {
+            // The turn mirrors the overshoot: the loop's end itself turns
+            // in place, so that a way there and back is exactly twice the
+            // loop's length.
             P = 2 * Hi - P;
             Channel.Backwards = true;
             // An overshoot that lands outside the loop plays from the last
             // frame, keeping its fraction.
-            if (P < Lo || P >= Hi) P = B.Last + P % FrameUnit;
+            if (P < Lo || P > Hi) P = B.Last + P % FrameUnit;
         } else if (B.Loop) {
             P = std::max(P - (Hi - Lo), Lo);
             Channel.Backwards = false;
@@ -116,8 +119,10 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t 
     }
     Channel.Position = Narrow(P);
 
-    // Validity.
-    if (P < 0 || P >= B.End || (P < Lo && Channel.Backwards)) return 0;
+    // Validity. A ping-pong loop that ends with the sample turns at its end,
+    // which the guard frames after the sample mirror.
+    const bool AtTheTurn = B.PingPong && Channel.Backwards && P == Hi;
+    if (P < 0 || (P >= B.End && !AtTheTurn) || (P < Lo && Channel.Backwards)) return 0;
 
     const int64_t Increment = Limits.Increment;
     const int64_t M = std::min<int64_t>(MaxFrames, Limits.MaxSpan);

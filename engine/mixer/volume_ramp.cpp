@@ -1,7 +1,36 @@
 // A voice's gains for the output layout, and the volume ramp that carries the
 // gains from where they stand to the new ones within one tick.
+#include <array>
+#include <cstdint>
+
 #include "sequencer/channel.h"
 #include "song/module.h"
+
+namespace {
+
+// The rounded square root of N, in integers.
+constexpr int64_t RoundedSquareRoot(int64_t N) {
+    int64_t Root = 0;
+    for (int64_t Bit = int64_t(1) << 30; Bit > 0; Bit >>= 1)
+        if ((Root + Bit) * (Root + Bit) <= N) Root += Bit;
+    // Up when N lies at or past (Root + 1/2)^2 = Root^2 + Root + 1/4.
+    return N - Root * Root > Root ? Root + 1 : Root;
+}
+
+// The square-root pan law: entry n is 65536 * sqrt(n / 256), rounded, for
+// n = 0..256; a side's gain is the volume times the entry of its share of
+// the panning, over 65536. The centre gives each side 0.707 of the volume,
+// so a voice keeps its loudness wherever it is panned.
+constexpr std::array<int32_t, 257> MakeSquareRootPanTable() {
+    std::array<int32_t, 257> Table{};
+    for (int64_t n = 0; n <= 256; ++n) Table[n] = static_cast<int32_t>(RoundedSquareRoot(n * 4096 * 4096));
+    return Table;
+}
+constexpr std::array<int32_t, 257> SquareRootPanTable = MakeSquareRootPanTable();
+static_assert(SquareRootPanTable[256] == 65536 && SquareRootPanTable[128] == 46341 && SquareRootPanTable[1] == 4096,
+              "the table's ends and centre");
+
+}  // namespace
 
 void TQuavixChannel::UpdateVolumeRamp() {
     const bool Stereo = !(Module && Module->OutputChannels == 1);
@@ -10,6 +39,12 @@ void TQuavixChannel::UpdateVolumeRamp() {
     } else if (Surround) {
         VolumeLeft = FinalVolume;
         VolumeRight = -FinalVolume;
+    } else if (Module && Module->Has(TQuavixBehaviour::SquareRootPanLaw)) {
+        // Panning 0 is full left at the whole volume; no panning silences the
+        // left side entirely (255 leaves it 1/16 of the volume).
+        const int32_t Pan = FinalPanning < 0 ? 0 : FinalPanning > 256 ? 256 : FinalPanning;
+        VolumeLeft = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * SquareRootPanTable[256 - Pan]) >> 16);
+        VolumeRight = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * SquareRootPanTable[Pan]) >> 16);
     } else {
         // Panning 0 is full left and 255 full right, each at 255/256 of the
         // volume; 128 gives 127/256 left and 128/256 right.

@@ -118,6 +118,18 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
     }
 }
 
+// Panning slides of the volume column, by n per tick and without memory,
+// held within 0..255 at each step. With PanningSlideLeftByZeroHardLeft a
+// slide left by 0 pans hard left.
+void VolumeColumnPanningSlideLeft(TChannel& C, int32_t n) {
+    if (n == 0 && C.Module->Has(TQuavixBehaviour::PanningSlideLeftByZeroHardLeft)) {
+        C.Panning = 0;
+        return;
+    }
+    C.Panning = std::max<int32_t>(C.Panning - n, 0);
+}
+void VolumeColumnPanningSlideRight(TChannel& C, int32_t n) { C.Panning = std::min<int32_t>(C.Panning + n, 255); }
+
 // The volume column beside a note delay with DelayedVolumeColumnSetsOnly, on
 // the delayed tick: only a volume or a panning is set.
 void DelayedVolumeColumn(TChannel& C, int32_t Command, int32_t n) {
@@ -131,8 +143,8 @@ void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNo
         case TCommand::SlideDown: if (FromNoteTick) C.Volume -= n; break;
         case TCommand::SlideUp: if (FromNoteTick) C.Volume += n; break;
         case TCommand::Vibrato: C.DoVibrato(); break;
-        case TCommand::PanningSlideLeft: if (FromNoteTick) C.Panning -= n; break;
-        case TCommand::PanningSlideRight: if (FromNoteTick) C.Panning += n; break;
+        case TCommand::PanningSlideLeft: if (FromNoteTick) VolumeColumnPanningSlideLeft(C, n); break;
+        case TCommand::PanningSlideRight: if (FromNoteTick) VolumeColumnPanningSlideRight(C, n); break;
         case TCommand::TonePortamento: C.DoTonePortamento(); break;
         default: break;
     }
@@ -237,13 +249,16 @@ void SampleOffset(TChannel& C, int32_t P) {
     if (HasNote(C.CurrentNote)) C.Position = (C.SampleOffsetMemory * 256) << QuavixFrameBits;
 }
 
-// Bxx position jump to order xx, row 0 unless a pattern break in an earlier
-// channel of the row already chose the row.
+// Bxx position jump to order xx, row 0: also where a pattern break in an
+// earlier channel of the row chose a row (a break in a later channel still
+// chooses it).
 void PositionJump(TChannel& C, int32_t P) {
     TQuavixModule& M = *C.Module;
     M.JumpOrder = P;
-    if (!M.JumpPending) M.JumpRow = 0;
+    M.JumpRow = 0;
     M.JumpPending = true;
+    M.BreakRow = 0;
+    M.BreakRowFromPositionJump = true;
 }
 
 // Cxx set volume (held to 64 when the voice is updated).
@@ -260,6 +275,8 @@ void PatternBreak(TChannel& C, int32_t P) {
     if (!M.JumpPending) M.JumpOrder = M.OrderPosition + 1;
     M.JumpRow = High(P) * 10 + Low(P);
     M.JumpPending = true;
+    M.BreakRow = M.JumpRow;
+    M.BreakRowFromPositionJump = false;
 }
 
 // Fxx speed (ticks per row) below 0x20, tempo from 0x20 on, as both
@@ -305,11 +322,20 @@ void SetEnvelopePosition(TChannel& C, int32_t P) {
     if (!Checked || (Volume && Volume->SustainEnabled)) C.PanningEnvelope->SetPosition(P);
 }
 
-// Pxy panning slide, by x - y per tick (P00 keeps the last step).
+// Pxy panning slide, by x - y per tick (P00 keeps the last step). With
+// PanningSlideRightFirst a slide right by x wins: left by y only where x is
+// 0, the panning held within 0..255 at each step.
 void PanningSlideSetup(TChannel& C, int32_t P) {
-    if (P != 0) C.PanningSlide = High(P) - Low(P);
+    if (P == 0) return;
+    if (C.Module->Has(TQuavixBehaviour::PanningSlideRightFirst))
+        C.PanningSlide = High(P) != 0 ? High(P) : -Low(P);
+    else
+        C.PanningSlide = High(P) - Low(P);
 }
-void PanningSlideTick(TChannel& C, int32_t) { C.Panning += C.PanningSlide; }
+void PanningSlideTick(TChannel& C, int32_t) {
+    C.Panning += C.PanningSlide;
+    if (C.Module->Has(TQuavixBehaviour::PanningSlideRightFirst)) C.Panning = std::clamp<int32_t>(C.Panning, 0, 255);
+}
 
 // Qxx filter resonance xx, and the filter on.
 void SetFilterResonance(TChannel& C, int32_t P) {
@@ -451,6 +477,9 @@ void SetFineTune(TChannel& C, int32_t y) {
 // E6y pattern loop. E60 marks the loop start (the current row); E6y with
 // y > 0 jumps back there y times, so the section plays y + 1 times. The loop
 // belongs to the channel and survives pattern changes, jumps and restarts.
+// With PatternLoopRowCarriesOver the jump goes through the break row, which
+// it leaves standing for the next order (see the row search), unless a
+// position jump of an earlier channel set it.
 void PatternLoop(TChannel& C, int32_t y) {
     TQuavixModule& M = *C.Module;
     if (y == 0) {
@@ -464,6 +493,11 @@ void PatternLoop(TChannel& C, int32_t y) {
         C.PatternLoopCount -= 1;
     } else {
         C.PatternLoopActive = false;
+        return;
+    }
+    if (M.Has(TQuavixBehaviour::PatternLoopRowCarriesOver)) {
+        M.LoopJumpPending = true;
+        if (!M.BreakRowFromPositionJump) M.BreakRow = C.PatternLoopRow;
         return;
     }
     Jump(M, M.OrderPosition, C.PatternLoopRow);

@@ -38,6 +38,9 @@ void TQuavixModule::ResetPlayback() {
     PatternDelay = 0;
     OrderPosition = 0;
     Row = 0;
+    BreakRow = 0;
+    CarriedRow = false;
+    JumpedRow = false;
     // No row has been played yet.
     PlayingOrder = -1;
     PlayingRow = -1;

@@ -27,41 +27,60 @@ int32_t RestartOrder(const TQuavixModule& M) {
 }
 
 // Starting the song over from its first order: global volume, speed and
-// tempo return to the song's own, and the pattern channels start afresh.
-// Voices still sounding are handed to the fade bank first, so that they fade
-// out instead of stopping with a click. The reserve and fade banks keep
-// sounding.
+// tempo return to the song's own. The channels play on as the song left
+// them: a note sounding over the end of the song goes on into its start, as
+// trackers play a looping song.
 void FullRestart(TQuavixModule& M) {
     M.GlobalVolume = 64;
     M.Speed = M.InitialSpeed;
     M.Tempo = M.InitialTempo;
-    for (int32_t i = 0; i < SongChannels(M); ++i) {
-        M.Channels[i]->MoveToFadeBank();
-        M.Channels[i]->Reset();
-    }
 }
 
 // Finds the row to play from OrderPosition and Row on: past the end of the
 // order list (or past the 256 entries of Orders, whatever SongLength claims)
-// the song continues at its restart position; a row beyond the pattern's
-// rows (a pattern of 0 rows, a break to a row the pattern lacks) moves on to
-// the next order. Returns false when no order from the restart position on
-// has a row at all: after the song has gone round once there is nothing left
-// to find.
+// the song continues at its restart position, at row 0 or with
+// SongWrapKeepsBreakRow at the row it was going to; a row beyond the
+// pattern's rows (a pattern of 0 rows, a break to a row the pattern lacks)
+// moves on to the next order, but for a row the order's end carried over
+// (CarriedRow), which plays as a row without cells. Returns false when no
+// order from the restart position on has a row at all: after the song has
+// gone round once there is nothing left to find.
 bool FindRow(TQuavixModule& M) {
     int32_t Wraps = 0;
     for (;;) {
         if (M.OrderPosition < 0 || M.OrderPosition >= M.SongLength || M.OrderPosition >= TQuavixModule::MaxOrders) {
             if (++Wraps > 1) return false;
             M.OrderPosition = RestartOrder(M);
-            M.Row = 0;
+            if (!M.Has(TQuavixBehaviour::SongWrapKeepsBreakRow)) M.Row = 0;
             if (M.OrderPosition == 0) FullRestart(M);
         }
         M.CurrentPattern = M.Orders[M.OrderPosition];
-        if (M.Row >= 0 && M.Row < M.Patterns[M.CurrentPattern]->Rows) return true;
+        const int32_t Rows = M.Patterns[M.CurrentPattern]->Rows;
+        if (M.JumpedRow && M.Row >= Rows) M.Row = 0;
+        if (M.Row >= 0 && (M.Row < Rows || (M.CarriedRow && Rows > 0))) return true;
         M.OrderPosition += 1;
         M.Row = 0;
+        M.CarriedRow = false;
+        M.JumpedRow = false;
     }
+}
+
+// Where the song goes after a row, with PatternLoopRowCarriesOver: to the
+// next row, or back to the break row where a pattern loop jumped. Where the
+// row leaves its pattern or a jump or break asked for another order, the
+// next order starts at the break row, which is then used up: after a loop
+// has jumped and run out, the next order starts at the loop's row.
+void NextRowCarryingTheBreakRow(TQuavixModule& M) {
+    M.Row += 1;
+    if (M.LoopJumpPending) M.Row = M.BreakRow;
+    M.CarriedRow = false;
+    const bool PastTheEnd = M.Row >= M.Patterns[M.CurrentPattern]->Rows;
+    if (!M.JumpPending && !PastTheEnd) return;
+    M.OrderPosition = M.JumpPending ? M.JumpOrder : M.OrderPosition + 1;
+    M.Row = M.BreakRow;
+    M.BreakRow = 0;
+    M.CarriedRow = !M.JumpPending;
+    M.JumpedRow = M.JumpPending;
 }
 
 // The first tick of a row: find it, hand each pattern channel its cell, then
@@ -72,8 +91,12 @@ void StartRow(TQuavixModule& M) {
     M.JumpOrder = 0;
     M.JumpRow = 0;
     M.JumpPending = false;
+    M.LoopJumpPending = false;
+    M.BreakRowFromPositionJump = false;
     const int32_t Count = SongChannels(M);
-    if (!FindRow(M)) {
+    const bool Found = FindRow(M);
+    M.JumpedRow = false;
+    if (!Found) {
         // Nothing left to play: the ticks stay silent. The song's voices fade
         // out, and the channels hold empty cells so that no effect of an
         // earlier row goes on running.
@@ -91,8 +114,9 @@ void StartRow(TQuavixModule& M) {
     for (int32_t i = 0; i < Count; ++i) {
         TQuavixChannel& C = *M.Channels[i];
         C.CurrentTick = 0;
-        // A channel the pattern does not have plays empty cells.
-        if (i < Pattern.Channels)
+        // A channel the pattern does not have plays empty cells, and so does
+        // a row it does not have.
+        if (i < Pattern.Channels && M.Row < Pattern.Rows)
             Pattern.GetNote(C.CurrentNote, M.Row, i);
         else
             C.CurrentNote = TQuavixPatternNote();
@@ -101,12 +125,12 @@ void StartRow(TQuavixModule& M) {
     // The next row search checks where a jump leads. A jump to a row its
     // pattern does not have (D40 into a pattern of 32 rows) plays that
     // pattern from its top, as trackers do; the order is checked there.
-    if (M.JumpPending) {
+    if (M.Has(TQuavixBehaviour::PatternLoopRowCarriesOver)) {
+        NextRowCarryingTheBreakRow(M);
+    } else if (M.JumpPending) {
         M.OrderPosition = M.JumpOrder;
         M.Row = M.JumpRow;
-        if (M.OrderPosition >= 0 && M.OrderPosition < TQuavixModule::MaxOrders &&
-            M.Row >= M.Patterns[M.Orders[M.OrderPosition]]->Rows)
-            M.Row = 0;
+        M.JumpedRow = true;
     } else {
         M.Row += 1;
     }
@@ -124,6 +148,9 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
         C.PatternLoopCount = 0;
         C.PatternLoopRow = 0;
     }
+    BreakRow = 0;
+    CarriedRow = false;
+    JumpedRow = false;
     // Where a jump of the row leads (the next row search checks it), and a
     // tick counter at the row's end, so that the next tick starts a row.
     OrderPosition = Order;

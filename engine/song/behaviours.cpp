@@ -22,6 +22,11 @@ TQuavixBehaviours QuavixFastTracker2Behaviours() {
         B::DelayedKeyOffPressesKey,
         B::EnvelopePositionNeedsSustain,
         B::MultiRetrigCountsTicks,
+        B::SquareRootPanLaw,
+        B::PanningSlideRightFirst,
+        B::PanningSlideLeftByZeroHardLeft,
+        B::PatternLoopRowCarriesOver,
+        B::SongWrapKeepsBreakRow,
     };
 }
 

@@ -41,6 +41,13 @@ enum class TQuavixBehaviour : uint8_t {
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
     // Effects
     UltimateSoundtrackerEffects,  // effect 1xy is an arpeggio and 2xy a pitch bend, up by y or else down by x, in songs whose effects are these two alone and whose tempo byte is 120 (Ultimate Soundtracker)
+    // Panning
+    SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
+    PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
+    PanningSlideLeftByZeroHardLeft,  // a volume-column panning slide left by 0 pans hard left on the row's later ticks (Fasttracker 2)
+    // Rows and orders
+    PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)
+    SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2)
 
     Count
 };

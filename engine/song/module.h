@@ -88,6 +88,20 @@ public:
     int32_t JumpOrder = 0;
     int32_t JumpRow = 0;
     bool JumpPending = false;
+    // With PatternLoopRowCarriesOver: the row the next order starts at. A
+    // break or a pattern loop's jump sets it, a position jump sets it to 0,
+    // and it stands across rows until an order change uses it up.
+    // LoopJumpPending: a pattern loop of the row jumps back to it;
+    // BreakRowFromPositionJump: a position jump in the row set it, which a
+    // loop in a later channel leaves alone; CarriedRow: the next row was
+    // carried into its order by the order's end, and plays even where its
+    // pattern has no such row. JumpedRow: a jump or break chose the next
+    // row; where its pattern lacks the row, the pattern plays from its top.
+    int32_t BreakRow = 0;
+    bool LoopJumpPending = false;
+    bool BreakRowFromPositionJump = false;
+    bool CarriedRow = false;
+    bool JumpedRow = false;
     // How the song is played, set by the player that owns it and kept only
     // here: the output's rate in Hz and channels (1 mono, 2 stereo), the
     // Amiga clock (followed by songs with AmigaClockChoice: an Extended

@@ -185,10 +185,23 @@ void TQuavixSample::PrepareData() {
     for (int64_t f = Length; f < Length + 4; ++f) CopyFrame(f, Length - 1);
     if (Loop && !PingPong) {
         // The frames after a forward loop's end repeat its first frames, so
-        // the interpolation at the loop's end reads the frames it wraps to.
-        // Frame by frame, so that a loop shorter than four frames repeats itself.
+        // the interpolation at the loop's end reads the frames it wraps to,
+        // wherever the loop starts: a loop from frame 0 (a single-cycle
+        // waveform looped whole) slides into its first frame too. Frame by
+        // frame, so that a loop shorter than four frames repeats itself.
         int64_t LoopEnd = static_cast<int64_t>(LoopStart) + LoopLength;
-        if (LoopStart > 0 && LoopLength > 0 && LoopEnd <= Length)
+        if (LoopStart >= 0 && LoopLength > 0 && LoopEnd <= Length)
             for (int64_t i = 0; i < 4; ++i) CopyFrame(LoopEnd + i, LoopStart + i);
+    } else if (Loop) {
+        // A ping-pong loop turns at its end: the frames after it mirror its
+        // last frames (and a loop shorter than four frames mirrors on back
+        // and forth), so that the interpolation up to the turn and from it
+        // reads the frames the voice plays, not the data past the loop.
+        const int64_t Start = LoopStart, Frames = LoopLength, LoopEnd = Start + Frames;
+        if (Start >= 0 && Frames > 0 && LoopEnd <= Length)
+            for (int64_t i = 0; i < 4; ++i) {
+                const int64_t Turn = i % (2 * Frames);
+                CopyFrame(LoopEnd + i, Turn < Frames ? LoopEnd - 1 - Turn : Start + (Turn - Frames));
+            }
     }
 }

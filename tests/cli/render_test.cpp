@@ -269,6 +269,8 @@ std::vector<TSongEndCase> SongEndCases() {
     Backward.Patterns[1].Cells.push_back(At(5, 1, 0, 0, 0, Fx('B'), 1));
 
     // Rows 2..5 play three times, then 6 and 7: 16 rows, and no end inside.
+    // Played again, the song starts at row 2, where the loop jumped back to
+    // (as Fasttracker 2 carries the loop's row over): 14 rows a time.
     TXmSong Loop = SmallXm();
     Loop.Orders = {0};
     Loop.Patterns = EmptyPatterns({8});
@@ -286,7 +288,7 @@ std::vector<TSongEndCase> SongEndCases() {
         {"straight through back to the first row", StraightSong(), "00:02.880", {24 * 5292, 48 * 5292, 72 * 5292}},
         {"back to the restart position", RestartSong(), "00:02.400", {20 * 5292, 32 * 5292, 44 * 5292}},
         {"a backward jump into an order played", Backward, "00:01.680", {14 * 5292, 20 * 5292, 26 * 5292}},
-        {"a pattern loop plays rows again without an end", Loop, "00:01.920", {16 * 5292, 32 * 5292, 48 * 5292}},
+        {"a pattern loop plays rows again without an end", Loop, "00:01.920", {16 * 5292, 30 * 5292, 44 * 5292}},
         {"three ticks a row at tempo 150", Fast, "00:00.500", {10 * 3 * 735, 20 * 3 * 735, 30 * 3 * 735}},
     };
 }

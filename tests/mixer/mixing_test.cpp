@@ -184,6 +184,55 @@ TEST_F(Mixing, LoopsPastTheDataAndTheLargestSamplesStayInside) {
     }
 }
 
+// Loop wraps, with linear interpolation: frame f of the sample holds
+// Values[f]; the voice starts at Position and steps Increment, and its first
+// output frames are Want (times its gain of 4096).
+struct TLoopWrapCase : quavix_test::TNamedCase {
+    std::vector<int32_t> Values;
+    TLoopKind Loop;
+    int32_t LoopStart, LoopLength;
+    int32_t Increment, Position;
+    std::vector<int32_t> Want;
+};
+
+std::vector<TLoopWrapCase> LoopWrapCases() {
+    return {
+        // A single cycle looped whole, from frame 0: between its last frame
+        // and the wrap the interpolation slides into the loop's first frame.
+        {"forward loop from frame 0", {0, 4000, 8000, 12000}, TLoopKind::Forward, 0, 4, F / 2, 3 * F,
+         {12000, 6000, 0, 2000, 4000}},
+        // Frames 2..5 ping-pong: up to the end (5.5 reads frame 5 and its
+        // mirror), the turn in place at 6, back down to 2, where the next
+        // step turns up: 16 steps, twice the loop, on every way round.
+        {"ping-pong loop turns every twice its length", {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000},
+         TLoopKind::PingPong, 2, 4, F / 2, 2 * F,
+         {2000, 2500, 3000, 3500, 4000, 4500, 5000, 5000, 5000, 5000, 5000, 4500, 4000, 3500, 3000, 2500,
+          2000, 2500, 3000, 3500, 4000, 4500, 5000, 5000, 5000, 5000, 5000, 4500, 4000, 3500, 3000, 2500, 2000}},
+        // A ping-pong loop that ends with the sample turns at the sample's end.
+        {"ping-pong loop to the sample's end", {1000, 2000, 3000, 4000}, TLoopKind::PingPong, 0, 4, F, 2 * F,
+         {3000, 4000, 4000, 4000, 3000, 2000, 1000, 2000}},
+    };
+}
+
+class MixingLoopsWrapExactly : public Mixing, public ::testing::WithParamInterface<TLoopWrapCase> {};
+
+TEST_P(MixingLoopsWrapExactly, LoopsWrapExactly) {
+    const TLoopWrapCase& C = GetParam();
+    Player->Interpolation = TQuavixInterpolation::Linear;
+    const int32_t Frames = static_cast<int32_t>(C.Values.size());
+    TQuavixSample& S = AddSample(Frames, 0, C.Loop, C.LoopStart, C.LoopLength);
+    for (int32_t i = 0; i < Frames; ++i) S.Data[i] = C.Values[i];
+    S.PrepareData();
+    TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096, C.Increment);
+    Module().NumChannels = 1;
+    V.Position = C.Position;
+    const int32_t Count = static_cast<int32_t>(C.Want.size());
+    Player->MixChannels(0, Count);
+    for (int32_t Frame = 0; Frame < Count; ++Frame) ASSERT_EQ(Left(Frame), C.Want[Frame] * 4096) << Frame;
+    EXPECT_TRUE(V.Active);
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingLoopsWrapExactly, ::testing::ValuesIn(LoopWrapCases()), quavix_test::TCaseName());
+
 TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
     TQuavixSample& S = AddSample(10, 1000);
     TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096);
@@ -406,6 +455,7 @@ struct TPanningLawCase : quavix_test::TNamedCase {
     bool Surround, FadeBank;
     int32_t TickLength;
     int32_t WantLeft, WantRight, WantLength;
+    bool SquareRoot = false;  // TQuavixBehaviour::SquareRootPanLaw
 };
 
 std::vector<TPanningLawCase> PanningLawCases() {
@@ -418,6 +468,14 @@ std::vector<TPanningLawCase> PanningLawCases() {
         {"fade bank", 1000, 128, false, true, 882, 496, 500, 64},
         {"short tick", 1000, 128, false, false, 50, 496, 500, 50},
         {"no tick length yet", 1000, 128, false, false, 0, 496, 500, 1},
+        // The square-root law: each side at the volume times
+        // sqrt(its share / 256), from a table of 65536ths.
+        {"square root, full left", 4096, 0, false, false, 882, 4096, 0, 128, true},
+        {"square root, full right", 4096, 255, false, false, 882, 256, 4088, 128, true},
+        {"square root, centre", 4096, 128, false, false, 882, 2896, 2896, 128, true},
+        {"square root, a quarter", 1000, 64, false, false, 882, 866, 500, 128, true},
+        {"square root, the envelope at its top", 4096, 256, false, false, 882, 0, 4096, 128, true},
+        {"square root, surround", 3000, 10, true, false, 882, 3000, -3000, 128, true},
     };
 }
 
@@ -433,6 +491,7 @@ TEST_P(MixingVolumeRampFollowsThePanningLaw, VolumeRampFollowsThePanningLaw) {
     V.FinalVolume = C.FinalVolume;
     V.FinalPanning = C.FinalPanning;
     V.Surround = C.Surround;
+    Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, C.SquareRoot);
     V.UpdateVolumeRamp();
     EXPECT_EQ(V.VolumeLeft, C.WantLeft);
     EXPECT_EQ(V.VolumeRight, C.WantRight);

@@ -115,9 +115,10 @@ TEST(ChannelMeters, LevelsAreWhatTheVoicesAddToTheMix) {
     Plain->SetChannelMuted(2, true);
     Plain->Play();
     EXPECT_TRUE(RenderFrames(*Metered, 2) == RenderFrames(*Plain, 2)) << "measuring changed the sound";
-    // 100 x 256 at gain 2048 (master volume 128), centred: the right side
-    // gets 128/256 of it, 6400 in 16-bit units.
-    EXPECT_EQ(Metered->TakeChannelPeak(0), 6400);
+    // 100 x 256 at gain 2048 (master volume 128), centred: by the square-root
+    // pan law of Extended Modules each side gets 1448/2048 of it (46341/65536),
+    // 9050 in 16-bit units.
+    EXPECT_EQ(Metered->TakeChannelPeak(0), 9050);
     EXPECT_EQ(Metered->TakeChannelPeak(1), 0);
     EXPECT_EQ(Metered->TakeChannelPeak(2), 0);
     EXPECT_EQ(Metered->TakeChannelPeak(0), 0) << "a peak taken starts again from 0";

@@ -85,13 +85,14 @@ std::vector<TTickCase> OrderListCases() {
     TXmSong TooLong = Orders({1, 1}, Long, {At(0, 0, 0, 0, 0, B, 0xFF)});
     TooLong.SongLength = 300;
     return {
-        // A break keeps the order of a jump in an earlier channel, a jump the
-        // row of an earlier break. The row is two decimal digits: D10 is
-        // row 10, and a digit above 9 counts its value (D1A is row 20).
+        // A break keeps the order of a jump in an earlier channel; a jump
+        // starts its order at row 0, also after a break in an earlier
+        // channel. The row is two decimal digits: D10 is row 10, and a digit
+        // above 9 counts its value (D1A is row 20).
         {"B05 then D10", Orders({2, 2, 2, 2, 2, 32}, {0, 1, 2, 3, 4, 5}, {At(0, 0, 0, 0, 0, B, 5), At(0, 1, 0, 0, 0, D, 0x10)}),
          Playing, {0, 5010, 5011}},
         {"D10 then B05", Orders({2, 2, 2, 2, 2, 32}, {0, 1, 2, 3, 4, 5}, {At(0, 0, 0, 0, 0, D, 0x10), At(0, 1, 0, 0, 0, B, 5)}),
-         Playing, {0, 5010, 5011}},
+         Playing, {0, 5000, 5001}},
         {"D1A", Orders({2, 32}, {0, 1}, {At(0, 0, 0, 0, 0, D, 0x1A)}), Playing, {0, 1020, 1021}},
         {"DA0 into a pattern of 128 rows", Orders({2, 128}, {0, 1}, {At(0, 0, 0, 0, 0, D, 0xA0)}), Playing, {0, 1100}},
         // A row the pattern lacks starts that pattern from its top.
@@ -134,7 +135,7 @@ TXmSong NotesOnEveryRow(int32_t Speed, int32_t Effect, int32_t Parameter) {
 std::vector<TBankCase> BankCases() {
     return {
         {"notes on every row", NotesOnEveryRow(1, 0, 0), true},
-        {"delayed notes", NotesOnEveryRow(3, E, 0xD1), true},
+        {"delayed notes", NotesOnEveryRow(2, E, 0xD1), true},
         {"a full bank", NotesOnEveryRow(1, 0, 0), false},
     };
 }
@@ -178,8 +179,9 @@ TEST_F(Sequencing, NothingLeftToPlayFadesTheVoicesOut) {
     EXPECT_TRUE(Module.Channels[0]->CurrentNote.IsEmpty());
 }
 
-// From order 0 the song starts afresh, from another restart position it
-// goes on as it is.
+// From order 0 the song's global volume, speed and tempo start afresh, from
+// another restart position they go on as they are; the channels play on
+// either way.
 TEST_F(Sequencing, RestartPositions) {
     // Speed 2; row 1 sets global volume 16, speed 3, tempo 80 and starts a
     // note panned to 192 on channel 3. Order 0 lasts 5 ticks.
@@ -189,9 +191,11 @@ TEST_F(Sequencing, RestartPositions) {
         return M.GlobalVolume * 1000000 + M.Speed * 10000 + M.Tempo * 10 + (M.Channels[3]->Panning == 192 ? 1 : 0);
     };
     Load(Song);
-    EXPECT_EQ(Play(6, State).back(), 64021250);
-    EXPECT_EQ(ActiveFadeChannels(Module), 1);  // the voice sounding at the restart fades out
-    EXPECT_EQ(Module.Channels[3]->Instrument, nullptr);
+    EXPECT_EQ(Play(6, State).back(), 64021251);
+    // The voice sounding at the restart plays on, as the song left it.
+    EXPECT_EQ(ActiveFadeChannels(Module), 0);
+    EXPECT_TRUE(Module.Channels[3]->Active);
+    EXPECT_NE(Module.Channels[3]->Instrument, nullptr);
 
     Song.Patterns.push_back({1, {}});
     Song.Orders = {1, 0};

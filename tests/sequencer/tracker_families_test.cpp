@@ -220,20 +220,97 @@ TBytes Rows(std::vector<TPlacedCell> Cells, bool SecondPattern = false) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, LoopAndJump, ::testing::Values(
-    // E60 at row 1; E62 and B01 on row 3.
-    // (The trackers differ here; a jump keeps the row of the loop before
-    // it, a loop after a jump takes its own order and row.)
+    // E60 at row 1; E62 and B01 on row 3. A position jump starts its order
+    // at row 0, whichever channel the loop is in: the loop counts, but its
+    // row does not count against the jump.
     TFamilyCase{"LoopThenJump", Rows({At(1, 1, 0, 0, 0, E, 0x60), At(3, 1, 0, 0, 0, E, 0x62), At(3, 2, 0, 0, 0, B, 1)}),
-                Playing, {0, 1, 2, 3, 1001, 1002, 1003, 1001, 1002, 1003, 1000, 1001}},
+                Playing, {0, 1, 2, 3, 1000, 1001, 1002, 1003, 1000, 1001, 1002, 1003}},
     TFamilyCase{"JumpThenLoop", Rows({At(1, 2, 0, 0, 0, E, 0x60), At(3, 2, 0, 0, 0, E, 0x62), At(3, 1, 0, 0, 0, B, 1)}),
-                Playing, {0, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1000, 1001}},
-    // A break in a later channel keeps the loop's order and takes its row.
+                Playing, {0, 1, 2, 3, 1000, 1001, 1002, 1003, 1000, 1001, 1002, 1003}},
+    // A break in a later channel moves on to the next order, at its own row.
     TFamilyCase{"LoopThenBreak", Rows({At(1, 1, 0, 0, 0, E, 0x60), At(3, 1, 0, 0, 0, E, 0x62), At(3, 2, 0, 0, 0, Fx('D'), 5)}),
-                Playing, {0, 1, 2, 3, 5, 6, 7, 1000}},
+                Playing, {0, 1, 2, 3, 1005, 1006, 1007, 0}},
     // A loop start is not reset by a jump: E62 in the next pattern goes back
     // to the row the E60 of the pattern before marked.
     TFamilyCase{"LoopAfterAJump", Rows({At(5, 1, 0, 0, 0, E, 0x60), At(6, 1, 0, 0, 0, B, 1)}, true), Playing,
                 {0, 1, 2, 3, 4, 5, 6, 1000, 1001, 1002, 1003, 1005, 1006, 1007}}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+// TQuavixBehaviour::PatternLoopRowCarriesOver and SongWrapKeepsBreakRow: the
+// row a loop jumped back to, or a break chose, is where the next order
+// starts, as Fasttracker 2 plays it; the Amiga trackers start it at row 0.
+class BreakRow : public TrackerFamily {};
+TEST_P(BreakRow, StartsTheNextOrder) { Check(); }
+
+// Speed 1, three channels; orders of pattern 0 (8 rows) and pattern 1 of
+// Second rows: the rows played, as order * 1000 + row.
+TBytes Orders(std::vector<TPlacedCell> Cells, std::vector<uint8_t> List, int32_t Second = 8) {
+    TXmSong Song = MakeSong(std::move(Cells), 1, 8, 3);
+    Song.Orders = std::move(List);
+    Song.Patterns.push_back({Second, {}});
+    return quavix_test::WriteXm(Song);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cells, BreakRow, ::testing::Values(
+    // E60 at row 1, E61 at row 2: after the loop has run out, the next order
+    // starts at row 1, where the loop jumped to; the order after it at 0.
+    TFamilyCase{"LoopRowStartsTheNextOrder", Orders({At(1, 1, 0, 0, 0, E, 0x60), At(2, 1, 0, 0, 0, E, 0x61)}, {0, 1, 1}),
+                Playing, {0, 1, 2, 1, 2, 3, 4, 5, 6, 7, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 2000}},
+    // The loop's row lies past the end of the next pattern: that row plays
+    // without cells, and the order after it starts at row 0.
+    TFamilyCase{"CarriedRowPastThePatternsEnd", Orders({At(5, 1, 0, 0, 0, E, 0x60), At(6, 1, 0, 0, 0, E, 0x61)}, {0, 1, 0}, 4),
+                Playing, {0, 1, 2, 3, 4, 5, 6, 5, 6, 7, 1005, 2000, 2001}},
+    // A position jump after the loop starts its order at row 0.
+    TFamilyCase{"PositionJumpStartsAtRow0",
+                Orders({At(1, 1, 0, 0, 0, E, 0x60), At(2, 1, 0, 0, 0, E, 0x61), At(3, 2, 0, 0, 0, B, 1)}, {0, 1, 1}),
+                Playing, {0, 1, 2, 1, 2, 3, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 2000}},
+    // D03 on the last order: the song goes round to row 3 of its first.
+    TFamilyCase{"BreakOnTheLastOrderKeepsItsRow", Orders({At(1, 1, 0, 0, 0, Fx('D'), 3)}, {0}), Playing,
+                {0, 1, 3, 4, 5, 6, 7, 0, 1, 3}},
+    // In a pattern-format song the next order starts at row 0 (speed 4).
+    TFamilyCase{"PatternFormatLoopRowDoesNotCarry",
+                Mod({ModAt(1, 0, 0, 0, 0xE, 0x60), ModAt(2, 0, 0, 0, 0xE, 0x61), ModAt(3, 0, 0, 0, 0xD, 0)}), Playing,
+                Each({0, 1, 2, 1, 2, 3, 0, 1, 2, 1}, 4)}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+// The song's loop: at the end of the order list the song starts over, and a
+// note sounding over the end plays on into the start (speed 4, two rows, the
+// note on the second). Both trackers play it so.
+class SongLoop : public TrackerFamily {};
+TEST_P(SongLoop, KeepsTheVoicesSounding) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, SongLoop, ::testing::Values(
+    TFamilyCase{"ExtendedModule", Xm({At(1, 0, C4, 1)}, 2), Sounding, Join(Each({0}, 4), Each({1}, 12))},
+    TFamilyCase{"PatternFormat", Mod({ModAt(1, 0, Note("C-3"), 1), ModAt(2, 0, 0, 0, 0xD, 0)}), Sounding,
+                Join(Each({0}, 4), Each({1}, 12))}), CaseName);
+
+// ---------------------------------------------------------------------------
+
+// Panning slides: Pxy and the volume column's slides (Dx left, Ex right),
+// speed 4, from the centre (128) where the note starts.
+// TQuavixBehaviour::PanningSlideRightFirst: Pxy slides right by x where x is
+// given, else left by y. TQuavixBehaviour::PanningSlideLeftByZeroHardLeft: a
+// volume-column slide left by 0 pans hard left on the later ticks. Each step
+// holds the panning within 0..255; the volume column goes first.
+class PanningSlide : public TrackerFamily {};
+TEST_P(PanningSlide, MovesThePanning) { Check(); }
+const TProbe Panning = Of(&TChannel::Panning);
+const int32_t P = Fx('P');
+INSTANTIATE_TEST_SUITE_P(Cells, PanningSlide, ::testing::Values(
+    TFamilyCase{"RightByXWhereXIsGiven", Xm({At(0, 0, C4, 1, 0, P, 0x53)}), Panning, {128, 133, 138, 143}},
+    TFamilyCase{"LeftByYWhereXIs0", Xm({At(0, 0, C4, 1, 0, P, 0x03)}), Panning, {128, 125, 122, 119}},
+    TFamilyCase{"VolumeColumnLeftBy0PansHardLeft", Xm({At(0, 0, C4, 1, 0xD0)}), Panning, {128, 0, 0, 0}},
+    TFamilyCase{"VolumeColumnRightBy0StaysPut", Xm({At(0, 0, C4, 1, 0xE0)}), Panning, {128, 128, 128, 128}},
+    // Hard left by the volume column, then 5 right by P50: 5 on every tick.
+    TFamilyCase{"VolumeColumnFirst", Xm({At(0, 0, C4, 1, 0xD0, P, 0x50)}), Panning, {128, 5, 5, 5}},
+    // The volume column's slides have no memory and leave Pxy's alone: P00
+    // after E9 slides left by 3 as the P03 before it.
+    TFamilyCase{"VolumeColumnLeavesTheMemory", Xm({At(0, 0, C4, 1, 0, P, 0x03), At(1, 0, 0, 0, 0xE9, P, 0)}), Panning,
+                {128, 125, 122, 119, 119, 125, 131, 137}},
+    // From panning 2, left by 3 stops at 0 before P30 adds 3.
+    TFamilyCase{"EachStepStopsAtTheEnds", Xm({At(0, 0, C4, 1, 0, 8, 2), At(1, 0, 0, 0, 0xD3, P, 0x30)}), Panning,
+                {2, 2, 2, 2, 2, 3, 3, 3}}), CaseName);
 
 // ---------------------------------------------------------------------------
 

@@ -351,9 +351,13 @@ std::vector<TGuardCase> GuardCases() {
         {"no loop", 1, false, false, 2, 4, {10, 10, 10, 10}, {7, 8, 9, 10}},
         {"forward loop", 1, true, false, 2, 4, {10, 10, 10, 10}, {3, 4, 5, 6}},
         {"forward loop, stereo", 2, true, false, 2, 4, {10, 10, 10, 10}, {3, 4, 5, 6}},
-        {"ping-pong loop", 1, true, true, 2, 4, {10, 10, 10, 10}, {7, 8, 9, 10}},
-        // A loop from frame 0 gets no copy.
-        {"loop from the start", 1, true, false, 0, 6, {10, 10, 10, 10}, {7, 8, 9, 10}},
+        // A ping-pong loop's end mirrors its last frames, and a short one
+        // turns back and forth.
+        {"ping-pong loop", 1, true, true, 2, 4, {10, 10, 10, 10}, {6, 5, 4, 3}},
+        {"short ping-pong loop", 1, true, true, 5, 2, {7, 10, 10, 10}, {7, 7, 6, 6}},
+        // A loop from frame 0 gets its copy like any other.
+        {"loop from the start", 1, true, false, 0, 6, {10, 10, 10, 10}, {1, 2, 3, 4}},
+        {"whole sample looped from the start", 1, true, false, 0, 10, {1, 2, 3, 4}, {7, 8, 9, 10}},
         // A loop ending with the sample replaces the repeats of the last frame.
         {"loop to the end", 1, true, false, 3, 7, {4, 5, 6, 7}, {7, 8, 9, 10}},
         // A loop of one frame repeats that frame.
