@@ -27,14 +27,18 @@ int32_t RestartOrder(const TQuavixModule& M) {
 }
 
 // Starting the song over from its first order: global volume, speed and
-// tempo return to the song's own, and the pattern channels start afresh.
-// Voices still sounding are handed to the fade bank first, so that they fade
-// out instead of stopping with a click. The reserve and fade banks keep
-// sounding.
+// tempo return to the song's own (with RestartKeepsSpeedAndTempo speed and
+// tempo stay as the song's end left them), and the pattern channels start
+// afresh. Voices still sounding are handed to the fade bank first, so that
+// they fade out instead of stopping with a click. The reserve and fade banks
+// keep sounding.
 void FullRestart(TQuavixModule& M) {
     M.GlobalVolume = 64;
-    M.Speed = M.InitialSpeed;
-    M.Tempo = M.InitialTempo;
+    if (!M.Has(TQuavixBehaviour::RestartKeepsSpeedAndTempo)) {
+        M.Speed = M.InitialSpeed;
+        M.Tempo = M.InitialTempo;
+        M.NextTempo = 0;
+    }
     for (int32_t i = 0; i < SongChannels(M); ++i) {
         M.Channels[i]->MoveToFadeBank();
         M.Channels[i]->Reset();
@@ -133,6 +137,11 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
 }
 
 void TQuavixModule::ProcessTick() {
+    // A tempo the last tick set lasts from this tick on.
+    if (NextTempo != 0) {
+        Tempo = NextTempo;
+        NextTempo = 0;
+    }
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
     const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);
