@@ -137,6 +137,23 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t 
     return N <= 1 ? 1 : static_cast<int32_t>(std::min(N, M));
 }
 
+// The sample waiting to swap in (SampleSwap) takes over where the sounding
+// one, or its loop, ends, as the Amiga goes on from its loop registers: its
+// loop plays from the loop start, going on by what the position overshot.
+// False where it has no loop (or is none): the voice ends there.
+bool TakeSwapSample(TQuavixChannel& Channel, const TSampleBounds& Ended, int64_t& Position) {
+    TQuavixSample* Swapped = Channel.SwapSample;
+    Channel.SwapPending = false;
+    Channel.SwapSample = nullptr;
+    if (!Swapped) return false;
+    const TSampleBounds Bounds = BoundsOf(*Swapped);
+    if (!Bounds.Loop) return false;
+    Channel.Sample = Swapped;
+    Position = Bounds.Lo + (Position - Ended.Hi);
+    Channel.Position = Narrow(Position);
+    return true;
+}
+
 // A voice whose ramp has ended at gain 0 ends too when its volume envelope
 // can never rise again: the envelope is on, stands at 0, does not loop, is
 // past any sustain point, and no point still to come lies above 0. (A
@@ -336,9 +353,18 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     const bool Muted = ChannelMuted(Channel.Index);
     const bool Metering = MeasureLevels.load(std::memory_order_relaxed);
 
-    const TSpanLimits Limits = SpanLimitsOf(Channel);
+    TSpanLimits Limits = SpanLimitsOf(Channel);
     int64_t Position = Channel.Position;
     while (Count > 0) {
+        if (Channel.SwapPending && !Channel.Backwards && Position >= Limits.Bounds.Hi) {
+            if (!TakeSwapSample(Channel, Limits.Bounds, Position)) {
+                Channel.Active = false;
+                Channel.HandClickToModule();
+                return;
+            }
+            Limits = SpanLimitsOf(Channel);
+            SelectMixRoutine(State);
+        }
         // A span never crosses the end of a ramp, unless the ramp's end
         // changes nothing: gains already at targets that are not both 0 (the
         // usual tick of a voice whose level stays), where the same loop goes

@@ -192,6 +192,59 @@ bool TQuavixChannel::ReplayNote() {
     return true;
 }
 
+bool TQuavixChannel::ReplaySample() {
+    if (Background || !Module || !Instrument || !Sample || Period == 0) return false;
+    // A sample waiting to swap in is the one that plays again; where it is
+    // none, the voice ends.
+    if (SwapPending) {
+        TQuavixSample* Swapped = SwapSample;
+        SwapPending = false;
+        SwapSample = nullptr;
+        if (!Swapped) {
+            MoveToFadeBank();
+            return false;
+        }
+        const bool HandedOver = MoveToFadeBank();
+        Sample = Swapped;
+        StartSample(HandedOver);
+    } else {
+        StartSample(MoveToFadeBank());
+    }
+    MoveToNoteStart();
+    return true;
+}
+
+void TQuavixChannel::SwapInSample(TQuavixSample* NewSample, bool WasSounding) {
+    SwapPending = false;
+    SwapSample = nullptr;
+    if (NewSample == Sample) return;
+    if (WasSounding) {
+        SwapSample = NewSample;
+        SwapPending = true;
+        return;
+    }
+    // A stopped voice (its sample played out) starts a looped sample at once,
+    // from its loop: the Amiga goes on from the loop registers, which now
+    // hold the new loop. A sample without loop leaves it silent, as does a
+    // channel that has played no note since the song (re)started.
+    if (!NewSample || !NewSample->Loop || !Sample || Period == 0) return;
+    Sample = NewSample;
+    StartSample(false);
+    Position = NewSample->LoopStart << QuavixFrameBits;
+}
+
+void TQuavixChannel::MoveToNoteStart() {
+    if (!Module || !Sample || !Module->Has(TQuavixBehaviour::OffsetMovesNoteStart)) return;
+    // Past the end the note has nothing of its own to play: only its loop,
+    // or silence where there is none.
+    if (NoteLength > 2)
+        Position = NoteStart << QuavixFrameBits;
+    else if (Sample->Loop)
+        Position = Sample->LoopStart << QuavixFrameBits;
+    else
+        Position = Sample->Length << QuavixFrameBits;
+}
+
 void TQuavixChannel::ReleaseKey() {
     VolumeEnvelope->KeyOn = false;
     PanningEnvelope->KeyOn = false;
@@ -247,6 +300,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // hands nothing over: a copy fading out beside it would double the voice
     // for the length of the fade.
     const TQuavixInstrument* Playing = HasInstrument ? NewInstrument : Instrument;
+    const bool WasSounding = Active;
     const bool HandedOver = Playing != nullptr && Starts && MoveToFadeBank();
 
     if (HasInstrument && !RestoreOnly) {
@@ -258,6 +312,15 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         // The multi retrig leaves the next row's first tick uncounted
         // (MultiRetrigCountsTicks).
         RetrigSkipsFirstTick = true;
+        // The finetune and where notes start come with the instrument
+        // number, for the notes that follow.
+        const TQuavixSample* Loaded = Instrument->Samples[0].get();
+        if (Loaded && Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber)) FineTune = Loaded->FineTune;
+        if (Module->Has(TQuavixBehaviour::OffsetMovesNoteStart)) {
+            NoteStart = 0;
+            NoteLength = !Loaded ? 0 : Loaded->Loop && Loaded->LoopStart > 0 ? Loaded->LoopStart + Loaded->LoopLength
+                                                                              : Loaded->Length;
+        }
     }
 
     if (Instrument && HasNote) {
@@ -269,7 +332,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // A slide keeps this semitone index too, so that arpeggio works
             // around the note being slid to.
             RealNote = Sample->RelativeNote + Cell.Note - 1;
-            FineTune = Sample->FineTune;
+            if (!Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber)) FineTune = Sample->FineTune;
             TargetPeriod = Module->GetNotePeriod(RealNote, FineTune);
         }
         if (Starts) {
@@ -278,10 +341,17 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // is, held or released, as trackers play it.
             Period = TargetPeriod;
             LastNote = Cell.Note;
+            SwapPending = false;
+            SwapSample = nullptr;
             StartSample(HandedOver);
+            MoveToNoteStart();
         }
         // Otherwise a slide only moves its target.
     }
+
+    // An instrument number that starts no note swaps its sample in.
+    if (HasInstrument && !Starts && Module->Has(TQuavixBehaviour::SampleSwap))
+        SwapInSample(Instrument->Samples[0].get(), WasSounding);
 
     // The instrument number restores the volume and panning: those of the
     // sample that sounds, or with InstrumentTakesNextSample those of the
@@ -290,7 +360,9 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // released first, so that its volume comes back.
     if (RestoreOnly) ReleaseKey();
     if (HasInstrument && Sample && Period != 0) {
-        Active = true;
+        // With SampleSwap a voice that had stopped stays so, unless a looped
+        // sample swapped in has started it.
+        Active = !Module->Has(TQuavixBehaviour::SampleSwap) || Active || WasSounding;
         const TQuavixSample* Restored =
             Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Sample;
         if (Restored) {

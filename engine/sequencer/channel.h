@@ -123,6 +123,16 @@ struct TQuavixChannelState {
     // (after an instrument number).
     int32_t RetrigCount = 0;
     bool RetrigSkipsFirstTick = false;
+    // The sample an instrument number chose without starting a note
+    // (SampleSwap), waiting to take over where the sounding sample or its
+    // loop ends; where it is none or has no loop the voice ends there.
+    TQuavixSample* SwapSample = nullptr;
+    bool SwapPending = false;
+    // Where the channel's notes start in the instrument's sample, and the
+    // frames from there to its end or loop end (OffsetMovesNoteStart): an
+    // instrument number sets both, 9xx moves them.
+    int32_t NoteStart = 0;
+    int32_t NoteLength = 0;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -163,6 +173,17 @@ public:
     // retrigger or a delayed cell that has no note of its own; false where
     // there is no note to play.
     bool ReplayNote();
+    // With RetriggerWithoutNote (E9x): plays the channel's sample again from
+    // where its notes start, at the pitch that sounds; a sample waiting to
+    // swap in is the one that plays. False where nothing has played yet.
+    bool ReplaySample();
+    // Where SampleSwap is in play: an instrument number that starts no note
+    // hands its sample to the voice. A sounding voice takes it where its
+    // sample or loop ends; a stopped one starts it at once if it loops.
+    void SwapInSample(TQuavixSample* NewSample, bool WasSounding);
+    // With OffsetMovesNoteStart, a note just started moves to where the
+    // channel's notes start: NoteStart, or its loop where 9xx went past the end.
+    void MoveToNoteStart();
     // Presses the key again: both envelopes from their start, the fade-out
     // at full volume, the multi retrig's count from 0.
     void PressKey();

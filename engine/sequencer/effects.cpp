@@ -58,11 +58,16 @@ bool Retrigger(TChannel& C) {
 // channel's last note again, on the instrument the cell names. A delayed
 // key-off releases the key; with DelayedKeyOffPressesKey it presses it again
 // at once, and plays nothing. With DelayedNoteIgnoresPortamento a tone
-// portamento in the volume column does not hold the delayed note back.
+// portamento in the volume column does not hold the delayed note back. With
+// InstrumentBeforeNoteDelay the cell's instrument number has taken effect on
+// the row's first tick (InstrumentOfDelayedCell), and tick y only starts its
+// note.
 void DelayedCell(TChannel& C) {
     const TQuavixPatternNote& Cell = C.CurrentNote;
     if (!C.Module->Has(TQuavixBehaviour::ReplayWithoutNote)) {
-        C.TriggerNote(Cell);
+        TQuavixPatternNote Played = Cell;
+        if (C.Module->Has(TQuavixBehaviour::InstrumentBeforeNoteDelay)) Played.Instrument = 0;
+        C.TriggerNote(Played);
         return;
     }
     TQuavixPatternNote Played = Cell;
@@ -73,6 +78,28 @@ void DelayedCell(TChannel& C) {
     const bool KeyOffNote = Cell.Note == TQuavixNote::KeyOff;
     if (!HasNote(Cell) && !KeyOffNote) C.ReplayNote();
     if (!KeyOffNote || C.Module->Has(TQuavixBehaviour::DelayedKeyOffPressesKey)) C.PressKey();
+}
+void InstrumentOfDelayedCell(TChannel& C) {
+    if (C.CurrentNote.Instrument == 0 || !C.Module->Has(TQuavixBehaviour::InstrumentBeforeNoteDelay)) return;
+    TQuavixPatternNote Instrument;
+    Instrument.Instrument = C.CurrentNote.Instrument;
+    C.TriggerNote(Instrument);
+}
+
+// Whether a slide takes its parameter: 00 repeats the last one given, but
+// with SlidesWithoutMemory it slides by nothing.
+bool TakesParameter(const TChannel& C, int32_t Parameter) {
+    return Parameter != 0 || C.Module->Has(TQuavixBehaviour::SlidesWithoutMemory);
+}
+
+// With PortamentoAmigaLimits a slide up stops at period 113 and a slide down
+// at 856 (in the Amiga system's quarter units); beyond them it goes no
+// further, whatever note the finetune put there.
+void HoldAboveAmigaLimit(TChannel& C) {
+    if (C.Module->Has(TQuavixBehaviour::PortamentoAmigaLimits)) C.Period = std::max<int32_t>(C.Period, 113 * 4);
+}
+void HoldBelowAmigaLimit(TChannel& C) {
+    if (C.Module->Has(TQuavixBehaviour::PortamentoAmigaLimits)) C.Period = std::min<int32_t>(C.Period, 856 * 4);
 }
 
 // A voice the tremor left silent is silent on every tick, after whatever
@@ -155,7 +182,7 @@ void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNo
 // one per tick (tick counter modulo 3).
 
 void ArpeggioSetup(TChannel& C, int32_t P) {
-    if (P == 0) return;
+    if (P == 0 || C.Module->Has(TQuavixBehaviour::ArpeggioFromPeriodTable)) return;
     auto Offset = [&C](int32_t Semitones) {
         if (C.Module->LinearSlides) return -64 * Semitones;
         return C.Module->GetNotePeriod(C.RealNote + Semitones, C.FineTune) -
@@ -163,24 +190,59 @@ void ArpeggioSetup(TChannel& C, int32_t P) {
     };
     C.ArpeggioOffsets = {0, Offset(High(P)), Offset(Low(P))};
 }
+// With ArpeggioFromPeriodTable the tick's note is found from the current
+// period among the finetune's three octaves of notes (its table): the first
+// note at or above the period's pitch, x or y notes on. Past the table's top
+// comes period 0, where the voice has no pitch and is silent for the tick,
+// and then the table of the next finetune, from its lowest note.
+void ArpeggioFromTable(TChannel& C, int32_t Semitones) {
+    const TQuavixModule& M = *C.Module;
+    constexpr int32_t TableNote = 36;  // the table's lowest note (period 856 at finetune 0)
+    constexpr int32_t TableNotes = 36;
+    const int32_t Nibble = (C.FineTune >> 4) & 15;
+    int32_t Index = 0;
+    while (Index < TableNotes && C.Period < M.GetNotePeriod(TableNote + Index, C.FineTune)) ++Index;
+    int32_t Note = Index + Semitones;
+    int32_t FineTune = C.FineTune;
+    if (Note > TableNotes) {
+        // The next table; the last finetune's has none after it.
+        Note -= TableNotes + 1;
+        FineTune = TQuavixModule::ConvertFineTune(Nibble + 1);
+        if (Nibble == 15) Note = TableNotes;
+    }
+    if (Note == TableNotes) {
+        C.VolumeOffset = -64;
+        return;
+    }
+    C.PeriodOffset += M.GetNotePeriod(TableNote + Note, FineTune) - C.Period;
+}
 void ArpeggioTick(TChannel& C, int32_t P) {
-    if (P != 0) C.DoArpeggio();
+    if (P == 0) return;
+    if (!C.Module->Has(TQuavixBehaviour::ArpeggioFromPeriodTable)) {
+        C.DoArpeggio();
+        return;
+    }
+    const int32_t Semitones[3] = {0, High(P), Low(P)};
+    if (C.CurrentTick % 3 != 0) ArpeggioFromTable(C, Semitones[C.CurrentTick % 3]);
 }
 
 // 1xx / 2xx portamento up / down by 4 period units per tick and step of xx
-// (xx = 0 keeps the last one). The slide also moves the tone-portamento target.
+// (xx = 0 keeps the last one, see TakesParameter). The slide also moves the
+// tone-portamento target.
 void PortamentoUpSetup(TChannel& C, int32_t P) {
-    if (P != 0) C.PortamentoUp = P;
+    if (TakesParameter(C, P)) C.PortamentoUp = P;
 }
 void PortamentoUpTick(TChannel& C, int32_t) {
     C.Period -= C.PortamentoUp * 4;
+    HoldAboveAmigaLimit(C);
     C.TargetPeriod = C.Period;
 }
 void PortamentoDownSetup(TChannel& C, int32_t P) {
-    if (P != 0) C.PortamentoDown = P;
+    if (TakesParameter(C, P)) C.PortamentoDown = P;
 }
 void PortamentoDownTick(TChannel& C, int32_t) {
     C.Period += C.PortamentoDown * 4;
+    HoldBelowAmigaLimit(C);
     C.TargetPeriod = C.Period;
 }
 
@@ -201,10 +263,10 @@ void VibratoSetup(TChannel& C, int32_t P) {
 }
 void VibratoTick(TChannel& C, int32_t) { C.DoVibrato(); }
 
-// Axy volume slide, by x - y per tick (A00 keeps the last step); also the
-// slide of 5xy and 6xy.
+// Axy volume slide: up by x per tick, or where x is 0 down by y (A00 keeps
+// the last step, see TakesParameter); also the slide of 5xy and 6xy.
 void VolumeSlideSetup(TChannel& C, int32_t P) {
-    if (P != 0) C.VolumeSlide = High(P) - Low(P);
+    if (TakesParameter(C, P)) C.VolumeSlide = High(P) != 0 ? High(P) : -Low(P);
 }
 void VolumeSlideTick(TChannel& C, int32_t) { C.DoVolumeSlide(); }
 
@@ -242,7 +304,29 @@ void SetPanning(TChannel& C, int32_t P) { C.Panning = P; }
 // that slides the sounding note, the offset is remembered and what sounds
 // plays on undisturbed, as trackers play it. 900 repeats the last offset
 // given: songs give an offset once and 900 on the notes that follow.
+//
+// With OffsetMovesNoteStart the offset moves where the channel's notes start
+// (NoteStart) instead, until the next instrument number: a cell without a note
+// moves it once, a cell with a note twice, the note playing from the first
+// move. An offset at or past the frames left marks the start as past the end.
+void MoveNoteStart(TChannel& C) {
+    const int32_t Offset = C.SampleOffsetMemory * 256;
+    if (Offset < C.NoteLength) {
+        C.NoteStart += Offset;
+        C.NoteLength -= Offset;
+    } else {
+        C.NoteLength = 2;
+    }
+}
 void SampleOffset(TChannel& C, int32_t P) {
+    if (C.Module->Has(TQuavixBehaviour::OffsetMovesNoteStart)) {
+        if (P != 0) C.SampleOffsetMemory = P;
+        MoveNoteStart(C);
+        if (!HasNote(C.CurrentNote)) return;
+        C.MoveToNoteStart();
+        MoveNoteStart(C);
+        return;
+    }
     // Beside a slide the offset is not even remembered, as trackers have it.
     if (TChannel::IsPortamento(C.CurrentNote)) return;
     if (P != 0) C.SampleOffsetMemory = P;
@@ -280,13 +364,15 @@ void PatternBreak(TChannel& C, int32_t P) {
 }
 
 // Fxx speed (ticks per row) below 0x20, tempo from 0x20 on, as both
-// Fasttracker 2 and ProTracker take F20. F00 sets speed 0: every tick is then
-// a new row.
+// Fasttracker 2 and ProTracker take F20; with TempoFromNextTick the tempo
+// lasts from the next tick. F00 sets speed 0: every tick is then a new row.
 void SetSpeedOrTempo(TChannel& C, int32_t P) {
-    if (P >= 32)
-        C.Module->Tempo = static_cast<uint8_t>(P);
-    else
+    if (P < 32)
         C.Module->Speed = static_cast<uint8_t>(P);
+    else if (C.Module->Has(TQuavixBehaviour::TempoFromNextTick))
+        C.Module->NextTempo = static_cast<uint8_t>(P);
+    else
+        C.Module->Tempo = static_cast<uint8_t>(P);
 }
 
 // Gxx global volume. The song's volume is held within 0..64 wherever it
@@ -448,15 +534,17 @@ void SmoothMidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::SmoothM
 // Exy extended commands, by x. y is the argument.
 
 // E1y / E2y fine portamento up / down by 4 y period units, once (E10 and E20
-// repeat the last step).
+// repeat the last step, see TakesParameter).
 void FinePortamentoUp(TChannel& C, int32_t y) {
-    if (y != 0) C.FinePortamentoUp = y;
+    if (TakesParameter(C, y)) C.FinePortamentoUp = y;
     C.Period -= C.FinePortamentoUp * 4;
+    HoldAboveAmigaLimit(C);
     C.TargetPeriod = C.Period;
 }
 void FinePortamentoDown(TChannel& C, int32_t y) {
-    if (y != 0) C.FinePortamentoDown = y;
+    if (TakesParameter(C, y)) C.FinePortamentoDown = y;
     C.Period += C.FinePortamentoDown * 4;
+    HoldBelowAmigaLimit(C);
     C.TargetPeriod = C.Period;
 }
 
@@ -469,9 +557,16 @@ void SetVibratoWaveform(TChannel& C, int32_t y) { C.VibratoWaveform = y & 7; }
 
 // E5y finetune: the period moves to the nearest note with finetune y (the
 // nibble itself, 0..15).
+//
+// With FineTuneFromInstrumentNumber y is the finetune nibble of the sample
+// headers (8..15 below 0), kept for the notes that follow; only a note
+// beside it moves to it.
 void SetFineTune(TChannel& C, int32_t y) {
-    C.Period = C.Module->GetNotePeriod(C.Module->GetPeriodNote(C.Period, C.FineTune), y);
-    C.FineTune = y;
+    const bool Nibble = C.Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber);
+    const int32_t FineTune = Nibble ? TQuavixModule::ConvertFineTune(y) : y;
+    if (!Nibble || HasNote(C.CurrentNote))
+        C.Period = C.Module->GetNotePeriod(C.Module->GetPeriodNote(C.Period, C.FineTune), FineTune);
+    C.FineTune = FineTune;
 }
 
 // E6y pattern loop. E60 marks the loop start (the current row); E6y with
@@ -510,24 +605,39 @@ void SetTremoloWaveform(TChannel& C, int32_t y) { C.TremoloWaveform = y & 7; }
 // RetriggerPlaysLastNote the key is pressed again too (on the voice that
 // starts: a copy fading out in the fade bank stays released). With
 // RetriggerZeroOnFirstTick E90 plays the last note again on the row's first
-// tick, where the cell has no note (or key-off) of its own.
+// tick, where the cell has no note (or key-off) of its own. With
+// RetriggerWithoutNote the channel's sample starts again instead, every y
+// ticks from the row's first tick on, where a cell with a note has just
+// started it.
+void RetriggerSample(TChannel& C, int32_t y) {
+    if (y == 0 || C.CurrentTick % y != 0) return;
+    if (C.CurrentTick == 0 && HasNote(C.CurrentNote)) return;
+    C.ReplaySample();
+}
 void RetriggerFirstTick(TChannel& C, int32_t y) {
-    if (y == 0 && C.Module->Has(TQuavixBehaviour::RetriggerZeroOnFirstTick) &&
-        C.CurrentNote.Note == TQuavixNote::None)
+    if (C.Module->Has(TQuavixBehaviour::RetriggerWithoutNote))
+        RetriggerSample(C, y);
+    else if (y == 0 && C.Module->Has(TQuavixBehaviour::RetriggerZeroOnFirstTick) &&
+             C.CurrentNote.Note == TQuavixNote::None)
         C.ReplayNote();
 }
 void RetriggerTick(TChannel& C, int32_t y) {
+    if (C.Module->Has(TQuavixBehaviour::RetriggerWithoutNote)) {
+        RetriggerSample(C, y);
+        return;
+    }
     if (y == 0 || C.CurrentTick % y != 0) return;
     if (Retrigger(C) && C.Module->Has(TQuavixBehaviour::RetriggerPlaysLastNote)) C.PressKey();
 }
 
-// EAy / EBy fine volume up / down by y, once (EA0 and EB0 repeat the last).
+// EAy / EBy fine volume up / down by y, once (EA0 and EB0 repeat the last,
+// see TakesParameter).
 void FineVolumeUp(TChannel& C, int32_t y) {
-    if (y != 0) C.FineVolumeSlideUp = y;
+    if (TakesParameter(C, y)) C.FineVolumeSlideUp = y;
     C.Volume += C.FineVolumeSlideUp;
 }
 void FineVolumeDown(TChannel& C, int32_t y) {
-    if (y != 0) C.FineVolumeSlideDown = y;
+    if (TakesParameter(C, y)) C.FineVolumeSlideDown = y;
     C.Volume -= C.FineVolumeSlideDown;
 }
 
@@ -568,6 +678,19 @@ void ExtendedFirstTick(TChannel& C, int32_t P) {
 }
 void ExtendedTick(TChannel& C, int32_t P) {
     if (TEffectAction Action = ExtendedEffects[High(P)].OtherTicks) Action(C, Low(P));
+}
+
+// The first tick of a row's repetition with FineSlidesOnRowRepeats: the fine
+// slides act once more.
+void RowRepeatFineSlides(TChannel& C, int32_t P) {
+    if (C.CurrentNote.Effect != TQuavixEffect::Extended) return;
+    switch (High(P)) {
+        case TQuavixExtendedEffect::FinePortamentoUp:
+        case TQuavixExtendedEffect::FinePortamentoDown:
+        case TQuavixExtendedEffect::FineVolumeUp:
+        case TQuavixExtendedEffect::FineVolumeDown: ExtendedFirstTick(C, P); break;
+        default: break;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -674,6 +797,8 @@ void TQuavixChannel::ProcessRow() {
         DelayedCell(*this);
     else if (TriggerTick && !KeyOffFirst(CurrentNote))
         TriggerNote(CurrentNote);
+    else if (CurrentTick == 0)
+        InstrumentOfDelayedCell(*this);
     if (Delay > 0 && Module->Has(TQuavixBehaviour::DelayedVolumeColumnSetsOnly)) {
         if (TriggerTick) DelayedVolumeColumn(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter);
     } else {
@@ -704,6 +829,10 @@ void TQuavixChannel::ProcessTickEffects() {
     // (EDy itself has no action on the other ticks.)
     const TEffect* Effect = FindEffect(CurrentNote);
     if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
+    // A repetition of the row (EEx) starts again from tick 0, where with
+    // FineSlidesOnRowRepeats the fine slides act once more.
+    if (CurrentTick == 0 && Module->Has(TQuavixBehaviour::FineSlidesOnRowRepeats))
+        RowRepeatFineSlides(*this, CurrentNote.EffectParameter & 0xFF);
     HoldTremor(*this);
 }
 

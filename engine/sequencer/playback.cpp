@@ -33,6 +33,7 @@ void TQuavixModule::ResetPlayback() {
     GlobalVolume = 64;
     Speed = InitialSpeed;
     Tempo = InitialTempo;
+    NextTempo = 0;
     // The first tick then starts row 0 at once.
     TickCounter = Speed;
     PatternDelay = 0;

@@ -27,13 +27,17 @@ int32_t RestartOrder(const TQuavixModule& M) {
 }
 
 // Starting the song over from its first order: global volume, speed and
-// tempo return to the song's own. The channels play on as the song left
-// them: a note sounding over the end of the song goes on into its start, as
-// trackers play a looping song.
+// tempo return to the song's own (with RestartKeepsSpeedAndTempo speed and
+// tempo stay as the song's end left them). The channels play on as the song
+// left them: a note sounding over the end of the song goes on into its
+// start, as trackers play a looping song.
 void FullRestart(TQuavixModule& M) {
     M.GlobalVolume = 64;
-    M.Speed = M.InitialSpeed;
-    M.Tempo = M.InitialTempo;
+    if (!M.Has(TQuavixBehaviour::RestartKeepsSpeedAndTempo)) {
+        M.Speed = M.InitialSpeed;
+        M.Tempo = M.InitialTempo;
+        M.NextTempo = 0;
+    }
 }
 
 // Finds the row to play from OrderPosition and Row on: past the end of the
@@ -160,6 +164,11 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
 }
 
 void TQuavixModule::ProcessTick() {
+    // A tempo the last tick set lasts from this tick on.
+    if (NextTempo != 0) {
+        Tempo = NextTempo;
+        NextTempo = 0;
+    }
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
     const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);

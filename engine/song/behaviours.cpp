@@ -30,12 +30,23 @@ TQuavixBehaviours QuavixFastTracker2Behaviours() {
     };
 }
 
+TQuavixBehaviours QuavixPatternFormatBehaviours() {
+    using B = TQuavixBehaviour;
+    return {B::PortamentoStartsSilentNote, B::InstrumentTakesNextSample, B::RetriggerWithoutNote, B::AmigaClockChoice,
+            B::SlidesWithoutMemory};
+}
+
 TQuavixBehaviours QuavixProTrackerBehaviours() {
     using B = TQuavixBehaviour;
-    return {B::PortamentoStartsSilentNote, B::InstrumentTakesNextSample, B::AmigaClockChoice};
+    TQuavixBehaviours Set = QuavixPatternFormatBehaviours();
+    for (B Only : {B::SampleSwap, B::FineTuneFromInstrumentNumber, B::InstrumentBeforeNoteDelay, B::OffsetMovesNoteStart,
+                   B::PortamentoAmigaLimits, B::ArpeggioFromPeriodTable, B::TempoFromNextTick,
+                   B::RestartKeepsSpeedAndTempo, B::FineSlidesOnRowRepeats})
+        Set.Set(Only);
+    return Set;
 }
 
 TQuavixBehaviours QuavixSoundtrackerBehaviours() {
     using B = TQuavixBehaviour;
-    return QuavixProTrackerBehaviours().Set(B::LoopStartInBytes).Set(B::LoopOnlySounds);
+    return QuavixPatternFormatBehaviours().Set(B::LoopStartInBytes).Set(B::LoopOnlySounds);
 }

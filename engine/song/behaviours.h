@@ -34,13 +34,24 @@ enum class TQuavixBehaviour : uint8_t {
     DelayedKeyOffPressesKey,      // a delayed key-off releases the key and presses it again: the envelopes restart, no fade-out runs (Fasttracker 2)
     EnvelopePositionNeedsSustain, // Lxx moves the panning envelope only where the volume envelope has its sustain on, the volume envelope only where it is on (Fasttracker 2)
     MultiRetrigCountsTicks,       // Rxy counts ticks across rows, from the last retrigger or instrument number; a row's first tick counts beside an empty volume column only, and not first after an instrument number (Fasttracker 2)
+    SampleSwap,                   // an instrument number that starts no note swaps in its sample's loop where the sounding sample (or its loop) ends, at once on a stopped voice; a sample without loop leaves silence (ProTracker)
+    FineTuneFromInstrumentNumber, // the finetune is the channel's: an instrument number or E5x sets it and the notes after play by it (ProTracker)
+    InstrumentBeforeNoteDelay,    // a delayed cell's instrument number takes effect on the row's first tick, its note on the EDx tick (ProTracker)
+    RetriggerWithoutNote,         // E9x on a cell without a note plays the channel's sample again, from the row's first tick on; EDx does not (ProTracker)
+    OffsetMovesNoteStart,         // 9xx moves where the channel's notes start until the next instrument number, twice beside a note; past the end a note plays the loop only (ProTracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
+    PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at periods 113 and 856, whatever the finetune (ProTracker)
+    ArpeggioFromPeriodTable,      // arpeggio finds its notes in the finetune's period table from the current period; past the top it reads period 0, then the next finetune's table (ProTracker)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
     // Effects
     UltimateSoundtrackerEffects,  // effect 1xy is an arpeggio and 2xy a pitch bend, up by y or else down by x, in songs whose effects are these two alone and whose tempo byte is 120 (Ultimate Soundtracker)
+    SlidesWithoutMemory,          // 1xx, 2xx, Axy, the slide of 5xy and 6xy, E1x, E2x, EAx and EBx slide by their own parameter: 00 slides by nothing (ProTracker)
+    TempoFromNextTick,            // a tempo change lasts from the tick after the one that sets it (ProTracker)
+    RestartKeepsSpeedAndTempo,    // the song's end goes on at its first order at the speed and tempo it has, not the song's own (ProTracker)
+    FineSlidesOnRowRepeats,       // E1x, E2x, EAx and EBx act again on the first tick of each repetition of their row (EEx) (ProTracker)
     // Panning
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
@@ -82,8 +93,12 @@ private:
     uint64_t FBits[Words] = {};
 };
 
-// The behaviours of each tracker, as its loader starts from them.
+// The behaviours of each tracker, as its loader starts from them. Pattern-
+// format files that ProTracker cannot have written (other trackers wrote
+// them) play by the rules the format's players share; ProTracker's files add
+// its own.
 TQuavixBehaviours QuavixFastTracker2Behaviours();
+TQuavixBehaviours QuavixPatternFormatBehaviours();
 TQuavixBehaviours QuavixProTrackerBehaviours();
-// The 15-sample form: ProTracker's set and the Soundtrackers' samples.
+// The 15-sample form: the format's shared set and the Soundtrackers' samples.
 TQuavixBehaviours QuavixSoundtrackerBehaviours();

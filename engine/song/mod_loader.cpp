@@ -398,6 +398,26 @@ void ConvertUltimateSoundtrackerEffects(TQuavixModule& Module, uint32_t Patterns
     }
 }
 
+// Whether ProTracker can have written the file, which then plays by its
+// rules: four channels, no sample whose data has a loop length of no words
+// (ProTracker writes at least one), and no note beyond its three octaves
+// (C-1 to B-3, periods 856 to 113). Other trackers wrote the rest, and their
+// players play them by the rules the pattern format's players share.
+bool ProTrackerCanHaveWritten(const TModHeader& Header, const TQuavixModule& Module, uint32_t Patterns) {
+    constexpr int32_t LowestNote = 37, HighestNote = 72;  // C-1 and B-3 as cells hold them
+    if (Header.Channels != 4) return false;
+    for (int32_t i = 0; i < Header.SampleCount; ++i)
+        if (Header.Samples[i].LengthWords > 0 && Header.Samples[i].LoopLengthWords == 0) return false;
+    TQuavixPatternNote Cell;
+    for (uint32_t p = 0; p < Patterns; ++p)
+        for (int32_t r = 0; r < Module.Patterns[p]->Rows; ++r)
+            for (int32_t c = 0; c < Header.Channels; ++c) {
+                Module.Patterns[p]->GetNote(Cell, r, c);
+                if (Cell.Note != 0 && (Cell.Note < LowestNote || Cell.Note > HighestNote)) return false;
+            }
+    return true;
+}
+
 }  // namespace
 
 int32_t TQuavixModule::PeriodToNote(int32_t Period) {
@@ -451,6 +471,7 @@ TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor, bo
     static constexpr int32_t GroupPanning[4] = {0, 255, 255, 0};
     for (int32_t c = 0; c < Header.Channels / 4 * 4; ++c) Channels[c]->DefaultPanning = GroupPanning[c % 4];
     ReadPatterns(Cursor, *this, Header, Patterns);
+    if (Tagged && !ProTrackerCanHaveWritten(Header, *this, Patterns)) Behaviours = QuavixPatternFormatBehaviours();
     if (!Tagged && IsUltimateSoundtrackerSong(*this, Header, Patterns)) {
         Behaviours.Set(TQuavixBehaviour::UltimateSoundtrackerEffects);
         ConvertUltimateSoundtrackerEffects(*this, Patterns);

@@ -85,6 +85,8 @@ public:
     uint8_t Tempo = 125;
     uint8_t InitialSpeed = 6;
     uint8_t InitialTempo = 125;
+    // A tempo set with TempoFromNextTick, which the next tick takes up; 0 for none.
+    uint8_t NextTempo = 0;
     int32_t JumpOrder = 0;
     int32_t JumpRow = 0;
     bool JumpPending = false;

@@ -233,6 +233,60 @@ TEST_P(MixingLoopsWrapExactly, LoopsWrapExactly) {
 }
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingLoopsWrapExactly, ::testing::ValuesIn(LoopWrapCases()), quavix_test::TCaseName());
 
+// TQuavixBehaviour::SampleSwap: the sample waiting to swap in takes over where
+// the sounding one, or its loop, ends.
+struct TSwapCase : quavix_test::TNamedCase {
+    TLoopKind SoundingLoop;  // over the whole of its 10 frames
+    TLoopKind WaitingLoop;   // over frames 4..7 of its 8
+    bool WaitingNone;        // none waits: the voice ends there
+    int32_t Increment;
+    std::vector<int32_t> Frames;  // the values of the frames mixed, while the voice sounds
+    bool SoundsOn;                // after one more frame
+};
+
+std::vector<TSwapCase> SwapCases() {
+    // The sounding sample's frames hold 1000 + frame, the waiting one's 5000 + frame.
+    return {
+        {"at the loop's end, from the new loop", TLoopKind::Forward, TLoopKind::Forward, false, F,
+         {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 5004, 5005, 5006, 5007, 5004, 5005}, true},
+        {"at the sample's end, from the new loop", TLoopKind::None, TLoopKind::Forward, false, F,
+         {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 5004, 5005, 5006, 5007, 5004}, true},
+        // A sample without loop has nothing the loop could go on with.
+        {"a sample without loop: the voice ends", TLoopKind::Forward, TLoopKind::None, false, F,
+         {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009}, false},
+        // The overshoot past the end carries into the new sample.
+        {"keeps the overshoot", TLoopKind::Forward, TLoopKind::Forward, false, 3 * F, {1000, 1003, 1006, 1009, 5006, 5005},
+         true},
+        {"none: the voice ends", TLoopKind::Forward, TLoopKind::Forward, true, F,
+         {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009}, false},
+    };
+}
+
+class MixingSwapsInTheWaitingSample : public Mixing, public ::testing::WithParamInterface<TSwapCase> {};
+
+TEST_P(MixingSwapsInTheWaitingSample, SwapsInTheWaitingSample) {
+    const TSwapCase& C = GetParam();
+    TQuavixSample& Sounding = AddSample(10, 1000, C.SoundingLoop, 0, 10, true);
+    TQuavixSample& Waiting = AddSample(8, 5000, C.WaitingLoop, 4, 4, true);
+    TQuavixChannel& V = Sound(*Module().Channels[0], Sounding, 1, C.Increment);
+    V.SwapSample = C.WaitingNone ? nullptr : &Waiting;
+    V.SwapPending = true;
+    Module().NumChannels = 1;
+    const int32_t Count = static_cast<int32_t>(C.Frames.size());
+    Player->MixChannels(0, Count);
+    std::vector<int32_t> Mixed;
+    for (int32_t Frame = 0; Frame < Count; ++Frame) Mixed.push_back(Left(Frame));
+    EXPECT_EQ(Mixed, C.Frames);
+    Player->MixChannels(Count, 1);
+    EXPECT_EQ(V.Active, C.SoundsOn);
+    if (C.SoundsOn) {
+        EXPECT_EQ(V.Sample, &Waiting);
+    }
+    EXPECT_FALSE(V.SwapPending && V.Active);
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingSwapsInTheWaitingSample, ::testing::ValuesIn(SwapCases()),
+                         quavix_test::TCaseName());
+
 TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
     TQuavixSample& S = AddSample(10, 1000);
     TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096);

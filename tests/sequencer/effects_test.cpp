@@ -78,8 +78,9 @@ std::vector<TTickCase> VolumeCases() {
     return {
         {"A0F", MakeSong({At(0, 0, C4, 1, 0, Fx('A'), 0x0F)}), Volume, {40, 25, 10, 0, 0, 0}},
         {"AF0", MakeSong({At(0, 0, C4, 1, 0x10, Fx('A'), 0xF0)}), Volume, {0, 15, 30, 45, 60, 64}},
+        // Up takes the high nibble whenever it is set: A31 slides up by 3.
         {"A31, A00", MakeSong({At(0, 0, C4, 1, 0, Fx('A'), 0x31), At(1, 0, 0, 0, 0, Fx('A'), 0)}, 3), Volume,
-         {40, 42, 44, 44, 46, 48}},
+         {40, 43, 46, 46, 49, 52}},
         {"volume column: fine down, fine up, down, up",
          MakeSong({At(0, 0, C4, 1, 0x83), At(1, 0, 0, 0, 0x94), At(2, 0, 0, 0, 0x65), At(3, 0, 0, 0, 0x72)}, 3),
          Volume, {37, 37, 37, 41, 41, 41, 41, 36, 31, 31, 33, 35}},

@@ -126,9 +126,10 @@ INSTANTIATE_TEST_SUITE_P(Cells, RetriggerZeroOnFirstTick, ::testing::Values(
     // Beside a note the note itself starts; nothing more.
     TRuleCase{"WithANote", Xm({At(0, 0, C4, 1), At(1, 0, D4, 0, 0, E, 0x90)}), Period,
               Join(Each({4608}, 4), Each({4480}, 4))},
-    // A pattern-format song plays nothing again.
-    TRuleCase{"PatternFormat", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0x90)}), Frames,
-              Each({256}, 8)}), CaseName);
+    // A pattern-format song plays nothing again (a start would hand the
+    // voice before it to the fade bank).
+    TRuleCase{"PatternFormat", Mod({ModAt(0, 0, Note("C-3"), 1), ModAt(1, 0, 0, 0, 0xE, 0x90)}), ActiveFadeChannels,
+              Each({0}, 8)}), CaseName);
 
 // ---------------------------------------------------------------------------
 // TQuavixBehaviour::DelayedNoteIgnoresPortamento, DelayedVolumeColumnSetsOnly,
@@ -161,9 +162,10 @@ INSTANTIATE_TEST_SUITE_P(Cells, DelayedCell, ::testing::Values(
               Each({65536}, 10)},
     TRuleCase{"KeyOffSetsTheVolumeAgain", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff, 0, V32, E, 0xD2)}), Volume,
               Join(Each({40}, 6), {32, 32, 32, 32})},
-    // In a pattern-format song the delayed note starts where it is.
-    TRuleCase{"PatternFormat", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, Note("C-3"), 0, 0xE, 0xD2)}), Frames,
-              Join(Each({256}, 6), {0, 0})}), CaseName);
+    // In a pattern-format song the delayed note starts on its tick (handing
+    // the voice before it to the fade bank).
+    TRuleCase{"PatternFormat", Mod({ModAt(0, 0, Note("C-3"), 1), ModAt(1, 0, Note("C-3"), 0, 0xE, 0xD2)}),
+              ActiveFadeChannels, Join(Each({0}, 6), {1, 1})}), CaseName);
 
 // ---------------------------------------------------------------------------
 // TQuavixBehaviour::EnvelopePositionNeedsSustain

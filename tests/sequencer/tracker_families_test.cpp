@@ -88,9 +88,10 @@ INSTANTIATE_TEST_SUITE_P(Cells, NoteDelay, ::testing::Values(
                 Join(Each({40}, 6), {0, 0, 0, 0})},
     TFamilyCase{"KeyOffOnAnEnvelope", Xm({At(0, 0, C4, 3), At(1, 0, KeyOff, 0, 0, E, 0xD2)}), Envelope,
                 {64, 56, 48, 40, 32, 32, 64, 56, 48, 40, 32, 32}},
-    // The Amiga trackers replay nothing.
-    TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0xD2)}),
-                Frames, Each({256}, 8)}), CaseName);
+    // The Amiga trackers replay nothing (a replay hands the old voice to the
+    // fade bank).
+    TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1), ModAt(1, 0, 0, 0, 0xE, 0xD2)}),
+                ActiveFadeChannels, Each({0}, 8)}), CaseName);
 
 // ---------------------------------------------------------------------------
 
@@ -103,8 +104,10 @@ INSTANTIATE_TEST_SUITE_P(Cells, Retrigger, ::testing::Values(
                 Join(Each({256}, 6), {0, 0})},
     TFamilyCase{"WithoutNoteRestartsTheEnvelope", Xm({At(0, 0, C4, 3), At(2, 0, 0, 0, 0, E, 0x92)}), Envelope,
                 Join(Attack, {32, 32, 64, 56})},
-    TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1, 9, 1), ModAt(1, 0, 0, 0, 0xE, 0x92)}),
-                Frames, Each({256}, 8)}), CaseName);
+    // The Amiga trackers play the channel's sample again too, from the row's
+    // first tick on (each start hands the old voice to the fade bank).
+    TFamilyCase{"PatternFormatWithoutNote", Mod({ModAt(0, 0, Note("C-3"), 1), ModAt(1, 0, 0, 0, 0xE, 0x92)}),
+                ActiveFadeChannels, Join(Each({0}, 4), {1, 1, 2, 2})}), CaseName);
 
 // ---------------------------------------------------------------------------
 

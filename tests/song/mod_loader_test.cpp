@@ -739,4 +739,46 @@ TEST_P(ModLoaderRestartPositionPastTheSongIsZero, RestartPositionPastTheSongIsZe
 INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderRestartPositionPastTheSongIsZero, ::testing::ValuesIn(RestartCases),
                          quavix_test::TCaseName());
 
+// ProTracker's rules are those of the files ProTracker can have written:
+// four channels, no sample with data and a loop of no words, no note beyond
+// C-1..B-3 ("C-3".."B-5" as cells hold them). Other files play by the rules
+// the format's players share.
+struct TWriterCase : quavix_test::TNamedCase {
+    TModSong Song;
+    bool ProTracker;
+};
+
+std::vector<TWriterCase> WriterCases() {
+    auto With = [](auto Change) {
+        TModSong Song = SmallMod();
+        Change(Song);
+        return Song;
+    };
+    return {
+        {"four channels, notes and loops as ProTracker writes them", SmallMod(), true},
+        {"a loop of no words", With([](TModSong& S) { S.Samples[0].LoopLengthWords = 0; }), false},
+        {"an empty slot's loop of no words", With([](TModSong& S) {
+             S.Samples.push_back(TModSample());
+             S.Samples.back().LoopLengthWords = 0;
+         }), true},
+        {"a note below C-1", With([](TModSong& S) { S.Patterns[0].Cells.push_back(ModAt(1, 0, Note("B-2"), 1)); }), false},
+        {"a note above B-3", With([](TModSong& S) { S.Patterns[0].Cells.push_back(ModAt(1, 0, Note("C-6"), 1)); }), false},
+        {"B-3", With([](TModSong& S) { S.Patterns[0].Cells.push_back(ModAt(1, 0, Note("B-5"), 1)); }), true},
+        {"eight channels", With([](TModSong& S) {
+             S.Tag = "8CHN";
+             S.Channels = 8;
+         }), false},
+    };
+}
+
+class ModLoaderProTrackersRulesForItsFiles : public ::testing::TestWithParam<TWriterCase> {};
+
+TEST_P(ModLoaderProTrackersRulesForItsFiles, ProTrackersRulesForItsFiles) {
+    TQuavixModule M;
+    ASSERT_TRUE(LoadBytes(M, WriteMod(GetParam().Song)));
+    EXPECT_EQ(M.Behaviours, GetParam().ProTracker ? QuavixProTrackerBehaviours() : QuavixPatternFormatBehaviours());
+}
+INSTANTIATE_TEST_SUITE_P(ModLoader, ModLoaderProTrackersRulesForItsFiles, ::testing::ValuesIn(WriterCases()),
+                         quavix_test::TCaseName());
+
 }  // namespace
