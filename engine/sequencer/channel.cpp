@@ -40,6 +40,7 @@ void TQuavixChannel::ResetVoice() {
     if (TremoloWaveform < 4) TremoloPosition = 0;
     TremorCounter = 0;
     TremorSilent = false;
+    TremorOn = false;
     FadeoutVolume = QuavixFullFadeout;
 }
 
@@ -261,15 +262,15 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     }
 
     if (Instrument && HasNote) {
-        // A slide keeps the sample that sounds; anything else takes the one
-        // the instrument maps to the note.
-        if (!(Portamento && Sample))
-            Sample = Instrument->Samples[Instrument->NoteSamples[Cell.Note - 1]].get();
+        // A slide keeps the sample that sounds, and the finetune it plays
+        // at; anything else takes the sample the instrument maps to the note.
+        const bool KeepsSample = Portamento && Sample;
+        if (!KeepsSample) Sample = Instrument->Samples[Instrument->NoteSamples[Cell.Note - 1]].get();
         if (Sample) {
             // A slide keeps this semitone index too, so that arpeggio works
             // around the note being slid to.
             RealNote = Sample->RelativeNote + Cell.Note - 1;
-            FineTune = Sample->FineTune;
+            if (!KeepsSample) FineTune = Sample->FineTune;
             TargetPeriod = Module->GetNotePeriod(RealNote, FineTune);
         }
         if (Starts) {

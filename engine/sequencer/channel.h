@@ -123,6 +123,12 @@ struct TQuavixChannelState {
     // (after an instrument number).
     int32_t RetrigCount = 0;
     bool RetrigSkipsFirstTick = false;
+    // The way the tone portamento goes with TonePortamentoDirection: 1 the
+    // period up toward the target, -1 down, 0 not aimed yet.
+    int32_t TonePortamentoDirection = 0;
+    // With TremorCountsDownPhases: the phase TremorCounter counts down, on
+    // (sounding) or off.
+    bool TremorOn = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -187,9 +193,13 @@ public:
     // its note-delay tick), ProcessTickEffects on every other tick of the row.
     void ProcessRow();
     void ProcessTickEffects();
-    // Step routines shared by the first and the other ticks.
-    void DoArpeggio();
+    // Step routines shared by the first and the other ticks. The Play
+    // routines give the tick's vibrato or tremolo where the wave stands; the
+    // Do routines play it and move the wave on.
+    void DoArpeggio(int32_t x, int32_t y);
+    void PlayVibrato();
     void DoVibrato();
+    void PlayTremolo();
     void DoTremolo();
     void DoTremor();
     void DoTonePortamento();

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 // What the last load recognised.
 enum class TQuavixFormat : uint8_t {
@@ -36,11 +37,22 @@ enum class TQuavixBehaviour : uint8_t {
     MultiRetrigCountsTicks,       // Rxy counts ticks across rows, from the last retrigger or instrument number; a row's first tick counts beside an empty volume column only, and not first after an instrument number (Fasttracker 2)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
+    CoarseFineTune,               // finetune counts in sixteenths of a semitone: its three low bits are dropped (Fasttracker 2)
+    PeriodWrapsSlidingDown,       // slides up stop at period 1, slides down wrap at 16 bits, and a linear period past the lowest note wraps its octave (Fasttracker 2)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
     // Effects
     UltimateSoundtrackerEffects,  // effect 1xy is an arpeggio and 2xy a pitch bend, up by y or else down by x, in songs whose effects are these two alone and whose tempo byte is 120 (Ultimate Soundtracker)
+    ModulationOnFirstTick,        // the row's first tick plays vibrato and tremolo where they stand, not the plain pitch and volume (Fasttracker 2)
+    FineVibratoSteps,             // vibrato moves the period by (wave x depth) / 32, four times finer than whole Amiga periods (Fasttracker 2)
+    ArpeggioCountsDown,           // the arpeggio note follows the ticks left in the row, not the ticks gone (Fasttracker 2)
+    ArpeggioFromNearestNote,      // arpeggio notes count from the note nearest the pitch, slid or not, up to note 96 (Fasttracker 2)
+    GlissandoRoundsPitch,         // with glissando the tone portamento slides on smoothly and plays the nearest note (Fasttracker 2)
+    TonePortamentoDirection,      // a tone portamento keeps the direction its note set, and other slides leave its target (Fasttracker 2)
+    VolumeColumnPortamentoFirst,  // a volume-column tone portamento beside 3xx or 5xy gives the speed, and both slide (Fasttracker 2)
+    TremorCountsDownPhases,       // tremor counts each phase down from its length, read as the phase starts (Fasttracker 2)
+    FineTuneCommandFromLowest,    // E5x sets finetune (x - 8) x 16 for the note beside it only (Fasttracker 2)
 
     Count
 };
@@ -80,3 +92,9 @@ TQuavixBehaviours QuavixFastTracker2Behaviours();
 TQuavixBehaviours QuavixProTrackerBehaviours();
 // The 15-sample form: ProTracker's set and the Soundtrackers' samples.
 TQuavixBehaviours QuavixSoundtrackerBehaviours();
+
+// The behaviours of an Extended Module by the tracker that wrote it, as its
+// header names it: those of Fasttracker 2, less the ones OpenMPT did not yet
+// play when an older version of it wrote the file (its songs were made to
+// sound as that version played them).
+TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker);
