@@ -35,9 +35,6 @@ void TQuavixChannel::ResetVoice() {
     KeyOff = false;
     AutoVibratoSweep = 0;
     AutoVibratoPosition = 0;
-    // Waveforms 4..7 keep their phase across notes.
-    if (VibratoWaveform < 4) VibratoPosition = 0;
-    if (TremoloWaveform < 4) TremoloPosition = 0;
     TremorCounter = 0;
     TremorSilent = false;
     TremorOn = false;
@@ -46,6 +43,8 @@ void TQuavixChannel::ResetVoice() {
 
 void TQuavixChannel::Reset() {
     ResetVoice();
+    VibratoPosition = 0;
+    TremoloPosition = 0;
     Instrument = nullptr;
     Sample = nullptr;
     Panning = DefaultPanning;
@@ -280,6 +279,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             Period = TargetPeriod;
             LastNote = Cell.Note;
             StartSample(HandedOver);
+            // The vibrato and tremolo start over with the note (not with an
+            // instrument number alone); waveforms 4..7 keep their phase.
+            if (VibratoWaveform < 4) VibratoPosition = 0;
+            if (TremoloWaveform < 4) TremoloPosition = 0;
         }
         // Otherwise a slide only moves its target.
     }

@@ -123,9 +123,9 @@ struct TQuavixChannelState {
     // (after an instrument number).
     int32_t RetrigCount = 0;
     bool RetrigSkipsFirstTick = false;
-    // The way the tone portamento goes with TonePortamentoDirection: 1 the
-    // period up toward the target, -1 down, 0 not aimed yet.
-    int32_t TonePortamentoDirection = 0;
+    // With TonePortamentoDirection: the tone portamento has reached its
+    // target from below in pitch since a note last aimed it.
+    bool TonePortamentoArrivedFromBelow = false;
     // With TremorCountsDownPhases: the phase TremorCounter counts down, on
     // (sounding) or off.
     bool TremorOn = false;

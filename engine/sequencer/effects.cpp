@@ -104,11 +104,11 @@ void FirstTickTremolo(TChannel& C) {
     if (C.Module->Has(TQuavixBehaviour::ModulationOnFirstTick)) C.PlayTremolo();
 }
 
-// The first tick of a tone portamento: a cell with a note aims it (see
-// DoTonePortamento), and with glissando and GlissandoRoundsPitch the tick
-// already plays the note nearest the pitch.
+// The first tick of a tone portamento: a cell with a note aims it afresh
+// (see DoTonePortamento), and with glissando and GlissandoRoundsPitch the
+// tick already plays the note nearest the pitch.
 void FirstTickTonePortamento(TChannel& C) {
-    if (HasNote(C.CurrentNote)) C.TonePortamentoDirection = C.Period < C.TargetPeriod ? 1 : -1;
+    if (HasNote(C.CurrentNote)) C.TonePortamentoArrivedFromBelow = false;
     if (C.Glissando && C.Module->Has(TQuavixBehaviour::GlissandoRoundsPitch))
         C.PeriodOffset = C.Module->GetNotePeriod(C.Module->GetNearestNote(C.Period, C.FineTune), C.FineTune) - C.Period;
 }
@@ -826,27 +826,23 @@ void TQuavixChannel::DoVolumeSlide() { Volume += VolumeSlide; }
 
 void TQuavixChannel::DoTonePortamento() {
     const int32_t Slide = PortamentoSpeed * 4;
-    if (Module->Has(TQuavixBehaviour::TonePortamentoDirection)) {
-        // The direction the note set holds: a slide past the target ends
-        // on it. Once there from below in pitch, the direction is down,
-        // so that after another slide down the portamento puts the pitch
-        // back on the target at once.
-        if (TonePortamentoDirection > 0) {
-            Period += Slide;
-            if (Period >= TargetPeriod) Period = TargetPeriod;
-        } else if (TonePortamentoDirection < 0) {
-            Period -= Slide;
-            if (Period <= TargetPeriod) {
-                Period = TargetPeriod;
-                TonePortamentoDirection = 1;
-            }
-        }
-    } else if (Period < TargetPeriod) {
+    if (Period < TargetPeriod) {
         Period += Slide;
         if (Period > TargetPeriod) Period = TargetPeriod;
     } else if (Period > TargetPeriod) {
-        Period -= Slide;
-        if (Period < TargetPeriod) Period = TargetPeriod;
+        // Up in pitch. With TonePortamentoDirection, once the slide has got
+        // to the target from below, a pitch below it (after a slide down)
+        // goes back onto it at once: Fasttracker 2 then tries the way down.
+        const bool FromBelow = Module->Has(TQuavixBehaviour::TonePortamentoDirection);
+        if (FromBelow && TonePortamentoArrivedFromBelow) {
+            Period = TargetPeriod;
+        } else {
+            Period -= Slide;
+            if (Period <= TargetPeriod) {
+                Period = TargetPeriod;
+                TonePortamentoArrivedFromBelow = true;
+            }
+        }
     }
     if (!Glissando) return;
     // With glissando the slide goes on smoothly, while whole notes sound:
