@@ -265,18 +265,22 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         // at; anything else takes the sample the instrument maps to the note.
         const bool KeepsSample = Portamento && Sample;
         if (!KeepsSample) Sample = Instrument->Samples[Instrument->NoteSamples[Cell.Note - 1]].get();
+        int32_t NotePeriod = Period;
         if (Sample) {
             // A slide keeps this semitone index too, so that arpeggio works
             // around the note being slid to.
             RealNote = Sample->RelativeNote + Cell.Note - 1;
             if (!KeepsSample) FineTune = Sample->FineTune;
-            TargetPeriod = Module->GetNotePeriod(RealNote, FineTune);
+            NotePeriod = Module->GetNotePeriod(RealNote, FineTune);
+            // Only a slide aims the tone portamento: a note that starts
+            // leaves the target where the last slide put it.
+            if (Portamento) TargetPeriod = NotePeriod;
         }
         if (Starts) {
             // Only an instrument number restarts the envelopes and the
             // fade-out: a note on its own plays on in the envelope where it
             // is, held or released, as trackers play it.
-            Period = TargetPeriod;
+            Period = NotePeriod;
             LastNote = Cell.Note;
             StartSample(HandedOver);
             // The vibrato and tremolo start over with the note (not with an

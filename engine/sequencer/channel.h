@@ -123,7 +123,7 @@ struct TQuavixChannelState {
     // (after an instrument number).
     int32_t RetrigCount = 0;
     bool RetrigSkipsFirstTick = false;
-    // With TonePortamentoDirection: the tone portamento has reached its
+    // With TonePortamentoKeepsTarget: the tone portamento has reached its
     // target from below in pitch since a note last aimed it.
     bool TonePortamentoArrivedFromBelow = false;
     // With TremorCountsDownPhases: the phase TremorCounter counts down, on

@@ -182,10 +182,10 @@ void ArpeggioTick(TChannel& C, int32_t P) {
 }
 
 // 1xx / 2xx portamento up / down by 4 period units per tick and step of xx
-// (xx = 0 keeps the last one). The slides, the fine ones too, move the
-// tone-portamento target along, unless TonePortamentoDirection keeps it.
-// With PeriodWrapsSlidingDown a slide up stops at period 1 and a slide down
-// wraps at 16 bits, as the trackers' 16-bit period does.
+// (xx = 0 keeps the last one). The slides, the fine ones too, leave the
+// tone portamento's target. With PeriodWrapsSlidingDown a slide up stops at
+// period 1 and a slide down wraps at 16 bits, as the trackers' 16-bit
+// period does.
 void SlidePeriod(TChannel& C, int32_t Delta) {
     if (!C.Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown))
         C.Period += Delta;
@@ -193,7 +193,6 @@ void SlidePeriod(TChannel& C, int32_t Delta) {
         C.Period = std::max(C.Period + Delta, 1);
     else
         C.Period = (C.Period + Delta) & 0xFFFF;
-    if (!C.Module->Has(TQuavixBehaviour::TonePortamentoDirection)) C.TargetPeriod = C.Period;
 }
 void PortamentoUpSetup(TChannel& C, int32_t P) {
     if (P != 0) C.PortamentoUp = P;
@@ -825,25 +824,26 @@ void TQuavixChannel::DoTremor() {
 void TQuavixChannel::DoVolumeSlide() { Volume += VolumeSlide; }
 
 void TQuavixChannel::DoTonePortamento() {
+    // A target of 0: no note has aimed the slide yet, or (without
+    // TonePortamentoKeepsTarget) it has got there, which ends it until a
+    // note aims it again.
+    if (TargetPeriod == 0) return;
+    const bool KeepsTarget = Module->Has(TQuavixBehaviour::TonePortamentoKeepsTarget);
     const int32_t Slide = PortamentoSpeed * 4;
     if (Period < TargetPeriod) {
-        Period += Slide;
-        if (Period > TargetPeriod) Period = TargetPeriod;
+        Period = std::min(Period + Slide, TargetPeriod);
     } else if (Period > TargetPeriod) {
-        // Up in pitch. With TonePortamentoDirection, once the slide has got
-        // to the target from below, a pitch below it (after a slide down)
-        // goes back onto it at once: Fasttracker 2 then tries the way down.
-        const bool FromBelow = Module->Has(TQuavixBehaviour::TonePortamentoDirection);
-        if (FromBelow && TonePortamentoArrivedFromBelow) {
+        // Up in pitch. Once a slide has got to a kept target from below, a
+        // pitch below it (after a slide down) goes back onto it at once:
+        // Fasttracker 2 then slides the way down, past the target.
+        if (KeepsTarget && TonePortamentoArrivedFromBelow) {
             Period = TargetPeriod;
         } else {
-            Period -= Slide;
-            if (Period <= TargetPeriod) {
-                Period = TargetPeriod;
-                TonePortamentoArrivedFromBelow = true;
-            }
+            Period = std::max(Period - Slide, TargetPeriod);
+            if (Period == TargetPeriod) TonePortamentoArrivedFromBelow = true;
         }
     }
+    if (Period == TargetPeriod && !KeepsTarget) TargetPeriod = 0;
     if (!Glissando) return;
     // With glissando the slide goes on smoothly, while whole notes sound:
     // the nearest with GlissandoRoundsPitch, otherwise the note at or above

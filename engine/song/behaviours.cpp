@@ -31,7 +31,7 @@ TQuavixBehaviours QuavixFastTracker2Behaviours() {
         B::ArpeggioCountsDown,
         B::ArpeggioFromNearestNote,
         B::GlissandoRoundsPitch,
-        B::TonePortamentoDirection,
+        B::TonePortamentoKeepsTarget,
         B::VolumeColumnPortamentoFirst,
         B::TremorCountsDownPhases,
         B::FineTuneCommandFromLowest,

@@ -49,7 +49,7 @@ enum class TQuavixBehaviour : uint8_t {
     ArpeggioCountsDown,           // the arpeggio note follows the ticks left in the row, not the ticks gone (Fasttracker 2)
     ArpeggioFromNearestNote,      // arpeggio notes count from the note nearest the pitch, slid or not, up to note 96 (Fasttracker 2)
     GlissandoRoundsPitch,         // with glissando the tone portamento slides on smoothly and plays the nearest note (Fasttracker 2)
-    TonePortamentoDirection,      // slides leave the tone portamento's target; once it got there from below, it puts a lower pitch back at once (Fasttracker 2)
+    TonePortamentoKeepsTarget,    // a tone portamento keeps its target once there; arrived from below, it puts a lower pitch back at once (Fasttracker 2)
     VolumeColumnPortamentoFirst,  // a volume-column tone portamento beside 3xx or 5xy gives the speed, and both slide (Fasttracker 2)
     TremorCountsDownPhases,       // tremor counts each phase down from its length, read as the phase starts (Fasttracker 2)
     FineTuneCommandFromLowest,    // E5x sets finetune (x - 8) x 16 for the note beside it only (Fasttracker 2)
