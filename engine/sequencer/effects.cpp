@@ -477,10 +477,12 @@ void SetGlissando(TChannel& C, int32_t y) { C.Glissando = y != 0; }
 void SetVibratoWaveform(TChannel& C, int32_t y) { C.VibratoWaveform = y & 7; }
 
 // E5y finetune, for the note beside it: a note it starts plays at the new
-// finetune, a slide aims at its note there. With FineTuneCommandFromLowest
-// y counts from the lowest finetune, (y - 8) * 16, and without a note
-// nothing happens; otherwise y is the signed nibble of the Amiga trackers
-// and the channel keeps it for the notes that follow.
+// finetune, a slide aims at its note there (and slides on at it). With
+// FineTuneCommandFromLowest y counts from the lowest finetune, (y - 8) * 16,
+// and without a note nothing happens; otherwise y is the signed nibble of
+// the Amiga trackers, in eighths of a semitone, and without a note it is
+// the channel's finetune until a note starts. A note that starts takes its
+// sample's finetune again.
 void SetFineTune(TChannel& C, int32_t y) {
     const bool WithNote = HasNote(C.CurrentNote);
     if (C.Module->Has(TQuavixBehaviour::FineTuneCommandFromLowest)) {
@@ -782,8 +784,9 @@ void TQuavixChannel::DoArpeggio(int32_t x, int32_t y) {
 
 void TQuavixChannel::PlayVibrato() {
     const int32_t Wave = WaveMagnitude(VibratoWaveform, VibratoPosition, VibratoPosition) * VibratoDepth;
-    // In Amiga periods, a quarter of the periods here; FineVibratoSteps
-    // keeps the quarters.
+    // The Amiga trackers move by whole Amiga periods, four of the periods
+    // here: (wave * depth) / 128 of them. FineVibratoSteps keeps the
+    // quarters: (wave * depth) / 32.
     const int32_t Offset = Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5 : (Wave >> 7) * 4;
     PeriodOffset = WaveSign(VibratoPosition, Offset);
 }

@@ -1,8 +1,8 @@
 // Constant tables of the sequencer: the linear frequency table, the Amiga
 // period table, the instrument vibrato waveform and the vibrato/tremolo
-// sine. The computed ones are computed by the compiler, so they exist before
-// any code runs and come out the same on every platform the compiler builds
-// for.
+// sine. The linear frequencies and the instrument vibrato are computed by
+// the compiler, so they exist before any code runs and come out the same on
+// every platform the compiler builds for.
 #pragma once
 
 #include <array>

@@ -50,9 +50,10 @@ TQuavixBehaviours QuavixSoundtrackerBehaviours() {
 
 namespace {
 
-// The version an "OpenMPT 1.22.07.19" tracker name gives, as its four
-// numbers in one value (0x01220719 read in decimal parts: 1, 22, 7, 19 as
-// bytes); 0 for a name of another tracker. Missing parts count as 0.
+// The version an "OpenMPT 1.22.07.19" tracker name gives: its four
+// numbers (1, 22, 7, 19) a byte each, the first the highest, so that later
+// versions are larger; 0 for a name of another tracker. Missing parts
+// count as 0.
 uint32_t OpenMptVersion(const std::string& Tracker) {
     static const std::string Prefix = "OpenMPT ";
     if (Tracker.compare(0, Prefix.size(), Prefix) != 0) return 0;
