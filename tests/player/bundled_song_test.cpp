@@ -48,8 +48,8 @@ struct TChecksumCase : quavix_test::TNamedCase {
 
 std::vector<TChecksumCase> ChecksumCases() {
     return {
-        {"16-bit, linear interpolation", 16, TQuavixInterpolation::Linear, 0x3535307f10007f36ull},
-        {"8-bit, no interpolation", 8, TQuavixInterpolation::None, 0x2f61ad3680af01a0ull},
+        {"16-bit, linear interpolation", 16, TQuavixInterpolation::Linear, 0x6d6505fc02ed840bull},
+        {"8-bit, no interpolation", 8, TQuavixInterpolation::None, 0x31f52fffedd71fc4ull},
     };
 }
 

@@ -304,7 +304,9 @@ INSTANTIATE_TEST_SUITE_P(Cells, CoarseFineTune, ::testing::Values(
     TPitchCase{"FastTracker", Xm({At(0, 0, C4, 1)}, 1, -25), Period, {4624}},
     TPitchCase{"OpenMptFrom12207", Xm({At(0, 0, C4, 1)}, 1, -25, "OpenMPT 1.22.07.19"), Period, {4624}},
     // OpenMPT before 1.22.07.19 took it at full precision.
-    TPitchCase{"OlderOpenMpt", Xm({At(0, 0, C4, 1)}, 1, -25, "OpenMPT 1.22.07.18"), Period, {4621}}),
+    TPitchCase{"OlderOpenMpt", Xm({At(0, 0, C4, 1)}, 1, -25, "OpenMPT 1.22.07.18"), Period, {4621}},
+    TPitchCase{"OlderOpenMptTwoParts", Xm({At(0, 0, C4, 1)}, 1, -25, "OpenMPT 1.17"), Period, {4621}},
+    TPitchCase{"NewerOpenMptTwoParts", Xm({At(0, 0, C4, 1)}, 1, -25, "OpenMPT 1.28"), Period, {4624}}),
     quavix_test::TCaseName());
 
 // ---------------------------------------------------------------------------
