@@ -35,16 +35,16 @@ void TQuavixChannel::ResetVoice() {
     KeyOff = false;
     AutoVibratoSweep = 0;
     AutoVibratoPosition = 0;
-    // Waveforms 4..7 keep their phase across notes.
-    if (VibratoWaveform < 4) VibratoPosition = 0;
-    if (TremoloWaveform < 4) TremoloPosition = 0;
     TremorCounter = 0;
     TremorSilent = false;
+    TremorOn = false;
     FadeoutVolume = QuavixFullFadeout;
 }
 
 void TQuavixChannel::Reset() {
     ResetVoice();
+    VibratoPosition = 0;
+    TremoloPosition = 0;
     Instrument = nullptr;
     Sample = nullptr;
     Panning = DefaultPanning;
@@ -324,27 +324,35 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     }
 
     if (Instrument && HasNote) {
-        // A slide keeps the sample that sounds; anything else takes the one
-        // the instrument maps to the note.
-        if (!(Portamento && Sample))
-            Sample = Instrument->Samples[Instrument->NoteSamples[Cell.Note - 1]].get();
+        // A slide keeps the sample that sounds, and the finetune it plays
+        // at; anything else takes the sample the instrument maps to the note.
+        const bool KeepsSample = Portamento && Sample;
+        if (!KeepsSample) Sample = Instrument->Samples[Instrument->NoteSamples[Cell.Note - 1]].get();
+        int32_t NotePeriod = Period;
         if (Sample) {
             // A slide keeps this semitone index too, so that arpeggio works
             // around the note being slid to.
             RealNote = Sample->RelativeNote + Cell.Note - 1;
-            if (!Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber)) FineTune = Sample->FineTune;
-            TargetPeriod = Module->GetNotePeriod(RealNote, FineTune);
+            if (!KeepsSample && !Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber)) FineTune = Sample->FineTune;
+            NotePeriod = Module->GetNotePeriod(RealNote, FineTune);
+            // Only a slide aims the tone portamento: a note that starts
+            // leaves the target where the last slide put it.
+            if (Portamento) TargetPeriod = NotePeriod;
         }
         if (Starts) {
             // Only an instrument number restarts the envelopes and the
             // fade-out: a note on its own plays on in the envelope where it
             // is, held or released, as trackers play it.
-            Period = TargetPeriod;
+            Period = NotePeriod;
             LastNote = Cell.Note;
             SwapPending = false;
             SwapSample = nullptr;
             StartSample(HandedOver);
             MoveToNoteStart();
+            // The vibrato and tremolo start over with the note (not with an
+            // instrument number alone); waveforms 4..7 keep their phase.
+            if (VibratoWaveform < 4) VibratoPosition = 0;
+            if (TremoloWaveform < 4) TremoloPosition = 0;
         }
         // Otherwise a slide only moves its target.
     }

@@ -133,6 +133,12 @@ struct TQuavixChannelState {
     // instrument number sets both, 9xx moves them.
     int32_t NoteStart = 0;
     int32_t NoteLength = 0;
+    // With TonePortamentoKeepsTarget: the tone portamento has reached its
+    // target from below in pitch since a note last aimed it.
+    bool TonePortamentoArrivedFromBelow = false;
+    // With TremorCountsDownPhases: the phase TremorCounter counts down, on
+    // (sounding) or off.
+    bool TremorOn = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -208,9 +214,13 @@ public:
     // its note-delay tick), ProcessTickEffects on every other tick of the row.
     void ProcessRow();
     void ProcessTickEffects();
-    // Step routines shared by the first and the other ticks.
-    void DoArpeggio();
+    // Step routines shared by the first and the other ticks. The Play
+    // routines give the tick's vibrato or tremolo where the wave stands; the
+    // Do routines play it and move the wave on.
+    void DoArpeggio(int32_t x, int32_t y);
+    void PlayVibrato();
     void DoVibrato();
+    void PlayTremolo();
     void DoTremolo();
     void DoTremor();
     void DoTonePortamento();

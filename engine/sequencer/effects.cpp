@@ -121,6 +121,25 @@ void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
     M.JumpPending = true;
 }
 
+// The row's first tick of a vibrato or tremolo: with ModulationOnFirstTick
+// it plays the wave where it stands, without moving it on; otherwise the
+// plain pitch and volume sound.
+void FirstTickVibrato(TChannel& C) {
+    if (C.Module->Has(TQuavixBehaviour::ModulationOnFirstTick)) C.PlayVibrato();
+}
+void FirstTickTremolo(TChannel& C) {
+    if (C.Module->Has(TQuavixBehaviour::ModulationOnFirstTick)) C.PlayTremolo();
+}
+
+// The first tick of a tone portamento: a cell with a note aims it afresh
+// (see DoTonePortamento), and with glissando and GlissandoRoundsPitch the
+// tick already plays the note nearest the pitch.
+void FirstTickTonePortamento(TChannel& C) {
+    if (HasNote(C.CurrentNote)) C.TonePortamentoArrivedFromBelow = false;
+    if (C.Glissando && C.Module->Has(TQuavixBehaviour::GlissandoRoundsPitch))
+        C.PeriodOffset = C.Module->GetNotePeriod(C.Module->GetNearestNote(C.Period, C.FineTune), C.FineTune) - C.Period;
+}
+
 // ---------------------------------------------------------------------------
 // Volume column (n is the command's parameter). On the first tick (trigger:
 // this is the cell's note tick):
@@ -129,6 +148,8 @@ void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
 // On the other ticks (from the note tick on, for the slides):
 //   volume down, volume up, panning left, panning right;
 //   vibrato, tone portamento (every tick).
+// Vibrato speed and depth and the portamento speed keep their memory for
+// n = 0; the portamento speed, n * 16, is the one 3xx sets.
 
 void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool TriggerTick) {
     using TCommand = TQuavixVolumeCommand;
@@ -136,11 +157,16 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
         case TCommand::SetVolume: if (TriggerTick) C.Volume = n; break;
         case TCommand::FineSlideDown: if (TriggerTick) C.Volume -= n; break;
         case TCommand::FineSlideUp: if (TriggerTick) C.Volume += n; break;
-        case TCommand::VibratoSpeed: C.VibratoSpeed = n; break;
-        case TCommand::Vibrato: C.VibratoDepth = n; break;
+        case TCommand::VibratoSpeed: if (n != 0) C.VibratoSpeed = n; break;
+        case TCommand::Vibrato:
+            if (n != 0) C.VibratoDepth = n;
+            FirstTickVibrato(C);
+            break;
         case TCommand::SetPanning: if (TriggerTick) C.Panning = n * 16; break;
-        // The portamento speed is n itself, not n * 16.
-        case TCommand::TonePortamento: C.PortamentoSpeed = n; break;
+        case TCommand::TonePortamento:
+            if (n != 0) C.PortamentoSpeed = n * 16;
+            FirstTickTonePortamento(C);
+            break;
         default: break;
     }
 }
@@ -179,7 +205,7 @@ void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNo
 
 // ---------------------------------------------------------------------------
 // 0xy arpeggio: the note, the note + x and the note + y semitones in turn,
-// one per tick (tick counter modulo 3).
+// one per tick (see DoArpeggio for the order and the notes).
 
 void ArpeggioSetup(TChannel& C, int32_t P) {
     if (P == 0 || C.Module->Has(TQuavixBehaviour::ArpeggioFromPeriodTable)) return;
@@ -219,7 +245,7 @@ void ArpeggioFromTable(TChannel& C, int32_t Semitones) {
 void ArpeggioTick(TChannel& C, int32_t P) {
     if (P == 0) return;
     if (!C.Module->Has(TQuavixBehaviour::ArpeggioFromPeriodTable)) {
-        C.DoArpeggio();
+        C.DoArpeggio(High(P), Low(P));
         return;
     }
     const int32_t Semitones[3] = {0, High(P), Low(P)};
@@ -227,39 +253,49 @@ void ArpeggioTick(TChannel& C, int32_t P) {
 }
 
 // 1xx / 2xx portamento up / down by 4 period units per tick and step of xx
-// (xx = 0 keeps the last one, see TakesParameter). The slide also moves the
-// tone-portamento target.
+// (xx = 0 keeps the last one, see TakesParameter). The slides, the fine ones
+// too, leave the tone portamento's target. With PeriodWrapsSlidingDown a
+// slide up stops at period 1 and a slide down wraps at 16 bits, as the
+// trackers' 16-bit period does.
+void SlidePeriod(TChannel& C, int32_t Delta) {
+    if (!C.Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown))
+        C.Period += Delta;
+    else if (Delta < 0)
+        C.Period = std::max(C.Period + Delta, 1);
+    else
+        C.Period = (C.Period + Delta) & 0xFFFF;
+}
 void PortamentoUpSetup(TChannel& C, int32_t P) {
     if (TakesParameter(C, P)) C.PortamentoUp = P;
 }
 void PortamentoUpTick(TChannel& C, int32_t) {
-    C.Period -= C.PortamentoUp * 4;
+    SlidePeriod(C, -C.PortamentoUp * 4);
     HoldAboveAmigaLimit(C);
-    C.TargetPeriod = C.Period;
 }
 void PortamentoDownSetup(TChannel& C, int32_t P) {
     if (TakesParameter(C, P)) C.PortamentoDown = P;
 }
 void PortamentoDownTick(TChannel& C, int32_t) {
-    C.Period += C.PortamentoDown * 4;
+    SlidePeriod(C, C.PortamentoDown * 4);
     HoldBelowAmigaLimit(C);
-    C.TargetPeriod = C.Period;
 }
 
 // 3xx tone portamento: slides toward the cell's note at xx (remembered).
+// With VolumeColumnPortamentoFirst a tone portamento of the volume column
+// beside it gives the speed: xx counts for nothing.
 void TonePortamentoSetup(TChannel& C, int32_t P) {
-    if (P != 0) C.PortamentoSpeed = P;
+    const bool ColumnFirst = C.Module->Has(TQuavixBehaviour::VolumeColumnPortamentoFirst) &&
+                             C.CurrentNote.VolumeCommand == TQuavixVolumeCommand::TonePortamento;
+    if (P != 0 && !ColumnFirst) C.PortamentoSpeed = P;
+    FirstTickTonePortamento(C);
 }
 void TonePortamentoTick(TChannel& C, int32_t) { C.DoTonePortamento(); }
 
-// 4xy vibrato at speed x and depth y (400 keeps both); it moves the pitch on
-// the first tick already.
+// 4xy vibrato at speed x and depth y; a nibble of 0 keeps its own memory.
 void VibratoSetup(TChannel& C, int32_t P) {
-    if (P != 0) {
-        C.VibratoSpeed = High(P);
-        C.VibratoDepth = Low(P);
-    }
-    C.DoVibrato();
+    if (High(P) != 0) C.VibratoSpeed = High(P);
+    if (Low(P) != 0) C.VibratoDepth = Low(P);
+    FirstTickVibrato(C);
 }
 void VibratoTick(TChannel& C, int32_t) { C.DoVibrato(); }
 
@@ -271,6 +307,10 @@ void VolumeSlideSetup(TChannel& C, int32_t P) {
 void VolumeSlideTick(TChannel& C, int32_t) { C.DoVolumeSlide(); }
 
 // 5xy tone portamento (at the remembered speed) with volume slide.
+void TonePortamentoVolumeSlideSetup(TChannel& C, int32_t P) {
+    VolumeSlideSetup(C, P);
+    FirstTickTonePortamento(C);
+}
 void TonePortamentoVolumeSlideTick(TChannel& C, int32_t) {
     C.DoTonePortamento();
     C.DoVolumeSlide();
@@ -279,19 +319,18 @@ void TonePortamentoVolumeSlideTick(TChannel& C, int32_t) {
 // 6xy vibrato (as remembered) with volume slide.
 void VibratoVolumeSlideSetup(TChannel& C, int32_t P) {
     VolumeSlideSetup(C, P);
-    C.DoVibrato();
+    FirstTickVibrato(C);
 }
 void VibratoVolumeSlideTick(TChannel& C, int32_t) {
     C.DoVibrato();
     C.DoVolumeSlide();
 }
 
-// 7xy tremolo at speed x and depth y (700 keeps both).
+// 7xy tremolo at speed x and depth y; a nibble of 0 keeps its own memory.
 void TremoloSetup(TChannel& C, int32_t P) {
-    if (P != 0) {
-        C.TremoloSpeed = High(P);
-        C.TremoloDepth = Low(P);
-    }
+    if (High(P) != 0) C.TremoloSpeed = High(P);
+    if (Low(P) != 0) C.TremoloDepth = Low(P);
+    FirstTickTremolo(C);
 }
 void TremoloTick(TChannel& C, int32_t) { C.DoTremolo(); }
 
@@ -511,12 +550,12 @@ void RetrigTick(TChannel& C, int32_t) {
 }
 
 // Txy tremor: x + 1 ticks sounding, y + 1 ticks silent, over and over (T00
-// keeps both), as trackers count it. The count goes on across rows and
-// starts again with an instrument number; it moves on the other ticks of a
-// row only. Whether the voice sounds holds from the tick the count last
-// moved: over the first tick of the next tremor row, and past the last
-// tremor row, where a voice left silent stays silent until an instrument
-// number, whatever else sets its volume (see HoldTremor).
+// keeps both), as trackers count it (see DoTremor). The count goes on across
+// rows and starts again with an instrument number; it moves on the other
+// ticks of a row only. Whether the voice sounds holds from the tick the
+// count last moved: over the first tick of the next tremor row, and past the
+// last tremor row, where a voice left silent stays silent until an
+// instrument number, whatever else sets its volume (see HoldTremor).
 void TremorSetup(TChannel& C, int32_t P) {
     if (P != 0) {
         C.TremorOnTime = High(P);
@@ -537,36 +576,42 @@ void SmoothMidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::SmoothM
 // repeat the last step, see TakesParameter).
 void FinePortamentoUp(TChannel& C, int32_t y) {
     if (TakesParameter(C, y)) C.FinePortamentoUp = y;
-    C.Period -= C.FinePortamentoUp * 4;
+    SlidePeriod(C, -C.FinePortamentoUp * 4);
     HoldAboveAmigaLimit(C);
-    C.TargetPeriod = C.Period;
 }
 void FinePortamentoDown(TChannel& C, int32_t y) {
     if (TakesParameter(C, y)) C.FinePortamentoDown = y;
-    C.Period += C.FinePortamentoDown * 4;
+    SlidePeriod(C, C.FinePortamentoDown * 4);
     HoldBelowAmigaLimit(C);
-    C.TargetPeriod = C.Period;
 }
 
-// E3y glissando: tone portamento moves from note to note (y != 0).
+// E3y glissando (y != 0): a tone portamento plays whole notes (see
+// DoTonePortamento).
 void SetGlissando(TChannel& C, int32_t y) { C.Glissando = y != 0; }
 
-// E4y vibrato waveform: 0 sine, 1 ramp, 2 square, 3 random; 4..7 the same
+// E4y vibrato waveform: 0 sine, 1 ramp, 2 and 3 square; 4..7 the same
 // waveforms keeping their phase at a new note.
 void SetVibratoWaveform(TChannel& C, int32_t y) { C.VibratoWaveform = y & 7; }
 
-// E5y finetune: the period moves to the nearest note with finetune y (the
-// nibble itself, 0..15).
-//
-// With FineTuneFromInstrumentNumber y is the finetune nibble of the sample
-// headers (8..15 below 0), kept for the notes that follow; only a note
-// beside it moves to it.
+// E5y finetune, for the note beside it: a note it starts plays at the new
+// finetune, a slide aims at its note there (and slides on at it). With
+// FineTuneCommandFromLowest y counts from the lowest finetune, (y - 8) * 16,
+// and without a note nothing happens; otherwise y is the signed nibble of
+// the Amiga trackers, in eighths of a semitone, and without a note it is
+// the channel's finetune until a note starts. A note that starts takes its
+// sample's finetune again, but with FineTuneFromInstrumentNumber, where the
+// finetune stays the channel's for the notes that follow.
 void SetFineTune(TChannel& C, int32_t y) {
-    const bool Nibble = C.Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber);
-    const int32_t FineTune = Nibble ? TQuavixModule::ConvertFineTune(y) : y;
-    if (!Nibble || HasNote(C.CurrentNote))
-        C.Period = C.Module->GetNotePeriod(C.Module->GetPeriodNote(C.Period, C.FineTune), FineTune);
-    C.FineTune = FineTune;
+    const bool WithNote = HasNote(C.CurrentNote);
+    if (C.Module->Has(TQuavixBehaviour::FineTuneCommandFromLowest)) {
+        if (!WithNote) return;
+        C.FineTune = (y - 8) * 16;
+    } else {
+        C.FineTune = TQuavixModule::ConvertFineTune(y);
+    }
+    if (!WithNote) return;
+    C.TargetPeriod = C.Module->GetNotePeriod(C.RealNote, C.FineTune);
+    if (!TChannel::IsPortamento(C.CurrentNote)) C.Period = C.TargetPeriod;
 }
 
 // E6y pattern loop. E60 marks the loop start (the current row); E6y with
@@ -702,13 +747,11 @@ void RowRepeatFineSlides(TChannel& C, int32_t P) {
 
 void ExtraFinePortamentoUp(TChannel& C, int32_t y) {
     if (y != 0) C.ExtraFinePortamentoUp = y;
-    C.Period -= C.ExtraFinePortamentoUp;
-    C.TargetPeriod = C.Period;
+    SlidePeriod(C, -C.ExtraFinePortamentoUp);
 }
 void ExtraFinePortamentoDown(TChannel& C, int32_t y) {
     if (y != 0) C.ExtraFinePortamentoDown = y;
-    C.Period += C.ExtraFinePortamentoDown;
-    C.TargetPeriod = C.Period;
+    SlidePeriod(C, C.ExtraFinePortamentoDown);
 }
 void SoundControl(TChannel& C, int32_t y) {
     switch (y) {
@@ -740,7 +783,7 @@ constexpr TEffect Effects[] = {
     /*  2 portamento down */ {PortamentoDownSetup, PortamentoDownTick},
     /*  3 tone portamento */ {TonePortamentoSetup, TonePortamentoTick},
     /*  4 vibrato */ {VibratoSetup, VibratoTick},
-    /*  5 tone portamento + volume slide */ {VolumeSlideSetup, TonePortamentoVolumeSlideTick},
+    /*  5 tone portamento + volume slide */ {TonePortamentoVolumeSlideSetup, TonePortamentoVolumeSlideTick},
     /*  6 vibrato + volume slide */ {VibratoVolumeSlideSetup, VibratoVolumeSlideTick},
     /*  7 tremolo */ {TremoloSetup, TremoloTick},
     /*  8 set panning */ {SetPanning, nullptr},
@@ -839,29 +882,101 @@ void TQuavixChannel::ProcessTickEffects() {
 // ---------------------------------------------------------------------------
 // Step routines.
 
-void TQuavixChannel::DoArpeggio() { PeriodOffset += ArpeggioOffsets[CurrentTick % 3]; }
-
 namespace {
 
-// The vibrato and tremolo waveform at a position, doubled; waveforms 4..7
-// play as 0..3.
-int32_t WaveValue(int32_t Waveform, int32_t Position) {
-    return VibratoTable[(Waveform & 3) * 64 + (Position & 63)] * 2;
+// The arpeggio's choice on this tick: 0 the note, 1 + x, 2 + y. The Amiga
+// trackers count the ticks from the row's start, modulo 3. With
+// ArpeggioCountsDown the ticks left in the row choose, modulo 3, as
+// Fasttracker 2 counts its rows down: the order then depends on the speed.
+// Its table of choices ends at 16 ticks left: there the note plays, and
+// with more ticks left always + y.
+int32_t ArpeggioChoice(const TChannel& C) {
+    if (!C.Module->Has(TQuavixBehaviour::ArpeggioCountsDown)) return C.CurrentTick % 3;
+    const int32_t Speed = C.Module->Speed;
+    if (Speed <= 0) return 0;
+    const int32_t Left = Speed - C.CurrentTick % Speed;
+    if (Left > 16) return 2;
+    if (Left == 16) return 0;
+    return Left % 3;
 }
+
+// The highest arpeggio note ArpeggioFromNearestNote plays: note 96 at
+// finetune 0, whatever the channel's finetune.
+constexpr int32_t HighestArpeggioNote = 96;
+
+// The vibrato and tremolo waves, 64 steps to the period: the magnitude
+// (0..255) at a position. Waveform 0 is the sine, 1 the ramp, 2 and 3 the
+// square (the trackers have no other). The ramp rises over the first half
+// and falls from its top over the second, by which half RampPosition is
+// in: the vibrato's own position, and for the tremolo as well, as the
+// trackers' tremolo reads it. Waveforms 4..7 play as 0..3.
+int32_t WaveMagnitude(int32_t Waveform, int32_t Position, int32_t RampPosition) {
+    const int32_t Step = Position & 31;
+    switch (Waveform & 3) {
+        case 0: return ModulationSine[Step];
+        case 1: return (RampPosition & 32) ? 255 - Step * 8 : Step * 8;
+        default: return 255;
+    }
+}
+
+// A magnitude with the sign of the half the position is in: the first half
+// adds, the second takes away.
+int32_t WaveSign(int32_t Position, int32_t Magnitude) { return (Position & 32) ? -Magnitude : Magnitude; }
 
 }  // namespace
 
+void TQuavixChannel::DoArpeggio(int32_t x, int32_t y) {
+    const int32_t Choice = ArpeggioChoice(*this);
+    if (!Module->Has(TQuavixBehaviour::ArpeggioFromNearestNote)) {
+        PeriodOffset = ArpeggioOffsets[Choice];
+        return;
+    }
+    // The note nearest the pitch the channel has slid to, up to the highest
+    // note; the plain note keeps the slid pitch.
+    if (Choice == 0) {
+        PeriodOffset = 0;
+        return;
+    }
+    const int32_t Note = Module->GetNearestNote(Period, FineTune) + (Choice == 1 ? x : y);
+    const int32_t Highest = Module->GetNotePeriod(HighestArpeggioNote, 0);
+    PeriodOffset = std::max(Module->GetNotePeriod(Note, FineTune), Highest) - Period;
+}
+
+void TQuavixChannel::PlayVibrato() {
+    const int32_t Wave = WaveMagnitude(VibratoWaveform, VibratoPosition, VibratoPosition) * VibratoDepth;
+    // The Amiga trackers move by whole Amiga periods, four of the periods
+    // here: (wave * depth) / 128 of them. FineVibratoSteps keeps the
+    // quarters: (wave * depth) / 32.
+    const int32_t Offset = Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5 : (Wave >> 7) * 4;
+    PeriodOffset = WaveSign(VibratoPosition, Offset);
+}
+
 void TQuavixChannel::DoVibrato() {
-    PeriodOffset += ((WaveValue(VibratoWaveform, VibratoPosition) * VibratoDepth) >> 7) * 4;
+    PlayVibrato();
     VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
 }
 
+void TQuavixChannel::PlayTremolo() {
+    const int32_t Wave = WaveMagnitude(TremoloWaveform, TremoloPosition, VibratoPosition) * TremoloDepth;
+    VolumeOffset = WaveSign(TremoloPosition, Wave >> 6);
+}
+
 void TQuavixChannel::DoTremolo() {
-    VolumeOffset += (WaveValue(TremoloWaveform, TremoloPosition) * TremoloDepth) >> 6;
+    PlayTremolo();
     TremoloPosition = (TremoloPosition + TremoloSpeed) & 63;
 }
 
 void TQuavixChannel::DoTremor() {
+    if (Module->Has(TQuavixBehaviour::TremorCountsDownPhases)) {
+        // Each phase counts down from its length as it starts; the times
+        // given meanwhile count from the next phase on.
+        if (--TremorCounter < 0) {
+            TremorOn = !TremorOn;
+            TremorCounter = TremorOn ? TremorOnTime : TremorOffTime;
+        }
+        TremorSilent = !TremorOn;
+        return;
+    }
     const int32_t Sounding = TremorOnTime + 1;
     const int32_t Cycle = Sounding + TremorOffTime + 1;
     TremorCounter %= Cycle;  // the times may have changed since the last tick
@@ -872,21 +987,31 @@ void TQuavixChannel::DoTremor() {
 void TQuavixChannel::DoVolumeSlide() { Volume += VolumeSlide; }
 
 void TQuavixChannel::DoTonePortamento() {
+    // A target of 0: no note has aimed the slide yet, or (without
+    // TonePortamentoKeepsTarget) it has got there, which ends it until a
+    // note aims it again.
+    if (TargetPeriod == 0) return;
+    const bool KeepsTarget = Module->Has(TQuavixBehaviour::TonePortamentoKeepsTarget);
     const int32_t Slide = PortamentoSpeed * 4;
     if (Period < TargetPeriod) {
-        // Down in pitch. With glissando the move ends at the latest on the
-        // next lower note.
-        int32_t Bound = 0;
-        if (Glissando) Bound = Module->GetNotePeriod(Module->GetPeriodNote(Period, FineTune) - 1, FineTune);
-        Period += Slide;
-        if (Period > TargetPeriod) Period = TargetPeriod;
-        if (Glissando && Period > Bound) Period = Bound;
+        Period = std::min(Period + Slide, TargetPeriod);
     } else if (Period > TargetPeriod) {
-        // Up in pitch, ending at the latest on the next higher note.
-        int32_t Bound = 0;
-        if (Glissando) Bound = Module->GetNotePeriod(Module->GetPeriodNote(Period, FineTune) + 1, FineTune);
-        Period -= Slide;
-        if (Period < TargetPeriod) Period = TargetPeriod;
-        if (Glissando && Period < Bound) Period = Bound;
+        // Up in pitch. Once a slide has got to a kept target from below, a
+        // pitch below it (after a slide down) goes back onto it at once:
+        // Fasttracker 2 then slides the way down, past the target.
+        if (KeepsTarget && TonePortamentoArrivedFromBelow) {
+            Period = TargetPeriod;
+        } else {
+            Period = std::max(Period - Slide, TargetPeriod);
+            if (Period == TargetPeriod) TonePortamentoArrivedFromBelow = true;
+        }
     }
+    if (Period == TargetPeriod && !KeepsTarget) TargetPeriod = 0;
+    if (!Glissando) return;
+    // With glissando the slide goes on smoothly, while whole notes sound:
+    // the nearest with GlissandoRoundsPitch, otherwise the note at or above
+    // the pitch.
+    const int32_t Note = Module->Has(TQuavixBehaviour::GlissandoRoundsPitch) ? Module->GetNearestNote(Period, FineTune)
+                                                                           : Module->GetPeriodNote(Period, FineTune);
+    PeriodOffset = Module->GetNotePeriod(Note, FineTune) - Period;
 }

@@ -3,6 +3,8 @@
 // periods come from the Amiga table and halve per octave. Both systems give
 // 8363 Hz for C in octave 4 (note index 48) at finetune 0; a pattern-format
 // song played by the PAL Amiga clock gives 8287 Hz there.
+#include <cstdint>
+
 #include "sequencer/tables.h"
 #include "song/module.h"
 
@@ -16,6 +18,8 @@ constexpr int32_t MaxNote = 132;
 int32_t TQuavixModule::GetNotePeriod(int32_t Note, int32_t FineTune) const {
     if (Note < MinNote) Note = MinNote;
     if (Note > MaxNote) Note = MaxNote;
+    // Sixteen finetune steps to the semitone (8 units each), rounded down.
+    if (Has(TQuavixBehaviour::CoarseFineTune)) FineTune = static_cast<int32_t>((static_cast<int64_t>(FineTune) >> 3) * 8);
     if (LinearSlides) {
         // 7680 is the period of note index 0; finetune moves by half a unit
         // per step, 128 steps to the semitone. The wide intermediate keeps any
@@ -47,12 +51,34 @@ int32_t TQuavixModule::GetPeriodNote(int32_t Period, int32_t FineTune) const {
     return 120;
 }
 
+int32_t TQuavixModule::GetNearestNote(int32_t Period, int32_t FineTune) const {
+    // The lowest note whose period half a semitone up in pitch (64 finetune
+    // units, or the next note 64 units down where the finetune would leave
+    // its range) is at or below the period.
+    for (int32_t Note = 1; Note < 120; ++Note) {
+        const int32_t HalfUp =
+            FineTune <= 127 - 64 ? GetNotePeriod(Note, FineTune + 64) : GetNotePeriod(Note + 1, FineTune - 64);
+        if (HalfUp > 0 && HalfUp <= Period) return Note;
+    }
+    return 120;
+}
+
 int32_t TQuavixModule::GetFrequency(int32_t Period) const {
     // Voices never hand in a period below the period floor (UpdateVoice holds
     // the tick's period there), so a negative period only comes from other
     // callers; it counts as period 0, which keeps the linear table's index
     // in range.
     if (Period < 0) Period = 0;
+    if (LinearSlides && Has(TQuavixBehaviour::PeriodWrapsSlidingDown)) {
+        // The octave counted down from period 13 * 768 - 1 in 16 bits, and
+        // the entry shifted down by the octaves below octave 14 in 5 bits,
+        // as Fasttracker 2 forms the frequency: the same as below up to
+        // that period, while a period past it (a slide below the lowest
+        // note) wraps to a high octave and plays far above it.
+        const uint32_t Octave = (static_cast<uint32_t>(13 * 768 - 1 - Period) & 0xFFFF) / 768;
+        const uint32_t Shift = (14 - Octave) & 31;
+        return static_cast<int32_t>((static_cast<uint64_t>(LinearFrequencies[Period % 768]) << 2) >> Shift);
+    }
     if (LinearSlides) {
         int32_t Shift = Period / 768;
         if (Shift >= 32) return 0;

@@ -11,8 +11,12 @@
 namespace {
 
 // Pitch range of a voice: a period is held within these after every tick.
+// With PeriodWrapsSlidingDown the whole 16-bit range, from 1 for linear
+// periods (the slides keep the period there themselves).
 constexpr int32_t MinPeriod = 27;
 constexpr int32_t MaxPeriod = 54784;
+constexpr int32_t MinLinearWrappingPeriod = 1;
+constexpr int32_t MaxWrappingPeriod = 0xFFFF;
 
 // The pattern channels the song uses.
 int32_t SongChannels(const TQuavixModule& M) { return std::clamp<int32_t>(M.NumChannels, 0, TQuavixModule::MaxChannels); }
@@ -222,7 +226,9 @@ void TQuavixChannel::UpdateVoice() {
     Module->MasterVolume = std::clamp<int32_t>(Module->MasterVolume, 0, 256);
     Panning = std::clamp<int32_t>(Panning, 0, 255);
     EnvelopeVolume = std::clamp<int32_t>(EnvelopeVolume, 0, 64);
-    Period = std::clamp(Period, MinPeriod, MaxPeriod);
+    const bool Wraps = Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown);
+    const int32_t Floor = Wraps && Module->LinearSlides ? MinLinearWrappingPeriod : MinPeriod;
+    Period = std::clamp(Period, Floor, Wraps ? MaxWrappingPeriod : MaxPeriod);
 
     // Tremolo and tremor act on this tick only; the stored volume stays.
     const int32_t TickVolume = std::clamp<int32_t>(Volume + VolumeOffset, 0, 64);
@@ -248,7 +254,7 @@ void TQuavixChannel::UpdateVoice() {
     // system is 14 MHz, hundreds of sample frames per output frame), and a
     // negative period has no pitch at all. At the floor the frequency is
     // just over 512 kHz, so the step is formed in 64 bits.
-    const int64_t TickPeriod = std::clamp<int64_t>(static_cast<int64_t>(Period) + PeriodOffset, MinPeriod, INT32_MAX);
+    const int64_t TickPeriod = std::clamp<int64_t>(static_cast<int64_t>(Period) + PeriodOffset, Floor, INT32_MAX);
     Frequency = Module->GetFrequency(static_cast<int32_t>(TickPeriod));
     if (Module->SampleRate > 0) {
         // The 20.12 step falls short of the frequency by up to a 4096th of a
@@ -268,6 +274,10 @@ void TQuavixChannel::UpdateVoice() {
                 ++Frames;
             }
         }
+        // With PeriodWrapsSlidingDown a period slid past the lowest note,
+        // too low to move the voice, keeps it sounding, all but still,
+        // until the slide wraps its octave and brings it back.
+        if (Frames == 0 && Wraps) Frames = 1;
         Increment = static_cast<int32_t>(std::clamp<int64_t>(Frames, 0, INT32_MAX));
     } else {
         Increment = 0;

@@ -1,8 +1,8 @@
 // Constant tables of the sequencer: the linear frequency table, the Amiga
 // period table, the instrument vibrato waveform and the vibrato/tremolo
-// waveforms. All of them are computed by the compiler, so they exist before
-// any code runs and come out the same on every platform the compiler builds
-// for.
+// sine. The linear frequencies and the instrument vibrato are computed by
+// the compiler, so they exist before any code runs and come out the same on
+// every platform the compiler builds for.
 #pragma once
 
 #include <array>
@@ -61,23 +61,6 @@ constexpr std::array<int8_t, 256> BuildAutoVibratoTable() {
     return Table;
 }
 
-constexpr std::array<int8_t, 64> RandomWave = {
-    88,  -127, -43, 88,  102, 41,  -65, -94, 125, 20,  -71,  -86, -70, -32, -16, -96,
-    17,  72,   107, -5,  116, -69, -62, -40, 10,  -61, 65,   109, -18, -38, -13, -76,
-    -23, 88,   21,  -94, 8,   106, 21,  -112, 6,  109, 20,   -88, -30, 9,   -127, 118,
-    42,  -34,  89,  -4,  -51, -72, 21,  -29, 112, 123, 84,   -101, -92, 98, -54, -95};
-
-constexpr std::array<int8_t, 256> BuildVibratoTable() {
-    std::array<int8_t, 256> Table{};
-    for (int32_t i = 0; i < 64; ++i) {
-        Table[i] = static_cast<int8_t>(Round(127.0 * Sin(2.0 * Pi * i / 64.0)));  // sine
-        Table[64 + i] = static_cast<int8_t>(i < 32 ? -4 * i : 255 - 4 * i);        // ramp
-        Table[128 + i] = static_cast<int8_t>(i < 32 ? 127 : -127);                 // square
-        Table[192 + i] = RandomWave[i];                                            // fixed random
-    }
-    return Table;
-}
-
 }  // namespace quavix_tables
 
 // Frequencies of one octave in the linear system: entry i is
@@ -98,7 +81,10 @@ inline constexpr std::array<uint16_t, 104> AmigaPeriods = {
 // nearest integer.
 inline constexpr std::array<int8_t, 256> AutoVibratoTable = quavix_tables::BuildAutoVibratoTable();
 
-// The four waveforms of the vibrato and tremolo effects, 64 entries each:
-// sine (127 sin(2 pi i / 64) rounded), ramp down, square, and a fixed
-// pseudo-random wave.
-inline constexpr std::array<int8_t, 256> VibratoTable = quavix_tables::BuildVibratoTable();
+// The sine of the vibrato and tremolo effects as the trackers have it: the
+// magnitude over the first half of the wave, entry i being
+// floor(255 sin(pi i / 32)); the second half repeats it with the sign
+// turned.
+inline constexpr std::array<uint8_t, 32> ModulationSine = {
+    0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212, 224, 235, 244, 250, 253,
+    255, 253, 250, 244, 235, 224, 212, 197, 180, 161, 141, 120, 97,  74,  49,  24};

@@ -1,5 +1,7 @@
 #include "song/behaviours.h"
 
+#include <cstddef>
+
 const char* QuavixFormatName(TQuavixFormat Format) {
     switch (Format) {
         case TQuavixFormat::ExtendedModule: return "xm";
@@ -27,6 +29,17 @@ TQuavixBehaviours QuavixFastTracker2Behaviours() {
         B::PanningSlideLeftByZeroHardLeft,
         B::PatternLoopRowCarriesOver,
         B::SongWrapKeepsBreakRow,
+        B::CoarseFineTune,
+        B::PeriodWrapsSlidingDown,
+        B::ModulationOnFirstTick,
+        B::FineVibratoSteps,
+        B::ArpeggioCountsDown,
+        B::ArpeggioFromNearestNote,
+        B::GlissandoRoundsPitch,
+        B::TonePortamentoKeepsTarget,
+        B::VolumeColumnPortamentoFirst,
+        B::TremorCountsDownPhases,
+        B::FineTuneCommandFromLowest,
     };
 }
 
@@ -49,4 +62,40 @@ TQuavixBehaviours QuavixProTrackerBehaviours() {
 TQuavixBehaviours QuavixSoundtrackerBehaviours() {
     using B = TQuavixBehaviour;
     return QuavixPatternFormatBehaviours().Set(B::LoopStartInBytes).Set(B::LoopOnlySounds);
+}
+
+namespace {
+
+// The version an "OpenMPT 1.22.07.19" tracker name gives: its four
+// numbers (1, 22, 7, 19) a byte each, the first the highest, so that later
+// versions are larger; 0 for a name of another tracker. Missing parts
+// count as 0.
+uint32_t OpenMptVersion(const std::string& Tracker) {
+    static const std::string Prefix = "OpenMPT ";
+    if (Tracker.compare(0, Prefix.size(), Prefix) != 0) return 0;
+    uint32_t Version = 0;
+    size_t i = Prefix.size();
+    for (int32_t Part = 0; Part < 4; ++Part) {
+        uint32_t Number = 0;
+        while (i < Tracker.size() && Tracker[i] >= '0' && Tracker[i] <= '9') {
+            Number = Number * 10 + static_cast<uint32_t>(Tracker[i] - '0');
+            if (Number > 255) return 0;
+            ++i;
+        }
+        Version = (Version << 8) | Number;
+        if (i < Tracker.size() && Tracker[i] == '.') ++i;
+    }
+    return Version;
+}
+
+constexpr uint32_t Version(uint32_t A, uint32_t B, uint32_t C, uint32_t D) { return (A << 24) | (B << 16) | (C << 8) | D; }
+
+}  // namespace
+
+TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker) {
+    TQuavixBehaviours Behaviours = QuavixFastTracker2Behaviours();
+    const uint32_t OpenMpt = OpenMptVersion(Tracker);
+    // OpenMPT took finetune at full precision before 1.22.07.19.
+    if (OpenMpt != 0 && OpenMpt < Version(1, 22, 7, 19)) Behaviours.Set(TQuavixBehaviour::CoarseFineTune, false);
+    return Behaviours;
 }

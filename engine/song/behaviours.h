@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 // What the last load recognised.
 enum class TQuavixFormat : uint8_t {
@@ -43,6 +44,8 @@ enum class TQuavixBehaviour : uint8_t {
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
     PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at periods 113 and 856, whatever the finetune (ProTracker)
     ArpeggioFromPeriodTable,      // arpeggio finds its notes in the finetune's period table from the current period; past the top it reads period 0, then the next finetune's table (ProTracker)
+    CoarseFineTune,               // finetune counts in sixteenths of a semitone: its three low bits are dropped (Fasttracker 2)
+    PeriodWrapsSlidingDown,       // slides up stop at period 1, slides down wrap at 16 bits, and a linear period past the lowest note wraps its octave (Fasttracker 2)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
@@ -52,6 +55,15 @@ enum class TQuavixBehaviour : uint8_t {
     TempoFromNextTick,            // a tempo change lasts from the tick after the one that sets it (ProTracker)
     RestartKeepsSpeedAndTempo,    // the song's end goes on at its first order at the speed and tempo it has, not the song's own (ProTracker)
     FineSlidesOnRowRepeats,       // E1x, E2x, EAx and EBx act again on the first tick of each repetition of their row (EEx) (ProTracker)
+    ModulationOnFirstTick,        // the row's first tick plays vibrato and tremolo where they stand, not the plain pitch and volume (Fasttracker 2)
+    FineVibratoSteps,             // vibrato moves the period by (wave x depth) / 32, four times finer than whole Amiga periods (Fasttracker 2)
+    ArpeggioCountsDown,           // the arpeggio note follows the ticks left in the row, not the ticks gone (Fasttracker 2)
+    ArpeggioFromNearestNote,      // arpeggio notes count from the note nearest the pitch, slid or not, up to note 96 (Fasttracker 2)
+    GlissandoRoundsPitch,         // with glissando the tone portamento slides on smoothly and plays the nearest note (Fasttracker 2)
+    TonePortamentoKeepsTarget,    // a tone portamento keeps its target once there; arrived from below, it puts a lower pitch back at once (Fasttracker 2)
+    VolumeColumnPortamentoFirst,  // a volume-column tone portamento beside 3xx or 5xy gives the speed, and both slide (Fasttracker 2)
+    TremorCountsDownPhases,       // tremor counts each phase down from its length, read as the phase starts (Fasttracker 2)
+    FineTuneCommandFromLowest,    // E5x sets finetune (x - 8) x 16 for the note beside it only (Fasttracker 2)
     // Panning
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
@@ -102,3 +114,9 @@ TQuavixBehaviours QuavixPatternFormatBehaviours();
 TQuavixBehaviours QuavixProTrackerBehaviours();
 // The 15-sample form: the format's shared set and the Soundtrackers' samples.
 TQuavixBehaviours QuavixSoundtrackerBehaviours();
+
+// The behaviours of an Extended Module by the tracker that wrote it, as its
+// header names it: those of Fasttracker 2, less the ones OpenMPT did not yet
+// play when an older version of it wrote the file (its songs were made to
+// sound as that version played them).
+TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker);

@@ -178,6 +178,9 @@ public:
     // Periods and frequencies, in the linear or the Amiga system by LinearSlides.
     int32_t GetNotePeriod(int32_t Note, int32_t FineTune) const;
     int32_t GetPeriodNote(int32_t Period, int32_t FineTune) const;
+    // The note whose period at the finetune lies nearest the period, less
+    // than half a semitone away; halfway between two notes, the lower.
+    int32_t GetNearestNote(int32_t Period, int32_t FineTune) const;
     int32_t GetFrequency(int32_t Period) const;
 
     // Sequencing.

@@ -342,9 +342,9 @@ TQuavixLoadResult TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
             XmKind, Header.Channels > 255 ? "more than 255 channels" : "more than 255 instruments");
 
     Format = TQuavixFormat::ExtendedModule;
-    Behaviours = QuavixFastTracker2Behaviours();
     FormatVersion = Header.Version;
     Tracker = Header.Tracker;
+    Behaviours = QuavixExtendedModuleBehaviours(Tracker);
     Name = Header.Name;
     // The song length is kept as the file gives it; the sequencer treats
     // positions past the 256 order entries as the end of the song.

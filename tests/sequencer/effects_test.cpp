@@ -32,32 +32,38 @@ class Effects : public SongTest {};
 
 std::vector<TTickCase> PitchCases() {
     const TProbe Period = Of(&TChannel::Period), Offset = Of(&TChannel::PeriodOffset);
+    const TProbe Played = [](const TQuavixModule& M) { return M.Channels[0]->Period + M.Channels[0]->PeriodOffset; };
     return {
         // Linear periods: C-4 4608, D-4 4480. Amiga: C-4 1712, D#4 1440, G-4 1140.
-        {"037", MakeSong({At(0, 0, C4, 1, 0, 0, 0x37)}), Offset, {0, -192, -448, 0, -192, -448}},
-        {"037, Amiga", Amiga(MakeSong({At(0, 0, C4, 1, 0, 0, 0x37)})), Offset, {0, -272, -572, 0, -272, -572}},
+        // The ticks left in the row choose the note: at speed 6 + y comes
+        // first.
+        {"037", MakeSong({At(0, 0, C4, 1, 0, 0, 0x37)}), Offset, {0, -448, -192, 0, -448, -192}},
+        {"037, Amiga", Amiga(MakeSong({At(0, 0, C4, 1, 0, 0, 0x37)})), Offset, {0, -572, -272, 0, -572, -272}},
         {"102, 100", MakeSong({At(0, 0, C4, 1, 0, 1, 2), At(1, 0, 0, 0, 0, 1, 0)}, 3), Period,
          {4608, 4600, 4592, 4592, 4584, 4576}},
         {"305, 300", MakeSong({At(0, 0, C4, 1), At(1, 0, D4, 0, 0, 3, 5), At(2, 0, 0, 0, 0, 3, 0)}, 3), Period,
          {4608, 4608, 4608, 4608, 4588, 4568, 4568, 4548, 4528}},
         {"310 stops on its note", MakeSong({At(0, 0, C4, 1), At(1, 0, D4, 0, 0, 3, 0x10)}, 3), Period,
          {4608, 4608, 4608, 4608, 4544, 4480, 4480}},
-        // The volume column's F8 slides by 8 * 4, not 8 * 16 * 4.
+        // The volume column's F8 slides by 8 * 16 * 4: D-4 at once.
         {"volume-column F8", MakeSong({At(0, 0, C4, 1), At(1, 0, D4, 0, 0xF8)}, 3), Period,
-         {4608, 4608, 4608, 4608, 4576, 4544}},
-        // Glissando: a tick's move ends on the next note on the way.
-        {"E31 up", MakeSong({At(0, 0, C4, 1, 0, E, 0x31), At(1, 0, D4, 0, 0, 3, 0xFF)}, 3), Period,
-         {4608, 4608, 4608, 4608, 4544, 4480}},
-        {"E31 down", MakeSong({At(0, 0, D4, 1, 0, E, 0x31), At(1, 0, C4, 0, 0, 3, 0xFF)}, 3), Period,
-         {4480, 4480, 4480, 4480, 4544, 4608}},
-        // Vibrato moves the pitch on its first tick too, and 400 goes on with
-        // speed and depth. Sine 0, 49, 90, 117, 127; the negative half
-        // rounds down (arithmetic shift).
+         {4608, 4608, 4608, 4608, 4480, 4480}},
+        // Glissando: the slide goes on smoothly (by 36 a tick) while the
+        // nearest note sounds, on the row's first tick too.
+        {"E31 up", MakeSong({At(0, 0, C4, 1, 0, E, 0x31), At(1, 0, D4, 0, 0, 3, 9), At(2, 0, 0, 0, 0, 3, 9)}, 3),
+         Played, {4608, 4608, 4608, 4608, 4544, 4544, 4544, 4480, 4480}},
+        {"E31 down", MakeSong({At(0, 0, D4, 1, 0, E, 0x31), At(1, 0, C4, 0, 0, 3, 9), At(2, 0, 0, 0, 0, 3, 9)}, 3),
+         Played, {4480, 4480, 4480, 4480, 4544, 4544, 4544, 4608, 4608}},
+        // Vibrato plays on the row's first tick where it stands, moving on
+        // from the next tick; 400 goes on with speed and depth. Sine 0, 97,
+        // 180, 235, 255, (s * 8) / 32, with the negative half as the
+        // positive one turned.
         {"448, 400", MakeSong({At(0, 0, C4, 1, 0, 4, 0x48), At(1, 0, 0, 0, 0, 4, 0)}), Offset,
-         {0, 24, 44, 56, 60, 56, 44, 24, 0, -28, -48, -60}},
-        // Ramp waveform, vibrato from the volume column's Bx.
+         {0, 0, 24, 45, 58, 63, 58, 58, 45, 24, 0, -24}},
+        // Ramp waveform, vibrato from the volume column's Bx (the column
+        // plays before E41 changes the waveform).
         {"E41 with B8", MakeSong({At(0, 0, C4, 1, 0, 4, 0x48), At(1, 0, 0, 0, 0xB8, E, 0x41)}, 4), Offset,
-         {0, 24, 44, 56, 0, -32, -40, -48}},
+         {0, 0, 24, 45, 58, 24, 32, 40}},
         {"E12, E10, E23, E20",
          MakeSong({At(0, 0, C4, 1, 0, E, 0x12), At(1, 0, 0, 0, 0, E, 0x10), At(2, 0, 0, 0, 0, E, 0x23),
                    At(3, 0, 0, 0, 0, E, 0x20)}, 1),
@@ -65,7 +71,7 @@ std::vector<TTickCase> PitchCases() {
         {"X13, X10, X25",
          MakeSong({At(0, 0, C4, 1, 0, X, 0x13), At(1, 0, 0, 0, 0, X, 0x10), At(2, 0, 0, 0, 0, X, 0x25)}, 1), Period,
          {4605, 4602, 4607}},
-        {"E58: the note at finetune 8", MakeSong({At(0, 0, C4, 1, 0, E, 0x58)}, 1), Period, {4604}},
+        {"E50: the note at the lowest finetune", MakeSong({At(0, 0, C4, 1, 0, E, 0x50)}, 1), Period, {4672}},
     };
 }
 
@@ -224,15 +230,11 @@ class EffectsFilters : public TickCaseTest {};
 TEST_P(EffectsFilters, TickByTick) { Check(); }
 INSTANTIATE_TEST_SUITE_P(Effects, EffectsFilters, ::testing::ValuesIn(FiltersCases()), quavix_test::TCaseName());
 
-TEST(VibratoTableTest, HoldsTheFourWaveforms) {
+TEST(ModulationTablesTest, HoldTheTrackersSines) {
     const double Pi = std::acos(-1.0);
-    for (int32_t i = 0; i < 64; ++i) {
-        EXPECT_EQ(VibratoTable[i], std::lround(127.0 * std::sin(2.0 * Pi * i / 64.0))) << i;
-        EXPECT_EQ(VibratoTable[64 + i], i < 32 ? -4 * i : 255 - 4 * i) << i;
-        EXPECT_EQ(VibratoTable[128 + i], i < 32 ? 127 : -127) << i;
-    }
-    EXPECT_EQ(VibratoTable[192], 88);
-    EXPECT_EQ(VibratoTable[255], -95);
+    // The vibrato and tremolo sine is rounded down, not to the nearest.
+    for (int32_t i = 0; i < 32; ++i)
+        EXPECT_EQ(ModulationSine[i], static_cast<int32_t>(std::floor(255.0 * std::sin(Pi * i / 32.0) + 1e-9))) << i;
     for (int32_t i = 0; i < 256; ++i)
         EXPECT_EQ(AutoVibratoTable[i], std::lround(-64.0 * std::sin(2.0 * Pi * i / 256.0))) << i;
 }

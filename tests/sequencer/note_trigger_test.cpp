@@ -56,26 +56,29 @@ struct TTriggerCase : quavix_test::TNamedCase {
 
 std::vector<TTriggerCase> CellsOnASoundingVoiceCases() {
     const int32_t C4 = 4608, D4 = 4480;  // linear periods of C-4 and D-4
+    // Only a note beside a tone portamento gives it a target (0: none yet,
+    // the sounding C-4 was a plain note).
+    const int32_t None = 0;
     return {
-        {"note and instrument", MakeCell(Note("D-4"), 1), true, true, D4, D4, 48, 200, 0, 65536, false},
-        {"other instrument", MakeCell(Note("D-4"), 2), true, true, D4, D4, 20, 60, 0, 65536, false},
+        {"note and instrument", MakeCell(Note("D-4"), 1), true, true, D4, None, 48, 200, 0, 65536, false},
+        {"other instrument", MakeCell(Note("D-4"), 2), true, true, D4, None, 20, 60, 0, 65536, false},
         // A note alone keeps the volume and goes on in its envelope.
-        {"note alone keeps volume", MakeCell(Note("D-4")), true, true, D4, D4, 10, 30, 7, 1234, false},
+        {"note alone keeps volume", MakeCell(Note("D-4")), true, true, D4, None, 10, 30, 7, 1234, false},
         {"tone portamento", MakeCell(Note("D-4"), 0, 0, TonePortamento, 4), false, false, C4, D4, 10, 30, 7, 1234, false},
         {"volume-column portamento", MakeCell(Note("D-4"), 0, 0xF4), false, false, C4, D4, 10, 30, 7, 1234, false},
         {"volume column 0xFF", MakeCell(Note("D-4"), 0, 0xFF), false, false, C4, D4, 10, 30, 7, 1234, false},
         {"portamento and volume slide", MakeCell(Note("D-4"), 0, 0, TonePortamentoVolumeSlide, 1), false, false, C4, D4,
          10, 30, 7, 1234, false},
-        {"volume column 0xEF is no portamento", MakeCell(Note("D-4"), 0, 0xEF), true, true, D4, D4, 10, 30, 7, 1234, false},
+        {"volume column 0xEF is no portamento", MakeCell(Note("D-4"), 0, 0xEF), true, true, D4, None, 10, 30, 7, 1234, false},
         // An instrument number restarts envelopes, fade-out, volume and
         // panning on the voice that sounds, with no copy fading beside it.
-        {"instrument alone", MakeCell(0, 1), false, false, C4, C4, 48, 200, 0, 65536, false},
+        {"instrument alone", MakeCell(0, 1), false, false, C4, None, 48, 200, 0, 65536, false},
         {"portamento with instrument", MakeCell(Note("D-4"), 1, 0, TonePortamento, 4), false, false, C4, D4, 48, 200, 0,
          65536, false},
-        {"key off", MakeCell(quavix_test::KeyOff), false, false, C4, C4, 10, 30, 7, 1234, true},
-        {"key off with instrument", MakeCell(quavix_test::KeyOff, 1), false, false, C4, C4, 48, 200, 0, 65536, true},
-        {"note out of range", MakeCell(98), false, false, C4, C4, 10, 30, 7, 1234, false},
-        {"effect only", MakeCell(0, 0, 0, TonePortamento, 4), false, false, C4, C4, 10, 30, 7, 1234, false},
+        {"key off", MakeCell(quavix_test::KeyOff), false, false, C4, None, 10, 30, 7, 1234, true},
+        {"key off with instrument", MakeCell(quavix_test::KeyOff, 1), false, false, C4, None, 48, 200, 0, 65536, true},
+        {"note out of range", MakeCell(98), false, false, C4, None, 10, 30, 7, 1234, false},
+        {"effect only", MakeCell(0, 0, 0, TonePortamento, 4), false, false, C4, None, 10, 30, 7, 1234, false},
     };
 }
 

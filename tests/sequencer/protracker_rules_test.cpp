@@ -144,9 +144,9 @@ INSTANTIATE_TEST_SUITE_P(ProTracker, FineTuneFromInstrumentNumber, ::testing::Va
     TRuleCase{"InstrumentAlone", Pt({ModAt(0, 0, C1, 1), ModAt(1, 0, 0, 2)}), FineTune, Join(Each({0}, 4), Each({64}, 4))},
     TRuleCase{"PitchStays", Pt({ModAt(0, 0, C1, 1), ModAt(1, 0, 0, 2)}), Period, Each({3424}, 8)},
     // A slide beside the number aims at the note in the new tuning: D-1 at
-    // finetune +4 is period 741, not 762.
-    TRuleCase{"SlideAimsInTheNewTuning", Pt({ModAt(0, 0, C1, 1), ModAt(1, 0, D1, 2, 3, 0xFF)}), Target,
-              Join(Each({3424}, 4), Each({741 * 4}, 4))},
+    // finetune +4 is period 741, not 762, reached on the row's second tick.
+    TRuleCase{"SlideAimsInTheNewTuning", Pt({ModAt(0, 0, C1, 1), ModAt(1, 0, D1, 2, 3, 0xFF)}), Period,
+              Join(Each({3424}, 5), Each({741 * 4}, 3))},
     // E5x beside a note tunes it, and the notes after it without a number.
     TRuleCase{"E5xStaysForTheNextNote", Pt({ModAt(0, 0, C1, 1, E, 0x54), ModAt(1, 0, C1)}), Period, Each({832 * 4}, 8)},
     // E5x alone keeps the pitch that sounds.

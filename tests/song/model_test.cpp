@@ -227,25 +227,23 @@ TEST(Module, ResetPlaybackRestoresTheSongsStart) {
     EXPECT_EQ(M.GlobalVolume, 64);  // a song played again starts as loud as the first time
 }
 
-TEST(Channel, ResetVoiceKeepsPhaseOfContinuousWaveforms) {
+// The vibrato and tremolo phase starts over with a note, not with the
+// instrument number that resets the voice (see the modulation tests).
+TEST(Channel, ResetVoiceKeepsTheWavePhase) {
     TQuavixModule M;
     M.Clear();
     TQuavixChannel& C = *M.Channels[0];
-    struct Case {
-        int32_t Waveform;
-        bool Restarts;
-    };
-    for (const Case& W : {Case{0, true}, Case{3, true}, Case{4, false}, Case{7, false}}) {
-        C.VibratoWaveform = W.Waveform;
-        C.TremoloWaveform = W.Waveform;
+    for (int32_t Waveform : {0, 3, 4, 7}) {
+        C.VibratoWaveform = Waveform;
+        C.TremoloWaveform = Waveform;
         C.VibratoPosition = 17;
         C.TremoloPosition = 33;
         C.FadeoutVolume = 5;
         C.KeyOff = true;
         C.AutoVibratoSweep = 4;
         C.ResetVoice();
-        EXPECT_EQ(C.VibratoPosition, W.Restarts ? 0 : 17) << W.Waveform;
-        EXPECT_EQ(C.TremoloPosition, W.Restarts ? 0 : 33) << W.Waveform;
+        EXPECT_EQ(C.VibratoPosition, 17) << Waveform;
+        EXPECT_EQ(C.TremoloPosition, 33) << Waveform;
         EXPECT_EQ(C.FadeoutVolume, 65536);
         EXPECT_FALSE(C.KeyOff);
         EXPECT_EQ(C.AutoVibratoSweep, 0);
