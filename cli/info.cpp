@@ -46,6 +46,8 @@ struct TSongInfo {
     int32_t Instruments = 0;
     int32_t Samples = 0;  // samples that have data
     bool LinearSlides = true;
+    std::string Tracker;  // the tracker the file names, if it does
+    std::string Rules;    // whose rules the song plays by
     std::string Message;
     // Frames at 44100 Hz until the song ends; -1 when it does not end
     // within the longest time a song is played.
@@ -109,6 +111,8 @@ TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data
             if (Sample && Sample->Data && Sample->Length > 0) ++Info.Samples;
     }
     Info.LinearSlides = Module.LinearSlides;
+    Info.Tracker = Module.Tracker;
+    Info.Rules = Module.Rules;
     Info.Message = Module.Comment;
     std::vector<int64_t> Ends = MeasureSong(Data, DefaultRate, 1);
     if (!Ends.empty()) Info.DurationFrames = Ends[0];
@@ -151,6 +155,9 @@ void PrintText(const std::string& Path, const TSongInfo& Info, bool WithSamples)
     std::printf("  instruments: %d\n", Info.Instruments);
     std::printf("  samples:     %d with data\n", Info.Samples);
     std::printf("  slides:      %s\n", Info.LinearSlides ? "linear" : "amiga");
+    // The tracker only where the file names one.
+    if (!Info.Tracker.empty()) std::printf("  tracker:     %s\n", Printable(Info.Tracker).c_str());
+    std::printf("  rules:       %s\n", Info.Rules.c_str());
     if (Info.DurationFrames >= 0)
         std::printf("  duration:    %s\n", ClockTime(Info.DurationFrames, DefaultRate).c_str());
     else
@@ -203,6 +210,8 @@ void PrintJson(const std::string& Path, const TSongInfo& Info, bool WithSamples)
     Object["instruments"] = Info.Instruments;
     Object["samples"] = Info.Samples;
     Object["linear_slides"] = Info.LinearSlides;
+    Object["tracker"] = Optional(Info.Tracker, !Info.Tracker.empty());
+    Object["rules"] = Info.Rules;
     Object["message"] = ToUtf8(Info.Message);
     // Seconds, to the millisecond; null for a song that does not end.
     Object["duration"] = Info.DurationFrames >= 0
@@ -271,9 +280,10 @@ TRunCommand AddInfo(CLI::App& App) {
     Info->footer(
         "Shows each module file's format (xm with its version, or mod with its\n"
         "tag), title, channels, song length in orders, restart position, patterns,\n"
-        "instruments, samples with data, linear or Amiga slides, how long the song\n"
-        "plays until it comes back to a row it played (mm:ss.mmm), and the song\n"
-        "message when there is one. --samples adds the instruments and their\n"
+        "instruments, samples with data, linear or Amiga slides, the tracker that\n"
+        "wrote the file (where it says), whose rules the song plays by, how long\n"
+        "the song plays until it comes back to a row it played (mm:ss.mmm), and\n"
+        "the song message when there is one. --samples adds the instruments and their\n"
         "samples (where songs often keep their greetings).\n"
         "\n"
         "Exit status: 0 when every file loaded, 1 when some did not (each gets a\n"

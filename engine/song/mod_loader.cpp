@@ -471,9 +471,14 @@ TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor, bo
     static constexpr int32_t GroupPanning[4] = {0, 255, 255, 0};
     for (int32_t c = 0; c < Header.Channels / 4 * 4; ++c) Channels[c]->DefaultPanning = GroupPanning[c % 4];
     ReadPatterns(Cursor, *this, Header, Patterns);
-    if (Tagged && !ProTrackerCanHaveWritten(Header, *this, Patterns)) Behaviours = QuavixPatternFormatBehaviours();
+    Rules = Tagged ? "ProTracker" : "Soundtracker";
+    if (Tagged && !ProTrackerCanHaveWritten(Header, *this, Patterns)) {
+        Behaviours = QuavixPatternFormatBehaviours();
+        Rules = "pattern format";
+    }
     if (!Tagged && IsUltimateSoundtrackerSong(*this, Header, Patterns)) {
         Behaviours.Set(TQuavixBehaviour::UltimateSoundtrackerEffects);
+        Rules = "Ultimate Soundtracker";
         ConvertUltimateSoundtrackerEffects(*this, Patterns);
     }
     ReadSamples(Cursor, *this, Header.SampleCount);

@@ -33,6 +33,7 @@ void TQuavixModule::Clear() {
     Comment.clear();
     Format = TQuavixFormat::None;
     Tracker.clear();
+    Rules.clear();
     Behaviours = TQuavixBehaviours();
     FormatVersion = 0;
     FormatTag.clear();

@@ -173,6 +173,9 @@ public:
     // How the song's tracker played it, where trackers differ: the loader
     // chooses the set (song/behaviours.h).
     TQuavixBehaviours Behaviours;
+    // Whose rules those are, for display ("Fasttracker 2", "ProTracker");
+    // empty when nothing is loaded.
+    std::string Rules;
     bool Has(TQuavixBehaviour Behaviour) const { return Behaviours.Has(Behaviour); }
 
     // Periods and frequencies, in the linear or the Amiga system by LinearSlides.

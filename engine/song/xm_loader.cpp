@@ -345,6 +345,7 @@ TQuavixLoadResult TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
     FormatVersion = Header.Version;
     Tracker = Header.Tracker;
     Behaviours = QuavixExtendedModuleBehaviours(Tracker);
+    Rules = "Fasttracker 2";
     Name = Header.Name;
     // The song length is kept as the file gives it; the sequencer treats
     // positions past the 256 order entries as the end of the song.

@@ -51,6 +51,10 @@ protected:
         TModSong Old = SmallMod();
         Old.Tag = "";
         SaveBytes(Path("old.mod"), WriteMod(Old));
+        TModSong Eight = SmallMod();
+        Eight.Tag = "8CHN";
+        Eight.Channels = 8;
+        SaveBytes(Path("eight.mod"), WriteMod(Eight));
 
         TXmSong Latin = SmallXm();
         Latin.Title = "caf\xe9 \x01 na\xc3\xafve";  // a Latin-1 byte, a control byte, UTF-8
@@ -101,6 +105,8 @@ TEST_F(QuavixInfo, TextShowsWhatTheSongHolds) {
                            "  instruments: 3\n"
                            "  samples:     1 with data\n"
                            "  slides:      linear\n"
+                           "  tracker:     Quavix module writer\n"
+                           "  rules:       Fasttracker 2\n"
                            "  duration:    *\n"
                            "  message:\n"
                            "    first line\n"
@@ -111,14 +117,19 @@ struct TFormatLineCase : quavix_test::TNamedCase {
     const char* File;
     const char* Format;
     const char* Slides;
+    const char* Rules;  // whose rules the song plays by
 };
 
 std::vector<TFormatLineCase> FormatLineCases() {
     return {
-        {"an Extended Module gives its version", "amiga.xm", "xm 1.03", "amiga"},
-        {"a pattern-format file gives its tag", "mk.mod", "mod \"M.K.\"", "amiga"},
-        {"a pattern-format file of 15 samples has no tag", "old.mod", "mod (15 samples, no tag)", "amiga"},
-        {"bytes after the song are no matter", "long.mod", "mod \"M.K.\"", "amiga"},
+        {"an Extended Module gives its version", "amiga.xm", "xm 1.03", "amiga", "Fasttracker 2"},
+        {"a pattern-format file gives its tag", "mk.mod", "mod \"M.K.\"", "amiga", "ProTracker"},
+        {"a pattern-format file of 15 samples has no tag", "old.mod", "mod (15 samples, no tag)", "amiga",
+         "Soundtracker"},
+        {"bytes after the song are no matter", "long.mod", "mod \"M.K.\"", "amiga", "ProTracker"},
+        // ProTracker wrote four channels only: other trackers' files play by
+        // the rules the format's players share.
+        {"eight channels are another tracker's", "eight.mod", "mod \"8CHN\"", "amiga", "pattern format"},
     };
 }
 
@@ -131,6 +142,7 @@ TEST_P(QuavixInfoFormatLineNamesVersionOrTag, FormatLineNamesVersionOrTag) {
     EXPECT_EQ(Run.Status, 0) << Case.File;
     EXPECT_NE(Run.Out.find(std::string("  format:      ") + Case.Format + "\n"), std::string::npos) << Run.Out;
     EXPECT_NE(Run.Out.find(std::string("  slides:      ") + Case.Slides + "\n"), std::string::npos) << Run.Out;
+    EXPECT_NE(Run.Out.find(std::string("  rules:       ") + Case.Rules + "\n"), std::string::npos) << Run.Out;
     EXPECT_EQ(Run.Out.find("message:"), std::string::npos) << Case.File;
 }
 INSTANTIATE_TEST_SUITE_P(QuavixInfo, QuavixInfoFormatLineNamesVersionOrTag, ::testing::ValuesIn(FormatLineCases()),
@@ -149,7 +161,7 @@ TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
     for (const auto& Item : Objects[0].items()) Keys.push_back(Item.key());
     EXPECT_EQ(Keys, (std::vector<std::string>{"file", "format", "version", "tag", "title", "channels", "song_length",
                                               "restart_position", "patterns", "instruments", "samples",
-                                              "linear_slides", "message", "duration"}));
+                                              "linear_slides", "tracker", "rules", "message", "duration"}));
     Objects[0].erase("duration");
     Objects[1].erase("duration");
     EXPECT_EQ(Objects[0], nlohmann::ordered_json::parse(
@@ -157,12 +169,14 @@ TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
                               "\",\"format\":\"xm\",\"version\":\"1.04\",\"tag\":null,"
                               "\"title\":\"Night \\\"drive\\\" \\\\ 2\",\"channels\":6,\"song_length\":4,"
                               "\"restart_position\":2,\"patterns\":3,\"instruments\":3,\"samples\":1,"
-                              "\"linear_slides\":true,\"message\":\"first line\\r\\nsecond\\tline\"}"));
+                              "\"linear_slides\":true,\"tracker\":\"Quavix module writer\",\"rules\":\"Fasttracker 2\","
+                              "\"message\":\"first line\\r\\nsecond\\tline\"}"));
     EXPECT_EQ(Objects[1], nlohmann::ordered_json::parse(
                               "{\"file\":\"" + Path("mk.mod") +
                               "\",\"format\":\"mod\",\"version\":null,\"tag\":\"M.K.\","
                               "\"title\":\"small mod\",\"channels\":4,\"song_length\":1,\"restart_position\":0,"
-                              "\"patterns\":1,\"instruments\":31,\"samples\":1,\"linear_slides\":false,"
+                              "\"patterns\":1,\"instruments\":31,\"samples\":1,\"linear_slides\":false,\"tracker\":null,"
+                              "\"rules\":\"ProTracker\","
                               "\"message\":\"\"}"));
 
     // A Latin-1 byte becomes its character in UTF-8; control bytes are escaped.
