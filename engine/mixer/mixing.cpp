@@ -103,8 +103,11 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t 
         if (B.PingPong) {
             // The turn mirrors the overshoot: the loop's end itself turns
             // in place, so that a way there and back is exactly twice the
-            // loop's length.
-            P = 2 * Hi - P;
+            // loop's length. With PingPongTurnLosesAFrame an overshoot of a
+            // frame or more turns a frame nearer the end.
+            const bool LosesAFrame = P - Hi >= FrameUnit && Channel.Module &&
+                                     Channel.Module->Has(TQuavixBehaviour::PingPongTurnLosesAFrame);
+            P = 2 * Hi - P + (LosesAFrame ? FrameUnit : 0);
             Channel.Backwards = true;
             // An overshoot that lands outside the loop plays from the last
             // frame, keeping its fraction.

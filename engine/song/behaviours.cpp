@@ -97,5 +97,7 @@ TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker) {
     const uint32_t OpenMpt = OpenMptVersion(Tracker);
     // OpenMPT took finetune at full precision before 1.22.07.19.
     if (OpenMpt != 0 && OpenMpt < Version(1, 22, 7, 19)) Behaviours.Set(TQuavixBehaviour::CoarseFineTune, false);
+    // Its ping-pong loops turned imprecisely before 1.30.00.54.
+    if (OpenMpt != 0 && OpenMpt < Version(1, 30, 0, 54)) Behaviours.Set(TQuavixBehaviour::PingPongTurnLosesAFrame);
     return Behaviours;
 }

@@ -10,6 +10,7 @@
 #include "mixer/mix_routines.h"
 #include "player/quavix.h"
 #include "sequencer/channel.h"
+#include "song/behaviours.h"
 #include "song/instrument.h"
 #include "song/module.h"
 #include "support/case_names.h"
@@ -125,6 +126,49 @@ TEST_P(MixingGetMixSpanWrapsAndBoundsTheSpan, GetMixSpanWrapsAndBoundsTheSpan) {
     EXPECT_EQ(V.Backwards, C.BackwardsAfter);
 }
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingGetMixSpanWrapsAndBoundsTheSpan, ::testing::ValuesIn(SpanCases()),
+                         quavix_test::TCaseName());
+
+// PingPongTurnLosesAFrame: the turn at a ping-pong loop's end, by the
+// tracker that wrote the Extended Module (a 20-frame sample, its loop over
+// frames 2..11, at 3 frames a step). OpenMPT before 1.30.00.54 turned an
+// overshoot of a frame or more a frame nearer the end, so that such a way
+// there and back takes a frame longer.
+struct TPingPongTurnCase : quavix_test::TNamedCase {
+    const char* Tracker;
+    int32_t Position;
+    bool Backwards;
+    int32_t PositionAfter;
+    bool BackwardsAfter;
+};
+
+std::vector<TPingPongTurnCase> PingPongTurnCases() {
+    return {
+        {"OldOpenMptTurnsAFrameNearer", "OpenMPT 1.30.00.53", 12 * F + 2 * F + 300, false, 11 * F - 300, true},
+        {"OlderOpenMptTwoParts", "OpenMPT 1.20", 12 * F + 2 * F + 300, false, 11 * F - 300, true},
+        {"OneWholeFrameTurnsInPlace", "OpenMPT 1.20.00.39", 12 * F + F, false, 12 * F, true},
+        {"LessThanAFrameMirrors", "OpenMPT 1.20.00.39", 12 * F + F - 1, false, 11 * F + 1, true},
+        {"TheLoopStartStillMirrors", "OpenMPT 1.20.00.39", 2 * F - F - 300, true, 3 * F + 300, false},
+        {"OpenMptFrom13054", "OpenMPT 1.30.00.54", 12 * F + 2 * F + 300, false, 10 * F - 300, true},
+        {"FastTrackerMirrorsTheOvershoot", "FastTracker v2.00", 12 * F + 2 * F + 300, false, 10 * F - 300, true},
+    };
+}
+
+class PingPongTurnLosesAFrame : public Mixing, public ::testing::WithParamInterface<TPingPongTurnCase> {};
+
+TEST_P(PingPongTurnLosesAFrame, TurnsAtTheLoopEnd) {
+    const TPingPongTurnCase& C = GetParam();
+    Module().Behaviours = QuavixExtendedModuleBehaviours(C.Tracker);
+    TQuavixSample& S = AddSample(20, 100, TLoopKind::PingPong, 2, 10);
+    TQuavixChannel& V = *Module().Channels[0];
+    V.Sample = &S;
+    V.Position = C.Position;
+    V.Backwards = C.Backwards;
+    V.Increment = 3 * F;
+    EXPECT_GT(GetMixSpan(V, 100), 0);
+    EXPECT_EQ(V.Position, C.PositionAfter);
+    EXPECT_EQ(V.Backwards, C.BackwardsAfter);
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, PingPongTurnLosesAFrame, ::testing::ValuesIn(PingPongTurnCases()),
                          quavix_test::TCaseName());
 
 struct TFastStepCase : quavix_test::TNamedCase {

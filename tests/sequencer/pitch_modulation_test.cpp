@@ -114,6 +114,10 @@ INSTANTIATE_TEST_SUITE_P(Cells, ModulationWaves, ::testing::Values(
     // Waveform 3 is the square, as 2.
     TPitchCase{"VibratoSquareForThree", Xm({At(0, 0, C4, 1, 0, E, 0x43), At(1, 0, 0, 0, 0, Vib, 0x88)}, 6), Offset,
                Join(Each({0}, 6), {63, 63, 63, 63, 63, -63})},
+    // The tremolo's too: 255 at depth 8 is 31 (other players draw a random
+    // wave for 3; Fasttracker 2 plays the square).
+    TPitchCase{"TremoloSquareForThree", Xm({At(0, 0, C4, 1, 0, E, 0x73), At(1, 0, 0, 0, 0, Trem, 0x88)}, 6), Tremolo,
+               Join(Each({0}, 6), {31, 31, 31, 31, 31, -31})},
     // Each nibble of 0 keeps its own memory: 402 after 4A1 keeps speed A
     // (steps 10, 20, 30: 212, 235 and 49).
     TPitchCase{"NibbleMemory", Xm({At(0, 0, C4, 1, 0, Vib, 0xA1), At(1, 0, 0, 0, 0, Vib, 0x02)}, 3), Offset,
