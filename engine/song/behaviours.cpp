@@ -40,6 +40,7 @@ TQuavixBehaviours QuavixFastTracker2Behaviours() {
         B::VolumeColumnPortamentoFirst,
         B::TremorCountsDownPhases,
         B::FineTuneCommandFromLowest,
+        B::VolumeRampsAcrossTick,
     };
 }
 
@@ -97,5 +98,7 @@ TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker) {
     const uint32_t OpenMpt = OpenMptVersion(Tracker);
     // OpenMPT took finetune at full precision before 1.22.07.19.
     if (OpenMpt != 0 && OpenMpt < Version(1, 22, 7, 19)) Behaviours.Set(TQuavixBehaviour::CoarseFineTune, false);
+    // OpenMPT's songs were made hearing its own quick note ramps.
+    if (OpenMpt != 0) Behaviours.Set(TQuavixBehaviour::QuickNoteRamps);
     return Behaviours;
 }
