@@ -1,6 +1,8 @@
 // A voice's gains for the output layout, and the volume ramp that carries the
 // gains from where they stand to the new ones within one tick.
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 
 #include "sequencer/channel.h"
@@ -59,6 +61,22 @@ void TQuavixChannel::UpdateVolumeRamp() {
         RampStepRight = RampTargetRight - RampRight;
     }
     RampLength = FadeBank ? Module->FadeRampLength : Module->NormalRampLength;
+    if (Module->Has(TQuavixBehaviour::VolumeRampsAcrossTick)) {
+        // A note that starts and a voice that a new note cuts ramp in 5 ms
+        // (a 200th of a second), or with QuickNoteRamps in 16 and 42 frames
+        // at 44100 Hz, as does then a change of a quarter of the full gain
+        // (1024 of 4096) or more; 64 bits keep any rate defined.
+        const bool Quick = Module->Has(TQuavixBehaviour::QuickNoteRamps);
+        const int32_t Change = std::max(std::abs(RampStepLeft), std::abs(RampStepRight)) >> 12;
+        if (FadeBank || NoteFadesIn || (Quick && Change >= 1024)) {
+            RampLength = Module->SampleRate / 200;
+            if (Quick)
+                RampLength = static_cast<int32_t>(static_cast<int64_t>(Module->SampleRate) * (FadeBank ? 42 : 16) / 44100);
+        } else {
+            RampLength = Module->TickLength;
+        }
+    }
+    NoteFadesIn = false;
     if (Module->TickLength < RampLength) RampLength = Module->TickLength;
     // Below 345 Hz the ramp lengths (and below 102 Hz the tick) can come out
     // as 0 frames. A ramp then takes one frame: the gain reaches its target at

@@ -174,6 +174,7 @@ void TQuavixChannel::StartSample(bool HandedOver) {
     VolumeRight = 0;
     RampLeft = 0;
     RampRight = 0;
+    NoteFadesIn = true;
     Active = true;
 }
 
@@ -262,6 +263,7 @@ void TQuavixChannel::PressKey() {
     KeyOff = false;
     FadeoutVolume = QuavixFullFadeout;
     RetrigCount = 0;
+    NoteFadesIn = true;
 }
 
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {

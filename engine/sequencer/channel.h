@@ -139,6 +139,9 @@ struct TQuavixChannelState {
     // With TremorCountsDownPhases: the phase TremorCounter counts down, on
     // (sounding) or off.
     bool TremorOn = false;
+    // A sample started since the gains last ramped: the next ramp fades the
+    // note in (VolumeRampsAcrossTick).
+    bool NoteFadesIn = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so

@@ -40,6 +40,7 @@ TQuavixBehaviours QuavixFastTracker2Behaviours() {
         B::VolumeColumnPortamentoFirst,
         B::TremorCountsDownPhases,
         B::FineTuneCommandFromLowest,
+        B::VolumeRampsAcrossTick,
     };
 }
 
@@ -99,5 +100,7 @@ TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker) {
     if (OpenMpt != 0 && OpenMpt < Version(1, 22, 7, 19)) Behaviours.Set(TQuavixBehaviour::CoarseFineTune, false);
     // Its ping-pong loops turned imprecisely before 1.30.00.54.
     if (OpenMpt != 0 && OpenMpt < Version(1, 30, 0, 54)) Behaviours.Set(TQuavixBehaviour::PingPongTurnLosesAFrame);
+    // OpenMPT's songs were made hearing its own quick note ramps.
+    if (OpenMpt != 0) Behaviours.Set(TQuavixBehaviour::QuickNoteRamps);
     return Behaviours;
 }

@@ -218,6 +218,9 @@ TEST_F(Sequencing, RewindingForgetsThePitch) {
 
 TEST_F(Sequencing, AReplacedVoiceFadesWithinTheFadeRamp) {
     Load(MakeSong({At(0, 0, C4, 1), At(1, 0, Note("D-4"), 1)}, 1, 2));
+    // The player's own ramp lengths, not Fasttracker 2's (VolumeRamp in
+    // tracker_families_test.cpp).
+    Module.Behaviours.Set(TQuavixBehaviour::VolumeRampsAcrossTick, false);
     Module.FadeRampLength = 64;
     Module.ProcessTick();
     // As if the mixer had played the first ramp to its end.

@@ -352,4 +352,48 @@ INSTANTIATE_TEST_SUITE_P(Cells, UltimateSoundtrackerEffects, ::testing::Values(
     TFamilyCase{"OtherEffectPortamento", FifteenSample({C3, ModAt(1, 0, 0, 0, 1, 0x37), ModAt(9, 1, 0, 0, 0xC, 0x20)}),
                 TickPeriod, Join(Each({3424}, 6), {3424, 3204, 2984, 2764, 2544, 2324, 2324})}), CaseName);
 
+// ---------------------------------------------------------------------------
+
+// Volume ramps, in frames at 44100 Hz with ticks of 882 frames; speed 4.
+// TQuavixBehaviour::VolumeRampsAcrossTick: the gains ramp across the whole
+// tick to each tick's volume and panning; a note that starts (or an
+// instrument number that restarts the envelopes) fades in over 5 ms, 220
+// frames, and so does the voice a new note cuts fade out.
+// TQuavixBehaviour::QuickNoteRamps (songs OpenMPT saved): those two ramps
+// take 16 and 42 frames, and a change of a quarter of the full gain or more
+// takes 16 too.
+TBytes RampSong(std::vector<TPlacedCell> Cells, const char* Tracker) {
+    TXmSong Song = MakeSong(std::move(Cells), 4, 4);
+    Song.Tracker = Tracker;
+    return quavix_test::WriteXm(Song);
+}
+const char* const Ft2 = "FastTracker v2.00";
+const char* const OpenMpt = "OpenMPT 1.20.00.40";
+const TProbe Ramp = Of(&TChannel::RampLength);
+// The ramp of the voice fading out in the fade bank; 0 where none is.
+int32_t FadeRamp(const TQuavixModule& M) {
+    for (const auto& C : M.FadeChannels)
+        if (C->Active) return C->RampLength;
+    return 0;
+}
+
+class VolumeRamp : public TrackerFamily {};
+TEST_P(VolumeRamp, LastsItsLength) { Check(); }
+INSTANTIATE_TEST_SUITE_P(Cells, VolumeRamp, ::testing::Values(
+    TFamilyCase{"NoteFadesInOver5Ms", RampSong({At(0, 0, C4, 1)}, Ft2), Ramp, {220, 882, 882, 882}},
+    TFamilyCase{"InstrumentNumberFadesIn", RampSong({At(0, 0, C4, 1), At(1, 0, 0, 1)}, Ft2), Ramp,
+                {220, 882, 882, 882, 220, 882, 882, 882}},
+    TFamilyCase{"SlideAcrossTheTick", RampSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, 0xA, 0x04)}, Ft2), Ramp,
+                {220, 882, 882, 882, 882, 882, 882, 882}},
+    TFamilyCase{"CutVoiceFadesOutOver5Ms", RampSong({At(0, 0, C4, 1), At(1, 0, C4, 1)}, Ft2), FadeRamp,
+                {0, 0, 0, 0, 220}},
+    TFamilyCase{"OpenMptNoteFadesInOver16Frames", RampSong({At(0, 0, C4, 1), At(1, 0, 0, 1)}, OpenMpt), Ramp,
+                {16, 882, 882, 882, 16, 882, 882, 882}},
+    // Volume 40 down by 4 a tick: small changes.
+    TFamilyCase{"OpenMptSmallChangeAcrossTheTick",
+                RampSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, 0xA, 0x04)}, OpenMpt), Ramp,
+                {16, 882, 882, 882, 882, 882, 882, 882}},
+    TFamilyCase{"OpenMptCutVoiceFadesOutOver42Frames", RampSong({At(0, 0, C4, 1), At(1, 0, C4, 1)}, OpenMpt),
+                FadeRamp, {0, 0, 0, 0, 42}}), CaseName);
+
 }  // namespace
