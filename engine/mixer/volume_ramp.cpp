@@ -65,13 +65,16 @@ void TQuavixChannel::UpdateVolumeRamp() {
         // A note that starts and a voice that a new note cuts ramp in 5 ms
         // (a 200th of a second), or with QuickNoteRamps in 16 and 42 frames
         // at 44100 Hz, as does then a change of a quarter of the full gain
-        // (1024 of 4096) or more; 64 bits keep any rate defined.
+        // (1024 of 4096) or more in 16 and a fall to silence in 42; 64 bits
+        // keep any rate defined.
         const bool Quick = Module->Has(TQuavixBehaviour::QuickNoteRamps);
         const int32_t Change = std::max(std::abs(RampStepLeft), std::abs(RampStepRight)) >> 12;
-        if (FadeBank || NoteFadesIn || (Quick && Change >= 1024)) {
+        const bool ToSilence = Quick && RampTargetLeft == 0 && RampTargetRight == 0 && !NoteFadesIn;
+        if (FadeBank || NoteFadesIn || ToSilence || (Quick && Change >= 1024)) {
             RampLength = Module->SampleRate / 200;
             if (Quick)
-                RampLength = static_cast<int32_t>(static_cast<int64_t>(Module->SampleRate) * (FadeBank ? 42 : 16) / 44100);
+                RampLength = static_cast<int32_t>(static_cast<int64_t>(Module->SampleRate) *
+                                                  (FadeBank || ToSilence ? 42 : 16) / 44100);
         } else {
             RampLength = Module->TickLength;
         }

@@ -74,7 +74,7 @@ enum class TQuavixBehaviour : uint8_t {
     SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2)
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
-    QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts fades out over 42 (0.95 ms), not 5 ms (OpenMPT)
+    QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts, or one falling to silence, fades out over 42 (0.95 ms), not 5 ms or the tick (OpenMPT)
 
     Count
 };

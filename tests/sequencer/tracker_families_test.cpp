@@ -360,8 +360,8 @@ INSTANTIATE_TEST_SUITE_P(Cells, UltimateSoundtrackerEffects, ::testing::Values(
 // instrument number that restarts the envelopes) fades in over 5 ms, 220
 // frames, and so does the voice a new note cuts fade out.
 // TQuavixBehaviour::QuickNoteRamps (songs OpenMPT saved): those two ramps
-// take 16 and 42 frames, and a change of a quarter of the full gain or more
-// takes 16 too.
+// take 16 and 42 frames, a change of a quarter of the full gain or more
+// takes 16 too, and a fall to silence 42.
 TBytes RampSong(std::vector<TPlacedCell> Cells, const char* Tracker) {
     TXmSong Song = MakeSong(std::move(Cells), 4, 4);
     Song.Tracker = Tracker;
@@ -393,6 +393,11 @@ INSTANTIATE_TEST_SUITE_P(Cells, VolumeRamp, ::testing::Values(
     TFamilyCase{"OpenMptSmallChangeAcrossTheTick",
                 RampSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, 0xA, 0x04)}, OpenMpt), Ramp,
                 {16, 882, 882, 882, 882, 882, 882, 882}},
+    // C00 on row 1.
+    TFamilyCase{"FallToSilenceAcrossTheTick", RampSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, 0xC, 0)}, Ft2), Ramp,
+                {220, 882, 882, 882, 882, 882, 882, 882}},
+    TFamilyCase{"OpenMptFallToSilenceIn42Frames", RampSong({At(0, 0, C4, 1), At(1, 0, 0, 0, 0, 0xC, 0)}, OpenMpt),
+                Ramp, {16, 882, 882, 882, 42, 42, 42, 42}},
     TFamilyCase{"OpenMptCutVoiceFadesOutOver42Frames", RampSong({At(0, 0, C4, 1), At(1, 0, C4, 1)}, OpenMpt),
                 FadeRamp, {0, 0, 0, 0, 42}}), CaseName);
 
