@@ -1,5 +1,7 @@
 #include "sequencer/channel.h"
 
+#include <algorithm>
+
 #include "song/commands.h"
 #include "song/instrument.h"
 #include "song/module.h"
@@ -169,6 +171,7 @@ void TQuavixChannel::StartSample(bool HandedOver) {
     if (LocalFilters) FilterValid = false;
     Position = 0;
     Backwards = false;
+    WasStill = false;
     if (!HandedOver) HandClickToModule();
     VolumeLeft = 0;
     VolumeRight = 0;
@@ -232,6 +235,26 @@ void TQuavixChannel::SwapInSample(TQuavixSample* NewSample, bool WasSounding) {
     Sample = NewSample;
     StartSample(false);
     Position = NewSample->LoopStart << QuavixFrameBits;
+}
+
+// C-1 and B-1, the ends of the lowest octave of the Amiga notes.
+namespace {
+constexpr int32_t AmigaLowestNote = 36;
+constexpr int32_t AmigaLowestOctaveTop = AmigaLowestNote + 11;
+}  // namespace
+
+int32_t TQuavixChannel::SmallestAmigaPeriod() const {
+    if (!Module->Has(TQuavixBehaviour::AmigaLimitsFollowFineTune)) return 113 * 4;
+    // B-3 as the finetune's lowest octave gives it, two octaves up.
+    return std::max<int32_t>(Module->GetNotePeriod(AmigaLowestOctaveTop, FineTune) >> 2, 113 * 4);
+}
+int32_t TQuavixChannel::LargestAmigaPeriod() const {
+    if (!Module->Has(TQuavixBehaviour::AmigaLimitsFollowFineTune)) return 856 * 4;
+    return Module->GetNotePeriod(AmigaLowestNote, FineTune);
+}
+int32_t TQuavixChannel::HeldNotePeriod(int32_t NotePeriod) const {
+    if (!Module->Has(TQuavixBehaviour::AmigaLimitsFollowFineTune)) return NotePeriod;
+    return std::min(std::max(NotePeriod, SmallestAmigaPeriod()), LargestAmigaPeriod());
 }
 
 void TQuavixChannel::MoveToNoteStart() {
@@ -336,7 +359,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // around the note being slid to.
             RealNote = Sample->RelativeNote + Cell.Note - 1;
             if (!KeepsSample && !Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber)) FineTune = Sample->FineTune;
-            NotePeriod = Module->GetNotePeriod(RealNote, FineTune);
+            NotePeriod = HeldNotePeriod(Module->GetNotePeriod(RealNote, FineTune));
             // Only a slide aims the tone portamento: a note that starts
             // leaves the target where the last slide put it.
             if (Portamento) TargetPeriod = NotePeriod;

@@ -142,6 +142,13 @@ struct TQuavixChannelState {
     // A sample started since the gains last ramped: the next ramp fades the
     // note in (VolumeRampsAcrossTick).
     bool NoteFadesIn = false;
+    // The tick plays period 0 (ArpeggioFromPeriodTable past the table's top):
+    // no pitch, the voice stands still on the value it reached. The mixer
+    // moves it on by the smallest step, which the next tick takes back: the
+    // voice goes on from where its first tick without pitch found it.
+    bool StillTick = false;
+    bool WasStill = false;
+    int32_t StillPosition = 0;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -190,6 +197,16 @@ public:
     // hands its sample to the voice. A sounding voice takes it where its
     // sample or loop ends; a stopped one starts it at once if it loops.
     void SwapInSample(TQuavixSample* NewSample, bool WasSounding);
+    // The Amiga limits (PortamentoAmigaLimits) as quarter periods: the
+    // smallest period, the highest pitch, and the largest. With
+    // AmigaLimitsFollowFineTune they are the ends of the channel's finetune
+    // table: B-3 as a quarter of B-1 (never below 113), and C-1; else 113
+    // and 856.
+    int32_t SmallestAmigaPeriod() const;
+    int32_t LargestAmigaPeriod() const;
+    // A note's period as it plays: with AmigaLimitsFollowFineTune held
+    // within the Amiga limits, else as it is.
+    int32_t HeldNotePeriod(int32_t NotePeriod) const;
     // With OffsetMovesNoteStart, a note just started moves to where the
     // channel's notes start: NoteStart, or its loop where 9xx went past the end.
     void MoveToNoteStart();

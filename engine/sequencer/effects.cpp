@@ -94,12 +94,15 @@ bool TakesParameter(const TChannel& C, int32_t Parameter) {
 
 // With PortamentoAmigaLimits a slide up stops at period 113 and a slide down
 // at 856 (in the Amiga system's quarter units); beyond them it goes no
-// further, whatever note the finetune put there.
+// further. With AmigaLimitsFollowFineTune the limits are the ends of the
+// finetune's table (see TQuavixChannel::SmallestAmigaPeriod).
 void HoldAboveAmigaLimit(TChannel& C) {
-    if (C.Module->Has(TQuavixBehaviour::PortamentoAmigaLimits)) C.Period = std::max<int32_t>(C.Period, 113 * 4);
+    if (C.Module->Has(TQuavixBehaviour::PortamentoAmigaLimits))
+        C.Period = std::max<int32_t>(C.Period, C.SmallestAmigaPeriod());
 }
 void HoldBelowAmigaLimit(TChannel& C) {
-    if (C.Module->Has(TQuavixBehaviour::PortamentoAmigaLimits)) C.Period = std::min<int32_t>(C.Period, 856 * 4);
+    if (C.Module->Has(TQuavixBehaviour::PortamentoAmigaLimits))
+        C.Period = std::min<int32_t>(C.Period, C.LargestAmigaPeriod());
 }
 
 // A voice the tremor left silent is silent on every tick, after whatever
@@ -219,28 +222,22 @@ void ArpeggioSetup(TChannel& C, int32_t P) {
 // With ArpeggioFromPeriodTable the tick's note is found from the current
 // period among the finetune's three octaves of notes (its table): the first
 // note at or above the period's pitch, x or y notes on. Past the table's top
-// comes period 0, where the voice has no pitch and is silent for the tick,
-// and then the table of the next finetune, from its lowest note.
+// comes period 0, where the voice has no pitch and stands still for the
+// tick, sounding the value it reached, and then the same table again from
+// its lowest note.
 void ArpeggioFromTable(TChannel& C, int32_t Semitones) {
     const TQuavixModule& M = *C.Module;
     constexpr int32_t TableNote = 36;  // the table's lowest note (period 856 at finetune 0)
     constexpr int32_t TableNotes = 36;
-    const int32_t Nibble = (C.FineTune >> 4) & 15;
     int32_t Index = 0;
     while (Index < TableNotes && C.Period < M.GetNotePeriod(TableNote + Index, C.FineTune)) ++Index;
     int32_t Note = Index + Semitones;
-    int32_t FineTune = C.FineTune;
-    if (Note > TableNotes) {
-        // The next table; the last finetune's has none after it.
-        Note -= TableNotes + 1;
-        FineTune = TQuavixModule::ConvertFineTune(Nibble + 1);
-        if (Nibble == 15) Note = TableNotes;
-    }
+    if (Note > TableNotes) Note -= TableNotes + 1;
     if (Note == TableNotes) {
-        C.VolumeOffset = -64;
+        C.StillTick = true;
         return;
     }
-    C.PeriodOffset += M.GetNotePeriod(TableNote + Note, FineTune) - C.Period;
+    C.PeriodOffset += M.GetNotePeriod(TableNote + Note, C.FineTune) - C.Period;
 }
 void ArpeggioTick(TChannel& C, int32_t P) {
     if (P == 0) return;
@@ -610,7 +607,7 @@ void SetFineTune(TChannel& C, int32_t y) {
         C.FineTune = TQuavixModule::ConvertFineTune(y);
     }
     if (!WithNote) return;
-    C.TargetPeriod = C.Module->GetNotePeriod(C.RealNote, C.FineTune);
+    C.TargetPeriod = C.HeldNotePeriod(C.Module->GetNotePeriod(C.RealNote, C.FineTune));
     if (!TChannel::IsPortamento(C.CurrentNote)) C.Period = C.TargetPeriod;
 }
 
@@ -836,6 +833,7 @@ void TQuavixChannel::ProcessRow() {
     const bool TriggerTick = CurrentTick == Delay;
     PeriodOffset = 0;
     VolumeOffset = 0;
+    StillTick = false;
     if (TriggerTick && Delay > 0)
         DelayedCell(*this);
     else if (TriggerTick && !KeyOffFirst(CurrentNote))
@@ -866,6 +864,7 @@ void TQuavixChannel::ProcessTickEffects() {
     if (NoteTick && !SlidesFirst) ProcessRow();
     PeriodOffset = 0;
     VolumeOffset = 0;
+    StillTick = false;
     VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
                            SlidesFirst || CurrentTick >= Delay);
     if (NoteTick && SlidesFirst) ProcessRow();

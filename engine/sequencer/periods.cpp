@@ -7,17 +7,30 @@
 
 #include "sequencer/tables.h"
 #include "song/module.h"
+#include "song/units.h"
 
 namespace {
 
 constexpr int32_t MinNote = 1;
 constexpr int32_t MaxNote = 132;
+// C-1, ProTracker's lowest note.
+constexpr int32_t ProTrackerLowestNote = 36;
 
 }  // namespace
 
 int32_t TQuavixModule::GetNotePeriod(int32_t Note, int32_t FineTune) const {
     if (Note < MinNote) Note = MinNote;
     if (Note > MaxNote) Note = MaxNote;
+    // With ProTrackerNotePeriods the notes of ProTracker's three octaves take
+    // its periods: at finetune 0 those of its table, at the other finetunes
+    // their table's lowest octave halved per octave up, to the quarter period.
+    if (Has(TQuavixBehaviour::ProTrackerNotePeriods) && !LinearSlides && Note >= ProTrackerLowestNote &&
+        Note < ProTrackerLowestNote + 36 && FineTune % 16 == 0 && FineTune >= -128 && FineTune < 128) {
+        const int32_t Index = Note - ProTrackerLowestNote;
+        if (FineTune == 0) return ProTrackerPeriods[Index] * 4;
+        const int32_t Nibble = (FineTune / 16) & 15;
+        return (ProTrackerTunedPeriods[Nibble][Index % 12] * 4) >> (Index / 12);
+    }
     // Sixteen finetune steps to the semitone (8 units each), rounded down.
     if (Has(TQuavixBehaviour::CoarseFineTune)) FineTune = static_cast<int32_t>((static_cast<int64_t>(FineTune) >> 3) * 8);
     if (LinearSlides) {
@@ -86,6 +99,17 @@ int32_t TQuavixModule::GetFrequency(int32_t Period) const {
     }
     // Period 0 is the one period without a pitch; it plays at 1 Hz.
     if (Period == 0) return 1;
+    return AmigaClockRate() / Period;
+}
+
+int64_t TQuavixModule::GetFineFrequency(int32_t Period) const {
+    if (LinearSlides || Period <= 0) return static_cast<int64_t>(GetFrequency(Period)) << QuavixFrameBits;
+    return (static_cast<int64_t>(AmigaClockRate()) << QuavixFrameBits) / Period;
+}
+
+// The Amiga clock as periods in quarter units divide it: four times the PAL
+// or NTSC rate the player is set to, with AmigaClockChoice, else NTSC's.
+int32_t TQuavixModule::AmigaClockRate() const {
     const bool Pal = AmigaClock == TQuavixAmigaClock::Pal && Has(TQuavixBehaviour::AmigaClockChoice);
-    return (Pal ? 14187578 : 14317456) / Period;
+    return Pal ? 14187578 : 14317456;
 }

@@ -265,7 +265,7 @@ void TQuavixChannel::UpdateVoice() {
         // and makes the step one unit longer whenever it adds up to a whole
         // one: on average every voice moves at its exact frequency. A step of
         // 0 stays 0 (it ends the voice).
-        const int64_t Exact = static_cast<int64_t>(Frequency) << QuavixFrameBits;
+        const int64_t Exact = Module->GetFineFrequency(static_cast<int32_t>(TickPeriod));
         int64_t Frames = Exact / Module->SampleRate;
         if (Frames > 0) {
             IncrementCarry += static_cast<int32_t>(Exact % Module->SampleRate);
@@ -278,6 +278,13 @@ void TQuavixChannel::UpdateVoice() {
         // too low to move the voice, keeps it sounding, all but still,
         // until the slide wraps its octave and brings it back.
         if (Frames == 0 && Wraps) Frames = 1;
+        // A tick of period 0 has no pitch: the voice stands still, moved on
+        // by the smallest step that keeps it sounding, which the next tick
+        // takes back.
+        if (StillTick) Frames = 1;
+        if (WasStill) Position = StillPosition;
+        if (StillTick && !WasStill) StillPosition = Position;
+        WasStill = StillTick;
         Increment = static_cast<int32_t>(std::clamp<int64_t>(Frames, 0, INT32_MAX));
     } else {
         Increment = 0;

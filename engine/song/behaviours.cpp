@@ -55,7 +55,8 @@ TQuavixBehaviours QuavixProTrackerBehaviours() {
     TQuavixBehaviours Set = QuavixPatternFormatBehaviours();
     for (B Only : {B::SampleSwap, B::FineTuneFromInstrumentNumber, B::InstrumentBeforeNoteDelay, B::OffsetMovesNoteStart,
                    B::PortamentoAmigaLimits, B::ArpeggioFromPeriodTable, B::TempoFromNextTick,
-                   B::RestartKeepsSpeedAndTempo, B::FineSlidesOnRowRepeats})
+                   B::RestartKeepsSpeedAndTempo, B::FineSlidesOnRowRepeats, B::ProTrackerNotePeriods,
+                   B::AmigaLimitsFollowFineTune})
         Set.Set(Only);
     return Set;
 }

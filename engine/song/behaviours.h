@@ -42,10 +42,12 @@ enum class TQuavixBehaviour : uint8_t {
     OffsetMovesNoteStart,         // 9xx moves where the channel's notes start until the next instrument number, twice beside a note; past the end a note plays the loop only (ProTracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
-    PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at periods 113 and 856, whatever the finetune (ProTracker)
-    ArpeggioFromPeriodTable,      // arpeggio finds its notes in the finetune's period table from the current period; past the top it reads period 0, then the next finetune's table (ProTracker)
+    PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at the Amiga limits, periods 113 and 856 (or the finetune's own, AmigaLimitsFollowFineTune) (ProTracker)
+    ArpeggioFromPeriodTable,      // arpeggio finds its notes in the finetune's period table from the current period; past the top it reads period 0 (the voice stands still), then the same table again from its lowest note (ProTracker)
     CoarseFineTune,               // finetune counts in sixteenths of a semitone: its three low bits are dropped (Fasttracker 2)
     PeriodWrapsSlidingDown,       // slides up stop at period 1, slides down wrap at 16 bits, and a linear period past the lowest note wraps its octave (Fasttracker 2)
+    ProTrackerNotePeriods,        // notes C-1..B-3 take ProTracker's periods: its own table's at finetune 0, at other finetunes their table's C-1..B-1 halved per octave to the quarter period (ProTracker)
+    AmigaLimitsFollowFineTune,    // the Amiga limits are the ends of the finetune's period table (B-3 as a quarter of B-1, no higher than period 113, and C-1), and a note or tone portamento beyond them plays at them (ProTracker)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)

@@ -185,6 +185,11 @@ public:
     // than half a semitone away; halfway between two notes, the lower.
     int32_t GetNearestNote(int32_t Period, int32_t FineTune) const;
     int32_t GetFrequency(int32_t Period) const;
+    // The frequency in 4096ths of a hertz (QuavixFrameBits), which the voice's
+    // step is formed from. An Amiga period divides the clock once, so its
+    // fraction of a hertz is kept; voices an octave or a unison apart drift
+    // no more than their periods make them.
+    int64_t GetFineFrequency(int32_t Period) const;
 
     // Sequencing.
     void ResetPlayback();
@@ -215,4 +220,7 @@ private:
     TQuavixLoadResult LoadTaggedPatternFormat(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadFifteenSampleFormat(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadPatternFormat(TQuavixLoadCursor& Cursor, bool Tagged);
+
+    // The Amiga clock that periods in quarter units divide (periods.cpp).
+    int32_t AmigaClockRate() const;
 };

@@ -19,6 +19,8 @@ using TChannel = TQuavixChannelState;
 // Pattern-format notes: C-1, D-1 and B-3 in ProTracker's names (periods 856,
 // 762 and 113), the lowest, the third and the highest of its table.
 const int32_t C1 = Note("C-3"), D1 = Note("D-3"), B3 = Note("B-5");
+// B-1, B-2 and A-3 (453, 226 and 127).
+const int32_t B1 = Note("B-3"), B2 = Note("B-4"), A3 = Note("A-5");
 const int32_t E = Fx('E'), A = Fx('A'), F = Fx('F');
 
 // Speed 4 (F04 on row 0, channel 3; Speed 0 sets none: the song's own 6).
@@ -92,10 +94,11 @@ int32_t Samples(const TQuavixModule& M) {
     return SampleNumber(M, C.Sample) * 10 + (C.SwapPending ? SampleNumber(M, C.SwapSample) : 0);
 }
 int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; }
-// The period the tick plays, -1 where the tick is silent.
+// The period the tick plays: -1 where the tick is silent, 0 where it has no
+// pitch and the voice stands still.
 int32_t TickPeriod(const TQuavixModule& M) {
     const TQuavixChannel& C = *M.Channels[0];
-    return C.VolumeOffset <= -64 ? -1 : C.Period + C.PeriodOffset;
+    return C.VolumeOffset <= -64 ? -1 : C.StillTick ? 0 : C.Period + C.PeriodOffset;
 }
 const TProbe Volume = Of(&TChannel::Volume), Period = Of(&TChannel::Period), Target = Of(&TChannel::TargetPeriod),
              FineTune = Of(&TChannel::FineTune);
@@ -215,15 +218,13 @@ INSTANTIATE_TEST_SUITE_P(ProTracker, OffsetMovesNoteStart, ::testing::Values(
 class PortamentoAmigaLimits : public ProTrackerRule {};
 TEST_P(PortamentoAmigaLimits, StopsTheSlide) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ProTracker, PortamentoAmigaLimits, ::testing::Values(
-    // Periods in quarter units: B-3 is 453 (113.25) here, C-1 3424.
-    TRuleCase{"UpStopsAt113", Pt({ModAt(0, 0, B3, 1), ModAt(1, 0, 0, 0, 1, 1)}), Period,
-              Join(Each({453}, 5), Each({113 * 4}, 3))},
+    // Periods in quarter units: A-3 is 508, C-1 3424; at finetune 0 the top
+    // is B-3 as a quarter of B-1 (453, 113.25), where B-3 itself plays.
+    TRuleCase{"UpStopsAtB3", Pt({ModAt(0, 0, A3, 1), ModAt(1, 0, 0, 0, 1, 0x20)}), Period,
+              Join(Each({508}, 5), Each({453}, 3))},
     TRuleCase{"DownStopsAt856", Pt({ModAt(0, 0, C1, 1), ModAt(1, 0, 0, 0, 2, 1)}), Period, Each({856 * 4}, 8)},
     TRuleCase{"FineSlides", Pt({ModAt(0, 0, B3, 1, E, 0x11), ModAt(1, 0, C1, 1, E, 0x21)}), Period,
-              Join(Each({113 * 4}, 4), Each({856 * 4}, 4))},
-    // A note beyond them plays (B-3 at finetune +4 is period 110); only a
-    // slide stops at them.
-    TRuleCase{"NoteBeyondThem", Pt({ModAt(0, 0, B3, 2), ModAt(1, 0, 0, 0, 1, 1)}), Period, Join(Each({440}, 5), Each({452}, 3))},
+              Join(Each({453}, 4), Each({856 * 4}, 4))},
     // An Extended Module slides on.
     TRuleCase{"ExtendedModule",
               [] {
@@ -234,6 +235,43 @@ INSTANTIATE_TEST_SUITE_P(ProTracker, PortamentoAmigaLimits, ::testing::Values(
               Period, {453, 453, 453, 453, 453, 449, 445, 441}}), CaseName);
 
 // ---------------------------------------------------------------------------
+// TQuavixBehaviour::AmigaLimitsFollowFineTune
+
+class AmigaLimitsFollowFineTune : public ProTrackerRule {};
+TEST_P(AmigaLimitsFollowFineTune, HoldsToTheFineTunesTable) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ProTracker, AmigaLimitsFollowFineTune, ::testing::Values(
+    // Sample 2 has finetune +4: its C-1 is 832 (3328), its B-3 would lie
+    // above 113 (441), so its top is 113 (452). B-3 plays there at once.
+    TRuleCase{"NoteHeldAt113", Pt({ModAt(0, 0, B3, 2), ModAt(1, 0, 0, 0, 1, 1)}), Period, Each({452}, 8)},
+    TRuleCase{"DownStopsAtTheTablesC1", Pt({ModAt(0, 0, C1, 2), ModAt(1, 0, 0, 0, 2, 4)}), Period, Each({3328}, 8)},
+    // Sample 5 has finetune -1: its B-3 is 457, A-3 513.
+    TRuleCase{"UpStopsAtTheTablesB3", Pt({ModAt(0, 0, A3, 5), ModAt(1, 0, 0, 0, 1, 0x20)}), Period,
+              Join(Each({513}, 5), Each({457}, 3))},
+    // A tone portamento aims at the held note, and arrives there.
+    TRuleCase{"TonePortamentoTarget", Pt({ModAt(0, 0, C1, 2), ModAt(1, 0, B3, 0, 3, 0xFF)}), Period,
+              Join(Each({3328}, 5), {2308, 1288, 452})}), CaseName);
+
+// ---------------------------------------------------------------------------
+// TQuavixBehaviour::ProTrackerNotePeriods
+
+class ProTrackerNotePeriods : public ProTrackerRule {};
+TEST_P(ProTrackerNotePeriods, PlaysProTrackersPeriods) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ProTracker, ProTrackerNotePeriods, ::testing::Values(
+    // B-2 at finetune 0 is ProTracker's 226 (904), not half of B-1's 453.
+    TRuleCase{"FineTuneZero", Pt({ModAt(0, 0, B2, 1)}), Period, Each({904}, 4)},
+    // At finetune +4 B-1 is 441 (1764), and B-2 its half, 220.5 (882).
+    TRuleCase{"FineTunedLowestOctave", Pt({ModAt(0, 0, B1, 2)}), Period, Each({1764}, 4)},
+    TRuleCase{"FineTunedHalvedPerOctave", Pt({ModAt(0, 0, B2, 2)}), Period, Each({882}, 4)},
+    // An Extended Module in Amiga periods halves B-1's 453 at finetune 0.
+    TRuleCase{"ExtendedModule",
+              [] {
+                  TXmSong Song = MakeSong({At(0, 0, Note("B-4"), 1)}, 4);
+                  Song.LinearSlides = false;
+                  return quavix_test::WriteXm(Song);
+              }(),
+              Period, Each({906}, 4)}), CaseName);
+
+// ---------------------------------------------------------------------------
 // TQuavixBehaviour::ArpeggioFromPeriodTable
 
 class ArpeggioFromPeriodTable : public ProTrackerRule {};
@@ -242,11 +280,14 @@ INSTANTIATE_TEST_SUITE_P(ProTracker, ArpeggioFromPeriodTable, ::testing::Values(
     // C-1, D#1, G-1 from the table (856, 720, 570); speed 6.
     TRuleCase{"WithinTheTable", Pt({ModAt(0, 0, C1, 1, 0, 0x37)}, 6), TickPeriod,
               {3424, 2880, 2280, 3424, 2880, 2280}},
-    // One note past B-3 is period 0, silent; two notes past it the next
-    // finetune's lowest note (C-1 at finetune +1, period 850).
-    TRuleCase{"PastTheTop", Pt({ModAt(0, 0, B3, 1, 0, 0x12)}, 6), TickPeriod, {453, -1, 850 * 4, 453, -1, 850 * 4}},
-    // The last finetune (-1) has no table after its own.
-    TRuleCase{"PastTheLastTable", Pt({ModAt(0, 0, B3, 5, 0, 0x22)}, 3), TickPeriod, {457, -1, -1}},
+    // One note past B-3 is period 0, where the voice stands still; two
+    // notes past it the same table's lowest note (C-1, period 856).
+    TRuleCase{"PastTheTop", Pt({ModAt(0, 0, B3, 1, 0, 0x12)}, 6), TickPeriod, {453, 0, 856 * 4, 453, 0, 856 * 4}},
+    // At finetune -1 too: its C-1 is 862.
+    TRuleCase{"PastTheTopFineTuned", Pt({ModAt(0, 0, B3, 5, 0, 0x22)}, 3), TickPeriod, {457, 862 * 4, 862 * 4}},
+    // The voice stands still only for the tick without pitch.
+    TRuleCase{"StandsStillForTheTick", Pt({ModAt(0, 0, B3, 1, 0, 0x12)}, 3),
+              [](const TQuavixModule& M) { return M.Channels[0]->Increment == 1 ? 1 : 0; }, {0, 1, 0}},
     // From the current period: after 101 the period lies between C-1 and
     // C#1, and the arpeggio's 0 is C#1 (808), its 1 D-1 (762).
     TRuleCase{"FromTheCurrentPeriod", Pt({ModAt(0, 0, C1, 1, 1, 1), ModAt(1, 0, 0, 0, 0, 0x01)}, 3), TickPeriod,

@@ -380,6 +380,27 @@ TEST_F(UpdateVoice, StepsAddUpToTheExactFrequency) {
     EXPECT_EQ(R.Carry, 0);
 }
 
+TEST_F(UpdateVoice, AmigaStepsKeepTheFractionOfAHertz) {
+    // Period 1713 is 8358.12 Hz by the NTSC clock: over a second at 44100 Hz
+    // the steps add up to the clock divided once by the period, in 4096ths
+    // of a frame (34234851), not to 8358 whole hertz (34234368).
+    Module.Clear();
+    Module.LinearSlides = false;
+    Module.SampleRate = 44100;
+    AddInstrument(1);
+    TQuavixChannel& C = Channel();
+    C.TriggerNote(MakeCell(C4, 1));
+    int64_t Sum = 0;
+    for (int32_t Tick = 0; Tick < 44100; ++Tick) {
+        C.Period = 1713;
+        C.Active = true;
+        C.UpdateVoice();
+        Sum += C.Increment;
+    }
+    EXPECT_EQ(C.Frequency, 8358);
+    EXPECT_EQ(Sum, 34234851);
+}
+
 TEST_F(UpdateVoice, FourHertzHasNoStepAtAll) {
     // 4 Hz has a step of 0 on every tick, which ends the voice.
     const TStepRun R = Run(17 * 768);
