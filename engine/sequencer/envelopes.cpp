@@ -26,7 +26,12 @@ void TQuavixChannel::UpdateEnvelopes() {
 
 void TQuavixChannel::UpdateAutoVibrato() {
     if (!Instrument) return;
-    const int32_t P = AutoVibratoPosition & 255;
+    // The phase moves on by the rate first, and the tick plays the wave
+    // where it lands, as Fasttracker 2 does: a note's first tick is already
+    // one step in.
+    const int32_t P = static_cast<int32_t>(
+        (static_cast<uint32_t>(AutoVibratoPosition) + static_cast<uint32_t>(Instrument->VibratoRate)) & 255);
+    AutoVibratoPosition = P;
     int32_t Wave;
     switch (Instrument->VibratoType) {
         case 0: Wave = AutoVibratoTable[P]; break;               // sine
@@ -46,6 +51,8 @@ void TQuavixChannel::UpdateAutoVibrato() {
         if (!KeyOff && AutoVibratoSweep < INT32_MAX) ++AutoVibratoSweep;
         if (AutoVibratoSweep > Sweep) AutoVibratoSweep = Sweep;
     }
-    PeriodOffset = static_cast<int32_t>(PeriodOffset + (Offset >> 6));
-    AutoVibratoPosition = static_cast<int32_t>((static_cast<uint32_t>(P) + static_cast<uint32_t>(Instrument->VibratoRate)) & 255);
+    // Divided toward 0: a shift would take one more period unit from every
+    // negative offset, and the vibrato would raise the note's pitch on
+    // average.
+    PeriodOffset = static_cast<int32_t>(PeriodOffset + Offset / 64);
 }

@@ -103,6 +103,19 @@ int32_t TQuavixModule::GetFrequency(int32_t Period) const {
 }
 
 int64_t TQuavixModule::GetFineFrequency(int32_t Period) const {
+    // Linear periods: the table's entry shifted down by the octaves as
+    // GetFrequency does, with the fraction kept to a 4096th of a hertz.
+    if (LinearSlides && Period >= 0 && Has(TQuavixBehaviour::PeriodWrapsSlidingDown)) {
+        const uint32_t Octave = (static_cast<uint32_t>(13 * 768 - 1 - Period) & 0xFFFF) / 768;
+        const uint32_t Shift = (14 - Octave) & 31;
+        return static_cast<int64_t>((static_cast<uint64_t>(LinearFrequencies[Period % 768]) << (2 + QuavixFrameBits)) >>
+                                    Shift);
+    }
+    if (LinearSlides && Period >= 0) {
+        const int32_t Shift = Period / 768;
+        if (Shift >= 32) return 0;
+        return (static_cast<int64_t>(LinearFrequencies[Period % 768]) << QuavixFrameBits) >> Shift;
+    }
     if (LinearSlides || Period <= 0) return static_cast<int64_t>(GetFrequency(Period)) << QuavixFrameBits;
     return (static_cast<int64_t>(AmigaClockRate()) << QuavixFrameBits) / Period;
 }

@@ -287,6 +287,7 @@ protected:
     int32_t OffsetAt(int32_t Type, int32_t Depth, int32_t Position) {
         Lead->VibratoType = Type;
         Lead->VibratoDepth = Depth;
+        Lead->VibratoRate = 0;  // the phase stays where it is put
         Channel().AutoVibratoPosition = Position;
         Channel().PeriodOffset = 0;
         Channel().UpdateAutoVibrato();
@@ -326,8 +327,11 @@ std::vector<TWaveformCase> WaveformCases() {
         // The depth scales, then the offset is shifted down arithmetically.
         {"square of depth 8", 1, 8, 0, 8},
         {"square of depth 8 in its second half", 1, 8, 200, -8},
-        {"falling ramp of depth 1 rounds down", 2, 1, 3, -1},
-        {"rising ramp of depth 1 rounds down", 3, 1, 2, 0},
+        // (wave x depth) / 64 goes toward 0, as Fasttracker 2 has it: a shift
+        // would lower every negative offset by one, and the pitch with it.
+        {"falling ramp of depth 1 goes toward 0", 2, 1, 3, 0},
+        {"rising ramp of depth 1 goes toward 0", 3, 1, 2, 0},
+        {"falling ramp of depth 33 goes toward 0", 2, 33, 3, -1},
         // Unknown waveforms do nothing.
         {"waveform 4 does nothing", 4, 64, 64, 0},
         {"waveform -1 does nothing", -1, 64, 64, 0},
@@ -343,14 +347,19 @@ TEST_P(AutoVibratoWaveforms, Waveforms) {
 INSTANTIATE_TEST_SUITE_P(AutoVibrato, AutoVibratoWaveforms, ::testing::ValuesIn(WaveformCases()),
                          quavix_test::TCaseName());
 
-TEST_F(AutoVibrato, AddsToTheTickOffsetAndAdvancesItsPhase) {
+// The phase moves on by the rate before the tick reads the wave: from 100
+// by 100 the square is read at 200, in its second half.
+TEST_F(AutoVibrato, AdvancesItsPhaseThenAddsToTheTickOffset) {
     Lead->VibratoType = 1;
     Lead->VibratoDepth = 16;
-    Lead->VibratoRate = 200;
+    Lead->VibratoRate = 100;
     Channel().PeriodOffset = 100;  // an effect's vibrato of this tick
     Channel().AutoVibratoPosition = 100;
     Channel().UpdateAutoVibrato();
-    EXPECT_EQ(Channel().PeriodOffset, 116);
+    EXPECT_EQ(Channel().PeriodOffset, 84);
+    EXPECT_EQ(Channel().AutoVibratoPosition, 200);
+    Channel().UpdateAutoVibrato();
+    EXPECT_EQ(Channel().PeriodOffset, 84 + 16) << "300 wraps to 44, in the first half";
     EXPECT_EQ(Channel().AutoVibratoPosition, 44);
 }
 

@@ -260,9 +260,10 @@ struct TStepRun {
 class UpdateVoice : public quavix_voice_test::VoiceTest {
 protected:
     // A voice kept sounding at one linear period for 44100 updates.
-    TStepRun Run(int32_t Period) {
+    TStepRun Run(int32_t Period, TQuavixBehaviours Behaviours = {}) {
         Module.Clear();
         Module.SampleRate = 44100;
+        Module.Behaviours = Behaviours;
         AddInstrument(1);
         TQuavixChannel& C = Channel();
         C.TriggerNote(MakeCell(C4, 1));
@@ -378,6 +379,18 @@ TEST_F(UpdateVoice, StepsAddUpToTheExactFrequency) {
     EXPECT_EQ(R.Sum, 8363 * 4096);
     EXPECT_EQ(R.Spread, 1);
     EXPECT_EQ(R.Carry, 0);
+}
+
+TEST_F(UpdateVoice, LinearStepsKeepTheFractionOfAHertz) {
+    // Period 4640 (half a semitone below C-4) is table entry 519994 shifted
+    // down by 6 octaves: 8124.91 Hz. Over a second the steps add up to the
+    // entry with its fraction (33279616 4096ths of a frame), not to 8124
+    // whole hertz (33275904), by the octave count Fasttracker 2 forms too.
+    for (const TQuavixBehaviours Behaviours : {TQuavixBehaviours{}, TQuavixBehaviours{TQuavixBehaviour::PeriodWrapsSlidingDown}}) {
+        const TStepRun R = Run(4640, Behaviours);
+        EXPECT_EQ(R.Frequency, 8124);
+        EXPECT_EQ(R.Sum, 519994 * 64);
+    }
 }
 
 TEST_F(UpdateVoice, AmigaStepsKeepTheFractionOfAHertz) {
