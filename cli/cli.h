@@ -14,8 +14,8 @@ enum class TQuavixAmigaClock : uint8_t;
 
 namespace quavix_cli {
 
-// Kept equal to the project version.
-constexpr const char* Version = "0.1.0";
+// The project's version (CMakeLists.txt's project() line).
+constexpr const char* Version = QUAVIX_VERSION;
 
 // Exit statuses: every file handled, some file failed, the command line was wrong.
 constexpr int ExitOk = 0;
