@@ -3,21 +3,16 @@
 // folder is made.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "cli/cli_run.h"
 #include "support/case_names.h"
 
 namespace {
 
-struct TRun {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
+using quavix_test::TRun;
 
 // Runs quavix-player ($P) or quavix ($Q) with no display and a fresh home.
 TRun RunWindow(const std::string& CommandLine) {
@@ -25,22 +20,9 @@ TRun RunWindow(const std::string& CommandLine) {
     char Template[] = "/tmp/quavix-window-options-XXXXXX";
     if (!mkdtemp(Template)) return {};
     const std::string Home = Template;
-    const std::string ErrFile = Home + "/err" + std::to_string(++Runs);
-    const std::string Command = "cd '" + Home + "' && unset DISPLAY WAYLAND_DISPLAY; export HOME='" + Home +
-                                "/home' P='" QUAVIX_BINARY_DIR "/app/quavix-player' Q='" QUAVIX_BINARY_DIR
-                                "/cli/quavix'; " + CommandLine + " 2>'" + ErrFile + "'";
-    TRun Result;
-    FILE* Pipe = popen(Command.c_str(), "r");
-    if (!Pipe) return Result;
-    char Buffer[4096];
-    size_t Count;
-    while ((Count = fread(Buffer, 1, sizeof(Buffer), Pipe)) > 0) Result.Out.append(Buffer, Count);
-    const int Status = pclose(Pipe);
-    Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-    if (FILE* Err = std::fopen(ErrFile.c_str(), "r")) {
-        while ((Count = fread(Buffer, 1, sizeof(Buffer), Err)) > 0) Result.Err.append(Buffer, Count);
-        std::fclose(Err);
-    }
+    TRun Result = quavix_test::RunShell("cd '" + Home + "' && unset DISPLAY WAYLAND_DISPLAY; export HOME='" + Home +
+                                            "/home' P='" QUAVIX_BINARY_DIR "/app/quavix-player'; " + CommandLine,
+                                        Home + "/err" + std::to_string(++Runs));
     // Nothing done: no settings folder made under the home.
     struct stat Info;
     if (stat((Home + "/home").c_str(), &Info) == 0) Result.Err += "[a home folder was made]";
