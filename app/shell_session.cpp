@@ -9,17 +9,63 @@
 
 namespace quavix_shell {
 
-// The web and e-mail lines name addresses under the reserved example.org
-// domain until the project has addresses of its own; the icon is the
-// project's own drawing (quavix-player.svg).
+const char* const ProjectVersion = QUAVIX_VERSION;
+
+// The icon is the project's own drawing (quavix-player.svg).
 const char* const AboutText =
-    "Quavix Player\r\n"
+    "Quavix Player " QUAVIX_VERSION "\r\n"
+    "A player for tracker modules: Extended Module (.xm) and\r\n"
+    "pattern-format (.mod) files.\r\n"
+    "\r\n"
     "Copyright (c) 2010 the Quavix Player developers\r\n"
-    "\r\n"
-    "Web: http://quavix-player.example.org/\r\n"
-    "E-mail: developers@quavix-player.example.org\r\n"
-    "\r\n"
     "Program icon drawn by the Quavix Player developers\r\n";
+
+namespace {
+
+const char* const WindowUsage =
+    "Usage: quavix-player [OPTION]... [FILE]\n"
+    "The Quavix Player window, for tracker modules (Extended Module .xm and\n"
+    "pattern-format .mod files). Given a FILE, it plays that song at once.\n"
+    "\n"
+    "  -h, --help     show this text and end\n"
+    "  -V, --version  show the version and end\n"
+    "  --             take what follows as a file name, even if it starts with '-'\n"
+    "\n"
+    "GTK's own options, such as --display=DISPLAY, are taken as well.\n"
+    "'quavix --help' describes the command-line tool.\n";
+
+TWindowCommandLine Wrong(const std::string& What) {
+    TWindowCommandLine Result;
+    Result.Action = TWindowCommandLine::TAction::Wrong;
+    Result.Text = "quavix-player: " + What + "\nTry 'quavix-player --help' for more information.\n";
+    Result.ExitStatus = 2;
+    return Result;
+}
+
+}  // namespace
+
+TWindowCommandLine ReadWindowCommandLine(const std::vector<std::string>& Arguments) {
+    TWindowCommandLine Result;
+    bool OptionsEnd = false;
+    for (const std::string& Argument : Arguments) {
+        if (!OptionsEnd && Argument == "--") {
+            OptionsEnd = true;
+        } else if (!OptionsEnd && (Argument == "-h" || Argument == "--help")) {
+            return {TWindowCommandLine::TAction::Help, "", WindowUsage, 0};
+        } else if (!OptionsEnd && (Argument == "-V" || Argument == "--version")) {
+            return {TWindowCommandLine::TAction::Version, "", std::string("quavix-player ") + QUAVIX_VERSION + "\n", 0};
+        } else if (!OptionsEnd && Argument.size() > 1 && Argument[0] == '-') {
+            return Wrong("unknown option '" + Argument + "'");
+        } else if (!Result.File.empty()) {
+            return Wrong("one song at a time: '" + Result.File + "' and '" + Argument + "'");
+        } else if (Argument.empty()) {
+            return Wrong("an empty file name");
+        } else {
+            Result.File = Argument;
+        }
+    }
+    return Result;
+}
 
 TShellSession::TShellSession() = default;
 TShellSession::~TShellSession() = default;

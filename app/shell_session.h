@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TQuavix;
 
@@ -58,7 +59,24 @@ std::string TrackLabel(const std::string& Title, const std::string& FileName);
 // and control characters show as "?".
 std::string DisplayText(const std::string& Text);
 
-// The about box: seven lines, each ended by "\r\n".
+// The about box: the player's name and version, what it plays, who made it
+// and the icon; each line ended by "\r\n".
 extern const char* const AboutText;
+
+// The project's version, as `quavix --version` shows it too.
+extern const char* const ProjectVersion;
+
+// What the window's command line (without GTK's own options, and without the
+// program's name) asks for: the window, with at most one song to play at
+// once; the usage text or the version, on standard output; or nothing, for a
+// wrong command line, which Text then describes for standard error.
+struct TWindowCommandLine {
+    enum class TAction { Window, Help, Version, Wrong };
+    TAction Action = TAction::Window;
+    std::string File;  // as given; empty when none
+    std::string Text;  // what to print for Help, Version and Wrong
+    int ExitStatus = 0;
+};
+TWindowCommandLine ReadWindowCommandLine(const std::vector<std::string>& Arguments);
 
 }  // namespace quavix_shell

@@ -7,6 +7,7 @@
 
 namespace CLI {
 class App;
+class Validator;
 }
 class TQuavix;
 class TQuavixModule;
@@ -14,8 +15,8 @@ enum class TQuavixAmigaClock : uint8_t;
 
 namespace quavix_cli {
 
-// Kept equal to the project version.
-constexpr const char* Version = "0.1.0";
+// The project's version (CMakeLists.txt's project() line).
+constexpr const char* Version = QUAVIX_VERSION;
 
 // Exit statuses: every file handled, some file failed, the command line was wrong.
 constexpr int ExitOk = 0;
@@ -74,6 +75,13 @@ struct TChannelChoice {
 void ApplyMutes(TQuavix& Player, const std::vector<bool>& Muted);
 // Adds --start ORDER, --mute LIST and --solo LIST to a subcommand.
 void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start);
+
+// The check of a number option from Low to High (whole numbers only when
+// Whole), in Unit (may be empty). Its messages read "abc is not a number of
+// seconds" and "0 is out of range: give 0.001 to 1800 seconds"; it adds
+// nothing to the option's name in the help. A transform: a whole number goes
+// on in plain decimal ("010" is 10, where the parser would read octal).
+CLI::Validator NumberCheck(double Low, double High, const std::string& Unit, bool Whole);
 // Why an order position cannot start a song of SongLength orders ("" when it can).
 std::string StartProblem(int32_t StartOrder, int32_t SongLength);
 

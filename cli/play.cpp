@@ -224,10 +224,10 @@ TRunCommand AddPlay(CLI::App& App) {
     Play->add_option("FILE", Options.Files, "module files (.xm, .mod)")->required();
     CLI::Option* Seconds = Play->add_option("--seconds", Options.Seconds, "play S seconds of each song")
                                ->type_name("S")
-                               ->check(CLI::Range(0.001, static_cast<double>(MaxSongSeconds)));
+                               ->transform(NumberCheck(0.001, MaxSongSeconds, "seconds", false));
     Play->add_option("--repeat", Options.Repeat, "play each song N more times after its end")
         ->type_name("N")
-        ->check(CLI::Range(0, 1000))
+        ->transform(NumberCheck(0, 1000, "repeats", true))
         ->excludes(Seconds);
     AddSongChoice(*Play, Options.Channels, Options.Start);
     Play->add_flag("--pattern", Options.Pattern, "show the pattern as it plays, tracker style");

@@ -326,39 +326,40 @@ TRunCommand AddRender(CLI::App& App) {
         ->type_name("OUT");
     Render->add_option("--format", Options.Format, "the output format where the name has no extension")
         ->type_name("wav|flac|ogg|opus|mp3")
-        ->check(CLI::IsMember({"wav", "flac", "ogg", "opus", "mp3"}));
+        ->check(CLI::IsMember({"wav", "flac", "ogg", "opus", "mp3"}).description(""));
     Render->add_option("--quality", Options.Quality, "quality of ogg, opus and mp3: 0 (smallest) to 10 (best)")
         ->type_name("0..10")
-        ->check(CLI::Range(0, 10));
+        ->transform(NumberCheck(0, 10, "", true));
     CLI::Option* Seconds =
         Render->add_option("--seconds", Options.Seconds, "render exactly S seconds, whatever the song does")
             ->type_name("S")
-            ->check(CLI::Range(0.001, static_cast<double>(MaxSongSeconds)));
+            ->transform(NumberCheck(0.001, MaxSongSeconds, "seconds", false));
     Render->add_option("--repeat", Options.Repeat, "play the song N more times after its end")
         ->type_name("N")
-        ->check(CLI::Range(0, 1000))
+        ->transform(NumberCheck(0, 1000, "repeats", true))
         ->excludes(Seconds);
     AddSongChoice(*Render, Options.Channels, Options.Start);
     Render->add_flag("--stems", Options.Stems, "one file per channel: NAME.01.wav, NAME.02.wav ...");
     Render->add_option("-j,--jobs", Options.Jobs, "render N files at a time (default: one per processor)")
         ->type_name("N")
-        ->check(CLI::Validator(
-            [](std::string& Text) {
-                return Text == "0" ? std::string("-j 0 renders nothing: give 1 or more") : std::string();
+        ->transform(CLI::Validator(
+            [Number = NumberCheck(1, 1024, "files at a time", true)](std::string& Text) {
+                return Text == "0" ? std::string("-j 0 renders nothing: give 1 or more") : Number(Text);
             },
-            "N"))
-        ->check(CLI::Range(1, 1024));
+            ""));
     Render->add_option("--rate", Options.Rate, "output rate in Hz (default 44100)")
         ->type_name("HZ")
-        ->check(CLI::Range(8000, 192000))
+        ->transform(NumberCheck(8000, 192000, "Hz", true))
         ->each([](const std::string&) { Options.RateGiven = true; });
     Render->add_option("--bits", Options.Bits, "bits per sample: 8 or 16 (default 16)")
         ->type_name("8|16")
-        ->check(CLI::IsMember({8, 16}));
+        ->check(CLI::Validator(
+            [](std::string& Text) { return Text == "8" || Text == "16" ? std::string() : Text + " is not 8 or 16"; },
+            ""));
     Render->add_flag("--mono", Options.Mono, "one channel instead of stereo");
     Render->add_option("--interpolation", Options.Interpolation, "none or linear (default linear)")
         ->type_name("none|linear")
-        ->check(CLI::IsMember({"none", "linear"}));
+        ->check(CLI::IsMember({"none", "linear"}).description(""));
     AddAmigaClockOption(*Render, Options.AmigaClock);
     return RunRender;
 }

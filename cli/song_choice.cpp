@@ -79,10 +79,10 @@ void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start) 
             std::string Reason;
             return ParseChannelList(Text, Numbers, Reason) ? std::string() : Reason;
         },
-        "LIST");
+        "");
     Command.add_option("--start", Start, "start at order position ORDER (from 0)")
         ->type_name("ORDER")
-        ->check(CLI::Range(0, TQuavixModule::MaxOrders - 1));
+        ->transform(NumberCheck(0, TQuavixModule::MaxOrders - 1, "", true));
     Command.add_option("--mute", Channels.Mute, "silence these channels (from 1), e.g. 1,3-5")
         ->type_name("LIST")
         ->check(ListCheck);

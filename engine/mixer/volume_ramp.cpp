@@ -36,9 +36,7 @@ static_assert(SquareRootPanTable[256] == 65536 && SquareRootPanTable[128] == 463
 
 void TQuavixChannel::UpdateVolumeRamp() {
     const bool Stereo = !(Module && Module->OutputChannels == 1);
-    if (!Stereo) {
-        VolumeLeft = FinalVolume;
-    } else if (Surround) {
+    if (Surround) {
         VolumeLeft = FinalVolume;
         VolumeRight = -FinalVolume;
     } else if (Module && Module->Has(TQuavixBehaviour::SquareRootPanLaw)) {
@@ -52,6 +50,13 @@ void TQuavixChannel::UpdateVolumeRamp() {
         // volume; 128 gives 127/256 left and 128/256 right.
         VolumeLeft = (FinalVolume * (255 - FinalPanning)) >> 8;
         VolumeRight = (FinalVolume * FinalPanning) >> 8;
+    }
+    if (!Stereo) {
+        // Mono output sounds at the stereo mix's level: the mean of the two
+        // sides' gains, taken by size (a surround voice's inverted side
+        // counts as loud as the other), rounded down.
+        VolumeLeft = (std::abs(VolumeLeft) + std::abs(VolumeRight)) / 2;
+        VolumeRight = 0;
     }
     // Ramp values are gains times 4096.
     RampTargetLeft = VolumeLeft * 4096;

@@ -396,6 +396,12 @@ std::vector<TPlayLineCase> PlayLineCases() {
          0, "", "Quavix default song"},
         {"channel beyond the song", "$Q play --mute 2,9 '" + Song + "'", 2,
          "quavix: play: " + Song + ": --mute 2,9: channel 9 is beyond the song's 8 channels", ""},
+        // The channels are checked against every song before a device is
+        // looked for: with none to be had, the channel is still what is said.
+        {"channel beyond the song, no device",
+         "SDL_AUDIODRIVER=no-such-driver QUAVIX_OSS_DEVICE=/nonexistent/dsp $Q play --solo 8 '" + Song + "' '" + Song +
+             "' --mute 9 </dev/null",
+         2, "quavix: play: " + Song + ": --mute 9: channel 9 is beyond the song's 8 channels", ""},
         {"start beyond the song", "$Q play --start 6 '" + Song + "'", 2,
          "quavix: play: " + Song + ": --start 6 is beyond the song, whose order positions run from 0 to 5", ""},
     };

@@ -214,6 +214,74 @@ TEST_P(QuavixRenderEachFailureIsOneLineAndLeavesNoFile, EachFailureIsOneLineAndL
 INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderEachFailureIsOneLineAndLeavesNoFile,
                          ::testing::ValuesIn(FailureCases()), quavix_test::TCaseName());
 
+struct TNumberOptionCase : quavix_test::TNamedCase {
+    std::string Command;  // after $Q
+    std::string Err;      // the first line of standard error
+};
+
+std::vector<TNumberOptionCase> NumberOptionCases() {
+    return {
+        {"seconds that are no number", "render ../song.xm --seconds abc",
+         "quavix: render: --seconds: abc is not a number of seconds"},
+        {"seconds with trailing text", "render ../song.xm --seconds 2s",
+         "quavix: render: --seconds: 2s is not a number of seconds"},
+        {"seconds out of range", "render ../song.xm --seconds 0",
+         "quavix: render: --seconds: 0 is out of range: give 0.001 to 1800 seconds"},
+        {"seconds that are not a number at all", "render ../song.xm --seconds nan",
+         "quavix: render: --seconds: nan is not a number of seconds"},
+        {"play's seconds", "play ../song.xm --seconds abc", "quavix: play: --seconds: abc is not a number of seconds"},
+        {"repeats that are no whole number", "render ../song.xm --repeat 1.5",
+         "quavix: render: --repeat: 1.5 is not a whole number of repeats"},
+        {"repeats below 0", "play ../song.xm --repeat -1",
+         "quavix: play: --repeat: -1 is out of range: give 0 to 1000 repeats"},
+        {"jobs that are no number", "render ../song.xm -j abc",
+         "quavix: render: --jobs: abc is not a whole number of files at a time"},
+        {"too many jobs", "render ../song.xm -j 2000",
+         "quavix: render: --jobs: 2000 is out of range: give 1 to 1024 files at a time"},
+        {"a rate that is no number", "render ../song.xm --rate fast",
+         "quavix: render: --rate: fast is not a whole number of Hz"},
+        {"a rate out of range", "render ../song.xm --rate 500",
+         "quavix: render: --rate: 500 is out of range: give 8000 to 192000 Hz"},
+        {"quality that is no number", "render ../song.xm -o x.ogg --quality high",
+         "quavix: render: --quality: high is not a whole number"},
+        {"a start that is no number", "play ../song.xm --start one",
+         "quavix: play: --start: one is not a whole number"},
+        {"a start with a leading zero is decimal, not octal", "render ../song.xm --start 010",
+         "quavix: render: ../song.xm: --start 10 is beyond the song, whose order positions run from 0 to 0"},
+        {"bits that are no number", "render ../song.xm --bits x", "quavix: render: --bits: x is not 8 or 16"},
+    };
+}
+
+class QuavixNumberOptionsAreReportedInPlainWords : public QuavixRender,
+                                                   public ::testing::WithParamInterface<TNumberOptionCase> {};
+
+TEST_P(QuavixNumberOptionsAreReportedInPlainWords, NumberOptionsAreReportedInPlainWords) {
+    const TNumberOptionCase& Case = GetParam();
+    std::string Work = Folder("numbers");
+    TRun Run = Quavix(Case.Command, Work);
+    EXPECT_EQ(Run.Status, 2) << Run.Err;
+    EXPECT_EQ(Run.Err.substr(0, Run.Err.find('\n')), Case.Err);
+    EXPECT_EQ(Listing(Work), "");
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixNumberOptionsAreReportedInPlainWords,
+                         ::testing::ValuesIn(NumberOptionCases()), quavix_test::TCaseName());
+
+TEST_F(QuavixRender, HelpShowsEachOptionsValueOnce) {
+    // The value's name alone: no parser type or range after it.
+    std::string Work = Folder("help");
+    const std::string Render = Quavix("render --help", Work).Out;
+    const std::string Play = Quavix("play --help", Work).Out;
+    for (const char* Line : {"  -j,--jobs N ", "  --seconds S ", "  --repeat N ", "  --rate HZ ", "  --start ORDER ",
+                             "  --mute LIST ", "  --bits 8|16 ", "  --format wav|flac|ogg|opus|mp3\n",
+                             "  --interpolation none|linear "})
+        EXPECT_NE(Render.find(Line), std::string::npos) << Line << "\n" << Render;
+    for (const char* Line : {"  --seconds S ", "  --start ORDER ", "  --solo LIST "})
+        EXPECT_NE(Play.find(Line), std::string::npos) << Line << "\n" << Play;
+    for (const std::string* Help : {&Render, &Play})
+        for (const char* Noise : {":INT", ":FLOAT", ":N", ":LIST", ":{", " in ["})
+            EXPECT_EQ(Help->find(Noise), std::string::npos) << Noise << "\n" << *Help;
+}
+
 // A file-size limit stops the writing part way: the partial file goes.
 TEST_F(QuavixRender, AFileSizeLimitLeavesNoPartOfTheFile) {
     std::string Work = Folder("limited");

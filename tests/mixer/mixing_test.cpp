@@ -535,7 +535,7 @@ TEST_F(Mixing, MonoOutputUsesTheLeftSideOnly) {
     V.FinalPanning = 0;
     V.RampRight = V.RampTargetRight = V.VolumeRight = 0;
     V.UpdateVolumeRamp();
-    EXPECT_EQ(V.VolumeLeft, 2000);  // no panning, no surround
+    EXPECT_EQ(V.VolumeLeft, 2000);  // surround: both sides at 2000, in size
     EXPECT_EQ(V.RampTargetRight, 0);
     Player->MixChannels(0, 150);
     EXPECT_TRUE(V.Active);
@@ -547,6 +547,54 @@ TEST_F(Mixing, MonoOutputUsesTheLeftSideOnly) {
     EXPECT_GT(Module().ClickLeft, 0);
     EXPECT_LT(Module().ClickLeft, 100 * 2000);
 }
+
+struct TMonoLevelCase : quavix_test::TNamedCase {
+    int32_t FinalVolume, FinalPanning;
+    bool Surround, SquareRoot;
+    int32_t WantStereoLeft, WantStereoRight, WantMono;
+};
+
+std::vector<TMonoLevelCase> MonoLevelCases() {
+    // Mono output takes the mean of the gains stereo would give the two
+    // sides, by size and rounded down, so that --mono sounds as loud as the
+    // stereo mix instead of twice as loud.
+    return {
+        {"centre", 4096, 128, false, false, 2032, 2048, 2040},
+        {"full left", 4096, 0, false, false, 4080, 0, 2040},
+        {"full right", 4096, 255, false, false, 0, 4080, 2040},
+        {"centre, the mean rounded down", 1001, 128, false, false, 496, 500, 498},
+        {"odd sum rounded down", 1000, 129, false, false, 492, 503, 497},
+        {"surround counts both sides", 3000, 10, true, false, 3000, -3000, 3000},
+        {"silent", 0, 128, false, false, 0, 0, 0},
+        {"square root, centre", 4096, 128, false, true, 2896, 2896, 2896},
+        {"square root, a quarter", 1000, 64, false, true, 866, 500, 683},
+        {"square root, full left", 4096, 0, false, true, 4096, 0, 2048},
+    };
+}
+
+class MixingMonoOutputSoundsAtTheStereoMixLevel : public Mixing, public ::testing::WithParamInterface<TMonoLevelCase> {};
+
+TEST_P(MixingMonoOutputSoundsAtTheStereoMixLevel, MonoOutputSoundsAtTheStereoMixLevel) {
+    const TMonoLevelCase& C = GetParam();
+    for (bool Stereo : {true, false}) {
+        MakePlayer(Stereo);
+        Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, C.SquareRoot);
+        TQuavixChannel& V = *Module().Channels[0];
+        V.FinalVolume = C.FinalVolume;
+        V.FinalPanning = C.FinalPanning;
+        V.Surround = C.Surround;
+        V.UpdateVolumeRamp();
+        if (Stereo) {
+            EXPECT_EQ(V.VolumeLeft, C.WantStereoLeft);
+            EXPECT_EQ(V.VolumeRight, C.WantStereoRight);
+        } else {
+            EXPECT_EQ(V.VolumeLeft, C.WantMono);
+            EXPECT_EQ(V.RampTargetLeft, C.WantMono * 4096);
+        }
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingMonoOutputSoundsAtTheStereoMixLevel, ::testing::ValuesIn(MonoLevelCases()),
+                         quavix_test::TCaseName());
 
 struct TPanningLawCase : quavix_test::TNamedCase {
     int32_t FinalVolume, FinalPanning;
