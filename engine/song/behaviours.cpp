@@ -109,5 +109,5 @@ TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker) {
 
 TQuavixBehaviours QuavixScreamTracker3Behaviours() {
     using B = TQuavixBehaviour;
-    return {B::KeyOffZeroesVolume};
+    return {B::KeyOffZeroesVolume, B::PortamentoStartsSilentNote, B::FineVibratoSteps};
 }

@@ -130,5 +130,7 @@ TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker);
 
 // The behaviours of a Scream Tracker 3 module. Its periods are Amiga periods
 // by the NTSC clock (C-4 at the sample's C2 speed), whatever the player's
-// Amiga clock; its note cut (a key-off in the song model) silences the note.
+// Amiga clock; its note cut (a key-off in the song model) silences the note,
+// a tone portamento on a silent channel starts its note, and vibrato moves
+// the period in quarter periods, as ST3 keeps its periods.
 TQuavixBehaviours QuavixScreamTracker3Behaviours();
