@@ -235,26 +235,34 @@ INSTANTIATE_TEST_SUITE_P(
                   }),
                   [](const TQuavixModule& M) {
                       using E = TQuavixEffect;
-                      EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-0"), 1, 0x10 + 64));
-                      EXPECT_EQ(CellAt(M, 0, 0, 1), MakeCell(TQuavixNote::KeyOff));
-                      EXPECT_EQ(CellAt(M, 0, 0, 2), MakeCell(0, 0, 0x10 + 20));
-                      EXPECT_EQ(CellAt(M, 0, 0, 3), MakeCell(Note("B-7"), 99, 0, E::SpeedOrTempo, 0x1F));
-                      EXPECT_EQ(CellAt(M, 0, 1, 0), MakeCell(0, 0, 0, E::PatternBreak, 0x12));
-                      EXPECT_EQ(CellAt(M, 0, 1, 1), MakeCell(0, 0, 0, E::Extended, 0xA3));
-                      EXPECT_EQ(CellAt(M, 0, 1, 2), MakeCell(0, 0, 0, E::Extended, 0xB2));
-                      EXPECT_EQ(CellAt(M, 0, 1, 3), MakeCell(0, 0, 0, E::VolumeSlide, 0x0F));
-                      EXPECT_EQ(CellAt(M, 0, 2, 0), MakeCell(0, 0, 0, E::Extended, 0x23));
-                      EXPECT_EQ(CellAt(M, 0, 2, 1), MakeCell(0, 0, 0, E::Extra, 0x14));
-                      EXPECT_EQ(CellAt(M, 0, 2, 2), MakeCell(0, 0, 0, E::PortamentoUp, 0x21));
-                      EXPECT_TRUE(CellAt(M, 0, 2, 3).IsEmpty());
-                      EXPECT_EQ(CellAt(M, 0, 3, 0), MakeCell(0, 0, 0, E::Extended, 0x62));
-                      EXPECT_EQ(CellAt(M, 0, 3, 1), MakeCell(0, 0, 0, E::SetPanning, 0xFF));
-                      EXPECT_EQ(CellAt(M, 0, 3, 2), MakeCell(0, 0, 0, E::SetPanning, 0x80));
-                      EXPECT_EQ(CellAt(M, 0, 3, 3), MakeCell(0, 0, 0, E::MultiRetrig, 0x13));
-                      EXPECT_EQ(CellAt(M, 0, 4, 0), MakeCell(0, 0, 0, E::Arpeggio, 0x37));
-                      EXPECT_EQ(CellAt(M, 0, 4, 1), MakeCell(0, 0, 0, E::SpeedOrTempo, 0x80));
-                      EXPECT_EQ(CellAt(M, 0, 4, 2), MakeCell(0, 0, 0, E::Extended, 0x58));
-                      EXPECT_EQ(CellAt(M, 0, 4, 3), MakeCell(0, 0, 0, E::GlobalVolume, 0x30));
+                      struct TExpected {
+                          int32_t Row, Channel;
+                          TQuavixPatternNote Cell;
+                      };
+                      const TExpected Cells[] = {
+                          {0, 0, MakeCell(Note("C-0"), 1, 0x10 + 64)},
+                          {0, 1, MakeCell(TQuavixNote::KeyOff)},
+                          {0, 2, MakeCell(0, 0, 0x10 + 20)},
+                          {0, 3, MakeCell(Note("B-7"), 99, 0, E::SpeedOrTempo, 0x1F)},
+                          {1, 0, MakeCell(0, 0, 0, E::PatternBreak, 0x12)},
+                          {1, 1, MakeCell(0, 0, 0, E::Extended, 0xA3)},
+                          {1, 2, MakeCell(0, 0, 0, E::Extended, 0xB2)},
+                          {1, 3, MakeCell(0, 0, 0, E::VolumeSlide, 0x0F)},
+                          {2, 0, MakeCell(0, 0, 0, E::Extended, 0x23)},
+                          {2, 1, MakeCell(0, 0, 0, E::Extra, 0x14)},
+                          {2, 2, MakeCell(0, 0, 0, E::PortamentoUp, 0x21)},
+                          {2, 3, TQuavixPatternNote{}},
+                          {3, 0, MakeCell(0, 0, 0, E::Extended, 0x62)},
+                          {3, 1, MakeCell(0, 0, 0, E::SetPanning, 0xFF)},
+                          {3, 2, MakeCell(0, 0, 0, E::SetPanning, 0x80)},
+                          {3, 3, MakeCell(0, 0, 0, E::MultiRetrig, 0x13)},
+                          {4, 0, MakeCell(0, 0, 0, E::Arpeggio, 0x37)},
+                          {4, 1, MakeCell(0, 0, 0, E::SpeedOrTempo, 0x80)},
+                          {4, 2, MakeCell(0, 0, 0, E::Extended, 0x58)},
+                          {4, 3, MakeCell(0, 0, 0, E::GlobalVolume, 0x30)},
+                      };
+                      for (const TExpected& X : Cells)
+                          EXPECT_EQ(CellAt(M, 0, X.Row, X.Channel), X.Cell) << X.Row << " " << X.Channel;
                   }},
         TLoadCase{{"patterns the file lacks are empty"},
                   With([](TS3mSong& S) {
@@ -367,20 +375,30 @@ struct TPitchCase : TNamedCase {
 
 class S3mPitch : public ::testing::TestWithParam<TPitchCase> {};
 
+// Loads the song and plays Ticks ticks, reading Probe after each.
+std::vector<int32_t> PlayTicks(const TS3mSong& Song, int32_t Ticks,
+                               const std::function<int32_t(const TQuavixModule&)>& Probe) {
+    TQuavixModule M;
+    EXPECT_TRUE(LoadBytes(M, WriteS3m(Song)));
+    M.SampleRate = 44100;
+    M.TickLength = 882;
+    M.ResetPlayback();
+    std::vector<int32_t> Values;
+    for (int32_t Tick = 0; Tick < Ticks; ++Tick) {
+        M.ProcessTick();
+        Values.push_back(Probe(M));
+    }
+    return Values;
+}
+
 TEST_P(S3mPitch, NotePlaysAtTheC2Speed) {
     TS3mSong Song = SmallS3m();
     Song.Instruments[0].C2Speed = GetParam().C2Speed;
     Song.Patterns[0].Cells = {S3mAt(0, 0, GetParam().Note, 1)};
-    TQuavixModule M;
-    ASSERT_TRUE(LoadBytes(M, WriteS3m(Song)));
-    M.SampleRate = 44100;
-    M.TickLength = 882;
-    M.ResetPlayback();
-    for (int32_t Tick = 0; Tick < 12; ++Tick) {
-        M.ProcessTick();
-        const int32_t Frequency = M.Channels[0]->Frequency;
-        EXPECT_LE(std::abs(Frequency - GetParam().Hertz), GetParam().Hertz / 1000) << "tick " << Tick << ": " << Frequency;
-    }
+    const std::vector<int32_t> Frequencies =
+        PlayTicks(Song, 12, [](const TQuavixModule& M) { return M.Channels[0]->Frequency; });
+    for (int32_t Frequency : Frequencies)
+        EXPECT_LE(std::abs(Frequency - GetParam().Hertz), GetParam().Hertz / 1000) << Frequency;
 }
 
 INSTANTIATE_TEST_SUITE_P(S3mLoader, S3mPitch,
@@ -391,21 +409,24 @@ INSTANTIATE_TEST_SUITE_P(S3mLoader, S3mPitch,
                                            TPitchCase{{"A-4 at 8363"}, 8363, Note("A-4"), 14092}),
                          TCaseName());
 
-// A note cut silences the note on its row's first tick.
+// A note cut is the song model's key-off, which silences the note on its
+// row's first tick (TQuavixBehaviour::KeyOffZeroesVolume).
 TEST(S3mLoader, NoteCutSilences) {
     TS3mSong Song = SmallS3m();
     Song.Patterns[0].Cells = {S3mAt(0, 0, Note("C-4"), 1), S3mAt(1, 0, S3mNoteCut)};
-    TQuavixModule M;
-    ASSERT_TRUE(LoadBytes(M, WriteS3m(Song)));
-    M.SampleRate = 44100;
-    M.TickLength = 882;
-    M.ResetPlayback();
-    std::vector<int32_t> Volumes;
-    for (int32_t Tick = 0; Tick < 12; ++Tick) {
-        M.ProcessTick();
-        Volumes.push_back(M.Channels[0]->Volume);
-    }
+    const std::vector<int32_t> Volumes =
+        PlayTicks(Song, 12, [](const TQuavixModule& M) { return M.Channels[0]->Volume; });
     EXPECT_EQ(Volumes, std::vector<int32_t>({64, 64, 64, 64, 64, 64, 0, 0, 0, 0, 0, 0}));
+}
+
+// A tone portamento with a note on a silent channel plays the note
+// (TQuavixBehaviour::PortamentoStartsSilentNote).
+TEST(S3mLoader, TonePortamentoStartsASilentChannel) {
+    TS3mSong Song = SmallS3m();
+    Song.Patterns[0].Cells = {S3mAt(0, 0, Note("C-4"), 1, -1, 'G', 0x10)};
+    const std::vector<int32_t> Frequencies =
+        PlayTicks(Song, 6, [](const TQuavixModule& M) { return M.Channels[0]->Frequency; });
+    EXPECT_EQ(Frequencies, std::vector<int32_t>(6, 8363));
 }
 
 }  // namespace
