@@ -229,10 +229,13 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     }
 }
 
-// The volume slide Dxy as the engine has it: DxF (x not 0) slides up by x
-// once, DFy (y not 0) down by y once, anything else on the later ticks
-// (D00 repeating the last). ST3 slides down where both nibbles are set
-// (not F); the engine's slide then goes up by x.
+// The slide of Dxy on the later ticks: down by y where y is set, else up
+// by x. (The engine's slide goes up by x where both are set,
+// so x is dropped there.)
+uint8_t SlideParameter(uint8_t P) { return (P & 0x0F) != 0 ? (P & 0x0F) : P; }
+
+// The volume slide Dxy as the engine has it: the fine slides on the row's
+// first tick, anything else on the later ticks (D00 repeating the last).
 void SetVolumeSlide(TQuavixPatternNote& Cell, uint8_t P) {
     const uint8_t x = P >> 4, y = P & 0x0F;
     if (y == 0x0F && x != 0) {
@@ -243,7 +246,7 @@ void SetVolumeSlide(TQuavixPatternNote& Cell, uint8_t P) {
         Cell.EffectParameter = (TQuavixExtendedEffect::FineVolumeDown << 4) | y;
     } else {
         Cell.Effect = TQuavixEffect::VolumeSlide;
-        Cell.EffectParameter = P;
+        Cell.EffectParameter = SlideParameter(P);
     }
 }
 
@@ -323,6 +326,8 @@ void SetEffect(TQuavixPatternNote& Cell, uint8_t Command, uint8_t P, const std::
         case 'I': Set(E::Tremor, P); break;
         // Jxy arpeggio; ST3's J00 repeats the last arpeggio, the engine's plays the note.
         case 'J': Set(E::Arpeggio, P); break;
+        // Kxy and Lxy: vibrato or tone portamento with Dxy's slide, which
+        // the engine's slide reads by its own rules.
         case 'K': Set(E::VibratoVolumeSlide, P); break;
         case 'L': Set(E::TonePortamentoVolumeSlide, P); break;
         case 'O': Set(E::SampleOffset, P); break;

@@ -231,6 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
                           S3mAt(3, 2, 0, 0, -1, 'X', 0x40),         S3mAt(3, 3, 0, 0, -1, 'Q', 0x13),
                           S3mAt(4, 0, 0, 0, -1, 'J', 0x37),         S3mAt(4, 1, 0, 0, -1, 'T', 0x80),
                           S3mAt(4, 2, 0, 0, -1, 'S', 0x20),         S3mAt(4, 3, 0, 0, -1, 'V', 0x30),
+                          S3mAt(5, 0, 0, 0, -1, 'D', 0x32),         S3mAt(5, 1, 0, 0, -1, 'D', 0x30),
+                          S3mAt(5, 2, 0, 0, -1, 'K', 0x21),         S3mAt(5, 3, 0, 0, -1, 'L', 0x20),
                       };
                   }),
                   [](const TQuavixModule& M) {
@@ -260,6 +262,11 @@ INSTANTIATE_TEST_SUITE_P(
                           {4, 1, MakeCell(0, 0, 0, E::SpeedOrTempo, 0x80)},
                           {4, 2, MakeCell(0, 0, 0, E::Extended, 0x58)},
                           {4, 3, MakeCell(0, 0, 0, E::GlobalVolume, 0x30)},
+                          // Both nibbles set: the slide goes down.
+                          {5, 0, MakeCell(0, 0, 0, E::VolumeSlide, 0x02)},
+                          {5, 1, MakeCell(0, 0, 0, E::VolumeSlide, 0x30)},
+                          {5, 2, MakeCell(0, 0, 0, E::VibratoVolumeSlide, 0x21)},
+                          {5, 3, MakeCell(0, 0, 0, E::TonePortamentoVolumeSlide, 0x20)},
                       };
                       for (const TExpected& X : Cells)
                           EXPECT_EQ(CellAt(M, 0, X.Row, X.Channel), X.Cell) << X.Row << " " << X.Channel;
