@@ -123,6 +123,7 @@ TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data
 std::string FormatText(const TSongInfo& Info) {
     if (Info.Format == "xm") return "xm " + Info.Version;
     if (Info.Format == "mod") return Info.Tag.empty() ? "mod (15 samples, no tag)" : "mod \"" + Printable(Info.Tag) + "\"";
+    if (Info.Format == "s3m") return Info.Tracker.empty() ? "s3m" : "s3m (" + Printable(Info.Tracker) + ")";
     return Info.Format;
 }
 

@@ -124,6 +124,34 @@ std::vector<std::pair<std::string, TBytes>> Seeds() {
     Packed.Patterns.push_back({{ModAt(63, 2, Note("B-6"), 31, 0xF, 0x7D)}});
     Files.push_back({"adpcm.mod", WriteMod(Packed)});
 
+    // Scream Tracker 3: order markers, a panning table, every sample form,
+    // an AdLib instrument, effects and a note cut.
+    TS3mSong S3m = SmallS3m();
+    Files.push_back({"small.s3m", WriteS3m(S3m)});
+    S3m.Orders = {0, 254, 1, 255, 0};
+    S3m.ChannelSettings = {0, 8, 0x81, 16, 9};
+    S3m.DefaultPanning = std::vector<uint8_t>{0x20, 0x2F, 0x07};
+    S3m.UnsignedSamples = false;
+    S3m.Patterns.push_back({{S3mAt(0, 0, Note("C-5"), 2, 40, 'H', 0x44), S3mAt(1, 1, S3mNoteCut),
+                             S3mAt(2, 4, Note("G-3"), 3, -1, 'S', 0xD2), S3mAt(3, 0, 0, 0, -1, 'D', 0x0F),
+                             S3mAt(4, 1, 0, 0, -1, 'Q', 0x13), S3mAt(5, 0, 0, 0, -1, 'B', 2)}});
+    TS3mInstrument Wide;
+    Wide.Bits = 16;
+    Wide.NumChannels = 2;
+    Wide.Values = Ramp(64, 900);
+    Wide.Loop = true;
+    Wide.LoopStart = 4;
+    Wide.LoopEnd = 30;
+    Wide.C2Speed = 22050;
+    S3m.Instruments.push_back(Wide);
+    TS3mInstrument AdLib;
+    AdLib.Type = 2;
+    AdLib.Name = "organ";
+    S3m.Instruments.push_back(AdLib);
+    Files.push_back({"rich.s3m", WriteS3m(S3m)});
+    S3m.CutBytes = 50;
+    Files.push_back({"cut.s3m", WriteS3m(S3m)});
+
     // Files as real players still load them: cut short, declaring more
     // instruments than they hold, or with bytes after the song.
     TXmSong Short = RichXm();

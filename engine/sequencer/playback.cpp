@@ -30,7 +30,7 @@ void TQuavixModule::ResetPlayback() {
         for (auto& Channel : *Bank) Rewind(*Channel);
     // The song's own global volume, speed and tempo: a song played again
     // starts as it did the first time, whatever its last rows set.
-    GlobalVolume = 64;
+    GlobalVolume = InitialGlobalVolume;
     Speed = InitialSpeed;
     Tempo = InitialTempo;
     NextTempo = 0;

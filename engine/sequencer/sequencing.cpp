@@ -36,7 +36,7 @@ int32_t RestartOrder(const TQuavixModule& M) {
 // left them: a note sounding over the end of the song goes on into its
 // start, as trackers play a looping song.
 void FullRestart(TQuavixModule& M) {
-    M.GlobalVolume = 64;
+    M.GlobalVolume = M.InitialGlobalVolume;
     if (!M.Has(TQuavixBehaviour::RestartKeepsSpeedAndTempo)) {
         M.Speed = M.InitialSpeed;
         M.Tempo = M.InitialTempo;

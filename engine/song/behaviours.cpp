@@ -6,6 +6,7 @@ const char* QuavixFormatName(TQuavixFormat Format) {
     switch (Format) {
         case TQuavixFormat::ExtendedModule: return "xm";
         case TQuavixFormat::PatternFormat: return "mod";
+        case TQuavixFormat::ScreamTracker3: return "s3m";
         case TQuavixFormat::None: break;
     }
     return "";
@@ -104,4 +105,9 @@ TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker) {
     // OpenMPT's songs were made hearing its own quick note ramps.
     if (OpenMpt != 0) Behaviours.Set(TQuavixBehaviour::QuickNoteRamps);
     return Behaviours;
+}
+
+TQuavixBehaviours QuavixScreamTracker3Behaviours() {
+    using B = TQuavixBehaviour;
+    return {B::KeyOffZeroesVolume, B::PortamentoStartsSilentNote, B::FineVibratoSteps};
 }

@@ -16,9 +16,10 @@ enum class TQuavixFormat : uint8_t {
     None,            // nothing loaded
     ExtendedModule,  // .xm, "Extended Module: "
     PatternFormat,   // .mod, tagged or the 15-sample form
+    ScreamTracker3,  // .s3m, "SCRM" at byte 44
 };
 
-// The short name users see ("xm", "mod"); empty for None.
+// The short name users see ("xm", "mod", "s3m"); empty for None.
 const char* QuavixFormatName(TQuavixFormat Format);
 
 enum class TQuavixBehaviour : uint8_t {
@@ -126,3 +127,10 @@ TQuavixBehaviours QuavixSoundtrackerBehaviours();
 // play when an older version of it wrote the file, and with the ways that
 // version played otherwise (its songs were made to sound as it played them).
 TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker);
+
+// The behaviours of a Scream Tracker 3 module. Its periods are Amiga periods
+// by the NTSC clock (C-4 at the sample's C2 speed), whatever the player's
+// Amiga clock; its note cut (a key-off in the song model) silences the note,
+// a tone portamento on a silent channel starts its note, and vibrato moves
+// the period in quarter periods, as ST3 keeps its periods.
+TQuavixBehaviours QuavixScreamTracker3Behaviours();

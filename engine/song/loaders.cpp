@@ -19,6 +19,7 @@
 // a file with a signature is never taken for it.
 const TQuavixModule::TLoader TQuavixModule::Loaders[] = {
     {QuavixProbeExtendedModule, &TQuavixModule::LoadExtendedModule},
+    {QuavixProbeScreamTracker3, &TQuavixModule::LoadScreamTracker3},
     {QuavixProbeTaggedPatternFormat, &TQuavixModule::LoadTaggedPatternFormat},
     {QuavixProbeFifteenSampleFormat, &TQuavixModule::LoadFifteenSampleFormat},
 };

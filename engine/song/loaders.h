@@ -8,6 +8,8 @@ class TQuavixLoadCursor;
 
 // "Extended Module: " at the start.
 bool QuavixProbeExtendedModule(const TQuavixLoadCursor& Cursor);
+// "SCRM" at byte 44.
+bool QuavixProbeScreamTracker3(const TQuavixLoadCursor& Cursor);
 // A known tag at byte 1080 (or a PowerPacker one, refused when it loads).
 bool QuavixProbeTaggedPatternFormat(const TQuavixLoadCursor& Cursor);
 // Anything: the 15-sample form has no signature, and its loader judges the

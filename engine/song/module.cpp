@@ -56,6 +56,7 @@ void TQuavixModule::Clear() {
     Orders.fill(0);
     InitialSpeed = 6;
     InitialTempo = 125;
+    InitialGlobalVolume = 64;
     SongLength = 0;
     RestartPosition = 0;
     LinearSlides = true;

@@ -85,6 +85,8 @@ public:
     uint8_t Tempo = 125;
     uint8_t InitialSpeed = 6;
     uint8_t InitialTempo = 125;
+    // The global volume the song starts at (0..64).
+    int32_t InitialGlobalVolume = 64;
     // A tempo set with TempoFromNextTick, which the next tick takes up; 0 for none.
     uint8_t NextTempo = 0;
     int32_t JumpOrder = 0;
@@ -217,6 +219,7 @@ private:
     bool ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument,
                         const std::vector<TQuavixSampleSource>& Sources);
     bool ReadExtensionChunks(TQuavixLoadCursor& Cursor);
+    TQuavixLoadResult LoadScreamTracker3(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadTaggedPatternFormat(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadFifteenSampleFormat(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadPatternFormat(TQuavixLoadCursor& Cursor, bool Tagged);

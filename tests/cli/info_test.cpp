@@ -70,6 +70,10 @@ protected:
         Long.ExtraBytes = 71;
         SaveBytes(Path("long.mod"), WriteMod(Long));
         SaveBytes(Path("notes.txt"), TBytes(2000, 'x'));
+        SaveBytes(Path("small.s3m"), WriteS3m(SmallS3m()));
+        TS3mSong Impulse = SmallS3m();
+        Impulse.TrackerVersion = 0x3214;
+        SaveBytes(Path("impulse.s3m"), WriteS3m(Impulse));
         SaveBytes(Path("empty.xm"), {});
     }
 
@@ -130,6 +134,11 @@ std::vector<TFormatLineCase> FormatLineCases() {
         // ProTracker wrote four channels only: other trackers' files play by
         // the rules the format's players share.
         {"eight channels are another tracker's", "eight.mod", "mod \"8CHN\"", "amiga", "pattern format"},
+        // A Scream Tracker 3 module names the tracker that wrote it.
+        {"a Scream Tracker 3 module gives its tracker", "small.s3m", "s3m (Scream Tracker 3.20)", "amiga",
+         "Scream Tracker 3"},
+        {"Impulse Tracker wrote Scream Tracker 3 modules too", "impulse.s3m", "s3m (Impulse Tracker 2.14)", "amiga",
+         "Scream Tracker 3"},
     };
 }
 

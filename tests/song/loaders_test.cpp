@@ -69,6 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         TLoaderCase{{"an Extended Module"}, WriteXm(SmallXm()), TQuavixLoadError::None, TQuavixFormat::ExtendedModule, ""},
         TLoaderCase{{"a tagged pattern-format song"}, WriteMod(SmallMod()), TQuavixLoadError::None,
                     TQuavixFormat::PatternFormat, ""},
+        TLoaderCase{{"a Scream Tracker 3 module"}, WriteS3m(SmallS3m()), TQuavixLoadError::None,
+                    TQuavixFormat::ScreamTracker3, ""},
         TLoaderCase{{"a 15-sample song"}, WriteMod(FifteenSample()), TQuavixLoadError::None,
                     TQuavixFormat::PatternFormat, ""},
         // The Extended Module loader, whose signature the title carries,

@@ -479,6 +479,167 @@ TModSong SmallMod() {
     return Song;
 }
 
+namespace {
+
+// Pads with zeros to the next paragraph (16 bytes), where parapointers point.
+void PadToParagraph(TWriter& Out) {
+    while (Out.Size() % 16 != 0) Out.U8(0);
+}
+
+void PatchWord(TWriter& Out, size_t At, uint32_t Value) {
+    Out.Bytes[At] = static_cast<uint8_t>(Value);
+    Out.Bytes[At + 1] = static_cast<uint8_t>(Value >> 8);
+}
+
+TBytes PackS3mRows(const TS3mPattern& Pattern) {
+    std::vector<std::vector<TS3mPlacedCell>> Rows(64);
+    for (const TS3mPlacedCell& Placed : Pattern.Cells) {
+        if (Placed.Row < 0 || Placed.Row >= 64 || Placed.Channel < 0 || Placed.Channel >= 32)
+            throw std::invalid_argument("pattern cell outside the pattern");
+        Rows[static_cast<size_t>(Placed.Row)].push_back(Placed);
+    }
+    TWriter Out;
+    for (const std::vector<TS3mPlacedCell>& Row : Rows) {
+        for (const TS3mPlacedCell& Placed : Row) {
+            const TS3mCell& Cell = Placed.Cell;
+            const bool NoteField = Cell.Note != 0 || Cell.Instrument != 0;
+            const uint8_t What = static_cast<uint8_t>(Placed.Channel | (NoteField ? 0x20 : 0) |
+                                                      (Cell.Volume >= 0 ? 0x40 : 0) | (Cell.Command ? 0x80 : 0));
+            Out.U8(What);
+            if (NoteField) {
+                if (Cell.Note == S3mNoteCut)
+                    Out.U8(254);
+                else if (Cell.Note == 0)
+                    Out.U8(255);
+                else
+                    Out.U8((((Cell.Note - 1) / 12) << 4) | ((Cell.Note - 1) % 12));
+                Out.U8(static_cast<uint32_t>(Cell.Instrument));
+            }
+            if (Cell.Volume >= 0) Out.U8(static_cast<uint32_t>(Cell.Volume));
+            if (Cell.Command) {
+                Out.U8(static_cast<uint32_t>(Cell.Command - 'A' + 1));
+                Out.U8(static_cast<uint32_t>(Cell.Parameter));
+            }
+        }
+        Out.U8(0);
+    }
+    return Out.Bytes;
+}
+
+void WriteS3mPoint(TWriter& Out, int32_t Value, int32_t Bits, bool Unsigned) {
+    if (Bits == 16)
+        Out.U16(static_cast<uint32_t>(Value) ^ (Unsigned ? 0x8000u : 0u));
+    else
+        Out.U8(static_cast<uint32_t>(Value) ^ (Unsigned ? 0x80u : 0u));
+}
+
+}  // namespace
+
+TBytes WriteS3m(const TS3mSong& Song) {
+    TWriter Out;
+    Out.Text(Song.Title, 28);
+    Out.U8(0x1A);
+    Out.U8(16);
+    Out.U16(0);
+    Out.U16(static_cast<uint32_t>(Song.Orders.size()));
+    Out.U16(static_cast<uint32_t>(Song.Instruments.size()));
+    Out.U16(static_cast<uint32_t>(Song.Patterns.size()));
+    Out.U16(Song.Flags);
+    Out.U16(Song.TrackerVersion);
+    Out.U16(Song.UnsignedSamples ? 2 : 1);
+    Out.Text("SCRM", 4);
+    Out.U8(Song.GlobalVolume);
+    Out.U8(Song.Speed);
+    Out.U8(Song.Tempo);
+    Out.U8(Song.MasterVolume);
+    Out.U8(0);  // ultra click removal
+    Out.U8(Song.DefaultPanning ? 252 : 0);
+    Out.EndAt(0, 0x40);
+    for (size_t c = 0; c < 32; ++c) Out.U8(c < Song.ChannelSettings.size() ? Song.ChannelSettings[c] : 255);
+    for (uint8_t Order : Song.Orders) Out.U8(Order);
+    const size_t InstrumentPointers = Out.Size();
+    for (size_t i = 0; i < Song.Instruments.size(); ++i) Out.U16(0);
+    const size_t PatternPointers = Out.Size();
+    for (size_t i = 0; i < Song.Patterns.size(); ++i) Out.U16(0);
+    if (Song.DefaultPanning)
+        for (size_t c = 0; c < 32; ++c) Out.U8(c < Song.DefaultPanning->size() ? (*Song.DefaultPanning)[c] : 0);
+
+    // Instrument headers, then the patterns, then the sample data.
+    std::vector<size_t> DataPointers;
+    for (size_t i = 0; i < Song.Instruments.size(); ++i) {
+        const TS3mInstrument& Instrument = Song.Instruments[i];
+        PadToParagraph(Out);
+        PatchWord(Out, InstrumentPointers + 2 * i, static_cast<uint32_t>(Out.Size() / 16));
+        const size_t Start = Out.Size();
+        const int32_t Frames = static_cast<int32_t>(Instrument.Values.size()) / (Instrument.NumChannels == 2 ? 2 : 1);
+        Out.U8(static_cast<uint32_t>(Instrument.Type));
+        Out.Text(Instrument.FileName, 12);
+        DataPointers.push_back(Out.Size());
+        Out.U8(0);
+        Out.U16(0);
+        Out.U32(Instrument.Length.value_or(static_cast<uint32_t>(Frames)));
+        Out.U32(static_cast<uint32_t>(Instrument.LoopStart));
+        Out.U32(static_cast<uint32_t>(Instrument.LoopEnd));
+        Out.U8(static_cast<uint32_t>(Instrument.Volume));
+        Out.U8(0);
+        Out.U8(0);  // packing: none
+        Out.U8((Instrument.Loop ? 1 : 0) | (Instrument.NumChannels == 2 ? 2 : 0) | (Instrument.Bits == 16 ? 4 : 0));
+        Out.U32(Instrument.C2Speed);
+        Out.EndAt(Start, 0x30);
+        Out.Text(Instrument.Name, 28);
+        Out.Text(Instrument.Type == 1 ? "SCRS" : Instrument.Type >= 2 ? "SCRI" : "", 4);
+    }
+    for (size_t p = 0; p < Song.Patterns.size(); ++p) {
+        const TS3mPattern& Pattern = Song.Patterns[p];
+        if (Pattern.Missing) continue;
+        PadToParagraph(Out);
+        PatchWord(Out, PatternPointers + 2 * p, static_cast<uint32_t>(Out.Size() / 16));
+        const TBytes Rows = Pattern.PackedData ? *Pattern.PackedData : PackS3mRows(Pattern);
+        Out.U16(static_cast<uint32_t>(Rows.size() + 2));
+        Out.Append(Rows);
+    }
+    for (size_t i = 0; i < Song.Instruments.size(); ++i) {
+        const TS3mInstrument& Instrument = Song.Instruments[i];
+        if (Instrument.Type != 1) continue;
+        PadToParagraph(Out);
+        const uint32_t Pointer = static_cast<uint32_t>(Out.Size() / 16);
+        Out.Bytes[DataPointers[i]] = static_cast<uint8_t>(Pointer >> 16);
+        PatchWord(Out, DataPointers[i] + 1, Pointer);
+        const size_t Channels = Instrument.NumChannels == 2 ? 2 : 1;
+        for (size_t Channel = 0; Channel < Channels; ++Channel)
+            for (size_t k = Channel; k < Instrument.Values.size(); k += Channels)
+                WriteS3mPoint(Out, Instrument.Values[k], Instrument.Bits, Song.UnsignedSamples);
+    }
+    Out.Bytes.resize(Out.Size() - std::min<size_t>(Song.CutBytes, Out.Size()));
+    return Out.Bytes;
+}
+
+TS3mPlacedCell S3mAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument, int32_t Volume, char Command,
+                     int32_t Parameter) {
+    return {Row, Channel, {Note, Instrument, Volume, Command, Parameter}};
+}
+
+TS3mInstrument S3mSample8(std::vector<int32_t> Values, const std::string& Name) {
+    TS3mInstrument Instrument;
+    Instrument.Name = Name;
+    Instrument.Values = std::move(Values);
+    return Instrument;
+}
+
+TS3mSong SmallS3m() {
+    TS3mSong Song;
+    Song.Title = "small s3m";
+    Song.Orders = {0, 255};
+    Song.Patterns.push_back({{S3mAt(0, 0, Note("C-4"), 1), S3mAt(16, 3, Note("E-4"), 1, 32)}});
+    std::vector<int32_t> Saw;
+    for (int32_t i = 0; i < 64; ++i) Saw.push_back(i * 4 - 128);
+    TS3mInstrument Sample = S3mSample8(Saw, "saw");
+    Sample.Loop = true;
+    Sample.LoopEnd = 64;
+    Song.Instruments.push_back(Sample);
+    return Song;
+}
+
 void SaveBytes(const std::string& Path, const TBytes& Bytes) {
     std::ofstream File(Path, std::ios::binary | std::ios::trunc);
     if (!File) throw std::runtime_error("cannot write " + Path);

@@ -1,5 +1,5 @@
-// The module writer: builds Extended Module (.xm) and pattern-format (.mod)
-// files from a short description, so that tests, benchmarks, the fuzz seeds
+// The module writer: builds Extended Module (.xm), pattern-format (.mod) and
+// Scream Tracker 3 (.s3m) files from a short description, so that tests, benchmarks, the fuzz seeds
 // and the bundled song say what a file holds instead of spelling out bytes.
 //
 // By default every field is written as a tracker would write it. Each
@@ -276,6 +276,89 @@ TModPlacedCell ModAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrum
 int32_t ModPeriod(int32_t Note);
 // A valid 4-channel "M.K." song with one pattern and one sample.
 TModSong SmallMod();
+
+// ---------------------------------------------------------------------------
+// Scream Tracker 3 (.s3m) description.
+
+// The note cut, as a cell's note.
+constexpr int32_t S3mNoteCut = -1;
+
+struct TS3mCell {
+    int32_t Note = 0;  // Extended Module numbering ("C-4" is 49, octaves 0..7), 0 none, or S3mNoteCut
+    int32_t Instrument = 0;
+    int32_t Volume = -1;  // 0..64 (any byte is written); -1 none
+    char Command = 0;     // 'A'..'Z'; 0 none
+    int32_t Parameter = 0;
+};
+
+struct TS3mPlacedCell {
+    int32_t Row = 0;
+    int32_t Channel = 0;  // 0..31
+    TS3mCell Cell;
+};
+
+struct TS3mPattern {  // always 64 rows
+    TS3mPattern() = default;
+    TS3mPattern(std::vector<TS3mPlacedCell> ACells) : Cells(std::move(ACells)) {}
+
+    std::vector<TS3mPlacedCell> Cells;
+    // Replaces the packed rows (after the length word) by these bytes.
+    std::optional<TBytes> PackedData;
+    // Written with a parapointer of 0 (no data).
+    bool Missing = false;
+};
+
+// An instrument: a PCM sample (type 1), an AdLib voice (2..7, written
+// without a voice) or an empty slot (0).
+struct TS3mInstrument {
+    int32_t Type = 1;
+    std::string Name;      // up to 28 characters
+    std::string FileName;  // up to 12
+    int32_t Bits = 8;         // 8 or 16
+    int32_t NumChannels = 1;  // 1 or 2
+    // Signed points (-128..127 or -32768..32767); stereo interleaved left,
+    // right. Written as the song's sample type says, all left points first.
+    std::vector<int32_t> Values;
+    bool Loop = false;
+    int32_t LoopStart = 0;  // frames
+    int32_t LoopEnd = 0;    // frames, the first after the loop
+    int32_t Volume = 64;
+    uint32_t C2Speed = 8363;
+    // Length field in frames instead of the one of Values.
+    std::optional<uint32_t> Length;
+};
+
+struct TS3mSong {
+    std::string Title;
+    // As stored, skip (254) and end (255) markers included.
+    std::vector<uint8_t> Orders;
+    // Channel settings of the first channels (the others 255, unused):
+    // 0..7 left, 8..15 right, 16.. AdLib, +128 disabled.
+    std::vector<uint8_t> ChannelSettings = {0, 8, 1, 9};
+    // A default panning table (written with byte 0x35 at 252) of up to 32
+    // entries; bit 5 set gives the channel the low nibble's position.
+    std::optional<std::vector<uint8_t>> DefaultPanning;
+    uint16_t TrackerVersion = 0x1320;
+    bool UnsignedSamples = true;  // sample type 2; false writes 1, signed
+    uint16_t Flags = 0;
+    uint8_t GlobalVolume = 64;
+    uint8_t Speed = 6;
+    uint8_t Tempo = 125;
+    uint8_t MasterVolume = 0xB0;  // bit 7: stereo
+    std::vector<TS3mPattern> Patterns;
+    std::vector<TS3mInstrument> Instruments;  // numbered from 1
+    // Bytes removed from the end of the file (a file cut short).
+    uint32_t CutBytes = 0;
+};
+
+TBytes WriteS3m(const TS3mSong& Song);
+
+TS3mPlacedCell S3mAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument = 0, int32_t Volume = -1,
+                     char Command = 0, int32_t Parameter = 0);
+// A PCM instrument of 8-bit points.
+TS3mInstrument S3mSample8(std::vector<int32_t> Values, const std::string& Name = "");
+// A valid 4-channel song with one pattern and one looped sample.
+TS3mSong SmallS3m();
 
 // ---------------------------------------------------------------------------
 // Encoders, exposed for the writer's own tests and for tests that need the

@@ -1,0 +1,494 @@
+// The Scream Tracker 3 module reader: song header, order list, channel
+// settings and default panning, instruments (PCM samples and AdLib voices)
+// and packed patterns. Its effects become the engine's own where the engine
+// has the same meaning, or the nearest where it does not.
+//
+// Offsets within the file are parapointers: 16-bit counts of 16-byte
+// paragraphs from the start of the file (a sample's data has a 24-bit one).
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "sequencer/channel.h"
+#include "sequencer/tables.h"
+#include "song/commands.h"
+#include "song/load_cursor.h"
+#include "song/loaders.h"
+#include "song/module.h"
+#include "song/sample_decode.h"
+
+namespace {
+
+const char* const S3mKind = "Scream Tracker 3 module";
+
+constexpr uint32_t SignatureOffset = 0x2C;
+constexpr uint32_t HeaderSize = 0x60;
+constexpr uint32_t FileChannels = 32;
+constexpr uint32_t InstrumentHeaderSize = 0x50;
+constexpr int32_t PatternRows = 64;
+// The order list's markers.
+constexpr uint8_t SkipOrder = 254;
+constexpr uint8_t EndOrder = 255;
+// A pattern cell's special notes.
+constexpr uint8_t NoteCut = 254;
+constexpr uint8_t NoNote = 255;
+// The byte at 0x35 that says a default panning table follows the pointers.
+constexpr uint8_t DefaultPanningPresent = 252;
+// Channel settings: 0..7 left, 8..15 right, 16 and on AdLib; bit 7 disabled.
+constexpr uint8_t FirstAdLibChannel = 16;
+constexpr uint8_t ChannelDisabled = 0x80;
+// The C2 speed at which a sample plays C-4 at its own rate.
+constexpr uint32_t BaseC2Speed = 8363;
+
+// The song header's fields, in file order.
+struct THeader {
+    std::string Name;
+    uint16_t OrderCount = 0;
+    uint16_t InstrumentCount = 0;
+    uint16_t PatternCount = 0;
+    uint16_t Flags = 0;
+    uint16_t TrackerVersion = 0;
+    uint16_t SampleType = 0;  // 1 signed samples, 2 unsigned
+    uint8_t GlobalVolume = 64;
+    uint8_t Speed = 6;
+    uint8_t Tempo = 125;
+    uint8_t MasterVolume = 0;  // bit 7: stereo
+    uint8_t DefaultPanning = 0;
+    std::array<uint8_t, FileChannels> ChannelSettings{};
+    std::vector<uint8_t> Orders;
+    std::vector<uint16_t> InstrumentPointers;
+    std::vector<uint16_t> PatternPointers;
+};
+
+// Reads the header and the tables after it; false when the file ends
+// within them.
+bool ReadHeader(TQuavixLoadCursor& Cursor, THeader& Header) {
+    Cursor.SetOffset(0);
+    uint8_t Bytes[HeaderSize];
+    if (!Cursor.ReadExact(Bytes, HeaderSize)) return false;
+    Header.Name = QuavixFieldName(Bytes, 28);
+    Header.OrderCount = QuavixGetWord(Bytes + 0x20);
+    Header.InstrumentCount = QuavixGetWord(Bytes + 0x22);
+    Header.PatternCount = QuavixGetWord(Bytes + 0x24);
+    Header.Flags = QuavixGetWord(Bytes + 0x26);
+    Header.TrackerVersion = QuavixGetWord(Bytes + 0x28);
+    Header.SampleType = QuavixGetWord(Bytes + 0x2A);
+    Header.GlobalVolume = Bytes[0x30];
+    Header.Speed = Bytes[0x31];
+    Header.Tempo = Bytes[0x32];
+    Header.MasterVolume = Bytes[0x33];
+    Header.DefaultPanning = Bytes[0x35];
+    std::memcpy(Header.ChannelSettings.data(), Bytes + 0x40, FileChannels);
+    const uint32_t Tables = Header.OrderCount + 2u * Header.InstrumentCount + 2u * Header.PatternCount;
+    if (Cursor.Remaining() < Tables) return false;
+    Header.Orders.resize(Header.OrderCount);
+    Cursor.ReadBytes(Header.Orders.data(), Header.OrderCount);
+    Header.InstrumentPointers.resize(Header.InstrumentCount);
+    for (uint16_t& Pointer : Header.InstrumentPointers) Pointer = Cursor.ReadUnsignedWord();
+    Header.PatternPointers.resize(Header.PatternCount);
+    for (uint16_t& Pointer : Header.PatternPointers) Pointer = Cursor.ReadUnsignedWord();
+    return true;
+}
+
+// The tracker the version word names: 0x1xyy Scream Tracker x.yy, and the
+// later trackers that write the format by the high nibble.
+std::string TrackerName(uint16_t Version) {
+    char Number[8];
+    std::snprintf(Number, sizeof(Number), "%x.%02x", (Version >> 8) & 0xF, Version & 0xFF);
+    switch (Version >> 12) {
+        case 0x1: return std::string("Scream Tracker ") + Number;
+        case 0x2: return std::string("Imago Orpheus ") + Number;
+        case 0x3: return std::string("Impulse Tracker ") + Number;
+        case 0x4: return "Schism Tracker";
+        case 0x5: return std::string("OpenMPT ") + Number;
+        default: return "";
+    }
+}
+
+// The sample's pitch as the engine keeps it: the C2 speed as a transposition
+// in semitones and a finetune in 128ths of one, found in the linear frequency
+// table (64 steps to the semitone) without floating point.
+void SetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed) {
+    if (C2Speed == 0) C2Speed = BaseC2Speed;
+    C2Speed = std::min<uint32_t>(C2Speed, 1u << 20);
+    // Octaves first: Wanted / Octave lies in (1/2, 1].
+    uint64_t Wanted = static_cast<uint64_t>(C2Speed) * 64;
+    uint64_t Octave = LinearFrequencies[0];
+    int32_t Octaves = 0;
+    while (Wanted > Octave) {
+        Octave <<= 1;
+        ++Octaves;
+    }
+    while (Wanted * 2 <= Octave) {
+        Wanted <<= 1;
+        --Octaves;
+    }
+    const uint32_t Shift = static_cast<uint32_t>(Octave / LinearFrequencies[0]);
+    // The table falls from the octave's top; the entry nearest the wanted
+    // frequency (step 768 being the octave below).
+    int32_t Best = 768;
+    uint64_t BestDistance = Wanted - Octave / 2;
+    for (int32_t i = 0; i < 768; ++i) {
+        const uint64_t Entry = static_cast<uint64_t>(LinearFrequencies[i]) * Shift;
+        const uint64_t Distance = Entry > Wanted ? Entry - Wanted : Wanted - Entry;
+        if (Distance < BestDistance) {
+            Best = i;
+            BestDistance = Distance;
+        }
+    }
+    const int32_t Steps = Octaves * 768 - Best;  // 64ths of a semitone from C2 speed 8363
+    const int32_t Semitones = Steps >= 0 ? Steps / 64 : -((-Steps + 63) / 64);
+    Sample.RelativeNote = Semitones;
+    Sample.FineTune = (Steps - Semitones * 64) * 2;
+}
+
+// Decodes Frames points of one channel of plain PCM data into every
+// Stride-th value from First on; points past the end of the file are left
+// as they are (the caller keeps only whole frames).
+void DecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Unsigned, int32_t* First, int32_t Stride) {
+    for (int32_t k = 0; k < Frames; ++k) {
+        int32_t Value;
+        if (SixteenBit) {
+            uint16_t Word = static_cast<uint16_t>(Bytes[2 * k] | (Bytes[2 * k + 1] << 8));
+            if (Unsigned) Word ^= 0x8000;
+            Value = static_cast<int16_t>(Word);
+        } else {
+            uint8_t Byte = Bytes[k];
+            if (Unsigned) Byte ^= 0x80;
+            Value = static_cast<int8_t>(Byte) * 256;
+        }
+        First[static_cast<size_t>(k) * Stride] = Value;
+    }
+}
+
+// Reads instrument Number from its header at Offset. PCM samples (type 1)
+// become one-sample instruments; AdLib voices (2 and on) and empty slots
+// keep their name and sound nothing. A header or data the file does not
+// hold whole loads what is there.
+void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number, int64_t Offset,
+                    bool UnsignedSamples) {
+    std::unique_ptr<TQuavixInstrument>& Slot = Module.Instruments[Number];
+    if (!Slot) Slot.reset(new TQuavixInstrument());
+    TQuavixInstrument& Instrument = *Slot;
+    Instrument.Clear();
+    Cursor.SetOffset(Offset);
+    uint8_t Bytes[InstrumentHeaderSize];
+    if (!Cursor.ReadExact(Bytes, InstrumentHeaderSize)) return;
+    Instrument.Name = QuavixFieldName(Bytes + 0x30, 28);
+    if (Bytes[0] != 1) return;
+
+    std::unique_ptr<TQuavixSample>& SampleSlot = Instrument.Samples[0];
+    SampleSlot.reset(new TQuavixSample());
+    TQuavixSample& Sample = *SampleSlot;
+    Sample.Name = QuavixFieldName(Bytes + 0x01, 12);
+    const int64_t DataOffset = ((static_cast<int64_t>(Bytes[0x0D]) << 16) | QuavixGetWord(Bytes + 0x0E)) * 16;
+    uint32_t Length = QuavixGetLongWord(Bytes + 0x10);
+    const uint32_t LoopStart = QuavixGetLongWord(Bytes + 0x14);
+    const uint32_t LoopEnd = QuavixGetLongWord(Bytes + 0x18);
+    const uint8_t Flags = Bytes[0x1F];
+    Sample.Volume = std::min<int32_t>(Bytes[0x1C], 64);
+    Sample.HasPanning = false;
+    Sample.Bits = (Flags & 0x04) ? 16 : 8;
+    Sample.NumChannels = (Flags & 0x02) ? 2 : 1;
+    SetPitchFromC2Speed(Sample, QuavixGetLongWord(Bytes + 0x20));
+
+    // Stereo data holds all left points, then all right ones.
+    const uint32_t PointBytes = Sample.Bits / 8;
+    const uint32_t ChannelBytesWanted = std::min(Length, QuavixMaxSampleBytes) * PointBytes;
+    Cursor.SetOffset(DataOffset);
+    uint32_t Available = 0;
+    const uint8_t* Data = Cursor.Take(ChannelBytesWanted * Sample.NumChannels, Available);
+    // Only the frames the file holds whole (on every channel) are kept.
+    uint32_t Frames = std::min(Length, QuavixMaxSampleBytes);
+    if (Sample.NumChannels == 2) {
+        const uint32_t RightFrames =
+            Available > ChannelBytesWanted ? (Available - ChannelBytesWanted) / PointBytes : 0;
+        Frames = std::min(Frames, RightFrames);
+    } else {
+        Frames = std::min(Frames, Available / PointBytes);
+    }
+    Length = Frames;
+    Sample.Length = static_cast<int32_t>(Length);
+    if (Length > 0) {
+        Sample.AllocateData(static_cast<int32_t>(Length * Sample.NumChannels));
+        const int32_t Count = static_cast<int32_t>(Length);
+        DecodePcm(Data, Count, Sample.Bits == 16, UnsignedSamples, Sample.Data, Sample.NumChannels);
+        if (Sample.NumChannels == 2)
+            DecodePcm(Data + ChannelBytesWanted, Count, Sample.Bits == 16, UnsignedSamples, Sample.Data + 1, 2);
+        Sample.PrepareData();
+    }
+    // The loop runs from its start up to (not including) its end.
+    const uint32_t End = std::min(LoopEnd, Length);
+    if ((Flags & 0x01) && LoopStart < End) {
+        Sample.Loop = true;
+        Sample.LoopStart = static_cast<int32_t>(LoopStart);
+        Sample.LoopLength = static_cast<int32_t>(End - LoopStart);
+    }
+}
+
+// The slide of Dxy on the later ticks: down by y where y is set, else up
+// by x. (The engine's slide goes up by x where both are set,
+// so x is dropped there.)
+uint8_t SlideParameter(uint8_t P) { return (P & 0x0F) != 0 ? (P & 0x0F) : P; }
+
+// The volume slide Dxy as the engine has it: the fine slides on the row's
+// first tick, anything else on the later ticks (D00 repeating the last).
+void SetVolumeSlide(TQuavixPatternNote& Cell, uint8_t P) {
+    const uint8_t x = P >> 4, y = P & 0x0F;
+    if (y == 0x0F && x != 0) {
+        Cell.Effect = TQuavixEffect::Extended;
+        Cell.EffectParameter = (TQuavixExtendedEffect::FineVolumeUp << 4) | x;
+    } else if (x == 0x0F && y != 0) {
+        Cell.Effect = TQuavixEffect::Extended;
+        Cell.EffectParameter = (TQuavixExtendedEffect::FineVolumeDown << 4) | y;
+    } else {
+        Cell.Effect = TQuavixEffect::VolumeSlide;
+        Cell.EffectParameter = SlideParameter(P);
+    }
+}
+
+// Exx / Fxx portamento down / up: xx on the later ticks, or EFx / FFx fine
+// by x once, EEx / FEx extra fine by x once. (ST3 keeps one memory for both
+// directions; the engine one for each.)
+void SetPortamento(TQuavixPatternNote& Cell, uint8_t P, bool Up) {
+    const uint8_t x = P >> 4, y = P & 0x0F;
+    if (x == 0x0F) {
+        Cell.Effect = TQuavixEffect::Extended;
+        Cell.EffectParameter =
+            ((Up ? TQuavixExtendedEffect::FinePortamentoUp : TQuavixExtendedEffect::FinePortamentoDown) << 4) | y;
+    } else if (x == 0x0E) {
+        Cell.Effect = TQuavixEffect::Extra;
+        Cell.EffectParameter =
+            ((Up ? TQuavixExtraEffect::ExtraFinePortamentoUp : TQuavixExtraEffect::ExtraFinePortamentoDown) << 4) | y;
+    } else {
+        Cell.Effect = Up ? TQuavixEffect::PortamentoUp : TQuavixEffect::PortamentoDown;
+        Cell.EffectParameter = P;
+    }
+}
+
+// The Sxy sub-commands as the engine's Exy.
+void SetSpecial(TQuavixPatternNote& Cell, uint8_t P) {
+    const uint8_t x = P >> 4, y = P & 0x0F;
+    auto Extended = [&](int32_t Command, int32_t Parameter) {
+        Cell.Effect = TQuavixEffect::Extended;
+        Cell.EffectParameter = (Command << 4) | (Parameter & 0x0F);
+    };
+    switch (x) {
+        case 0x1: Extended(TQuavixExtendedEffect::Glissando, y); break;
+        // S2y sets the finetune in eighths of a semitone, 8 being none; the
+        // engine's E5y nibble counts 0..7 up and 8..15 as -8..-1.
+        case 0x2: Extended(TQuavixExtendedEffect::FineTune, y + 8); break;
+        case 0x3: Extended(TQuavixExtendedEffect::VibratoWaveform, y); break;
+        case 0x4: Extended(TQuavixExtendedEffect::TremoloWaveform, y); break;
+        case 0x8:
+            Cell.Effect = TQuavixEffect::SetPanning;
+            Cell.EffectParameter = y * 0x11;
+            break;
+        case 0x9:
+            Cell.Effect = TQuavixEffect::Extra;
+            Cell.EffectParameter = (TQuavixExtraEffect::SoundControl << 4) | y;
+            break;
+        case 0xB: Extended(TQuavixExtendedEffect::PatternLoop, y); break;
+        case 0xC: Extended(TQuavixExtendedEffect::NoteCut, y); break;
+        case 0xD: Extended(TQuavixExtendedEffect::NoteDelay, y); break;
+        case 0xE: Extended(TQuavixExtendedEffect::PatternDelay, y); break;
+        // S0y (the Amiga filter), SAy (old stereo control) and SFy (funk
+        // repeat) play nothing.
+        default: break;
+    }
+}
+
+// An effect letter ('A' is 1) and its parameter as the engine's effect.
+// OrderMap gives the position in the engine's order list of each file
+// position (the skip markers dropped).
+void SetEffect(TQuavixPatternNote& Cell, uint8_t Command, uint8_t P, const std::array<uint8_t, 256>& OrderMap) {
+    using E = TQuavixEffect;
+    auto Set = [&](int32_t Effect, int32_t Parameter) {
+        Cell.Effect = Effect;
+        Cell.EffectParameter = Parameter;
+    };
+    switch (Command + 'A' - 1) {
+        // Axx speed. ST3 takes speeds up to 255; the engine's speed effect
+        // stops at 31, from where its parameter is a tempo.
+        case 'A':
+            if (P != 0) Set(E::SpeedOrTempo, std::min<int32_t>(P, 0x1F));
+            break;
+        case 'B': Set(E::PositionJump, OrderMap[P]); break;
+        case 'C': Set(E::PatternBreak, P); break;  // decimal, as the engine reads it
+        case 'D': SetVolumeSlide(Cell, P); break;
+        case 'E': SetPortamento(Cell, P, false); break;
+        case 'F': SetPortamento(Cell, P, true); break;
+        case 'G': Set(E::TonePortamento, P); break;
+        case 'H': Set(E::Vibrato, P); break;
+        case 'I': Set(E::Tremor, P); break;
+        // Jxy arpeggio; ST3's J00 repeats the last arpeggio, the engine's plays the note.
+        case 'J': Set(E::Arpeggio, P); break;
+        // Kxy and Lxy: vibrato or tone portamento with Dxy's slide, which
+        // the engine's slide reads by its own rules.
+        case 'K': Set(E::VibratoVolumeSlide, P); break;
+        case 'L': Set(E::TonePortamentoVolumeSlide, P); break;
+        case 'O': Set(E::SampleOffset, P); break;
+        case 'Q': Set(E::MultiRetrig, P); break;
+        case 'R': Set(E::Tremolo, P); break;
+        case 'S': SetSpecial(Cell, P); break;
+        // Txx tempo from 0x20 on; ST3 ignores lower values.
+        case 'T':
+            if (P >= 0x20) Set(E::SpeedOrTempo, P);
+            break;
+        // Uxy fine vibrato moves the pitch a quarter as far as Hxy: the
+        // nearest the engine has is Hxy at a quarter of the depth.
+        case 'U':
+            Set(E::Vibrato, (P & 0xF0) | ((P & 0x0F) == 0 ? 0 : std::max(1, (P & 0x0F) / 4)));
+            break;
+        case 'V': Set(E::GlobalVolume, P); break;
+        // Xxx panning 0x00..0x80 left to right; XA4 surround.
+        case 'X':
+            if (P <= 0x80)
+                Set(E::SetPanning, std::min(255, P * 2));
+            else if (P == 0xA4)
+                Set(E::Extra, (TQuavixExtraEffect::SoundControl << 4) | 0x0);
+            break;
+        default: break;
+    }
+}
+
+// Reads the pattern at Offset into Pattern: 64 rows of packed cells. Cells
+// of channels not in use are passed over; a pattern the file cuts keeps the
+// cells it holds whole.
+void ReadPattern(TQuavixLoadCursor& Cursor, TQuavixPattern& Pattern, int64_t Offset, int32_t Channels,
+                 const std::array<bool, FileChannels>& InUse, const std::array<uint8_t, 256>& OrderMap) {
+    Pattern.Clear();
+    Pattern.Resize(PatternRows, static_cast<uint8_t>(Channels));
+    Cursor.SetOffset(Offset);
+    Cursor.Skip(2);  // the packed length: the rows end the pattern
+    for (int32_t Row = 0; Row < PatternRows; ++Row) {
+        for (;;) {
+            if (Cursor.Remaining() == 0) return;
+            const uint8_t What = Cursor.ReadByte();
+            if (What == 0) break;
+            const uint32_t Needed = ((What & 0x20) ? 2 : 0) + ((What & 0x40) ? 1 : 0) + ((What & 0x80) ? 2 : 0);
+            if (Cursor.Remaining() < Needed) return;
+            TQuavixPatternNote Cell;
+            if (What & 0x20) {
+                const uint8_t Note = Cursor.ReadByte();
+                Cell.Instrument = Cursor.ReadByte();
+                const int32_t Octave = Note >> 4, Semitone = Note & 0x0F;
+                // A note cut stops the note: the song model's key-off, which
+                // the set's KeyOffZeroesVolume makes silent at once.
+                if (Note == NoteCut)
+                    Cell.Note = TQuavixNote::KeyOff;
+                else if (Note != NoNote && Semitone < 12 && Octave * 12 + Semitone < TQuavixNote::Last)
+                    Cell.Note = Octave * 12 + Semitone + 1;
+            }
+            if (What & 0x40) {
+                Cell.VolumeCommand = TQuavixVolumeCommand::SetVolume;
+                Cell.VolumeParameter = std::min<uint8_t>(Cursor.ReadByte(), 64);
+            }
+            if (What & 0x80) {
+                const uint8_t Command = Cursor.ReadByte();
+                const uint8_t Parameter = Cursor.ReadByte();
+                SetEffect(Cell, Command, Parameter, OrderMap);
+            }
+            const uint32_t Channel = What & 0x1F;
+            if (InUse[Channel] && static_cast<int32_t>(Channel) < Channels) Pattern.SetNote(Row, Channel, Cell);
+        }
+    }
+}
+
+}  // namespace
+
+bool QuavixProbeScreamTracker3(const TQuavixLoadCursor& Cursor) {
+    return Cursor.Length() >= SignatureOffset + 4 && std::memcmp(Cursor.Block() + SignatureOffset, "SCRM", 4) == 0;
+}
+
+TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
+    THeader Header;
+    if (!ReadHeader(Cursor, Header)) return TQuavixLoadResult::Damaged(S3mKind, "its song header is cut short");
+    if (Header.InstrumentCount > MaxInstruments)
+        return TQuavixLoadResult::Unsupported(S3mKind, "more than 255 instruments");
+
+    Format = TQuavixFormat::ScreamTracker3;
+    FormatVersion = Header.TrackerVersion;
+    Tracker = TrackerName(Header.TrackerVersion);
+    Behaviours = QuavixScreamTracker3Behaviours();
+    Rules = "Scream Tracker 3";
+    Name = Header.Name;
+    LinearSlides = false;
+    InitialSpeed = Header.Speed != 0 && Header.Speed != 255 ? Header.Speed : 6;
+    InitialTempo = Header.Tempo >= 33 ? Header.Tempo : 125;
+    Speed = InitialSpeed;
+    Tempo = InitialTempo;
+    InitialGlobalVolume = std::min<int32_t>(Header.GlobalVolume, 64);
+    GlobalVolume = InitialGlobalVolume;
+    // The master volume sets the output level of ST3's sound card, which the
+    // player's own master volume stands for; only its stereo bit counts here.
+    const bool Stereo = (Header.MasterVolume & 0x80) != 0;
+
+    // The order list without its skip markers, up to the end marker; a jump
+    // to a file position goes to the entry that stands for it.
+    std::array<uint8_t, 256> OrderMap{};
+    int32_t Length = 0;
+    bool Ended = false;
+    for (uint32_t i = 0; i < Header.Orders.size() && i < 256; ++i) {
+        OrderMap[i] = static_cast<uint8_t>(std::min(Length, 255));
+        const uint8_t Entry = Header.Orders[i];
+        if (Ended || Entry == SkipOrder) continue;
+        if (Entry == EndOrder) {
+            Ended = true;
+            continue;
+        }
+        if (Length < MaxOrders) Orders[Length++] = Entry;
+    }
+    for (uint32_t i = static_cast<uint32_t>(std::min<size_t>(Header.Orders.size(), 256)); i < 256; ++i)
+        OrderMap[i] = static_cast<uint8_t>(std::min(Length, 255));
+    SongLength = Length;
+    RestartPosition = 0;
+
+    // The channels in use: PCM channels that are not disabled. AdLib
+    // channels play nothing here.
+    std::array<bool, FileChannels> InUse{};
+    NumChannels = 0;
+    for (uint32_t c = 0; c < FileChannels; ++c) {
+        const uint8_t Setting = Header.ChannelSettings[c];
+        InUse[c] = (Setting & ChannelDisabled) == 0 && Setting < FirstAdLibChannel;
+        if (InUse[c]) NumChannels = static_cast<int32_t>(c) + 1;
+    }
+    // Left channels at 3, right ones at 12 of 0..15, or all in the middle in
+    // mono; a default panning table (after the pointers) sets the channels
+    // whose entry has bit 5 set.
+    std::array<uint8_t, FileChannels> Panning{};
+    if (Header.DefaultPanning == DefaultPanningPresent) Cursor.ReadBytes(Panning.data(), FileChannels);
+    for (int32_t c = 0; c < NumChannels; ++c) {
+        const uint8_t Setting = Header.ChannelSettings[c] & 0x7F;
+        int32_t Position = Setting < 8 ? 0x3 : 0xC;
+        if (Panning[c] & 0x20) Position = Panning[c] & 0x0F;
+        Channels[c]->DefaultPanning = Stereo ? Position * 16 + 8 : 128;
+    }
+
+    // From here on the file may end anywhere: what it holds loads.
+    const bool Unsigned = Header.SampleType == 2;
+    for (int32_t i = 1; i <= Header.InstrumentCount; ++i)
+        ReadInstrument(Cursor, *this, i, static_cast<int64_t>(Header.InstrumentPointers[i - 1]) * 16, Unsigned);
+    const uint32_t PatternCount = std::min<uint32_t>(Header.PatternCount, MaxPatterns);
+    for (uint32_t p = 0; p < PatternCount; ++p) {
+        const uint16_t Pointer = Header.PatternPointers[p];
+        TQuavixPattern& Pattern = *Patterns[p];
+        if (Pointer == 0) {
+            // No data: an empty pattern.
+            Pattern.Clear();
+            Pattern.Resize(PatternRows, static_cast<uint8_t>(NumChannels));
+            continue;
+        }
+        ReadPattern(Cursor, Pattern, static_cast<int64_t>(Pointer) * 16, NumChannels, InUse, OrderMap);
+    }
+    // Patterns the order list names beyond those in the file are empty.
+    for (int32_t i = 0; i < SongLength; ++i) {
+        TQuavixPattern& Pattern = *Patterns[Orders[i]];
+        if (Pattern.Rows == 0) Pattern.Resize(PatternRows, static_cast<uint8_t>(NumChannels));
+    }
+    Loaded = true;
+    return {};
+}
