@@ -292,7 +292,7 @@ TRunCommand AddInfo(CLI::App& App) {
     Info->add_flag("--json", Options.Json, "one JSON object per file, on one line each");
     Info->add_flag("--samples", Options.Samples,
                    "also list the instruments and samples: names, lengths, loops, bits, volume, finetune");
-    Info->add_option("FILE", Options.Files, "module files (.xm, .mod)")->required();
+    Info->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m)")->required();
     return RunInfo;
 }
 

@@ -29,8 +29,8 @@ std::string ChosenCommand(const CLI::App& App) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App App("Quavix Player's command-line tool for tracker modules (Extended Module .xm\n"
-                 "and pattern-format .mod files).",
+    CLI::App App("Quavix Player's command-line tool for tracker modules (Extended Module .xm,\n"
+                 "pattern-format .mod and Scream Tracker 3 .s3m files).",
                  "quavix");
     App.set_version_flag("-V,--version", std::string("quavix ") + quavix_cli::Version);
     App.require_subcommand(1);

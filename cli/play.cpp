@@ -221,7 +221,7 @@ TRunCommand AddPlay(CLI::App& App) {
         "Exit status: 0 when every song played, 1 when some file did not load or\n"
         "no audio device could be opened, 2 for a wrong command line, 130 when\n"
         "interrupted by a signal.");
-    Play->add_option("FILE", Options.Files, "module files (.xm, .mod)")->required();
+    Play->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m)")->required();
     CLI::Option* Seconds = Play->add_option("--seconds", Options.Seconds, "play S seconds of each song")
                                ->type_name("S")
                                ->transform(NumberCheck(0.001, MaxSongSeconds, "seconds", false));

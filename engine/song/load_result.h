@@ -11,7 +11,7 @@
 
 enum class TQuavixLoadError : uint8_t {
     None,         // the song loaded
-    NotModule,    // the data is neither an Extended Module nor a pattern-format file
+    NotModule,    // the data is not an Extended Module, pattern-format or Scream Tracker 3 file
     Damaged,      // it is one, but a part the song cannot do without is cut short
     Unsupported,  // it is one, in a variant this player does not play
     TooLarge,     // more data than a song is read from, or more memory than there is
@@ -32,7 +32,7 @@ public:
     explicit operator bool() const { return Error == TQuavixLoadError::None; }
 
     static TQuavixLoadResult NotModule(
-        const std::string& Why = "neither an Extended Module nor a pattern-format file") {
+        const std::string& Why = "not an Extended Module, pattern-format or Scream Tracker 3 file") {
         return {TQuavixLoadError::NotModule, "not a module file (" + Why + ")"};
     }
     // Format is the file's kind as users know it ("Extended Module"); Missing
