@@ -77,10 +77,14 @@ int32_t TQuavixModule::GetNearestNote(int32_t Period, int32_t FineTune) const {
 }
 
 int32_t TQuavixModule::GetFrequency(int32_t Period) const {
+    return static_cast<int32_t>(GetFineFrequency(Period) >> QuavixFrameBits);
+}
+
+int64_t TQuavixModule::GetFineFrequency(int32_t Period) const {
     // Voices never hand in a period below the period floor (UpdateVoice holds
     // the tick's period there), so a negative period only comes from other
     // callers; it counts as period 0, which keeps the linear table's index
-    // in range.
+    // in range. The frequency keeps its fraction to a 4096th of a hertz.
     if (Period < 0) Period = 0;
     if (LinearSlides && Has(TQuavixBehaviour::PeriodWrapsSlidingDown)) {
         // The octave counted down from period 13 * 768 - 1 in 16 bits, and
@@ -90,33 +94,16 @@ int32_t TQuavixModule::GetFrequency(int32_t Period) const {
         // note) wraps to a high octave and plays far above it.
         const uint32_t Octave = (static_cast<uint32_t>(13 * 768 - 1 - Period) & 0xFFFF) / 768;
         const uint32_t Shift = (14 - Octave) & 31;
-        return static_cast<int32_t>((static_cast<uint64_t>(LinearFrequencies[Period % 768]) << 2) >> Shift);
-    }
-    if (LinearSlides) {
-        int32_t Shift = Period / 768;
-        if (Shift >= 32) return 0;
-        return static_cast<int32_t>(LinearFrequencies[Period % 768] >> Shift);
-    }
-    // Period 0 is the one period without a pitch; it plays at 1 Hz.
-    if (Period == 0) return 1;
-    return AmigaClockRate() / Period;
-}
-
-int64_t TQuavixModule::GetFineFrequency(int32_t Period) const {
-    // Linear periods: the table's entry shifted down by the octaves as
-    // GetFrequency does, with the fraction kept to a 4096th of a hertz.
-    if (LinearSlides && Period >= 0 && Has(TQuavixBehaviour::PeriodWrapsSlidingDown)) {
-        const uint32_t Octave = (static_cast<uint32_t>(13 * 768 - 1 - Period) & 0xFFFF) / 768;
-        const uint32_t Shift = (14 - Octave) & 31;
         return static_cast<int64_t>((static_cast<uint64_t>(LinearFrequencies[Period % 768]) << (2 + QuavixFrameBits)) >>
                                     Shift);
     }
-    if (LinearSlides && Period >= 0) {
+    if (LinearSlides) {
         const int32_t Shift = Period / 768;
         if (Shift >= 32) return 0;
         return (static_cast<int64_t>(LinearFrequencies[Period % 768]) << QuavixFrameBits) >> Shift;
     }
-    if (LinearSlides || Period <= 0) return static_cast<int64_t>(GetFrequency(Period)) << QuavixFrameBits;
+    // Period 0 is the one period without a pitch; it plays at 1 Hz.
+    if (Period == 0) return int64_t(1) << QuavixFrameBits;
     return (static_cast<int64_t>(AmigaClockRate()) << QuavixFrameBits) / Period;
 }
 
