@@ -108,7 +108,10 @@ std::string CellText(const TQuavixPatternNote& Shown) {
     if (Note >= TQuavixNote::First && Note <= TQuavixNote::Last)
         Cell = std::string(Names[(Note - 1) % 12]) + static_cast<char>('0' + (Note - 1) / 12);
     else
-        Cell = Note == TQuavixNote::KeyOff ? "===" : Note == TQuavixNote::None ? "..." : "???";
+        Cell = Note == TQuavixNote::KeyOff    ? "==="
+               : Note == TQuavixNote::NoteCut ? "^^^"
+               : Note == TQuavixNote::None    ? "..."
+                                              : "???";
     if (Instrument > 0) {
         std::snprintf(Text, sizeof(Text), " %02X", Instrument & 0xFF);
         Cell += Text;
@@ -129,8 +132,13 @@ std::string CellText(const TQuavixPatternNote& Shown) {
         std::snprintf(Text, sizeof(Text), " ..");
     }
     Cell += Text;
-    if (Effect == 0 && Parameter == 0) {
+    if ((Effect == 0 || Effect == TQuavixLetterEffect::Base) && Parameter == 0) {
         Cell += " ...";
+    } else if (Effect >= TQuavixLetterEffect::Base && Effect < TQuavixLetterEffect::End) {
+        // A letter effect; a parameter without a letter shows as '.'.
+        const char Letter = Effect == TQuavixLetterEffect::Base ? '.' : static_cast<char>('A' + Effect - TQuavixLetterEffect::A);
+        std::snprintf(Text, sizeof(Text), " %c%02X", Letter, Parameter & 0xFF);
+        Cell += Text;
     } else {
         // 0-9 and A-Z; the smooth macro shows as '\'.
         const char Command = Effect >= 0 && Effect <= 9 ? static_cast<char>('0' + Effect)

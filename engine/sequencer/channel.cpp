@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sequencer/effect_steps.h"
 #include "song/commands.h"
 #include "song/instrument.h"
 #include "song/module.h"
@@ -135,7 +136,7 @@ bool TQuavixChannel::MoveToFadeBank() {
 
 bool TQuavixChannel::IsPortamento(const TQuavixPatternNote& Cell) {
     return Cell.Effect == TQuavixEffect::TonePortamento || Cell.Effect == TQuavixEffect::TonePortamentoVolumeSlide ||
-           Cell.VolumeCommand == TQuavixVolumeCommand::TonePortamento;
+           Cell.VolumeCommand == TQuavixVolumeCommand::TonePortamento || QuavixLetterPortamento(Cell);
 }
 
 namespace {
@@ -408,4 +409,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // envelope the note plays on: trackers cut such a note through its
     // volume, which the instrument number restores.
     if (KeyOffNote && !RestoreOnly && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) ReleaseKey();
+
+    // A note cut stops the voice: it fades out at once and nothing sounds
+    // until the next note.
+    if (Cell.Note == TQuavixNote::NoteCut) MoveToFadeBank();
 }

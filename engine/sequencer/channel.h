@@ -149,6 +149,11 @@ struct TQuavixChannelState {
     bool StillTick = false;
     bool WasStill = false;
     int32_t StillPosition = 0;
+    // The letter effects' shared memory: the last nonzero parameter of any
+    // letter cell (SharedEffectMemory).
+    int32_t LetterParameter = 0;
+    // The vibrato is a fine one (Uxy): a quarter of the pitch swing.
+    bool FineVibrato = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so

@@ -10,6 +10,7 @@
 #include <cstddef>
 
 #include "sequencer/channel.h"
+#include "sequencer/effect_steps.h"
 #include "song/commands.h"
 #include "sequencer/tables.h"
 #include "song/instrument.h"
@@ -19,23 +20,18 @@
 namespace {
 
 using TChannel = TQuavixChannel;
-using TEffectAction = void (*)(TChannel& C, int32_t Parameter);
-
-// First-tick and other-tick action of one effect; none where it does nothing.
-struct TEffect {
-    TEffectAction FirstTick;
-    TEffectAction OtherTicks;
-};
+using TEffectAction = TQuavixEffectAction;
+using TEffect = TQuavixEffectEntry;
 
 int32_t High(int32_t Parameter) { return (Parameter >> 4) & 15; }
 int32_t Low(int32_t Parameter) { return Parameter & 15; }
 
 // The tick on which the cell's note, instrument and first-tick actions take
-// place: y for EDy, else the row's first tick.
+// place: y for EDy (and SDy), else the row's first tick.
 int32_t NoteDelay(const TQuavixPatternNote& Cell) {
     if (Cell.Effect == TQuavixEffect::Extended && High(Cell.EffectParameter) == TQuavixExtendedEffect::NoteDelay)
         return Low(Cell.EffectParameter);
-    return 0;
+    return QuavixLetterNoteDelay(Cell);
 }
 
 bool HasNote(const TQuavixPatternNote& Cell) { return QuavixIsNote(Cell.Note); }
@@ -819,6 +815,7 @@ static_assert(EffectCount == TQuavixEffect::Count, "one entry per effect number"
 static_assert(Effects[TQuavixEffect::SmoothMidiMacro].FirstTick == SmoothMidiMacro, "entries in effect order");
 
 const TEffect* FindEffect(const TQuavixPatternNote& Cell) {
+    if (const TEffect* Letter = QuavixLetterEffect(Cell)) return Letter;
     if (Cell.Effect < 0 || Cell.Effect >= EffectCount) return nullptr;
     return &Effects[Cell.Effect];
 }
@@ -845,7 +842,9 @@ void TQuavixChannel::ProcessRow() {
     } else {
         VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, TriggerTick);
     }
-    if (TriggerTick) {
+    if (TriggerTick && QuavixLetterEffect(CurrentNote)) {
+        QuavixLetterFirstTick(*this);
+    } else if (TriggerTick) {
         const TEffect* Effect = FindEffect(CurrentNote);
         if (Effect && Effect->FirstTick) Effect->FirstTick(*this, CurrentNote.EffectParameter & 0xFF);
     }
@@ -868,9 +867,13 @@ void TQuavixChannel::ProcessTickEffects() {
     VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
                            SlidesFirst || CurrentTick >= Delay);
     if (NoteTick && SlidesFirst) ProcessRow();
-    // (EDy itself has no action on the other ticks.)
+    // (EDy itself has no action on the other ticks.) A letter cell's row
+    // repeated by SEy has a first tick in each repetition.
     const TEffect* Effect = FindEffect(CurrentNote);
-    if (Effect && Effect->OtherTicks) Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
+    if (CurrentTick == 0 && QuavixLetterEffect(CurrentNote))
+        QuavixLetterRowRepeat(*this);
+    else if (Effect && Effect->OtherTicks)
+        Effect->OtherTicks(*this, CurrentNote.EffectParameter & 0xFF);
     // A repetition of the row (EEx) starts again from tick 0, where with
     // FineSlidesOnRowRepeats the fine slides act once more.
     if (CurrentTick == 0 && Module->Has(TQuavixBehaviour::FineSlidesOnRowRepeats))
@@ -946,7 +949,10 @@ void TQuavixChannel::PlayVibrato() {
     // The Amiga trackers move by whole Amiga periods, four of the periods
     // here: (wave * depth) / 128 of them. FineVibratoSteps keeps the
     // quarters: (wave * depth) / 32.
-    const int32_t Offset = Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5 : (Wave >> 7) * 4;
+    // A fine vibrato (FineVibrato) moves a quarter as far: (wave * depth) / 128.
+    const int32_t Offset = FineVibrato                                         ? Wave >> 7
+                           : Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5
+                                                                               : (Wave >> 7) * 4;
     PeriodOffset = WaveSign(VibratoPosition, Offset);
 }
 
@@ -1014,3 +1020,20 @@ void TQuavixChannel::DoTonePortamento() {
                                                                            : Module->GetPeriodNote(Period, FineTune);
     PeriodOffset = Module->GetNotePeriod(Note, FineTune) - Period;
 }
+
+// ---------------------------------------------------------------------------
+// The steps the letter effects share (effect_steps.h).
+
+namespace QuavixEffectSteps {
+void SlidePeriod(TChannel& C, int32_t Delta) { ::SlidePeriod(C, Delta); }
+void HoldAboveAmigaLimit(TChannel& C) { ::HoldAboveAmigaLimit(C); }
+void HoldBelowAmigaLimit(TChannel& C) { ::HoldBelowAmigaLimit(C); }
+void ArpeggioSetup(TChannel& C, int32_t P) { ::ArpeggioSetup(C, P); }
+void FirstTickTonePortamento(TChannel& C) { ::FirstTickTonePortamento(C); }
+void PositionJump(TChannel& C, int32_t Order) { ::PositionJump(C, Order); }
+void PatternBreak(TChannel& C, int32_t P) { ::PatternBreak(C, P); }
+void PatternLoop(TChannel& C, int32_t y) { ::PatternLoop(C, y); }
+void SetFineTune(TChannel& C, int32_t y) { ::SetFineTune(C, y); }
+void SoundControl(TChannel& C, int32_t y) { ::SoundControl(C, y); }
+int32_t RetrigVolume(int32_t Change, int32_t Volume) { return ::RetrigVolume(Change, Volume); }
+}  // namespace QuavixEffectSteps

@@ -96,6 +96,8 @@ void NextRowCarryingTheBreakRow(TQuavixModule& M) {
 void StartRow(TQuavixModule& M) {
     M.TickCounter = 0;
     M.PatternDelay = 0;
+    M.TickDelay = 0;
+    M.RowDelaySet = false;
     M.JumpOrder = 0;
     M.JumpRow = 0;
     M.JumpPending = false;
@@ -116,6 +118,10 @@ void StartRow(TQuavixModule& M) {
         }
         return;
     }
+    // With LoopStartResetsPerPattern a new pattern brings each channel's
+    // pattern loop start back to its top row.
+    if (M.Has(TQuavixBehaviour::LoopStartResetsPerPattern) && M.Row == 0)
+        for (int32_t i = 0; i < Count; ++i) M.Channels[i]->PatternLoopRow = 0;
     M.PlayingOrder = M.OrderPosition;
     M.PlayingRow = M.Row;
     const TQuavixPattern& Pattern = *M.Patterns[M.CurrentPattern];
@@ -164,6 +170,7 @@ void TQuavixModule::JumpToOrder(int32_t Order) {
     OrderPosition = Order;
     Row = 0;
     PatternDelay = 0;
+    TickDelay = 0;
     TickCounter = Speed;
 }
 
@@ -175,10 +182,13 @@ void TQuavixModule::ProcessTick() {
     }
     TickCounter += 1;
     const int32_t Count = SongChannels(*this);
-    const bool InsideRow = TickCounter < Speed * (PatternDelay + 1);
+    // A row lasts its speed and the ticks S6y adds, once and once more for
+    // each repetition a pattern delay asks for.
+    const int32_t RowTicks = Speed + TickDelay;
+    const bool InsideRow = TickCounter < RowTicks * (PatternDelay + 1);
     // Each time a pattern delay plays the row again its ticks count from 0
     // again; its first tick is one of the other ticks all the same.
-    const int32_t RowTick = InsideRow ? TickCounter % Speed : 0;
+    const int32_t RowTick = InsideRow && RowTicks > 0 ? TickCounter % RowTicks : 0;
     if (InsideRow) {
         for (int32_t i = 0; i < Count; ++i) {
             Channels[i]->CurrentTick = RowTick;
@@ -239,6 +249,7 @@ void TQuavixChannel::UpdateVoice() {
     Gain = (Gain * Module->GlobalVolume) >> 6;
     Gain = (Gain * TickVolume) >> 6;
     Gain = (Gain * Module->MasterVolume) >> 8;
+    if (Module->MixLevel != 128) Gain = (Gain * Module->MixLevel) >> 7;
     FinalVolume = Gain;
 
     // The panning envelope swings around the channel's panning, as far as

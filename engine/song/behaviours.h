@@ -48,6 +48,7 @@ enum class TQuavixBehaviour : uint8_t {
     CoarseFineTune,               // finetune counts in sixteenths of a semitone: its three low bits are dropped (Fasttracker 2)
     PeriodWrapsSlidingDown,       // slides up stop at period 1, slides down wrap at 16 bits, and a linear period past the lowest note wraps its octave (Fasttracker 2)
     ProTrackerNotePeriods,        // notes C-1..B-3 take ProTracker's periods: its own table's at finetune 0, at other finetunes their table's C-1..B-1 halved per octave to the quarter period (ProTracker)
+    PeriodHeldBelow32768,         // a slide down in pitch stops at period 32767 in quarter units (Scream Tracker 3)
     AmigaLimitsFollowFineTune,    // the Amiga limits are the ends of the finetune's period table (B-3 as a quarter of B-1, no higher than period 113, and C-1), and a note or tone portamento beyond them plays at them (ProTracker)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
@@ -68,6 +69,11 @@ enum class TQuavixBehaviour : uint8_t {
     VolumeColumnPortamentoFirst,  // a volume-column tone portamento beside 3xx or 5xy gives the speed, and both slide (Fasttracker 2)
     TremorCountsDownPhases,       // tremor counts each phase down from its length, read as the phase starts (Fasttracker 2)
     FineTuneCommandFromLowest,    // E5x sets finetune (x - 8) x 16 for the note beside it only (Fasttracker 2)
+    SharedEffectMemory,           // a letter effect's parameter 0 takes the channel's last nonzero parameter, whichever letter (or none) gave it, for D, E, F, I, J, K, L, Q, R and S (Scream Tracker 3)
+    FastVolumeSlides,             // volume slides other than the fine ones act on the row's first tick too (Scream Tracker 3.00, and files that ask for it)
+    CombinedSlidesSkipFirstTick,  // Kxy and Lxy slide the volume on the row's later ticks only, so that their fine slides do nothing (Scream Tracker 3)
+    OffsetRecalledWithoutInstrument, // a note without instrument number starts at the offset the channel's last note started at; with one it starts from the beginning, unless Oxx moves it (Scream Tracker 3)
+    OffsetWrapsIntoLoop,          // an offset past a looped sample's loop end wraps into the loop, not past the sample's end (Scream Tracker 3 on the Gravis UltraSound)
     // Panning
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
@@ -75,6 +81,8 @@ enum class TQuavixBehaviour : uint8_t {
     // Rows and orders
     PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)
     SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2)
+    FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first counts, not the last (Scream Tracker 3)
+    LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
     QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts, or one falling to silence, fades out over 42 (0.95 ms), not 5 ms or the tick (OpenMPT)
@@ -128,9 +136,9 @@ TQuavixBehaviours QuavixSoundtrackerBehaviours();
 // version played otherwise (its songs were made to sound as it played them).
 TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker);
 
-// The behaviours of a Scream Tracker 3 module. Its periods are Amiga periods
-// by the NTSC clock (C-4 at the sample's C2 speed), whatever the player's
-// Amiga clock; its note cut (a key-off in the song model) silences the note,
-// a tone portamento on a silent channel starts its note, and vibrato moves
-// the period in quarter periods, as ST3 keeps its periods.
-TQuavixBehaviours QuavixScreamTracker3Behaviours();
+// The behaviours of a Scream Tracker 3 module, by the tracker version and
+// the flags of its header. Its periods are Amiga periods by the NTSC clock
+// (C-4 at the sample's C2 speed), whatever the player's Amiga clock; a tone
+// portamento on a silent channel starts its note, and vibrato moves the
+// period in quarter periods, as ST3 keeps its periods.
+TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16_t Flags);

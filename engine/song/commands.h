@@ -13,6 +13,9 @@ struct TQuavixNote {
         First = 1,   // C-0
         Last = 96,   // B-7
         KeyOff = 97,
+        // Stops the note at once, its voice silent until the next note
+        // (Scream Tracker 3's "^^^").
+        NoteCut = 98,
     };
 };
 
@@ -49,6 +52,61 @@ struct TQuavixEffect {
         MidiMacro = 35,          // Z
         SmoothMidiMacro = 37,    // shown as '\'
         Count = 38,              // effect numbers 0..37
+    };
+};
+
+// The effect letters of Scream Tracker 3 files, as their cells hold them:
+// Base plus the letter's number, A being 1. Base alone is a cell with a
+// parameter and no letter, which plays nothing but is remembered (see the
+// shared effect memory in letter_effects.cpp). They follow the effects of
+// the table above, apart from its numbers.
+struct TQuavixLetterEffect {
+    enum : int32_t {
+        Base = 64,
+        A = Base + 1,  // speed
+        B,             // position jump
+        C,             // pattern break
+        D,             // volume slides
+        E,             // portamento down
+        F,             // portamento up
+        G,             // tone portamento
+        H,             // vibrato
+        I,             // tremor
+        J,             // arpeggio
+        K,             // vibrato and volume slide
+        L,             // tone portamento and volume slide
+        M,
+        N,
+        O,             // sample offset
+        P,
+        Q,             // retrigger
+        R,             // tremolo
+        S,             // sub-commands, TQuavixLetterSpecial
+        T,             // tempo
+        U,             // fine vibrato
+        V,             // global volume
+        W,
+        X,             // panning
+        Y,
+        Z,
+        End,           // one past Z
+    };
+};
+
+// Sxy by x.
+struct TQuavixLetterSpecial {
+    enum : int32_t {
+        Glissando = 0x1,
+        FineTune = 0x2,
+        VibratoWaveform = 0x3,
+        TremoloWaveform = 0x4,
+        TickDelay = 0x6,
+        Panning = 0x8,
+        SoundControl = 0x9,
+        PatternLoop = 0xB,
+        NoteCut = 0xC,
+        NoteDelay = 0xD,
+        PatternDelay = 0xE,
     };
 };
 

@@ -57,6 +57,7 @@ void TQuavixModule::Clear() {
     InitialSpeed = 6;
     InitialTempo = 125;
     InitialGlobalVolume = 64;
+    MixLevel = 128;
     SongLength = 0;
     RestartPosition = 0;
     LinearSlides = true;

@@ -81,6 +81,10 @@ public:
     int32_t GlobalVolume = 64;
     int32_t TickCounter = 0;
     int32_t PatternDelay = 0;
+    // Ticks the row's cells add to each of its repetitions (S6y), and
+    // whether a row delay of the row has been seen (FirstRowDelayCounts).
+    int32_t TickDelay = 0;
+    bool RowDelaySet = false;
     uint8_t Speed = 6;
     uint8_t Tempo = 125;
     uint8_t InitialSpeed = 6;
@@ -113,6 +117,9 @@ public:
     // NTSC clock) and the master volume (0..256).
     int32_t SampleRate = 0;
     int32_t OutputChannels = 2;
+    // The song's own mix level, 128 for full: a gain of MixLevel / 128 on
+    // every voice (the master volume byte of a Scream Tracker 3 header).
+    int32_t MixLevel = 128;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     int32_t MasterVolume = 128;
     int32_t OrderPosition = 0;

@@ -229,130 +229,15 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     }
 }
 
-// The slide of Dxy on the later ticks: down by y where y is set, else up
-// by x. (The engine's slide goes up by x where both are set,
-// so x is dropped there.)
-uint8_t SlideParameter(uint8_t P) { return (P & 0x0F) != 0 ? (P & 0x0F) : P; }
-
-// The volume slide Dxy as the engine has it: the fine slides on the row's
-// first tick, anything else on the later ticks (D00 repeating the last).
-void SetVolumeSlide(TQuavixPatternNote& Cell, uint8_t P) {
-    const uint8_t x = P >> 4, y = P & 0x0F;
-    if (y == 0x0F && x != 0) {
-        Cell.Effect = TQuavixEffect::Extended;
-        Cell.EffectParameter = (TQuavixExtendedEffect::FineVolumeUp << 4) | x;
-    } else if (x == 0x0F && y != 0) {
-        Cell.Effect = TQuavixEffect::Extended;
-        Cell.EffectParameter = (TQuavixExtendedEffect::FineVolumeDown << 4) | y;
-    } else {
-        Cell.Effect = TQuavixEffect::VolumeSlide;
-        Cell.EffectParameter = SlideParameter(P);
-    }
-}
-
-// Exx / Fxx portamento down / up: xx on the later ticks, or EFx / FFx fine
-// by x once, EEx / FEx extra fine by x once. (ST3 keeps one memory for both
-// directions; the engine one for each.)
-void SetPortamento(TQuavixPatternNote& Cell, uint8_t P, bool Up) {
-    const uint8_t x = P >> 4, y = P & 0x0F;
-    if (x == 0x0F) {
-        Cell.Effect = TQuavixEffect::Extended;
-        Cell.EffectParameter =
-            ((Up ? TQuavixExtendedEffect::FinePortamentoUp : TQuavixExtendedEffect::FinePortamentoDown) << 4) | y;
-    } else if (x == 0x0E) {
-        Cell.Effect = TQuavixEffect::Extra;
-        Cell.EffectParameter =
-            ((Up ? TQuavixExtraEffect::ExtraFinePortamentoUp : TQuavixExtraEffect::ExtraFinePortamentoDown) << 4) | y;
-    } else {
-        Cell.Effect = Up ? TQuavixEffect::PortamentoUp : TQuavixEffect::PortamentoDown;
-        Cell.EffectParameter = P;
-    }
-}
-
-// The Sxy sub-commands as the engine's Exy.
-void SetSpecial(TQuavixPatternNote& Cell, uint8_t P) {
-    const uint8_t x = P >> 4, y = P & 0x0F;
-    auto Extended = [&](int32_t Command, int32_t Parameter) {
-        Cell.Effect = TQuavixEffect::Extended;
-        Cell.EffectParameter = (Command << 4) | (Parameter & 0x0F);
-    };
-    switch (x) {
-        case 0x1: Extended(TQuavixExtendedEffect::Glissando, y); break;
-        // S2y sets the finetune in eighths of a semitone, 8 being none; the
-        // engine's E5y nibble counts 0..7 up and 8..15 as -8..-1.
-        case 0x2: Extended(TQuavixExtendedEffect::FineTune, y + 8); break;
-        case 0x3: Extended(TQuavixExtendedEffect::VibratoWaveform, y); break;
-        case 0x4: Extended(TQuavixExtendedEffect::TremoloWaveform, y); break;
-        case 0x8:
-            Cell.Effect = TQuavixEffect::SetPanning;
-            Cell.EffectParameter = y * 0x11;
-            break;
-        case 0x9:
-            Cell.Effect = TQuavixEffect::Extra;
-            Cell.EffectParameter = (TQuavixExtraEffect::SoundControl << 4) | y;
-            break;
-        case 0xB: Extended(TQuavixExtendedEffect::PatternLoop, y); break;
-        case 0xC: Extended(TQuavixExtendedEffect::NoteCut, y); break;
-        case 0xD: Extended(TQuavixExtendedEffect::NoteDelay, y); break;
-        case 0xE: Extended(TQuavixExtendedEffect::PatternDelay, y); break;
-        // S0y (the Amiga filter), SAy (old stereo control) and SFy (funk
-        // repeat) play nothing.
-        default: break;
-    }
-}
-
-// An effect letter ('A' is 1) and its parameter as the engine's effect.
-// OrderMap gives the position in the engine's order list of each file
-// position (the skip markers dropped).
+// An effect letter ('A' is 1) and its parameter as the cell holds it: the
+// letter effects play them as Scream Tracker 3 did. A parameter without a
+// letter is kept too, since ST3 remembers it (see SharedEffectMemory). Bxx
+// names a position of the file's order list, which becomes the engine's
+// (the skip markers dropped; OrderMap).
 void SetEffect(TQuavixPatternNote& Cell, uint8_t Command, uint8_t P, const std::array<uint8_t, 256>& OrderMap) {
-    using E = TQuavixEffect;
-    auto Set = [&](int32_t Effect, int32_t Parameter) {
-        Cell.Effect = Effect;
-        Cell.EffectParameter = Parameter;
-    };
-    switch (Command + 'A' - 1) {
-        // Axx speed. ST3 takes speeds up to 255; the engine's speed effect
-        // stops at 31, from where its parameter is a tempo.
-        case 'A':
-            if (P != 0) Set(E::SpeedOrTempo, std::min<int32_t>(P, 0x1F));
-            break;
-        case 'B': Set(E::PositionJump, OrderMap[P]); break;
-        case 'C': Set(E::PatternBreak, P); break;  // decimal, as the engine reads it
-        case 'D': SetVolumeSlide(Cell, P); break;
-        case 'E': SetPortamento(Cell, P, false); break;
-        case 'F': SetPortamento(Cell, P, true); break;
-        case 'G': Set(E::TonePortamento, P); break;
-        case 'H': Set(E::Vibrato, P); break;
-        case 'I': Set(E::Tremor, P); break;
-        // Jxy arpeggio; ST3's J00 repeats the last arpeggio, the engine's plays the note.
-        case 'J': Set(E::Arpeggio, P); break;
-        // Kxy and Lxy: vibrato or tone portamento with Dxy's slide, which
-        // the engine's slide reads by its own rules.
-        case 'K': Set(E::VibratoVolumeSlide, P); break;
-        case 'L': Set(E::TonePortamentoVolumeSlide, P); break;
-        case 'O': Set(E::SampleOffset, P); break;
-        case 'Q': Set(E::MultiRetrig, P); break;
-        case 'R': Set(E::Tremolo, P); break;
-        case 'S': SetSpecial(Cell, P); break;
-        // Txx tempo from 0x20 on; ST3 ignores lower values.
-        case 'T':
-            if (P >= 0x20) Set(E::SpeedOrTempo, P);
-            break;
-        // Uxy fine vibrato moves the pitch a quarter as far as Hxy: the
-        // nearest the engine has is Hxy at a quarter of the depth.
-        case 'U':
-            Set(E::Vibrato, (P & 0xF0) | ((P & 0x0F) == 0 ? 0 : std::max(1, (P & 0x0F) / 4)));
-            break;
-        case 'V': Set(E::GlobalVolume, P); break;
-        // Xxx panning 0x00..0x80 left to right; XA4 surround.
-        case 'X':
-            if (P <= 0x80)
-                Set(E::SetPanning, std::min(255, P * 2));
-            else if (P == 0xA4)
-                Set(E::Extra, (TQuavixExtraEffect::SoundControl << 4) | 0x0);
-            break;
-        default: break;
-    }
+    if (Command > 26) return;
+    Cell.Effect = TQuavixLetterEffect::Base + Command;
+    Cell.EffectParameter = Command + 'A' - 1 == 'B' ? OrderMap[P] : P;
 }
 
 // Reads the pattern at Offset into Pattern: 64 rows of packed cells. Cells
@@ -371,15 +256,15 @@ void ReadPattern(TQuavixLoadCursor& Cursor, TQuavixPattern& Pattern, int64_t Off
             if (What == 0) break;
             const uint32_t Needed = ((What & 0x20) ? 2 : 0) + ((What & 0x40) ? 1 : 0) + ((What & 0x80) ? 2 : 0);
             if (Cursor.Remaining() < Needed) return;
+            // Every cell plays by the letter effects, those without a letter too.
             TQuavixPatternNote Cell;
+            Cell.Effect = TQuavixLetterEffect::Base;
             if (What & 0x20) {
                 const uint8_t Note = Cursor.ReadByte();
                 Cell.Instrument = Cursor.ReadByte();
                 const int32_t Octave = Note >> 4, Semitone = Note & 0x0F;
-                // A note cut stops the note: the song model's key-off, which
-                // the set's KeyOffZeroesVolume makes silent at once.
                 if (Note == NoteCut)
-                    Cell.Note = TQuavixNote::KeyOff;
+                    Cell.Note = TQuavixNote::NoteCut;
                 else if (Note != NoNote && Semitone < 12 && Octave * 12 + Semitone < TQuavixNote::Last)
                     Cell.Note = Octave * 12 + Semitone + 1;
             }
@@ -413,7 +298,7 @@ TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
     Format = TQuavixFormat::ScreamTracker3;
     FormatVersion = Header.TrackerVersion;
     Tracker = TrackerName(Header.TrackerVersion);
-    Behaviours = QuavixScreamTracker3Behaviours();
+    Behaviours = QuavixScreamTracker3Behaviours(Header.TrackerVersion, Header.Flags);
     Rules = "Scream Tracker 3";
     Name = Header.Name;
     LinearSlides = false;
@@ -423,9 +308,10 @@ TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
     Tempo = InitialTempo;
     InitialGlobalVolume = std::min<int32_t>(Header.GlobalVolume, 64);
     GlobalVolume = InitialGlobalVolume;
-    // The master volume sets the output level of ST3's sound card, which the
-    // player's own master volume stands for; only its stereo bit counts here.
+    // The master volume's low seven bits set the mix level (16..127, 64 the
+    // level of the other formats); bit 7 is the stereo bit.
     const bool Stereo = (Header.MasterVolume & 0x80) != 0;
+    MixLevel = std::max<int32_t>(Header.MasterVolume & 0x7F, 16) * 2;
 
     // The order list without its skip markers, up to the end marker; a jump
     // to a file position goes to the entry that stands for it.

@@ -1,0 +1,347 @@
+// The letter effects of Scream Tracker 3 files (TQuavixLetterEffect), as
+// Scream Tracker 3 played them: one entry per letter, naming what it does on
+// the row's first tick and on its other ticks, beside the Extended Module
+// table of effects.cpp, whose steps they share (effect_steps.h).
+//
+// With SharedEffectMemory a channel remembers one parameter for all its
+// letters: every cell with a nonzero parameter sets it, with a letter or
+// without one, and D, E, F, I, J, K, L, Q, R and S with a parameter of 0 take
+// it. Tone portamento (G) keeps its own speed, vibrato (H, U) and tremolo (R
+// without the shared memory) their own speed and depth nibbles.
+//
+// x is the parameter's high nibble and y its low nibble throughout.
+#include <algorithm>
+
+#include "sequencer/channel.h"
+#include "sequencer/effect_steps.h"
+#include "song/commands.h"
+#include "song/instrument.h"
+#include "song/module.h"
+#include "song/units.h"
+
+namespace {
+
+using TChannel = TQuavixChannel;
+using B = TQuavixBehaviour;
+using TLetter = TQuavixLetterEffect;
+using TSpecial = TQuavixLetterSpecial;
+namespace Steps = QuavixEffectSteps;
+
+int32_t High(int32_t Parameter) { return (Parameter >> 4) & 15; }
+int32_t Low(int32_t Parameter) { return Parameter & 15; }
+
+// The parameter a letter acts by: its own, or with SharedEffectMemory the
+// channel's remembered one (which its own, where nonzero, has just set).
+int32_t Shared(const TChannel& C, int32_t P) {
+    return C.Module->Has(B::SharedEffectMemory) ? C.LetterParameter : P;
+}
+
+bool HasNote(const TQuavixPatternNote& Cell) { return QuavixIsNote(Cell.Note); }
+
+// ---------------------------------------------------------------------------
+// Volume slides. Dxy slides by x up where y is 0 or F, by y down where x is 0
+// or F (D0F down by 15, DF0 up by 15; DFF up by 15). Where x or y is 0 it
+// slides on the row's later ticks, where x or y is F on its first tick: D0F
+// and DF0 on every tick, DxF and DFy (x, y not 0) once, the fine slides.
+// Other values (D12) do nothing. With FastVolumeSlides the slides that are
+// not fine act on every tick.
+
+struct TVolumeSlide {
+    int32_t Step = 0;
+    bool FirstTick = false;
+    bool OtherTicks = false;
+};
+
+TVolumeSlide VolumeSlideOf(const TChannel& C, int32_t P) {
+    const int32_t x = High(P), y = Low(P);
+    TVolumeSlide Slide;
+    if (x == 0)
+        Slide.Step = -y;
+    else if (y == 0 || y == 0xF)
+        Slide.Step = x;
+    else if (x == 0xF)
+        Slide.Step = -y;
+    else
+        return Slide;
+    Slide.OtherTicks = x == 0 || y == 0;
+    Slide.FirstTick = x == 0xF || y == 0xF;
+    const bool Fine = Slide.FirstTick && !Slide.OtherTicks;
+    if (!Fine && C.Module->Has(B::FastVolumeSlides)) Slide.FirstTick = Slide.OtherTicks = true;
+    return Slide;
+}
+
+void SlideVolume(TChannel& C, int32_t P, bool FirstTick) {
+    const TVolumeSlide Slide = VolumeSlideOf(C, P);
+    if (FirstTick ? Slide.FirstTick : Slide.OtherTicks) C.Volume = std::clamp<int32_t>(C.Volume + Slide.Step, 0, 64);
+}
+
+void VolumeSlideFirst(TChannel& C, int32_t P) { SlideVolume(C, Shared(C, P), true); }
+void VolumeSlideOther(TChannel& C, int32_t P) { SlideVolume(C, Shared(C, P), false); }
+
+// The volume slide of Kxy and Lxy: with CombinedSlidesSkipFirstTick not on
+// the row's first tick, so that their fine slides never act.
+void CombinedSlideFirst(TChannel& C, int32_t P) {
+    if (!C.Module->Has(B::CombinedSlidesSkipFirstTick)) VolumeSlideFirst(C, P);
+}
+
+// ---------------------------------------------------------------------------
+// Portamentos. Exx / Fxx slide the period down / up by 4 xx on the later
+// ticks; EFy / FFy by 4 y and EEy / FEy by y (extra fine) on the first tick
+// only. Both directions share the one memory.
+
+void SlideBy(TChannel& C, int32_t Delta) {
+    Steps::SlidePeriod(C, Delta);
+    if (Delta < 0) {
+        Steps::HoldAboveAmigaLimit(C);
+    } else {
+        Steps::HoldBelowAmigaLimit(C);
+        if (C.Module->Has(B::PeriodHeldBelow32768)) C.Period = std::min<int32_t>(C.Period, 32767);
+    }
+}
+
+void PortamentoFirst(TChannel& C, int32_t P, int32_t Sign) {
+    P = Shared(C, P);
+    if (High(P) == 0xF) SlideBy(C, Sign * Low(P) * 4);
+    if (High(P) == 0xE) SlideBy(C, Sign * Low(P));
+}
+void PortamentoOther(TChannel& C, int32_t P, int32_t Sign) {
+    P = Shared(C, P);
+    if (High(P) < 0xE) SlideBy(C, Sign * P * 4);
+}
+void PortamentoDownFirst(TChannel& C, int32_t P) { PortamentoFirst(C, P, 1); }
+void PortamentoDownOther(TChannel& C, int32_t P) { PortamentoOther(C, P, 1); }
+void PortamentoUpFirst(TChannel& C, int32_t P) { PortamentoFirst(C, P, -1); }
+void PortamentoUpOther(TChannel& C, int32_t P) { PortamentoOther(C, P, -1); }
+
+// Gxx tone portamento at xx (its own memory: G00 keeps the last speed).
+void TonePortamentoFirst(TChannel& C, int32_t P) {
+    if (P != 0) C.PortamentoSpeed = P;
+    Steps::FirstTickTonePortamento(C);
+}
+void TonePortamentoOther(TChannel& C, int32_t) { C.DoTonePortamento(); }
+
+// Hxy vibrato and Uxy fine vibrato, at speed x and depth y; a nibble of 0
+// keeps the one last given, by either. U moves the pitch a quarter as far.
+void VibratoNibbles(TChannel& C, int32_t P, bool Fine) {
+    if (High(P) != 0) C.VibratoSpeed = High(P);
+    if (Low(P) != 0) C.VibratoDepth = Low(P);
+    C.FineVibrato = Fine;
+}
+void VibratoFirst(TChannel& C, int32_t P) { VibratoNibbles(C, P, false); }
+void FineVibratoFirst(TChannel& C, int32_t P) { VibratoNibbles(C, P, true); }
+void VibratoOther(TChannel& C, int32_t) { C.DoVibrato(); }
+
+// Ixy tremor: x ticks sounding, y silent (see DoTremor).
+void TremorFirst(TChannel& C, int32_t P) {
+    P = Shared(C, P);
+    if (P == 0) return;
+    C.TremorOnTime = High(P);
+    C.TremorOffTime = Low(P);
+}
+void TremorOther(TChannel& C, int32_t) { C.DoTremor(); }
+
+// Jxy arpeggio: the note, x and y semitones up, by the row's tick modulo 3.
+void ArpeggioFirst(TChannel& C, int32_t P) { Steps::ArpeggioSetup(C, Shared(C, P)); }
+void ArpeggioOther(TChannel& C, int32_t P) {
+    P = Shared(C, P);
+    if (P != 0) C.DoArpeggio(High(P), Low(P));
+}
+
+// Kxy: vibrato as the last H gave it (never fine) with Dxy's volume slide.
+void VibratoSlideFirst(TChannel& C, int32_t P) {
+    C.FineVibrato = false;
+    CombinedSlideFirst(C, P);
+}
+void VibratoSlideOther(TChannel& C, int32_t P) {
+    C.DoVibrato();
+    VolumeSlideOther(C, P);
+}
+
+// Lxy: tone portamento at the last G's speed with Dxy's volume slide.
+void PortamentoSlideFirst(TChannel& C, int32_t P) {
+    Steps::FirstTickTonePortamento(C);
+    CombinedSlideFirst(C, P);
+}
+void PortamentoSlideOther(TChannel& C, int32_t P) {
+    C.DoTonePortamento();
+    VolumeSlideOther(C, P);
+}
+
+// Oxx sample offset: the cell's note starts xx * 256 frames into its sample
+// (O00 the last offset given). With OffsetRecalledWithoutInstrument the
+// offset stays the channel's: a note without instrument number starts
+// there too (see StartAtOffset). With OffsetWrapsIntoLoop an offset past a
+// looped sample's loop end wraps into the loop.
+void SampleOffsetFirst(TChannel& C, int32_t P) {
+    if (P != 0) C.SampleOffsetMemory = P;
+    C.NoteStart = C.SampleOffsetMemory * 256;
+}
+
+// Where a note of the row starts its sample: at the channel's offset, which
+// an instrument number beside the note returns to 0 (and Oxx sets).
+void StartAtOffset(TChannel& C) {
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    const bool Offset = Cell.Effect == TLetter::O;
+    if (Cell.Instrument != 0 || !C.Module->Has(B::OffsetRecalledWithoutInstrument)) C.NoteStart = 0;
+    if (Offset) SampleOffsetFirst(C, Cell.EffectParameter & 0xFF);
+    if (!HasNote(Cell) || TChannel::IsPortamento(Cell) || !C.Active || !C.Sample) return;
+    int32_t Start = C.NoteStart;
+    const TQuavixSample& Sample = *C.Sample;
+    const int32_t LoopEnd = Sample.LoopStart + Sample.LoopLength;
+    if (Sample.Loop && Start >= LoopEnd && Sample.LoopLength > 0 && C.Module->Has(B::OffsetWrapsIntoLoop))
+        Start = Sample.LoopStart + (Start - Sample.LoopStart) % Sample.LoopLength;
+    C.Position = std::min(Start, Sample.Length) << QuavixFrameBits;
+}
+
+// Qxy retrigger: every y ticks, counted across rows from the last note, the
+// sample starts again where the channel's notes start, at the pitch that
+// sounds, its volume changed by x (as Rxy of the Extended Modules). A
+// voice that was cut, or has ended, stays silent.
+void Retrigger(TChannel& C, int32_t P) {
+    P = Shared(C, P);
+    const int32_t Interval = Low(P);
+    if (Interval == 0) return;
+    if (++C.RetrigCount < Interval) return;
+    C.RetrigCount = 0;
+    if (!C.Active || !C.Sample) return;
+    C.Volume = std::clamp<int32_t>(Steps::RetrigVolume(High(P), C.Volume), 0, 64);
+    C.StartSample(C.MoveToFadeBank());
+    C.Position = std::min(C.NoteStart, C.Sample->Length) << QuavixFrameBits;
+}
+void RetriggerFirst(TChannel& C, int32_t P) {
+    if (HasNote(C.CurrentNote)) {
+        C.RetrigCount = 0;
+        return;
+    }
+    Retrigger(C, P);
+}
+
+// Rxy tremolo at speed x and depth y; a nibble of 0 keeps its own.
+void TremoloFirst(TChannel& C, int32_t P) {
+    P = Shared(C, P);
+    if (High(P) != 0) C.TremoloSpeed = High(P);
+    if (Low(P) != 0) C.TremoloDepth = Low(P);
+}
+void TremoloOther(TChannel& C, int32_t) { C.DoTremolo(); }
+
+// Axx speed (1..255), Txx tempo (from 0x20; lower values do nothing), Vxx
+// global volume (0..0x40; higher values do nothing).
+void SetSpeed(TChannel& C, int32_t P) {
+    if (P != 0) C.Module->Speed = static_cast<uint8_t>(P);
+}
+void SetTempo(TChannel& C, int32_t P) {
+    if (P >= 0x20) C.Module->Tempo = static_cast<uint8_t>(P);
+}
+void SetGlobalVolume(TChannel& C, int32_t P) {
+    if (P <= 0x40) C.Module->GlobalVolume = P;
+}
+
+// Xxx panning, 0x00 left to 0x80 right; XA4 surround.
+void SetPanning(TChannel& C, int32_t P) {
+    if (P <= 0x80)
+        C.Panning = std::min(P * 2, 255);
+    else if (P == 0xA4)
+        Steps::SoundControl(C, 0x0);
+}
+
+// ---------------------------------------------------------------------------
+// Sxy, by x.
+//   S1y glissando, S2y finetune (y eighths of a semitone from -8), S3y and
+//   S4y the vibrato and tremolo waveforms, S6y y more ticks in the row, S8y
+//   panning, S9y sound control, SBy pattern loop, SCy note cut at tick y,
+//   SDy note delay, SEy row delay. With FirstRowDelayCounts the first row
+//   delay of the row counts, S E0 too.
+
+void SpecialFirst(TChannel& C, int32_t P) {
+    P = Shared(C, P);
+    const int32_t y = Low(P);
+    TQuavixModule& M = *C.Module;
+    switch (High(P)) {
+        case TSpecial::Glissando: C.Glissando = y != 0; break;
+        case TSpecial::FineTune: Steps::SetFineTune(C, (y + 8) & 15); break;
+        case TSpecial::VibratoWaveform: C.VibratoWaveform = y & 7; break;
+        case TSpecial::TremoloWaveform: C.TremoloWaveform = y & 7; break;
+        case TSpecial::TickDelay: M.TickDelay += y; break;
+        case TSpecial::Panning: C.Panning = y * 0x11; break;
+        case TSpecial::SoundControl: Steps::SoundControl(C, y); break;
+        case TSpecial::PatternLoop: Steps::PatternLoop(C, y); break;
+        case TSpecial::PatternDelay:
+            if (!M.Has(B::FirstRowDelayCounts) || !M.RowDelaySet) M.PatternDelay = y;
+            M.RowDelaySet = true;
+            break;
+        default: break;
+    }
+}
+
+// SCy: the note stops at tick y (SC0 never), its voice silent.
+void SpecialOther(TChannel& C, int32_t P) {
+    P = Shared(C, P);
+    if (High(P) == TSpecial::NoteCut && C.CurrentTick == Low(P)) C.MoveToFadeBank();
+}
+
+constexpr TQuavixEffectEntry Letters[] = {
+    /* none */ {nullptr, nullptr},
+    /* A */ {SetSpeed, nullptr},
+    /* B */ {Steps::PositionJump, nullptr},
+    /* C */ {Steps::PatternBreak, nullptr},
+    /* D */ {VolumeSlideFirst, VolumeSlideOther},
+    /* E */ {PortamentoDownFirst, PortamentoDownOther},
+    /* F */ {PortamentoUpFirst, PortamentoUpOther},
+    /* G */ {TonePortamentoFirst, TonePortamentoOther},
+    /* H */ {VibratoFirst, VibratoOther},
+    /* I */ {TremorFirst, TremorOther},
+    /* J */ {ArpeggioFirst, ArpeggioOther},
+    /* K */ {VibratoSlideFirst, VibratoSlideOther},
+    /* L */ {PortamentoSlideFirst, PortamentoSlideOther},
+    /* M */ {nullptr, nullptr},
+    /* N */ {nullptr, nullptr},
+    /* O */ {nullptr, nullptr},  // see StartAtOffset
+    /* P */ {nullptr, nullptr},
+    /* Q */ {RetriggerFirst, Retrigger},
+    /* R */ {TremoloFirst, TremoloOther},
+    /* S */ {SpecialFirst, SpecialOther},
+    /* T */ {SetTempo, nullptr},
+    /* U */ {FineVibratoFirst, VibratoOther},
+    /* V */ {SetGlobalVolume, nullptr},
+    /* W */ {nullptr, nullptr},
+    /* X */ {SetPanning, nullptr},
+    /* Y */ {nullptr, nullptr},
+    /* Z */ {nullptr, nullptr},
+};
+static_assert(sizeof(Letters) / sizeof(Letters[0]) == TLetter::End - TLetter::Base, "one entry per letter");
+
+bool IsLetter(const TQuavixPatternNote& Cell) { return Cell.Effect >= TLetter::Base && Cell.Effect < TLetter::End; }
+
+}  // namespace
+
+const TQuavixEffectEntry* QuavixLetterEffect(const TQuavixPatternNote& Cell) {
+    if (!IsLetter(Cell)) return nullptr;
+    return &Letters[Cell.Effect - TLetter::Base];
+}
+
+int32_t QuavixLetterNoteDelay(const TQuavixPatternNote& Cell) {
+    if (Cell.Effect != TLetter::S || High(Cell.EffectParameter) != TSpecial::NoteDelay) return 0;
+    return Low(Cell.EffectParameter);
+}
+
+bool QuavixLetterPortamento(const TQuavixPatternNote& Cell) { return Cell.Effect == TLetter::G || Cell.Effect == TLetter::L; }
+
+void QuavixLetterFirstTick(TChannel& C) {
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    if (!IsLetter(Cell)) return;
+    const int32_t P = Cell.EffectParameter & 0xFF;
+    if (P != 0) C.LetterParameter = P;
+    StartAtOffset(C);
+    if (TQuavixEffectAction Action = Letters[Cell.Effect - TLetter::Base].FirstTick) Action(C, P);
+}
+
+void QuavixLetterRowRepeat(TChannel& C) {
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    const int32_t P = Cell.EffectParameter & 0xFF;
+    switch (Cell.Effect) {
+        case TLetter::D: VolumeSlideFirst(C, P); break;
+        case TLetter::E: PortamentoDownFirst(C, P); break;
+        case TLetter::F: PortamentoUpFirst(C, P); break;
+        default: break;
+    }
+}
