@@ -252,13 +252,29 @@ void SetPanning(TChannel& C, int32_t P) {
 //   SDy note delay, SEy row delay. With FirstRowDelayCounts the first row
 //   delay of the row counts, S E0 too.
 
+// S2y with PeriodsFromC2Speed: the channel's C2 speed from ST3's table of
+// the sixteen finetunes (S28 is 8363 Hz), for a note beside it as for the
+// notes that follow until an instrument's sample sets its own.
+constexpr int32_t FineTuneC2Speeds[16] = {7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280,
+                                          8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757};
+void SetFineTune(TChannel& C, int32_t y) {
+    if (!C.Module->Has(B::PeriodsFromC2Speed)) {
+        Steps::SetFineTune(C, (y + 8) & 15);
+        return;
+    }
+    C.FineTune = FineTuneC2Speeds[y];
+    if (!HasNote(C.CurrentNote)) return;
+    C.TargetPeriod = C.Module->GetNotePeriod(C.RealNote, C.FineTune);
+    if (!TChannel::IsPortamento(C.CurrentNote)) C.Period = C.TargetPeriod;
+}
+
 void SpecialFirst(TChannel& C, int32_t P) {
     P = Shared(C, P);
     const int32_t y = Low(P);
     TQuavixModule& M = *C.Module;
     switch (High(P)) {
         case TSpecial::Glissando: C.Glissando = y != 0; break;
-        case TSpecial::FineTune: Steps::SetFineTune(C, (y + 8) & 15); break;
+        case TSpecial::FineTune: SetFineTune(C, y); break;
         case TSpecial::VibratoWaveform: C.VibratoWaveform = y & 7; break;
         case TSpecial::TremoloWaveform: C.TremoloWaveform = y & 7; break;
         case TSpecial::TickDelay: M.TickDelay += y; break;

@@ -77,6 +77,11 @@ inline constexpr std::array<uint16_t, 104> AmigaPeriods = {
     538, 535, 532, 528, 524, 520, 516, 513, 508, 505, 502, 498, 494, 491, 487, 484, 480, 477,
     474, 470, 467, 463, 460, 457, 453, 450, 447, 443, 440, 437, 434, 431};
 
+// Scream Tracker 3's periods of the twelve semitones of octave 4 at C2
+// speed 8363 (PeriodsFromC2Speed), in quarter Amiga periods.
+inline constexpr std::array<uint16_t, 12> ScreamTrackerPeriods = {1712, 1616, 1524, 1440, 1356, 1280,
+                                                                  1208, 1140, 1076, 1016, 960,  907};
+
 // ProTracker's periods (ProTrackerNotePeriods). Its own table at finetune 0,
 // C-1 to B-3.
 inline constexpr std::array<uint16_t, 36> ProTrackerPeriods = {

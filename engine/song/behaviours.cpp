@@ -111,7 +111,7 @@ TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16
     using B = TQuavixBehaviour;
     TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,        B::SharedEffectMemory,
                              B::OffsetRecalledWithoutInstrument, B::OffsetWrapsIntoLoop, B::FirstRowDelayCounts,
-                             B::LoopStartResetsPerPattern,  B::PeriodHeldBelow32768};
+                             B::LoopStartResetsPerPattern,  B::PeriodHeldBelow32768, B::PeriodsFromC2Speed, B::VolumeRampsAcrossTick, B::QuickNoteRamps};
     // Files Scream Tracker 3 itself saved (its versions are 0x1xyy): later
     // trackers that write the format let Kxy and Lxy slide finely.
     if (false && (TrackerVersion & 0xF000) == 0x1000) Set.Set(B::CombinedSlidesSkipFirstTick);

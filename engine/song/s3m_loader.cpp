@@ -108,41 +108,13 @@ std::string TrackerName(uint16_t Version) {
     }
 }
 
-// The sample's pitch as the engine keeps it: the C2 speed as a transposition
-// in semitones and a finetune in 128ths of one, found in the linear frequency
-// table (64 steps to the semitone) without floating point.
+// The sample's pitch as the engine keeps it: its C2 speed in the finetune,
+// from which the periods are formed (PeriodsFromC2Speed); a speed of 0
+// plays as 8363 Hz, and speeds are held below 65536 Hz, as ST3 holds them.
 void SetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed) {
     if (C2Speed == 0) C2Speed = BaseC2Speed;
-    C2Speed = std::min<uint32_t>(C2Speed, 1u << 20);
-    // Octaves first: Wanted / Octave lies in (1/2, 1].
-    uint64_t Wanted = static_cast<uint64_t>(C2Speed) * 64;
-    uint64_t Octave = LinearFrequencies[0];
-    int32_t Octaves = 0;
-    while (Wanted > Octave) {
-        Octave <<= 1;
-        ++Octaves;
-    }
-    while (Wanted * 2 <= Octave) {
-        Wanted <<= 1;
-        --Octaves;
-    }
-    const uint32_t Shift = static_cast<uint32_t>(Octave / LinearFrequencies[0]);
-    // The table falls from the octave's top; the entry nearest the wanted
-    // frequency (step 768 being the octave below).
-    int32_t Best = 768;
-    uint64_t BestDistance = Wanted - Octave / 2;
-    for (int32_t i = 0; i < 768; ++i) {
-        const uint64_t Entry = static_cast<uint64_t>(LinearFrequencies[i]) * Shift;
-        const uint64_t Distance = Entry > Wanted ? Entry - Wanted : Wanted - Entry;
-        if (Distance < BestDistance) {
-            Best = i;
-            BestDistance = Distance;
-        }
-    }
-    const int32_t Steps = Octaves * 768 - Best;  // 64ths of a semitone from C2 speed 8363
-    const int32_t Semitones = Steps >= 0 ? Steps / 64 : -((-Steps + 63) / 64);
-    Sample.RelativeNote = Semitones;
-    Sample.FineTune = (Steps - Semitones * 64) * 2;
+    Sample.RelativeNote = 0;
+    Sample.FineTune = static_cast<int32_t>(std::min<uint32_t>(C2Speed, 65535));
 }
 
 // Decodes Frames points of one channel of plain PCM data into every
