@@ -33,10 +33,12 @@ int32_t TQuavixModule::GetNotePeriod(int32_t Note, int32_t FineTune) const {
     }
     // With PeriodsFromC2Speed the finetune is the sample's C2 speed: ST3's
     // period of the note's semitone (C is 1712 at C2 speed 8363) scaled to
-    // that speed and to the note's octave, in one division.
+    // that speed and to the note's octave, in one division rounded to the
+    // nearest unit: the nearest the quarter period comes to the exact pitch.
     if (Has(TQuavixBehaviour::PeriodsFromC2Speed) && !LinearSlides) {
         const int64_t C2Speed = FineTune > 0 ? FineTune : 8363;
-        const int64_t Period = 8363 * 16 * static_cast<int64_t>(ScreamTrackerPeriods[Note % 12]) / (C2Speed << (Note / 12));
+        const int64_t Divisor = C2Speed << (Note / 12);
+        const int64_t Period = (8363 * 16 * static_cast<int64_t>(ScreamTrackerPeriods[Note % 12]) + Divisor / 2) / Divisor;
         return static_cast<int32_t>(Period);
     }
     // Sixteen finetune steps to the semitone (8 units each), rounded down.
