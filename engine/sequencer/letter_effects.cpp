@@ -250,7 +250,7 @@ void SetPanning(TChannel& C, int32_t P) {
 //   S4y the vibrato and tremolo waveforms, S6y y more ticks in the row, S8y
 //   panning, S9y sound control, SBy pattern loop, SCy note cut at tick y,
 //   SDy note delay, SEy row delay. With FirstRowDelayCounts the first row
-//   delay of the row counts, S E0 too.
+//   delay of the row that delays counts (SE0 leaves the choice to the next).
 
 // S2y with PeriodsFromC2Speed: the channel's C2 speed from ST3's table of
 // the sixteen finetunes (S28 is 8363 Hz), for a note beside it as for the
@@ -282,8 +282,9 @@ void SpecialFirst(TChannel& C, int32_t P) {
         case TSpecial::SoundControl: Steps::SoundControl(C, y); break;
         case TSpecial::PatternLoop: Steps::PatternLoop(C, y); break;
         case TSpecial::PatternDelay:
-            if (!M.Has(B::FirstRowDelayCounts) || !M.RowDelaySet) M.PatternDelay = y;
-            M.RowDelaySet = true;
+            if (M.Has(B::FirstRowDelayCounts) && M.RowDelaySet) break;
+            M.PatternDelay = y;
+            M.RowDelaySet = y != 0;
             break;
         default: break;
     }

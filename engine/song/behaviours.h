@@ -82,7 +82,7 @@ enum class TQuavixBehaviour : uint8_t {
     // Rows and orders
     PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)
     SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2)
-    FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first counts, not the last (Scream Tracker 3)
+    FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first that delays counts, not the last (Scream Tracker 3)
     LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
