@@ -14,8 +14,9 @@ struct TQuavixNote {
         Last = 96,   // B-7
         KeyOff = 97,
         // Stops the note at once, its voice silent until the next note
-        // (Scream Tracker 3's "^^^").
-        NoteCut = 98,
+        // (Scream Tracker 3's "^^^"). Beyond every byte an Extended Module
+        // cell can hold: there the other values above KeyOff play nothing.
+        NoteCut = 256,
     };
 };
 

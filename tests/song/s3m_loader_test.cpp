@@ -41,7 +41,7 @@ TEST_P(S3mLoads, WhatTheFileHolds) {
     ASSERT_TRUE(Result) << Result.Reason;
     EXPECT_EQ(M.Format, TQuavixFormat::ScreamTracker3);
     EXPECT_FALSE(M.LinearSlides);
-    EXPECT_TRUE(M.Behaviours == QuavixScreamTracker3Behaviours());
+    EXPECT_TRUE(M.Behaviours == QuavixScreamTracker3Behaviours(GetParam().Song.TrackerVersion, GetParam().Song.Flags));
     EXPECT_FALSE(M.Has(TQuavixBehaviour::AmigaClockChoice));
     EXPECT_TRUE(SamplesWithinData(M));
     GetParam().Check(M);
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(M.Orders[1], 1);
                       EXPECT_EQ(M.Orders[2], 0);
                       // B04 names file position 4, the third entry kept.
-                      EXPECT_EQ(CellAt(M, 1, 0, 0).Effect, TQuavixEffect::PositionJump);
+                      EXPECT_EQ(CellAt(M, 1, 0, 0).Effect, TQuavixLetterEffect::B);
                       EXPECT_EQ(CellAt(M, 1, 0, 0).EffectParameter, 2);
                   }},
         TLoadCase{{"channels left right and mono"},
@@ -125,10 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                                              S3mAt(0, 2, Note("E-4"), 1), S3mAt(0, 3, Note("F-4"), 1)};
                   }),
                   [](const TQuavixModule& M) {
-                      EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-4"), 1));
+                      EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-4"), 1, 0, TQuavixLetterEffect::Base));
                       EXPECT_TRUE(CellAt(M, 0, 0, 1).IsEmpty());
                       EXPECT_TRUE(CellAt(M, 0, 0, 2).IsEmpty());
-                      EXPECT_EQ(CellAt(M, 0, 0, 3), MakeCell(Note("F-4"), 1));
+                      EXPECT_EQ(CellAt(M, 0, 0, 3), MakeCell(Note("F-4"), 1, 0, TQuavixLetterEffect::Base));
                   }},
         TLoadCase{{"unsigned 8-bit sample with loop"},
                   With([](TS3mSong& S) {
@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(M.Instruments[3]->Name, "a message");
                       EXPECT_EQ(M.Instruments[3]->Samples[0], nullptr);
                   }},
-        TLoadCase{{"C2 speed as transposition and finetune"},
+        TLoadCase{{"C2 speed kept as the finetune, 0 as 8363"},
                   With([](TS3mSong& S) {
                       S.Instruments.push_back(S.Instruments[0]);
                       S.Instruments.push_back(S.Instruments[0]);
@@ -211,12 +211,10 @@ INSTANTIATE_TEST_SUITE_P(
                       S.Instruments[2].C2Speed = 0;
                   }),
                   [](const TQuavixModule& M) {
-                      EXPECT_EQ(SampleOf(M, 1).RelativeNote, 12);
-                      EXPECT_EQ(SampleOf(M, 1).FineTune, 0);
-                      EXPECT_EQ(SampleOf(M, 2).RelativeNote, -12);
-                      EXPECT_EQ(SampleOf(M, 2).FineTune, 0);
-                      EXPECT_EQ(SampleOf(M, 3).RelativeNote, 0);
-                      EXPECT_EQ(SampleOf(M, 3).FineTune, 0);
+                      EXPECT_EQ(SampleOf(M, 1).RelativeNote, 0);
+                      EXPECT_EQ(SampleOf(M, 1).FineTune, 16726);
+                      EXPECT_EQ(SampleOf(M, 2).FineTune, 4181);
+                      EXPECT_EQ(SampleOf(M, 3).FineTune, 8363);
                   }},
         TLoadCase{{"cells notes cut volume and effects"},
                   With([](TS3mSong& S) {
@@ -236,37 +234,27 @@ INSTANTIATE_TEST_SUITE_P(
                       };
                   }),
                   [](const TQuavixModule& M) {
-                      using E = TQuavixEffect;
+                      // Every cell keeps its letter and parameter (a letter
+                      // without one too); Bxx names the engine's order.
+                      using L = TQuavixLetterEffect;
                       struct TExpected {
                           int32_t Row, Channel;
                           TQuavixPatternNote Cell;
                       };
+                      auto Letter = [](char C, int32_t P) { return MakeCell(0, 0, 0, L::Base + C - 'A' + 1, P); };
                       const TExpected Cells[] = {
-                          {0, 0, MakeCell(Note("C-0"), 1, 0x10 + 64)},
-                          {0, 1, MakeCell(TQuavixNote::KeyOff)},
-                          {0, 2, MakeCell(0, 0, 0x10 + 20)},
-                          {0, 3, MakeCell(Note("B-7"), 99, 0, E::SpeedOrTempo, 0x1F)},
-                          {1, 0, MakeCell(0, 0, 0, E::PatternBreak, 0x12)},
-                          {1, 1, MakeCell(0, 0, 0, E::Extended, 0xA3)},
-                          {1, 2, MakeCell(0, 0, 0, E::Extended, 0xB2)},
-                          {1, 3, MakeCell(0, 0, 0, E::VolumeSlide, 0x0F)},
-                          {2, 0, MakeCell(0, 0, 0, E::Extended, 0x23)},
-                          {2, 1, MakeCell(0, 0, 0, E::Extra, 0x14)},
-                          {2, 2, MakeCell(0, 0, 0, E::PortamentoUp, 0x21)},
-                          {2, 3, TQuavixPatternNote{}},
-                          {3, 0, MakeCell(0, 0, 0, E::Extended, 0x62)},
-                          {3, 1, MakeCell(0, 0, 0, E::SetPanning, 0xFF)},
-                          {3, 2, MakeCell(0, 0, 0, E::SetPanning, 0x80)},
-                          {3, 3, MakeCell(0, 0, 0, E::MultiRetrig, 0x13)},
-                          {4, 0, MakeCell(0, 0, 0, E::Arpeggio, 0x37)},
-                          {4, 1, MakeCell(0, 0, 0, E::SpeedOrTempo, 0x80)},
-                          {4, 2, MakeCell(0, 0, 0, E::Extended, 0x58)},
-                          {4, 3, MakeCell(0, 0, 0, E::GlobalVolume, 0x30)},
-                          // Both nibbles set: the slide goes down.
-                          {5, 0, MakeCell(0, 0, 0, E::VolumeSlide, 0x02)},
-                          {5, 1, MakeCell(0, 0, 0, E::VolumeSlide, 0x30)},
-                          {5, 2, MakeCell(0, 0, 0, E::VibratoVolumeSlide, 0x21)},
-                          {5, 3, MakeCell(0, 0, 0, E::TonePortamentoVolumeSlide, 0x20)},
+                          {0, 0, MakeCell(Note("C-0"), 1, 0x10 + 64, L::Base)},
+                          {0, 1, MakeCell(TQuavixNote::NoteCut, 0, 0, L::Base)},
+                          {0, 2, MakeCell(0, 0, 0x10 + 20, L::Base)},
+                          {0, 3, MakeCell(Note("B-7"), 99, 0, L::A, 0x40)},
+                          {1, 0, Letter('C', 0x12)},
+                          {1, 1, Letter('D', 0x3F)},
+                          {1, 3, Letter('D', 0x0F)},
+                          {2, 1, Letter('F', 0xE4)},
+                          {3, 0, Letter('S', 0xB2)},
+                          {4, 1, Letter('T', 0x80)},
+                          {5, 3, Letter('L', 0x20)},
+                          {6, 0, TQuavixPatternNote{}},
                       };
                       for (const TExpected& X : Cells)
                           EXPECT_EQ(CellAt(M, 0, X.Row, X.Channel), X.Cell) << X.Row << " " << X.Channel;
@@ -290,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
                       S.Patterns[0].PackedData = TBytes{0x20, 0x40, 1, 0, 0x41};
                   }),
                   [](const TQuavixModule& M) {
-                      EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-4"), 1));
+                      EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-4"), 1, 0, TQuavixLetterEffect::Base));
                       EXPECT_TRUE(CellAt(M, 0, 1, 1).IsEmpty());
                   }},
         TLoadCase{{"a sample cut short keeps the frames there are"},
@@ -310,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const TQuavixModule& M) {
                       EXPECT_EQ(SampleOf(M, 1).Length, 0);
                       EXPECT_FALSE(SampleOf(M, 1).Loop);
-                      EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-4"), 1));
+                      EXPECT_EQ(CellAt(M, 0, 0, 0), MakeCell(Note("C-4"), 1, 0, TQuavixLetterEffect::Base));
                   }}),
     TCaseName());
 
@@ -372,8 +360,8 @@ TEST(S3mLoader, EveryPrefixAfterTheHeaderLoads) {
 }
 
 // A note plays at its sample's C2 speed: C-4 at the C2 speed, an octave up
-// at twice it, other notes by the Amiga period table (A-4 at 1712 / 1016 of
-// C-4's). The engine's pitch comes to within a 64th of a semitone (0.1 %).
+// at twice it, other notes by ST3's period table (A-4 at 1712 / 1016 of
+// C-4's), to within a quarter period.
 struct TPitchCase : TNamedCase {
     uint32_t C2Speed;
     int32_t Note;
@@ -416,14 +404,14 @@ INSTANTIATE_TEST_SUITE_P(S3mLoader, S3mPitch,
                                            TPitchCase{{"A-4 at 8363"}, 8363, Note("A-4"), 14092}),
                          TCaseName());
 
-// A note cut is the song model's key-off, which silences the note on its
-// row's first tick (TQuavixBehaviour::KeyOffZeroesVolume).
-TEST(S3mLoader, NoteCutSilences) {
+// A note cut stops the voice on its row's first tick; a volume after it
+// brings nothing back.
+TEST(S3mLoader, NoteCutStopsTheVoice) {
     TS3mSong Song = SmallS3m();
-    Song.Patterns[0].Cells = {S3mAt(0, 0, Note("C-4"), 1), S3mAt(1, 0, S3mNoteCut)};
-    const std::vector<int32_t> Volumes =
-        PlayTicks(Song, 12, [](const TQuavixModule& M) { return M.Channels[0]->Volume; });
-    EXPECT_EQ(Volumes, std::vector<int32_t>({64, 64, 64, 64, 64, 64, 0, 0, 0, 0, 0, 0}));
+    Song.Patterns[0].Cells = {S3mAt(0, 0, Note("C-4"), 1), S3mAt(1, 0, S3mNoteCut), S3mAt(2, 0, 0, 0, 40)};
+    const std::vector<int32_t> Active =
+        PlayTicks(Song, 18, [](const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; });
+    EXPECT_EQ(Active, std::vector<int32_t>({1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 // A tone portamento with a note on a silent channel plays the note
