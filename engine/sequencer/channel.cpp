@@ -70,6 +70,7 @@ void TQuavixChannel::Reset() {
     FilterMode = 0;
     Surround = false;
     LocalFilters = false;
+    NoteWasCut = false;
 }
 
 namespace {
@@ -371,6 +372,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // is, held or released, as trackers play it.
             Period = NotePeriod;
             LastNote = Cell.Note;
+            NoteWasCut = false;
             SwapPending = false;
             SwapSample = nullptr;
             StartSample(HandedOver);
@@ -412,5 +414,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
 
     // A note cut stops the voice: it fades out at once and nothing sounds
     // until the next note.
-    if (Cell.Note == TQuavixNote::NoteCut) MoveToFadeBank();
+    if (Cell.Note == TQuavixNote::NoteCut) {
+        MoveToFadeBank();
+        NoteWasCut = true;
+    }
 }

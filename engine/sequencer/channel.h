@@ -154,6 +154,8 @@ struct TQuavixChannelState {
     int32_t LetterParameter = 0;
     // The vibrato is a fine one (Uxy): a quarter of the pitch swing.
     bool FineVibrato = false;
+    // A note cut stopped the voice; the next note starts it again.
+    bool NoteWasCut = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so

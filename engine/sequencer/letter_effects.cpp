@@ -193,27 +193,19 @@ void StartAtOffset(TChannel& C) {
     C.Position = std::min(Start, Sample.Length) << QuavixFrameBits;
 }
 
-// Qxy retrigger: every y ticks, counted across rows from the last note, the
+// Qxy retrigger: on every y-th tick of the row after its first, the
 // sample starts again where the channel's notes start, at the pitch that
 // sounds, its volume changed by x (as Rxy of the Extended Modules). A
-// voice that was cut, or has ended, stays silent.
-void Retrigger(TChannel& C, int32_t P) {
+// sample that has played to its end starts again too; a note that was cut
+// (a note cut, SCy) stays silent.
+void RetriggerOther(TChannel& C, int32_t P) {
     P = Shared(C, P);
     const int32_t Interval = Low(P);
-    if (Interval == 0) return;
-    if (++C.RetrigCount < Interval) return;
-    C.RetrigCount = 0;
-    if (!C.Active || !C.Sample) return;
+    if (Interval == 0 || C.CurrentTick % Interval != 0) return;
+    if (C.NoteWasCut || !C.Sample || C.Period == 0) return;
     C.Volume = std::clamp<int32_t>(Steps::RetrigVolume(High(P), C.Volume), 0, 64);
     C.StartSample(C.MoveToFadeBank());
     C.Position = std::min(C.NoteStart, C.Sample->Length) << QuavixFrameBits;
-}
-void RetriggerFirst(TChannel& C, int32_t P) {
-    if (HasNote(C.CurrentNote)) {
-        C.RetrigCount = 0;
-        return;
-    }
-    Retrigger(C, P);
 }
 
 // Rxy tremolo at speed x and depth y; a nibble of 0 keeps its own.
@@ -293,7 +285,9 @@ void SpecialFirst(TChannel& C, int32_t P) {
 // SCy: the note stops at tick y (SC0 never), its voice silent.
 void SpecialOther(TChannel& C, int32_t P) {
     P = Shared(C, P);
-    if (High(P) == TSpecial::NoteCut && C.CurrentTick == Low(P)) C.MoveToFadeBank();
+    if (High(P) != TSpecial::NoteCut || C.CurrentTick != Low(P)) return;
+    C.MoveToFadeBank();
+    C.NoteWasCut = true;
 }
 
 constexpr TQuavixEffectEntry Letters[] = {
@@ -314,7 +308,7 @@ constexpr TQuavixEffectEntry Letters[] = {
     /* N */ {nullptr, nullptr},
     /* O */ {nullptr, nullptr},  // see StartAtOffset
     /* P */ {nullptr, nullptr},
-    /* Q */ {RetriggerFirst, Retrigger},
+    /* Q */ {nullptr, RetriggerOther},
     /* R */ {TremoloFirst, TremoloOther},
     /* S */ {SpecialFirst, SpecialOther},
     /* T */ {SetTempo, nullptr},

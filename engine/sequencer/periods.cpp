@@ -38,7 +38,7 @@ int32_t TQuavixModule::GetNotePeriod(int32_t Note, int32_t FineTune) const {
     if (Has(TQuavixBehaviour::PeriodsFromC2Speed) && !LinearSlides) {
         const int64_t C2Speed = FineTune > 0 ? FineTune : 8363;
         const int64_t Divisor = C2Speed << (Note / 12);
-        const int64_t Period = (8363 * 16 * static_cast<int64_t>(ScreamTrackerPeriods[Note % 12]) + Divisor / 2) / Divisor;
+        const int64_t Period = 8363 * 16 * static_cast<int64_t>(ScreamTrackerPeriods[Note % 12]) / Divisor;
         return static_cast<int32_t>(Period);
     }
     // Sixteen finetune steps to the semitone (8 units each), rounded down.
