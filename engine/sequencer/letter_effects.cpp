@@ -95,7 +95,6 @@ void SlideBy(TChannel& C, int32_t Delta) {
         Steps::HoldAboveAmigaLimit(C);
     } else {
         Steps::HoldBelowAmigaLimit(C);
-        if (C.Module->Has(B::PeriodHeldBelow32768)) C.Period = std::min<int32_t>(C.Period, 32767);
     }
 }
 

@@ -17,6 +17,7 @@ constexpr int32_t MinPeriod = 27;
 constexpr int32_t MaxPeriod = 54784;
 constexpr int32_t MinLinearWrappingPeriod = 1;
 constexpr int32_t MaxWrappingPeriod = 0xFFFF;
+constexpr int32_t MaxScreamTrackerPeriod = 32767;
 
 // The pattern channels the song uses.
 int32_t SongChannels(const TQuavixModule& M) { return std::clamp<int32_t>(M.NumChannels, 0, TQuavixModule::MaxChannels); }
@@ -238,7 +239,11 @@ void TQuavixChannel::UpdateVoice() {
     EnvelopeVolume = std::clamp<int32_t>(EnvelopeVolume, 0, 64);
     const bool Wraps = Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown);
     const int32_t Floor = Wraps && Module->LinearSlides ? MinLinearWrappingPeriod : MinPeriod;
-    Period = std::clamp(Period, Floor, Wraps ? MaxWrappingPeriod : MaxPeriod);
+    // With PeriodHeldBelow32768 no period, a note's or a slide's, passes 32767.
+    const int32_t Ceiling = Module->Has(TQuavixBehaviour::PeriodHeldBelow32768) ? MaxScreamTrackerPeriod
+                            : Wraps                                            ? MaxWrappingPeriod
+                                                                               : MaxPeriod;
+    Period = std::clamp(Period, Floor, Ceiling);
 
     // Tremolo and tremor act on this tick only; the stored volume stays.
     const int32_t TickVolume = std::clamp<int32_t>(Volume + VolumeOffset, 0, 64);

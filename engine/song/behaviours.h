@@ -49,7 +49,7 @@ enum class TQuavixBehaviour : uint8_t {
     PeriodWrapsSlidingDown,       // slides up stop at period 1, slides down wrap at 16 bits, and a linear period past the lowest note wraps its octave (Fasttracker 2)
     ProTrackerNotePeriods,        // notes C-1..B-3 take ProTracker's periods: its own table's at finetune 0, at other finetunes their table's C-1..B-1 halved per octave to the quarter period (ProTracker)
     PeriodsFromC2Speed,           // a sample's finetune is its C2 speed in Hz, and a note's period 8363 x 16 x its Amiga period in octave 0 (in quarter units, shifted down by its octave) / that speed, truncated (Scream Tracker 3)
-    PeriodHeldBelow32768,         // a slide down in pitch stops at period 32767 in quarter units (Scream Tracker 3)
+    PeriodHeldBelow32768,         // no period passes 32767 in quarter units, a low note's or a slide's: the pitch goes no lower (Scream Tracker 3)
     AmigaLimitsFollowFineTune,    // the Amiga limits are the ends of the finetune's period table (B-3 as a quarter of B-1, no higher than period 113, and C-1), and a note or tone portamento beyond them plays at them (ProTracker)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)

@@ -190,15 +190,16 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
         DecodePcm(Data, Count, Sample.Bits == 16, UnsignedSamples, Sample.Data, Sample.NumChannels);
         if (Sample.NumChannels == 2)
             DecodePcm(Data + ChannelBytesWanted, Count, Sample.Bits == 16, UnsignedSamples, Sample.Data + 1, 2);
-        Sample.PrepareData();
     }
-    // The loop runs from its start up to (not including) its end.
+    // The loop runs from its start up to (not including) its end. It is set
+    // before the data is prepared: the frames after its end repeat its start.
     const uint32_t End = std::min(LoopEnd, Length);
     if ((Flags & 0x01) && LoopStart < End) {
         Sample.Loop = true;
         Sample.LoopStart = static_cast<int32_t>(LoopStart);
         Sample.LoopLength = static_cast<int32_t>(End - LoopStart);
     }
+    if (Length > 0) Sample.PrepareData();
 }
 
 // An effect letter ('A' is 1) and its parameter as the cell holds it: the
