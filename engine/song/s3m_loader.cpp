@@ -42,6 +42,8 @@ constexpr uint8_t FirstAdLibChannel = 16;
 constexpr uint8_t ChannelDisabled = 0x80;
 // The C2 speed at which a sample plays C-4 at its own rate.
 constexpr uint32_t BaseC2Speed = 8363;
+// The master volume ST3 saves by default.
+constexpr int32_t DefaultMixVolume = 48;
 
 // The song header's fields, in file order.
 struct THeader {
@@ -136,11 +138,13 @@ void DecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Unsig
     }
 }
 
-// Reads instrument Number from its header at Offset. PCM samples (type 1)
+// Reads instrument Number from its header at Offset, and returns whether
+// its sample holds an address in a Gravis UltraSound's memory (the file was
+// saved by a tracker playing through that card). PCM samples (type 1)
 // become one-sample instruments; AdLib voices (2 and on) and empty slots
 // keep their name and sound nothing. A header or data the file does not
 // hold whole loads what is there.
-void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number, int64_t Offset,
+bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number, int64_t Offset,
                     bool UnsignedSamples) {
     std::unique_ptr<TQuavixInstrument>& Slot = Module.Instruments[Number];
     if (!Slot) Slot.reset(new TQuavixInstrument());
@@ -148,9 +152,10 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     Instrument.Clear();
     Cursor.SetOffset(Offset);
     uint8_t Bytes[InstrumentHeaderSize];
-    if (!Cursor.ReadExact(Bytes, InstrumentHeaderSize)) return;
+    if (!Cursor.ReadExact(Bytes, InstrumentHeaderSize)) return false;
     Instrument.Name = QuavixFieldName(Bytes + 0x30, 28);
-    if (Bytes[0] != 1) return;
+    if (Bytes[0] != 1) return false;
+    const bool GravisAddress = QuavixGetWord(Bytes + 0x28) != 0;
 
     std::unique_ptr<TQuavixSample>& SampleSlot = Instrument.Samples[0];
     SampleSlot.reset(new TQuavixSample());
@@ -200,6 +205,7 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
         Sample.LoopLength = static_cast<int32_t>(End - LoopStart);
     }
     if (Length > 0) Sample.PrepareData();
+    return GravisAddress;
 }
 
 // An effect letter ('A' is 1) and its parameter as the cell holds it: the
@@ -282,9 +288,11 @@ TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
     InitialGlobalVolume = std::min<int32_t>(Header.GlobalVolume, 64);
     GlobalVolume = InitialGlobalVolume;
     // The master volume's low seven bits set the mix level (16..127, 64 the
-    // level of the other formats); bit 7 is the stereo bit.
+    // level of the other formats, 0 taken as ST3's usual 48); bit 7 is the
+    // stereo bit.
     const bool Stereo = (Header.MasterVolume & 0x80) != 0;
-    MixLevel = std::max<int32_t>(Header.MasterVolume & 0x7F, 16) * 2;
+    const int32_t MixVolume = Header.MasterVolume & 0x7F;
+    MixLevel = (MixVolume == 0 ? DefaultMixVolume : std::max<int32_t>(MixVolume, 16)) * 2;
 
     // The order list without its skip markers, up to the end marker; a jump
     // to a file position goes to the entry that stands for it.
@@ -329,8 +337,12 @@ TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
 
     // From here on the file may end anywhere: what it holds loads.
     const bool Unsigned = Header.SampleType == 2;
+    bool Gravis = false;
     for (int32_t i = 1; i <= Header.InstrumentCount; ++i)
-        ReadInstrument(Cursor, *this, i, static_cast<int64_t>(Header.InstrumentPointers[i - 1]) * 16, Unsigned);
+        Gravis |= ReadInstrument(Cursor, *this, i, static_cast<int64_t>(Header.InstrumentPointers[i - 1]) * 16, Unsigned);
+    // Through the Gravis UltraSound ST3 plays at the usual level, whatever
+    // the master volume.
+    if (Gravis) MixLevel = DefaultMixVolume * 2;
     const uint32_t PatternCount = std::min<uint32_t>(Header.PatternCount, MaxPatterns);
     for (uint32_t p = 0; p < PatternCount; ++p) {
         const uint16_t Pointer = Header.PatternPointers[p];
