@@ -84,6 +84,14 @@ void TQuavixChannel::UpdateVolumeRamp() {
             RampLength = Module->TickLength;
         }
     }
+    if (Module->Has(TQuavixBehaviour::QuickRampsBothWays)) {
+        // A gain that rises ramps in 16 frames at 44100 Hz, one that falls
+        // (or a voice the fade bank ends) in 42; the larger change of the two
+        // sides decides.
+        const int32_t Left = RampTargetLeft - RampLeft, Right = Stereo ? RampTargetRight - RampRight : 0;
+        const bool Falls = FadeBank || (std::abs(Left) >= std::abs(Right) ? Left < 0 : Right < 0);
+        RampLength = static_cast<int32_t>(static_cast<int64_t>(Module->SampleRate) * (Falls ? 42 : 16) / 44100);
+    }
     NoteFadesIn = false;
     if (Module->TickLength < RampLength) RampLength = Module->TickLength;
     // Below 345 Hz the ramp lengths (and below 102 Hz the tick) can come out

@@ -111,10 +111,10 @@ TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16
     using B = TQuavixBehaviour;
     TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,        B::SharedEffectMemory,
                              B::OffsetRecalledWithoutInstrument, B::OffsetWrapsIntoLoop, B::FirstRowDelayCounts,
-                             B::LoopStartResetsPerPattern,  B::PeriodHeldBelow32768, B::PeriodsFromC2Speed, B::VolumeRampsAcrossTick, B::QuickNoteRamps};
+                             B::LoopStartResetsPerPattern,  B::PeriodHeldBelow32768, B::PeriodsFromC2Speed, B::QuickRampsBothWays};
     // Files Scream Tracker 3 itself saved (its versions are 0x1xyy): later
     // trackers that write the format let Kxy and Lxy slide finely.
-    if (false && (TrackerVersion & 0xF000) == 0x1000) Set.Set(B::CombinedSlidesSkipFirstTick);
+    if ((TrackerVersion & 0xF000) == 0x1000) Set.Set(B::CombinedSlidesSkipFirstTick);
     // Version 3.00 slid on every tick, and the header's flag 0x40 asks for it.
     if (TrackerVersion == 0x1300 || (Flags & 0x40)) Set.Set(B::FastVolumeSlides);
     // The header's flag 0x10 holds the periods within the Amiga's range.

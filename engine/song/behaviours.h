@@ -86,6 +86,7 @@ enum class TQuavixBehaviour : uint8_t {
     LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
+    QuickRampsBothWays,           // every gain change ramps over 16 frames at 44100 Hz (0.36 ms) where it rises and 42 (0.95 ms) where it falls, a voice the fade bank ends too (OpenMPT, playing Scream Tracker 3 files)
     QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts, or one falling to silence, fades out over 42 (0.95 ms), not 5 ms or the tick (OpenMPT)
 
     Count
