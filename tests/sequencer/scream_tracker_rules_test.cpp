@@ -82,7 +82,19 @@ INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerVolumeSlides, ::testing::V
     TRuleCase{{"D3F fine up, once"}, Cells({S3mAt(0, 0, Note("C-4"), 1, 40, 'D', 0x3F)}), Volume, Runs({{43, 6}})},
     TRuleCase{{"D12 nothing"}, Cells({S3mAt(0, 0, Note("C-4"), 1, 40, 'D', 0x12)}), Volume, Runs({{40, 6}})},
     TRuleCase{{"fast slides on the first tick too"}, Cells({S3mAt(0, 0, Note("C-4"), 1, 40, 'D', 0x04)}, 0x40),
-              Volume, {36, 32, 28, 24, 20, 16}}),
+              Volume, {36, 32, 28, 24, 20, 16}},
+    // TQuavixBehaviour::CombinedSlidesSkipFirstTick, in files ST3 saved.
+    TRuleCase{{"K0F on the later ticks only"}, Cells({S3mAt(0, 0, Note("C-4"), 1, 60, 'K', 0x0F)}), Volume,
+              {60, 45, 30, 15, 0, 0}},
+    TRuleCase{{"LF1 fine slide does nothing"}, Cells({S3mAt(0, 0, Note("C-4"), 1, 40, 'L', 0xF1)}), Volume,
+              Runs({{40, 6}})},
+    TRuleCase{{"LF1 slides finely in another tracker's file"},
+              [] {
+                  TS3mSong Song = Cells({S3mAt(0, 0, Note("C-4"), 1, 40, 'L', 0xF1)});
+                  Song.TrackerVersion = 0x3216;
+                  return Song;
+              }(),
+              Volume, Runs({{39, 6}})}),
     TCaseName());
 
 // TQuavixBehaviour::SharedEffectMemory: a parameter of 0 takes the last
@@ -117,8 +129,38 @@ INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerRows, ::testing::Values(
               Runs({{0, 9}, {1, 6}})}),
     TCaseName());
 
-// Notes: TQuavixBehaviour::OffsetRecalledWithoutInstrument, and Qxy after a
-// note cut.
+// Pitch: TQuavixBehaviour::PeriodsFromC2Speed (ST3's period of the note
+// scaled to the C2 speed, truncated) and TQuavixBehaviour::PeriodHeldBelow32768.
+class ScreamTrackerPeriods : public ScreamTrackerRule {};
+TEST_P(ScreamTrackerPeriods, AsScreamTracker3FormsThem) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerPeriods, ::testing::Values(
+    TRuleCase{{"C-4 at 8363"}, Cells({S3mAt(0, 0, Note("C-4"), 1)}), Period, Runs({{1712, 3}})},
+    TRuleCase{{"B-4 at 8363 from 907"}, Cells({S3mAt(0, 0, Note("B-4"), 1)}), Period, Runs({{907, 3}})},
+    TRuleCase{{"C-4 at 11025 truncated"},
+              [] {
+                  TS3mSong Song = Cells({S3mAt(0, 0, Note("C-4"), 1)});
+                  Song.Instruments[0].C2Speed = 11025;
+                  return Song;
+              }(),
+              Period, Runs({{1298, 3}})},
+    TRuleCase{{"a low note holds at 32767"},
+              [] {
+                  TS3mSong Song = Cells({S3mAt(0, 0, Note("A-2"), 1)});
+                  Song.Instruments[0].C2Speed = 1024;
+                  return Song;
+              }(),
+              Period, Runs({{32767, 3}})},
+    TRuleCase{{"a slide down stops at 32767"},
+              [] {
+                  TS3mSong Song = Cells({S3mAt(0, 0, Note("C-3"), 1, -1, 'E', 0xDF), S3mAt(1, 0, 0, 0, -1, 'E', 0)});
+                  Song.Instruments[0].C2Speed = 1024;
+                  return Song;
+              }(),
+              Period, {27963, 28855, 29747, 30639, 31531, 32423, 32423, 32767}}),
+    TCaseName());
+
+// Notes: TQuavixBehaviour::OffsetRecalledWithoutInstrument, and Qxy's ticks
+// and after a note cut.
 class ScreamTrackerNotes : public ScreamTrackerRule {};
 TEST_P(ScreamTrackerNotes, AsScreamTracker3PlaysThem) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerNotes, ::testing::Values(
@@ -136,6 +178,9 @@ INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerNotes, ::testing::Values(
                   return Song;
               }(),
               Frames, Runs({{256, 6}, {0, 6}})},
+    TRuleCase{{"retrigger on every y-th tick after the first, the volume changed"},
+              Cells({S3mAt(0, 0, Note("C-4"), 1, 40), S3mAt(1, 0, 0, 0, -1, 'Q', 0x12)}), Volume,
+              Runs({{40, 6}, {40, 2}, {39, 2}, {38, 2}})},
     TRuleCase{{"retrigger after a note cut stays silent"},
               Cells({S3mAt(0, 0, Note("C-4"), 1), S3mAt(1, 0, S3mNoteCut), S3mAt(2, 0, 0, 0, -1, 'Q', 0x01)}), Sounding,
               Runs({{1, 6}, {0, 12}})}),
