@@ -182,13 +182,16 @@ int RunPlay() {
                                     "file instead");
             return ExitFailure;
         }
-        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
+        std::vector<std::string> Warnings;
+        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason, &Warnings)) {
             Terminal.Report(Path, Reason);
             Status = ExitFailure;
             if (Direction < 0 && i == 0) Direction = 1;
             i = Direction > 0 ? i + 1 : i - 1;
             continue;
         }
+        // Not a failure: what the file lacks plays as silence.
+        if (!Warnings.empty()) Terminal.Report(Path, WarningLine(Warnings));
         switch (PlayOne(*Player, Path, Data, Muted[i], Terminal, Keys, Volume)) {
             case TPlayOutcome::Quit: return StopRequest ? ExitInterrupted : Status;
             case TPlayOutcome::PreviousFile:

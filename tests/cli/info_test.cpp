@@ -170,7 +170,8 @@ TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
     for (const auto& Item : Objects[0].items()) Keys.push_back(Item.key());
     EXPECT_EQ(Keys, (std::vector<std::string>{"file", "format", "version", "tag", "title", "channels", "song_length",
                                               "restart_position", "patterns", "instruments", "samples",
-                                              "linear_slides", "tracker", "rules", "message", "duration"}));
+                                              "linear_slides", "tracker", "rules", "message", "duration",
+                                              "warnings"}));
     Objects[0].erase("duration");
     Objects[1].erase("duration");
     EXPECT_EQ(Objects[0], nlohmann::ordered_json::parse(
@@ -179,14 +180,14 @@ TEST_F(QuavixInfo, JsonGivesOneEscapedObjectPerFile) {
                               "\"title\":\"Night \\\"drive\\\" \\\\ 2\",\"channels\":6,\"song_length\":4,"
                               "\"restart_position\":2,\"patterns\":3,\"instruments\":3,\"samples\":1,"
                               "\"linear_slides\":true,\"tracker\":\"Quavix module writer\",\"rules\":\"Fasttracker 2\","
-                              "\"message\":\"first line\\r\\nsecond\\tline\"}"));
+                              "\"message\":\"first line\\r\\nsecond\\tline\",\"warnings\":[]}"));
     EXPECT_EQ(Objects[1], nlohmann::ordered_json::parse(
                               "{\"file\":\"" + Path("mk.mod") +
                               "\",\"format\":\"mod\",\"version\":null,\"tag\":\"M.K.\","
                               "\"title\":\"small mod\",\"channels\":4,\"song_length\":1,\"restart_position\":0,"
                               "\"patterns\":1,\"instruments\":31,\"samples\":1,\"linear_slides\":false,\"tracker\":null,"
                               "\"rules\":\"ProTracker\","
-                              "\"message\":\"\"}"));
+                              "\"message\":\"\",\"warnings\":[]}"));
 
     // A Latin-1 byte becomes its character in UTF-8; control bytes are escaped.
     Run = Quavix("info --json " + Path("latin.xm"));
