@@ -94,6 +94,12 @@ TTrackView OpenTrack(TShellSession& Session, const std::string& FileName) {
         Session.LastPath = FolderPart(FileName);
         // The default settings are the window's.
         Session.Player = std::make_unique<TQuavix>(TQuavixSettings{});
+        if (Session.Player->OutputDevice == TQuavixOutputDevice::None) {
+            // A song that cannot be heard is not shown as playing.
+            const std::string Problem = Session.Player->OutputProblem;
+            Session.Player.reset();
+            return {NoTrackLabel, DisplayText(NoDeviceStatus(Problem))};
+        }
         const TQuavixLoadResult Loaded = Session.Player->Module->LoadFromFile(FileName);
         if (Loaded) {
             // The title is read before the audio thread starts on the song.
@@ -108,6 +114,10 @@ TTrackView OpenTrack(TShellSession& Session, const std::string& FileName) {
         StopAndDestroy(Session.Player);
         return {NoTrackLabel, FailureStatus(FileName, "cannot be played")};
     }
+}
+
+std::string NoDeviceStatus(const std::string& Problem) {
+    return "no sound device could be opened" + (Problem.empty() ? "" : ": " + Problem);
 }
 
 std::string FailureStatus(const std::string& FileName, const std::string& Reason) {

@@ -42,9 +42,13 @@ struct TTrackView {
 // Opens a chosen file: the previous player is stopped and destroyed, the
 // file's folder is remembered, and a fresh player loads the file and plays
 // it. The label becomes the song's title, or its file name when the title is
-// blank; a file that does not load leaves NoTrackLabel, the status says why,
-// and there is no player.
+// blank; a file that does not load, or a player that gets no sound device,
+// leaves NoTrackLabel, the status says why, and there is no player.
 TTrackView OpenTrack(TShellSession& Session, const std::string& FileName);
+
+// The status line when no sound device opens: "no sound device could be
+// opened: " and what failed at each output (TQuavix::OutputProblem).
+std::string NoDeviceStatus(const std::string& Problem);
 
 // The status line of a file that does not play: its file name and why,
 // "notes.txt: not a module file (...)", made fit for a label.

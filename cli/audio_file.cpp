@@ -139,8 +139,8 @@ bool TAudioFileWriter::Open(const std::string& Path, const TAudioFormat& Format,
     Info.samplerate = Rate;
     Info.channels = Channels;
     Info.format = Format.Major;
-    // WAV keeps 8-bit audio unsigned, FLAC signed; lossy encoders take 16-bit
-    // samples whatever the render's width.
+    // WAV keeps 8-bit audio unsigned, FLAC signed; lossy encoders take floats
+    // whatever the render's width.
     if (Format.Major == SF_FORMAT_WAV) Info.format |= Bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16;
     if (Format.Major == SF_FORMAT_FLAC) Info.format |= Bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16;
 
@@ -206,6 +206,8 @@ bool TAudioFileWriter::Open(const std::string& Path, const TAudioFormat& Format,
         Abandon();
         return false;
     }
+    this->Channels = Channels;
+    AsFloat = Format.Lossy;
     if (Format.Lossy && Quality >= 0) {
         // libsndfile's scale runs from 0.0 (smallest) to 1.0 (best).
         double Level = Quality / 10.0;
@@ -216,7 +218,16 @@ bool TAudioFileWriter::Open(const std::string& Path, const TAudioFormat& Format,
 
 bool TAudioFileWriter::Write(const int16_t* Samples, int64_t Frames, std::string& Reason) {
     if (Frames <= 0) return true;
-    if (sf_writef_short(File, Samples, Frames) != Frames) {
+    sf_count_t Written;
+    if (AsFloat) {
+        // Full scale is 1.0: 16-bit samples over 32768, exactly.
+        Floats.resize(static_cast<size_t>(Frames * Channels));
+        for (size_t i = 0; i < Floats.size(); ++i) Floats[i] = static_cast<float>(Samples[i]) / 32768.0f;
+        Written = sf_writef_float(File, Floats.data(), Frames);
+    } else {
+        Written = sf_writef_short(File, Samples, Frames);
+    }
+    if (Written != Frames) {
         Reason = "cannot write: " + SoundFileError(File);
         return false;
     }

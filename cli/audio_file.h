@@ -54,6 +54,11 @@ public:
 
 private:
     SNDFILE* File = nullptr;
+    int32_t Channels = 0;
+    // Lossy encoders are handed floats: the MP3 writer of some libsndfile
+    // releases garbles 16-bit stereo frames, never float ones.
+    bool AsFloat = false;
+    std::vector<float> Floats;
     int Handle = -1;          // what libsndfile writes to
     bool OwnHandle = false;   // Handle is ours to close
     std::string Target;       // the output name; empty for standard output

@@ -47,8 +47,12 @@ void AddAmigaClockOption(CLI::App& Command, TQuavixAmigaClock& Clock);
 // a user can act on ("cannot open: No such file or directory", ...).
 bool ReadModuleData(const std::string& Path, std::vector<uint8_t>& Data, std::string& Reason);
 // Loads read data into Module; on failure Reason says why the data is not a
-// song ("not a module file", "damaged Extended Module file: ...").
-bool LoadModuleData(const std::vector<uint8_t>& Data, TQuavixModule& Module, std::string& Reason);
+// song ("not a module file", "damaged Extended Module file: ..."). Warnings,
+// when given, gets what a song that loaded lacks ("3 samples are cut short").
+bool LoadModuleData(const std::vector<uint8_t>& Data, TQuavixModule& Module, std::string& Reason,
+                    std::vector<std::string>* Warnings = nullptr);
+// A load's warnings as one line: "3 samples are cut short, 2 patterns are missing".
+std::string WarningLine(const std::vector<std::string>& Warnings);
 // Both at once.
 bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string& Reason);
 

@@ -54,6 +54,8 @@ struct TSongInfo {
     int64_t DurationFrames = -1;
     // With --samples: the instruments that have a name or samples.
     std::vector<TInstrumentInfo> InstrumentList;
+    // What the file announces but does not hold ("3 samples are cut short").
+    std::vector<std::string> Warnings;
 };
 
 std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module) {
@@ -86,8 +88,10 @@ std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module) {
     return List;
 }
 
-TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data, bool Samples) {
+TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data, bool Samples,
+                   const std::vector<std::string>& Warnings) {
     TSongInfo Info;
+    Info.Warnings = Warnings;
     Info.Format = Module.Format == TQuavixFormat::None ? "unknown" : QuavixFormatName(Module.Format);
     if (Info.Format == "xm") {
         char Text[16];
@@ -163,6 +167,8 @@ void PrintText(const std::string& Path, const TSongInfo& Info, bool WithSamples)
         std::printf("  duration:    %s\n", ClockTime(Info.DurationFrames, DefaultRate).c_str());
     else
         std::printf("  duration:    none (plays on past %d minutes)\n", MaxSongSeconds / 60);
+    // Only for a file that lacks something; what it lacks plays as silence.
+    if (!Info.Warnings.empty()) std::printf("  warnings:    %s\n", WarningLine(Info.Warnings).c_str());
     std::vector<std::string> Message = Lines(Info.Message);
     if (!Message.empty()) {
         std::printf("  message:\n");
@@ -218,6 +224,7 @@ void PrintJson(const std::string& Path, const TSongInfo& Info, bool WithSamples)
     Object["duration"] = Info.DurationFrames >= 0
                              ? json(static_cast<double>((Info.DurationFrames * 1000 + DefaultRate / 2) / DefaultRate) / 1000.0)
                              : json();
+    Object["warnings"] = Info.Warnings;
     if (WithSamples) {
         json Instruments = json::array();
         for (const TInstrumentInfo& Instrument : Info.InstrumentList) {
@@ -256,12 +263,13 @@ int RunInfo() {
         std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
         std::vector<uint8_t> Data;
         std::string Reason;
-        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Module, Reason)) {
+        std::vector<std::string> Warnings;
+        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Module, Reason, &Warnings)) {
             ReportError(Path, Reason);
             Status = ExitFailure;
             continue;
         }
-        TSongInfo Info = Describe(*Module, Data, Options.Samples);
+        TSongInfo Info = Describe(*Module, Data, Options.Samples, Warnings);
         if (Options.Json) {
             PrintJson(Path, Info, Options.Samples);
         } else {
@@ -285,7 +293,9 @@ TRunCommand AddInfo(CLI::App& App) {
         "wrote the file (where it says), whose rules the song plays by, how long\n"
         "the song plays until it comes back to a row it played (mm:ss.mmm), and\n"
         "the song message when there is one. --samples adds the instruments and their\n"
-        "samples (where songs often keep their greetings).\n"
+        "samples (where songs often keep their greetings). A file cut short gets a\n"
+        "warnings line saying what it lacks (samples cut short, patterns missing),\n"
+        "which plays as silence.\n"
         "\n"
         "Exit status: 0 when every file loaded, 1 when some did not (each gets a\n"
         "line on standard error), 2 for a wrong command line.");

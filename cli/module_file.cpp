@@ -25,8 +25,17 @@ bool ReadModuleData(const std::string& Path, std::vector<uint8_t>& Data, std::st
     return Report(TQuavixModule::ReadFile(Path, Data), Reason);
 }
 
-bool LoadModuleData(const std::vector<uint8_t>& Data, TQuavixModule& Module, std::string& Reason) {
-    return Report(Module.LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size())), Reason);
+bool LoadModuleData(const std::vector<uint8_t>& Data, TQuavixModule& Module, std::string& Reason,
+                    std::vector<std::string>* Warnings) {
+    TQuavixLoadResult Result = Module.LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size()));
+    if (Warnings) *Warnings = Result.Warnings;
+    return Report(Result, Reason);
+}
+
+std::string WarningLine(const std::vector<std::string>& Warnings) {
+    std::string Line;
+    for (const std::string& Warning : Warnings) Line += (Line.empty() ? "" : ", ") + Warning;
+    return Line;
 }
 
 bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string& Reason) {

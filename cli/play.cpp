@@ -178,17 +178,20 @@ int RunPlay() {
         Settings.AmigaClock = Options.AmigaClock;
         auto Player = std::make_unique<TQuavix>(Settings);
         if (Player->OutputDevice == TQuavixOutputDevice::None) {
-            Terminal.Report("play", "no audio device could be opened; 'quavix render FILE' writes the song to a "
-                                    "file instead");
+            Terminal.Report("play", "no sound device could be opened (" + Player->OutputProblem +
+                                        "); 'quavix render FILE' writes the song to a file instead");
             return ExitFailure;
         }
-        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
+        std::vector<std::string> Warnings;
+        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason, &Warnings)) {
             Terminal.Report(Path, Reason);
             Status = ExitFailure;
             if (Direction < 0 && i == 0) Direction = 1;
             i = Direction > 0 ? i + 1 : i - 1;
             continue;
         }
+        // Not a failure: what the file lacks plays as silence.
+        if (!Warnings.empty()) Terminal.Report(Path, WarningLine(Warnings));
         switch (PlayOne(*Player, Path, Data, Muted[i], Terminal, Keys, Volume)) {
             case TPlayOutcome::Quit: return StopRequest ? ExitInterrupted : Status;
             case TPlayOutcome::PreviousFile:
@@ -219,7 +222,7 @@ TRunCommand AddPlay(CLI::App& App) {
         "+/- volume, h/? the key list, q/Esc quit (as does Ctrl-C).\n"
         "\n"
         "Exit status: 0 when every song played, 1 when some file did not load or\n"
-        "no audio device could be opened, 2 for a wrong command line, 130 when\n"
+        "no sound device could be opened, 2 for a wrong command line, 130 when\n"
         "interrupted by a signal.");
     Play->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m)")->required();
     CLI::Option* Seconds = Play->add_option("--seconds", Options.Seconds, "play S seconds of each song")

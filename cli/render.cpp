@@ -61,6 +61,8 @@ struct TRenderJob {
     std::vector<bool> Muted;
     // What the progress line calls the job.
     std::string Shown;
+    // Says what the song lacks, if anything: one job (the first stem) per file.
+    bool Warn = true;
 };
 
 // The processors this program may run on.
@@ -102,11 +104,14 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         Options.Interpolation == "none" ? TQuavixInterpolation::None : TQuavixInterpolation::Linear;
     Settings.AmigaClock = Options.AmigaClock;
     auto Player = std::make_unique<TQuavix>(Settings);
-    if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason)) {
+    std::vector<std::string> Warnings;
+    if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason, &Warnings)) {
         Progress.Report(Job.Input, Reason);
         Progress.End(-1);
         return false;
     }
+    // Not a failure: what the file lacks plays as silence.
+    if (Job.Warn && !Warnings.empty()) Progress.Report(Job.Input, WarningLine(Warnings));
     ApplyMutes(*Player, Job.Muted);
 
     TAudioFileWriter Writer;
@@ -254,6 +259,7 @@ int PlanJobs(std::vector<TRenderJob>& Jobs) {
                     Stem.Muted.assign(static_cast<size_t>(Count), true);
                     Stem.Muted[static_cast<size_t>(Channel)] = false;
                     Stem.Shown = Input + " channel " + std::to_string(Channel + 1);
+                    Stem.Warn = ForInput.empty();
                     ForInput.push_back(Stem);
                 }
             }

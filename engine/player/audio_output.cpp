@@ -27,6 +27,11 @@ namespace {
 
 void SleepMs(int32_t Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
 
+// Adds what failed at one output to the player's account of them.
+void AddProblem(std::string& Problems, const std::string& Problem) {
+    Problems += (Problems.empty() ? "" : "; ") + Problem;
+}
+
 #ifdef QUAVIX_HAVE_SDL
 
 // SDL 1.2 is loaded the first time a player opens it, not when the program
@@ -75,6 +80,34 @@ const TSdlAudio& Sdl() {
     return Library;
 }
 
+// Standard error goes to /dev/null while SDL looks for a sound device: the
+// libraries under it (ALSA above all) print lines of their own for every
+// device they try and cannot open, where the player's owner says in one line
+// what failed. The whole process's standard error is redirected, so nothing
+// else should write there meanwhile; players open their devices on the
+// owner's thread before anything plays.
+class TQuietStandardError {
+public:
+    TQuietStandardError() {
+        std::fflush(stderr);
+        Saved = dup(STDERR_FILENO);
+        const int Null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (Saved >= 0 && Null >= 0) dup2(Null, STDERR_FILENO);
+        if (Null >= 0) close(Null);
+    }
+    ~TQuietStandardError() {
+        if (Saved < 0) return;
+        std::fflush(stderr);
+        dup2(Saved, STDERR_FILENO);
+        close(Saved);
+    }
+    TQuietStandardError(const TQuietStandardError&) = delete;
+    TQuietStandardError& operator=(const TQuietStandardError&) = delete;
+
+private:
+    int Saved = -1;
+};
+
 #endif
 
 }  // namespace
@@ -88,13 +121,12 @@ bool TQuavix::OpenSDL() {
     try {
         const TSdlAudio& SDL = Sdl();
         if (!SDL.Loaded()) {
-            std::printf("%s\n", SDL.Error.c_str());
-            std::fflush(stdout);
+            AddProblem(OutputProblem, "SDL audio: " + SDL.Error);
             return false;
         }
+        TQuietStandardError Quiet;
         if (SDL.WasInit(SDL_INIT_AUDIO) == 0 && SDL.Init(SDL_INIT_AUDIO) < 0) {
-            std::printf("%s\n", SDL.GetError());
-            std::fflush(stdout);
+            AddProblem(OutputProblem, std::string("SDL audio: ") + SDL.GetError());
             return false;
         }
         std::memset(&AudioSpec, 0, sizeof(AudioSpec));
@@ -109,8 +141,7 @@ bool TQuavix::OpenSDL() {
         FillBuffer.reset(new uint8_t[std::max(OutputBufferBytes, 1)]());
         // Nothing asked back: SDL converts when the device differs.
         if (SDL.OpenAudio(&AudioSpec, nullptr) < 0) {
-            std::printf("%s\n", SDL.GetError());
-            std::fflush(stdout);
+            AddProblem(OutputProblem, std::string("SDL audio: ") + SDL.GetError());
             FillBuffer.reset();
             return false;
         }
@@ -211,6 +242,8 @@ bool TQuavix::OpenOSS() {
         // A device that cannot be opened leaves the player without output,
         // rather than selecting an output whose every write fails.
         if (DeviceHandle < 0) {
+            const int Error = errno;
+            AddProblem(OutputProblem, OssDevice + ": " + std::strerror(Error));
             DeviceBuffer.reset();
             return false;
         }

@@ -94,12 +94,14 @@ void TQuavix::Build(int32_t ASampleRate, bool Stereo, int32_t Bits, TQuavixOutpu
     if (Offline) return;
     // SDL audio, else the OSS device with its writer thread, else none.
     try {
+        OutputProblem.clear();
         if (OpenSDL()) {
             OutputDevice = TQuavixOutputDevice::Sdl;
         } else if (OpenOSS()) {
             OutputDevice = TQuavixOutputDevice::Oss;
             StartWriter();
         }
+        if (OutputDevice != TQuavixOutputDevice::None) OutputProblem.clear();
     } catch (...) {
         CloseOutput();
         throw;

@@ -83,6 +83,10 @@ public:
     // Indexed [resonance][cutoff]; filled once by the constructor.
     TFilterTable FilterTable{};
     TQuavixOutputDevice OutputDevice = TQuavixOutputDevice::None;
+    // Why no sound device opened, each output tried and what failed there:
+    // "SDL audio: No available audio device; /dev/dsp: No such file or
+    // directory". Empty once one opened, and for an offline player.
+    std::string OutputProblem;
     int32_t BufferFrames = 0;
     std::unique_ptr<TQuavixModule> Module;
     TQuavixInterpolation Interpolation = TQuavixInterpolation::Unset;

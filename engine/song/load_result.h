@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 enum class TQuavixLoadError : uint8_t {
     None,         // the song loaded
@@ -25,11 +26,22 @@ public:
     // "not a module file (...)", "damaged Extended Module file: its song
     // header is cut short", "cannot open: No such file or directory", ...
     std::string Reason;
+    // On success, what the file announces but does not hold, each part
+    // loaded as silence: "3 samples are cut short", "2 patterns are
+    // missing". Empty for a whole file.
+    std::vector<std::string> Warnings;
 
     TQuavixLoadResult() = default;
     TQuavixLoadResult(TQuavixLoadError AError, std::string AReason) : Error(AError), Reason(std::move(AReason)) {}
 
     explicit operator bool() const { return Error == TQuavixLoadError::None; }
+
+    // A warning that Count parts ("sample", "pattern", "instrument") are What
+    // ("cut short", "missing"); none for a count of 0.
+    void Warn(int32_t Count, const std::string& Part, const std::string& What) {
+        if (Count <= 0) return;
+        Warnings.push_back(std::to_string(Count) + " " + Part + (Count == 1 ? " is " : "s are ") + What);
+    }
 
     static TQuavixLoadResult NotModule(
         const std::string& Why = "not an Extended Module, pattern-format or Scream Tracker 3 file") {

@@ -285,10 +285,18 @@ void StoreHeader(TQuavixModule& Module, const TModHeader& Header) {
 }
 
 // Step: Count patterns of 64 rows, each row one cell per channel, from the
-// end of the header on. Cells past the end of the file are empty.
-void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHeader& Header, uint32_t Count) {
+// end of the header on. Cells past the end of the file are empty, and the
+// result warns of the patterns they belong to.
+void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHeader& Header, uint32_t Count,
+                  TQuavixLoadResult& Result) {
     Cursor.SetOffset(Header.Size);
+    const uint32_t PatternBytes = static_cast<uint32_t>(Header.Channels) * RowsPerPattern * CellSize;
+    int32_t CutShort = 0, Missing = 0;
     for (uint32_t p = 0; p < Count; ++p) {
+        if (Cursor.Remaining() == 0)
+            ++Missing;
+        else if (Cursor.Remaining() < PatternBytes)
+            ++CutShort;
         TQuavixPattern& Pattern = *Module.Patterns[p];
         Pattern.Resize(RowsPerPattern, Header.Channels);
         for (uint32_t r = 0; r < RowsPerPattern; ++r)
@@ -305,6 +313,8 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHe
                 Pattern.SetNote(static_cast<int32_t>(r), c, Cell);
             }
     }
+    Result.Warn(CutShort, "pattern", "cut short");
+    Result.Warn(Missing, "pattern", "missing");
 }
 
 // A looped sample that sounds its loop alone (LoopOnlySounds) keeps only
@@ -319,8 +329,10 @@ void KeepLoopOnly(TQuavixSample& Sample) {
 
 // Step: the sample data, in sample order after the patterns: signed 8-bit
 // points, or "ADPCM" and the 4-bit form. Data cut short by the end of the
-// file is read as far as it goes; the rest of the sample is silence.
-void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t SampleCount) {
+// file is read as far as it goes; the rest of the sample is silence, and
+// the result warns of it.
+void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t SampleCount, TQuavixLoadResult& Result) {
+    int32_t CutShort = 0, Missing = 0;
     for (int32_t i = 1; i <= SampleCount; ++i) {
         TQuavixSample& Sample = *Module.Instruments[i]->Samples[0];
         // A sample of no length takes no bytes.
@@ -334,9 +346,13 @@ void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Sampl
         if (Sample.LoopLength < 2) Sample.LoopLength = 2;
         Sample.Loop = Sample.LoopLength > 2;
         const int64_t DataStart = Cursor.Offset();
+        // The bytes the sample's data takes: its points, or after the mark
+        // a table of 16 and a byte for every two points.
+        uint32_t Needed = static_cast<uint32_t>(Sample.Length);
         char Mark[5];
         Cursor.ReadBytes(Mark, sizeof(Mark));
         if (std::memcmp(Mark, "ADPCM", sizeof(Mark)) == 0) {
+            Needed = static_cast<uint32_t>(sizeof(Mark) + 16 + (Sample.Length + 1) / 2);
             DecodeAdpcm(Cursor, Sample.Length, Sample);
         } else {
             // Plain signed 8-bit data from where the mark was looked for
@@ -347,9 +363,16 @@ void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Sampl
             const uint8_t* Bytes = Cursor.Take(static_cast<uint32_t>(Sample.Length), Available);
             for (uint32_t k = 0; k < Available; ++k) Sample.Data[k] = static_cast<int8_t>(Bytes[k]) * 256;
         }
+        const int64_t Held = std::max<int64_t>(0, static_cast<int64_t>(Cursor.Length()) - DataStart);
+        if (Held == 0)
+            ++Missing;
+        else if (Held < Needed)
+            ++CutShort;
         if (Sample.Loop && Module.Has(TQuavixBehaviour::LoopOnlySounds)) KeepLoopOnly(Sample);
         Sample.PrepareData();
     }
+    Result.Warn(CutShort, "sample", "cut short");
+    Result.Warn(Missing, "sample", "missing");
 }
 
 // Step, for songs of Ultimate Soundtracker, the first of the trackers: it
@@ -470,7 +493,7 @@ TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor, bo
     // Amiga stereo: left, right, right, left in every complete group of four.
     static constexpr int32_t GroupPanning[4] = {0, 255, 255, 0};
     for (int32_t c = 0; c < Header.Channels / 4 * 4; ++c) Channels[c]->DefaultPanning = GroupPanning[c % 4];
-    ReadPatterns(Cursor, *this, Header, Patterns);
+    ReadPatterns(Cursor, *this, Header, Patterns, Result);
     Rules = Tagged ? "ProTracker" : "Soundtracker";
     if (Tagged && !ProTrackerCanHaveWritten(Header, *this, Patterns)) {
         Behaviours = QuavixPatternFormatBehaviours();
@@ -481,12 +504,12 @@ TQuavixLoadResult TQuavixModule::LoadPatternFormat(TQuavixLoadCursor& Cursor, bo
         Rules = "Ultimate Soundtracker";
         ConvertUltimateSoundtrackerEffects(*this, Patterns);
     }
-    ReadSamples(Cursor, *this, Header.SampleCount);
+    ReadSamples(Cursor, *this, Header.SampleCount, Result);
 
     NumChannels = Header.Channels;
     LinearSlides = false;
     Format = TQuavixFormat::PatternFormat;
     FormatTag = Header.Tag;
     Loaded = true;
-    return {};
+    return Result;
 }

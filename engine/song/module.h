@@ -223,8 +223,10 @@ private:
 
     // Loader steps, reading through the cursor of the load in progress.
     TQuavixLoadResult LoadExtendedModule(TQuavixLoadCursor& Cursor);
+    // Reads the data of an instrument's samples, counting the samples whose
+    // data the file cuts short and those it holds none of.
     bool ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument,
-                        const std::vector<TQuavixSampleSource>& Sources);
+                        const std::vector<TQuavixSampleSource>& Sources, int32_t& CutShort, int32_t& Missing);
     bool ReadExtensionChunks(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadScreamTracker3(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadTaggedPatternFormat(TQuavixLoadCursor& Cursor);

@@ -143,9 +143,9 @@ void DecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Unsig
 // saved by a tracker playing through that card). PCM samples (type 1)
 // become one-sample instruments; AdLib voices (2 and on) and empty slots
 // keep their name and sound nothing. A header or data the file does not
-// hold whole loads what is there.
+// hold whole loads what is there, and counts in CutShort.
 bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number, int64_t Offset,
-                    bool UnsignedSamples) {
+                    bool UnsignedSamples, int32_t& CutShort) {
     std::unique_ptr<TQuavixInstrument>& Slot = Module.Instruments[Number];
     if (!Slot) Slot.reset(new TQuavixInstrument());
     TQuavixInstrument& Instrument = *Slot;
@@ -187,6 +187,7 @@ bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     } else {
         Frames = std::min(Frames, Available / PointBytes);
     }
+    if (Frames < std::min(Length, QuavixMaxSampleBytes)) ++CutShort;
     Length = Frames;
     Sample.Length = static_cast<int32_t>(Length);
     if (Length > 0) {
@@ -221,8 +222,8 @@ void SetEffect(TQuavixPatternNote& Cell, uint8_t Command, uint8_t P, const std::
 
 // Reads the pattern at Offset into Pattern: 64 rows of packed cells. Cells
 // of channels not in use are passed over; a pattern the file cuts keeps the
-// cells it holds whole.
-void ReadPattern(TQuavixLoadCursor& Cursor, TQuavixPattern& Pattern, int64_t Offset, int32_t Channels,
+// cells it holds whole, and false is returned.
+bool ReadPattern(TQuavixLoadCursor& Cursor, TQuavixPattern& Pattern, int64_t Offset, int32_t Channels,
                  const std::array<bool, FileChannels>& InUse, const std::array<uint8_t, 256>& OrderMap) {
     Pattern.Clear();
     Pattern.Resize(PatternRows, static_cast<uint8_t>(Channels));
@@ -230,11 +231,11 @@ void ReadPattern(TQuavixLoadCursor& Cursor, TQuavixPattern& Pattern, int64_t Off
     Cursor.Skip(2);  // the packed length: the rows end the pattern
     for (int32_t Row = 0; Row < PatternRows; ++Row) {
         for (;;) {
-            if (Cursor.Remaining() == 0) return;
+            if (Cursor.Remaining() == 0) return false;
             const uint8_t What = Cursor.ReadByte();
             if (What == 0) break;
             const uint32_t Needed = ((What & 0x20) ? 2 : 0) + ((What & 0x40) ? 1 : 0) + ((What & 0x80) ? 2 : 0);
-            if (Cursor.Remaining() < Needed) return;
+            if (Cursor.Remaining() < Needed) return false;
             // Every cell plays by the letter effects, those without a letter too.
             TQuavixPatternNote Cell;
             Cell.Effect = TQuavixLetterEffect::Base;
@@ -260,6 +261,7 @@ void ReadPattern(TQuavixLoadCursor& Cursor, TQuavixPattern& Pattern, int64_t Off
             if (InUse[Channel] && static_cast<int32_t>(Channel) < Channels) Pattern.SetNote(Row, Channel, Cell);
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -335,11 +337,14 @@ TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
         Channels[c]->DefaultPanning = Stereo ? Position * 16 + 8 : 128;
     }
 
-    // From here on the file may end anywhere: what it holds loads.
+    // From here on the file may end anywhere: what it holds loads, and the
+    // result warns of what it cuts.
     const bool Unsigned = Header.SampleType == 2;
+    int32_t SamplesCutShort = 0, PatternsCutShort = 0;
     bool Gravis = false;
     for (int32_t i = 1; i <= Header.InstrumentCount; ++i)
-        Gravis |= ReadInstrument(Cursor, *this, i, static_cast<int64_t>(Header.InstrumentPointers[i - 1]) * 16, Unsigned);
+        Gravis |= ReadInstrument(Cursor, *this, i, static_cast<int64_t>(Header.InstrumentPointers[i - 1]) * 16,
+                                 Unsigned, SamplesCutShort);
     // Through the Gravis UltraSound ST3 plays at the usual level, whatever
     // the master volume.
     if (Gravis) MixLevel = DefaultMixVolume * 2;
@@ -353,7 +358,8 @@ TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
             Pattern.Resize(PatternRows, static_cast<uint8_t>(NumChannels));
             continue;
         }
-        ReadPattern(Cursor, Pattern, static_cast<int64_t>(Pointer) * 16, NumChannels, InUse, OrderMap);
+        if (!ReadPattern(Cursor, Pattern, static_cast<int64_t>(Pointer) * 16, NumChannels, InUse, OrderMap))
+            ++PatternsCutShort;
     }
     // Patterns the order list names beyond those in the file are empty.
     for (int32_t i = 0; i < SongLength; ++i) {
@@ -361,5 +367,8 @@ TQuavixLoadResult TQuavixModule::LoadScreamTracker3(TQuavixLoadCursor& Cursor) {
         if (Pattern.Rows == 0) Pattern.Resize(PatternRows, static_cast<uint8_t>(NumChannels));
     }
     Loaded = true;
-    return {};
+    TQuavixLoadResult Result;
+    Result.Warn(SamplesCutShort, "sample", "cut short");
+    Result.Warn(PatternsCutShort, "pattern", "cut short");
+    return Result;
 }

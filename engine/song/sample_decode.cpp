@@ -107,7 +107,8 @@ void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample
 }
 
 bool TQuavixModule::ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument,
-                                   const std::vector<TQuavixSampleSource>& Sources) {
+                                   const std::vector<TQuavixSampleSource>& Sources, int32_t& CutShort,
+                                   int32_t& Missing) {
     for (size_t s = 0; s < Sources.size(); ++s) {
         const TQuavixSampleSource& Source = Sources[s];
         int64_t End = Cursor.Offset() + Source.ByteLength;
@@ -121,6 +122,10 @@ bool TQuavixModule::ReadSampleData(TQuavixLoadCursor& Cursor, TQuavixInstrument&
         }
         // Samples past the last slot an instrument has are skipped by their data.
         TQuavixSample* Sample = s < Instrument.Samples.size() ? Instrument.Samples[s].get() : nullptr;
+        if (Sample && Source.ByteLength > 0 && Cursor.Remaining() == 0)
+            ++Missing;
+        else if (Sample && Cursor.Offset() + Cursor.Remaining() < End)
+            ++CutShort;
         if (Sample && Cursor.Remaining() == 0) {
             // Not one byte of this sample is in the file: it gets no data
             // rather than a block of silence as long as its header claims, so

@@ -99,8 +99,10 @@ void SetEmptyRows(TQuavixPattern& Pattern, int32_t Rows, uint8_t Channels) {
 }
 
 // Reads the pattern blocks. The file may end among them: a pattern whose
-// header it does not hold whole, and every pattern after it, is silence.
-void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Version, uint32_t Count) {
+// header it does not hold whole, and every pattern after it, is silence;
+// the result warns of them and of a pattern whose cells it cuts.
+void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Version, uint32_t Count,
+                  TQuavixLoadResult& Result) {
     const bool ShortHeaders = Version <= ShortPatternHeaderVersion;
     const uint32_t HeaderSize = ShortHeaders ? 8 : 9;
     const uint8_t Channels = static_cast<uint8_t>(Module.NumChannels);
@@ -109,6 +111,7 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Ver
     const uint32_t Slots = std::min<uint32_t>(Count, TQuavixModule::MaxPatterns);
     for (uint32_t p = 0; p < Count; ++p) {
         if (Cursor.Remaining() < HeaderSize) {
+            Result.Warn(static_cast<int32_t>(Count - p), "pattern", "missing");
             for (; p < Slots; ++p) SetEmptyRows(*Module.Patterns[p], MissingPatternRows, Channels);
             // Nothing after this point is in the file.
             Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
@@ -118,6 +121,8 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Ver
         const int32_t Rows = ShortHeaders ? Cursor.ReadByte() + 1 : Cursor.ReadUnsignedWord();
         const uint16_t PackedSize = Cursor.ReadUnsignedWord();
         const int64_t End = Cursor.Offset() + PackedSize;
+        // Cut short: the last pattern that starts in the file.
+        if (Cursor.Remaining() < PackedSize) Result.Warn(1, "pattern", "cut short");
         if (p >= Slots) {
             Cursor.SetOffset(End);
             continue;
@@ -286,10 +291,10 @@ TQuavixSampleSource ReadSampleHeader(TQuavixLoadCursor& Cursor, TQuavixInstrumen
 
 // Reads the header of instrument Number and its sample headers; Sources
 // gets where each sample's data lies. An instrument whose headers the file
-// does not hold whole is empty: some trackers leave trailing empty
-// instruments out of the file although its header counts them, and a file
-// cut short ends in the same way.
-void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number,
+// does not hold whole is empty (and false is returned): some trackers leave
+// trailing empty instruments out of the file although its header counts
+// them, and a file cut short ends in the same way.
+bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Number,
                     std::vector<TQuavixSampleSource>& Sources) {
     Sources.clear();
     std::unique_ptr<TQuavixInstrument>& Slot = Module.Instruments[Number];
@@ -298,7 +303,7 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     Instrument.Clear();
     if (Cursor.Remaining() < InstrumentHeaderSize) {
         Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
-        return;
+        return false;
     }
     const int64_t Start = Cursor.Offset();
     const uint32_t HeaderSize = Cursor.ReadLongWord();
@@ -308,7 +313,7 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     if (NumSamples > 0) {
         if (Cursor.Remaining() < InstrumentExtraSize) {
             Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
-            return;
+            return false;
         }
         ReadInstrumentExtra(Cursor, Instrument);
     }
@@ -321,10 +326,27 @@ void ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
             Instrument.Clear();
             Sources.clear();
             Cursor.SetOffset(TQuavixLoadCursor::FarOffset);
-            return;
+            return false;
         }
         Sources.push_back(ReadSampleHeader(Cursor, Instrument, s));
     }
+    return true;
+}
+
+// The instruments the cells of the song's patterns name, by number.
+std::vector<bool> InstrumentsNamed(const TQuavixModule& Module, uint32_t Patterns) {
+    std::vector<bool> Named(TQuavixModule::MaxInstruments + 1, false);
+    TQuavixPatternNote Cell;
+    for (uint32_t p = 0; p < std::min<uint32_t>(Patterns, TQuavixModule::MaxPatterns); ++p) {
+        const TQuavixPattern& Pattern = *Module.Patterns[p];
+        if (Pattern.Notes.empty()) continue;
+        for (int32_t r = 0; r < Pattern.Rows; ++r)
+            for (int32_t c = 0; c < Pattern.Channels; ++c) {
+                Pattern.GetNote(Cell, r, c);
+                if (Cell.Instrument > 0 && Cell.Instrument <= TQuavixModule::MaxInstruments) Named[Cell.Instrument] = true;
+            }
+    }
+    return Named;
 }
 
 }  // namespace
@@ -364,28 +386,49 @@ TQuavixLoadResult TQuavixModule::LoadExtendedModule(TQuavixLoadCursor& Cursor) {
     Cursor.SetOffset(60 + static_cast<int64_t>(Header.HeaderSize));
     for (int32_t c = 0; c < NumChannels; ++c) Channels[c]->DefaultPanning = 128;
 
-    // From here on the file may end anywhere: what it holds loads, and what
-    // it lacks is silence. ReadSampleData reads whatever data there is and
-    // always succeeds.
+    // From here on the file may end anywhere: what it holds loads, what it
+    // lacks is silence, and the result warns of it. ReadSampleData reads
+    // whatever data there is and always succeeds.
+    TQuavixLoadResult Result;
     std::vector<TQuavixSampleSource> Sources;
+    // Per instrument: its headers are all in the file; the file ends where
+    // it would start.
+    std::vector<bool> Whole(Header.Instruments + 1, true), Absent(Header.Instruments + 1, false);
+    int32_t SamplesCutShort = 0, SamplesMissing = 0;
     if (Header.Version <= OldLayoutVersion) {
         // Instrument and sample headers first, then the patterns, then the
         // sample data of all instruments in instrument order.
         std::vector<std::vector<TQuavixSampleSource>> Remembered(Header.Instruments + 1);
-        for (int32_t i = 1; i <= Header.Instruments; ++i) ReadInstrument(Cursor, *this, i, Remembered[i]);
-        ReadPatterns(Cursor, *this, Header.Version, Header.Patterns);
-        for (int32_t i = 1; i <= Header.Instruments; ++i) ReadSampleData(Cursor, *Instruments[i], Remembered[i]);
-    } else {
-        ReadPatterns(Cursor, *this, Header.Version, Header.Patterns);
         for (int32_t i = 1; i <= Header.Instruments; ++i) {
-            ReadInstrument(Cursor, *this, i, Sources);
+            Absent[i] = Cursor.Remaining() == 0;
+            Whole[i] = ReadInstrument(Cursor, *this, i, Remembered[i]);
+        }
+        ReadPatterns(Cursor, *this, Header.Version, Header.Patterns, Result);
+        for (int32_t i = 1; i <= Header.Instruments; ++i)
+            ReadSampleData(Cursor, *Instruments[i], Remembered[i], SamplesCutShort, SamplesMissing);
+    } else {
+        ReadPatterns(Cursor, *this, Header.Version, Header.Patterns, Result);
+        for (int32_t i = 1; i <= Header.Instruments; ++i) {
+            Absent[i] = Cursor.Remaining() == 0;
+            Whole[i] = ReadInstrument(Cursor, *this, i, Sources);
             // The sample data follows the sample headers directly.
-            ReadSampleData(Cursor, *Instruments[i], Sources);
+            ReadSampleData(Cursor, *Instruments[i], Sources, SamplesCutShort, SamplesMissing);
         }
     }
+    // Some trackers leave trailing empty instruments out of the file: where
+    // nothing else is cut, only the instruments the patterns play count as
+    // missing.
+    bool Cut = !Result.Warnings.empty() || SamplesCutShort > 0 || SamplesMissing > 0;
+    for (int32_t i = 1; i <= Header.Instruments; ++i) Cut = Cut || (!Whole[i] && !Absent[i]);
+    const std::vector<bool> Named = InstrumentsNamed(*this, Header.Patterns);
+    int32_t Missing = 0;
+    for (int32_t i = 1; i <= Header.Instruments; ++i) Missing += !Whole[i] && (Cut || Named[i]) ? 1 : 0;
+    Result.Warn(SamplesCutShort, "sample", "cut short");
+    Result.Warn(SamplesMissing, "sample", "missing");
+    Result.Warn(Missing, "instrument", "missing");
     Loaded = true;
     // The chunks after the song are extras: a chunk cut short ends them and
     // what was read of them stays, so the song is loaded whatever this says.
     ReadExtensionChunks(Cursor);
-    return {};
+    return Result;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -482,6 +483,97 @@ TEST_P(QuavixRenderEveryFormatReadsBack, EveryFormatReadsBack) {
     EXPECT_GT(Loudest, 3000) << "silence";
 }
 INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderEveryFormatReadsBack, ::testing::ValuesIn(FormatCases()),
+                         quavix_test::TCaseName());
+
+// Samples of a file as floats, interleaved; empty when it does not open.
+std::vector<float> ReadFloats(const std::string& Path, int& Channels) {
+    SF_INFO Info{};
+    SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
+    if (!File) return {};
+    Channels = Info.channels;
+    std::vector<float> Samples(static_cast<size_t>(Info.frames * Info.channels));
+    sf_readf_float(File, Samples.data(), Info.frames);
+    sf_close(File);
+    return Samples;
+}
+
+// The correlation of one channel of Decoded with the same channel of Wave,
+// Decoded moved by the lag (within MaxLag frames either way) where the two
+// agree best: encoders delay the sound by a few hundred frames and decoders
+// do not always take all of it back.
+double AlignedCorrelation(const std::vector<float>& Wave, const std::vector<float>& Decoded, int Channels, int Channel,
+                          int64_t MaxLag) {
+    const int64_t WaveFrames = static_cast<int64_t>(Wave.size()) / Channels;
+    const int64_t DecodedFrames = static_cast<int64_t>(Decoded.size()) / Channels;
+    auto Correlation = [&](int64_t Lag, int64_t First, int64_t Last) {
+        double Sum = 0, WaveEnergy = 0, DecodedEnergy = 0;
+        for (int64_t Frame = First; Frame < Last; ++Frame) {
+            const int64_t Other = Frame + Lag;
+            if (Other < 0 || Other >= DecodedFrames) continue;
+            const double A = Wave[static_cast<size_t>(Frame * Channels + Channel)];
+            const double B = Decoded[static_cast<size_t>(Other * Channels + Channel)];
+            Sum += A * B;
+            WaveEnergy += A * A;
+            DecodedEnergy += B * B;
+        }
+        return WaveEnergy > 0 && DecodedEnergy > 0 ? Sum / std::sqrt(WaveEnergy * DecodedEnergy) : 0.0;
+    };
+    // The lag is found on a stretch from the middle, then judged on the whole.
+    const int64_t Middle = WaveFrames / 2, Stretch = std::min<int64_t>(8192, WaveFrames / 4);
+    int64_t BestLag = 0;
+    double Best = -2;
+    for (int64_t Lag = -MaxLag; Lag <= MaxLag; ++Lag) {
+        const double Value = Correlation(Lag, Middle - Stretch, Middle + Stretch);
+        if (Value > Best) {
+            Best = Value;
+            BestLag = Lag;
+        }
+    }
+    return Correlation(BestLag, 0, WaveFrames);
+}
+
+struct TLossyCase : quavix_test::TNamedCase {
+    const char* Arguments;  // given to both renders
+    const char* Output;
+    const char* Quality = "";  // given to the lossy render only
+};
+
+std::vector<TLossyCase> LossyCases() {
+    return {
+        {"ogg vorbis in stereo", "--rate 44100", "t.ogg"},
+        {"ogg vorbis in mono", "--rate 44100 --mono", "t.ogg"},
+        {"ogg vorbis at quality 0 and 22050 Hz", "--rate 22050", "t.ogg", "--quality 0"},
+        {"opus in stereo", "--rate 48000", "t.opus"},
+        {"opus in mono at 24000 Hz", "--rate 24000 --mono", "t.opus"},
+        {"mp3 in stereo", "--rate 44100", "t.mp3"},
+        {"mp3 in mono", "--rate 44100 --mono", "t.mp3"},
+        {"mp3 in stereo from 8 bits", "--rate 44100 --bits 8", "t.mp3"},
+        {"mp3 in stereo at 22050 Hz and quality 10", "--rate 22050", "t.mp3", "--quality 10"},
+    };
+}
+
+class QuavixRenderLossyFilesDecodeToTheWave : public QuavixRender, public ::testing::WithParamInterface<TLossyCase> {};
+
+TEST_P(QuavixRenderLossyFilesDecodeToTheWave, LossyFilesDecodeToTheWave) {
+    const TLossyCase& Case = GetParam();
+    std::string Work = Folder("lossy");
+    // The same song at the same rate and width, as a wave and lossy.
+    const std::string Song = std::string("render ../song.xm --seconds 1.5 ") + Case.Arguments;
+    TRun Run = Quavix(Song + " -o t.wav", Work);
+    ASSERT_EQ(Run.Status, 0) << Run.Err;
+    Run = Quavix(Song + " " + Case.Quality + " -o " + Case.Output, Work);
+    ASSERT_EQ(Run.Status, 0) << Run.Err;
+    int WaveChannels = 0, DecodedChannels = 0;
+    const std::vector<float> Wave = ReadFloats(Work + "/t.wav", WaveChannels);
+    const std::vector<float> Decoded = ReadFloats(Work + "/" + Case.Output, DecodedChannels);
+    ASSERT_FALSE(Wave.empty());
+    ASSERT_EQ(DecodedChannels, WaveChannels);
+    // A good encode follows the wave closely on every channel; noise in
+    // place of samples (as 16-bit stereo frames once gave MP3) does not.
+    for (int Channel = 0; Channel < WaveChannels; ++Channel)
+        EXPECT_GE(AlignedCorrelation(Wave, Decoded, WaveChannels, Channel, 2048), 0.9) << "channel " << Channel;
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderLossyFilesDecodeToTheWave, ::testing::ValuesIn(LossyCases()),
                          quavix_test::TCaseName());
 
 TEST_F(QuavixRender, StemsAddUpToTheSong) {

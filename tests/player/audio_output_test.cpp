@@ -213,6 +213,8 @@ protected:
         Settings.WriterSleepMs = SleepMs;
         auto Player = std::make_unique<TQuavix>(Settings);
         EXPECT_EQ(Player->OutputDevice, TQuavixOutputDevice::Oss);
+        // SDL failed first; once a device opened, nothing failed.
+        EXPECT_EQ(Player->OutputProblem, "");
         EXPECT_TRUE(Player->HasWriter());
         return Player;
     }
@@ -299,6 +301,9 @@ TEST_F(OssOutput, WithoutADeviceThePlayerHasNoOutput) {
     setenv("QUAVIX_OSS_DEVICE", (TempPath("no-such-dir") + "/dsp").c_str(), 1);
     auto Player = WindowPlayer();
     EXPECT_EQ(Player->OutputDevice, TQuavixOutputDevice::None);
+    // What failed at each output, for the owner to say.
+    EXPECT_EQ(Player->OutputProblem, "SDL audio: No available audio device; " + TempPath("no-such-dir") +
+                                         "/dsp: No such file or directory");
     EXPECT_FALSE(Player->HasWriter());
     ASSERT_TRUE(Player->Module->LoadFromFile(Song));
     EXPECT_TRUE(Player->Play());

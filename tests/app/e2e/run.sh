@@ -8,8 +8,8 @@
 #
 # PLAYER is quavix-player, SONG_WRITER writes the songs it is given, and
 # WINDOW_CLOSER asks a window to close as a window manager would. Screenshots
-# of the playing window, of the window after a file that is no song, and of
-# the about box are kept in ARTIFACT_DIR. CYCLES (100) is the number of
+# of the playing window, of the window after a file that is no song, of the
+# about box and of the window without a sound device are kept in ARTIFACT_DIR. CYCLES (100) is the number of
 # open/stop rounds of the robustness check.
 #
 # The window tells what a test cannot read off the screen through its probe
@@ -95,6 +95,7 @@ label() { grep '^label ' "$probe" | tail -n 1 | cut -c 7-; }
 label_is() { [ "$(label)" = "$1" ]; }
 status() { grep '^status' "$probe" | tail -n 1 | cut -c 8-; }
 more_labels_than() { [ "$(labels)" -gt "$1" ]; }
+status_said() { [ -n "$(status)" ]; }
 alive() { kill -0 "$pid" 2>/dev/null; }
 dead() { ! alive; }
 dialog() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -v "^$window\$" | head -n 1; }
@@ -103,9 +104,12 @@ dialog_closed() { ! dialog_open "$1"; }
 
 # Starts the window with the test's home folder and the given arguments, in
 # the folder $start_in (the current one when unset), and waits until it shows.
+# The sound goes to $sound through SDL's disk driver, unless $sdl_driver
+# names another driver and $oss_device another OSS device.
 start() {
   : >"$probe"
-  (cd "${start_in:-.}" && HOME=$home QUAVIX_PLAYER_PROBE=$probe SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$sound \
+  (cd "${start_in:-.}" && HOME=$home QUAVIX_PLAYER_PROBE=$probe SDL_AUDIODRIVER=${sdl_driver:-disk} \
+    SDL_DISKAUDIOFILE=$sound QUAVIX_OSS_DEVICE=${oss_device:-} \
     exec "$player" "$@") >>"$work/stdout.txt" 2>>"$work/stderr.txt" &
   pid=$!
   window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quavix Player$' | head -n 1)
@@ -265,6 +269,20 @@ printf '   \n' >"$home/.quavixplayer/lastpath"
 start
 close_window
 check "quitting with a blank folder deletes \"lastpath\"" test ! -e "$home/.quavixplayer/lastpath"
+
+echo "== no sound device"
+# ALSA without a configuration has no device at all, on any machine; nor has
+# an OSS device path that does not exist.
+: >"$work/stderr.txt"
+ALSA_CONFIG_PATH=/dev/null sdl_driver=alsa oss_device=$work/no-dsp start "$music/titled.xm"
+check "a song given without a sound device sets the status line" wait_for 20 status_said
+check "the status line names what failed" \
+  same "$(status)" "no sound device could be opened: SDL audio: No available audio device; $work/no-dsp: No such file or directory"
+check "the frame does not claim the song plays" same "$(label)" "No track loaded"
+import -window "$window" "$artifacts/no-sound-device.png"
+check "ALSA's own lines are not printed" same "$(grep -c 'ALSA lib' "$work/stderr.txt")" 0
+close_window
+check "the window without a sound device closes with 0" same "$status" 0
 
 echo "== a settings folder that cannot be made"
 for bad in "$work/missing/home" "$work/blocked"; do
