@@ -204,6 +204,9 @@ bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
         Sample.Loop = true;
         Sample.LoopStart = static_cast<int32_t>(LoopStart);
         Sample.LoopLength = static_cast<int32_t>(End - LoopStart);
+        // What follows the loop never plays (an offset past it wraps into
+        // the loop): the sample ends with its loop.
+        Sample.Length = static_cast<int32_t>(End);
     }
     if (Length > 0) Sample.PrepareData();
     return GravisAddress;
