@@ -31,6 +31,7 @@ struct TSampleInfo {
 struct TInstrumentInfo {
     int32_t Number = 0;  // from 1
     std::string Name;
+    std::string Kind;  // an instrument that does not play ("AdLib melody"); empty for sampled ones
     std::vector<TSampleInfo> Samples;
 };
 
@@ -66,6 +67,7 @@ std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module) {
         TInstrumentInfo Info;
         Info.Number = i;
         Info.Name = Instrument->Name;
+        Info.Kind = Instrument->Kind;
         for (int32_t k = 0; k < TQuavixInstrument::MaxSamples; ++k) {
             const TQuavixSample* Sample = Instrument->Samples[k].get();
             if (!Sample) continue;
@@ -83,7 +85,7 @@ std::vector<TInstrumentInfo> ListInstruments(const TQuavixModule& Module) {
             // A sample slot with neither sound nor name says nothing.
             if (S.Length > 0 || !S.Name.empty()) Info.Samples.push_back(S);
         }
-        if (!Info.Name.empty() || !Info.Samples.empty()) List.push_back(Info);
+        if (!Info.Name.empty() || !Info.Kind.empty() || !Info.Samples.empty()) List.push_back(Info);
     }
     return List;
 }
@@ -196,6 +198,11 @@ void PrintText(const std::string& Path, const TSongInfo& Info, bool WithSamples)
             std::printf("    %3d %s\n", Instrument.Number, SampleLine(Instrument.Samples[0]).c_str());
             continue;
         }
+        if (!Instrument.Kind.empty()) {
+            std::printf("    %3d %s %s, silent here\n", Instrument.Number, Quoted(Instrument.Name).c_str(),
+                        Instrument.Kind.c_str());
+            continue;
+        }
         std::printf("    %3d %s\n", Instrument.Number, Quoted(Instrument.Name).c_str());
         for (const TSampleInfo& S : Instrument.Samples) std::printf("        %s\n", SampleLine(S).c_str());
     }
@@ -240,8 +247,11 @@ void PrintJson(const std::string& Path, const TSongInfo& Info, bool WithSamples)
                                    {"stereo", S.Stereo},
                                    {"volume", S.Volume},
                                    {"finetune", S.FineTune}});
-            Instruments.push_back(
-                {{"number", Instrument.Number}, {"name", ToUtf8(Instrument.Name)}, {"samples", Samples}});
+            // "kind": "sample", or what the instrument is where it does not play.
+            Instruments.push_back({{"number", Instrument.Number},
+                                   {"name", ToUtf8(Instrument.Name)},
+                                   {"kind", Instrument.Kind.empty() ? std::string("sample") : Instrument.Kind},
+                                   {"samples", Samples}});
         }
         Object["instrument_list"] = Instruments;
     }

@@ -64,6 +64,7 @@ TQuavixInstrument::TQuavixInstrument()
 TQuavixInstrument::~TQuavixInstrument() { Clear(); }
 
 void TQuavixInstrument::Clear() {
+    Kind.clear();
     for (auto& Sample : Samples) Sample.reset();
     NoteSamples.fill(0);
     VolumeEnvelope->Clear();

@@ -82,6 +82,9 @@ public:
     static constexpr int32_t NoteCount = TQuavixNote::Last;
 
     std::string Name;
+    // What an instrument the engine does not play is ("AdLib melody",
+    // "AdLib bass drum"): it loads silent. Empty for sampled instruments.
+    std::string Kind;
     std::array<std::unique_ptr<TQuavixSample>, MaxSamples> Samples;
     // Entry n - 1 is the index into Samples for note n (1..96).
     std::array<uint8_t, NoteCount> NoteSamples{};

@@ -154,6 +154,10 @@ bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     uint8_t Bytes[InstrumentHeaderSize];
     if (!Cursor.ReadExact(Bytes, InstrumentHeaderSize)) return false;
     Instrument.Name = QuavixFieldName(Bytes + 0x30, 28);
+    // The AdLib voices of ST3's FM chip (types 2..7) are not synthesised.
+    static const char* const AdLibKinds[] = {"AdLib melody", "AdLib bass drum", "AdLib snare", "AdLib tom",
+                                              "AdLib cymbal", "AdLib hi-hat"};
+    if (Bytes[0] >= 2 && Bytes[0] <= 7) Instrument.Kind = AdLibKinds[Bytes[0] - 2];
     if (Bytes[0] != 1) return false;
     const bool GravisAddress = QuavixGetWord(Bytes + 0x28) != 0;
 

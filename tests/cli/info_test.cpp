@@ -318,13 +318,24 @@ TEST_F(QuavixInfo, SamplesListNamesLoopsAndFormats) {
     const nlohmann::json Object = nlohmann::json::parse(Run.Out);
     ASSERT_EQ(Object["instrument_list"].size(), 3u) << Run.Out;
     EXPECT_EQ(Object["instrument_list"][1], nlohmann::json::parse(
-        "{\"number\":2,\"name\":\"two\",\"samples\":["
+        "{\"number\":2,\"name\":\"two\",\"kind\":\"sample\",\"samples\":["
         "{\"index\":0,\"name\":\"plain\",\"length\":4,\"loop\":\"none\",\"loop_start\":0,\"loop_length\":0,"
         "\"bits\":8,\"stereo\":false,\"volume\":64,\"finetune\":0},"
         "{\"index\":1,\"name\":\"pad \xc3\xa9\",\"length\":100,\"loop\":\"ping-pong\",\"loop_start\":10,"
         "\"loop_length\":40,\"bits\":16,\"stereo\":true,\"volume\":32,\"finetune\":-16}]}"));
     // Without --samples, no list.
     EXPECT_EQ(Quavix("info --json " + Path("samples.xm")).Out.find("instrument_list"), std::string::npos);
+
+    // An AdLib voice of a Scream Tracker 3 song is listed with its kind.
+    TS3mSong Adlib = SmallS3m();
+    Adlib.Instruments.emplace_back();
+    Adlib.Instruments.back().Type = 2;
+    Adlib.Instruments.back().Name = "organ";
+    SaveBytes(Path("adlib.s3m"), WriteS3m(Adlib));
+    Run = Quavix("info --samples " + Path("adlib.s3m"));
+    EXPECT_NE(Run.Out.find("      2 \"organ\" AdLib melody, silent here\n"), std::string::npos) << Run.Out;
+    Run = Quavix("info --json --samples " + Path("adlib.s3m"));
+    EXPECT_EQ(nlohmann::json::parse(Run.Out)["instrument_list"][1]["kind"], "AdLib melody") << Run.Out;
 }
 
 TEST_F(QuavixInfo, BundledSongLoads) {

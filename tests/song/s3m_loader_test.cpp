@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                       S.Instruments[0].LoopEnd = 10;
                   }),
                   [](const TQuavixModule& M) { EXPECT_FALSE(SampleOf(M, 1).Loop); }},
-        TLoadCase{{"AdLib and empty instruments are silent and keep their names"},
+        TLoadCase{{"AdLib and empty instruments are silent and keep their names and kinds"},
                   With([](TS3mSong& S) {
                       TS3mInstrument AdLib;
                       AdLib.Type = 2;
@@ -200,6 +200,9 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const TQuavixModule& M) {
                       ASSERT_TRUE(M.Instruments[2]);
                       EXPECT_EQ(M.Instruments[2]->Name, "organ");
+                      EXPECT_EQ(M.Instruments[2]->Kind, "AdLib melody");
+                      EXPECT_EQ(M.Instruments[3]->Kind, "");
+                      EXPECT_EQ(M.Instruments[1]->Kind, "");
                       EXPECT_EQ(M.Instruments[2]->Samples[0], nullptr);
                       EXPECT_EQ(M.Instruments[3]->Name, "a message");
                       EXPECT_EQ(M.Instruments[3]->Samples[0], nullptr);
