@@ -156,6 +156,13 @@ struct TQuavixChannelState {
     bool FineVibrato = false;
     // A note cut stopped the voice; the next note starts it again.
     bool NoteWasCut = false;
+    // Panbrello (Yxy): speed, depth, waveform (S5y) and the wave's position
+    // in 256ths of its cycle; the tick's swing of the panning.
+    int32_t PanbrelloSpeed = 0;
+    int32_t PanbrelloDepth = 0;
+    int32_t PanbrelloWaveform = 0;
+    int32_t PanbrelloPosition = 0;
+    int32_t PanningOffset = 0;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -249,6 +256,8 @@ public:
     void DoVibrato();
     void PlayTremolo();
     void DoTremolo();
+    // Panbrello: swings the tick's panning by the wave and moves it on.
+    void DoPanbrello();
     void DoTremor();
     void DoTonePortamento();
     void DoVolumeSlide();

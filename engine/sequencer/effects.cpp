@@ -830,6 +830,7 @@ void TQuavixChannel::ProcessRow() {
     const bool TriggerTick = CurrentTick == Delay;
     PeriodOffset = 0;
     VolumeOffset = 0;
+    PanningOffset = 0;
     StillTick = false;
     if (TriggerTick && Delay > 0)
         DelayedCell(*this);
@@ -863,6 +864,7 @@ void TQuavixChannel::ProcessTickEffects() {
     if (NoteTick && !SlidesFirst) ProcessRow();
     PeriodOffset = 0;
     VolumeOffset = 0;
+    PanningOffset = 0;
     StillTick = false;
     VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
                            SlidesFirst || CurrentTick >= Delay);
@@ -969,6 +971,14 @@ void TQuavixChannel::PlayTremolo() {
 void TQuavixChannel::DoTremolo() {
     PlayTremolo();
     TremoloPosition = (TremoloPosition + TremoloSpeed) & 63;
+}
+
+void TQuavixChannel::DoPanbrello() {
+    // The wave's 64 steps over 256 positions; the swing, at most 255 * 15 / 8
+    // either way, can take the panning from one side to the other.
+    const int32_t Step = (PanbrelloPosition >> 2) & 63;
+    PanningOffset = WaveSign(Step, (WaveMagnitude(PanbrelloWaveform, Step, Step) * PanbrelloDepth) >> 3);
+    PanbrelloPosition = (PanbrelloPosition + PanbrelloSpeed) & 255;
 }
 
 void TQuavixChannel::DoTremor() {

@@ -235,10 +235,22 @@ void SetPanning(TChannel& C, int32_t P) {
         Steps::SoundControl(C, 0x0);
 }
 
+// Yxy panbrello at speed x and depth y (a nibble of 0 keeps its own), on
+// every tick of the row; Zxx the MIDI macro xx, as in Extended Modules.
+// Both come from later trackers that write S3M files.
+void PanbrelloFirst(TChannel& C, int32_t P) {
+    if (High(P) != 0) C.PanbrelloSpeed = High(P);
+    if (Low(P) != 0) C.PanbrelloDepth = Low(P);
+    C.DoPanbrello();
+}
+void PanbrelloOther(TChannel& C, int32_t) { C.DoPanbrello(); }
+void MidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::MidiMacro, P); }
+
 // ---------------------------------------------------------------------------
 // Sxy, by x.
-//   S1y glissando, S2y finetune (y eighths of a semitone from -8), S3y and
-//   S4y the vibrato and tremolo waveforms, S6y y more ticks in the row, S8y
+//   S1y glissando, S2y finetune (y eighths of a semitone from -8), S3y,
+//   S4y and S5y the vibrato, tremolo and panbrello waveforms, S6y y more
+//   ticks in the row, S8y
 //   panning, S9y sound control, SBy pattern loop, SCy note cut at tick y,
 //   SDy note delay, SEy row delay. With FirstRowDelayCounts the first row
 //   delay of the row that delays counts (SE0 leaves the choice to the next).
@@ -268,6 +280,7 @@ void SpecialFirst(TChannel& C, int32_t P) {
         case TSpecial::FineTune: SetFineTune(C, y); break;
         case TSpecial::VibratoWaveform: C.VibratoWaveform = y & 7; break;
         case TSpecial::TremoloWaveform: C.TremoloWaveform = y & 7; break;
+        case TSpecial::PanbrelloWaveform: C.PanbrelloWaveform = y & 3; break;
         case TSpecial::TickDelay: M.TickDelay += y; break;
         case TSpecial::Panning: C.Panning = y * 0x11; break;
         case TSpecial::SoundControl: Steps::SoundControl(C, y); break;
@@ -315,8 +328,8 @@ constexpr TQuavixEffectEntry Letters[] = {
     /* V */ {SetGlobalVolume, nullptr},
     /* W */ {nullptr, nullptr},
     /* X */ {SetPanning, nullptr},
-    /* Y */ {nullptr, nullptr},
-    /* Z */ {nullptr, nullptr},
+    /* Y */ {PanbrelloFirst, PanbrelloOther},
+    /* Z */ {MidiMacro, MidiMacro},
 };
 static_assert(sizeof(Letters) / sizeof(Letters[0]) == TLetter::End - TLetter::Base, "one entry per letter");
 

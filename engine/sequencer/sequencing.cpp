@@ -260,7 +260,9 @@ void TQuavixChannel::UpdateVoice() {
     // The panning envelope swings around the channel's panning, as far as
     // the nearer side allows. Not clamped: a centred channel with the
     // envelope at its top gives 256.
-    FinalPanning = Panning + (((EnvelopePanning - 32) * (128 - std::abs(Panning - 128))) >> 5);
+    // A panbrello swings the tick's panning (PanningOffset), held to the sides.
+    const int32_t TickPanning = PanningOffset == 0 ? Panning : std::clamp<int32_t>(Panning + PanningOffset, 0, 255);
+    FinalPanning = TickPanning + (((EnvelopePanning - 32) * (128 - std::abs(TickPanning - 128))) >> 5);
 
     UpdateVolumeRamp();
 

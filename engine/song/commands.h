@@ -88,8 +88,8 @@ struct TQuavixLetterEffect {
         V,             // global volume
         W,
         X,             // panning
-        Y,
-        Z,
+        Y,             // panbrello
+        Z,             // MIDI macro
         End,           // one past Z
     };
 };
@@ -101,6 +101,7 @@ struct TQuavixLetterSpecial {
         FineTune = 0x2,
         VibratoWaveform = 0x3,
         TremoloWaveform = 0x4,
+        PanbrelloWaveform = 0x5,
         TickDelay = 0x6,
         Panning = 0x8,
         SoundControl = 0x9,

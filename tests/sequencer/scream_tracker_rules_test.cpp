@@ -159,8 +159,8 @@ INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerPeriods, ::testing::Values
               Period, {27963, 28855, 29747, 30639, 31531, 32423, 32423, 32767}}),
     TCaseName());
 
-// Notes: TQuavixBehaviour::OffsetRecalledWithoutInstrument, and Qxy's ticks
-// and after a note cut.
+// Notes: TQuavixBehaviour::OffsetRecalledWithoutInstrument, Qxy's ticks and
+// after a note cut, and the panbrello of later trackers.
 class ScreamTrackerNotes : public ScreamTrackerRule {};
 TEST_P(ScreamTrackerNotes, AsScreamTracker3PlaysThem) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerNotes, ::testing::Values(
@@ -181,6 +181,9 @@ INSTANTIATE_TEST_SUITE_P(ScreamTracker3, ScreamTrackerNotes, ::testing::Values(
     TRuleCase{{"retrigger on every y-th tick after the first, the volume changed"},
               Cells({S3mAt(0, 0, Note("C-4"), 1, 40), S3mAt(1, 0, 0, 0, -1, 'Q', 0x12)}), Volume,
               Runs({{40, 6}, {40, 2}, {39, 2}, {38, 2}})},
+    TRuleCase{{"Yxy panbrello swings the panning from its first tick"},
+              Cells({S3mAt(0, 0, Note("C-4"), 1, -1, 'Y', 0x48)}),
+              [](const TQuavixModule& M) { return M.Channels[0]->FinalPanning; }, {56, 80, 105, 130, 153, 176}},
     TRuleCase{{"retrigger after a note cut stays silent"},
               Cells({S3mAt(0, 0, Note("C-4"), 1), S3mAt(1, 0, S3mNoteCut), S3mAt(2, 0, 0, 0, -1, 'Q', 0x01)}), Sounding,
               Runs({{1, 6}, {0, 12}})}),
