@@ -143,7 +143,12 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     }
 
     std::vector<uint8_t> Rendered(Player->OutputBits == 8 ? static_cast<size_t>(Player->OutputBufferBytes) : 0);
-    std::vector<int16_t> Samples(static_cast<size_t>(RenderBufferFrames) * Player->OutputChannels());
+    // Several buffers are written at once: one large write costs the system
+    // less than many small ones.
+    constexpr int32_t BuffersPerWrite = 16;
+    const size_t BufferValues = static_cast<size_t>(RenderBufferFrames) * Player->OutputChannels();
+    std::vector<int16_t> Samples(BufferValues * BuffersPerWrite);
+    int64_t Pending = 0;  // frames rendered into Samples, not yet written
     const int Line = Progress.Begin(Job.Shown, Total, Player->SampleRate());
     // The song starts at the order asked for, from the first frame on.
     if (Options.Start > 0) Player->RequestSeek(Options.Start, 0);
@@ -157,17 +162,23 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
             break;
         }
         // 16-bit output goes straight into the samples libsndfile takes.
-        Player->Render(Player->OutputBits == 16 ? static_cast<void*>(Samples.data()) : Rendered.data());
+        int16_t* Into = Samples.data() + static_cast<size_t>(Pending) * Player->OutputChannels();
+        Player->Render(Player->OutputBits == 16 ? static_cast<void*>(Into) : Rendered.data());
         // The song's end may fall inside this buffer: the file stops there.
         if (Watch.StopFrame >= 0) Frames = std::min(Frames, Watch.StopFrame.load());
         const int64_t Count = std::min<int64_t>(RenderBufferFrames, Frames - Done);
         const size_t Values = static_cast<size_t>(Count) * Player->OutputChannels();
         if (Player->OutputBits == 8) {
             // libsndfile takes 16-bit samples and keeps their high byte.
-            for (size_t i = 0; i < Values; ++i) Samples[i] = static_cast<int16_t>((Rendered[i] - 128) * 256);
+            for (size_t i = 0; i < Values; ++i) Into[i] = static_cast<int16_t>((Rendered[i] - 128) * 256);
         }
-        Ok = Writer.Write(Samples.data(), Count, Reason);
+        Pending += Count;
         Done += Count;
+        if (Pending * Player->OutputChannels() + static_cast<int64_t>(BufferValues) > static_cast<int64_t>(Samples.size()) ||
+            Done >= Frames) {
+            Ok = Writer.Write(Samples.data(), Pending, Reason);
+            Pending = 0;
+        }
         Progress.Update(Line, Done);
     }
     Player->Stop();
