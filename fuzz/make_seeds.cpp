@@ -134,7 +134,13 @@ std::vector<std::pair<std::string, TBytes>> Seeds() {
     S3m.UnsignedSamples = false;
     S3m.Patterns.push_back({{S3mAt(0, 0, Note("C-5"), 2, 40, 'H', 0x44), S3mAt(1, 1, S3mNoteCut),
                              S3mAt(2, 4, Note("G-3"), 3, -1, 'S', 0xD2), S3mAt(3, 0, 0, 0, -1, 'D', 0x0F),
-                             S3mAt(4, 1, 0, 0, -1, 'Q', 0x13), S3mAt(5, 0, 0, 0, -1, 'B', 2)}});
+                             S3mAt(4, 1, 0, 0, -1, 'Q', 0x13), S3mAt(5, 0, 0, 0, -1, 'B', 2),
+                             S3mAt(6, 0, Note("C-4"), 2, -1, 'O', 0x80), S3mAt(6, 1, 0, 0, -1, 'S', 0x63),
+                             S3mAt(6, 4, 0, 0, -1, 'S', 0xE2), S3mAt(7, 0, Note("E-4"), 0, -1, 'G', 0x20),
+                             S3mAt(7, 1, 0, 0, -1, 'K', 0xF1), S3mAt(8, 0, 0, 0, -1, 'L', 0x0F),
+                             S3mAt(8, 1, 0, 0, -1, 'U', 0x83), S3mAt(9, 0, 0, 0, -1, 'Y', 0x4F),
+                             S3mAt(9, 1, 0, 0, -1, 'Z', 0x40), S3mAt(9, 4, 0, 0, -1, 'S', 0xC1),
+                             S3mAt(10, 0, 0, 0, -1, 'E', 0xFF), S3mAt(10, 1, 0, 0, -1, 'J', 0x00)}});
     TS3mInstrument Wide;
     Wide.Bits = 16;
     Wide.NumChannels = 2;
