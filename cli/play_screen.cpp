@@ -125,9 +125,14 @@ std::string CellText(const TQuavixPatternNote& Shown) {
     if (Command == TQuavixVolumeCommand::SetVolume) {
         std::snprintf(Text, sizeof(Text), " %02X", Shown.VolumeParameter);
     } else if (Command > TQuavixVolumeCommand::SetVolume && Command < TQuavixVolumeCommand::Count) {
-        static const char Commands[] = "-+DUSVPLRM";
-        std::snprintf(Text, sizeof(Text), " %c%X", Commands[Command - TQuavixVolumeCommand::SlideDown],
-                      Shown.VolumeParameter & 15);
+        static const char Commands[] = "-+DUSVPLRMEFPG";
+        // Impulse Tracker's wider panning and portamento speeds show their
+        // high digit.
+        const int32_t Value = Shown.VolumeParameter;
+        if (Value > 15)
+            std::snprintf(Text, sizeof(Text), "%c%02X", Commands[Command - TQuavixVolumeCommand::SlideDown], Value & 0xFF);
+        else
+            std::snprintf(Text, sizeof(Text), " %c%X", Commands[Command - TQuavixVolumeCommand::SlideDown], Value);
     } else {
         std::snprintf(Text, sizeof(Text), " ..");
     }

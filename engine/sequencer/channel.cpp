@@ -51,6 +51,9 @@ void TQuavixChannel::Reset() {
     Instrument = nullptr;
     Sample = nullptr;
     Panning = DefaultPanning;
+    ChannelVolume = DefaultChannelVolume;
+    LetterMemory.fill(0);
+    HighOffset = 0;
     LastLeft = 0;
     LastRight = 0;
     VolumeLeft = 0;
@@ -68,7 +71,7 @@ void TQuavixChannel::Reset() {
     ActiveMacro = 0;
     FilterValid = false;
     FilterMode = 0;
-    Surround = false;
+    Surround = DefaultSurround;
     LocalFilters = false;
     NoteWasCut = false;
 }
@@ -137,7 +140,8 @@ bool TQuavixChannel::MoveToFadeBank() {
 
 bool TQuavixChannel::IsPortamento(const TQuavixPatternNote& Cell) {
     return Cell.Effect == TQuavixEffect::TonePortamento || Cell.Effect == TQuavixEffect::TonePortamentoVolumeSlide ||
-           Cell.VolumeCommand == TQuavixVolumeCommand::TonePortamento || QuavixLetterPortamento(Cell);
+           Cell.VolumeCommand == TQuavixVolumeCommand::TonePortamento ||
+           Cell.VolumeCommand == TQuavixVolumeCommand::TonePortamentoAt || QuavixLetterPortamento(Cell);
 }
 
 namespace {

@@ -163,6 +163,20 @@ struct TQuavixChannelState {
     int32_t PanbrelloWaveform = 0;
     int32_t PanbrelloPosition = 0;
     int32_t PanningOffset = 0;
+    // Per-letter memories where the letters keep their own (without
+    // SharedEffectMemory), indexed by the letter (A is 1).
+    std::array<uint8_t, 27> LetterMemory{};
+    // The channel's volume (0..64, Mxx) and where it and the surround start
+    // on a song's start (the song's channel settings).
+    int32_t ChannelVolume = 64;
+    int32_t DefaultChannelVolume = 64;
+    bool DefaultSurround = false;
+    // Nxy channel volume slide and Pxy panning slide steps, Txy tempo slide,
+    // Wxy global volume slide (per tick, signed).
+    int32_t ChannelVolumeSlide = 0;
+    int32_t TempoSlide = 0;
+    // SAy: the offset's high part (Oxx counts from y * 65536 frames).
+    int32_t HighOffset = 0;
 };
 
 // The one empty channel name every channel starts with and returns to, so

@@ -23,6 +23,8 @@ void ArpeggioSetup(TQuavixChannel& C, int32_t P);
 void FirstTickTonePortamento(TQuavixChannel& C);
 void PositionJump(TQuavixChannel& C, int32_t Order);
 void PatternBreak(TQuavixChannel& C, int32_t P);
+// A break to row Row of the next order, however the row was written.
+void PatternBreakToRow(TQuavixChannel& C, int32_t Row);
 void PatternLoop(TQuavixChannel& C, int32_t y);
 void SetFineTune(TQuavixChannel& C, int32_t y);
 void SoundControl(TQuavixChannel& C, int32_t y);

@@ -166,6 +166,14 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
             if (n != 0) C.PortamentoSpeed = n * 16;
             FirstTickTonePortamento(C);
             break;
+        case TCommand::SetPanningWide:
+            if (TriggerTick) C.Panning = std::min<int32_t>(n * 4, 255);
+            C.Surround = false;
+            break;
+        case TCommand::TonePortamentoAt:
+            if (n != 0) C.PortamentoSpeed = n;
+            FirstTickTonePortamento(C);
+            break;
         default: break;
     }
 }
@@ -189,6 +197,8 @@ void DelayedVolumeColumn(TChannel& C, int32_t Command, int32_t n) {
     if (Command == TQuavixVolumeCommand::SetPanning) C.Panning = n * 16;
 }
 
+void SlidePeriod(TChannel& C, int32_t Delta);
+
 void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
@@ -197,7 +207,10 @@ void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNo
         case TCommand::Vibrato: C.DoVibrato(); break;
         case TCommand::PanningSlideLeft: if (FromNoteTick) VolumeColumnPanningSlideLeft(C, n); break;
         case TCommand::PanningSlideRight: if (FromNoteTick) VolumeColumnPanningSlideRight(C, n); break;
-        case TCommand::TonePortamento: C.DoTonePortamento(); break;
+        case TCommand::TonePortamento:
+        case TCommand::TonePortamentoAt: C.DoTonePortamento(); break;
+        case TCommand::PortamentoDown: if (FromNoteTick) SlidePeriod(C, n * 4 * 4); break;
+        case TCommand::PortamentoUp: if (FromNoteTick) SlidePeriod(C, -n * 4 * 4); break;
         default: break;
     }
 }
@@ -386,14 +399,15 @@ void SetVolume(TChannel& C, int32_t P) { C.Volume = P; }
 // its value, as the trackers that play these files take it: D1A is row 20,
 // DA0 row 100 and DFF row 165. A row the pattern does not have starts that
 // pattern from its top (see the row search).
-void PatternBreak(TChannel& C, int32_t P) {
+void PatternBreakToRow(TChannel& C, int32_t Row) {
     TQuavixModule& M = *C.Module;
     if (!M.JumpPending) M.JumpOrder = M.OrderPosition + 1;
-    M.JumpRow = High(P) * 10 + Low(P);
+    M.JumpRow = Row;
     M.JumpPending = true;
     M.BreakRow = M.JumpRow;
     M.BreakRowFromPositionJump = false;
 }
+void PatternBreak(TChannel& C, int32_t P) { PatternBreakToRow(C, High(P) * 10 + Low(P)); }
 
 // Fxx speed (ticks per row) below 0x20, tempo from 0x20 on, as both
 // Fasttracker 2 and ProTracker take F20; with TempoFromNextTick the tempo
@@ -1042,6 +1056,7 @@ void ArpeggioSetup(TChannel& C, int32_t P) { ::ArpeggioSetup(C, P); }
 void FirstTickTonePortamento(TChannel& C) { ::FirstTickTonePortamento(C); }
 void PositionJump(TChannel& C, int32_t Order) { ::PositionJump(C, Order); }
 void PatternBreak(TChannel& C, int32_t P) { ::PatternBreak(C, P); }
+void PatternBreakToRow(TChannel& C, int32_t Row) { ::PatternBreakToRow(C, Row); }
 void PatternLoop(TChannel& C, int32_t y) { ::PatternLoop(C, y); }
 void SetFineTune(TChannel& C, int32_t y) { ::SetFineTune(C, y); }
 void SoundControl(TChannel& C, int32_t y) { ::SoundControl(C, y); }

@@ -20,6 +20,11 @@ int32_t Saturate(int64_t V) {
     return static_cast<int32_t>(V);
 }
 
+// The points a loop or sustain point may name: the points there are, and
+// at least the 13 slots an Extended Module's loop could always name (a
+// damaged one naming a slot past its points keeps playing as it did).
+int32_t LoopReach(const TQuavixEnvelope& E) { return PointCount(E) > 13 ? PointCount(E) : 13; }
+
 }  // namespace
 
 void TQuavixEnvelopeHandler::Assign(const TQuavixEnvelopeHandler& Source) {
@@ -59,7 +64,7 @@ void TQuavixEnvelopeHandler::SetPosition(int32_t P) {
         int32_t K = 0;
         while (K + 1 < Count && E.Points[K + 1].Position <= P) ++K;
         PointIndex = K;
-        if (E.LoopEnabled && PointIndex == E.LoopEnd && E.LoopStart >= 0 && E.LoopStart < TQuavixEnvelope::MaxPoints) {
+        if (E.LoopEnabled && PointIndex == E.LoopEnd && E.LoopStart >= 0 && E.LoopStart < LoopReach(E)) {
             PointIndex = E.LoopStart;
             Position = E.Points[E.LoopStart].Position;
         }
@@ -82,7 +87,12 @@ int32_t TQuavixEnvelopeHandler::Advance() {
     if (NextPoint < Count && E.Points[NextPoint].Position == Position) {
         // A point is reached: start its segment, or return to the loop start.
         PointIndex = NextPoint;
-        if (E.LoopEnabled && PointIndex == E.LoopEnd && E.LoopStart >= 0 && E.LoopStart < TQuavixEnvelope::MaxPoints) {
+        // A sustain loop runs back while the key is held, before the loop.
+        if (KeyOn && E.SustainEnabled && PointIndex == E.SustainPoint && E.SustainLoopStart >= 0 &&
+            E.SustainLoopStart < E.SustainPoint) {
+            PointIndex = E.SustainLoopStart;
+            Position = E.Points[E.SustainLoopStart].Position;
+        } else if (E.LoopEnabled && PointIndex == E.LoopEnd && E.LoopStart >= 0 && E.LoopStart < LoopReach(E)) {
             PointIndex = E.LoopStart;
             Position = E.Points[E.LoopStart].Position;
         }
@@ -92,7 +102,8 @@ int32_t TQuavixEnvelopeHandler::Advance() {
     int32_t Result = Value >> 16;
     if (NextPoint < Count) {
         bool SustainHolds = KeyOn && E.SustainEnabled && PointIndex == E.SustainPoint &&
-                            E.SustainPoint >= 0 && E.SustainPoint < TQuavixEnvelope::MaxPoints &&
+                            (E.SustainLoopStart < 0 || E.SustainLoopStart >= E.SustainPoint) &&
+                            E.SustainPoint >= 0 && E.SustainPoint < LoopReach(E) &&
                             Position == E.Points[E.SustainPoint].Position;
         if (!SustainHolds) {
             Value = Saturate(static_cast<int64_t>(Value) + Delta);

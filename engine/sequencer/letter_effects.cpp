@@ -6,7 +6,9 @@
 // With SharedEffectMemory a channel remembers one parameter for all its
 // letters: every cell with a nonzero parameter sets it, with a letter or
 // without one, and D, E, F, I, J, K, L, Q, R and S with a parameter of 0 take
-// it. Tone portamento (G) keeps its own speed, vibrato (H, U) and tremolo (R
+// it. Otherwise each letter remembers its own, but that D, K and L share one
+// (their volume slide), and E and F one (with LinkedPortamentoMemory G too).
+// Tone portamento (G) keeps its own speed, vibrato (H, U) and tremolo (R
 // without the shared memory) their own speed and depth nibbles.
 //
 // x is the parameter's high nibble and y its low nibble throughout.
@@ -30,10 +32,19 @@ namespace Steps = QuavixEffectSteps;
 int32_t High(int32_t Parameter) { return (Parameter >> 4) & 15; }
 int32_t Low(int32_t Parameter) { return Parameter & 15; }
 
-// The parameter a letter acts by: its own, or with SharedEffectMemory the
-// channel's remembered one (which its own, where nonzero, has just set).
-int32_t Shared(const TChannel& C, int32_t P) {
-    return C.Module->Has(B::SharedEffectMemory) ? C.LetterParameter : P;
+// The parameter a letter acts by: the one its memory holds, which its own,
+// where nonzero, has just set (see QuavixLetterFirstTick).
+int32_t Shared(const TChannel& C, int32_t) { return C.LetterParameter; }
+
+// The memory a letter keeps its parameter in, without SharedEffectMemory.
+int32_t MemorySlot(const TQuavixModule& M, int32_t Letter) {
+    switch (Letter + 'A' - 1) {
+        case 'K':
+        case 'L': return 'D' - 'A' + 1;
+        case 'F': return 'E' - 'A' + 1;
+        case 'G': return M.Has(B::LinkedPortamentoMemory) ? 'E' - 'A' + 1 : Letter;
+        default: return Letter;
+    }
 }
 
 bool HasNote(const TQuavixPatternNote& Cell) { return QuavixIsNote(Cell.Note); }
@@ -64,7 +75,9 @@ TVolumeSlide VolumeSlideOf(const TChannel& C, int32_t P) {
     else
         return Slide;
     Slide.OtherTicks = x == 0 || y == 0;
-    Slide.FirstTick = x == 0xF || y == 0xF;
+    // The fine slides; D0F and DF0 with EdgeSlidesOnFirstTick too.
+    Slide.FirstTick = (x == 0xF && y != 0) || (y == 0xF && x != 0) ||
+                      (C.Module->Has(B::EdgeSlidesOnFirstTick) && (x == 0xF || y == 0xF));
     const bool Fine = Slide.FirstTick && !Slide.OtherTicks;
     if (!Fine && C.Module->Has(B::FastVolumeSlides)) Slide.FirstTick = Slide.OtherTicks = true;
     return Slide;
@@ -112,8 +125,10 @@ void PortamentoDownOther(TChannel& C, int32_t P) { PortamentoOther(C, P, 1); }
 void PortamentoUpFirst(TChannel& C, int32_t P) { PortamentoFirst(C, P, -1); }
 void PortamentoUpOther(TChannel& C, int32_t P) { PortamentoOther(C, P, -1); }
 
-// Gxx tone portamento at xx (its own memory: G00 keeps the last speed).
+// Gxx tone portamento at xx (its own memory: G00 keeps the last speed;
+// with LinkedPortamentoMemory the memory of E and F).
 void TonePortamentoFirst(TChannel& C, int32_t P) {
+    if (C.Module->Has(B::LinkedPortamentoMemory)) P = Shared(C, P);
     if (P != 0) C.PortamentoSpeed = P;
     Steps::FirstTickTonePortamento(C);
 }
@@ -173,7 +188,7 @@ void PortamentoSlideOther(TChannel& C, int32_t P) {
 // looped sample's loop end wraps into the loop.
 void SampleOffsetFirst(TChannel& C, int32_t P) {
     if (P != 0) C.SampleOffsetMemory = P;
-    C.NoteStart = C.SampleOffsetMemory * 256;
+    C.NoteStart = C.HighOffset * 65536 + C.SampleOffsetMemory * 256;
 }
 
 // Where a note of the row starts its sample: at the channel's offset, which
@@ -215,24 +230,82 @@ void TremoloFirst(TChannel& C, int32_t P) {
 }
 void TremoloOther(TChannel& C, int32_t) { C.DoTremolo(); }
 
-// Axx speed (1..255), Txx tempo (from 0x20; lower values do nothing), Vxx
-// global volume (0..0x40; higher values do nothing).
+// Axx speed (1..255), Vxx global volume (up to the song's range, 0x40 or
+// 0x80; higher values do nothing).
 void SetSpeed(TChannel& C, int32_t P) {
     if (P != 0) C.Module->Speed = static_cast<uint8_t>(P);
 }
-void SetTempo(TChannel& C, int32_t P) {
-    if (P >= 0x20) C.Module->Tempo = static_cast<uint8_t>(P);
-}
 void SetGlobalVolume(TChannel& C, int32_t P) {
-    if (P <= 0x40) C.Module->GlobalVolume = P;
+    if (P <= C.Module->GlobalVolumeRange) C.Module->GlobalVolume = P;
 }
 
-// Xxx panning, 0x00 left to 0x80 right; XA4 surround.
+// Xxx panning, 0x00 left to 0x80 right; XA4 surround. With WidePanningCommand
+// 0x00..0xFF left to right.
 void SetPanning(TChannel& C, int32_t P) {
-    if (P <= 0x80)
+    if (C.Module->Has(B::WidePanningCommand)) {
+        C.Panning = P;
+        C.Surround = false;
+    } else if (P <= 0x80) {
         C.Panning = std::min(P * 2, 255);
-    else if (P == 0xA4)
+    } else if (P == 0xA4) {
         Steps::SoundControl(C, 0x0);
+    }
+}
+
+// Slides of Dxy's form (see VolumeSlideOf) on other values: Nxy the
+// channel's volume (0..64), Wxy the song's (0..its range), Pxy the panning
+// (x left, y right, by 4 x or 4 y of 256).
+void SlideChannelVolume(TChannel& C, int32_t P, bool FirstTick) {
+    const TVolumeSlide Slide = VolumeSlideOf(C, Shared(C, P));
+    if (FirstTick ? Slide.FirstTick : Slide.OtherTicks)
+        C.ChannelVolume = std::clamp<int32_t>(C.ChannelVolume + Slide.Step, 0, 64);
+}
+void ChannelVolumeSlideFirst(TChannel& C, int32_t P) { SlideChannelVolume(C, P, true); }
+void ChannelVolumeSlideOther(TChannel& C, int32_t P) { SlideChannelVolume(C, P, false); }
+void SlideGlobalVolume(TChannel& C, int32_t P, bool FirstTick) {
+    const TVolumeSlide Slide = VolumeSlideOf(C, Shared(C, P));
+    if (C.Background || !(FirstTick ? Slide.FirstTick : Slide.OtherTicks)) return;
+    TQuavixModule& M = *C.Module;
+    M.GlobalVolume = std::clamp<int32_t>(M.GlobalVolume + Slide.Step, 0, M.GlobalVolumeRange);
+}
+void GlobalVolumeSlideFirst(TChannel& C, int32_t P) { SlideGlobalVolume(C, P, true); }
+void GlobalVolumeSlideOther(TChannel& C, int32_t P) { SlideGlobalVolume(C, P, false); }
+void SlidePanning(TChannel& C, int32_t P, bool FirstTick) {
+    const TVolumeSlide Slide = VolumeSlideOf(C, Shared(C, P));
+    if (FirstTick ? Slide.FirstTick : Slide.OtherTicks)
+        C.Panning = std::clamp<int32_t>(C.Panning - Slide.Step * 4, 0, 255);
+}
+void PanningSlideFirst(TChannel& C, int32_t P) { SlidePanning(C, P, true); }
+void PanningSlideOther(TChannel& C, int32_t P) { SlidePanning(C, P, false); }
+
+// Mxx the channel's volume (0..0x40; higher values do nothing).
+void SetChannelVolume(TChannel& C, int32_t P) {
+    if (P <= 64) C.ChannelVolume = P;
+}
+
+// Txx: from 0x20 the tempo; T0x slides it down and T1x up by x on the row's
+// later ticks, within 32..255 (T00 and T10 keep the last slide).
+void TempoFirst(TChannel& C, int32_t P) {
+    if (P >= 0x20) {
+        C.Module->Tempo = static_cast<uint8_t>(P);
+        C.TempoSlide = 0;
+        return;
+    }
+    if (!C.Module->Has(B::TempoSlides)) return;
+    if (Low(P) != 0) C.TempoSlide = High(P) == 1 ? Low(P) : -Low(P);
+}
+void TempoOther(TChannel& C, int32_t P) {
+    if (P >= 0x20 || C.Background || C.TempoSlide == 0) return;
+    C.Module->Tempo = static_cast<uint8_t>(std::clamp<int32_t>(C.Module->Tempo + C.TempoSlide, 32, 255));
+}
+
+// Cxx: a break to row xx, decimal as trackers write it, or with
+// BreakRowInHex read as hexadecimal.
+void PatternBreakFirst(TChannel& C, int32_t P) {
+    if (C.Module->Has(B::BreakRowInHex))
+        Steps::PatternBreakToRow(C, P);
+    else
+        Steps::PatternBreak(C, P);
 }
 
 // Yxy panbrello at speed x and depth y (a nibble of 0 keeps its own), on
@@ -284,6 +357,7 @@ void SpecialFirst(TChannel& C, int32_t P) {
         case TSpecial::TickDelay: M.TickDelay += y; break;
         case TSpecial::Panning: C.Panning = y * 0x11; break;
         case TSpecial::SoundControl: Steps::SoundControl(C, y); break;
+        case TSpecial::HighOffset: C.HighOffset = y; break;
         case TSpecial::PatternLoop: Steps::PatternLoop(C, y); break;
         case TSpecial::PatternDelay:
             if (M.Has(B::FirstRowDelayCounts) && M.RowDelaySet) break;
@@ -306,7 +380,7 @@ constexpr TQuavixEffectEntry Letters[] = {
     /* none */ {nullptr, nullptr},
     /* A */ {SetSpeed, nullptr},
     /* B */ {Steps::PositionJump, nullptr},
-    /* C */ {Steps::PatternBreak, nullptr},
+    /* C */ {PatternBreakFirst, nullptr},
     /* D */ {VolumeSlideFirst, VolumeSlideOther},
     /* E */ {PortamentoDownFirst, PortamentoDownOther},
     /* F */ {PortamentoUpFirst, PortamentoUpOther},
@@ -316,17 +390,17 @@ constexpr TQuavixEffectEntry Letters[] = {
     /* J */ {ArpeggioFirst, ArpeggioOther},
     /* K */ {VibratoSlideFirst, VibratoSlideOther},
     /* L */ {PortamentoSlideFirst, PortamentoSlideOther},
-    /* M */ {nullptr, nullptr},
-    /* N */ {nullptr, nullptr},
+    /* M */ {SetChannelVolume, nullptr},
+    /* N */ {ChannelVolumeSlideFirst, ChannelVolumeSlideOther},
     /* O */ {nullptr, nullptr},  // see StartAtOffset
-    /* P */ {nullptr, nullptr},
+    /* P */ {PanningSlideFirst, PanningSlideOther},
     /* Q */ {nullptr, RetriggerOther},
     /* R */ {TremoloFirst, TremoloOther},
     /* S */ {SpecialFirst, SpecialOther},
-    /* T */ {SetTempo, nullptr},
+    /* T */ {TempoFirst, TempoOther},
     /* U */ {FineVibratoFirst, VibratoOther},
     /* V */ {SetGlobalVolume, nullptr},
-    /* W */ {nullptr, nullptr},
+    /* W */ {GlobalVolumeSlideFirst, GlobalVolumeSlideOther},
     /* X */ {SetPanning, nullptr},
     /* Y */ {PanbrelloFirst, PanbrelloOther},
     /* Z */ {MidiMacro, MidiMacro},
@@ -353,7 +427,13 @@ void QuavixLetterFirstTick(TChannel& C) {
     const TQuavixPatternNote& Cell = C.CurrentNote;
     if (!IsLetter(Cell)) return;
     const int32_t P = Cell.EffectParameter & 0xFF;
-    if (P != 0) C.LetterParameter = P;
+    if (C.Module->Has(B::SharedEffectMemory)) {
+        if (P != 0) C.LetterParameter = P;
+    } else {
+        uint8_t& Memory = C.LetterMemory[static_cast<size_t>(MemorySlot(*C.Module, Cell.Effect - TLetter::Base))];
+        if (P != 0) Memory = static_cast<uint8_t>(P);
+        C.LetterParameter = Memory;
+    }
     StartAtOffset(C);
     if (TQuavixEffectAction Action = Letters[Cell.Effect - TLetter::Base].FirstTick) Action(C, P);
 }

@@ -233,7 +233,8 @@ void TQuavixChannel::UpdateVoice() {
     if (!Active) return;
 
     Volume = std::clamp<int32_t>(Volume, 0, 64);
-    Module->GlobalVolume = std::clamp<int32_t>(Module->GlobalVolume, 0, 64);
+    const int32_t GlobalRange = Module->GlobalVolumeRange;
+    Module->GlobalVolume = std::clamp<int32_t>(Module->GlobalVolume, 0, GlobalRange);
     Module->MasterVolume = std::clamp<int32_t>(Module->MasterVolume, 0, 256);
     Panning = std::clamp<int32_t>(Panning, 0, 255);
     EnvelopeVolume = std::clamp<int32_t>(EnvelopeVolume, 0, 64);
@@ -251,8 +252,13 @@ void TQuavixChannel::UpdateVoice() {
     // next, in this order.
     int32_t Gain = FadeoutVolume >> 4;
     Gain = (Gain * EnvelopeVolume) >> 6;
-    Gain = (Gain * Module->GlobalVolume) >> 6;
+    Gain = GlobalRange == 128 ? (Gain * Module->GlobalVolume) >> 7 : (Gain * Module->GlobalVolume) >> 6;
     Gain = (Gain * TickVolume) >> 6;
+    // The channel's, the sample's and the instrument's own volumes, where a
+    // song sets them (Impulse Tracker's).
+    if (ChannelVolume != 64) Gain = (Gain * std::clamp<int32_t>(ChannelVolume, 0, 64)) >> 6;
+    if (Sample && Sample->GlobalVolume != 64) Gain = (Gain * Sample->GlobalVolume) >> 6;
+    if (Instrument->GlobalVolume != 128) Gain = (Gain * Instrument->GlobalVolume) >> 7;
     Gain = (Gain * Module->MasterVolume) >> 8;
     if (Module->MixLevel != 128) Gain = (Gain * Module->MixLevel) >> 7;
     FinalVolume = Gain;

@@ -7,6 +7,7 @@ const char* QuavixFormatName(TQuavixFormat Format) {
         case TQuavixFormat::ExtendedModule: return "xm";
         case TQuavixFormat::PatternFormat: return "mod";
         case TQuavixFormat::ScreamTracker3: return "s3m";
+        case TQuavixFormat::ImpulseTracker: return "it";
         case TQuavixFormat::None: break;
     }
     return "";
@@ -111,6 +112,7 @@ TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16
     using B = TQuavixBehaviour;
     TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,        B::SharedEffectMemory,
                              B::OffsetRecalledWithoutInstrument, B::OffsetWrapsIntoLoop, B::FirstRowDelayCounts,
+                             B::EdgeSlidesOnFirstTick,
                              B::LoopStartResetsPerPattern,  B::PeriodHeldBelow32768, B::PeriodsFromC2Speed, B::QuickRampsBothWays};
     // Files Scream Tracker 3 itself saved (its versions are 0x1xyy): later
     // trackers that write the format let Kxy and Lxy slide finely.
@@ -119,5 +121,16 @@ TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16
     if (TrackerVersion == 0x1300 || (Flags & 0x40)) Set.Set(B::FastVolumeSlides);
     // The header's flag 0x10 holds the periods within the Amiga's range.
     if (Flags & 0x10) Set.Set(B::PortamentoAmigaLimits);
+    return Set;
+}
+
+TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
+    using B = TQuavixBehaviour;
+    TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,   B::FirstRowDelayCounts,
+                             B::PeriodsFromC2Speed,         B::QuickRampsBothWays, B::BreakRowInHex,
+                             B::NewNoteActions,             B::OffsetWrapsIntoLoop, B::WidePanningCommand,
+                             B::TempoSlides};
+    // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
+    if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
     return Set;
 }

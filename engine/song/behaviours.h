@@ -17,6 +17,7 @@ enum class TQuavixFormat : uint8_t {
     ExtendedModule,  // .xm, "Extended Module: "
     PatternFormat,   // .mod, tagged or the 15-sample form
     ScreamTracker3,  // .s3m, "SCRM" at byte 44
+    ImpulseTracker,  // .it, "IMPM" at byte 0
 };
 
 // The short name users see ("xm", "mod", "s3m"); empty for None.
@@ -70,6 +71,11 @@ enum class TQuavixBehaviour : uint8_t {
     VolumeColumnPortamentoFirst,  // a volume-column tone portamento beside 3xx or 5xy gives the speed, and both slide (Fasttracker 2)
     TremorCountsDownPhases,       // tremor counts each phase down from its length, read as the phase starts (Fasttracker 2)
     FineTuneCommandFromLowest,    // E5x sets finetune (x - 8) x 16 for the note beside it only (Fasttracker 2)
+    EdgeSlidesOnFirstTick,        // D0F and DF0 slide on the row's first tick too, so on every tick (Scream Tracker 3)
+    LinkedPortamentoMemory,       // Gxx keeps its speed in the memory Exx and Fxx share (Impulse Tracker, where the header asks)
+    WidePanningCommand,           // Xxx pans 0x00..0xFF left to right, not 0x00..0x80 with XA4 surround (Impulse Tracker)
+    TempoSlides,                  // T0x and T1x slide the tempo down and up by x on the row's later ticks (Impulse Tracker)
+    BreakRowInHex,                // Cxx breaks to row xx read as hexadecimal, not as two decimal digits (Impulse Tracker)
     SharedEffectMemory,           // a letter effect's parameter 0 takes the channel's last nonzero parameter, whichever letter (or none) gave it, for D, E, F, I, J, K, L, Q, R and S (Scream Tracker 3)
     FastVolumeSlides,             // volume slides other than the fine ones act on the row's first tick too (Scream Tracker 3.00, and files that ask for it)
     CombinedSlidesSkipFirstTick,  // Kxy and Lxy slide the volume on the row's later ticks only, so that their fine slides do nothing (Scream Tracker 3)
@@ -81,6 +87,7 @@ enum class TQuavixBehaviour : uint8_t {
     PanningSlideLeftByZeroHardLeft,  // a volume-column panning slide left by 0 pans hard left on the row's later ticks (Fasttracker 2)
     // Rows and orders
     PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)
+    NewNoteActions,               // a new note leaves the note it replaces to its instrument's new-note action: cut, played on, released or faded in the reserve bank (Impulse Tracker)
     SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2)
     FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first that delays counts, not the last (Scream Tracker 3)
     LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
@@ -144,3 +151,7 @@ TQuavixBehaviours QuavixExtendedModuleBehaviours(const std::string& Tracker);
 // portamento on a silent channel starts its note, and vibrato moves the
 // period in quarter periods, as ST3 keeps its periods.
 TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16_t Flags);
+
+// The behaviours of an Impulse Tracker module, by the flags of its header
+// (old effects, Gxx memory linked with Exx and Fxx).
+TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags);

@@ -17,6 +17,9 @@ struct TQuavixNote {
         // (Scream Tracker 3's "^^^"). Beyond every byte an Extended Module
         // cell can hold: there the other values above KeyOff play nothing.
         NoteCut = 256,
+        // Releases the key and fades the note out (Impulse Tracker's note
+        // fade).
+        NoteFade = 257,
     };
 };
 
@@ -105,6 +108,7 @@ struct TQuavixLetterSpecial {
         TickDelay = 0x6,
         Panning = 0x8,
         SoundControl = 0x9,
+        HighOffset = 0xA,
         PatternLoop = 0xB,
         NoteCut = 0xC,
         NoteDelay = 0xD,
@@ -158,6 +162,13 @@ struct TQuavixVolumeCommand {
         PanningSlideLeft,
         PanningSlideRight,
         TonePortamento,
+        // Impulse Tracker's column: pitch slides down and up by 4 n period
+        // units per tick, a panning of n (0..64), and a tone portamento at
+        // the speed n itself.
+        PortamentoDown,
+        PortamentoUp,
+        SetPanningWide,
+        TonePortamentoAt,
         Count,
     };
 };
@@ -179,6 +190,30 @@ constexpr TQuavixVolumeColumn QuavixXmVolumeColumn(uint8_t Byte) {
 // The byte of a command and parameter in that form (0 for none).
 constexpr uint8_t QuavixXmVolumeByte(int32_t Command, int32_t Parameter) {
     if (Command == TQuavixVolumeCommand::SetVolume) return static_cast<uint8_t>(0x10 + Parameter);
-    if (Command <= TQuavixVolumeCommand::None || Command >= TQuavixVolumeCommand::Count) return 0;
+    if (Command <= TQuavixVolumeCommand::None || Command > TQuavixVolumeCommand::TonePortamento) return 0;
     return static_cast<uint8_t>(((Command - TQuavixVolumeCommand::SlideDown + 6) << 4) | (Parameter & 15));
+}
+
+// An Impulse Tracker volume-column byte: 0..64 volume; 65..74 fine up and
+// 75..84 fine down by 0..9; 85..94 slide up and 95..104 down by 0..9;
+// 105..114 pitch down and 115..124 up by 0..9; 128..192 panning 0..64;
+// 193..202 tone portamento at 0, 1, 4, 8, 16, 32, 64, 96, 128 or 255;
+// 203..212 vibrato depth 0..9. Other bytes do nothing.
+constexpr TQuavixVolumeColumn QuavixItVolumeColumn(uint8_t Byte) {
+    using C = TQuavixVolumeCommand;
+    constexpr uint8_t Speeds[10] = {0, 1, 4, 8, 16, 32, 64, 96, 128, 255};
+    auto Make = [](int32_t Command, int32_t Parameter) {
+        return TQuavixVolumeColumn{static_cast<uint8_t>(Command), static_cast<uint8_t>(Parameter)};
+    };
+    if (Byte <= 64) return Make(C::SetVolume, Byte);
+    if (Byte <= 74) return Make(C::FineSlideUp, Byte - 65);
+    if (Byte <= 84) return Make(C::FineSlideDown, Byte - 75);
+    if (Byte <= 94) return Make(C::SlideUp, Byte - 85);
+    if (Byte <= 104) return Make(C::SlideDown, Byte - 95);
+    if (Byte <= 114) return Make(C::PortamentoDown, Byte - 105);
+    if (Byte <= 124) return Make(C::PortamentoUp, Byte - 115);
+    if (Byte >= 128 && Byte <= 192) return Make(C::SetPanningWide, Byte - 128);
+    if (Byte >= 193 && Byte <= 202) return Make(C::TonePortamentoAt, Speeds[Byte - 193]);
+    if (Byte >= 203 && Byte <= 212) return Make(C::Vibrato, Byte - 203);
+    return {};
 }

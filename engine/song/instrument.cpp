@@ -12,6 +12,7 @@ void TQuavixEnvelope::Clear() {
     LoopStart = 0;
     LoopEnd = 0;
     SustainPoint = 0;
+    SustainLoopStart = -1;
 }
 
 TQuavixSample::TQuavixSample() { Clear(); }
@@ -34,6 +35,11 @@ void TQuavixSample::Clear() {
     Panning = 128;
     RelativeNote = 0;
     FineTune = 0;
+    GlobalVolume = 64;
+    VibratoType = 0;
+    VibratoSpeed = 0;
+    VibratoDepth = 0;
+    VibratoRate = 0;
 }
 
 void TQuavixSample::AllocateData(int32_t Count) {
@@ -74,4 +80,8 @@ void TQuavixInstrument::Clear() {
     VibratoSweep = 0;
     VibratoDepth = 0;
     VibratoRate = 0;
+    NewNoteAction = 0;
+    GlobalVolume = 128;
+    HasPanning = false;
+    Panning = 128;
 }

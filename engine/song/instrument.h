@@ -8,11 +8,11 @@
 
 #include "song/commands.h"
 
-// An envelope: up to 13 points (position in ticks, value 0..64). The loaders
-// fill at most the first 12.
+// An envelope: up to 25 points (position in ticks, value 0..64). Extended
+// Modules fill at most the first 12, Impulse Tracker instruments all 25.
 class TQuavixEnvelope {
 public:
-    static constexpr int32_t MaxPoints = 13;
+    static constexpr int32_t MaxPoints = 25;
 
     struct TPoint {
         int32_t Position = 0;
@@ -27,6 +27,10 @@ public:
     int32_t LoopStart = 0;
     int32_t LoopEnd = 0;
     int32_t SustainPoint = 0;
+    // Where a sustain loop starts, which runs back from SustainPoint while
+    // the key is held; -1 (or SustainPoint itself) for a sustain point that
+    // holds the envelope there.
+    int32_t SustainLoopStart = -1;
 
     TQuavixEnvelope() { Clear(); }
     void Clear();
@@ -55,6 +59,13 @@ public:
     int32_t Panning = 128;
     int32_t RelativeNote = 0;
     int32_t FineTune = 0;
+    // The sample's own volume over the song (0..64), and its automatic
+    // vibrato (Impulse Tracker's samples carry it; 0 depth for none).
+    int32_t GlobalVolume = 64;
+    int32_t VibratoType = 0;
+    int32_t VibratoSpeed = 0;
+    int32_t VibratoDepth = 0;
+    int32_t VibratoRate = 0;
 
     TQuavixSample();
     ~TQuavixSample();
@@ -95,6 +106,15 @@ public:
     int32_t VibratoSweep = 0;
     int32_t VibratoDepth = 0;
     int32_t VibratoRate = 0;
+    // What happens to a sounding note when the next note starts on its
+    // channel: 0 it is cut, 1 it plays on, 2 its key is released, 3 it fades
+    // out (Impulse Tracker; the others cut).
+    int32_t NewNoteAction = 0;
+    // The instrument's own volume over the song (0..128), and its panning
+    // where it sets one.
+    int32_t GlobalVolume = 128;
+    bool HasPanning = false;
+    int32_t Panning = 128;
 
     TQuavixInstrument();
     ~TQuavixInstrument();

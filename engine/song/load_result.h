@@ -12,7 +12,7 @@
 
 enum class TQuavixLoadError : uint8_t {
     None,         // the song loaded
-    NotModule,    // the data is not an Extended Module, pattern-format or Scream Tracker 3 file
+    NotModule,    // the data is not an Extended Module, pattern-format, Scream Tracker 3 or Impulse Tracker file
     Damaged,      // it is one, but a part the song cannot do without is cut short
     Unsupported,  // it is one, in a variant this player does not play
     TooLarge,     // more data than a song is read from, or more memory than there is
@@ -44,7 +44,7 @@ public:
     }
 
     static TQuavixLoadResult NotModule(
-        const std::string& Why = "not an Extended Module, pattern-format or Scream Tracker 3 file") {
+        const std::string& Why = "not an Extended Module, pattern-format, Scream Tracker 3 or Impulse Tracker file") {
         return {TQuavixLoadError::NotModule, "not a module file (" + Why + ")"};
     }
     // Format is the file's kind as users know it ("Extended Module"); Missing

@@ -20,6 +20,7 @@
 const TQuavixModule::TLoader TQuavixModule::Loaders[] = {
     {QuavixProbeExtendedModule, &TQuavixModule::LoadExtendedModule},
     {QuavixProbeScreamTracker3, &TQuavixModule::LoadScreamTracker3},
+    {QuavixProbeImpulseTracker, &TQuavixModule::LoadImpulseTracker},
     {QuavixProbeTaggedPatternFormat, &TQuavixModule::LoadTaggedPatternFormat},
     {QuavixProbeFifteenSampleFormat, &TQuavixModule::LoadFifteenSampleFormat},
 };

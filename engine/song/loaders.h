@@ -10,6 +10,8 @@ class TQuavixLoadCursor;
 bool QuavixProbeExtendedModule(const TQuavixLoadCursor& Cursor);
 // "SCRM" at byte 44.
 bool QuavixProbeScreamTracker3(const TQuavixLoadCursor& Cursor);
+// "IMPM" at byte 0: an Impulse Tracker module.
+bool QuavixProbeImpulseTracker(const TQuavixLoadCursor& Cursor);
 // A known tag at byte 1080 (or a PowerPacker one, refused when it loads).
 bool QuavixProbeTaggedPatternFormat(const TQuavixLoadCursor& Cursor);
 // Anything: the 15-sample form has no signature, and its loader judges the

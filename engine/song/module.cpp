@@ -58,6 +58,7 @@ void TQuavixModule::Clear() {
     InitialTempo = 125;
     InitialGlobalVolume = 64;
     MixLevel = 128;
+    GlobalVolumeRange = 64;
     SongLength = 0;
     RestartPosition = 0;
     LinearSlides = true;

@@ -120,6 +120,8 @@ public:
     // The song's own mix level, 128 for full: a gain of MixLevel / 128 on
     // every voice (the master volume byte of a Scream Tracker 3 header).
     int32_t MixLevel = 128;
+    // The top of the global volume: 64, or 128 for Impulse Tracker songs.
+    int32_t GlobalVolumeRange = 64;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     int32_t MasterVolume = 128;
     int32_t OrderPosition = 0;
@@ -229,6 +231,7 @@ private:
                         const std::vector<TQuavixSampleSource>& Sources, int32_t& CutShort, int32_t& Missing);
     bool ReadExtensionChunks(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadScreamTracker3(TQuavixLoadCursor& Cursor);
+    TQuavixLoadResult LoadImpulseTracker(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadTaggedPatternFormat(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadFifteenSampleFormat(TQuavixLoadCursor& Cursor);
     TQuavixLoadResult LoadPatternFormat(TQuavixLoadCursor& Cursor, bool Tagged);

@@ -110,15 +110,6 @@ std::string TrackerName(uint16_t Version) {
     }
 }
 
-// The sample's pitch as the engine keeps it: its C2 speed in the finetune,
-// from which the periods are formed (PeriodsFromC2Speed); a speed of 0
-// plays as 8363 Hz, and speeds are held below 65536 Hz, as ST3 holds them.
-void SetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed) {
-    if (C2Speed == 0) C2Speed = BaseC2Speed;
-    Sample.RelativeNote = 0;
-    Sample.FineTune = static_cast<int32_t>(std::min<uint32_t>(C2Speed, 65535));
-}
-
 // Decodes Frames points of one channel of plain PCM data into every
 // Stride-th value from First on; points past the end of the file are left
 // as they are (the caller keeps only whole frames).
@@ -174,7 +165,7 @@ bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     Sample.HasPanning = false;
     Sample.Bits = (Flags & 0x04) ? 16 : 8;
     Sample.NumChannels = (Flags & 0x02) ? 2 : 1;
-    SetPitchFromC2Speed(Sample, QuavixGetLongWord(Bytes + 0x20));
+    QuavixSetPitchFromC2Speed(Sample, QuavixGetLongWord(Bytes + 0x20), true);
 
     // Stereo data holds all left points, then all right ones.
     const uint32_t PointBytes = Sample.Bits / 8;

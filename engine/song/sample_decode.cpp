@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "sequencer/tables.h"
+#include "song/instrument.h"
 #include "song/load_cursor.h"
 #include "song/module.h"
 
@@ -209,4 +211,43 @@ void TQuavixSample::PrepareData() {
                 CopyFrame(LoopEnd + i, Turn < Frames ? LoopEnd - 1 - Turn : Start + (Turn - Frames));
             }
     }
+}
+
+void QuavixSetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed, bool AmigaPeriods) {
+    if (C2Speed == 0) C2Speed = 8363;
+    if (AmigaPeriods) {
+        Sample.RelativeNote = 0;
+        Sample.FineTune = static_cast<int32_t>(std::min<uint32_t>(C2Speed, 65535));
+        return;
+    }
+    C2Speed = std::min<uint32_t>(C2Speed, 1u << 20);
+    // Octaves first: Wanted / Octave lies in (1/2, 1].
+    uint64_t Wanted = static_cast<uint64_t>(C2Speed) * 64;
+    uint64_t Octave = LinearFrequencies[0];
+    int32_t Octaves = 0;
+    while (Wanted > Octave) {
+        Octave <<= 1;
+        ++Octaves;
+    }
+    while (Wanted * 2 <= Octave) {
+        Wanted <<= 1;
+        --Octaves;
+    }
+    const uint32_t Shift = static_cast<uint32_t>(Octave / LinearFrequencies[0]);
+    // The table falls from the octave's top; the entry nearest the wanted
+    // frequency (step 768 being the octave below).
+    int32_t Best = 768;
+    uint64_t BestDistance = Wanted - Octave / 2;
+    for (int32_t i = 0; i < 768; ++i) {
+        const uint64_t Entry = static_cast<uint64_t>(LinearFrequencies[i]) * Shift;
+        const uint64_t Distance = Entry > Wanted ? Entry - Wanted : Wanted - Entry;
+        if (Distance < BestDistance) {
+            Best = i;
+            BestDistance = Distance;
+        }
+    }
+    const int32_t Steps = Octaves * 768 - Best;  // 64ths of a semitone from 8363 Hz
+    const int32_t Semitones = Steps >= 0 ? Steps / 64 : -((-Steps + 63) / 64);
+    Sample.RelativeNote = Semitones;
+    Sample.FineTune = (Steps - Semitones * 64) * 2;
 }

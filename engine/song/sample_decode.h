@@ -35,3 +35,11 @@ inline void DecodeDelta16(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSampl
 // A table of 16 signed 8-bit deltas, then (Count + 1) / 2 bytes of two 4-bit
 // codes each, low nibble first; Count points, mono.
 void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample);
+
+// A sample's pitch from the speed at which its C plays (the C2 speed of
+// Scream Tracker 3, the C5 speed of Impulse Tracker; 0 plays at 8363 Hz).
+// For Amiga periods formed from it (PeriodsFromC2Speed) the finetune holds
+// the speed itself, held below 65536 Hz; for linear periods it becomes a
+// transposition in semitones and a finetune in 128ths of one, to the
+// nearest 64th of a semitone.
+void QuavixSetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed, bool AmigaPeriods);

@@ -60,7 +60,7 @@ std::vector<TOpenCase> OpenCases() {
         {"an empty title shows the file name", "untitled.mod", "untitled.mod", ""},
         {"a Latin-1 title shown in UTF-8", "latin.xm", "caf\xc3\xa9", ""},
         {"a file that is no module", "notes.txt", "",
-         "notes.txt: not a module file (not an Extended Module, pattern-format or Scream Tracker 3 file)"},
+         "notes.txt: not a module file (not an Extended Module, pattern-format, Scream Tracker 3 or Impulse Tracker file)"},
         {"a missing file", "missing.xm", "", "missing.xm: cannot open: No such file or directory"},
         {"a folder", "folder.xm", "", "folder.xm: is a directory"},
         {"a Latin-1 file name shown in UTF-8", "caf\xe9.xm", "",

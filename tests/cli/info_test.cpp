@@ -205,7 +205,7 @@ struct TNoLoadCase : quavix_test::TNamedCase {
 std::vector<TNoLoadCase> NoLoadCases() {
     return {
         {"a missing file", "missing.xm", "cannot open: No such file or directory"},
-        {"a file of text", "notes.txt", "not a module file (not an Extended Module, pattern-format or Scream Tracker 3 file)"},
+        {"a file of text", "notes.txt", "not a module file (not an Extended Module, pattern-format, Scream Tracker 3 or Impulse Tracker file)"},
         {"an empty file", "empty.xm", "not a module file (the file is empty)"},
         {"a song header cut short", "cut.xm", "damaged Extended Module file: its song header is cut short"},
         {"more than 255 channels", "wide.xm", "unsupported Extended Module file: more than 255 channels"},

@@ -133,7 +133,7 @@ TEST(EnvelopeHandler, NoEnvelopeReadsZero) { EXPECT_EQ(ValueAfterJump(nullptr), 
 TEST(EnvelopeHandler, DamagedEnvelopesStayWithinTheirPoints) {
     // More points claimed than there are slots: the last slot is the last point.
     TQuavixEnvelope Long = MakeEnvelope({});
-    for (int32_t i = 0; i < TQuavixEnvelope::MaxPoints; ++i) Long.Points[i] = {i * 10, i == 12 ? 24 : 64};
+    for (int32_t i = 0; i < TQuavixEnvelope::MaxPoints; ++i) Long.Points[i] = {i * 10, i == TQuavixEnvelope::MaxPoints - 1 ? 24 : 64};
     Long.NumPoints = 200;
     Long.SustainPoint = 100;
     Long.SustainEnabled = true;

@@ -500,10 +500,10 @@ std::vector<TRefusedCase> RefusedCases() {
         {"short song header", CutHeader, TQuavixLoadError::Damaged,
          "damaged Extended Module file: its song header is cut short"},
         {"short of anything", TBytes(CutHeader.begin(), CutHeader.begin() + 16), TQuavixLoadError::NotModule,
-         "not a module file (not an Extended Module, pattern-format or Scream Tracker 3 file)"},
+         "not a module file (not an Extended Module, pattern-format, Scream Tracker 3 or Impulse Tracker file)"},
         // Not Extended Modules this player takes, nor pattern-format files.
         {"identification", WriteXm(WrongId), TQuavixLoadError::NotModule,
-         "not a module file (not an Extended Module, pattern-format or Scream Tracker 3 file)"},
+         "not a module file (not an Extended Module, pattern-format, Scream Tracker 3 or Impulse Tracker file)"},
         {"256 channels", WriteXm(ManyChannels), TQuavixLoadError::Unsupported,
          "unsupported Extended Module file: more than 255 channels"},
         {"256 instruments", WriteXm(ManyInstruments), TQuavixLoadError::Unsupported,

@@ -216,7 +216,7 @@ open_file "$music/notes.txt"
 check "Stop without a song sets no label" same "$(labels)" "$((before + 1))"
 check "a file that is not a module gives \"No track loaded\"" same "$(label)" "No track loaded"
 check "the status line under the frame says why" \
-  same "$(status)" "notes.txt: not a module file (not an Extended Module, pattern-format or Scream Tracker 3 file)"
+  same "$(status)" "notes.txt: not a module file (not an Extended Module, pattern-format, Scream Tracker 3 or Impulse Tracker file)"
 import -window "$window" "$artifacts/not-a-module.png"
 
 open_file "$music/titled.xm"
