@@ -36,6 +36,7 @@ void TQuavixChannel::ResetVoice() {
         Handler->KeyOn = true;
     }
     KeyOff = false;
+    Fading = false;
     AutoVibratoSweep = 0;
     AutoVibratoPosition = 0;
     TremorCounter = 0;
@@ -134,6 +135,29 @@ bool TQuavixChannel::MoveToFadeBank() {
     // Full gains now, silence at the next tick: the voice ramps out over the
     // fade ramp length and the mixer then ends it.
     Chosen->FadeoutVolume = 0;
+    Active = false;
+    return true;
+}
+
+bool TQuavixChannel::MoveToReserveBank(int32_t Action) {
+    if (!Active || !Module || Action < 1 || Action > 3 || FinalVolume == 0) return false;
+    // The first idle reserve voice; when every one sounds, the quietest.
+    TQuavixChannel* Chosen = nullptr;
+    for (auto& Reserve : Module->BackgroundChannels)
+        if (Reserve && !Reserve->Active) {
+            Chosen = Reserve.get();
+            break;
+        }
+    if (!Chosen)
+        for (auto& Reserve : Module->BackgroundChannels)
+            if (Reserve && (!Chosen || Reserve->FinalVolume < Chosen->FinalVolume)) Chosen = Reserve.get();
+    if (!Chosen) return false;
+    if (Chosen->Active) Chosen->MoveToFadeBank();
+    Chosen->Assign(*this);
+    // The voice left behind takes no effects of the cells that follow.
+    Chosen->CurrentNote = TQuavixPatternNote();
+    if (Action == 2) Chosen->ReleaseKey();
+    if (Action == 3) Chosen->Fading = true;
     Active = false;
     return true;
 }
@@ -290,6 +314,7 @@ void TQuavixChannel::PressKey() {
         Handler->KeyOn = true;
     }
     KeyOff = false;
+    Fading = false;
     FadeoutVolume = QuavixFullFadeout;
     RetrigCount = 0;
     NoteFadesIn = true;
@@ -332,7 +357,11 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // for the length of the fade.
     const TQuavixInstrument* Playing = HasInstrument ? NewInstrument : Instrument;
     const bool WasSounding = Active;
-    const bool HandedOver = Playing != nullptr && Starts && MoveToFadeBank();
+    // With NewNoteActions the note that sounds goes on by its instrument's
+    // new-note action in the reserve bank.
+    const bool Reserved = Playing != nullptr && Starts && Module->Has(TQuavixBehaviour::NewNoteActions) &&
+                          Instrument && MoveToReserveBank(Instrument->NewNoteAction);
+    const bool HandedOver = Reserved || (Playing != nullptr && Starts && MoveToFadeBank());
 
     if (HasInstrument && !RestoreOnly) {
         ResetVoice();
@@ -421,5 +450,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Cell.Note == TQuavixNote::NoteCut) {
         MoveToFadeBank();
         NoteWasCut = true;
+    }
+    // A note fade releases the key and fades the note out.
+    if (Cell.Note == TQuavixNote::NoteFade) {
+        ReleaseKey();
+        Fading = true;
     }
 }

@@ -177,6 +177,9 @@ struct TQuavixChannelState {
     int32_t TempoSlide = 0;
     // SAy: the offset's high part (Oxx counts from y * 65536 frames).
     int32_t HighOffset = 0;
+    // The voice fades out by its instrument's fade-out, its key held or not
+    // (a new-note action's or a note fade's).
+    bool Fading = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -207,6 +210,11 @@ public:
     void HandClickToModule();
     // Hands the sounding voice to the fade bank; true when a fade channel took it.
     bool MoveToFadeBank();
+    // With NewNoteActions: hands the sounding voice to the reserve bank,
+    // where it plays on by its instrument's new-note action (1 on, 2 its key
+    // released, 3 fading out) and takes no further effects; true when a
+    // reserve voice took it. A cut (0) or a silent voice hands nothing over.
+    bool MoveToReserveBank(int32_t Action);
     // Applies the note and instrument of a cell.
     void TriggerNote(const TQuavixPatternNote& Cell);
     // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)

@@ -14,7 +14,7 @@ void TQuavixChannel::UpdateEnvelopes() {
             EnvelopeVolume = VolumeEnvelope->Advance();
         else if (!VolumeEnvelope->KeyOn && !(Module && Module->Has(TQuavixBehaviour::KeyOffZeroesVolume)))
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
-        if (Instrument && !VolumeEnvelope->KeyOn) {
+        if (Instrument && (!VolumeEnvelope->KeyOn || Fading)) {
             // QuavixFullFadeout is 65536, so a fade-out of 32768 ends the note in one tick.
             int64_t Faded = static_cast<int64_t>(FadeoutVolume) - static_cast<int64_t>(Instrument->FadeOut) * 2;
             FadeoutVolume = Faded < 0 ? 0 : static_cast<int32_t>(Faded);

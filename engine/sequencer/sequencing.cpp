@@ -230,6 +230,8 @@ void TQuavixChannel::UpdateVoice() {
     // Envelopes and the instrument vibrato move on for silent voices too.
     UpdateEnvelopes();
     UpdateAutoVibrato();
+    // A voice left to fade in the reserve bank ends once faded out.
+    if (Background && !FadeBank && FadeoutVolume == 0) Active = false;
     if (!Active) return;
 
     Volume = std::clamp<int32_t>(Volume, 0, 64);
