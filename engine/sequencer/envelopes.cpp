@@ -12,7 +12,8 @@ void TQuavixChannel::UpdateEnvelopes() {
     if (VolumeEnvelope->Envelope) {
         if (VolumeEnvelope->Envelope->Enabled)
             EnvelopeVolume = VolumeEnvelope->Advance();
-        else if (!VolumeEnvelope->KeyOn && !(Module && Module->Has(TQuavixBehaviour::KeyOffZeroesVolume)))
+        else if (!VolumeEnvelope->KeyOn && !(Module && (Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) ||
+                                                        Module->Has(TQuavixBehaviour::KeyOffFadesOut))))
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
         if (Instrument && (!VolumeEnvelope->KeyOn || Fading)) {
             // QuavixFullFadeout is 65536, so a fade-out of 32768 ends the note in one tick.

@@ -129,7 +129,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,   B::FirstRowDelayCounts,
                              B::PeriodsFromC2Speed,         B::QuickRampsBothWays, B::BreakRowInHex,
                              B::NewNoteActions,             B::OffsetWrapsIntoLoop, B::WidePanningCommand,
-                             B::TempoSlides};
+                             B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
     return Set;

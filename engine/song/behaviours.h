@@ -29,6 +29,7 @@ enum class TQuavixBehaviour : uint8_t {
     InstrumentTakesNextSample,    // an instrument number gives the volume of the sample its next note plays, not the sounding one's (ProTracker)
     ReplayWithoutNote,            // EDx on a cell without a note plays the channel's last note again from its start, pressing the key again (Fasttracker 2)
     KeyOffZeroesVolume,           // a key-off sets the volume of an instrument without volume envelope to 0 (a later volume brings it back) and starts the fade-out with or without envelope; an instrument number beside it restores the volume only (Fasttracker 2)
+    KeyOffFadesOut,               // a released note without volume envelope fades out by its instrument's fade-out, not silent at once (Impulse Tracker)
     NoteRangeChecked,             // a note that its sample's transposition takes outside C-0..A#9 is not played; the instrument number beside it still acts (Fasttracker 2)
     RetriggerPlaysLastNote,       // E9x and Rxy play the channel's last note again at its own pitch, the cell's instrument number not applied again; E9x restarts the envelopes too (Fasttracker 2)
     RetriggerZeroOnFirstTick,     // E90 plays the last note again on the row's first tick where the cell has no note (Fasttracker 2)
