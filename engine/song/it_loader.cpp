@@ -214,11 +214,15 @@ int32_t DecompressChannel(TQuavixLoadCursor& Cursor, int32_t Frames, bool Sixtee
                 const int32_t Shift = 32 - Width;
                 Value = static_cast<int32_t>(static_cast<uint32_t>(Value) << Shift) >> Shift;
             }
-            Delta += Value;
-            Delta2 += Delta;
+            // The sums wrap at the sample's width, as the tracker's did.
+            const auto Wrap = [SixteenBit](int32_t V) {
+                return SixteenBit ? static_cast<int32_t>(static_cast<int16_t>(V & 0xFFFF))
+                                  : static_cast<int32_t>(static_cast<int8_t>(V & 0xFF));
+            };
+            Delta = Wrap(Delta + Value);
+            Delta2 = Wrap(Delta2 + Delta);
             const int32_t Point = DoubleDelta ? Delta2 : Delta;
-            Out[static_cast<size_t>(Done + k) * Stride] =
-                SixteenBit ? static_cast<int16_t>(Point) : static_cast<int8_t>(Point) * 256;
+            Out[static_cast<size_t>(Done + k) * Stride] = SixteenBit ? Point : Point * 256;
             ++k;
         }
         // The block's points come whole or the stream lied: stop where it did.

@@ -614,6 +614,246 @@ TBytes WriteS3m(const TS3mSong& Song) {
     return Out.Bytes;
 }
 
+// ---------------------------------------------------------------------------
+// Impulse Tracker
+
+namespace {
+
+void PatchLong(TWriter& Out, size_t At, uint32_t Value) {
+    for (int32_t i = 0; i < 4; ++i) Out.Bytes[At + i] = static_cast<uint8_t>(Value >> (8 * i));
+}
+
+// Writes bits from the low end of each byte up.
+class TBitWriter {
+public:
+    TBytes Bytes;
+    void Write(uint32_t Value, int32_t Count) {
+        for (int32_t i = 0; i < Count; ++i) {
+            if (Bit == 0) Bytes.push_back(0);
+            Bytes.back() |= static_cast<uint8_t>(((Value >> i) & 1) << Bit);
+            Bit = (Bit + 1) & 7;
+        }
+    }
+
+private:
+    int32_t Bit = 0;
+};
+
+// The compressed form in its widest width only (9 or 17 bits a value, which
+// carry any delta without changing width), in blocks of 0x8000 bytes of data.
+void WriteCompressedChannel(TWriter& Out, const std::vector<int32_t>& Points, int32_t Bits, bool DoubleDelta) {
+    const size_t BlockPoints = Bits == 16 ? 0x4000 : 0x8000;
+    for (size_t Start = 0; Start < Points.size(); Start += BlockPoints) {
+        TBitWriter Block;
+        int32_t Previous = 0, PreviousDelta = 0;
+        for (size_t k = Start; k < std::min(Points.size(), Start + BlockPoints); ++k) {
+            const int32_t Delta = Points[k] - Previous;
+            Previous = Points[k];
+            const int32_t Sent = DoubleDelta ? Delta - PreviousDelta : Delta;
+            PreviousDelta = Delta;
+            Block.Write(static_cast<uint32_t>(Sent) & (Bits == 16 ? 0xFFFF : 0xFF), Bits == 16 ? 17 : 9);
+        }
+        Out.U16(static_cast<uint32_t>(Block.Bytes.size()));
+        Out.Append(Block.Bytes);
+    }
+}
+
+void WriteItEnvelope(TWriter& Out, const TItEnvelope& E) {
+    const size_t Start = Out.Size();
+    Out.U8((E.Enabled ? 1 : 0) | (E.Loop ? 2 : 0) | (E.Sustain ? 4 : 0));
+    Out.U8(static_cast<uint32_t>(E.Points.size()));
+    Out.U8(static_cast<uint32_t>(E.LoopStart));
+    Out.U8(static_cast<uint32_t>(E.LoopEnd));
+    Out.U8(static_cast<uint32_t>(E.SustainStart));
+    Out.U8(static_cast<uint32_t>(E.SustainEnd));
+    for (const auto& [Tick, Value] : E.Points) {
+        Out.U8(static_cast<uint32_t>(Value));
+        Out.U16(static_cast<uint32_t>(Tick));
+    }
+    Out.EndAt(Start, 82);
+}
+
+uint8_t ItNoteByte(int32_t Note) {
+    if (Note == ItNoteCut) return 254;
+    if (Note == ItNoteOff) return 255;
+    if (Note == ItNoteFade) return 246;
+    return static_cast<uint8_t>(Note + 11);
+}
+
+}  // namespace
+
+TBytes WriteIt(const TItSong& Song) {
+    TWriter Out;
+    const bool Instruments = !Song.Instruments.empty();
+    Out.Text("IMPM", 4);
+    Out.Text(Song.Title, 26);
+    Out.U16(0x1004);
+    Out.U16(static_cast<uint32_t>(Song.Orders.size()));
+    Out.U16(static_cast<uint32_t>(Song.Instruments.size()));
+    Out.U16(static_cast<uint32_t>(Song.Samples.size()));
+    Out.U16(static_cast<uint32_t>(Song.Patterns.size()));
+    Out.U16(Song.TrackerVersion);
+    Out.U16(Song.CompatibleVersion);
+    Out.U16(static_cast<uint32_t>(Song.Flags | (Instruments ? 4 : 0)));
+    Out.U16(Song.Message.empty() ? 0 : 1);
+    Out.U8(Song.GlobalVolume);
+    Out.U8(Song.MixVolume);
+    Out.U8(Song.Speed);
+    Out.U8(Song.Tempo);
+    Out.U8(128);  // separation
+    Out.U8(0);
+    const size_t MessageField = Out.Size();
+    Out.U16(static_cast<uint32_t>(Song.Message.size()));
+    Out.U32(0);
+    Out.U32(0);
+    for (size_t c = 0; c < 64; ++c) Out.U8(c < Song.ChannelPanning.size() ? Song.ChannelPanning[c] : 32 | 128);
+    for (size_t c = 0; c < 64; ++c) Out.U8(c < Song.ChannelVolume.size() ? Song.ChannelVolume[c] : 64);
+    for (uint8_t Order : Song.Orders) Out.U8(Order);
+    const size_t InstrumentOffsets = Out.Size();
+    for (size_t i = 0; i < Song.Instruments.size(); ++i) Out.U32(0);
+    const size_t SampleOffsets = Out.Size();
+    for (size_t i = 0; i < Song.Samples.size(); ++i) Out.U32(0);
+    const size_t PatternOffsets = Out.Size();
+    for (size_t i = 0; i < Song.Patterns.size(); ++i) Out.U32(0);
+    if (!Song.Message.empty()) {
+        PatchLong(Out, MessageField + 2, static_cast<uint32_t>(Out.Size()));
+        Out.Text(Song.Message, Song.Message.size());
+    }
+    for (size_t i = 0; i < Song.Instruments.size(); ++i) {
+        const TItInstrument& I = Song.Instruments[i];
+        PatchLong(Out, InstrumentOffsets + 4 * i, static_cast<uint32_t>(Out.Size()));
+        const size_t Start = Out.Size();
+        Out.Text("IMPI", 4);
+        Out.Text("", 12);
+        Out.U8(0);
+        Out.U8(static_cast<uint32_t>(I.NewNoteAction));
+        Out.U8(0);
+        Out.U8(0);
+        Out.U16(static_cast<uint32_t>(I.FadeOut));
+        Out.U8(0);
+        Out.U8(60);
+        Out.U8(static_cast<uint32_t>(I.GlobalVolume));
+        Out.U8(I.Panning < 0 ? 0x80 | 32 : static_cast<uint32_t>(I.Panning));
+        Out.U8(0);
+        Out.U8(0);
+        Out.U16(0);
+        Out.U8(0);
+        Out.U8(0);
+        Out.Text(I.Name, 26);
+        Out.EndAt(Start, 0x40);
+        for (int32_t Note = 0; Note < 120; ++Note) {
+            Out.U8(static_cast<uint32_t>(Note));
+            const size_t k = static_cast<size_t>(Note);
+            Out.U8(static_cast<uint32_t>(I.Keyboard.empty() ? I.Sample : k < I.Keyboard.size() ? I.Keyboard[k] : 0));
+        }
+        WriteItEnvelope(Out, I.VolumeEnvelope);
+        WriteItEnvelope(Out, I.PanningEnvelope);
+        WriteItEnvelope(Out, TItEnvelope());
+        Out.EndAt(Start, 0x226);
+    }
+    std::vector<size_t> DataFields;
+    for (size_t i = 0; i < Song.Samples.size(); ++i) {
+        const TItSample& S = Song.Samples[i];
+        PatchLong(Out, SampleOffsets + 4 * i, static_cast<uint32_t>(Out.Size()));
+        const size_t Start = Out.Size();
+        const int32_t Frames = static_cast<int32_t>(S.Values.size()) / (S.NumChannels == 2 ? 2 : 1);
+        Out.Text("IMPS", 4);
+        Out.Text("", 12);
+        Out.U8(0);
+        Out.U8(static_cast<uint32_t>(S.GlobalVolume));
+        Out.U8((Frames > 0 ? 1 : 0) | (S.Bits == 16 ? 2 : 0) | (S.NumChannels == 2 ? 4 : 0) | (S.Compressed ? 8 : 0) |
+               (S.Loop ? 16 : 0) | (S.SustainLoop ? 32 : 0) | (S.PingPong ? 64 : 0));
+        Out.U8(static_cast<uint32_t>(S.Volume));
+        Out.Text(S.Name, 26);
+        Out.U8((S.Signed ? 1 : 0) | (S.Delta || S.DoubleDelta ? 4 : 0));
+        Out.U8(S.Panning < 0 ? 32 : 0x80 | static_cast<uint32_t>(S.Panning));
+        Out.U32(static_cast<uint32_t>(Frames));
+        Out.U32(static_cast<uint32_t>(S.LoopStart));
+        Out.U32(static_cast<uint32_t>(S.LoopEnd));
+        Out.U32(S.C5Speed);
+        Out.U32(static_cast<uint32_t>(S.SustainStart));
+        Out.U32(static_cast<uint32_t>(S.SustainEnd));
+        DataFields.push_back(Out.Size());
+        Out.U32(0);
+        Out.EndAt(Start, 0x50);
+    }
+    for (size_t p = 0; p < Song.Patterns.size(); ++p) {
+        const TItPattern& Pattern = Song.Patterns[p];
+        PatchLong(Out, PatternOffsets + 4 * p, static_cast<uint32_t>(Out.Size()));
+        std::vector<std::vector<TItPlacedCell>> Rows(static_cast<size_t>(Pattern.Rows));
+        for (const TItPlacedCell& Placed : Pattern.Cells) Rows.at(static_cast<size_t>(Placed.Row)).push_back(Placed);
+        TWriter Packed;
+        for (const auto& Row : Rows) {
+            for (const TItPlacedCell& Placed : Row) {
+                const TItCell& C = Placed.Cell;
+                const uint8_t Mask = static_cast<uint8_t>((C.Note != 0 ? 1 : 0) | (C.Instrument != 0 ? 2 : 0) |
+                                                          (C.Volume >= 0 ? 4 : 0) | (C.Command ? 8 : 0));
+                Packed.U8(static_cast<uint32_t>((Placed.Channel + 1) | 0x80));
+                Packed.U8(Mask);
+                if (Mask & 1) Packed.U8(ItNoteByte(C.Note));
+                if (Mask & 2) Packed.U8(static_cast<uint32_t>(C.Instrument));
+                if (Mask & 4) Packed.U8(static_cast<uint32_t>(C.Volume));
+                if (Mask & 8) {
+                    Packed.U8(static_cast<uint32_t>(C.Command - 'A' + 1));
+                    Packed.U8(static_cast<uint32_t>(C.Parameter));
+                }
+            }
+            Packed.U8(0);
+        }
+        Out.U16(static_cast<uint32_t>(Packed.Size()));
+        Out.U16(static_cast<uint32_t>(Pattern.Rows));
+        Out.U32(0);
+        Out.Append(Packed.Bytes);
+    }
+    for (size_t i = 0; i < Song.Samples.size(); ++i) {
+        const TItSample& S = Song.Samples[i];
+        PatchLong(Out, DataFields[i], static_cast<uint32_t>(Out.Size()));
+        const size_t Channels = S.NumChannels == 2 ? 2 : 1;
+        for (size_t Channel = 0; Channel < Channels; ++Channel) {
+            std::vector<int32_t> Points;
+            for (size_t k = Channel; k < S.Values.size(); k += Channels) Points.push_back(S.Values[k]);
+            if (S.Compressed) {
+                WriteCompressedChannel(Out, Points, S.Bits, S.DoubleDelta);
+                continue;
+            }
+            int32_t Previous = 0;
+            for (int32_t Point : Points) {
+                int32_t Value = S.Delta ? Point - Previous : Point;
+                Previous = Point;
+                if (!S.Signed) Value += S.Bits == 16 ? 32768 : 128;
+                if (S.Bits == 16)
+                    Out.U16(static_cast<uint32_t>(Value) & 0xFFFF);
+                else
+                    Out.U8(static_cast<uint32_t>(Value) & 0xFF);
+            }
+        }
+    }
+    Out.Bytes.resize(Out.Size() - std::min<size_t>(Song.CutBytes, Out.Size()));
+    return Out.Bytes;
+}
+
+TItPlacedCell ItAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument, int32_t Volume, char Command,
+                   int32_t Parameter) {
+    TItPlacedCell Placed;
+    Placed.Row = Row;
+    Placed.Channel = Channel;
+    Placed.Cell = {Note, Instrument, Volume, Command, Parameter};
+    return Placed;
+}
+
+TItSong SmallIt() {
+    TItSong Song;
+    Song.Title = "small";
+    TItSample Square;
+    Square.Name = "square";
+    for (int32_t i = 0; i < 64; ++i) Square.Values.push_back(i < 32 ? 100 : -100);
+    Square.Loop = true;
+    Square.LoopEnd = 64;
+    Song.Samples.push_back(Square);
+    Song.Patterns.push_back(TItPattern());
+    return Song;
+}
+
 TS3mPlacedCell S3mAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument, int32_t Volume, char Command,
                      int32_t Parameter) {
     return {Row, Channel, {Note, Instrument, Volume, Command, Parameter}};

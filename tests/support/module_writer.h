@@ -361,6 +361,93 @@ TS3mInstrument S3mSample8(std::vector<int32_t> Values, const std::string& Name =
 TS3mSong SmallS3m();
 
 // ---------------------------------------------------------------------------
+// Impulse Tracker (.it) description.
+
+// Special notes of a cell.
+constexpr int32_t ItNoteCut = -1, ItNoteOff = -2, ItNoteFade = -3;
+
+struct TItCell {
+    int32_t Note = 0;  // Extended Module numbering ("C-4" is 49, Impulse Tracker's C-5), 0 none, or a special note
+    int32_t Instrument = 0;
+    int32_t Volume = -1;  // the volume column's byte (0..64 a volume, see the format); -1 none
+    char Command = 0;     // 'A'..'Z'; 0 none
+    int32_t Parameter = 0;
+};
+
+struct TItPlacedCell {
+    int32_t Row = 0;
+    int32_t Channel = 0;  // 0..63
+    TItCell Cell;
+};
+
+struct TItPattern {
+    TItPattern() = default;
+    TItPattern(std::vector<TItPlacedCell> ACells, int32_t ARows = 64) : Cells(std::move(ACells)), Rows(ARows) {}
+    std::vector<TItPlacedCell> Cells;
+    int32_t Rows = 64;
+};
+
+struct TItSample {
+    std::string Name;
+    int32_t Bits = 8;
+    int32_t NumChannels = 1;
+    std::vector<int32_t> Values;  // signed points, stereo interleaved
+    bool Signed = true;
+    bool Delta = false;           // stored as deltas
+    // Compressed as Impulse Tracker 2.14 (or with DoubleDelta 2.15) saves it.
+    bool Compressed = false;
+    bool DoubleDelta = false;
+    bool Loop = false, PingPong = false;
+    int32_t LoopStart = 0, LoopEnd = 0;  // frames
+    bool SustainLoop = false;
+    int32_t SustainStart = 0, SustainEnd = 0;
+    int32_t Volume = 64, GlobalVolume = 64;
+    int32_t Panning = -1;  // 0..64, -1 none
+    uint32_t C5Speed = 8363;
+};
+
+struct TItEnvelope {
+    bool Enabled = false, Loop = false, Sustain = false;
+    int32_t LoopStart = 0, LoopEnd = 0, SustainStart = 0, SustainEnd = 0;
+    std::vector<std::pair<int32_t, int32_t>> Points;  // tick, value (-32..32 for panning)
+};
+
+struct TItInstrument {
+    std::string Name;
+    int32_t NewNoteAction = 0;
+    int32_t FadeOut = 0;  // 0..1024
+    int32_t GlobalVolume = 128;
+    int32_t Panning = -1;  // 0..64, -1 none
+    // The sample (from 1) of each Impulse Tracker note 0..119; empty: all
+    // notes play Sample.
+    std::vector<int32_t> Keyboard;
+    int32_t Sample = 1;
+    TItEnvelope VolumeEnvelope, PanningEnvelope;
+};
+
+struct TItSong {
+    std::string Title;
+    std::vector<uint8_t> Orders = {0};  // as stored: 254 skip, 255 end
+    uint16_t Flags = 0x09;              // stereo, linear slides
+    uint16_t TrackerVersion = 0x0214, CompatibleVersion = 0x0214;
+    uint8_t GlobalVolume = 128, MixVolume = 48, Speed = 6, Tempo = 125;
+    std::vector<uint8_t> ChannelPanning = {32, 32, 32, 32};  // the others 32 | 128 (disabled)
+    std::vector<uint8_t> ChannelVolume = {64, 64, 64, 64};
+    std::string Message;
+    std::vector<TItPattern> Patterns;
+    std::vector<TItInstrument> Instruments;  // with any, the song uses instruments (flag 4)
+    std::vector<TItSample> Samples;
+    uint32_t CutBytes = 0;
+};
+
+TBytes WriteIt(const TItSong& Song);
+TItPlacedCell ItAt(int32_t Row, int32_t Channel, int32_t Note, int32_t Instrument = 0, int32_t Volume = -1,
+                   char Command = 0, int32_t Parameter = 0);
+// A valid 4-channel song in sample mode with one pattern and one looped
+// sample of 64 frames (C5 speed 8363).
+TItSong SmallIt();
+
+// ---------------------------------------------------------------------------
 // Encoders, exposed for the writer's own tests and for tests that need the
 // exact bytes of a piece of sample data.
 
