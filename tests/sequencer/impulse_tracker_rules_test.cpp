@@ -1,0 +1,145 @@
+// Impulse Tracker's rules, each family in one table: small IT songs written
+// with the module writer, played tick by tick, one value read after each
+// tick. SmallIt plays at speed 6; its sample loops 64 frames at volume 64.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "sequencer/channel.h"
+#include "song/behaviours.h"
+#include "song/commands.h"
+#include "song/module.h"
+#include "support/case_names.h"
+#include "support/module_writer.h"
+
+using namespace quavix_test;
+
+namespace {
+
+using TProbe = std::function<int32_t(const TQuavixModule&)>;
+
+struct TItRuleCase : TNamedCase {
+    TItSong Song;
+    TProbe Probe;
+    std::vector<int32_t> Expected;
+};
+
+std::vector<int32_t> Play(const TItSong& Song, int32_t Ticks, const TProbe& Probe) {
+    TQuavixModule M;
+    EXPECT_TRUE(LoadBytes(M, WriteIt(Song)));
+    M.SampleRate = 44100;
+    M.TickLength = 882;
+    M.ResetPlayback();
+    std::vector<int32_t> Values;
+    for (int32_t Tick = 0; Tick < Ticks; ++Tick) {
+        M.ProcessTick();
+        Values.push_back(Probe(M));
+    }
+    return Values;
+}
+
+TItSong Cells(std::vector<TItPlacedCell> Placed) {
+    TItSong Song = SmallIt();
+    Song.Patterns[0].Cells = std::move(Placed);
+    return Song;
+}
+
+// A song in instrument mode: instrument 1 plays the sample with the given
+// new-note action and fade-out, and a volume envelope that holds at 64.
+TItSong WithInstrument(std::vector<TItPlacedCell> Placed, int32_t Action, int32_t FadeOut, bool Envelope = true) {
+    TItSong Song = Cells(std::move(Placed));
+    TItInstrument I;
+    I.NewNoteAction = Action;
+    I.FadeOut = FadeOut;
+    I.VolumeEnvelope.Enabled = Envelope;
+    I.VolumeEnvelope.Sustain = Envelope;
+    I.VolumeEnvelope.Points = {{0, 64}, {10, 64}};
+    Song.Instruments = {I};
+    return Song;
+}
+
+std::vector<int32_t> Runs(std::initializer_list<std::pair<int32_t, int32_t>> List) {
+    std::vector<int32_t> Values;
+    for (const auto& [Value, Times] : List) Values.insert(Values.end(), static_cast<size_t>(Times), Value);
+    return Values;
+}
+
+int32_t Volume(const TQuavixModule& M) { return M.Channels[0]->Volume; }
+int32_t Period(const TQuavixModule& M) { return M.Channels[0]->Period; }
+int32_t RowPlayed(const TQuavixModule& M) { return M.PlayingRow; }
+// The reserve bank's sounding voices.
+int32_t Reserved(const TQuavixModule& M) {
+    int32_t Count = 0;
+    for (const auto& Voice : M.BackgroundChannels) Count += Voice->Active ? 1 : 0;
+    return Count;
+}
+
+class ImpulseTrackerRule : public ::testing::TestWithParam<TItRuleCase> {
+protected:
+    void Check() {
+        const TItRuleCase& T = GetParam();
+        EXPECT_EQ(Play(T.Song, static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+    }
+};
+
+// Each letter keeps its own memory (D, K and L one; E and F one), and
+// TQuavixBehaviour::EdgeSlidesOnFirstTick is not Impulse Tracker's: D0F
+// slides on the later ticks only.
+class ImpulseTrackerEffectMemory : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerEffectMemory, ByLetter) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerEffectMemory, ::testing::Values(
+    TItRuleCase{{"D00 repeats D02 across an E with its own memory"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x02), ItAt(1, 0, 0, 0, -1, 'E', 0x01),
+                       ItAt(2, 0, 0, 0, -1, 'D', 0x00)}),
+                Volume, {40, 38, 36, 34, 32, 30, 30, 30, 30, 30, 30, 30, 30, 28, 26, 24, 22, 20}},
+    TItRuleCase{{"D0F on the later ticks only"}, Cells({ItAt(0, 0, Note("C-4"), 1, 60, 'D', 0x0F)}), Volume,
+                {60, 45, 30, 15, 0, 0}},
+    TItRuleCase{{"F00 repeats E's slide upwards"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'E', 0x02), ItAt(1, 0, 0, 0, -1, 'F', 0x00)}), Period,
+                {4608, 4616, 4624, 4632, 4640, 4648, 4648, 4640, 4632, 4624, 4616, 4608}}),
+    TCaseName());
+
+// Rows and song: TQuavixBehaviour::BreakRowInHex, TQuavixBehaviour::TempoSlides,
+// the global volume's range of 128 and Mxx.
+class ImpulseTrackerSong : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerSong, AsImpulseTrackerPlaysIt) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSong, ::testing::Values(
+    TItRuleCase{{"C10 breaks to row 16"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, 0, 0, -1, 'C', 0x10)});
+                    Song.Orders = {0, 0};
+                    return Song;
+                }(),
+                RowPlayed, Runs({{0, 6}, {16, 6}})},
+    TItRuleCase{{"T12 slides the tempo up by 2"}, Cells({ItAt(0, 0, 0, 0, -1, 'T', 0x12)}),
+                [](const TQuavixModule& M) { return static_cast<int32_t>(M.Tempo); }, {125, 127, 129, 131, 133, 135}},
+    TItRuleCase{{"V80 is the full global volume"}, Cells({ItAt(0, 0, 0, 0, -1, 'V', 0x80)}),
+                [](const TQuavixModule& M) { return M.GlobalVolume; }, Runs({{128, 3}})},
+    TItRuleCase{{"M20 halves the channel's volume"}, Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'M', 0x20)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->ChannelVolume; }, Runs({{32, 3}})}),
+    TCaseName());
+
+// TQuavixBehaviour::NewNoteActions and TQuavixBehaviour::KeyOffFadesOut: the
+// note a new one replaces goes to the reserve bank unless its action cuts
+// it; a note fade, or a released note without volume envelope, fades out.
+class ImpulseTrackerNotes : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerNotes, AsImpulseTrackerPlaysThem) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNotes, ::testing::Values(
+    TItRuleCase{{"a cut leaves nothing in the reserve bank"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1)}, 0, 0), Reserved,
+                Runs({{0, 12}})},
+    TItRuleCase{{"continue plays the old note on in the reserve bank"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1)}, 1, 0), Reserved,
+                Runs({{0, 6}, {1, 6}})},
+    TItRuleCase{{"note fade fades the note by the fade-out"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteFade)}, 0, 1024),
+                [](const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; },
+                {65536, 65536, 65536, 65536, 65536, 65536, 0, 0}},
+    TItRuleCase{{"a note off without volume envelope fades out"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 512, false),
+                [](const TQuavixModule& M) { return M.Channels[0]->FinalVolume > 0 ? 1 : 0; },
+                {1, 1, 1, 1, 1, 1, 1, 0}}),
+    TCaseName());
+
+}  // namespace
