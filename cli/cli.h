@@ -7,6 +7,7 @@
 
 namespace CLI {
 class App;
+class Option;
 class Validator;
 }
 class TQuavix;
@@ -42,6 +43,8 @@ TRunCommand AddPlay(CLI::App& App);
 
 // Adds --amiga-clock ntsc|pal to a command, read into Clock.
 void AddAmigaClockOption(CLI::App& Command, TQuavixAmigaClock& Clock);
+// Adds --stereo-separation PERCENT (0..200) to a command, read into Percent.
+CLI::Option* AddStereoSeparationOption(CLI::App& Command, int32_t& Percent);
 
 // Reads a whole module file. On failure returns false with Reason set to what
 // a user can act on ("cannot open: No such file or directory", ...).

@@ -37,6 +37,7 @@ struct TRenderOptions {
     bool RateGiven = false;
     int32_t Bits = 16;
     bool Mono = false;
+    int32_t StereoSeparation = 100;  // percent
     std::string Interpolation = "linear";
     std::string Format;  // empty: by the output's extension
     int32_t Quality = -1;
@@ -98,11 +99,12 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     std::vector<uint8_t> Data;
     std::string Reason;
     // The window's settings unless told otherwise: linear interpolation,
-    // clipping on, master volume 128.
+    // clipping on, master volume 128, stereo separation 100 %.
     TQuavixSettings Settings = TQuavixSettings::Offline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
     Settings.Interpolation =
         Options.Interpolation == "none" ? TQuavixInterpolation::None : TQuavixInterpolation::Linear;
     Settings.AmigaClock = Options.AmigaClock;
+    Settings.StereoSeparation = Options.StereoSeparation;
     auto Player = std::make_unique<TQuavix>(Settings);
     std::vector<std::string> Warnings;
     if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason, &Warnings)) {
@@ -373,7 +375,8 @@ TRunCommand AddRender(CLI::App& App) {
         ->check(CLI::Validator(
             [](std::string& Text) { return Text == "8" || Text == "16" ? std::string() : Text + " is not 8 or 16"; },
             ""));
-    Render->add_flag("--mono", Options.Mono, "one channel instead of stereo");
+    CLI::Option* Mono = Render->add_flag("--mono", Options.Mono, "one channel instead of stereo");
+    AddStereoSeparationOption(*Render, Options.StereoSeparation)->excludes(Mono);
     Render->add_option("--interpolation", Options.Interpolation, "none or linear (default linear)")
         ->type_name("none|linear")
         ->check(CLI::IsMember({"none", "linear"}).description(""));

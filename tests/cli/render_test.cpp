@@ -176,6 +176,8 @@ std::vector<TFailureCase> FailureCases() {
         {"--bits of a sample size not written", "../song.xm --bits 12", 2, "quavix: render: --bits"},
         {"--seconds with --repeat", "../song.xm --seconds 2 --repeat 1", 2,
          "quavix: render: --seconds excludes --repeat"},
+        {"--stereo-separation with --mono", "../song.xm --mono --stereo-separation 50", 2,
+         "quavix: render: --mono excludes --stereo-separation"},
         {"--seconds beyond the longest render", "../song.xm --seconds 1801", 2, "quavix: render: --seconds"},
         {"--mute of a channel beyond the song", "../song.xm --mute 1,3", 2,
          "quavix: render: ../song.xm: --mute 1,3: channel 3 is beyond the song's 2 channels"},
@@ -250,6 +252,12 @@ std::vector<TNumberOptionCase> NumberOptionCases() {
         {"a start with a leading zero is decimal, not octal", "render ../song.xm --start 010",
          "quavix: render: ../song.xm: --start 10 is beyond the song, whose order positions run from 0 to 0"},
         {"bits that are no number", "render ../song.xm --bits x", "quavix: render: --bits: x is not 8 or 16"},
+        {"a stereo separation that is no number", "render ../song.xm --stereo-separation wide",
+         "quavix: render: --stereo-separation: wide is not a whole number of percent"},
+        {"a stereo separation past twice the song's", "play ../song.xm --stereo-separation 201",
+         "quavix: play: --stereo-separation: 201 is out of range: give 0 to 200 percent"},
+        {"a stereo separation below mono", "render ../song.xm --stereo-separation -10",
+         "quavix: render: --stereo-separation: -10 is out of range: give 0 to 200 percent"},
     };
 }
 
@@ -274,9 +282,9 @@ TEST_F(QuavixRender, HelpShowsEachOptionsValueOnce) {
     const std::string Play = Quavix("play --help", Work).Out;
     for (const char* Line : {"  -j,--jobs N ", "  --seconds S ", "  --repeat N ", "  --rate HZ ", "  --start ORDER ",
                              "  --mute LIST ", "  --bits 8|16 ", "  --format wav|flac|ogg|opus|mp3\n",
-                             "  --interpolation none|linear "})
+                             "  --interpolation none|linear ", "  --stereo-separation PERCENT "})
         EXPECT_NE(Render.find(Line), std::string::npos) << Line << "\n" << Render;
-    for (const char* Line : {"  --seconds S ", "  --start ORDER ", "  --solo LIST "})
+    for (const char* Line : {"  --seconds S ", "  --start ORDER ", "  --solo LIST ", "  --stereo-separation PERCENT "})
         EXPECT_NE(Play.find(Line), std::string::npos) << Line << "\n" << Play;
     for (const std::string* Help : {&Render, &Play})
         for (const char* Noise : {":INT", ":FLOAT", ":N", ":LIST", ":{", " in ["})
@@ -685,5 +693,88 @@ TEST_F(QuavixRender, AmigaClockLowersPatternFormatSongsOnly) {
         EXPECT_NE(Quavix(std::string(Command) + " --help", Work).Out.find("--amiga-clock ntsc|pal"), std::string::npos)
             << Command;
 }
+
+}  // namespace
+
+namespace {
+
+// One voice on the first channel, which the Amiga plays hard left.
+TModSong HardLeftMod() {
+    TModSong Song;
+    Song.Title = "hard left";
+    Song.Orders = {0};
+    Song.Patterns.push_back({{ModAt(0, 0, Note("C-3"), 1)}});
+    TModSample Sample;
+    Sample.Name = "saw";
+    for (int32_t i = 0; i < 64; ++i) Sample.Values.push_back(i * 2 - 64);
+    Sample.LoopLengthWords = 32;
+    Song.Samples.push_back(Sample);
+    return Song;
+}
+
+// The share of A in B: the projection of B on A, sample by sample, over A's
+// energy (negative where B is A inverted).
+double ShareOf(const std::vector<int16_t>& A, const std::vector<int16_t>& B) {
+    double Cross = 0, Energy = 0;
+    for (size_t i = 0; i < A.size() && i < B.size(); ++i) {
+        Cross += static_cast<double>(A[i]) * B[i];
+        Energy += static_cast<double>(A[i]) * A[i];
+    }
+    return Energy > 0 ? Cross / Energy : 0;
+}
+
+std::vector<int16_t> Side(const std::vector<int16_t>& Stereo, size_t Which) {
+    std::vector<int16_t> Values;
+    for (size_t i = Which; i < Stereo.size(); i += 2) Values.push_back(Stereo[i]);
+    return Values;
+}
+
+struct TSeparationCase : quavix_test::TNamedCase {
+    const char* Percent;
+    // The hard-left voice's right side as a share of its left (negative:
+    // inverted), and its left side against the song's own panning.
+    double RightOfLeft, LeftOfSong;
+};
+
+std::vector<TSeparationCase> SeparationCases() {
+    return {
+        {"0 puts the mono mix on both sides", "0", 1.0, 0.5},
+        {"50 gives the far side a third of the near one", "50", 1.0 / 3, 0.75},
+        {"100 keeps the song's panning", "100", 0.0, 1.0},
+        {"200 sounds the far side inverted", "200", -1.0 / 3, 1.5},
+    };
+}
+
+class QuavixRenderStereoSeparationNarrowsOrWidensTheSides : public QuavixRender,
+                                                            public ::testing::WithParamInterface<TSeparationCase> {};
+
+TEST_P(QuavixRenderStereoSeparationNarrowsOrWidensTheSides, StereoSeparationNarrowsOrWidensTheSides) {
+    const TSeparationCase& Case = GetParam();
+    SaveBytes(Path("left.mod"), WriteMod(HardLeftMod()));
+    std::string Work = Folder("separation");
+    ASSERT_EQ(Quavix("render ../left.mod --seconds 1 -o song.wav", Work).Status, 0);
+    ASSERT_EQ(Quavix("render ../left.mod --seconds 1 --mono -o mono.wav", Work).Status, 0);
+    TRun Run = Quavix(std::string("render ../left.mod --seconds 1 --stereo-separation ") + Case.Percent + " -o t.wav",
+                      Work);
+    ASSERT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_EQ(Run.Err, "");
+    const std::vector<int16_t> Song = ReadSamples(Work + "/song.wav"), Wide = ReadSamples(Work + "/t.wav");
+    ASSERT_EQ(Wide.size(), 88200u);
+    const std::vector<int16_t> Left = Side(Wide, 0), Right = Side(Wide, 1);
+    ASSERT_TRUE(std::any_of(Left.begin(), Left.end(), [](int16_t Value) { return Value != 0; }));
+    EXPECT_NEAR(ShareOf(Left, Right), Case.RightOfLeft, 0.01);
+    EXPECT_NEAR(ShareOf(Side(Song, 0), Left), Case.LeftOfSong, 0.01);
+    // The ends exactly: at 0 each side is the mono render, at 100 the file
+    // is the one rendered without the option.
+    if (Case.RightOfLeft == 1.0) {
+        EXPECT_TRUE(Left == Right);
+        EXPECT_TRUE(Left == ReadSamples(Work + "/mono.wav"));
+    }
+    if (Case.LeftOfSong == 1.0) {
+        EXPECT_TRUE(ReadFile(Work + "/t.wav") == ReadFile(Work + "/song.wav"));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderStereoSeparationNarrowsOrWidensTheSides,
+                         ::testing::ValuesIn(SeparationCases()), quavix_test::TCaseName());
 
 }  // namespace
