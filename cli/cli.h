@@ -100,6 +100,9 @@ void ReportError(const std::string& What, const std::string& Why);
 std::string ToUtf8(const std::string& Text);
 // The text with control characters shown as '?', for a terminal.
 std::string Printable(const std::string& Text);
+// The lines of a song's message, whatever line ends it uses; trailing empty
+// lines dropped.
+std::vector<std::string> MessageLines(const std::string& Text);
 // mm:ss.mmm of a frame count at a rate.
 std::string ClockTime(int64_t Frames, int32_t Rate);
 // A number from 0 with leading zeros to Width digits: "07".

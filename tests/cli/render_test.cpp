@@ -777,4 +777,62 @@ TEST_P(QuavixRenderStereoSeparationNarrowsOrWidensTheSides, StereoSeparationNarr
 INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderStereoSeparationNarrowsOrWidensTheSides,
                          ::testing::ValuesIn(SeparationCases()), quavix_test::TCaseName());
 
+struct TTagCase : quavix_test::TNamedCase {
+    const char* Output;
+    bool Software;  // MP3 files name their encoder there instead
+};
+
+std::vector<TTagCase> TagCases() {
+    return {
+        {"wave", "t.wav", true},       {"flac", "t.flac", true}, {"ogg vorbis", "t.ogg", true},
+        {"opus", "t.opus", true},      {"mp3", "t.mp3", false},
+    };
+}
+
+std::string StringOf(const std::string& Path, int Kind) {
+    SF_INFO Info{};
+    SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
+    if (!File) return "(does not open)";
+    const char* Text = sf_get_string(File, Kind);
+    // An ID3 tag has a comment field even when it is empty.
+    const std::string Value = Text && *Text ? Text : "(none)";
+    sf_close(File);
+    return Value;
+}
+
+class QuavixRenderFilesCarryTheSongsTags : public QuavixRender, public ::testing::WithParamInterface<TTagCase> {};
+
+TEST_P(QuavixRenderFilesCarryTheSongsTags, FilesCarryTheSongsTags) {
+    const TTagCase& Case = GetParam();
+    // A title padded with blanks, a message with carriage returns, a tab
+    // and a Latin-1 letter, as trackers stored them.
+    TXmSong Tagged = SmallXm();
+    Tagged.Title = "  Tagged song\xe9  ";
+    Tagged.Chunks.push_back(TextChunk("first line\rsecond\tline\r\r"));
+    SaveBytes(Path("tagged.xm"), WriteXm(Tagged));
+    TXmSong Untitled = SmallXm();
+    Untitled.Title = "";
+    SaveBytes(Path("untitled.xm"), WriteXm(Untitled));
+    std::string Work = Folder("tags");
+    for (const char* Song : {"tagged", "untitled"}) {
+        TRun Run = Quavix(std::string("render ../") + Song + ".xm --seconds 0.5 -o " + Song + "." + Case.Output, Work);
+        ASSERT_EQ(Run.Status, 0) << Run.Err;
+    }
+    const std::string File = Work + "/tagged." + Case.Output, Plain = Work + "/untitled." + Case.Output;
+    EXPECT_EQ(StringOf(File, SF_STR_TITLE), "Tagged song\u00e9");
+    EXPECT_EQ(StringOf(File, SF_STR_COMMENT), "first line\nsecond?line");
+    // libsndfile adds its own name after the one given.
+    const std::string Software = std::string("Quavix Player ") + QUAVIX_VERSION;
+    if (Case.Software) {
+        const std::string Written = StringOf(File, SF_STR_SOFTWARE);
+        EXPECT_EQ(Written.rfind(Software, 0), 0u) << Written;
+    }
+    // Without a title of its own, the song is called by its file's name; no
+    // message, no comment.
+    EXPECT_EQ(StringOf(Plain, SF_STR_TITLE), "untitled.xm");
+    EXPECT_EQ(StringOf(Plain, SF_STR_COMMENT), "(none)");
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderFilesCarryTheSongsTags, ::testing::ValuesIn(TagCases()),
+                         quavix_test::TCaseName());
+
 }  // namespace
