@@ -381,13 +381,7 @@ TEST(QuavixPlay, MetersAndPatternViewFitTheTerminal) {
 std::vector<int16_t> RenderedSamples(const std::string& Arguments, const std::string& Output) {
     if (std::system(("'" QUAVIX_BINARY_DIR "/cli/quavix' render " + Arguments + " -o '" + Output + "'").c_str()) != 0)
         return {};
-    SF_INFO Info{};
-    SNDFILE* File = sf_open(Output.c_str(), SFM_READ, &Info);
-    if (!File) return {};
-    std::vector<int16_t> Values(static_cast<size_t>(Info.frames * Info.channels));
-    sf_readf_short(File, Values.data(), Info.frames);
-    sf_close(File);
-    return Values;
+    return quavix_test::ReadSamples(Output);
 }
 
 struct TSeparationCase : quavix_test::TNamedCase {

@@ -432,16 +432,6 @@ TXmSong ThreeVoices() {
     return Song;
 }
 
-std::vector<int16_t> ReadSamples(const std::string& Path) {
-    SF_INFO Info{};
-    SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
-    if (!File) return {};
-    std::vector<int16_t> Samples(static_cast<size_t>(Info.frames * Info.channels));
-    sf_readf_short(File, Samples.data(), Info.frames);
-    sf_close(File);
-    return Samples;
-}
-
 struct TFormatCase : quavix_test::TNamedCase {
     const char* Arguments;
     const char* Output;

@@ -49,6 +49,18 @@ protected:
         return S;
     }
 
+    // The first channel after its gains are worked out for a final volume
+    // and panning, under the linear or the square-root law.
+    const TQuavixChannel& GainsOf(int32_t FinalVolume, int32_t FinalPanning, bool Surround, bool SquareRoot) {
+        Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, SquareRoot);
+        TQuavixChannel& V = *Module().Channels[0];
+        V.FinalVolume = FinalVolume;
+        V.FinalPanning = FinalPanning;
+        V.Surround = Surround;
+        V.UpdateVolumeRamp();
+        return V;
+    }
+
     // A sounding voice at a steady gain on both sides.
     TQuavixChannel& Sound(TQuavixChannel& V, TQuavixSample& S, int32_t Gain, int32_t Increment = 4096) {
         V.Sample = &S;
@@ -578,12 +590,7 @@ TEST_P(MixingMonoOutputSoundsAtTheStereoMixLevel, MonoOutputSoundsAtTheStereoMix
     const TMonoLevelCase& C = GetParam();
     for (bool Stereo : {true, false}) {
         MakePlayer(Stereo);
-        Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, C.SquareRoot);
-        TQuavixChannel& V = *Module().Channels[0];
-        V.FinalVolume = C.FinalVolume;
-        V.FinalPanning = C.FinalPanning;
-        V.Surround = C.Surround;
-        V.UpdateVolumeRamp();
+        const TQuavixChannel& V = GainsOf(C.FinalVolume, C.FinalPanning, C.Surround, C.SquareRoot);
         if (Stereo) {
             EXPECT_EQ(V.VolumeLeft, C.WantStereoLeft);
             EXPECT_EQ(V.VolumeRight, C.WantStereoRight);
@@ -685,12 +692,7 @@ TEST_P(MixingStereoSeparationMovesEachSideFromTheMonoGain, StereoSeparationMoves
     const TSeparationCase& C = GetParam();
     MakePlayer(C.Stereo);
     Module().StereoSeparation = C.Percent;
-    Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, C.SquareRoot);
-    TQuavixChannel& V = *Module().Channels[0];
-    V.FinalVolume = C.FinalVolume;
-    V.FinalPanning = C.FinalPanning;
-    V.Surround = C.Surround;
-    V.UpdateVolumeRamp();
+    const TQuavixChannel& V = GainsOf(C.FinalVolume, C.FinalPanning, C.Surround, C.SquareRoot);
     EXPECT_EQ(V.VolumeLeft, C.WantLeft);
     EXPECT_EQ(V.VolumeRight, C.WantRight);
     EXPECT_EQ(V.RampTargetLeft, C.WantLeft * 4096);
