@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Renders module files with two builds of quavix and checks that the WAV
-# files are the same byte for byte, as a change that should only make the
-# player faster must leave them:
+# files hold the same audio byte for byte (their "fmt " and "data" chunks),
+# as a change that should only make the player faster must leave them. The
+# tags (the LIST chunk: title, comment, the program and its version) are not
+# compared: builds of other versions, and older builds without tags, write
+# other ones.
 #   bench/compare_renders.sh --reference OLD_QUAVIX [--quavix NEW_QUAVIX] [-- RENDER_OPTION...] FILE...
 # NEW_QUAVIX is build-release/cli/quavix by default; options after `--` up
 # to the first file are given to both renders (for example --mono or
@@ -27,6 +30,28 @@ done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
+# The "fmt " and "data" chunks of a WAV file, in the order they come, into
+# OUT; a file that is not RIFF WAVE is taken whole.
+audio_of() {
+  local file=$1 out=$2 size offset id length
+  size=$(stat -c %s "$file")
+  if [ "$(head -c 4 "$file")" != RIFF ] || [ "$(tail -c +9 "$file" | head -c 4)" != WAVE ]; then
+    cp "$file" "$out"
+    return
+  fi
+  : > "$out"
+  offset=12
+  while [ $((offset + 8)) -le "$size" ]; do
+    id=$(tail -c +$((offset + 1)) "$file" | head -c 4)
+    length=$(od -An -tu4 -j $((offset + 4)) -N4 "$file" | tr -d ' ')
+    if [ "$id" = "fmt " ] || [ "$id" = data ]; then
+      tail -c +$((offset + 1)) "$file" | head -c $((8 + length)) >> "$out"
+    fi
+    # Chunks are padded to an even length.
+    offset=$((offset + 8 + length + (length & 1)))
+  done
+}
+
 status=0
 for f in "$@"; do
   old=ok new=ok
@@ -34,12 +59,13 @@ for f in "$@"; do
   "$quavix" render "$f" -o "$tmp/new.wav" "${options[@]}" 2>/dev/null || new=failed
   if [ "$old" = failed ] && [ "$new" = failed ]; then
     echo "same (neither loads)  $f"
-  elif [ "$old" = ok ] && [ "$new" = ok ] && cmp -s "$tmp/old.wav" "$tmp/new.wav"; then
+  elif [ "$old" = ok ] && [ "$new" = ok ] && audio_of "$tmp/old.wav" "$tmp/old.audio" &&
+       audio_of "$tmp/new.wav" "$tmp/new.audio" && cmp -s "$tmp/old.audio" "$tmp/new.audio"; then
     echo "same                  $f"
   else
     echo "DIFFERS               $f"
     status=1
   fi
-  rm -f "$tmp/old.wav" "$tmp/new.wav"
+  rm -f "$tmp/old.wav" "$tmp/new.wav" "$tmp/old.audio" "$tmp/new.audio"
 done
 exit $status

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <utility>
 
 namespace quavix_cli {
 
@@ -214,6 +215,16 @@ bool TAudioFileWriter::Open(const std::string& Path, const TAudioFormat& Format,
         sf_command(File, SFC_SET_VBR_ENCODING_QUALITY, &Level, sizeof(Level));
     }
     return true;
+}
+
+void TAudioFileWriter::Tag(const TAudioTags& Tags) {
+    // WAV keeps them in a LIST chunk before its data, FLAC, Ogg Vorbis and
+    // Opus as comments, MP3 in an ID3 tag. A string a format cannot carry is
+    // left out without a word: the audio is what matters.
+    const std::pair<int, const std::string*> Strings[] = {
+        {SF_STR_TITLE, &Tags.Title}, {SF_STR_COMMENT, &Tags.Comment}, {SF_STR_SOFTWARE, &Tags.Software}};
+    for (const auto& [Kind, Text] : Strings)
+        if (File && !Text->empty()) sf_set_string(File, Kind, Text->c_str());
 }
 
 bool TAudioFileWriter::Write(const int16_t* Samples, int64_t Frames, std::string& Reason) {

@@ -33,6 +33,13 @@ bool AudioFormatFor(const std::string& Path, const std::string& Named, TAudioFor
 // The extension of Path's file name, lower case with its dot ("" when none).
 std::string FileExtension(const std::string& Path);
 
+// What a rendered file says about itself, each text UTF-8 (empty: left out).
+struct TAudioTags {
+    std::string Title;
+    std::string Comment;
+    std::string Software;
+};
+
 class TAudioFileWriter {
 public:
     TAudioFileWriter() = default;
@@ -45,6 +52,10 @@ public:
     // for the lossy formats, -1 for the library's usual.
     bool Open(const std::string& Path, const TAudioFormat& Format, int32_t Rate, int32_t Channels, int32_t Bits,
               int32_t Quality, std::string& Reason);
+    // Puts the tags in the file, as far as its format carries them (MP3
+    // files get no software tag: their encoder names itself there). Called
+    // between Open and the first Write.
+    void Tag(const TAudioTags& Tags);
     // Frames of interleaved 16-bit samples; 8-bit files keep their high bytes.
     bool Write(const int16_t* Samples, int64_t Frames, std::string& Reason);
     // Completes the file and puts it under its name.

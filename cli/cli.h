@@ -7,6 +7,7 @@
 
 namespace CLI {
 class App;
+class Option;
 class Validator;
 }
 class TQuavix;
@@ -42,6 +43,8 @@ TRunCommand AddPlay(CLI::App& App);
 
 // Adds --amiga-clock ntsc|pal to a command, read into Clock.
 void AddAmigaClockOption(CLI::App& Command, TQuavixAmigaClock& Clock);
+// Adds --stereo-separation PERCENT (0..200) to a command, read into Percent.
+CLI::Option* AddStereoSeparationOption(CLI::App& Command, int32_t& Percent);
 
 // Reads a whole module file. On failure returns false with Reason set to what
 // a user can act on ("cannot open: No such file or directory", ...).
@@ -97,6 +100,9 @@ void ReportError(const std::string& What, const std::string& Why);
 std::string ToUtf8(const std::string& Text);
 // The text with control characters shown as '?', for a terminal.
 std::string Printable(const std::string& Text);
+// The lines of a song's message, whatever line ends it uses; trailing empty
+// lines dropped.
+std::vector<std::string> MessageLines(const std::string& Text);
 // mm:ss.mmm of a frame count at a rate.
 std::string ClockTime(int64_t Frames, int32_t Rate);
 // A number from 0 with leading zeros to Width digits: "07".

@@ -133,21 +133,6 @@ std::string FormatText(const TSongInfo& Info) {
     return Info.Format;
 }
 
-// The message's lines, whatever line ends it uses; trailing empty lines dropped.
-std::vector<std::string> Lines(const std::string& Text) {
-    std::vector<std::string> Result(1);
-    for (size_t i = 0; i < Text.size(); ++i) {
-        if (Text[i] == '\r' || Text[i] == '\n') {
-            if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
-            Result.emplace_back();
-        } else {
-            Result.back() += Text[i];
-        }
-    }
-    while (!Result.empty() && Result.back().empty()) Result.pop_back();
-    return Result;
-}
-
 // A name in quotes, so that blanks at its ends show.
 std::string Quoted(const std::string& Name) { return "\"" + Printable(Name) + "\""; }
 
@@ -171,7 +156,7 @@ void PrintText(const std::string& Path, const TSongInfo& Info, bool WithSamples)
         std::printf("  duration:    none (plays on past %d minutes)\n", MaxSongSeconds / 60);
     // Only for a file that lacks something; what it lacks plays as silence.
     if (!Info.Warnings.empty()) std::printf("  warnings:    %s\n", WarningLine(Info.Warnings).c_str());
-    std::vector<std::string> Message = Lines(Info.Message);
+    std::vector<std::string> Message = MessageLines(Info.Message);
     if (!Message.empty()) {
         std::printf("  message:\n");
         for (const std::string& Line : Message) std::printf("    %s\n", Printable(Line).c_str());

@@ -5,9 +5,10 @@
 //                 [--seconds S] [--repeat N] [--start ORDER] [--mute LIST]
 //                 [--solo LIST] [--rate HZ] [--bits 8|16] [--mono]
 //                 [--interpolation none|linear] [--amiga-clock ntsc|pal]
+//                 [--stereo-separation PERCENT]
 //   quavix play FILE... [--repeat N] [--seconds S] [--start ORDER]
 //               [--mute LIST] [--solo LIST] [--pattern] [--no-meters]
-//               [--amiga-clock ntsc|pal]
+//               [--amiga-clock ntsc|pal] [--stereo-separation PERCENT]
 #include <CLI/CLI.hpp>
 
 #include <cstdio>

@@ -31,6 +31,7 @@ struct TPlayOptions {
     bool Pattern = false;
     bool NoMeters = false;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
+    int32_t StereoSeparation = 100;  // percent
 };
 TPlayOptions Options;
 
@@ -173,9 +174,10 @@ int RunPlay() {
         std::string Reason;
         // The window's settings: 44100 Hz, 4096-frame buffers, 16-bit stereo,
         // linear interpolation, clipping on, master volume 128 (changed by
-        // the volume keys).
+        // the volume keys), stereo separation 100 % unless told otherwise.
         TQuavixSettings Settings;
         Settings.AmigaClock = Options.AmigaClock;
+        Settings.StereoSeparation = Options.StereoSeparation;
         auto Player = std::make_unique<TQuavix>(Settings);
         if (Player->OutputDevice == TQuavixOutputDevice::None) {
             Terminal.Report("play", "no sound device could be opened (" + Player->OutputProblem +
@@ -236,6 +238,7 @@ TRunCommand AddPlay(CLI::App& App) {
     Play->add_flag("--pattern", Options.Pattern, "show the pattern as it plays, tracker style");
     Play->add_flag("--no-meters", Options.NoMeters, "no channel meters");
     AddAmigaClockOption(*Play, Options.AmigaClock);
+    AddStereoSeparationOption(*Play, Options.StereoSeparation);
     return RunPlay;
 }
 

@@ -23,6 +23,7 @@
 #include "player/song_end.h"
 #include "render_progress.h"
 #include "song/module.h"
+#include "song/song_text.h"
 
 namespace quavix_cli {
 
@@ -37,6 +38,7 @@ struct TRenderOptions {
     bool RateGiven = false;
     int32_t Bits = 16;
     bool Mono = false;
+    int32_t StereoSeparation = 100;  // percent
     std::string Interpolation = "linear";
     std::string Format;  // empty: by the output's extension
     int32_t Quality = -1;
@@ -93,16 +95,31 @@ std::string StemName(const std::string& Output, int32_t Channel, int32_t Count) 
     return Base + "." + ZeroPadded(Channel + 1, Width) + (Audio ? Extension : "");
 }
 
+// The tags of a song's file: the song's title (its file's name when it has
+// none), its message as the comment, and the program that wrote it. Texts
+// are UTF-8 with control characters shown as '?', the message's lines
+// joined by line feeds.
+TAudioTags SongTags(const TQuavixModule& Module, const std::string& Input) {
+    TAudioTags Tags;
+    Tags.Title = SongTextToUtf8(QuavixTrimBlanks(Module.Name), true);
+    if (Tags.Title.empty()) Tags.Title = SongTextToUtf8(std::filesystem::path(Input).filename().string(), true);
+    const std::vector<std::string> Lines = MessageLines(Module.Comment);
+    for (size_t i = 0; i < Lines.size(); ++i) Tags.Comment += (i == 0 ? "" : "\n") + SongTextToUtf8(Lines[i], true);
+    Tags.Software = std::string("Quavix Player ") + Version;
+    return Tags;
+}
+
 // Renders one job into its file. True when the file is complete.
 bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     std::vector<uint8_t> Data;
     std::string Reason;
     // The window's settings unless told otherwise: linear interpolation,
-    // clipping on, master volume 128.
+    // clipping on, master volume 128, stereo separation 100 %.
     TQuavixSettings Settings = TQuavixSettings::Offline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
     Settings.Interpolation =
         Options.Interpolation == "none" ? TQuavixInterpolation::None : TQuavixInterpolation::Linear;
     Settings.AmigaClock = Options.AmigaClock;
+    Settings.StereoSeparation = Options.StereoSeparation;
     auto Player = std::make_unique<TQuavix>(Settings);
     std::vector<std::string> Warnings;
     if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason, &Warnings)) {
@@ -122,6 +139,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         Progress.End(-1);
         return false;
     }
+    Writer.Tag(SongTags(*Player->Module, Job.Input));
 
     // How many frames: exactly the seconds asked for, or up to where the
     // pass asked for ends, as the render finds it; at most the longest time
@@ -328,7 +346,8 @@ TRunCommand AddRender(CLI::App& App) {
         "time it comes back to a row it has played. Without -o, FILE.xm becomes\n"
         "FILE.wav in the current folder (or the --format's extension). A song that\n"
         "never ends stops after 30 minutes. Opus files are rendered at 48000 Hz\n"
-        "unless --rate names another rate Opus takes.\n"
+        "unless --rate names another rate Opus takes. Files are tagged with the\n"
+        "song's title (else the file's name), its message and the program's name.\n"
         "\n"
         "--stems writes one file per channel heard, NAME.01.wav, NAME.02.wav ...,\n"
         "each rendered with only that channel: together they add up to the song.\n"
@@ -373,7 +392,8 @@ TRunCommand AddRender(CLI::App& App) {
         ->check(CLI::Validator(
             [](std::string& Text) { return Text == "8" || Text == "16" ? std::string() : Text + " is not 8 or 16"; },
             ""));
-    Render->add_flag("--mono", Options.Mono, "one channel instead of stereo");
+    CLI::Option* Mono = Render->add_flag("--mono", Options.Mono, "one channel instead of stereo");
+    AddStereoSeparationOption(*Render, Options.StereoSeparation)->excludes(Mono);
     Render->add_option("--interpolation", Options.Interpolation, "none or linear (default linear)")
         ->type_name("none|linear")
         ->check(CLI::IsMember({"none", "linear"}).description(""));

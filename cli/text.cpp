@@ -1,7 +1,8 @@
-// Text for the terminal and for JSON output.
+// Text for the terminal, for JSON output and for the tags of rendered files.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli.h"
 #include "song/song_text.h"
@@ -15,6 +16,20 @@ std::string Printable(const std::string& Text) {
     for (char& c : Out)
         if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) c = '?';
     return Out;
+}
+
+std::vector<std::string> MessageLines(const std::string& Text) {
+    std::vector<std::string> Result(1);
+    for (size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == '\r' || Text[i] == '\n') {
+            if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+            Result.emplace_back();
+        } else {
+            Result.back() += Text[i];
+        }
+    }
+    while (!Result.empty() && Result.back().empty()) Result.pop_back();
+    return Result;
 }
 
 std::string ClockTime(int64_t Frames, int32_t Rate) {

@@ -34,6 +34,23 @@ static_assert(SquareRootPanTable[256] == 65536 && SquareRootPanTable[128] == 463
 
 }  // namespace
 
+void TQuavixChannel::WidenGains(int32_t Percent) {
+    // Each side moves away from the mono gain (what mono output gives the
+    // voice: the mean of the two sides by size) by Percent of its own
+    // distance from it. 0 gives both sides the mono gain, 100 leaves them
+    // exactly as they are, 200 doubles the difference between the sides (a
+    // hard-panned voice then sounds at half its gain, inverted, on the far
+    // side). For every voice but a surround one this is the mid/side
+    // widening that openmpt123's --stereo applies to its whole mix: being
+    // linear, it gives the same voice by voice. The products are taken in
+    // 64 bits and truncate towards zero.
+    const int32_t Mono = (std::abs(VolumeLeft) + std::abs(VolumeRight)) / 2;
+    // A surround voice already sounds as wide as any can: past 100 it stays.
+    const int64_t Share = Surround ? std::min(Percent, 100) : Percent;
+    VolumeLeft = Mono + static_cast<int32_t>((static_cast<int64_t>(VolumeLeft - Mono) * Share) / 100);
+    VolumeRight = Mono + static_cast<int32_t>((static_cast<int64_t>(VolumeRight - Mono) * Share) / 100);
+}
+
 void TQuavixChannel::UpdateVolumeRamp() {
     const bool Stereo = !(Module && Module->OutputChannels == 1);
     if (Surround) {
@@ -51,6 +68,7 @@ void TQuavixChannel::UpdateVolumeRamp() {
         VolumeLeft = (FinalVolume * (255 - FinalPanning)) >> 8;
         VolumeRight = (FinalVolume * FinalPanning) >> 8;
     }
+    if (Stereo && Module && Module->StereoSeparation != 100) WidenGains(Module->StereoSeparation);
     if (!Stereo) {
         // Mono output sounds at the stereo mix's level: the mean of the two
         // sides' gains, taken by size (a surround voice's inverted side

@@ -50,6 +50,7 @@ TQuavix::TQuavix(const TQuavixSettings& Settings)
     Clipping = Settings.Clipping ? 1 : 0;
     Module->AmigaClock = Settings.AmigaClock;
     Module->MasterVolume = Settings.MasterVolume;
+    Module->StereoSeparation = std::clamp(Settings.StereoSeparation, 0, 200);
 }
 
 void TQuavix::Build(int32_t ASampleRate, bool Stereo, int32_t Bits, TQuavixOutputChoice Output) {

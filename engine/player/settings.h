@@ -1,7 +1,7 @@
 // How a player is made: its output format, its sound output and the mixing
 // settings it starts with. A player made from default settings plays as the
 // window plays: 44100 Hz, 4096-frame buffers, stereo, 16-bit, linear
-// interpolation, clipping on, master volume 128.
+// interpolation, clipping on, master volume 128, stereo separation 100 %.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,9 @@ struct TQuavixSettings {
     TQuavixInterpolation Interpolation = TQuavixInterpolation::Linear;
     bool Clipping = true;        // clamp to 16 bits on conversion, else wrap
     int32_t MasterVolume = 128;  // 0..256
+    // How wide the stereo output is, in percent: 0 mono on both sides, 100
+    // as the song pans, up to 200; held to 0..200.
+    int32_t StereoSeparation = 100;
     // The clock pattern-format songs play by.
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     TQuavixOutputChoice Output = TQuavixOutputChoice::Device;

@@ -293,6 +293,8 @@ public:
     void UpdateVoice();
     // Gains from FinalVolume and FinalPanning, and the ramp toward them.
     void UpdateVolumeRamp();
+    // Narrows or widens the stereo gains by the module's separation (percent).
+    void WidenGains(int32_t Percent);
 };
 
 // Visits every sounding voice of a reserve or fade bank, in bank order. The

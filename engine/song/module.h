@@ -114,9 +114,12 @@ public:
     // here: the output's rate in Hz and channels (1 mono, 2 stereo), the
     // Amiga clock (followed by songs with AmigaClockChoice: an Extended
     // Module with Amiga periods was tuned in a tracker that plays them by the
-    // NTSC clock) and the master volume (0..256).
+    // NTSC clock), the master volume (0..256) and the stereo separation in
+    // percent (0..200: 0 gives both sides the mono mix, 100 the song's own
+    // panning, 200 twice its width).
     int32_t SampleRate = 0;
     int32_t OutputChannels = 2;
+    int32_t StereoSeparation = 100;
     // The song's own mix level, 128 for full: a gain of MixLevel / 128 on
     // every voice (the master volume byte of a Scream Tracker 3 header).
     int32_t MixLevel = 128;

@@ -378,6 +378,52 @@ TEST(QuavixPlay, MetersAndPatternViewFitTheTerminal) {
     EXPECT_NE(T.Settings().find(" echo "), std::string::npos);
 }
 
+std::vector<int16_t> RenderedSamples(const std::string& Arguments, const std::string& Output) {
+    if (std::system(("'" QUAVIX_BINARY_DIR "/cli/quavix' render " + Arguments + " -o '" + Output + "'").c_str()) != 0)
+        return {};
+    return quavix_test::ReadSamples(Output);
+}
+
+struct TSeparationCase : quavix_test::TNamedCase {
+    const char* Percent;
+};
+
+class QuavixPlayStereoSeparationIsHeardAsRendered : public ::testing::TestWithParam<TSeparationCase> {};
+
+TEST_P(QuavixPlayStereoSeparationIsHeardAsRendered, StereoSeparationIsHeardAsRendered) {
+    // A pattern-format song whose one voice plays hard left.
+    const std::string Percent = GetParam().Percent;
+    Terminal T("separation-" + Percent);
+    const std::string File = T.Folder() + "/left.mod";
+    quavix_test::TModSong Left = quavix_test::SmallMod();
+    Left.Patterns = {{{quavix_test::ModAt(0, 0, quavix_test::Note("C-3"), 1)}}};
+    quavix_test::SaveBytes(File, quavix_test::WriteMod(Left));
+    T.Start("--seconds 1 --stereo-separation " + Percent + " '" + File + "'");
+    ASSERT_TRUE(WaitFor([&] { return T.Ended(); })) << T.Screen();
+    EXPECT_EQ(T.Status(), 0) << T.Screen();
+    const std::vector<int16_t> Rendered =
+        RenderedSamples("--seconds 1 --stereo-separation " + Percent + " '" + File + "'", T.Folder() + "/wide.wav");
+    const std::vector<int16_t> AsThePanning = RenderedSamples("--seconds 1 '" + File + "'", T.Folder() + "/song.wav");
+    ASSERT_EQ(Rendered.size(), 88200u);
+    EXPECT_FALSE(Rendered == AsThePanning);
+    // The device got the render's sound, after the silence it was given
+    // before the song started.
+    const std::vector<int16_t> Played = T.Sound();
+    size_t P = 0;
+    while (P < Played.size() && Played[P] == 0) ++P;
+    P &= ~size_t(1);
+    size_t R = 0;
+    while (R < Rendered.size() && Rendered[R] == 0) ++R;
+    R &= ~size_t(1);
+    size_t Same = 0;
+    while (P < Played.size() && R < Rendered.size() && Played[P] == Rendered[R]) ++P, ++R, ++Same;
+    EXPECT_GT(Same, 80000u) << "the sound played is not the render's";
+}
+INSTANTIATE_TEST_SUITE_P(QuavixPlay, QuavixPlayStereoSeparationIsHeardAsRendered,
+                         ::testing::Values(TSeparationCase{{"mono on both sides"}, "0"},
+                                           TSeparationCase{{"twice the panning's width"}, "200"}),
+                         quavix_test::TCaseName());
+
 struct TPlayLineCase : quavix_test::TNamedCase {
     std::string Line;
     int Status;

@@ -176,6 +176,8 @@ std::vector<TFailureCase> FailureCases() {
         {"--bits of a sample size not written", "../song.xm --bits 12", 2, "quavix: render: --bits"},
         {"--seconds with --repeat", "../song.xm --seconds 2 --repeat 1", 2,
          "quavix: render: --seconds excludes --repeat"},
+        {"--stereo-separation with --mono", "../song.xm --mono --stereo-separation 50", 2,
+         "quavix: render: --mono excludes --stereo-separation"},
         {"--seconds beyond the longest render", "../song.xm --seconds 1801", 2, "quavix: render: --seconds"},
         {"--mute of a channel beyond the song", "../song.xm --mute 1,3", 2,
          "quavix: render: ../song.xm: --mute 1,3: channel 3 is beyond the song's 2 channels"},
@@ -250,6 +252,12 @@ std::vector<TNumberOptionCase> NumberOptionCases() {
         {"a start with a leading zero is decimal, not octal", "render ../song.xm --start 010",
          "quavix: render: ../song.xm: --start 10 is beyond the song, whose order positions run from 0 to 0"},
         {"bits that are no number", "render ../song.xm --bits x", "quavix: render: --bits: x is not 8 or 16"},
+        {"a stereo separation that is no number", "render ../song.xm --stereo-separation wide",
+         "quavix: render: --stereo-separation: wide is not a whole number of percent"},
+        {"a stereo separation past twice the song's", "play ../song.xm --stereo-separation 201",
+         "quavix: play: --stereo-separation: 201 is out of range: give 0 to 200 percent"},
+        {"a stereo separation below mono", "render ../song.xm --stereo-separation -10",
+         "quavix: render: --stereo-separation: -10 is out of range: give 0 to 200 percent"},
     };
 }
 
@@ -274,9 +282,9 @@ TEST_F(QuavixRender, HelpShowsEachOptionsValueOnce) {
     const std::string Play = Quavix("play --help", Work).Out;
     for (const char* Line : {"  -j,--jobs N ", "  --seconds S ", "  --repeat N ", "  --rate HZ ", "  --start ORDER ",
                              "  --mute LIST ", "  --bits 8|16 ", "  --format wav|flac|ogg|opus|mp3\n",
-                             "  --interpolation none|linear "})
+                             "  --interpolation none|linear ", "  --stereo-separation PERCENT "})
         EXPECT_NE(Render.find(Line), std::string::npos) << Line << "\n" << Render;
-    for (const char* Line : {"  --seconds S ", "  --start ORDER ", "  --solo LIST "})
+    for (const char* Line : {"  --seconds S ", "  --start ORDER ", "  --solo LIST ", "  --stereo-separation PERCENT "})
         EXPECT_NE(Play.find(Line), std::string::npos) << Line << "\n" << Play;
     for (const std::string* Help : {&Render, &Play})
         for (const char* Noise : {":INT", ":FLOAT", ":N", ":LIST", ":{", " in ["})
@@ -422,16 +430,6 @@ TXmSong ThreeVoices() {
     Song.Patterns = {TXmPattern(16, {At(0, 0, Note("C-4"), 1), At(4, 1, Note("G-4"), 1, 0x30),
                                      At(8, 2, Note("E-5"), 1, 0x28, Fx('4'), 0x46), At(12, 0, Note("D-4"), 1)})};
     return Song;
-}
-
-std::vector<int16_t> ReadSamples(const std::string& Path) {
-    SF_INFO Info{};
-    SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
-    if (!File) return {};
-    std::vector<int16_t> Samples(static_cast<size_t>(Info.frames * Info.channels));
-    sf_readf_short(File, Samples.data(), Info.frames);
-    sf_close(File);
-    return Samples;
 }
 
 struct TFormatCase : quavix_test::TNamedCase {
@@ -685,5 +683,146 @@ TEST_F(QuavixRender, AmigaClockLowersPatternFormatSongsOnly) {
         EXPECT_NE(Quavix(std::string(Command) + " --help", Work).Out.find("--amiga-clock ntsc|pal"), std::string::npos)
             << Command;
 }
+
+}  // namespace
+
+namespace {
+
+// One voice on the first channel, which the Amiga plays hard left.
+TModSong HardLeftMod() {
+    TModSong Song;
+    Song.Title = "hard left";
+    Song.Orders = {0};
+    Song.Patterns.push_back({{ModAt(0, 0, Note("C-3"), 1)}});
+    TModSample Sample;
+    Sample.Name = "saw";
+    for (int32_t i = 0; i < 64; ++i) Sample.Values.push_back(i * 2 - 64);
+    Sample.LoopLengthWords = 32;
+    Song.Samples.push_back(Sample);
+    return Song;
+}
+
+// The share of A in B: the projection of B on A, sample by sample, over A's
+// energy (negative where B is A inverted).
+double ShareOf(const std::vector<int16_t>& A, const std::vector<int16_t>& B) {
+    double Cross = 0, Energy = 0;
+    for (size_t i = 0; i < A.size() && i < B.size(); ++i) {
+        Cross += static_cast<double>(A[i]) * B[i];
+        Energy += static_cast<double>(A[i]) * A[i];
+    }
+    return Energy > 0 ? Cross / Energy : 0;
+}
+
+std::vector<int16_t> Side(const std::vector<int16_t>& Stereo, size_t Which) {
+    std::vector<int16_t> Values;
+    for (size_t i = Which; i < Stereo.size(); i += 2) Values.push_back(Stereo[i]);
+    return Values;
+}
+
+struct TSeparationCase : quavix_test::TNamedCase {
+    const char* Percent;
+    // The hard-left voice's right side as a share of its left (negative:
+    // inverted), and its left side against the song's own panning.
+    double RightOfLeft, LeftOfSong;
+};
+
+std::vector<TSeparationCase> SeparationCases() {
+    return {
+        {"0 puts the mono mix on both sides", "0", 1.0, 0.5},
+        {"50 gives the far side a third of the near one", "50", 1.0 / 3, 0.75},
+        {"100 keeps the song's panning", "100", 0.0, 1.0},
+        {"200 sounds the far side inverted", "200", -1.0 / 3, 1.5},
+    };
+}
+
+class QuavixRenderStereoSeparationNarrowsOrWidensTheSides : public QuavixRender,
+                                                            public ::testing::WithParamInterface<TSeparationCase> {};
+
+TEST_P(QuavixRenderStereoSeparationNarrowsOrWidensTheSides, StereoSeparationNarrowsOrWidensTheSides) {
+    const TSeparationCase& Case = GetParam();
+    SaveBytes(Path("left.mod"), WriteMod(HardLeftMod()));
+    std::string Work = Folder("separation");
+    ASSERT_EQ(Quavix("render ../left.mod --seconds 1 -o song.wav", Work).Status, 0);
+    ASSERT_EQ(Quavix("render ../left.mod --seconds 1 --mono -o mono.wav", Work).Status, 0);
+    TRun Run = Quavix(std::string("render ../left.mod --seconds 1 --stereo-separation ") + Case.Percent + " -o t.wav",
+                      Work);
+    ASSERT_EQ(Run.Status, 0) << Run.Err;
+    EXPECT_EQ(Run.Err, "");
+    const std::vector<int16_t> Song = ReadSamples(Work + "/song.wav"), Wide = ReadSamples(Work + "/t.wav");
+    ASSERT_EQ(Wide.size(), 88200u);
+    const std::vector<int16_t> Left = Side(Wide, 0), Right = Side(Wide, 1);
+    ASSERT_TRUE(std::any_of(Left.begin(), Left.end(), [](int16_t Value) { return Value != 0; }));
+    EXPECT_NEAR(ShareOf(Left, Right), Case.RightOfLeft, 0.01);
+    EXPECT_NEAR(ShareOf(Side(Song, 0), Left), Case.LeftOfSong, 0.01);
+    // The ends exactly: at 0 each side is the mono render, at 100 the file
+    // is the one rendered without the option.
+    if (Case.RightOfLeft == 1.0) {
+        EXPECT_TRUE(Left == Right);
+        EXPECT_TRUE(Left == ReadSamples(Work + "/mono.wav"));
+    }
+    if (Case.LeftOfSong == 1.0) {
+        EXPECT_TRUE(ReadFile(Work + "/t.wav") == ReadFile(Work + "/song.wav"));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderStereoSeparationNarrowsOrWidensTheSides,
+                         ::testing::ValuesIn(SeparationCases()), quavix_test::TCaseName());
+
+struct TTagCase : quavix_test::TNamedCase {
+    const char* Output;
+    bool Software;  // MP3 files name their encoder there instead
+};
+
+std::vector<TTagCase> TagCases() {
+    return {
+        {"wave", "t.wav", true},       {"flac", "t.flac", true}, {"ogg vorbis", "t.ogg", true},
+        {"opus", "t.opus", true},      {"mp3", "t.mp3", false},
+    };
+}
+
+std::string StringOf(const std::string& Path, int Kind) {
+    SF_INFO Info{};
+    SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
+    if (!File) return "(does not open)";
+    const char* Text = sf_get_string(File, Kind);
+    // An ID3 tag has a comment field even when it is empty.
+    const std::string Value = Text && *Text ? Text : "(none)";
+    sf_close(File);
+    return Value;
+}
+
+class QuavixRenderFilesCarryTheSongsTags : public QuavixRender, public ::testing::WithParamInterface<TTagCase> {};
+
+TEST_P(QuavixRenderFilesCarryTheSongsTags, FilesCarryTheSongsTags) {
+    const TTagCase& Case = GetParam();
+    // A title padded with blanks, a message with carriage returns, a tab
+    // and a Latin-1 letter, as trackers stored them.
+    TXmSong Tagged = SmallXm();
+    Tagged.Title = "  Tagged song\xe9  ";
+    Tagged.Chunks.push_back(TextChunk("first line\rsecond\tline\r\r"));
+    SaveBytes(Path("tagged.xm"), WriteXm(Tagged));
+    TXmSong Untitled = SmallXm();
+    Untitled.Title = "";
+    SaveBytes(Path("untitled.xm"), WriteXm(Untitled));
+    std::string Work = Folder("tags");
+    for (const char* Song : {"tagged", "untitled"}) {
+        TRun Run = Quavix(std::string("render ../") + Song + ".xm --seconds 0.5 -o " + Song + "." + Case.Output, Work);
+        ASSERT_EQ(Run.Status, 0) << Run.Err;
+    }
+    const std::string File = Work + "/tagged." + Case.Output, Plain = Work + "/untitled." + Case.Output;
+    EXPECT_EQ(StringOf(File, SF_STR_TITLE), "Tagged song\u00e9");
+    EXPECT_EQ(StringOf(File, SF_STR_COMMENT), "first line\nsecond?line");
+    // libsndfile adds its own name after the one given.
+    const std::string Software = std::string("Quavix Player ") + QUAVIX_VERSION;
+    if (Case.Software) {
+        const std::string Written = StringOf(File, SF_STR_SOFTWARE);
+        EXPECT_EQ(Written.rfind(Software, 0), 0u) << Written;
+    }
+    // Without a title of its own, the song is called by its file's name; no
+    // message, no comment.
+    EXPECT_EQ(StringOf(Plain, SF_STR_TITLE), "untitled.xm");
+    EXPECT_EQ(StringOf(Plain, SF_STR_COMMENT), "(none)");
+}
+INSTANTIATE_TEST_SUITE_P(QuavixRender, QuavixRenderFilesCarryTheSongsTags, ::testing::ValuesIn(TagCases()),
+                         quavix_test::TCaseName());
 
 }  // namespace

@@ -49,6 +49,18 @@ protected:
         return S;
     }
 
+    // The first channel after its gains are worked out for a final volume
+    // and panning, under the linear or the square-root law.
+    const TQuavixChannel& GainsOf(int32_t FinalVolume, int32_t FinalPanning, bool Surround, bool SquareRoot) {
+        Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, SquareRoot);
+        TQuavixChannel& V = *Module().Channels[0];
+        V.FinalVolume = FinalVolume;
+        V.FinalPanning = FinalPanning;
+        V.Surround = Surround;
+        V.UpdateVolumeRamp();
+        return V;
+    }
+
     // A sounding voice at a steady gain on both sides.
     TQuavixChannel& Sound(TQuavixChannel& V, TQuavixSample& S, int32_t Gain, int32_t Increment = 4096) {
         V.Sample = &S;
@@ -578,12 +590,7 @@ TEST_P(MixingMonoOutputSoundsAtTheStereoMixLevel, MonoOutputSoundsAtTheStereoMix
     const TMonoLevelCase& C = GetParam();
     for (bool Stereo : {true, false}) {
         MakePlayer(Stereo);
-        Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, C.SquareRoot);
-        TQuavixChannel& V = *Module().Channels[0];
-        V.FinalVolume = C.FinalVolume;
-        V.FinalPanning = C.FinalPanning;
-        V.Surround = C.Surround;
-        V.UpdateVolumeRamp();
+        const TQuavixChannel& V = GainsOf(C.FinalVolume, C.FinalPanning, C.Surround, C.SquareRoot);
         if (Stereo) {
             EXPECT_EQ(V.VolumeLeft, C.WantStereoLeft);
             EXPECT_EQ(V.VolumeRight, C.WantStereoRight);
@@ -648,6 +655,53 @@ TEST_P(MixingVolumeRampFollowsThePanningLaw, VolumeRampFollowsThePanningLaw) {
 }
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingVolumeRampFollowsThePanningLaw, ::testing::ValuesIn(PanningLawCases()),
                          quavix_test::TCaseName());
+
+struct TSeparationCase : quavix_test::TNamedCase {
+    int32_t FinalVolume, FinalPanning;
+    bool Surround, SquareRoot;
+    int32_t Percent;
+    int32_t WantLeft, WantRight;
+    bool Stereo = true;
+};
+
+std::vector<TSeparationCase> SeparationCases() {
+    // Each side moves from the mono gain (the mean of the sides by size,
+    // rounded down) by Percent of its distance from it, truncated towards
+    // zero. Full left in the linear law is 4080 and 0, the mono gain 2040.
+    return {
+        {"full left at 0: both sides the mono gain", 4096, 0, false, false, 0, 2040, 2040},
+        {"full left at 50", 4096, 0, false, false, 50, 3060, 1020},
+        {"full left at 100: as panned", 4096, 0, false, false, 100, 4080, 0},
+        {"full left at 200: the far side inverted", 4096, 0, false, false, 200, 6120, -2040},
+        {"centre at 0: the linear law's sides made equal", 4096, 128, false, false, 0, 2040, 2040},
+        {"centre at 200", 4096, 128, false, false, 200, 2024, 2056},
+        {"halves truncated towards zero", 1000, 129, false, false, 50, 495, 500},
+        {"square root at 0", 1000, 64, false, true, 0, 683, 683},
+        {"square root at 150", 1000, 64, false, true, 150, 957, 409},
+        {"surround at 0: both sides the mono gain", 3000, 10, true, false, 0, 3000, 3000},
+        {"surround at 50: the inverted side silent", 3000, 10, true, false, 50, 3000, 0},
+        {"surround at 200: no wider than at 100", 3000, 10, true, false, 200, 3000, -3000},
+        {"mono output: the mono gain whatever the width", 4096, 0, false, false, 200, 2040, 0, false},
+    };
+}
+
+class MixingStereoSeparationMovesEachSideFromTheMonoGain : public Mixing,
+                                                          public ::testing::WithParamInterface<TSeparationCase> {};
+
+TEST_P(MixingStereoSeparationMovesEachSideFromTheMonoGain, StereoSeparationMovesEachSideFromTheMonoGain) {
+    const TSeparationCase& C = GetParam();
+    MakePlayer(C.Stereo);
+    Module().StereoSeparation = C.Percent;
+    const TQuavixChannel& V = GainsOf(C.FinalVolume, C.FinalPanning, C.Surround, C.SquareRoot);
+    EXPECT_EQ(V.VolumeLeft, C.WantLeft);
+    EXPECT_EQ(V.VolumeRight, C.WantRight);
+    EXPECT_EQ(V.RampTargetLeft, C.WantLeft * 4096);
+    if (C.Stereo) {
+        EXPECT_EQ(V.RampTargetRight, C.WantRight * 4096);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingStereoSeparationMovesEachSideFromTheMonoGain,
+                         ::testing::ValuesIn(SeparationCases()), quavix_test::TCaseName());
 
 TEST_F(Mixing, MixChannelsStaysInsideTheBuffer) {
     TQuavixSample& S = AddSample(10000, 10);
