@@ -232,8 +232,17 @@ TEST_P(QuavixInfoFilesThatDoNotLoadGetOneLineEach, FilesThatDoNotLoadGetOneLineE
 INSTANTIATE_TEST_SUITE_P(QuavixInfo, QuavixInfoFilesThatDoNotLoadGetOneLineEach, ::testing::ValuesIn(NoLoadCases()),
                          quavix_test::TCaseName());
 
-TEST_F(QuavixInfo, ADirectoryGetsOneLine) {
-    EXPECT_EQ(Quavix("info " + Dir).Err, "quavix: " + Dir + ": is a directory\n");
+// A folder stands for the songs in it, in name order: the damaged and the
+// unsupported ones, which their signatures name Extended Modules, get their
+// lines; the empty file and the text are no songs and are passed over.
+TEST_F(QuavixInfo, AFolderStandsForTheSongsInIt) {
+    const TRun Run = Quavix("info " + Dir);
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_EQ(Run.Err, "quavix: " + Dir + "/cut.xm: damaged Extended Module file: its song header is cut short\n" +
+                           "quavix: " + Dir + "/wide.xm: unsupported Extended Module file: more than 255 channels\n");
+    EXPECT_NE(Run.Out.find(Dir + "/small.s3m\n"), std::string::npos) << Run.Out;
+    EXPECT_EQ(Run.Out.find("notes.txt"), std::string::npos) << Run.Out;
+    EXPECT_EQ(Run.Out.find("empty.xm"), std::string::npos) << Run.Out;
 }
 
 struct TCommandLineCase : quavix_test::TNamedCase {
