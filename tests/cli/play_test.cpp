@@ -476,20 +476,12 @@ size_t Occurrences(const std::string& Screen, const std::string& Text) {
     return N;
 }
 
-// Songs of the test's own: three subsongs in one order list (order 0 jumps
-// back to itself, orders 1-2 back to 1, order 3 alone), a folder of two
+// Songs of the test's own: three subsongs in one order list, a folder of two
 // songs with a text beside them, and a play list.
 std::string WriteSongs(const std::string& Name) {
     const std::string Dir = std::string(QUAVIX_BINARY_DIR) + "/play-songs-" + Name + "-" + std::to_string(getpid());
     std::system(("rm -rf '" + Dir + "' && mkdir -p '" + Dir + "/songs/sub'").c_str());
-    quavix_test::TXmSong Tunes = quavix_test::SmallXm();
-    Tunes.Title = "three tunes";
-    Tunes.Orders = {0, 1, 2, 3};
-    Tunes.Patterns = {quavix_test::TXmPattern(8, {}), quavix_test::TXmPattern(8, {}), quavix_test::TXmPattern(8, {}),
-                      quavix_test::TXmPattern(4, {})};
-    Tunes.Patterns[0].Cells.push_back(quavix_test::At(7, 1, 0, 0, 0, quavix_test::Fx('B'), 0));
-    Tunes.Patterns[2].Cells.push_back(quavix_test::At(7, 1, 0, 0, 0, quavix_test::Fx('B'), 1));
-    quavix_test::SaveBytes(Dir + "/tunes.xm", quavix_test::WriteXm(Tunes));
+    quavix_test::SaveBytes(Dir + "/tunes.xm", quavix_test::WriteXm(quavix_test::ThreeSubsongsXm()));
     quavix_test::SaveBytes(Dir + "/songs/a.xm", quavix_test::WriteXm(quavix_test::SmallXm()));
     quavix_test::SaveBytes(Dir + "/songs/sub/b.xm", quavix_test::WriteXm(quavix_test::SmallXm()));
     quavix_test::SaveBytes(Dir + "/songs/readme.txt", quavix_test::TBytes(100, 'x'));

@@ -21,26 +21,6 @@ namespace {
 // Empty rows at speed 6 and tempo 125: 5292 frames a row.
 constexpr int64_t RowFrames = 5292;
 
-std::vector<TXmPattern> EmptyPatterns(std::initializer_list<int32_t> Rows) {
-    std::vector<TXmPattern> Patterns;
-    for (int32_t Count : Rows) Patterns.push_back(TXmPattern(Count, {}));
-    return Patterns;
-}
-
-// Three songs in one order list, as games keep them. The first plays order 0
-// and jumps back to it; the second, which nothing reaches from the start,
-// plays orders 1 and 2 and jumps back to order 1; the third is order 3 alone,
-// after which the song goes on at its restart position, before it.
-TXmSong ThreeSubsongs() {
-    TXmSong Song = SmallXm();
-    Song.Title = "three tunes";
-    Song.Orders = {0, 1, 2, 3};
-    Song.Patterns = EmptyPatterns({8, 8, 8, 4});
-    Song.Patterns[0].Cells.push_back(At(7, 1, 0, 0, 0, Fx('B'), 0));
-    Song.Patterns[2].Cells.push_back(At(7, 1, 0, 0, 0, Fx('B'), 1));
-    return Song;
-}
-
 int64_t Frames(const std::string& Path) {
     SF_INFO Info{};
     SNDFILE* File = sf_open(Path.c_str(), SFM_READ, &Info);
@@ -63,10 +43,10 @@ protected:
         std::system(("mkdir -p '" + Dir + "/songs/sub' '" + Dir + "/songs/.hidden' '" + Dir + "/lists' '" + Dir +
                      "/empty'")
                         .c_str());
-        SaveBytes(Path("subsongs.xm"), WriteXm(ThreeSubsongs()));
+        SaveBytes(Path("subsongs.xm"), WriteXm(ThreeSubsongsXm()));
         SaveBytes(Path("songs/b.xm"), WriteXm(SmallXm()));
         SaveBytes(Path("songs/a.mod"), WriteMod(SmallMod()));
-        SaveBytes(Path("songs/sub/c.xm"), WriteXm(ThreeSubsongs()));
+        SaveBytes(Path("songs/sub/c.xm"), WriteXm(ThreeSubsongsXm()));
         SaveBytes(Path("songs/tune"), WriteMod(SmallMod()));
         SaveBytes(Path("songs/.hidden/d.xm"), WriteXm(SmallXm()));
         SaveBytes(Path("songs/cover.xm"), TBytes(3000, 'x'));
