@@ -66,6 +66,36 @@ bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string&
 std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes,
                                  int32_t StartOrder = 0, std::vector<int64_t>* OrderStarts = nullptr);
 
+// One of the songs that share a song's order list: where it starts and how
+// long it plays until it comes back to a row it played (-1: it does not end
+// within MaxSongSeconds), in frames at the rate it was measured at.
+struct TSubsong {
+    int32_t FirstOrder = 0;
+    int64_t DurationFrames = -1;
+};
+// The subsongs of a song (its data as read), measured at Rate: the first
+// starts at the song's start, and each next one at the first order position
+// that no subsong before it reached. At least one, even for a song that has
+// no orders.
+std::vector<TSubsong> FindSubsongs(const std::vector<uint8_t>& Data, int32_t Rate);
+
+// One song file of the command line's list: named as it is, found in a
+// folder, or named by a play list.
+struct TListedFile {
+    std::string Path;  // as it is opened
+    // Where the file lies under the folder named ("sub/song.xm"); for a file
+    // named as it is or by a play list, its name alone.
+    std::string Relative;
+    // A folder or play list that gave no songs: what went wrong. Path is
+    // then no song, and this is reported when its turn comes.
+    std::string Problem;
+};
+// The files that Arguments name, in turn: a file as it is; a folder's songs,
+// walked through its folders in name order and recognised by what they hold
+// (not by their names); the entries of a play list (.m3u, .m3u8: a path a
+// line, relative to the list's folder; lines starting with # are passed over).
+std::vector<TListedFile> ListSongFiles(const std::vector<std::string>& Arguments);
+
 // Channel lists of --mute and --solo: channels from 1 and ranges, "1,3-5".
 // False with Reason set when Text is no such list.
 bool ParseChannelList(const std::string& Text, std::vector<int32_t>& Channels, std::string& Reason);
@@ -80,8 +110,19 @@ struct TChannelChoice {
 };
 // Mutes exactly the channels marked in Muted.
 void ApplyMutes(TQuavix& Player, const std::vector<bool>& Muted);
-// Adds --start ORDER, --mute LIST and --solo LIST to a subcommand.
-void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start);
+// What --subsong asks for: nothing (the song from its start, or from
+// --start), one subsong by its number from 1, or "all" of them in turn.
+struct TSubsongChoice {
+    std::string Text;
+    bool Given() const { return !Text.empty(); }
+    bool All() const { return Text == "all"; }
+    // The subsongs chosen among a song's Found ones (indexes from 0); false
+    // with Reason set when the song has no subsong of the number asked for.
+    bool Pick(const std::vector<TSubsong>& Found, std::vector<size_t>& Picked, std::string& Reason) const;
+};
+// Adds --start ORDER, --subsong N|all, --mute LIST and --solo LIST to a
+// subcommand; --start and --subsong exclude each other.
+void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start, TSubsongChoice& Subsong);
 
 // The check of a number option from Low to High (whole numbers only when
 // Whole), in Unit (may be empty). Its messages read "abc is not a number of

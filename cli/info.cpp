@@ -53,6 +53,8 @@ struct TSongInfo {
     // Frames at 44100 Hz until the song ends; -1 when it does not end
     // within the longest time a song is played.
     int64_t DurationFrames = -1;
+    // The songs that share the order list; the first is the one above.
+    std::vector<TSubsong> Subsongs;
     // With --samples: the instruments that have a name or samples.
     std::vector<TInstrumentInfo> InstrumentList;
     // What the file announces but does not hold ("3 samples are cut short").
@@ -120,8 +122,8 @@ TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data
     Info.Tracker = Module.Tracker;
     Info.Rules = Module.Rules;
     Info.Message = Module.Comment;
-    std::vector<int64_t> Ends = MeasureSong(Data, DefaultRate, 1);
-    if (!Ends.empty()) Info.DurationFrames = Ends[0];
+    Info.Subsongs = FindSubsongs(Data, DefaultRate);
+    Info.DurationFrames = Info.Subsongs[0].DurationFrames;
     if (Samples) Info.InstrumentList = ListInstruments(Module);
     return Info;
 }
@@ -154,6 +156,17 @@ void PrintText(const std::string& Path, const TSongInfo& Info, bool WithSamples)
         std::printf("  duration:    %s\n", ClockTime(Info.DurationFrames, DefaultRate).c_str());
     else
         std::printf("  duration:    none (plays on past %d minutes)\n", MaxSongSeconds / 60);
+    // Only for a song that holds more than one: each with its first order
+    // position and its duration.
+    if (Info.Subsongs.size() > 1) {
+        std::printf("  subsongs:    %zu\n", Info.Subsongs.size());
+        for (size_t i = 0; i < Info.Subsongs.size(); ++i) {
+            const TSubsong& Subsong = Info.Subsongs[i];
+            const std::string Duration = Subsong.DurationFrames >= 0 ? ClockTime(Subsong.DurationFrames, DefaultRate)
+                                                                     : std::string("none");
+            std::printf("    %2zu  order %3d  %s\n", i + 1, Subsong.FirstOrder, Duration.c_str());
+        }
+    }
     // Only for a file that lacks something; what it lacks plays as silence.
     if (!Info.Warnings.empty()) std::printf("  warnings:    %s\n", WarningLine(Info.Warnings).c_str());
     std::vector<std::string> Message = MessageLines(Info.Message);
@@ -213,9 +226,17 @@ void PrintJson(const std::string& Path, const TSongInfo& Info, bool WithSamples)
     Object["rules"] = Info.Rules;
     Object["message"] = ToUtf8(Info.Message);
     // Seconds, to the millisecond; null for a song that does not end.
-    Object["duration"] = Info.DurationFrames >= 0
-                             ? json(static_cast<double>((Info.DurationFrames * 1000 + DefaultRate / 2) / DefaultRate) / 1000.0)
-                             : json();
+    auto Seconds = [](int64_t Frames) {
+        return Frames >= 0 ? json(static_cast<double>((Frames * 1000 + DefaultRate / 2) / DefaultRate) / 1000.0) : json();
+    };
+    Object["duration"] = Seconds(Info.DurationFrames);
+    // Every song has at least one: the song from its start.
+    json Subsongs = json::array();
+    for (size_t i = 0; i < Info.Subsongs.size(); ++i)
+        Subsongs.push_back({{"subsong", i + 1},
+                            {"first_order", Info.Subsongs[i].FirstOrder},
+                            {"duration", Seconds(Info.Subsongs[i].DurationFrames)}});
+    Object["subsongs"] = Subsongs;
     Object["warnings"] = Info.Warnings;
     if (WithSamples) {
         json Instruments = json::array();
@@ -253,13 +274,14 @@ TInfoOptions Options;
 int RunInfo() {
     int Status = ExitOk;
     bool First = true;
-    for (const std::string& Path : Options.Files) {
+    for (const TListedFile& Listed : ListSongFiles(Options.Files)) {
+        const std::string& Path = Listed.Path;
         // A fresh module per file, so nothing of an earlier song shows.
         std::unique_ptr<TQuavixModule> Module(new TQuavixModule());
         std::vector<uint8_t> Data;
-        std::string Reason;
+        std::string Reason = Listed.Problem;
         std::vector<std::string> Warnings;
-        if (!ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Module, Reason, &Warnings)) {
+        if (!Reason.empty() || !ReadModuleData(Path, Data, Reason) || !LoadModuleData(Data, *Module, Reason, &Warnings)) {
             ReportError(Path, Reason);
             Status = ExitFailure;
             continue;
@@ -290,14 +312,20 @@ TRunCommand AddInfo(CLI::App& App) {
         "the song message when there is one. --samples adds the instruments and their\n"
         "samples (where songs often keep their greetings). A file cut short gets a\n"
         "warnings line saying what it lacks (samples cut short, patterns missing),\n"
-        "which plays as silence.\n"
+        "which plays as silence. A song that holds several subsongs (game songs\n"
+        "often do: tunes reached by jumps, never from the start) lists each with\n"
+        "the order position it starts at and its duration.\n"
+        "\n"
+        "A folder stands for the songs in it and in its folders, in name order,\n"
+        "recognised by what they hold; a play list (.m3u) for the files it names.\n"
         "\n"
         "Exit status: 0 when every file loaded, 1 when some did not (each gets a\n"
         "line on standard error), 2 for a wrong command line.");
     Info->add_flag("--json", Options.Json, "one JSON object per file, on one line each");
     Info->add_flag("--samples", Options.Samples,
                    "also list the instruments and samples: names, lengths, loops, bits, volume, finetune");
-    Info->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m)")->required();
+    Info->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m), folders of them, .m3u play lists")
+        ->required();
     return RunInfo;
 }
 

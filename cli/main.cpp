@@ -1,13 +1,14 @@
 // quavix: command-line front end of Quavix Player.
 //
+// FILE is a module file, a folder of them or a .m3u play list.
 //   quavix info [--json] [--samples] FILE...
-//   quavix render FILE... [-o OUT] [--format F] [--quality Q] [--stems] [-j N]
-//                 [--seconds S] [--repeat N] [--start ORDER] [--mute LIST]
+//   quavix render FILE... [-o OUT|DIR/] [--format F] [--quality Q] [--stems] [-j N]
+//                 [--seconds S] [--repeat N] [--start ORDER | --subsong N|all] [--mute LIST]
 //                 [--solo LIST] [--rate HZ] [--bits 8|16] [--mono]
 //                 [--interpolation none|linear] [--amiga-clock ntsc|pal]
 //                 [--stereo-separation PERCENT]
-//   quavix play FILE... [--repeat N] [--seconds S] [--start ORDER]
-//               [--mute LIST] [--solo LIST] [--pattern] [--no-meters]
+//   quavix play FILE... [--repeat N] [--seconds S] [--start ORDER | --subsong N|all]
+//               [--mute LIST] [--solo LIST] [--shuffle] [--loop] [--pattern] [--no-meters]
 //               [--amiga-clock ntsc|pal] [--stereo-separation PERCENT]
 #include <CLI/CLI.hpp>
 

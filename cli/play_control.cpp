@@ -94,9 +94,9 @@ void TKeyDecoder::Idle(std::vector<TPlayKey>& Keys) {
     Pending.clear();
 }
 
-TSongTimes MeasureSongTimes(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes) {
+TSongTimes MeasureSongTimes(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes, int32_t From) {
     TSongTimes Times;
-    const std::vector<int64_t> Ends = MeasureSong(Data, Rate, Passes, 0, &Times.OrderStarts);
+    const std::vector<int64_t> Ends = MeasureSong(Data, Rate, Passes, From, &Times.OrderStarts);
     if (static_cast<int32_t>(Ends.size()) == Passes) Times.Total = Ends.back();
     return Times;
 }

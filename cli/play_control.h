@@ -78,8 +78,9 @@ struct TSongTimes {
     int64_t Total = -1;
 };
 
-// Measures a song (its data as read) for play at Rate.
-TSongTimes MeasureSongTimes(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes);
+// Measures a song (its data as read) for play at Rate, from the start of
+// order position From (a subsong's first order; its times count from there).
+TSongTimes MeasureSongTimes(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes, int32_t From = 0);
 
 // One song playing on a player, with what the keys change.
 class TPlayControl {

@@ -45,6 +45,7 @@ struct TRenderOptions {
     bool Stems = false;
     int32_t Jobs = 0;  // 0: one per processor
     int32_t Start = 0;
+    TSubsongChoice Subsong;
     TChannelChoice Channels;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
 };
@@ -59,12 +60,19 @@ struct TRenderJob {
     std::string Output;
     TAudioFormat Format;
     int32_t Rate = DefaultRate;
+    // The order position the song starts at: --start's, or the subsong's.
+    int32_t StartOrder = 0;
     // Channels muted (from 0); empty: none.
     std::vector<bool> Muted;
     // What the progress line calls the job.
     std::string Shown;
     // Says what the song lacks, if anything: one job (the first stem) per file.
     bool Warn = true;
+    // The output's folders are made as needed (for -o DIR/ and the folders
+    // of songs found in a folder).
+    bool MakeFolders = false;
+    // Not a song: a folder without songs or a play list that cannot be read.
+    std::string Problem;
 };
 
 // The processors this program may run on.
@@ -109,6 +117,17 @@ TAudioTags SongTags(const TQuavixModule& Module, const std::string& Input) {
     return Tags;
 }
 
+// The file of subsong Number (from 1) of a song with Count: NAME-2.wav for
+// the output NAME.wav, the number as wide as the largest.
+std::string SubsongName(const std::string& Output, int32_t Number, int32_t Count) {
+    const std::string Extension = FileExtension(Output);
+    TAudioFormat Format;
+    const bool Audio = !Extension.empty() && FindAudioFormat(Extension.substr(1), Format);
+    const std::string Base = Audio ? Output.substr(0, Output.size() - Extension.size()) : Output;
+    const int Width = static_cast<int>(std::to_string(Count).size());
+    return Base + "-" + ZeroPadded(Number, Width) + (Audio ? Extension : "");
+}
+
 // Renders one job into its file. True when the file is complete.
 bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     std::vector<uint8_t> Data;
@@ -122,6 +141,11 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     Settings.StereoSeparation = Options.StereoSeparation;
     auto Player = std::make_unique<TQuavix>(Settings);
     std::vector<std::string> Warnings;
+    if (!Job.Problem.empty()) {
+        Progress.Report(Job.Input, Job.Problem);
+        Progress.End(-1);
+        return false;
+    }
     if (!ReadModuleData(Job.Input, Data, Reason) || !LoadModuleData(Data, *Player->Module, Reason, &Warnings)) {
         Progress.Report(Job.Input, Reason);
         Progress.End(-1);
@@ -133,6 +157,12 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
 
     TAudioFileWriter Writer;
     const std::string Shown = Job.Output == "-" ? "standard output" : Job.Output;
+    if (Job.MakeFolders) {
+        // A folder that cannot be made shows as the file that cannot be written.
+        std::error_code Error;
+        const std::filesystem::path Folder = std::filesystem::path(Job.Output).parent_path();
+        if (!Folder.empty()) std::filesystem::create_directories(Folder, Error);
+    }
     if (!Writer.Open(Job.Output, Job.Format, Player->SampleRate(), Player->OutputChannels(), Player->OutputBits,
                      Options.Quality, Reason)) {
         Progress.Report(Shown, Reason);
@@ -156,7 +186,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     // measured first, by playing through its rows without mixing.
     int64_t Total = Frames;
     if (UntilEnd && isatty(STDERR_FILENO) == 1) {
-        std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate(), Options.Repeat + 1, Options.Start);
+        std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate(), Options.Repeat + 1, Job.StartOrder);
         if (static_cast<int32_t>(Ends.size()) == Options.Repeat + 1) Total = Ends.back();
     }
 
@@ -169,7 +199,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     int64_t Pending = 0;  // frames rendered into Samples, not yet written
     const int Line = Progress.Begin(Job.Shown, Total, Player->SampleRate());
     // The song starts at the order asked for, from the first frame on.
-    if (Options.Start > 0) Player->RequestSeek(Options.Start, 0);
+    if (Job.StartOrder > 0) Player->RequestSeek(Job.StartOrder, 0);
     Player->Play();
     int64_t Done = 0;
     bool Ok = true;
@@ -231,20 +261,44 @@ int UsageError(const std::string& Message) {
 // stems need their channel count; a file that does not load is reported when
 // its turn comes.
 int PlanJobs(std::vector<TRenderJob>& Jobs) {
-    if (!Options.Output.empty() && Options.Files.size() > 1) return UsageError("-o names one output file; give one FILE with it");
+    // -o DIR/ names a folder: the files go there, those found in a folder
+    // keeping their place under it.
+    const bool IntoFolder = !Options.Output.empty() && Options.Output.back() == '/';
+    const std::vector<TListedFile> Listed = ListSongFiles(Options.Files);
+    if (!Options.Output.empty() && !IntoFolder && Listed.size() > 1)
+        return UsageError("-o names one output file; give one song with it, or a folder ending in /: -o DIR/");
     if (Options.Output == "-" && isatty(STDOUT_FILENO) == 1)
         return UsageError("standard output is a terminal; send it to a file or a pipe");
     if (Options.Stems && Options.Output == "-")
         return UsageError("--stems writes one file per channel, which standard output cannot take; name a file with -o");
-    const bool NeedSong = Options.Stems || !Options.Channels.Empty() || Options.Start > 0;
+    if (Options.Subsong.All() && Options.Output == "-")
+        return UsageError("--subsong all writes one file per subsong, which standard output cannot take; name a file "
+                          "with -o");
+    const bool NeedSong = Options.Stems || !Options.Channels.Empty() || Options.Start > 0 || Options.Subsong.Given();
     std::map<std::string, std::string> Taken;
-    for (const std::string& Input : Options.Files) {
+    for (const TListedFile& File : Listed) {
+        const std::string& Input = File.Path;
         TRenderJob Whole;
         Whole.Input = Input;
+        if (!File.Problem.empty()) {
+            // Reported when its turn comes, as a file that does not load is.
+            Whole.Problem = File.Problem;
+            Jobs.push_back(Whole);
+            continue;
+        }
         std::string Reason;
-        // Without -o, the format chosen (WAV by default) names the file.
-        Whole.Output = Options.Output.empty() ? DefaultOutputName(Input, Options.Format.empty() ? "wav" : Options.Format)
-                                              : Options.Output;
+        // Without -o, the format chosen (WAV by default) names the file, in
+        // the current folder or the one -o names, at the place the file has
+        // under the folder it was found in.
+        if (Options.Output.empty() || IntoFolder) {
+            const std::filesystem::path Place = std::filesystem::path(File.Relative).parent_path();
+            Whole.Output = (std::filesystem::path(IntoFolder ? Options.Output : "") / Place /
+                            DefaultOutputName(Input, Options.Format.empty() ? "wav" : Options.Format))
+                               .string();
+            Whole.MakeFolders = IntoFolder || !Place.empty();
+        } else {
+            Whole.Output = Options.Output;
+        }
         if (!AudioFormatFor(Whole.Output, Options.Format, Whole.Format, Reason))
             return UsageError(Printable(Whole.Output) + ": " + Reason);
         if (Options.Quality >= 0 && !Whole.Format.Lossy)
@@ -276,18 +330,44 @@ int PlanJobs(std::vector<TRenderJob>& Jobs) {
                 return UsageError(Printable(Input) + ": " + Reason);
             const std::string Start = StartProblem(Options.Start, Song->SongLength);
             if (!Start.empty()) return UsageError(Printable(Input) + ": " + Start);
-            if (!Options.Stems) {
-                ForInput.push_back(Whole);
+            Whole.StartOrder = Options.Start;
+            // Each subsong asked for is a song of its own; a song that holds
+            // several gets the subsong's number in its file's name.
+            std::vector<TRenderJob> Songs;
+            if (!Options.Subsong.Given()) {
+                Songs.push_back(Whole);
             } else {
+                const std::vector<TSubsong> Found = FindSubsongs(Data, DefaultRate);
+                std::vector<size_t> Picked;
+                if (!Options.Subsong.Pick(Found, Picked, Reason)) return UsageError(Printable(Input) + ": " + Reason);
+                const int32_t Total = static_cast<int32_t>(Found.size());
+                for (size_t Index : Picked) {
+                    TRenderJob Subsong = Whole;
+                    const int32_t Number = static_cast<int32_t>(Index) + 1;
+                    Subsong.StartOrder = Found[Index].FirstOrder;
+                    if (Total > 1) {
+                        if (Options.Output.empty() || IntoFolder || Options.Subsong.All())
+                            Subsong.Output = SubsongName(Whole.Output, Number, Total);
+                        Subsong.Shown = Input + " subsong " + std::to_string(Number);
+                    }
+                    Subsong.Warn = Songs.empty();
+                    Songs.push_back(Subsong);
+                }
+            }
+            for (const TRenderJob& Song : Songs) {
+                if (!Options.Stems) {
+                    ForInput.push_back(Song);
+                    continue;
+                }
                 // One stem per channel heard, each on its own player with
                 // every other channel muted.
                 for (int32_t Channel = 0; Channel < Count; ++Channel) {
-                    if (Whole.Muted[static_cast<size_t>(Channel)]) continue;
-                    TRenderJob Stem = Whole;
-                    Stem.Output = StemName(Whole.Output, Channel, Count);
+                    if (Song.Muted[static_cast<size_t>(Channel)]) continue;
+                    TRenderJob Stem = Song;
+                    Stem.Output = StemName(Song.Output, Channel, Count);
                     Stem.Muted.assign(static_cast<size_t>(Count), true);
                     Stem.Muted[static_cast<size_t>(Channel)] = false;
-                    Stem.Shown = Input + " channel " + std::to_string(Channel + 1);
+                    Stem.Shown = Song.Shown + " channel " + std::to_string(Channel + 1);
                     Stem.Warn = ForInput.empty();
                     ForInput.push_back(Stem);
                 }
@@ -352,13 +432,22 @@ TRunCommand AddRender(CLI::App& App) {
         "--stems writes one file per channel heard, NAME.01.wav, NAME.02.wav ...,\n"
         "each rendered with only that channel: together they add up to the song.\n"
         "\n"
+        "--subsong N renders subsong N of a song that holds several (game songs\n"
+        "often do; 'quavix info' lists them), --subsong all each of them: the\n"
+        "files are named NAME-1.wav, NAME-2.wav ... A folder stands for the songs\n"
+        "in it and its folders, in name order, recognised by what they hold; a play\n"
+        "list (.m3u) for the files it names. -o DIR/ (ending in /) writes into\n"
+        "that folder, a folder's songs keeping their places under it (as they do\n"
+        "under the current folder without -o).\n"
+        "\n"
         "Exit status: 0 when every file was written, 1 when some was not (each gets\n"
         "a line on standard error), 2 for a wrong command line, 130 when\n"
         "interrupted. A file that could not be completed is not left behind.");
-    Render->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m)")->required();
+    Render->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m), folders of them, .m3u play lists")
+        ->required();
     Render->add_option("-o,--output", Options.Output,
                        "output file, its format by its extension (.wav .flac .ogg .opus .mp3); '-' for standard "
-                       "output")
+                       "output; DIR/ (ending in /) for a folder")
         ->type_name("OUT");
     Render->add_option("--format", Options.Format, "the output format where the name has no extension")
         ->type_name("wav|flac|ogg|opus|mp3")
@@ -374,7 +463,7 @@ TRunCommand AddRender(CLI::App& App) {
         ->type_name("N")
         ->transform(NumberCheck(0, 1000, "repeats", true))
         ->excludes(Seconds);
-    AddSongChoice(*Render, Options.Channels, Options.Start);
+    AddSongChoice(*Render, Options.Channels, Options.Start, Options.Subsong);
     Render->add_flag("--stems", Options.Stems, "one file per channel: NAME.01.wav, NAME.02.wav ...");
     Render->add_option("-j,--jobs", Options.Jobs, "render N files at a time (default: one per processor)")
         ->type_name("N")

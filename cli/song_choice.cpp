@@ -72,7 +72,27 @@ void ApplyMutes(TQuavix& Player, const std::vector<bool>& Muted) {
         Player.SetChannelMuted(i, static_cast<size_t>(i) < Muted.size() && Muted[static_cast<size_t>(i)]);
 }
 
-void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start) {
+bool TSubsongChoice::Pick(const std::vector<TSubsong>& Found, std::vector<size_t>& Picked, std::string& Reason) const {
+    Picked.clear();
+    if (!Given()) {
+        Picked.push_back(0);
+        return true;
+    }
+    if (All()) {
+        for (size_t i = 0; i < Found.size(); ++i) Picked.push_back(i);
+        return true;
+    }
+    const size_t Number = static_cast<size_t>(std::stoi(Text));
+    if (Number >= 1 && Number <= Found.size()) {
+        Picked.push_back(Number - 1);
+        return true;
+    }
+    Reason = "--subsong " + Text + " is beyond the song, which holds " +
+             (Found.size() == 1 ? std::string("one song") : std::to_string(Found.size()) + " subsongs");
+    return false;
+}
+
+void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start, TSubsongChoice& Subsong) {
     const CLI::Validator ListCheck(
         [](std::string& Text) {
             std::vector<int32_t> Numbers;
@@ -80,9 +100,22 @@ void AddSongChoice(CLI::App& Command, TChannelChoice& Channels, int32_t& Start) 
             return ParseChannelList(Text, Numbers, Reason) ? std::string() : Reason;
         },
         "");
-    Command.add_option("--start", Start, "start at order position ORDER (from 0)")
-        ->type_name("ORDER")
-        ->transform(NumberCheck(0, TQuavixModule::MaxOrders - 1, "", true));
+    CLI::Option* StartOption = Command.add_option("--start", Start, "start at order position ORDER (from 0)")
+                                   ->type_name("ORDER")
+                                   ->transform(NumberCheck(0, TQuavixModule::MaxOrders - 1, "", true));
+    // A song holds at most one subsong per order position.
+    Command
+        .add_option("--subsong", Subsong.Text,
+                    "play subsong N (from 1) of songs that hold several, or all of them in turn")
+        ->type_name("N|all")
+        ->transform(CLI::Validator(
+            [Number = NumberCheck(1, TQuavixModule::MaxOrders, "", true)](std::string& Text) {
+                if (Text == "all" || Number(Text).empty()) return std::string();
+                return Text + " is neither all nor a subsong number: give all, or 1 to " +
+                       std::to_string(TQuavixModule::MaxOrders);
+            },
+            ""))
+        ->excludes(StartOption);
     Command.add_option("--mute", Channels.Mute, "silence these channels (from 1), e.g. 1,3-5")
         ->type_name("LIST")
         ->check(ListCheck);

@@ -487,3 +487,82 @@ TEST_P(QuavixPlayLine, WithoutATerminalOrADeviceOrWithAWrongCommandLine) {
 INSTANTIATE_TEST_SUITE_P(Cases, QuavixPlayLine, ::testing::ValuesIn(PlayLineCases()), quavix_test::TCaseName());
 
 }  // namespace
+
+namespace {
+
+// Which songs play, and in what parts: subsongs, folders, play lists, a
+// shuffled list. Each case names the lines it must show, each exactly once.
+struct TPlayListCase : quavix_test::TNamedCase {
+    std::string Arguments;  // with DIR for the test's folder
+    std::vector<std::string> Shown;
+};
+
+std::vector<TPlayListCase> PlayListCases() {
+    return {
+        {"one subsong", "--subsong 2 DIR/tunes.xm", {"  three tunes  (subsong 2 of 3)"}},
+        {"every subsong in turn",
+         "--subsong all DIR/tunes.xm",
+         {"  three tunes  (subsong 1 of 3)", "  three tunes  (subsong 2 of 3)", "  three tunes  (subsong 3 of 3)"}},
+        {"a folder's songs and a play list's", "DIR/songs DIR/set.m3u",
+         {"DIR/songs/a.xm\n", "DIR/songs/sub/b.xm\n", "DIR/./songs/a.xm\n"}},
+        {"a shuffled folder plays every song once", "--shuffle DIR/songs DIR/tunes.xm",
+         {"DIR/songs/a.xm\n", "DIR/songs/sub/b.xm\n", "DIR/tunes.xm\n"}},
+    };
+}
+
+std::string WithDir(std::string Text, const std::string& Dir) {
+    for (size_t At = Text.find("DIR"); At != std::string::npos; At = Text.find("DIR", At + Dir.size()))
+        Text.replace(At, 3, Dir);
+    return Text;
+}
+
+size_t Occurrences(const std::string& Screen, const std::string& Text) {
+    size_t N = 0;
+    for (size_t At = Screen.find(Text); At != std::string::npos; At = Screen.find(Text, At + 1)) ++N;
+    return N;
+}
+
+// Songs of the test's own: three subsongs in one order list, a folder of two
+// songs with a text beside them, and a play list.
+std::string WriteSongs(const std::string& Name) {
+    const std::string Dir = std::string(QUAVIX_BINARY_DIR) + "/play-songs-" + Name + "-" + std::to_string(getpid());
+    std::system(("rm -rf '" + Dir + "' && mkdir -p '" + Dir + "/songs/sub'").c_str());
+    quavix_test::SaveBytes(Dir + "/tunes.xm", quavix_test::WriteXm(quavix_test::ThreeSubsongsXm()));
+    quavix_test::SaveBytes(Dir + "/songs/a.xm", quavix_test::WriteXm(quavix_test::SmallXm()));
+    quavix_test::SaveBytes(Dir + "/songs/sub/b.xm", quavix_test::WriteXm(quavix_test::SmallXm()));
+    quavix_test::SaveBytes(Dir + "/songs/readme.txt", quavix_test::TBytes(100, 'x'));
+    const std::string List = "# the first song again\n./songs/a.xm\n";
+    quavix_test::SaveBytes(Dir + "/set.m3u", quavix_test::TBytes(List.begin(), List.end()));
+    return Dir;
+}
+
+class QuavixPlayGoesThroughTheSongsAskedFor : public ::testing::TestWithParam<TPlayListCase> {};
+
+TEST_P(QuavixPlayGoesThroughTheSongsAskedFor, GoesThroughTheSongsAskedFor) {
+    const TPlayListCase& C = GetParam();
+    const std::string Dir = WriteSongs("list");
+    Terminal T("list");
+    T.Start("--seconds 0.2 " + WithDir(C.Arguments, Dir), 20, 200, 40);
+    ASSERT_TRUE(WaitFor([&] { return T.Ended(); })) << T.Screen();
+    EXPECT_EQ(T.Status(), 0) << T.Screen();
+    const std::string Screen = T.Screen();
+    for (const std::string& Line : C.Shown) EXPECT_EQ(Occurrences(Screen, WithDir(Line, Dir)), 1u) << Line << "\n" << Screen;
+    std::system(("rm -rf '" + Dir + "'").c_str());
+}
+INSTANTIATE_TEST_SUITE_P(QuavixPlay, QuavixPlayGoesThroughTheSongsAskedFor, ::testing::ValuesIn(PlayListCases()),
+                         quavix_test::TCaseName());
+
+TEST(QuavixPlay, LoopPlaysTheListAgainUntilQuit) {
+    const std::string Dir = WriteSongs("loop");
+    Terminal T("loop");
+    T.Start("--loop --seconds 0.2 '" + Dir + "/songs'", 20, 200, 40);
+    ASSERT_TRUE(WaitFor([&] { return Occurrences(T.Screen(), "/songs/sub/b.xm\n") >= 2; })) << T.Screen();
+    T.Keys("q");
+    ASSERT_TRUE(WaitFor([&] { return T.Ended(); })) << T.Screen();
+    EXPECT_EQ(T.Status(), 0);
+    // The list started again from its first song.
+    EXPECT_GE(Occurrences(T.Screen(), "/songs/a.xm\n"), 2u) << T.Screen();
+    std::system(("rm -rf '" + Dir + "'").c_str());
+}
+
+}  // namespace

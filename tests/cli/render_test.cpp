@@ -310,12 +310,6 @@ TEST_F(QuavixRender, OtherSongsStillGetRenderedAfterAFailure) {
 
 // Songs of empty patterns, the rows of each given. At speed 6 and tempo 125,
 // 882 frames a tick, 5292 a row.
-std::vector<TXmPattern> EmptyPatterns(std::initializer_list<int32_t> Rows) {
-    std::vector<TXmPattern> Patterns;
-    for (int32_t Count : Rows) Patterns.push_back(TXmPattern(Count, {}));
-    return Patterns;
-}
-
 TXmSong StraightSong() {
     TXmSong Song = SmallXm();
     Song.Orders = {0, 1};

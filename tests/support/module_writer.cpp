@@ -355,6 +355,22 @@ TXmSong SmallXm() {
     return Song;
 }
 
+std::vector<TXmPattern> EmptyPatterns(std::initializer_list<int32_t> Rows) {
+    std::vector<TXmPattern> Patterns;
+    for (int32_t Count : Rows) Patterns.push_back(TXmPattern(Count, {}));
+    return Patterns;
+}
+
+TXmSong ThreeSubsongsXm() {
+    TXmSong Song = SmallXm();
+    Song.Title = "three tunes";
+    Song.Orders = {0, 1, 2, 3};
+    Song.Patterns = EmptyPatterns({8, 8, 8, 4});
+    Song.Patterns[0].Cells.push_back(At(7, 1, 0, 0, 0, Fx('B'), 0));
+    Song.Patterns[2].Cells.push_back(At(7, 1, 0, 0, 0, Fx('B'), 1));
+    return Song;
+}
+
 TXmChunk TextChunk(const std::string& Text) { return {"text", TBytes(Text.begin(), Text.end()), {}}; }
 
 TXmChunk MidiChunk(const std::vector<std::pair<int32_t, std::string>>& Macros) {

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -202,6 +203,13 @@ TXmSample Sample16(std::vector<int32_t> Values, const std::string& Name = "");
 TXmInstrument Instrument(const std::string& Name, TXmSample Sample);
 // A valid one-pattern song with one instrument, as a starting point.
 TXmSong SmallXm();
+// Patterns without notes, of these many rows each.
+std::vector<TXmPattern> EmptyPatterns(std::initializer_list<int32_t> Rows);
+// Three songs in one order list, as games keep them ("three tunes"): order 0
+// jumps back to itself; orders 1 and 2, which nothing reaches from the
+// start, jump back to order 1; order 3 stands alone, the song going on at
+// its restart position, before it. 8, 16 and 4 empty rows.
+TXmSong ThreeSubsongsXm();
 
 // Extension chunks.
 TXmChunk TextChunk(const std::string& Text);
