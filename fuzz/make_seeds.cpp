@@ -158,6 +158,52 @@ std::vector<std::pair<std::string, TBytes>> Seeds() {
     S3m.CutBytes = 50;
     Files.push_back({"cut.s3m", WriteS3m(S3m)});
 
+    // Impulse Tracker: sample mode, then instruments with envelopes and a
+    // keyboard, compressed samples of both versions, every volume-column
+    // range and the letters.
+    TItSong It = SmallIt();
+    Files.push_back({"small.it", WriteIt(It)});
+    TItSample ItPacked;
+    ItPacked.Values = Ramp(3000, 5);
+    ItPacked.Compressed = true;
+    TItSample ItWide = ItPacked;
+    ItWide.Bits = 16;
+    ItWide.NumChannels = 2;
+    ItWide.DoubleDelta = true;
+    ItWide.Values = Ramp(2000, 900);
+    ItWide.Loop = ItWide.PingPong = true;
+    ItWide.LoopEnd = 700;
+    It.Samples.push_back(ItPacked);
+    It.Samples.push_back(ItWide);
+    TItInstrument Instrument;
+    Instrument.NewNoteAction = 1;
+    Instrument.FadeOut = 128;
+    Instrument.Keyboard.assign(120, 2);
+    for (size_t n = 60; n < 120; ++n) Instrument.Keyboard[n] = 3;
+    Instrument.VolumeEnvelope.Enabled = Instrument.VolumeEnvelope.Loop = Instrument.VolumeEnvelope.Sustain = true;
+    Instrument.VolumeEnvelope.Points = {{0, 64}, {4, 20}, {8, 50}, {30, 0}};
+    Instrument.VolumeEnvelope.LoopStart = 1;
+    Instrument.VolumeEnvelope.LoopEnd = 2;
+    Instrument.VolumeEnvelope.SustainStart = Instrument.VolumeEnvelope.SustainEnd = 1;
+    Instrument.PanningEnvelope.Enabled = true;
+    Instrument.PanningEnvelope.Points = {{0, -32}, {10, 32}};
+    It.Instruments = {Instrument, Instrument};
+    It.Instruments[1].NewNoteAction = 3;
+    It.Patterns[0].Cells = {ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x0F), ItAt(1, 0, Note("C-6"), 2, 70, 'E', 0xF2),
+                            ItAt(2, 0, ItNoteOff, 0, 90, 'F', 0x10), ItAt(3, 0, Note("E-4"), 1, 110, 'G', 0x20),
+                            ItAt(4, 0, ItNoteFade, 0, 150, 'H', 0x44), ItAt(5, 0, ItNoteCut, 0, 200, 'M', 0x30),
+                            ItAt(6, 1, Note("G-4"), 2, 205, 'N', 0x0F), ItAt(7, 1, 0, 0, 120, 'P', 0xF1),
+                            ItAt(8, 1, 0, 0, -1, 'T', 0x15), ItAt(9, 1, 0, 0, -1, 'W', 0x0F),
+                            ItAt(10, 1, 0, 0, -1, 'X', 0xC0), ItAt(11, 1, 0, 0, -1, 'Y', 0x46),
+                            ItAt(12, 1, 0, 0, -1, 'S', 0xA1), ItAt(12, 2, Note("C-4"), 1, -1, 'O', 0x10),
+                            ItAt(13, 2, 0, 0, -1, 'S', 0x64), ItAt(14, 2, 0, 0, -1, 'C', 0x10)};
+    It.Patterns.push_back(TItPattern({ItAt(0, 3, Note("A-4"), 2, -1, 'Q', 0x23)}, 150));
+    It.Orders = {0, 254, 1, 255};
+    It.Message = "a message";
+    Files.push_back({"rich.it", WriteIt(It)});
+    It.CutBytes = 300;
+    Files.push_back({"cut.it", WriteIt(It)});
+
     // Files as real players still load them: cut short, declaring more
     // instruments than they hold, or with bytes after the song.
     TXmSong Short = RichXm();

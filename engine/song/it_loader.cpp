@@ -30,6 +30,9 @@ constexpr uint32_t HeaderSize = 0xC0;
 constexpr int32_t FileChannels = 64;
 constexpr uint32_t SampleHeaderSize = 0x50;
 constexpr uint32_t InstrumentHeaderSize = 0x226;
+// The old form (before Impulse Tracker 2.0) ends with 25 points of two
+// bytes at 0x1F8.
+constexpr uint32_t OldInstrumentHeaderSize = 0x1F8 + 50;
 constexpr int32_t MaxPatternRows = 200;
 // Notes: 0..119 are C-0..B-9, 254 the note cut, 255 the note off; anything
 // between is the note fade.
@@ -492,12 +495,12 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
     if (UseInstruments) {
         const bool OldForm = Header.CompatibleVersion < 0x200;
         for (uint32_t i = 0; i < Header.InstrumentCount && i + 1 <= static_cast<uint32_t>(MaxInstruments); ++i) {
-            uint8_t Bytes[InstrumentHeaderSize];
+            uint8_t Bytes[std::max(InstrumentHeaderSize, OldInstrumentHeaderSize)];
             Cursor.SetOffset(Header.InstrumentOffsets[i]);
             std::unique_ptr<TQuavixInstrument>& Slot = Instruments[i + 1];
             Slot.reset(new TQuavixInstrument());
             TQuavixInstrument& Instrument = *Slot;
-            const uint32_t Size = OldForm ? 0x1F8 + 50 : InstrumentHeaderSize;
+            const uint32_t Size = OldForm ? OldInstrumentHeaderSize : InstrumentHeaderSize;
             if (!Cursor.ReadExact(Bytes, Size)) {
                 ++InstrumentsMissing;
                 continue;
@@ -509,7 +512,7 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 TQuavixEnvelope& E = *Instrument.VolumeEnvelope;
                 E.Clear();
                 int32_t Points = 0;
-                while (Points < TQuavixEnvelope::MaxPoints && Bytes[0x1F8 + 2 * Points] != 0xFF) {
+                while (Points < 25 && Bytes[0x1F8 + 2 * Points] != 0xFF) {
                     E.Points[Points].Position = Bytes[0x1F8 + 2 * Points];
                     E.Points[Points].Value = std::min<int32_t>(Bytes[0x1F9 + 2 * Points], 64);
                     ++Points;

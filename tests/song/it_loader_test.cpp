@@ -253,6 +253,15 @@ TEST(ItLoader, DamagedFiles) {
         LoadBytes(Each, TBytes(Whole.begin(), Whole.begin() + static_cast<std::ptrdiff_t>(Size)));
         EXPECT_TRUE(SamplesWithinData(Each)) << Size;
     }
+    // Instruments read in the old form (its header is longer than the new
+    // one's) from a file that ends with one.
+    TItSong Old = Song;
+    Old.Instruments.emplace_back();
+    Old.CompatibleVersion = 0x100;
+    Old.Samples.clear();
+    TQuavixModule OldForm;
+    EXPECT_TRUE(LoadBytes(OldForm, WriteIt(Old)));
+    EXPECT_TRUE(SamplesWithinData(OldForm));
     for (size_t At = 0; At < Whole.size(); At += 11) {
         TBytes Changed = Whole;
         Changed[At] ^= 0xA5;
