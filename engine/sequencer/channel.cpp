@@ -436,7 +436,12 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Sample;
         if (Restored) {
             Volume = Restored->Volume;
-            if (Restored->HasPanning) Panning = Restored->Panning;
+            // The sample's panning, or the instrument's where it sets one
+            // (Impulse Tracker's instruments do).
+            if (Restored->HasPanning)
+                Panning = Restored->Panning;
+            else if (Instrument->HasPanning)
+                Panning = Instrument->Panning;
         }
     }
 
