@@ -20,13 +20,13 @@ GtkWidget* NewFileChooser(GtkWindow* Parent, GtkFileChooserAction Action) {
     gtk_window_set_modal(GTK_WINDOW(Chooser), TRUE);
     // A double click on a file, or Enter, chooses it.
     gtk_dialog_set_default_response(GTK_DIALOG(Chooser), GTK_RESPONSE_OK);
-    // Module files first (".xm", ".mod", ".s3m", and the Amiga habit "mod.name");
+    // Module files first (".xm", ".mod", ".s3m", ".it", and the Amiga habit "mod.name");
     // every file stays one choice away, since songs are not always named by
     // their format.
-    static const char* const ModulePatterns[] = {"*.[xX][mM]", "*.[mM][oO][dD]", "*.[sS]3[mM]", "[mM][oO][dD].*",
-                                                    nullptr};
+    static const char* const ModulePatterns[] = {"*.[xX][mM]", "*.[mM][oO][dD]", "*.[sS]3[mM]", "*.[iI][tT]",
+                                                    "[mM][oO][dD].*", nullptr};
     static const char* const AllPatterns[] = {"*", nullptr};
-    AddFilter(Chooser, "Tracker modules (*.xm, *.mod, *.s3m)", ModulePatterns);
+    AddFilter(Chooser, "Tracker modules (*.xm, *.mod, *.s3m, *.it)", ModulePatterns);
     AddFilter(Chooser, "All files", AllPatterns);
     return Chooser;
 }

@@ -131,7 +131,8 @@ TSongInfo Describe(const TQuavixModule& Module, const std::vector<uint8_t>& Data
 std::string FormatText(const TSongInfo& Info) {
     if (Info.Format == "xm") return "xm " + Info.Version;
     if (Info.Format == "mod") return Info.Tag.empty() ? "mod (15 samples, no tag)" : "mod \"" + Printable(Info.Tag) + "\"";
-    if (Info.Format == "s3m") return Info.Tracker.empty() ? "s3m" : "s3m (" + Printable(Info.Tracker) + ")";
+    if (Info.Format == "s3m" || Info.Format == "it")
+        return Info.Tracker.empty() ? Info.Format : Info.Format + " (" + Printable(Info.Tracker) + ")";
     return Info.Format;
 }
 
@@ -324,7 +325,7 @@ TRunCommand AddInfo(CLI::App& App) {
     Info->add_flag("--json", Options.Json, "one JSON object per file, on one line each");
     Info->add_flag("--samples", Options.Samples,
                    "also list the instruments and samples: names, lengths, loops, bits, volume, finetune");
-    Info->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m), folders of them, .m3u play lists")
+    Info->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m, .it), folders of them, .m3u play lists")
         ->required();
     return RunInfo;
 }

@@ -32,7 +32,7 @@ std::string ChosenCommand(const CLI::App& App) {
 
 int main(int argc, char** argv) {
     CLI::App App("Quavix Player's command-line tool for tracker modules (Extended Module .xm,\n"
-                 "pattern-format .mod and Scream Tracker 3 .s3m files).",
+                 "pattern-format .mod, Scream Tracker 3 .s3m and Impulse Tracker .it files).",
                  "quavix");
     App.set_version_flag("-V,--version", std::string("quavix ") + quavix_cli::Version);
     App.require_subcommand(1);

@@ -322,7 +322,7 @@ TRunCommand AddPlay(CLI::App& App) {
         "Exit status: 0 when every song played, 1 when some file did not load or\n"
         "no sound device could be opened, 2 for a wrong command line, 130 when\n"
         "interrupted by a signal.");
-    Play->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m), folders of them, .m3u play lists")
+    Play->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m, .it), folders of them, .m3u play lists")
         ->required();
     CLI::Option* Seconds = Play->add_option("--seconds", Options.Seconds, "play S seconds of each song")
                                ->type_name("S")

@@ -88,7 +88,7 @@ int32_t ProcessorCount() {
 std::string DefaultOutputName(const std::string& Input, const std::string& Extension) {
     std::string Name = std::filesystem::path(Input).filename().string();
     const std::string Own = FileExtension(Name);
-    if (Own == ".xm" || Own == ".mod" || Own == ".s3m") Name.erase(Name.size() - Own.size());
+    if (Own == ".xm" || Own == ".mod" || Own == ".s3m" || Own == ".it") Name.erase(Name.size() - Own.size());
     return Name + "." + Extension;
 }
 
@@ -443,7 +443,7 @@ TRunCommand AddRender(CLI::App& App) {
         "Exit status: 0 when every file was written, 1 when some was not (each gets\n"
         "a line on standard error), 2 for a wrong command line, 130 when\n"
         "interrupted. A file that could not be completed is not left behind.");
-    Render->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m), folders of them, .m3u play lists")
+    Render->add_option("FILE", Options.Files, "module files (.xm, .mod, .s3m, .it), folders of them, .m3u play lists")
         ->required();
     Render->add_option("-o,--output", Options.Output,
                        "output file, its format by its extension (.wav .flac .ogg .opus .mp3); '-' for standard "

@@ -19,5 +19,5 @@ check "the installed quavix runs" "$prefix/bin/quavix" --version
 check "the icon is installed" test -s "$prefix/share/icons/hicolor/scalable/apps/quavix-player.svg"
 check "the desktop entry is valid" desktop-file-validate "$desktop"
 check "the desktop entry starts the window with a file" grep -qx 'Exec=quavix-player %f' "$desktop"
-check "the desktop entry takes module files" grep -qx 'MimeType=audio/x-xm;audio/x-mod;audio/x-s3m;' "$desktop"
+check "the desktop entry takes module files" grep -qx 'MimeType=audio/x-xm;audio/x-mod;audio/x-s3m;audio/x-it;' "$desktop"
 [ $failures -eq 0 ] || { echo "$failures checks failed"; exit 1; }
