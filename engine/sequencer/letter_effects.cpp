@@ -32,9 +32,8 @@ namespace Steps = QuavixEffectSteps;
 int32_t High(int32_t Parameter) { return (Parameter >> 4) & 15; }
 int32_t Low(int32_t Parameter) { return Parameter & 15; }
 
-// The parameter a letter acts by: the one its memory holds, which its own,
-// where nonzero, has just set (see QuavixLetterFirstTick).
-int32_t Shared(const TChannel& C, int32_t) { return C.LetterParameter; }
+// A letter acts by the parameter its memory holds, C.LetterParameter, which
+// its own, where nonzero, has just set (see QuavixLetterFirstTick).
 
 // The memory a letter keeps its parameter in, without SharedEffectMemory.
 int32_t MemorySlot(const TQuavixModule& M, int32_t Letter) {
@@ -83,13 +82,15 @@ TVolumeSlide VolumeSlideOf(const TChannel& C, int32_t P) {
     return Slide;
 }
 
-void SlideVolume(TChannel& C, int32_t P, bool FirstTick) {
-    const TVolumeSlide Slide = VolumeSlideOf(C, P);
-    if (FirstTick ? Slide.FirstTick : Slide.OtherTicks) C.Volume = std::clamp<int32_t>(C.Volume + Slide.Step, 0, 64);
+// The step the letter's slide of Dxy's form takes on this tick, by the
+// parameter its memory holds; 0 where it does not act on this kind of tick.
+int32_t SlideStep(const TChannel& C, bool FirstTick) {
+    const TVolumeSlide Slide = VolumeSlideOf(C, C.LetterParameter);
+    return (FirstTick ? Slide.FirstTick : Slide.OtherTicks) ? Slide.Step : 0;
 }
 
-void VolumeSlideFirst(TChannel& C, int32_t P) { SlideVolume(C, Shared(C, P), true); }
-void VolumeSlideOther(TChannel& C, int32_t P) { SlideVolume(C, Shared(C, P), false); }
+void VolumeSlideFirst(TChannel& C, int32_t) { C.Volume = std::clamp<int32_t>(C.Volume + SlideStep(C, true), 0, 64); }
+void VolumeSlideOther(TChannel& C, int32_t) { C.Volume = std::clamp<int32_t>(C.Volume + SlideStep(C, false), 0, 64); }
 
 // The volume slide of Kxy and Lxy: with CombinedSlidesSkipFirstTick not on
 // the row's first tick, so that their fine slides never act.
@@ -111,13 +112,13 @@ void SlideBy(TChannel& C, int32_t Delta) {
     }
 }
 
-void PortamentoFirst(TChannel& C, int32_t P, int32_t Sign) {
-    P = Shared(C, P);
+void PortamentoFirst(TChannel& C, int32_t, int32_t Sign) {
+    const int32_t P = C.LetterParameter;
     if (High(P) == 0xF) SlideBy(C, Sign * Low(P) * 4);
     if (High(P) == 0xE) SlideBy(C, Sign * Low(P));
 }
-void PortamentoOther(TChannel& C, int32_t P, int32_t Sign) {
-    P = Shared(C, P);
+void PortamentoOther(TChannel& C, int32_t, int32_t Sign) {
+    const int32_t P = C.LetterParameter;
     if (High(P) < 0xE) SlideBy(C, Sign * P * 4);
 }
 void PortamentoDownFirst(TChannel& C, int32_t P) { PortamentoFirst(C, P, 1); }
@@ -128,7 +129,7 @@ void PortamentoUpOther(TChannel& C, int32_t P) { PortamentoOther(C, P, -1); }
 // Gxx tone portamento at xx (its own memory: G00 keeps the last speed;
 // with LinkedPortamentoMemory the memory of E and F).
 void TonePortamentoFirst(TChannel& C, int32_t P) {
-    if (C.Module->Has(B::LinkedPortamentoMemory)) P = Shared(C, P);
+    if (C.Module->Has(B::LinkedPortamentoMemory)) P = C.LetterParameter;
     if (P != 0) C.PortamentoSpeed = P;
     Steps::FirstTickTonePortamento(C);
 }
@@ -146,8 +147,8 @@ void FineVibratoFirst(TChannel& C, int32_t P) { VibratoNibbles(C, P, true); }
 void VibratoOther(TChannel& C, int32_t) { C.DoVibrato(); }
 
 // Ixy tremor: x ticks sounding, y silent (see DoTremor).
-void TremorFirst(TChannel& C, int32_t P) {
-    P = Shared(C, P);
+void TremorFirst(TChannel& C, int32_t) {
+    const int32_t P = C.LetterParameter;
     if (P == 0) return;
     C.TremorOnTime = High(P);
     C.TremorOffTime = Low(P);
@@ -155,9 +156,9 @@ void TremorFirst(TChannel& C, int32_t P) {
 void TremorOther(TChannel& C, int32_t) { C.DoTremor(); }
 
 // Jxy arpeggio: the note, x and y semitones up, by the row's tick modulo 3.
-void ArpeggioFirst(TChannel& C, int32_t P) { Steps::ArpeggioSetup(C, Shared(C, P)); }
-void ArpeggioOther(TChannel& C, int32_t P) {
-    P = Shared(C, P);
+void ArpeggioFirst(TChannel& C, int32_t) { Steps::ArpeggioSetup(C, C.LetterParameter); }
+void ArpeggioOther(TChannel& C, int32_t) {
+    const int32_t P = C.LetterParameter;
     if (P != 0) C.DoArpeggio(High(P), Low(P));
 }
 
@@ -212,8 +213,8 @@ void StartAtOffset(TChannel& C) {
 // sounds, its volume changed by x (as Rxy of the Extended Modules). A
 // sample that has played to its end starts again too; a note that was cut
 // (a note cut, SCy) stays silent.
-void RetriggerOther(TChannel& C, int32_t P) {
-    P = Shared(C, P);
+void RetriggerOther(TChannel& C, int32_t) {
+    const int32_t P = C.LetterParameter;
     const int32_t Interval = Low(P);
     if (Interval == 0 || C.CurrentTick % Interval != 0) return;
     if (C.NoteWasCut || !C.Sample || C.Period == 0) return;
@@ -223,8 +224,8 @@ void RetriggerOther(TChannel& C, int32_t P) {
 }
 
 // Rxy tremolo at speed x and depth y; a nibble of 0 keeps its own.
-void TremoloFirst(TChannel& C, int32_t P) {
-    P = Shared(C, P);
+void TremoloFirst(TChannel& C, int32_t) {
+    const int32_t P = C.LetterParameter;
     if (High(P) != 0) C.TremoloSpeed = High(P);
     if (Low(P) != 0) C.TremoloDepth = Low(P);
 }
@@ -255,28 +256,23 @@ void SetPanning(TChannel& C, int32_t P) {
 // Slides of Dxy's form (see VolumeSlideOf) on other values: Nxy the
 // channel's volume (0..64), Wxy the song's (0..its range), Pxy the panning
 // (x left, y right, by 4 x or 4 y of 256).
-void SlideChannelVolume(TChannel& C, int32_t P, bool FirstTick) {
-    const TVolumeSlide Slide = VolumeSlideOf(C, Shared(C, P));
-    if (FirstTick ? Slide.FirstTick : Slide.OtherTicks)
-        C.ChannelVolume = std::clamp<int32_t>(C.ChannelVolume + Slide.Step, 0, 64);
+void SlideChannelVolume(TChannel& C, bool FirstTick) {
+    C.ChannelVolume = std::clamp<int32_t>(C.ChannelVolume + SlideStep(C, FirstTick), 0, 64);
 }
-void ChannelVolumeSlideFirst(TChannel& C, int32_t P) { SlideChannelVolume(C, P, true); }
-void ChannelVolumeSlideOther(TChannel& C, int32_t P) { SlideChannelVolume(C, P, false); }
-void SlideGlobalVolume(TChannel& C, int32_t P, bool FirstTick) {
-    const TVolumeSlide Slide = VolumeSlideOf(C, Shared(C, P));
-    if (C.Background || !(FirstTick ? Slide.FirstTick : Slide.OtherTicks)) return;
+void ChannelVolumeSlideFirst(TChannel& C, int32_t) { SlideChannelVolume(C, true); }
+void ChannelVolumeSlideOther(TChannel& C, int32_t) { SlideChannelVolume(C, false); }
+void SlideGlobalVolume(TChannel& C, bool FirstTick) {
+    if (C.Background) return;
     TQuavixModule& M = *C.Module;
-    M.GlobalVolume = std::clamp<int32_t>(M.GlobalVolume + Slide.Step, 0, M.GlobalVolumeRange);
+    M.GlobalVolume = std::clamp<int32_t>(M.GlobalVolume + SlideStep(C, FirstTick), 0, M.GlobalVolumeRange);
 }
-void GlobalVolumeSlideFirst(TChannel& C, int32_t P) { SlideGlobalVolume(C, P, true); }
-void GlobalVolumeSlideOther(TChannel& C, int32_t P) { SlideGlobalVolume(C, P, false); }
-void SlidePanning(TChannel& C, int32_t P, bool FirstTick) {
-    const TVolumeSlide Slide = VolumeSlideOf(C, Shared(C, P));
-    if (FirstTick ? Slide.FirstTick : Slide.OtherTicks)
-        C.Panning = std::clamp<int32_t>(C.Panning - Slide.Step * 4, 0, 255);
+void GlobalVolumeSlideFirst(TChannel& C, int32_t) { SlideGlobalVolume(C, true); }
+void GlobalVolumeSlideOther(TChannel& C, int32_t) { SlideGlobalVolume(C, false); }
+void SlidePanning(TChannel& C, bool FirstTick) {
+    C.Panning = std::clamp<int32_t>(C.Panning - SlideStep(C, FirstTick) * 4, 0, 255);
 }
-void PanningSlideFirst(TChannel& C, int32_t P) { SlidePanning(C, P, true); }
-void PanningSlideOther(TChannel& C, int32_t P) { SlidePanning(C, P, false); }
+void PanningSlideFirst(TChannel& C, int32_t) { SlidePanning(C, true); }
+void PanningSlideOther(TChannel& C, int32_t) { SlidePanning(C, false); }
 
 // Mxx the channel's volume (0..0x40; higher values do nothing).
 void SetChannelVolume(TChannel& C, int32_t P) {
@@ -344,8 +340,8 @@ void SetFineTune(TChannel& C, int32_t y) {
     if (!TChannel::IsPortamento(C.CurrentNote)) C.Period = C.TargetPeriod;
 }
 
-void SpecialFirst(TChannel& C, int32_t P) {
-    P = Shared(C, P);
+void SpecialFirst(TChannel& C, int32_t) {
+    const int32_t P = C.LetterParameter;
     const int32_t y = Low(P);
     TQuavixModule& M = *C.Module;
     switch (High(P)) {
@@ -369,8 +365,8 @@ void SpecialFirst(TChannel& C, int32_t P) {
 }
 
 // SCy: the note stops at tick y (SC0 never), its voice silent.
-void SpecialOther(TChannel& C, int32_t P) {
-    P = Shared(C, P);
+void SpecialOther(TChannel& C, int32_t) {
+    const int32_t P = C.LetterParameter;
     if (High(P) != TSpecial::NoteCut || C.CurrentTick != Low(P)) return;
     C.MoveToFadeBank();
     C.NoteWasCut = true;

@@ -235,29 +235,6 @@ int32_t DecompressChannel(TQuavixLoadCursor& Cursor, int32_t Frames, bool Sixtee
     return Done;
 }
 
-// Plain data: Frames points of one channel from Bytes into every Stride-th
-// value of Out; unsigned data flips its top bit, delta data adds up.
-void DecodePlain(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Signed, bool Delta, int32_t* Out,
-                 int32_t Stride) {
-    int32_t Sum = 0;
-    for (int32_t k = 0; k < Frames; ++k) {
-        int32_t Value;
-        if (SixteenBit) {
-            uint16_t Word = static_cast<uint16_t>(Bytes[2 * k] | (Bytes[2 * k + 1] << 8));
-            if (!Signed) Word ^= 0x8000;
-            Value = static_cast<int16_t>(Word);
-            if (Delta) Value = Sum = static_cast<int16_t>(Sum + Value);
-        } else {
-            uint8_t Byte = Bytes[k];
-            if (!Signed) Byte ^= 0x80;
-            Value = static_cast<int8_t>(Byte);
-            if (Delta) Value = Sum = static_cast<int8_t>(Sum + Value);
-            Value *= 256;
-        }
-        Out[static_cast<size_t>(k) * Stride] = Value;
-    }
-}
-
 // Reads sample Number (from 1) into Sample; returns whether its data is
 // whole (a sample without data is whole).
 bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSlides, TQuavixSample& Sample) {
@@ -294,7 +271,7 @@ bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSl
         for (int32_t c = 0; c < Channels && Got > 0; ++c) {
             const uint32_t Here = Available > Wanted * c ? std::min(Available - Wanted * c, Wanted) : 0;
             Got = std::min<int32_t>(Got, static_cast<int32_t>(Here / PointBytes));
-            DecodePlain(Data + Wanted * c, Got, SixteenBit, (H.Convert & 0x01) != 0, (H.Convert & 0x04) != 0,
+            QuavixDecodePcm(Data + Wanted * c, Got, SixteenBit, (H.Convert & 0x01) != 0, (H.Convert & 0x04) != 0,
                         Sample.Data + c, Channels);
         }
     }

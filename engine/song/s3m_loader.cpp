@@ -110,25 +110,6 @@ std::string TrackerName(uint16_t Version) {
     }
 }
 
-// Decodes Frames points of one channel of plain PCM data into every
-// Stride-th value from First on; points past the end of the file are left
-// as they are (the caller keeps only whole frames).
-void DecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Unsigned, int32_t* First, int32_t Stride) {
-    for (int32_t k = 0; k < Frames; ++k) {
-        int32_t Value;
-        if (SixteenBit) {
-            uint16_t Word = static_cast<uint16_t>(Bytes[2 * k] | (Bytes[2 * k + 1] << 8));
-            if (Unsigned) Word ^= 0x8000;
-            Value = static_cast<int16_t>(Word);
-        } else {
-            uint8_t Byte = Bytes[k];
-            if (Unsigned) Byte ^= 0x80;
-            Value = static_cast<int8_t>(Byte) * 256;
-        }
-        First[static_cast<size_t>(k) * Stride] = Value;
-    }
-}
-
 // Reads instrument Number from its header at Offset, and returns whether
 // its sample holds an address in a Gravis UltraSound's memory (the file was
 // saved by a tracker playing through that card). PCM samples (type 1)
@@ -188,9 +169,10 @@ bool ReadInstrument(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Nu
     if (Length > 0) {
         Sample.AllocateData(static_cast<int32_t>(Length * Sample.NumChannels));
         const int32_t Count = static_cast<int32_t>(Length);
-        DecodePcm(Data, Count, Sample.Bits == 16, UnsignedSamples, Sample.Data, Sample.NumChannels);
+        QuavixDecodePcm(Data, Count, Sample.Bits == 16, !UnsignedSamples, false, Sample.Data, Sample.NumChannels);
         if (Sample.NumChannels == 2)
-            DecodePcm(Data + ChannelBytesWanted, Count, Sample.Bits == 16, UnsignedSamples, Sample.Data + 1, 2);
+            QuavixDecodePcm(Data + ChannelBytesWanted, Count, Sample.Bits == 16, !UnsignedSamples, false,
+                            Sample.Data + 1, 2);
     }
     // The loop runs from its start up to (not including) its end. It is set
     // before the data is prepared: the frames after its end repeat its start.

@@ -251,3 +251,24 @@ void QuavixSetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed, bool Ami
     Sample.RelativeNote = Semitones;
     Sample.FineTune = (Steps - Semitones * 64) * 2;
 }
+
+void QuavixDecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Signed, bool Delta, int32_t* Out,
+                     int32_t Stride) {
+    int32_t Sum = 0;
+    for (int32_t k = 0; k < Frames; ++k) {
+        int32_t Value;
+        if (SixteenBit) {
+            uint16_t Word = static_cast<uint16_t>(Bytes[2 * k] | (Bytes[2 * k + 1] << 8));
+            if (!Signed) Word ^= 0x8000;
+            Value = static_cast<int16_t>(Word);
+            if (Delta) Value = Sum = static_cast<int16_t>(Sum + Value);
+        } else {
+            uint8_t Byte = Bytes[k];
+            if (!Signed) Byte ^= 0x80;
+            Value = static_cast<int8_t>(Byte);
+            if (Delta) Value = Sum = static_cast<int8_t>(Sum + Value);
+            Value *= 256;
+        }
+        Out[static_cast<size_t>(k) * Stride] = Value;
+    }
+}

@@ -43,3 +43,10 @@ void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample
 // transposition in semitones and a finetune in 128ths of one, to the
 // nearest 64th of a semitone.
 void QuavixSetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed, bool AmigaPeriods);
+
+// Plain PCM: Frames points of one channel from Bytes (8-bit, or 16-bit
+// little-endian) into every Stride-th value from Out on, on the 16-bit
+// scale. Unsigned data has its top bit flipped; delta data adds up, wrapping
+// at its width. The caller holds Frames points of Bytes.
+void QuavixDecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Signed, bool Delta, int32_t* Out,
+                     int32_t Stride);

@@ -6,38 +6,22 @@
 #include <functional>
 #include <vector>
 
-#include "sequencer/channel.h"
 #include "song/behaviours.h"
 #include "song/commands.h"
-#include "song/module.h"
-#include "support/case_names.h"
-#include "support/module_writer.h"
+#include "song_fixture.h"
 
 using namespace quavix_test;
+using quavix_song_test::PlayFile;
+using quavix_song_test::Runs;
+using quavix_song_test::TProbe;
 
 namespace {
-
-using TProbe = std::function<int32_t(const TQuavixModule&)>;
 
 struct TItRuleCase : TNamedCase {
     TItSong Song;
     TProbe Probe;
     std::vector<int32_t> Expected;
 };
-
-std::vector<int32_t> Play(const TItSong& Song, int32_t Ticks, const TProbe& Probe) {
-    TQuavixModule M;
-    EXPECT_TRUE(LoadBytes(M, WriteIt(Song)));
-    M.SampleRate = 44100;
-    M.TickLength = 882;
-    M.ResetPlayback();
-    std::vector<int32_t> Values;
-    for (int32_t Tick = 0; Tick < Ticks; ++Tick) {
-        M.ProcessTick();
-        Values.push_back(Probe(M));
-    }
-    return Values;
-}
 
 TItSong Cells(std::vector<TItPlacedCell> Placed) {
     TItSong Song = SmallIt();
@@ -59,12 +43,6 @@ TItSong WithInstrument(std::vector<TItPlacedCell> Placed, int32_t Action, int32_
     return Song;
 }
 
-std::vector<int32_t> Runs(std::initializer_list<std::pair<int32_t, int32_t>> List) {
-    std::vector<int32_t> Values;
-    for (const auto& [Value, Times] : List) Values.insert(Values.end(), static_cast<size_t>(Times), Value);
-    return Values;
-}
-
 int32_t Volume(const TQuavixModule& M) { return M.Channels[0]->Volume; }
 int32_t Period(const TQuavixModule& M) { return M.Channels[0]->Period; }
 int32_t RowPlayed(const TQuavixModule& M) { return M.PlayingRow; }
@@ -79,7 +57,7 @@ class ImpulseTrackerRule : public ::testing::TestWithParam<TItRuleCase> {
 protected:
     void Check() {
         const TItRuleCase& T = GetParam();
-        EXPECT_EQ(Play(T.Song, static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+        EXPECT_EQ(PlayFile(WriteIt(T.Song), static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
     }
 };
 

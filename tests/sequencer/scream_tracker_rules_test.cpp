@@ -6,18 +6,16 @@
 #include <functional>
 #include <vector>
 
-#include "sequencer/channel.h"
 #include "song/behaviours.h"
 #include "song/commands.h"
-#include "song/module.h"
-#include "support/case_names.h"
-#include "support/module_writer.h"
+#include "song_fixture.h"
 
 using namespace quavix_test;
+using quavix_song_test::PlayFile;
+using quavix_song_test::Runs;
+using quavix_song_test::TProbe;
 
 namespace {
-
-using TProbe = std::function<int32_t(const TQuavixModule&)>;
 
 struct TRuleCase : TNamedCase {
     TS3mSong Song;
@@ -25,32 +23,11 @@ struct TRuleCase : TNamedCase {
     std::vector<int32_t> Expected;
 };
 
-std::vector<int32_t> Play(const TS3mSong& Song, int32_t Ticks, const TProbe& Probe) {
-    TQuavixModule M;
-    EXPECT_TRUE(LoadBytes(M, WriteS3m(Song)));
-    M.SampleRate = 44100;
-    M.TickLength = 882;
-    M.ResetPlayback();
-    std::vector<int32_t> Values;
-    for (int32_t Tick = 0; Tick < Ticks; ++Tick) {
-        M.ProcessTick();
-        Values.push_back(Probe(M));
-    }
-    return Values;
-}
-
 TS3mSong Cells(std::vector<TS3mPlacedCell> Placed, uint16_t Flags = 0) {
     TS3mSong Song = SmallS3m();
     Song.Flags = Flags;
     Song.Patterns[0].Cells = std::move(Placed);
     return Song;
-}
-
-// Each value repeated Times times.
-std::vector<int32_t> Runs(std::initializer_list<std::pair<int32_t, int32_t>> List) {
-    std::vector<int32_t> Values;
-    for (const auto& [Value, Times] : List) Values.insert(Values.end(), static_cast<size_t>(Times), Value);
-    return Values;
 }
 
 int32_t Volume(const TQuavixModule& M) { return M.Channels[0]->Volume; }
@@ -64,7 +41,7 @@ class ScreamTrackerRule : public ::testing::TestWithParam<TRuleCase> {
 protected:
     void Check() {
         const TRuleCase& T = GetParam();
-        EXPECT_EQ(Play(T.Song, static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+        EXPECT_EQ(PlayFile(WriteS3m(T.Song), static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
     }
 };
 

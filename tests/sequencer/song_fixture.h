@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "sequencer/channel.h"
@@ -78,28 +80,50 @@ inline TXmSong MakeSong(std::vector<TPlacedCell> Cells, int32_t Speed = 6, int32
     return Song;
 }
 
+// Loads a written file into Module and rewinds it as the player does
+// before playing.
+inline ::testing::AssertionResult LoadRewound(TQuavixModule& Module, const quavix_test::TBytes& File) {
+    const TQuavixLoadResult Result = quavix_test::LoadBytes(Module, File);
+    if (!Result) return ::testing::AssertionFailure() << Result.Reason;
+    Module.SampleRate = 44100;
+    Module.TickLength = 882;
+    Module.ResetPlayback();
+    return ::testing::AssertionSuccess();
+}
+
+// Plays Ticks ticks, reading Probe after each.
+inline std::vector<int32_t> PlayTicks(TQuavixModule& Module, int32_t Ticks, const TProbe& Probe) {
+    std::vector<int32_t> Values;
+    for (int32_t t = 0; t < Ticks; ++t) {
+        Module.ProcessTick();
+        Values.push_back(Probe(Module));
+    }
+    return Values;
+}
+
+// A written file played from its start for Ticks ticks, Probe read after each.
+inline std::vector<int32_t> PlayFile(const quavix_test::TBytes& File, int32_t Ticks, const TProbe& Probe) {
+    TQuavixModule Module{nullptr};
+    EXPECT_TRUE(LoadRewound(Module, File));
+    return PlayTicks(Module, Ticks, Probe);
+}
+
+// Each value repeated its count of times: {{40, 6}, {39, 6}}.
+inline std::vector<int32_t> Runs(std::initializer_list<std::pair<int32_t, int32_t>> List) {
+    std::vector<int32_t> Values;
+    for (const auto& [Value, Times] : List) Values.insert(Values.end(), static_cast<size_t>(Times), Value);
+    return Values;
+}
+
 class SongTest : public ::testing::Test {
 protected:
     TQuavixModule Module{nullptr};
 
     // Loads the song and rewinds it as the player does before playing.
     void Load(const TXmSong& Song) { LoadFile(quavix_test::WriteXm(Song)); }
-    void LoadFile(const quavix_test::TBytes& File) {
-        ASSERT_TRUE(quavix_test::LoadBytes(Module, File));
-        Module.SampleRate = 44100;
-        Module.TickLength = 882;
-        Module.ResetPlayback();
-    }
+    void LoadFile(const quavix_test::TBytes& File) { ASSERT_TRUE(LoadRewound(Module, File)); }
 
-    std::vector<int32_t> Play(int32_t Ticks, const TProbe& Probe) {
-        std::vector<int32_t> Values;
-        for (int32_t t = 0; t < Ticks; ++t) {
-            Module.ProcessTick();
-            Values.push_back(Probe(Module));
-        }
-        return Values;
-    }
-
+    std::vector<int32_t> Play(int32_t Ticks, const TProbe& Probe) { return PlayTicks(Module, Ticks, Probe); }
 };
 
 // A written file of either format, what to read after each tick, and the

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "loader_checks.h"
+#include "sequencer/song_fixture.h"
 #include "support/case_names.h"
 
 using namespace quavix_test;
+using quavix_song_test::PlayFile;
 
 namespace {
 
@@ -375,28 +377,12 @@ struct TPitchCase : TNamedCase {
 
 class S3mPitch : public ::testing::TestWithParam<TPitchCase> {};
 
-// Loads the song and plays Ticks ticks, reading Probe after each.
-std::vector<int32_t> PlayTicks(const TS3mSong& Song, int32_t Ticks,
-                               const std::function<int32_t(const TQuavixModule&)>& Probe) {
-    TQuavixModule M;
-    EXPECT_TRUE(LoadBytes(M, WriteS3m(Song)));
-    M.SampleRate = 44100;
-    M.TickLength = 882;
-    M.ResetPlayback();
-    std::vector<int32_t> Values;
-    for (int32_t Tick = 0; Tick < Ticks; ++Tick) {
-        M.ProcessTick();
-        Values.push_back(Probe(M));
-    }
-    return Values;
-}
-
 TEST_P(S3mPitch, NotePlaysAtTheC2Speed) {
     TS3mSong Song = SmallS3m();
     Song.Instruments[0].C2Speed = GetParam().C2Speed;
     Song.Patterns[0].Cells = {S3mAt(0, 0, GetParam().Note, 1)};
     const std::vector<int32_t> Frequencies =
-        PlayTicks(Song, 12, [](const TQuavixModule& M) { return M.Channels[0]->Frequency; });
+        PlayFile(WriteS3m(Song), 12, [](const TQuavixModule& M) { return M.Channels[0]->Frequency; });
     for (int32_t Frequency : Frequencies)
         EXPECT_LE(std::abs(Frequency - GetParam().Hertz), GetParam().Hertz / 1000) << Frequency;
 }
@@ -415,7 +401,7 @@ TEST(S3mLoader, NoteCutStopsTheVoice) {
     TS3mSong Song = SmallS3m();
     Song.Patterns[0].Cells = {S3mAt(0, 0, Note("C-4"), 1), S3mAt(1, 0, S3mNoteCut), S3mAt(2, 0, 0, 0, 40)};
     const std::vector<int32_t> Active =
-        PlayTicks(Song, 18, [](const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; });
+        PlayFile(WriteS3m(Song), 18, [](const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; });
     EXPECT_EQ(Active, std::vector<int32_t>({1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -425,7 +411,7 @@ TEST(S3mLoader, TonePortamentoStartsASilentChannel) {
     TS3mSong Song = SmallS3m();
     Song.Patterns[0].Cells = {S3mAt(0, 0, Note("C-4"), 1, -1, 'G', 0x10)};
     const std::vector<int32_t> Frequencies =
-        PlayTicks(Song, 6, [](const TQuavixModule& M) { return M.Channels[0]->Frequency; });
+        PlayFile(WriteS3m(Song), 6, [](const TQuavixModule& M) { return M.Channels[0]->Frequency; });
     EXPECT_EQ(Frequencies, std::vector<int32_t>(6, 8363));
 }
 
