@@ -75,6 +75,10 @@ void TQuavixChannel::Reset() {
     Surround = DefaultSurround;
     LocalFilters = false;
     NoteWasCut = false;
+    LastNote = 0;
+    LastNoteValid = false;
+    RestorePanning = -1;
+    NotePanning = -1;
 }
 
 namespace {
@@ -217,9 +221,10 @@ bool TQuavixChannel::ReplayNote() {
     // number since may have changed it. Slides and arpeggio end there; the
     // tone portamento keeps its target.
     TQuavixSample* Played = NoteSample(*Instrument, LastNote);
-    if (!Played || !PlayableNote(*Module, Played->RelativeNote + LastNote - 1)) return false;
+    const int32_t Key = LastNote + Instrument->NoteTransposes[LastNote - 1];
+    if (!Played || !PlayableNote(*Module, Played->RelativeNote + Key - 1)) return false;
     Sample = Played;
-    RealNote = Played->RelativeNote + LastNote - 1;
+    RealNote = Played->RelativeNote + Key - 1;
     FineTune = Played->FineTune;
     Period = Module->GetNotePeriod(RealNote, FineTune);
     StartSample(MoveToFadeBank());
@@ -306,6 +311,11 @@ void TQuavixChannel::ReleaseKey() {
     // With KeyOffZeroesVolume a note without volume envelope is silenced
     // through its volume, which a later volume command brings back.
     if (Module && Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) && !VolumeEnvelopeOn(Instrument)) Volume = 0;
+    // With FadeStartsAtEnvelopeEnd the fade-out starts here only where the
+    // volume envelope is off or loops; otherwise when it ends.
+    if (Module && Module->Has(TQuavixBehaviour::FadeStartsAtEnvelopeEnd) &&
+        (!VolumeEnvelopeOn(Instrument) || Instrument->VolumeEnvelope->LoopEnabled))
+        Fading = true;
 }
 
 void TQuavixChannel::PressKey() {
@@ -324,6 +334,16 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
     const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
+    // With LoneInstrumentReplaysStoppedNote an instrument number alone on a
+    // channel whose voice has stopped (its sample or envelope ended, its
+    // fade-out done) plays the last note again, as if the cell held it.
+    if (HasInstrument && Cell.Note == TQuavixNote::None && !Active && LastNoteValid &&
+        Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote)) {
+        TQuavixPatternNote Replayed = Cell;
+        Replayed.Note = LastNote;
+        TriggerNote(Replayed);
+        return;
+    }
     const bool KeyOffNote = Cell.Note == TQuavixNote::KeyOff;
     TQuavixInstrument* NewInstrument = nullptr;
     if (HasInstrument) {
@@ -340,7 +360,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     const TQuavixInstrument* Mapping = HasInstrument ? NewInstrument : Instrument;
     const TQuavixSample* NoteTakes = Mapping && QuavixIsNote(Cell.Note) ? NoteSample(*Mapping, Cell.Note) : nullptr;
     const bool HasNote =
-        QuavixIsNote(Cell.Note) && !(NoteTakes && !PlayableNote(*Module, NoteTakes->RelativeNote + Cell.Note - 1));
+        QuavixIsNote(Cell.Note) && !(NoteTakes && !PlayableNote(*Module, NoteTakes->RelativeNote + Cell.Note - 1 +
+                                                                           Mapping->NoteTransposes[Cell.Note - 1]));
 
     // A note starts its sample from the beginning unless it is a slide to
     // it. A slide starts no note (on a channel where nothing sounds it stays
@@ -363,7 +384,17 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
                           Instrument && MoveToReserveBank(Instrument->NewNoteAction);
     const bool HandedOver = Reserved || (Playing != nullptr && Starts && MoveToFadeBank());
 
-    if (HasInstrument && !RestoreOnly) {
+    // With LoneInstrumentKeepsEnvelopes an instrument number that starts no
+    // note (a lone one, or one beside a slide) changes the instrument but
+    // leaves the envelopes, the fade-out and the key where they are; with
+    // PortamentoInstrumentResetsEnvelopes a slide restarts them all the same.
+    const bool KeepsEnvelopes = HasInstrument && !Starts && Module->Has(TQuavixBehaviour::LoneInstrumentKeepsEnvelopes) &&
+                                !(Portamento && Module->Has(TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes));
+    if (KeepsEnvelopes) {
+        Instrument = NewInstrument;
+        VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
+        PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
+    } else if (HasInstrument && !RestoreOnly) {
         ResetVoice();
         Instrument = NewInstrument;
         VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
@@ -392,7 +423,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         if (Sample) {
             // A slide keeps this semitone index too, so that arpeggio works
             // around the note being slid to.
-            RealNote = Sample->RelativeNote + Cell.Note - 1;
+            RealNote = Sample->RelativeNote + Cell.Note - 1 + Instrument->NoteTransposes[Cell.Note - 1];
             if (!KeepsSample && !Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber)) FineTune = Sample->FineTune;
             NotePeriod = HeldNotePeriod(Module->GetNotePeriod(RealNote, FineTune));
             // Only a slide aims the tone portamento: a note that starts
@@ -405,11 +436,17 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // is, held or released, as trackers play it.
             Period = NotePeriod;
             LastNote = Cell.Note;
+            LastNoteValid = true;
             NoteWasCut = false;
             SwapPending = false;
             SwapSample = nullptr;
             StartSample(HandedOver);
             MoveToNoteStart();
+            if (Module->Has(TQuavixBehaviour::NoteRestartsEnvelopes)) {
+                PressKey();
+                AutoVibratoSweep = 0;
+                AutoVibratoPosition = 0;
+            }
             // The vibrato and tremolo start over with the note (not with an
             // instrument number alone); waveforms 4..7 keep their phase.
             if (VibratoWaveform < 4) VibratoPosition = 0;
@@ -438,10 +475,22 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             Volume = Restored->Volume;
             // The sample's panning, or the instrument's where it sets one
             // (Impulse Tracker's instruments do).
+            const bool OwnPanning = Restored->HasPanning || Instrument->HasPanning;
+            if (Module->Has(TQuavixBehaviour::NotePanningLeavesChannel)) {
+                // A panning effect since the last note's own panning set the
+                // channel's anew.
+                if (RestorePanning >= 0 && Panning != NotePanning) RestorePanning = -1;
+                if (OwnPanning && RestorePanning < 0) RestorePanning = Panning;
+                if (!OwnPanning && RestorePanning >= 0) {
+                    Panning = RestorePanning;
+                    RestorePanning = -1;
+                }
+            }
             if (Restored->HasPanning)
                 Panning = Restored->Panning;
             else if (Instrument->HasPanning)
                 Panning = Instrument->Panning;
+            NotePanning = OwnPanning ? Panning : -1;
         }
     }
 
@@ -450,6 +499,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // volume, which the instrument number restores.
     if (KeyOffNote && !RestoreOnly && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) ReleaseKey();
 
+    if (KeyOffNote || Cell.Note == TQuavixNote::NoteCut || Cell.Note == TQuavixNote::NoteFade) LastNoteValid = false;
     // A note cut stops the voice: it fades out at once and nothing sounds
     // until the next note.
     if (Cell.Note == TQuavixNote::NoteCut) {

@@ -180,6 +180,15 @@ struct TQuavixChannelState {
     // The voice fades out by its instrument's fade-out, its key held or not
     // (a new-note action's or a note fade's).
     bool Fading = false;
+    // LastNote may be played again by an instrument number alone
+    // (LoneInstrumentReplaysStoppedNote): a key-off, note cut or note fade
+    // since it started leaves nothing to play.
+    bool LastNoteValid = false;
+    // With NotePanningLeavesChannel: the channel's panning to return to once
+    // a note without panning of its own follows (-1 none), and the panning
+    // the last note's sample or instrument gave.
+    int32_t RestorePanning = -1;
+    int32_t NotePanning = -1;
 };
 
 // The one empty channel name every channel starts with and returns to, so

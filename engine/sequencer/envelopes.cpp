@@ -15,7 +15,14 @@ void TQuavixChannel::UpdateEnvelopes() {
         else if (!VolumeEnvelope->KeyOn && !(Module && (Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) ||
                                                         Module->Has(TQuavixBehaviour::KeyOffFadesOut))))
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
-        if (Instrument && (!VolumeEnvelope->KeyOn || Fading)) {
+        // With FadeStartsAtEnvelopeEnd an envelope that has ended starts the
+        // fade-out, or where it ended at 0 ends the note; only Fading fades.
+        const bool EndFades = Module && Module->Has(TQuavixBehaviour::FadeStartsAtEnvelopeEnd);
+        if (EndFades && VolumeEnvelope->Envelope->Enabled && VolumeEnvelope->Ended()) {
+            if (EnvelopeVolume == 0) Active = false;
+            Fading = true;
+        }
+        if (Instrument && ((!EndFades && !VolumeEnvelope->KeyOn) || Fading)) {
             // QuavixFullFadeout is 65536, so a fade-out of 32768 ends the note in one tick.
             int64_t Faded = static_cast<int64_t>(FadeoutVolume) - static_cast<int64_t>(Instrument->FadeOut) * 2;
             FadeoutVolume = Faded < 0 ? 0 : static_cast<int32_t>(Faded);

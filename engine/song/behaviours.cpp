@@ -132,5 +132,12 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
+    Set.Set(B::LoneInstrumentReplaysStoppedNote).Set(B::FadeStartsAtEnvelopeEnd).Set(B::NoteRestartsEnvelopes).Set(B::NotePanningLeavesChannel);
+    // Header flag 0x10, old effects: an instrument number restarts the
+    // envelopes as Scream Tracker 3 and Fasttracker 2 do.
+    if (!(Flags & 0x10)) {
+        Set.Set(B::LoneInstrumentKeepsEnvelopes);
+        if (Flags & 0x20) Set.Set(B::PortamentoInstrumentResetsEnvelopes);
+    }
     return Set;
 }

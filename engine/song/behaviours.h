@@ -43,6 +43,12 @@ enum class TQuavixBehaviour : uint8_t {
     InstrumentBeforeNoteDelay,    // a delayed cell's instrument number takes effect on the row's first tick, its note on the EDx tick (ProTracker)
     RetriggerWithoutNote,         // E9x on a cell without a note plays the channel's sample again, from the row's first tick on; EDx does not (ProTracker)
     OffsetMovesNoteStart,         // 9xx moves where the channel's notes start until the next instrument number, twice beside a note; past the end a note plays the loop only (ProTracker)
+    LoneInstrumentKeepsEnvelopes, // an instrument number without a note leaves the sounding note's envelopes, fade-out and key as they are (Impulse Tracker without old effects)
+    PortamentoInstrumentResetsEnvelopes, // with LoneInstrumentKeepsEnvelopes, an instrument number beside a tone portamento restarts the envelopes all the same (Impulse Tracker with linked Gxx memory)
+    LoneInstrumentReplaysStoppedNote, // an instrument number without a note on a channel whose voice has stopped plays the channel's last note again; a key-off, note cut or note fade since leaves nothing to play (Impulse Tracker)
+    NoteRestartsEnvelopes,        // every note that starts restarts the envelopes, the fade-out and the instrument vibrato, with or without an instrument number beside it (Impulse Tracker)
+    NotePanningLeavesChannel,     // a sample's or instrument's own panning pans its notes only: a later note of one without gets the channel's panning back, as it stood before or as an effect set it since (Impulse Tracker)
+    FadeStartsAtEnvelopeEnd,      // a released note fades out only where its volume envelope is off or loops, else once the envelope has ended; an envelope that ends at 0 ends the note (Impulse Tracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
     PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at the Amiga limits, periods 113 and 856 (or the finetune's own, AmigaLimitsFollowFineTune) (ProTracker)

@@ -99,6 +99,9 @@ public:
     std::array<std::unique_ptr<TQuavixSample>, MaxSamples> Samples;
     // Entry n - 1 is the index into Samples for note n (1..96).
     std::array<uint8_t, NoteCount> NoteSamples{};
+    // Entry n - 1 is how many semitones the keyboard moves note n by: an
+    // Impulse Tracker keyboard can play another note than the key's.
+    std::array<int8_t, NoteCount> NoteTransposes{};
     std::unique_ptr<TQuavixEnvelope> VolumeEnvelope;
     std::unique_ptr<TQuavixEnvelope> PanningEnvelope;
     int32_t FadeOut = 0;

@@ -528,6 +528,10 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                     if (Slots[Number] >= 0) Index = Slots[Number];
                 }
                 Instrument.NoteSamples[Note - 12] = static_cast<uint8_t>(Index);
+                // The note the key plays (0..119; a damaged byte beyond
+                // plays the key's own).
+                const uint8_t Played = Bytes[0x40 + 2 * Note];
+                if (Played < 120) Instrument.NoteTransposes[Note - 12] = static_cast<int8_t>(Played - Note);
             }
         }
     }

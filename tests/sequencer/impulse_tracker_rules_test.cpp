@@ -120,4 +120,80 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNotes, ::testing::Values(
                 {1, 1, 1, 1, 1, 1, 1, 0}}),
     TCaseName());
 
+// An instrument whose volume envelope falls from 64 to 0 over 12 ticks, with
+// no sustain: a restart shows as a jump back to 64.
+TItSong FallingEnvelope(std::vector<TItPlacedCell> Placed, uint16_t Flags = 0x09) {
+    TItSong Song = WithInstrument(std::move(Placed), 0, 0);
+    Song.Flags = Flags;
+    Song.Instruments[0].VolumeEnvelope.Sustain = false;
+    Song.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {12, 0}};
+    return Song;
+}
+
+// Instrument 1 pans hard right by its own panning, instrument 2 has none.
+TItSong PanningInstruments(std::vector<TItPlacedCell> Placed) {
+    TItSong Song = WithInstrument(std::move(Placed), 0, 0, false);
+    Song.Instruments[0].Panning = 64;
+    Song.Instruments.push_back(Song.Instruments[0]);
+    Song.Instruments[1].Panning = -1;
+    return Song;
+}
+
+int32_t EnvelopeVolume(const TQuavixModule& M) { return M.Channels[0]->EnvelopeVolume; }
+int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; }
+int32_t Panning(const TQuavixModule& M) { return M.Channels[0]->Panning; }
+int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
+
+// Instrument numbers, keyboards and envelope ends as Impulse Tracker plays
+// them: TQuavixBehaviour::LoneInstrumentKeepsEnvelopes,
+// TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes,
+// TQuavixBehaviour::LoneInstrumentReplaysStoppedNote,
+// TQuavixBehaviour::NotePanningLeavesChannel,
+// TQuavixBehaviour::FadeStartsAtEnvelopeEnd, and the keyboard's notes.
+class ImpulseTrackerInstruments : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerInstruments, AsImpulseTrackerPlaysThem) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::Values(
+    TItRuleCase{{"a lone instrument number leaves the envelope running"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1)}), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 32, 26, 21, 16, 10, 5, 0, 0}},
+    TItRuleCase{{"with old effects it restarts the envelope"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1)}, 0x19), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"with linked Gxx memory a slide beside it restarts the envelope"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1, -1, 'G', 0x01)}, 0x29), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"a note without instrument number restarts the envelope"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"))}), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"a lone instrument number plays the ended note again"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(3, 0, 0, 1)}), Sounding,
+                Runs({{1, 12}, {0, 6}, {1, 12}, {0, 2}})},
+    TItRuleCase{{"after a note off a lone instrument number plays nothing"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff), ItAt(3, 0, 0, 1)}), Sounding,
+                Runs({{1, 12}, {0, 12}})},
+    TItRuleCase{{"the keyboard plays C-4 an octave up"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].Transpose = 12;
+                    return Song;
+                }(),
+                Period, Runs({{4608 - 768, 3}})},
+    TItRuleCase{{"the next instrument without panning gets the channel's back"},
+                PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2)}), Panning,
+                Runs({{255, 6}, {128, 6}})},
+    TItRuleCase{{"a panning effect since sets the channel's"},
+                PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'X', 0x40),
+                                    ItAt(2, 0, Note("C-4"), 2)}),
+                Panning, Runs({{255, 6}, {64, 12}})},
+    TItRuleCase{{"a released note fades once its envelope has ended"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 512);
+                    Song.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {8, 64}};
+                    return Song;
+                }(),
+                Fadeout, Runs({{65536, 14}, {32768, 1}, {0, 3}})},
+    TItRuleCase{{"an envelope that ends at 0 ends the note"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1)}), Sounding, Runs({{1, 12}, {0, 3}})}),
+    TCaseName());
+
 }  // namespace

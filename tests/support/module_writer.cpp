@@ -758,7 +758,7 @@ TBytes WriteIt(const TItSong& Song) {
         Out.Text(I.Name, 26);
         Out.EndAt(Start, 0x40);
         for (int32_t Note = 0; Note < 120; ++Note) {
-            Out.U8(static_cast<uint32_t>(Note));
+            Out.U8(static_cast<uint32_t>(std::clamp(Note + I.Transpose, 0, 119)));
             const size_t k = static_cast<size_t>(Note);
             Out.U8(static_cast<uint32_t>(I.Keyboard.empty() ? I.Sample : k < I.Keyboard.size() ? I.Keyboard[k] : 0));
         }

@@ -430,6 +430,8 @@ struct TItInstrument {
     // notes play Sample.
     std::vector<int32_t> Keyboard;
     int32_t Sample = 1;
+    // Semitones each key's note moves by (the keyboard's note column).
+    int32_t Transpose = 0;
     TItEnvelope VolumeEnvelope, PanningEnvelope;
 };
 
