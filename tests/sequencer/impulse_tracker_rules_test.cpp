@@ -95,7 +95,21 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSong, ::testing::Values(
     TItRuleCase{{"V80 is the full global volume"}, Cells({ItAt(0, 0, 0, 0, -1, 'V', 0x80)}),
                 [](const TQuavixModule& M) { return M.GlobalVolume; }, Runs({{128, 3}})},
     TItRuleCase{{"M20 halves the channel's volume"}, Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'M', 0x20)}),
-                [](const TQuavixModule& M) { return M.Channels[0]->ChannelVolume; }, Runs({{32, 3}})}),
+                [](const TQuavixModule& M) { return M.Channels[0]->ChannelVolume; }, Runs({{32, 3}})},
+    TItRuleCase{{"the header's channel volume holds from the song's start"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.ChannelVolume[0] = 20;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->ChannelVolume; }, Runs({{20, 3}})},
+    TItRuleCase{{"a surround channel of the header sounds in surround"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.ChannelPanning[0] = 100;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Surround ? 1 : 0; }, Runs({{1, 3}})}),
     TCaseName());
 
 // TQuavixBehaviour::NewNoteActions and TQuavixBehaviour::KeyOffFadesOut: the
