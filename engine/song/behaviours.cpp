@@ -132,7 +132,9 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
-    Set.Set(B::LoneInstrumentReplaysStoppedNote).Set(B::FadeStartsAtEnvelopeEnd).Set(B::NoteRestartsEnvelopes).Set(B::NotePanningLeavesChannel);
+    for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
+                   B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw})
+        Set.Set(Rule);
     // Header flag 0x10, old effects: an instrument number restarts the
     // envelopes as Scream Tracker 3 and Fasttracker 2 do.
     if (!(Flags & 0x10)) {

@@ -92,6 +92,8 @@ enum class TQuavixBehaviour : uint8_t {
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
     PanningSlideLeftByZeroHardLeft,  // a volume-column panning slide left by 0 pans hard left on the row's later ticks (Fasttracker 2)
+    EvenPanningLaw,               // a voice's gains are its volume x (256 - panning) / 256 and x panning / 256: the centre gives each side exactly half (Impulse Tracker, as OpenMPT plays it)
+    SurroundAtCentreGains,        // a surround voice takes a centred voice's gains, its right side inverted, not its whole volume on both sides (Impulse Tracker, as OpenMPT plays it)
     // Rows and orders
     PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)
     NewNoteActions,               // a new note leaves the note it replaces to its instrument's new-note action: cut, played on, released or faded in the reserve bank (Impulse Tracker)
