@@ -136,6 +136,10 @@ bool TQuavixChannel::MoveToFadeBank() {
     // A stolen voice stops in the middle of its output.
     if (Chosen->Active) Chosen->HandClickToModule();
     Chosen->Assign(*this);
+    // The voice's last output goes with it: the channel has none of its own
+    // left to hand over when its next note starts.
+    LastLeft = 0;
+    LastRight = 0;
     // Full gains now, silence at the next tick: the voice ramps out over the
     // fade ramp length and the mixer then ends it.
     Chosen->FadeoutVolume = 0;
@@ -160,6 +164,8 @@ bool TQuavixChannel::MoveToReserveBank(int32_t Action) {
     Chosen->Assign(*this);
     // The voice left behind takes no effects of the cells that follow.
     Chosen->CurrentNote = TQuavixPatternNote();
+    LastLeft = 0;
+    LastRight = 0;
     if (Action == 2) Chosen->ReleaseKey();
     if (Action == 3) Chosen->Fading = true;
     Active = false;
@@ -384,6 +390,22 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
                           Instrument && MoveToReserveBank(Instrument->NewNoteAction);
     const bool HandedOver = Reserved || (Playing != nullptr && Starts && MoveToFadeBank());
 
+    // With LoneSampleNumberSwitchesSample a lone number starts its sample
+    // from the beginning on the sounding voice, at the voice's pitch and
+    // without a fade-in, or stops the voice where it names none.
+    if (HasInstrument && Cell.Note == TQuavixNote::None && Active &&
+        Module->Has(TQuavixBehaviour::LoneSampleNumberSwitchesSample)) {
+        TQuavixSample* Switched = NewInstrument->Samples[0].get();
+        if (!Switched || !Switched->Data || Switched->Length <= 0) {
+            MoveToFadeBank();
+            NoteWasCut = true;
+            Sample = nullptr;
+        } else if (Switched != Sample) {
+            // It plays from its start.
+            Sample = Switched;
+            Position = 0;
+        }
+    }
     // With LoneInstrumentKeepsEnvelopes an instrument number that starts no
     // note (a lone one, or one beside a slide) changes the instrument but
     // leaves the envelopes, the fade-out and the key where they are; with

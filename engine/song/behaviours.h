@@ -46,6 +46,7 @@ enum class TQuavixBehaviour : uint8_t {
     LoneInstrumentKeepsEnvelopes, // an instrument number without a note leaves the sounding note's envelopes, fade-out and key as they are (Impulse Tracker without old effects)
     PortamentoInstrumentResetsEnvelopes, // with LoneInstrumentKeepsEnvelopes, an instrument number beside a tone portamento restarts the envelopes all the same (Impulse Tracker with linked Gxx memory)
     LoneInstrumentReplaysStoppedNote, // an instrument number without a note on a channel whose voice has stopped plays the channel's last note again; a key-off, note cut or note fade since leaves nothing to play (Impulse Tracker)
+    LoneSampleNumberSwitchesSample, // an instrument number without a note switches the sounding voice to its sample at once, where it stands; a number that names no sample stops the voice (Impulse Tracker without instruments)
     NoteRestartsEnvelopes,        // every note that starts restarts the envelopes, the fade-out and the instrument vibrato, with or without an instrument number beside it (Impulse Tracker)
     NotePanningLeavesChannel,     // a sample's or instrument's own panning pans its notes only: a later note of one without gets the channel's panning back, as it stood before or as an effect set it since (Impulse Tracker)
     FadeStartsAtEnvelopeEnd,      // a released note fades out only where its volume envelope is off or loops, else once the envelope has ended; an envelope that ends at 0 ends the note (Impulse Tracker)
@@ -97,7 +98,7 @@ enum class TQuavixBehaviour : uint8_t {
     // Rows and orders
     PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)
     NewNoteActions,               // a new note leaves the note it replaces to its instrument's new-note action: cut, played on, released or faded in the reserve bank (Impulse Tracker)
-    SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2)
+    SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2, Impulse Tracker)
     FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first that delays counts, not the last (Scream Tracker 3)
     LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
     // Mixing

@@ -90,6 +90,8 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSong, ::testing::Values(
                     return Song;
                 }(),
                 RowPlayed, Runs({{0, 6}, {16, 6}})},
+    TItRuleCase{{"a break on the last order goes on at its row of the first"},
+                Cells({ItAt(0, 0, 0, 0, -1, 'C', 0x03)}), RowPlayed, Runs({{0, 6}, {3, 6}, {4, 6}})},
     TItRuleCase{{"T12 slides the tempo up by 2"}, Cells({ItAt(0, 0, 0, 0, -1, 'T', 0x12)}),
                 [](const TQuavixModule& M) { return static_cast<int32_t>(M.Tempo); }, {125, 127, 129, 131, 133, 135}},
     TItRuleCase{{"V80 is the full global volume"}, Cells({ItAt(0, 0, 0, 0, -1, 'V', 0x80)}),
@@ -185,6 +187,17 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
     TItRuleCase{{"after a note off a lone instrument number plays nothing"},
                 FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff), ItAt(3, 0, 0, 1)}), Sounding,
                 Runs({{1, 12}, {0, 12}})},
+    TItRuleCase{{"without instruments a lone sample number switches the sample"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 2)});
+                    Song.Samples.push_back(Song.Samples[0]);
+                    Song.Samples[1].Volume = 20;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Sample ? M.Channels[0]->Sample->Volume : -1; },
+                Runs({{64, 6}, {20, 6}})},
+    TItRuleCase{{"without instruments a lone number naming no sample stops the voice"},
+                Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 9)}), Sounding, Runs({{1, 6}, {0, 6}})},
     TItRuleCase{{"the keyboard plays C-4 an octave up"},
                 [] {
                     TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
