@@ -116,6 +116,7 @@ bool MakePlayer(quavix_song& Song, std::string& Reason, int& Code) {
         Reason = Result.Reason;
         return false;
     }
+    Player->SetMeasureLevels(Song.LevelMeters);
     // Mutes given to the player before stay.
     if (Song.Player)
         for (int32_t i = 0; i < TQuavixModule::MaxChannels; ++i) Player->SetChannelMuted(i, Song.Player->ChannelMuted(i));
@@ -145,7 +146,13 @@ void ArmEnd(quavix_song& Song, bool StartOver) {
 
 void Measure(quavix_song& Song) {
     if (Song.Measured) return;
-    Song.Subsongs = QuavixFindSubsongs(Song.Data.data(), Song.Data.size(), Song.Rate, &Song.OrderStarts);
+    try {
+        Song.Subsongs = QuavixFindSubsongs(Song.Data.data(), Song.Data.size(), Song.Rate, &Song.OrderStarts);
+    } catch (const std::bad_alloc&) {
+        // Without the memory to measure, the song has no known end.
+        Song.Subsongs.clear();
+        Song.OrderStarts.clear();
+    }
     if (Song.Subsongs.empty()) Song.Subsongs.push_back(TQuavixSubsong());
     Song.Measured = true;
 }

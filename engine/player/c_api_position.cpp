@@ -137,7 +137,8 @@ int quavix_channel_muted(const quavix_song* song, int channel) {
 
 int quavix_set_level_meters(quavix_song* song, int on) {
     if (!song) return QUAVIX_ERROR_ARGUMENT;
-    song->Player->SetMeasureLevels(on != 0);
+    song->LevelMeters = on != 0;
+    song->Player->SetMeasureLevels(song->LevelMeters);
     return Succeed(song);
 }
 

@@ -29,6 +29,7 @@ struct quavix_song {
     int32_t StereoSeparation = 100;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
     int32_t MasterVolume = 128;
+    bool LevelMeters = false;
     // Passes past the first: 0 plays once, -1 for ever. The watch's pass
     // count when the count last started over (the start, a seek).
     int32_t Repeat = 0;

@@ -16,22 +16,6 @@
 static unsigned char *Song = NULL;
 static size_t SongSize = 0;
 
-/* The samples of a WAV file's data chunk, their count of bytes in *bytes. */
-static const unsigned char *WavData(const unsigned char *file, size_t size, size_t *bytes) {
-    size_t at = 12;
-    if (size < 12 || memcmp(file, "RIFF", 4) != 0 || memcmp(file + 8, "WAVE", 4) != 0) return NULL;
-    while (at + 8 <= size) {
-        size_t length = (size_t)file[at + 4] | (size_t)file[at + 5] << 8 | (size_t)file[at + 6] << 16 |
-                        (size_t)file[at + 7] << 24;
-        if (memcmp(file + at, "data", 4) == 0) {
-            *bytes = length <= size - at - 8 ? length : size - at - 8;
-            return file + at + 8;
-        }
-        at += 8 + length + (length & 1);
-    }
-    return NULL;
-}
-
 static quavix_song *OpenAt(int rate) {
     quavix_error error;
     quavix_song *song = quavix_open_memory(Song, SongSize, rate, &error);

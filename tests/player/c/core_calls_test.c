@@ -11,8 +11,9 @@
 #include "c_check.h"
 
 int main(int argc, char **argv) {
-    size_t song_size = 0, file_size = 0, at = 12, data = 0, bytes = 0, frames = 0, got;
+    size_t song_size = 0, file_size = 0, bytes = 0, frames = 0, got;
     unsigned char *song_data, *file;
+    const unsigned char *samples;
     int16_t piece[3000 * 2];
     quavix_error error;
     quavix_song *song;
@@ -26,18 +27,9 @@ int main(int argc, char **argv) {
         fprintf(stderr, "%s: cannot read %s or %s\n", argv[0], argv[1], argv[2]);
         return 2;
     }
-    /* The WAV file's data chunk. */
-    while (at + 8 <= file_size) {
-        const size_t length = (size_t)file[at + 4] | (size_t)file[at + 5] << 8 | (size_t)file[at + 6] << 16 |
-                              (size_t)file[at + 7] << 24;
-        if (memcmp(file + at, "data", 4) == 0) {
-            data = at + 8;
-            bytes = length;
-            break;
-        }
-        at += 8 + length + (length & 1);
-    }
-    CHECK(data > 0 && data + bytes <= file_size);
+    samples = WavData(file, file_size, &bytes);
+    CHECK(samples != NULL);
+    if (!samples) return 1;
     song = quavix_open_memory(song_data, song_size, 44100, &error);
     free(song_data);
     if (!song) {
@@ -49,7 +41,7 @@ int main(int argc, char **argv) {
     while ((got = quavix_render_s16(song, piece, 3000)) > 0) {
         CHECK((frames + got) * 4 <= bytes);
         if ((frames + got) * 4 > bytes) break;
-        CHECK(memcmp(piece, file + data + frames * 4, got * 4) == 0);
+        CHECK(memcmp(piece, samples + frames * 4, got * 4) == 0);
         frames += got;
     }
     CHECK(frames * 4 == bytes);
