@@ -17,7 +17,8 @@ TQuavixChannel::TQuavixChannel(TQuavixModule* AModule, int32_t AIndex, bool ABac
     : Background(ABackground),
       FadeBank(AFadeBank),
       VolumeEnvelope(new TQuavixEnvelopeHandler()),
-      PanningEnvelope(new TQuavixEnvelopeHandler()) {
+      PanningEnvelope(new TQuavixEnvelopeHandler()),
+      PitchEnvelope(new TQuavixEnvelopeHandler()) {
     Name = QuavixEmptyChannelName();
     Module = AModule;
     Index = AIndex;
@@ -30,7 +31,7 @@ TQuavixChannel::~TQuavixChannel() = default;
 
 void TQuavixChannel::ResetVoice() {
     Active = false;
-    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
+    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get(), PitchEnvelope.get()}) {
         Handler->Envelope = nullptr;
         Handler->SetPosition(0);
         Handler->KeyOn = true;
@@ -79,6 +80,7 @@ void TQuavixChannel::Reset() {
     LastNoteValid = false;
     RestorePanning = -1;
     NotePanning = -1;
+    FilterBaseCutoff = -1;
 }
 
 namespace {
@@ -110,6 +112,7 @@ void TQuavixChannel::Assign(const TQuavixChannel& Source) {
     static_cast<TQuavixChannelState&>(*this) = Source;
     VolumeEnvelope->Assign(*Source.VolumeEnvelope);
     PanningEnvelope->Assign(*Source.PanningEnvelope);
+    PitchEnvelope->Assign(*Source.PitchEnvelope);
 }
 
 bool TQuavixChannel::MoveToFadeBank() {
@@ -313,6 +316,7 @@ void TQuavixChannel::MoveToNoteStart() {
 void TQuavixChannel::ReleaseKey() {
     VolumeEnvelope->KeyOn = false;
     PanningEnvelope->KeyOn = false;
+    PitchEnvelope->KeyOn = false;
     KeyOff = true;
     // With KeyOffZeroesVolume a note without volume envelope is silenced
     // through its volume, which a later volume command brings back.
@@ -325,7 +329,7 @@ void TQuavixChannel::ReleaseKey() {
 }
 
 void TQuavixChannel::PressKey() {
-    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
+    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get(), PitchEnvelope.get()}) {
         Handler->SetPosition(0);
         Handler->KeyOn = true;
     }
@@ -416,11 +420,13 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         Instrument = NewInstrument;
         VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
         PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
+        PitchEnvelope->Envelope = Instrument->PitchEnvelope.get();
     } else if (HasInstrument && !RestoreOnly) {
         ResetVoice();
         Instrument = NewInstrument;
         VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
         PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
+        PitchEnvelope->Envelope = Instrument->PitchEnvelope.get();
         PressKey();
         // The multi retrig leaves the next row's first tick uncounted
         // (MultiRetrigCountsTicks).
@@ -469,6 +475,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
                 AutoVibratoSweep = 0;
                 AutoVibratoPosition = 0;
             }
+            StartInstrumentFilter();
             // The vibrato and tremolo start over with the note (not with an
             // instrument number alone); waveforms 4..7 keep their phase.
             if (VibratoWaveform < 4) VibratoPosition = 0;
@@ -533,4 +540,23 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         ReleaseKey();
         Fading = true;
     }
+}
+
+void TQuavixChannel::StartInstrumentFilter() {
+    // An instrument's own cutoff and resonance set the channel's filter as
+    // its note starts (a slide to the note leaves it); a cutoff of 127
+    // without resonance passes everything, and the filter is off.
+    const bool Sets = Instrument->FilterCutoff >= 0 || Instrument->FilterResonance >= 0;
+    const bool Envelope = Instrument->PitchEnvelopeFilters && Instrument->PitchEnvelope->Enabled;
+    if (!Sets && !Envelope) {
+        FilterBaseCutoff = -1;
+        return;
+    }
+    if (Instrument->FilterCutoff >= 0) FilterCutoff = Instrument->FilterCutoff;
+    if (Instrument->FilterResonance >= 0) FilterResonance = Instrument->FilterResonance;
+    FilterBaseCutoff = Envelope ? FilterCutoff : -1;
+    if (!Envelope && FilterCutoff >= 127 && FilterResonance <= 0)
+        FilterValid = false;
+    else
+        SetupFilter(true);
 }

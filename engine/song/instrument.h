@@ -104,6 +104,15 @@ public:
     std::array<int8_t, NoteCount> NoteTransposes{};
     std::unique_ptr<TQuavixEnvelope> VolumeEnvelope;
     std::unique_ptr<TQuavixEnvelope> PanningEnvelope;
+    // Impulse Tracker's third envelope, 0..64 with 32 in the middle: the
+    // pitch in half semitones either way, or with PitchEnvelopeFilters the
+    // filter's cutoff, from none at 0 to the whole of it at 64.
+    std::unique_ptr<TQuavixEnvelope> PitchEnvelope;
+    bool PitchEnvelopeFilters = false;
+    // The filter a note of the instrument starts with (0..127), -1 where the
+    // instrument sets none.
+    int32_t FilterCutoff = -1;
+    int32_t FilterResonance = -1;
     int32_t FadeOut = 0;
     int32_t VibratoType = 0;
     int32_t VibratoSweep = 0;

@@ -165,7 +165,8 @@ int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
 // TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes,
 // TQuavixBehaviour::LoneInstrumentReplaysStoppedNote,
 // TQuavixBehaviour::NotePanningLeavesChannel,
-// TQuavixBehaviour::FadeStartsAtEnvelopeEnd, and the keyboard's notes.
+// TQuavixBehaviour::FadeStartsAtEnvelopeEnd, the keyboard's notes, the pitch
+// envelope and the instrument's filter.
 class ImpulseTrackerInstruments : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerInstruments, AsImpulseTrackerPlaysThem) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::Values(
@@ -212,6 +213,41 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
                 PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'X', 0x40),
                                     ItAt(2, 0, Note("C-4"), 2)}),
                 Panning, Runs({{255, 6}, {64, 12}})},
+    TItRuleCase{{"a pitch envelope at +4 raises the note two semitones"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].PitchEnvelope.Enabled = true;
+                    Song.Instruments[0].PitchEnvelope.Points = {{0, 4}, {10, 4}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Period + M.Channels[0]->PeriodOffset; },
+                Runs({{4608 - 128, 3}})},
+    TItRuleCase{{"an instrument's cutoff filters its notes"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].FilterCutoff = 40;
+                    Song.Instruments[0].FilterResonance = 10;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->FilterValid ? M.Channels[0]->FilterCutoff : -1; },
+                Runs({{40, 3}})},
+    TItRuleCase{{"a full cutoff without resonance leaves the filter off"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].FilterCutoff = 127;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->FilterValid ? 1 : 0; }, Runs({{0, 3}})},
+    TItRuleCase{{"a filter envelope at its middle halves the cutoff"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].FilterCutoff = 100;
+                    Song.Instruments[0].PitchEnvelope.Enabled = true;
+                    Song.Instruments[0].PitchEnvelope.Filter = true;
+                    Song.Instruments[0].PitchEnvelope.Points = {{0, 0}, {10, 0}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->FilterCutoff; }, Runs({{50, 3}})},
     TItRuleCase{{"a released note fades once its envelope has ended"},
                 [] {
                     TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 512);
