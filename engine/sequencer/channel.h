@@ -192,6 +192,9 @@ struct TQuavixChannelState {
     // The filter's own cutoff (Zxx's or the instrument's) while a filter
     // envelope scales the one the filter plays (FilterCutoff); -1 without.
     int32_t FilterBaseCutoff = -1;
+    // The state of the channel's random waves (a plain linear congruential
+    // generator, the same on every machine).
+    uint32_t RandomState = 1;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -283,6 +286,8 @@ public:
     // The pitch envelope's value of this tick (0..64): the pitch's or the
     // filter cutoff's move.
     void UpdatePitchEnvelope(int32_t Value);
+    // SampleAutoVibrato: the playing sample's vibrato for this tick.
+    void UpdateSampleVibrato();
 
     // Effects. ProcessRow handles CurrentNote on the row's first tick (and on
     // its note-delay tick), ProcessTickEffects on every other tick of the row.

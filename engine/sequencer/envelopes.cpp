@@ -1,5 +1,6 @@
 // Per-tick envelope and fade-out update (the pitch envelope moving the pitch
 // or the filter's cutoff) and the instrument's automatic vibrato.
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -77,6 +78,10 @@ void TQuavixChannel::UpdatePitchEnvelope(int32_t Value) {
 
 void TQuavixChannel::UpdateAutoVibrato() {
     if (!Instrument) return;
+    if (Module && Module->Has(TQuavixBehaviour::SampleAutoVibrato)) {
+        UpdateSampleVibrato();
+        return;
+    }
     // The phase moves on by the rate first, and the tick plays the wave
     // where it lands, as Fasttracker 2 does: a note's first tick is already
     // one step in.
@@ -106,4 +111,53 @@ void TQuavixChannel::UpdateAutoVibrato() {
     // negative offset, and the vibrato would raise the note's pitch on
     // average.
     PeriodOffset = static_cast<int32_t>(PeriodOffset + Offset / 64);
+}
+
+namespace {
+
+// 65536 x 2^(n / 768) for n = -64..64: the frequency ratio of n 64ths of a
+// semitone, built once.
+const std::array<int32_t, 129>& FineStepRatios() {
+    static const std::array<int32_t, 129> Table = [] {
+        std::array<int32_t, 129> T{};
+        for (int32_t n = -64; n <= 64; ++n) T[n + 64] = static_cast<int32_t>(std::lround(65536.0 * std::pow(2.0, n / 768.0)));
+        return T;
+    }();
+    return Table;
+}
+
+}  // namespace
+
+void TQuavixChannel::UpdateSampleVibrato() {
+    // The sample's own vibrato: nothing at all at speed 0. Its depth grows
+    // by the sweep rate (in 256ths) each tick up to the sample's depth; the
+    // phase moves by the speed, 256 to the cycle, before the tick plays it.
+    if (!Sample || Sample->VibratoSpeed == 0) return;
+    const int32_t Full = Sample->VibratoDepth * 256;
+    AutoVibratoSweep = std::min(AutoVibratoSweep + Sample->VibratoRate, Full);
+    AutoVibratoPosition = (AutoVibratoPosition + Sample->VibratoSpeed) & 255;
+    const int32_t P = AutoVibratoPosition;
+    // The wave, -64..64, negative where it raises the pitch: sine, ramp
+    // down, square, random.
+    int32_t Wave;
+    switch (Sample->VibratoType) {
+        case 0: Wave = AutoVibratoTable[P]; break;
+        case 1: Wave = (P >> 1) - 64; break;
+        case 2: Wave = P < 128 ? -64 : 64; break;
+        default:
+            // A channel's own generator, so that every render is the same.
+            RandomState = RandomState * 1103515245u + 12345u;
+            Wave = static_cast<int32_t>((RandomState >> 16) % 129) - 64;
+            break;
+    }
+    // 64ths of a semitone: linear period units, or the Amiga period scaled
+    // by the frequency's ratio.
+    const int32_t Steps = (Wave * (AutoVibratoSweep >> 8)) >> 6;
+    if (Steps == 0) return;
+    if (Module->LinearSlides) {
+        PeriodOffset += Steps;
+    } else {
+        const int64_t Scaled = static_cast<int64_t>(Period) * FineStepRatios()[64 + Steps] / 65536;
+        PeriodOffset += static_cast<int32_t>(Scaled - Period);
+    }
 }

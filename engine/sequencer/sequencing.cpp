@@ -281,7 +281,11 @@ void TQuavixChannel::UpdateVoice() {
     // negative period has no pitch at all. At the floor the frequency is
     // just over 512 kHz, so the step is formed in 64 bits.
     const int64_t TickPeriod = std::clamp<int64_t>(static_cast<int64_t>(Period) + PeriodOffset, Floor, INT32_MAX);
-    Frequency = Module->GetFrequency(static_cast<int32_t>(TickPeriod));
+    // A sample with its own C-4 frequency scales the period's (64 bits: at
+    // most 2^31 times 9999999).
+    int64_t Exact = Module->GetFineFrequency(static_cast<int32_t>(TickPeriod));
+    if (Sample && Sample->C5Speed > 0 && Module->LinearSlides) Exact = Exact * Sample->C5Speed / 8363;
+    Frequency = static_cast<int32_t>(std::min<int64_t>(Exact >> QuavixFrameBits, INT32_MAX));
     if (Module->SampleRate > 0) {
         // The 20.12 step falls short of the frequency by up to a 4096th of a
         // frame per output frame: 0.13 % (two cents) flat at 8363 Hz, and by
@@ -291,7 +295,6 @@ void TQuavixChannel::UpdateVoice() {
         // and makes the step one unit longer whenever it adds up to a whole
         // one: on average every voice moves at its exact frequency. A step of
         // 0 stays 0 (it ends the voice).
-        const int64_t Exact = Module->GetFineFrequency(static_cast<int32_t>(TickPeriod));
         int64_t Frames = Exact / Module->SampleRate;
         if (Frames > 0) {
             IncrementCarry += static_cast<int32_t>(Exact % Module->SampleRate);

@@ -49,6 +49,7 @@ enum class TQuavixBehaviour : uint8_t {
     LoneSampleNumberSwitchesSample, // an instrument number without a note switches the sounding voice to its sample at once, where it stands; a number that names no sample stops the voice (Impulse Tracker without instruments)
     NoteRestartsEnvelopes,        // every note that starts restarts the envelopes, the fade-out and the instrument vibrato, with or without an instrument number beside it (Impulse Tracker)
     NotePanningLeavesChannel,     // a sample's or instrument's own panning pans its notes only: a later note of one without gets the channel's panning back, as it stood before or as an effect set it since (Impulse Tracker)
+    SampleAutoVibrato,            // the automatic vibrato is the playing sample's: none at speed 0, its depth grows by the sweep rate in 256ths each tick, in 64ths of a semitone, with sine, ramp down, square and random waves (Impulse Tracker)
     FadeStartsAtEnvelopeEnd,      // a released note fades out only where its volume envelope is off or loops, else once the envelope has ended; an envelope that ends at 0 ends the note (Impulse Tracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)

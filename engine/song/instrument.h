@@ -59,6 +59,12 @@ public:
     int32_t Panning = 128;
     int32_t RelativeNote = 0;
     int32_t FineTune = 0;
+    // Where it is not 0: the frequency in Hz the engine's C-4 plays the
+    // sample at under linear slides (Impulse Tracker's C-5 speed), which
+    // scales the frequencies of the periods from the 8363 Hz they give C-4
+    // (the transposition and finetune are then 0). Exact where a transposed
+    // finetune could only come near it.
+    int32_t C5Speed = 0;
     // The sample's own volume over the song (0..64), and its automatic
     // vibrato (Impulse Tracker's samples carry it; 0 depth for none).
     int32_t GlobalVolume = 64;

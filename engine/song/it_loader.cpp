@@ -35,7 +35,7 @@ constexpr uint32_t InstrumentHeaderSize = 0x226;
 constexpr uint32_t OldInstrumentHeaderSize = 0x1F8 + 50;
 constexpr int32_t MaxPatternRows = 200;
 // Notes: 0..119 are C-0..B-9, 254 the note cut, 255 the note off; anything
-// between is the note fade.
+// between is the note fade, which a song without instruments ignores.
 constexpr uint8_t ItNoteCut = 254, ItNoteOff = 255;
 
 struct THeader {
@@ -246,7 +246,13 @@ bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSl
     Sample.Panning = std::min<int32_t>((H.Panning & 0x7F) * 4, 255);
     Sample.Bits = (H.Flags & 0x02) ? 16 : 8;
     Sample.NumChannels = (H.Flags & 0x04) ? 2 : 1;
-    QuavixSetPitchFromC2Speed(Sample, H.C5Speed, !LinearSlides);
+    if (LinearSlides) {
+        Sample.RelativeNote = 0;
+        Sample.FineTune = 0;
+        Sample.C5Speed = static_cast<int32_t>(std::min<uint32_t>(H.C5Speed == 0 ? 8363 : H.C5Speed, 9999999));
+    } else {
+        QuavixSetPitchFromC2Speed(Sample, H.C5Speed, true);
+    }
     Sample.VibratoType = H.VibratoType & 3;
     Sample.VibratoSpeed = H.VibratoSpeed;
     Sample.VibratoDepth = H.VibratoDepth;
@@ -314,6 +320,7 @@ std::unique_ptr<TQuavixSample> CopySample(const TQuavixSample& From) {
     To->Panning = From.Panning;
     To->RelativeNote = From.RelativeNote;
     To->FineTune = From.FineTune;
+    To->C5Speed = From.C5Speed;
     To->VibratoType = From.VibratoType;
     To->VibratoSpeed = From.VibratoSpeed;
     To->VibratoDepth = From.VibratoDepth;
@@ -596,7 +603,7 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                     const uint8_t Note = Cursor.ReadByte();
                     Remembered.Note = Note == ItNoteCut    ? TQuavixNote::NoteCut
                                       : Note == ItNoteOff  ? TQuavixNote::KeyOff
-                                      : Note >= 120        ? TQuavixNote::NoteFade
+                                      : Note >= 120        ? (UseInstruments ? TQuavixNote::NoteFade : TQuavixNote::None)
                                       : Note >= 12 && Note < 12 + TQuavixNote::Last ? Note - 11
                                                                                      : TQuavixNote::None;
                 }

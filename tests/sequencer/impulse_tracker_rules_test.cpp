@@ -166,7 +166,8 @@ int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
 // TQuavixBehaviour::LoneInstrumentReplaysStoppedNote,
 // TQuavixBehaviour::NotePanningLeavesChannel,
 // TQuavixBehaviour::FadeStartsAtEnvelopeEnd, the keyboard's notes, the pitch
-// envelope and the instrument's filter.
+// envelope, the instrument's filter, the sample's C-5 speed and vibrato
+// (TQuavixBehaviour::SampleAutoVibrato).
 class ImpulseTrackerInstruments : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerInstruments, AsImpulseTrackerPlaysThem) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::Values(
@@ -248,6 +249,32 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
                     return Song;
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->FilterCutoff; }, Runs({{50, 3}})},
+    TItRuleCase{{"a C-5 speed of 44100 Hz plays C-5 at exactly 44100 Hz"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-5"), 1)});
+                    Song.Samples[0].C5Speed = 44100;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Frequency; }, Runs({{44100, 6}, {88200, 6}})},
+    TItRuleCase{{"the sample's square vibrato grows by its sweep"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.Samples[0].VibratoSpeed = 64;
+                    Song.Samples[0].VibratoDepth = 4;
+                    Song.Samples[0].VibratoRate = 255;
+                    Song.Samples[0].VibratoType = 2;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, {0, 1, 2, -3, -4, 4}},
+    TItRuleCase{{"the sample's vibrato does nothing at speed 0"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.Samples[0].VibratoDepth = 32;
+                    Song.Samples[0].VibratoRate = 255;
+                    Song.Samples[0].VibratoType = 2;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, Runs({{0, 6}})},
     TItRuleCase{{"a released note fades once its envelope has ended"},
                 [] {
                     TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 512);

@@ -220,11 +220,18 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(First.Effect, L::D);
                         EXPECT_EQ(CellAt(M, 0, 1, 0).Note, TQuavixNote::KeyOff);
                         EXPECT_EQ(CellAt(M, 0, 2, 0).Note, TQuavixNote::NoteCut);
-                        EXPECT_EQ(CellAt(M, 0, 3, 0).Note, TQuavixNote::NoteFade);
+                        // Without instruments a note fade is no note at all.
+                        EXPECT_EQ(CellAt(M, 0, 3, 0).Note, TQuavixNote::None);
                         // Volume column 200: a tone portamento at speed 96.
                         EXPECT_EQ(CellAt(M, 0, 4, 1).VolumeCommand, TQuavixVolumeCommand::TonePortamentoAt);
                         EXPECT_EQ(CellAt(M, 0, 4, 1).VolumeParameter, 96);
                     }},
+        TItLoadCase{{"a note fade in a song with instruments"},
+                    With([](TItSong& S) {
+                        S.Instruments = {TItInstrument()};
+                        S.Patterns[0].Cells = {ItAt(0, 0, ItNoteFade)};
+                    }),
+                    [](const TQuavixModule& M) { EXPECT_EQ(CellAt(M, 0, 0, 0).Note, TQuavixNote::NoteFade); }},
         TItLoadCase{{"a sample cut short keeps what there is"},
                     With([](TItSong& S) {
                         S.Samples[0].Values = Ramp(1000, 3);

@@ -793,6 +793,8 @@ TBytes WriteIt(const TItSong& Song) {
         Out.U32(static_cast<uint32_t>(S.SustainEnd));
         DataFields.push_back(Out.Size());
         Out.U32(0);
+        for (int32_t Value : {S.VibratoSpeed, S.VibratoDepth, S.VibratoRate, S.VibratoType})
+            Out.U8(static_cast<uint32_t>(Value));
         Out.EndAt(Start, 0x50);
     }
     for (size_t p = 0; p < Song.Patterns.size(); ++p) {

@@ -412,6 +412,8 @@ struct TItSample {
     int32_t Volume = 64, GlobalVolume = 64;
     int32_t Panning = -1;  // 0..64, -1 none
     uint32_t C5Speed = 8363;
+    // The automatic vibrato: speed, depth, sweep rate, waveform.
+    int32_t VibratoSpeed = 0, VibratoDepth = 0, VibratoRate = 0, VibratoType = 0;
 };
 
 struct TItEnvelope {
