@@ -390,8 +390,12 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     const bool WasSounding = Active;
     // With NewNoteActions the note that sounds goes on by its instrument's
     // new-note action in the reserve bank.
+    // Its instrument's duplicate check first ends the channel's earlier
+    // notes that it names.
+    if (Playing != nullptr && Starts && Module->Has(TQuavixBehaviour::NewNoteActions))
+        EndDuplicates(*Playing, Cell.Note, NoteTakes);
     const bool Reserved = Playing != nullptr && Starts && Module->Has(TQuavixBehaviour::NewNoteActions) &&
-                          Instrument && MoveToReserveBank(Instrument->NewNoteAction);
+                          Instrument && MoveToReserveBank(NoteAction >= 0 ? NoteAction : Instrument->NewNoteAction);
     const bool HandedOver = Reserved || (Playing != nullptr && Starts && MoveToFadeBank());
 
     // With LoneSampleNumberSwitchesSample a lone number starts its sample
@@ -476,6 +480,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
                 AutoVibratoPosition = 0;
             }
             StartInstrumentFilter();
+            NoteAction = -1;
+            VolumeEnvelopeOff = PanningEnvelopeOff = PitchEnvelopeOff = false;
             // The vibrato and tremolo start over with the note (not with an
             // instrument number alone); waveforms 4..7 keep their phase.
             if (VibratoWaveform < 4) VibratoPosition = 0;
@@ -559,4 +565,28 @@ void TQuavixChannel::StartInstrumentFilter() {
         FilterValid = false;
     else
         SetupFilter(true);
+}
+
+void TQuavixChannel::EndDuplicates(const TQuavixInstrument& New, int32_t Note, const TQuavixSample* NewSample) {
+    const int32_t Type = New.DuplicateCheckType;
+    if (Type == 0) return;
+    // A voice of the same instrument that played the same pattern note (not
+    // the note the keyboard made of it), the same sample, or any.
+    const auto Duplicate = [&](const TQuavixChannel& V) {
+        if (!V.Active || V.Instrument != &New) return false;
+        if (Type == 1) return V.LastNote == Note;
+        if (Type == 2) return V.Sample == NewSample;
+        return true;
+    };
+    const auto End = [&](TQuavixChannel& V) {
+        if (New.DuplicateCheckAction == 0)
+            V.MoveToFadeBank();
+        else if (New.DuplicateCheckAction == 1)
+            V.ReleaseKey();
+        else
+            V.Fading = true;
+    };
+    for (auto& Voice : Module->BackgroundChannels)
+        if (Voice && Voice->Index == Index && Duplicate(*Voice)) End(*Voice);
+    if (Duplicate(*this)) End(*this);
 }

@@ -195,6 +195,12 @@ struct TQuavixChannelState {
     // The state of the channel's random waves (a plain linear congruential
     // generator, the same on every machine).
     uint32_t RandomState = 1;
+    // S73..S76: the sounding note's own new-note action (-1 its
+    // instrument's); S77..S7C: envelopes switched off for the note.
+    int32_t NoteAction = -1;
+    bool VolumeEnvelopeOff = false;
+    bool PanningEnvelopeOff = false;
+    bool PitchEnvelopeOff = false;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -286,6 +292,9 @@ public:
     // The pitch envelope's value of this tick (0..64): the pitch's or the
     // filter cutoff's move.
     void UpdatePitchEnvelope(int32_t Value);
+    // Ends the channel's voices (its own and those it left in the reserve
+    // bank) that the new note's instrument's duplicate check names.
+    void EndDuplicates(const TQuavixInstrument& New, int32_t Note, const TQuavixSample* NewSample);
     // SampleAutoVibrato: the playing sample's vibrato for this tick.
     void UpdateSampleVibrato();
 

@@ -13,7 +13,7 @@
 void TQuavixChannel::UpdateEnvelopes() {
     EnvelopeVolume = 64;
     EnvelopePanning = 32;
-    if (VolumeEnvelope->Envelope) {
+    if (VolumeEnvelope->Envelope && !VolumeEnvelopeOff) {
         if (VolumeEnvelope->Envelope->Enabled)
             EnvelopeVolume = VolumeEnvelope->Advance();
         else if (!VolumeEnvelope->KeyOn && !(Module && (Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) ||
@@ -32,9 +32,10 @@ void TQuavixChannel::UpdateEnvelopes() {
             FadeoutVolume = Faded < 0 ? 0 : static_cast<int32_t>(Faded);
         }
     }
-    if (PanningEnvelope->Envelope && PanningEnvelope->Envelope->Enabled)
+    if (PanningEnvelope->Envelope && PanningEnvelope->Envelope->Enabled && !PanningEnvelopeOff)
         EnvelopePanning = PanningEnvelope->Advance();
-    if (PitchEnvelope->Envelope && PitchEnvelope->Envelope->Enabled) UpdatePitchEnvelope(PitchEnvelope->Advance());
+    if (PitchEnvelope->Envelope && PitchEnvelope->Envelope->Enabled && !PitchEnvelopeOff)
+        UpdatePitchEnvelope(PitchEnvelope->Advance());
 }
 
 namespace {

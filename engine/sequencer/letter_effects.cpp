@@ -319,7 +319,7 @@ void MidiMacro(TChannel& C, int32_t P) { C.RunMacro(TQuavixEffect::MidiMacro, P)
 // Sxy, by x.
 //   S1y glissando, S2y finetune (y eighths of a semitone from -8), S3y,
 //   S4y and S5y the vibrato, tremolo and panbrello waveforms, S6y y more
-//   ticks in the row, S8y
+//   ticks in the row, S7y the instrument controls, S8y
 //   panning, S9y sound control, SBy pattern loop, SCy note cut at tick y,
 //   SDy note delay, SEy row delay. With FirstRowDelayCounts the first row
 //   delay of the row that delays counts (SE0 leaves the choice to the next).
@@ -340,6 +340,36 @@ void SetFineTune(TChannel& C, int32_t y) {
     if (!TChannel::IsPortamento(C.CurrentNote)) C.Period = C.TargetPeriod;
 }
 
+// S7y: S70, S71 and S72 cut, release or fade the notes the channel has left
+// in the reserve bank; S73..S76 give the sounding note the new-note action
+// cut, continue, note off or note fade; S77 and S78 turn its volume
+// envelope off and on again, S79 and S7A its panning envelope, S7B and S7C
+// its pitch envelope.
+void InstrumentControl(TChannel& C, int32_t y) {
+    if (y <= 2) {
+        for (auto& Voice : C.Module->BackgroundChannels) {
+            if (!Voice || !Voice->Active || Voice->Index != C.Index) continue;
+            if (y == 0)
+                Voice->MoveToFadeBank();
+            else if (y == 1)
+                Voice->ReleaseKey();
+            else
+                Voice->Fading = true;
+        }
+        return;
+    }
+    switch (y) {
+        case 0x3: case 0x4: case 0x5: case 0x6: C.NoteAction = y - 3; break;
+        case 0x7: C.VolumeEnvelopeOff = true; break;
+        case 0x8: C.VolumeEnvelopeOff = false; break;
+        case 0x9: C.PanningEnvelopeOff = true; break;
+        case 0xA: C.PanningEnvelopeOff = false; break;
+        case 0xB: C.PitchEnvelopeOff = true; break;
+        case 0xC: C.PitchEnvelopeOff = false; break;
+        default: break;
+    }
+}
+
 void SpecialFirst(TChannel& C, int32_t) {
     const int32_t P = C.LetterParameter;
     const int32_t y = Low(P);
@@ -351,6 +381,7 @@ void SpecialFirst(TChannel& C, int32_t) {
         case TSpecial::TremoloWaveform: C.TremoloWaveform = y & 7; break;
         case TSpecial::PanbrelloWaveform: C.PanbrelloWaveform = y & 3; break;
         case TSpecial::TickDelay: M.TickDelay += y; break;
+        case TSpecial::InstrumentControl: InstrumentControl(C, y); break;
         case TSpecial::Panning: C.Panning = y * 0x11; break;
         case TSpecial::SoundControl:
             // S90 turns surround off and S91 on (the other way round from

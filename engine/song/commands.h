@@ -106,6 +106,7 @@ struct TQuavixLetterSpecial {
         TremoloWaveform = 0x4,
         PanbrelloWaveform = 0x5,
         TickDelay = 0x6,
+        InstrumentControl = 0x7,
         Panning = 0x8,
         SoundControl = 0x9,
         HighOffset = 0xA,

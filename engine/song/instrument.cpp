@@ -75,10 +75,13 @@ void TQuavixInstrument::Clear() {
     Kind.clear();
     for (auto& Sample : Samples) Sample.reset();
     NoteSamples.fill(0);
+    NoteTransposes.fill(0);
     VolumeEnvelope->Clear();
     PanningEnvelope->Clear();
     PitchEnvelope->Clear();
     PitchEnvelopeFilters = false;
+    DuplicateCheckType = 0;
+    DuplicateCheckAction = 0;
     FilterCutoff = -1;
     FilterResonance = -1;
     FadeOut = 0;

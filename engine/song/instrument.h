@@ -128,6 +128,11 @@ public:
     // channel: 0 it is cut, 1 it plays on, 2 its key is released, 3 it fades
     // out (Impulse Tracker; the others cut).
     int32_t NewNoteAction = 0;
+    // Which earlier notes of the channel a new note of the instrument ends,
+    // and how: type 0 none, 1 the same note, 2 the same sample, 3 every one
+    // of the instrument; action 0 cut, 1 key released, 2 faded out.
+    int32_t DuplicateCheckType = 0;
+    int32_t DuplicateCheckAction = 0;
     // The instrument's own volume over the song (0..128), and its panning
     // where it sets one.
     int32_t GlobalVolume = 128;

@@ -512,6 +512,8 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 E.SustainPoint = Bytes[0x15];
             } else {
                 Instrument.NewNoteAction = Bytes[0x11] & 3;
+                Instrument.DuplicateCheckType = Bytes[0x12] & 3;
+                Instrument.DuplicateCheckAction = std::min<int32_t>(Bytes[0x13], 2);
                 // Fade-out 0..1024 of the full volume per tick.
                 Instrument.FadeOut = std::min<int32_t>(QuavixGetWord(Bytes + 0x14), 1024) * 32;
                 Instrument.GlobalVolume = std::min<int32_t>(Bytes[0x18], 128);

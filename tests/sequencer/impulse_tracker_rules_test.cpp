@@ -116,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSong, ::testing::Values(
 
 // TQuavixBehaviour::NewNoteActions and TQuavixBehaviour::KeyOffFadesOut: the
 // note a new one replaces goes to the reserve bank unless its action cuts
-// it; a note fade, or a released note without volume envelope, fades out.
+// it; the duplicate checks and S7x end the notes left there; a note fade, or
+// a released note without volume envelope, fades out.
 class ImpulseTrackerNotes : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerNotes, AsImpulseTrackerPlaysThem) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNotes, ::testing::Values(
@@ -126,6 +127,38 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNotes, ::testing::Values(
     TItRuleCase{{"continue plays the old note on in the reserve bank"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1)}, 1, 0), Reserved,
                 Runs({{0, 6}, {1, 6}})},
+    TItRuleCase{{"a duplicate check on the note cuts the same note left playing"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1),
+                                                   ItAt(2, 0, Note("C-4"), 1)},
+                                                  1, 0);
+                    Song.Instruments[0].DuplicateCheckType = 1;
+                    return Song;
+                }(),
+                Reserved, Runs({{0, 6}, {1, 6}, {1, 6}})},
+    TItRuleCase{{"a duplicate check on the instrument releases every note of it"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1)}, 1, 0);
+                    Song.Instruments[0].DuplicateCheckType = 3;
+                    Song.Instruments[0].DuplicateCheckAction = 1;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.BackgroundChannels[0]->KeyOff ? 1 : 0; }, Runs({{0, 6}, {1, 6}})},
+    TItRuleCase{{"S70 cuts the notes the channel left playing"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1), ItAt(2, 0, 0, 0, -1, 'S', 0x70)},
+                               1, 0),
+                Reserved, Runs({{0, 6}, {1, 6}, {0, 6}})},
+    TItRuleCase{{"S73 makes the sounding note's action a cut"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1, -1, 'S', 0x73), ItAt(1, 0, Note("E-4"), 1)}, 1, 0), Reserved,
+                Runs({{0, 12}})},
+    TItRuleCase{{"S77 turns the volume envelope off for the note"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'S', 0x77)}, 0, 0);
+                    Song.Instruments[0].VolumeEnvelope.Sustain = false;
+                    Song.Instruments[0].VolumeEnvelope.Points = {{0, 32}, {100, 32}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->EnvelopeVolume; }, Runs({{32, 6}, {64, 6}})},
     TItRuleCase{{"note fade fades the note by the fade-out"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteFade)}, 0, 1024),
                 [](const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; },

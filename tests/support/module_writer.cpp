@@ -743,8 +743,8 @@ TBytes WriteIt(const TItSong& Song) {
         Out.Text("", 12);
         Out.U8(0);
         Out.U8(static_cast<uint32_t>(I.NewNoteAction));
-        Out.U8(0);
-        Out.U8(0);
+        Out.U8(static_cast<uint32_t>(I.DuplicateCheckType));
+        Out.U8(static_cast<uint32_t>(I.DuplicateCheckAction));
         Out.U16(static_cast<uint32_t>(I.FadeOut));
         Out.U8(0);
         Out.U8(60);

@@ -426,6 +426,7 @@ struct TItEnvelope {
 struct TItInstrument {
     std::string Name;
     int32_t NewNoteAction = 0;
+    int32_t DuplicateCheckType = 0, DuplicateCheckAction = 0;
     int32_t FadeOut = 0;  // 0..1024
     int32_t GlobalVolume = 128;
     int32_t Panning = -1;  // 0..64, -1 none
