@@ -390,6 +390,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     const bool WasSounding = Active;
     // With NewNoteActions the note that sounds goes on by its instrument's
     // new-note action in the reserve bank.
+    // Where the envelopes stand for the note that sounds, which a new note
+    // of the same instrument carries on with where they carry.
+    const TQuavixInstrument* CarriedFrom = Active ? Instrument : nullptr;
+    const std::array<TQuavixEnvelopeState, 3> Carried = {*VolumeEnvelope, *PanningEnvelope, *PitchEnvelope};
     // Its instrument's duplicate check first ends the channel's earlier
     // notes that it names.
     if (Playing != nullptr && Starts && Module->Has(TQuavixBehaviour::NewNoteActions))
@@ -479,6 +483,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
                 AutoVibratoSweep = 0;
                 AutoVibratoPosition = 0;
             }
+            if (CarriedFrom == Instrument) CarryEnvelopes(Carried);
             StartInstrumentFilter();
             NoteAction = -1;
             VolumeEnvelopeOff = PanningEnvelopeOff = PitchEnvelopeOff = false;
@@ -589,4 +594,14 @@ void TQuavixChannel::EndDuplicates(const TQuavixInstrument& New, int32_t Note, c
     for (auto& Voice : Module->BackgroundChannels)
         if (Voice && Voice->Index == Index && Duplicate(*Voice)) End(*Voice);
     if (Duplicate(*this)) End(*this);
+}
+
+void TQuavixChannel::CarryEnvelopes(const std::array<TQuavixEnvelopeState, 3>& Carried) {
+    TQuavixEnvelopeHandler* Handlers[3] = {VolumeEnvelope.get(), PanningEnvelope.get(), PitchEnvelope.get()};
+    for (size_t i = 0; i < 3; ++i) {
+        if (!Handlers[i]->Envelope || !Handlers[i]->Envelope->Carry) continue;
+        // Where the last note stood, its key pressed again.
+        static_cast<TQuavixEnvelopeState&>(*Handlers[i]) = Carried[i];
+        Handlers[i]->KeyOn = true;
+    }
 }

@@ -13,6 +13,7 @@ void TQuavixEnvelope::Clear() {
     LoopEnd = 0;
     SustainPoint = 0;
     SustainLoopStart = -1;
+    Carry = false;
 }
 
 TQuavixSample::TQuavixSample() { Clear(); }

@@ -31,6 +31,10 @@ public:
     // the key is held; -1 (or SustainPoint itself) for a sustain point that
     // holds the envelope there.
     int32_t SustainLoopStart = -1;
+    // A new note of the instrument goes on from where the note before it
+    // stands in the envelope instead of starting it over (Impulse Tracker's
+    // envelope carry).
+    bool Carry = false;
 
     TQuavixEnvelope() { Clear(); }
     void Clear();

@@ -347,6 +347,7 @@ void ReadEnvelope(const uint8_t* Bytes, bool Panning, TQuavixEnvelope& E) {
     E.NumPoints = std::min<int32_t>(Bytes[1], TQuavixEnvelope::MaxPoints);
     E.Enabled = (Flags & 0x01) != 0 && E.NumPoints > 0;
     E.LoopEnabled = (Flags & 0x02) != 0;
+    E.Carry = (Flags & 0x08) != 0;
     E.SustainEnabled = (Flags & 0x04) != 0;
     E.LoopStart = Bytes[2];
     E.LoopEnd = Bytes[3];

@@ -213,6 +213,13 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
     TItRuleCase{{"with linked Gxx memory a slide beside it restarts the envelope"},
                 FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1, -1, 'G', 0x01)}, 0x29), EnvelopeVolume,
                 {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"an envelope that carries goes on under the next note"},
+                [] {
+                    TItSong Song = FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"), 1)});
+                    Song.Instruments[0].VolumeEnvelope.Carry = true;
+                    return Song;
+                }(),
+                EnvelopeVolume, {64, 58, 53, 48, 42, 37, 32, 26, 21, 16, 10, 5, 0, 0}},
     TItRuleCase{{"a note without instrument number restarts the envelope"},
                 FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"))}), EnvelopeVolume,
                 {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},

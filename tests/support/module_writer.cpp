@@ -676,7 +676,7 @@ void WriteCompressedChannel(TWriter& Out, const std::vector<int32_t>& Points, in
 
 void WriteItEnvelope(TWriter& Out, const TItEnvelope& E) {
     const size_t Start = Out.Size();
-    Out.U8((E.Enabled ? 1 : 0) | (E.Loop ? 2 : 0) | (E.Sustain ? 4 : 0) | (E.Filter ? 0x80 : 0));
+    Out.U8((E.Enabled ? 1 : 0) | (E.Loop ? 2 : 0) | (E.Sustain ? 4 : 0) | (E.Carry ? 8 : 0) | (E.Filter ? 0x80 : 0));
     Out.U8(static_cast<uint32_t>(E.Points.size()));
     Out.U8(static_cast<uint32_t>(E.LoopStart));
     Out.U8(static_cast<uint32_t>(E.LoopEnd));

@@ -419,6 +419,7 @@ struct TItSample {
 struct TItEnvelope {
     bool Enabled = false, Loop = false, Sustain = false;
     bool Filter = false;  // the pitch envelope drives the filter instead
+    bool Carry = false;
     int32_t LoopStart = 0, LoopEnd = 0, SustainStart = 0, SustainEnd = 0;
     std::vector<std::pair<int32_t, int32_t>> Points;  // tick, value (-32..32 for panning)
 };
