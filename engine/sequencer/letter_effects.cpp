@@ -394,7 +394,7 @@ void SpecialFirst(TChannel& C, int32_t) {
         case TSpecial::PatternDelay:
             if (M.Has(B::FirstRowDelayCounts) && M.RowDelaySet) break;
             M.PatternDelay = y;
-            M.RowDelaySet = y != 0;
+            M.RowDelaySet = y != 0 || M.Has(B::ZeroRowDelayCounts);
             break;
         default: break;
     }

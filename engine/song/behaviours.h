@@ -101,6 +101,7 @@ enum class TQuavixBehaviour : uint8_t {
     NewNoteActions,               // a new note leaves the note it replaces to its instrument's new-note action: cut, played on, released or faded in the reserve bank (Impulse Tracker)
     SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2, Impulse Tracker)
     FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first that delays counts, not the last (Scream Tracker 3)
+    ZeroRowDelayCounts,           // with FirstRowDelayCounts an SE0 counts as the row's first row delay too, so that those after it do nothing (Impulse Tracker)
     LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)

@@ -79,6 +79,7 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerEffectMemory, ::testing::
     TCaseName());
 
 // Rows and song: TQuavixBehaviour::BreakRowInHex, TQuavixBehaviour::TempoSlides,
+// TQuavixBehaviour::ZeroRowDelayCounts, TQuavixBehaviour::SongWrapKeepsBreakRow,
 // the global volume's range of 128 and Mxx.
 class ImpulseTrackerSong : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerSong, AsImpulseTrackerPlaysIt) { Check(); }
@@ -92,6 +93,9 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSong, ::testing::Values(
                 RowPlayed, Runs({{0, 6}, {16, 6}})},
     TItRuleCase{{"a break on the last order goes on at its row of the first"},
                 Cells({ItAt(0, 0, 0, 0, -1, 'C', 0x03)}), RowPlayed, Runs({{0, 6}, {3, 6}, {4, 6}})},
+    TItRuleCase{{"after SE0 a second row delay in the row does nothing"},
+                Cells({ItAt(0, 0, 0, 0, -1, 'S', 0xE0), ItAt(0, 1, 0, 0, -1, 'S', 0xE1)}), RowPlayed,
+                Runs({{0, 6}, {1, 6}})},
     TItRuleCase{{"T12 slides the tempo up by 2"}, Cells({ItAt(0, 0, 0, 0, -1, 'T', 0x12)}),
                 [](const TQuavixModule& M) { return static_cast<int32_t>(M.Tempo); }, {125, 127, 129, 131, 133, 135}},
     TItRuleCase{{"V80 is the full global volume"}, Cells({ItAt(0, 0, 0, 0, -1, 'V', 0x80)}),
