@@ -342,6 +342,15 @@ void TQuavixChannel::PressKey() {
 
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
+    // With MissingInstrumentIgnored a number naming no instrument is as if
+    // the cell had none.
+    if (Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments &&
+        !Module->Instruments[Cell.Instrument] && Module->Has(TQuavixBehaviour::MissingInstrumentIgnored)) {
+        TQuavixPatternNote Without = Cell;
+        Without.Instrument = 0;
+        TriggerNote(Without);
+        return;
+    }
     const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
     // With LoneInstrumentReplaysStoppedNote an instrument number alone on a
@@ -418,11 +427,13 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             Position = 0;
         }
     }
-    // With LoneInstrumentKeepsEnvelopes an instrument number that starts no
-    // note (a lone one, or one beside a slide) changes the instrument but
+    // With LoneInstrumentKeepsEnvelopes the number of the sounding
+    // instrument that starts no note (a lone one, or one beside a slide)
     // leaves the envelopes, the fade-out and the key where they are; with
     // PortamentoInstrumentResetsEnvelopes a slide restarts them all the same.
-    const bool KeepsEnvelopes = HasInstrument && !Starts && Module->Has(TQuavixBehaviour::LoneInstrumentKeepsEnvelopes) &&
+    // Another instrument's number restarts them, unless beside a slide.
+    const bool KeepsEnvelopes = HasInstrument && !Starts && (NewInstrument == Instrument || Portamento) &&
+                                Module->Has(TQuavixBehaviour::LoneInstrumentKeepsEnvelopes) &&
                                 !(Portamento && Module->Has(TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes));
     if (KeepsEnvelopes) {
         Instrument = NewInstrument;

@@ -137,7 +137,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts})
         Set.Set(Rule);
     // Header flag 4: the song plays samples, not instruments.
-    if (!(Flags & 0x04)) Set.Set(B::LoneSampleNumberSwitchesSample);
+    Set.Set(Flags & 0x04 ? B::MissingInstrumentIgnored : B::LoneSampleNumberSwitchesSample);
     // Header flag 0x10, old effects: an instrument number restarts the
     // envelopes as Scream Tracker 3 and Fasttracker 2 do.
     if (!(Flags & 0x10)) {

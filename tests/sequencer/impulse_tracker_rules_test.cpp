@@ -199,6 +199,7 @@ int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
 
 // Instrument numbers, keyboards and envelope ends as Impulse Tracker plays
 // them: TQuavixBehaviour::LoneInstrumentKeepsEnvelopes,
+// TQuavixBehaviour::MissingInstrumentIgnored,
 // TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes,
 // TQuavixBehaviour::LoneInstrumentReplaysStoppedNote,
 // TQuavixBehaviour::NotePanningLeavesChannel,
@@ -211,6 +212,15 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
     TItRuleCase{{"a lone instrument number leaves the envelope running"},
                 FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1)}), EnvelopeVolume,
                 {64, 58, 53, 48, 42, 37, 32, 26, 21, 16, 10, 5, 0, 0}},
+    TItRuleCase{{"another instrument's lone number restarts the envelope"},
+                [] {
+                    TItSong Song = FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 2)});
+                    Song.Instruments.push_back(Song.Instruments[0]);
+                    return Song;
+                }(),
+                EnvelopeVolume, {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"a number naming no instrument is ignored"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"), 9)}), Sounding, Runs({{1, 12}})},
     TItRuleCase{{"with old effects it restarts the envelope"},
                 FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1)}, 0x19), EnvelopeVolume,
                 {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
