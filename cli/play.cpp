@@ -109,11 +109,13 @@ std::vector<TScreenLine> Frame(const TTerminal& Terminal, const TPlayControl& Co
 
 // Plays one loaded song until its end (after the repeats), for the seconds
 // asked for, or until a key or a signal ends it.
-TPlayOutcome PlayOne(TQuavix& Player, const TPlayEntry& Entry, const std::vector<uint8_t>& Data, TTerminal& Terminal,
+TPlayOutcome PlayOne(TQuavix& Player, const TPlayEntry& Entry, std::vector<uint8_t>& Data, TTerminal& Terminal,
                      TKeyDecoder& Keys, TPlayVolume& Volume) {
     // A subsong's time runs from its own start; --start keeps the song's.
     const TSongTimes Times =
         MeasureSongTimes(Data, Player.SampleRate(), Options.Repeat + 1, Entry.Subsong > 0 ? Entry.StartOrder : 0);
+    // The song holds all it plays: the file's bytes are not needed again.
+    std::vector<uint8_t>().swap(Data);
     if (!Terminal.ScreenOn() || Terminal.InlineBlock()) {
         std::printf("%s\n", Printable(Entry.Path).c_str());
         std::printf("  %s\n", TitleLine(*Player.Module, Entry).c_str());

@@ -189,6 +189,8 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate(), Options.Repeat + 1, Job.StartOrder);
         if (static_cast<int32_t>(Ends.size()) == Options.Repeat + 1) Total = Ends.back();
     }
+    // The song holds all it plays: the file's bytes are not needed again.
+    std::vector<uint8_t>().swap(Data);
 
     std::vector<uint8_t> Rendered(Player->OutputBits == 8 ? static_cast<size_t>(Player->OutputBufferBytes) : 0);
     // Several buffers are written at once: one large write costs the system

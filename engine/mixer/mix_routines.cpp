@@ -37,8 +37,8 @@ template <int32_t SampleChannels>
 struct TNearest {
     static constexpr int32_t Channels = SampleChannels;
     static constexpr bool Linear = false;
-    QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
-        const int32_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
+    QUAVIX_MIX_STEP static void Fetch(const int16_t* Data, uint32_t Position, int32_t* X) {
+        const int16_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
         for (int32_t c = 0; c < SampleChannels; ++c) X[c] = Frame[c];
     }
 };
@@ -49,8 +49,8 @@ struct TLinear {
     static constexpr bool Linear = true;
     // Reads the frame after the current one too; the guard frames behind the
     // sample and behind a forward loop make that read safe and seamless.
-    QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
-        const int32_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
+    QUAVIX_MIX_STEP static void Fetch(const int16_t* Data, uint32_t Position, int32_t* X) {
+        const int16_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
         const int32_t Weight = static_cast<int32_t>(Position & QuavixFrameFraction);
         for (int32_t c = 0; c < SampleChannels; ++c) {
             const int32_t A = Frame[c];
@@ -185,7 +185,7 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
     constexpr bool Downmix = TOut::Channels == 1 && TFetch::Channels == 2;
     constexpr int32_t Values = Downmix ? 1 : TFetch::Channels;
 
-    const int32_t* Data = Voice.Sample->Data;
+    const int16_t* Data = Voice.Sample->Data;
     uint32_t Position = static_cast<uint32_t>(Voice.Position);
     const uint32_t Step = static_cast<uint32_t>(Voice.Step);
     typename TFilter::template TState<Values> Filter(Voice);

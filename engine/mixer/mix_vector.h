@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "song/units.h"
 
@@ -48,9 +49,8 @@ class TVectorGroup;
 
 // SSE2 has no 32-bit multiply of four lanes, but it multiplies pairs of 16-bit
 // values and adds each pair into 32 bits (pmaddwd), and the loops' values fit
-// 16 bits: sample values lie on the 16-bit scale (the decoders make them so),
-// an interpolated value lies between its two frames, and gains lie within
-// +-4096 (UpdateVolumeRamp). So
+// 16 bits: sample values are 16-bit, an interpolated value lies between its
+// two frames, and gains lie within +-4096 (UpdateVolumeRamp). So
 //   a + (((b - a) * w) asr 12) = (a * (4096 - w) + b * w) asr 12
 // (adding a * 4096 before the floor shift adds exactly a after it) is one
 // pmaddwd of the pair (a, b) with (4096 - w, w), and value times gain is one
@@ -80,29 +80,30 @@ public:
     }
 
     // Adds the four frames from Position (the scalar position of the first).
-    QUAVIX_VECTOR_STEP void Mix(const int32_t* Data, uint32_t Position, uint32_t Step, int32_t* Out) {
+    QUAVIX_VECTOR_STEP void Mix(const int16_t* Data, uint32_t Position, uint32_t Step, int32_t* Out) {
         // Frames 0 and 1, then 2 and 3, as (left value, right value) pairs in
-        // 32-bit lanes; a mono sample's value stands on both sides.
+        // 32-bit lanes, each value in its lane's low half; a mono sample's
+        // value stands on both sides.
         __m128i X01, X23;
-        const int32_t* F0 = Frame(Data, Position);
-        const int32_t* F1 = Frame(Data, Position + Step);
-        const int32_t* F2 = Frame(Data, Position + 2 * Step);
-        const int32_t* F3 = Frame(Data, Position + 3 * Step);
+        const int16_t* F0 = Frame(Data, Position);
+        const int16_t* F1 = Frame(Data, Position + Step);
+        const int16_t* F2 = Frame(Data, Position + 2 * Step);
+        const int16_t* F3 = Frame(Data, Position + 3 * Step);
         if (Linear) {
             // (4096 - w) in the low half of each lane, w in the high half.
             const __m128i W = _mm_and_si128(Positions, _mm_set1_epi32(QuavixFrameFraction));
             const __m128i Weights = _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(W, 16), W), _mm_set1_epi32(QuavixFrameUnit));
             if (SampleChannels == 1) {
                 // (a, b) of each frame, as 16-bit pairs.
-                const __m128i Pairs = _mm_packs_epi32(_mm_unpacklo_epi64(LoadPair(F0), LoadPair(F1)),
-                                                      _mm_unpacklo_epi64(LoadPair(F2), LoadPair(F3)));
+                const __m128i Pairs = _mm_unpacklo_epi64(_mm_unpacklo_epi32(LoadPair(F0), LoadPair(F1)),
+                                                         _mm_unpacklo_epi32(LoadPair(F2), LoadPair(F3)));
                 const __m128i X = _mm_srai_epi32(_mm_madd_epi16(Pairs, Weights), 12);
                 X01 = _mm_shuffle_epi32(X, _MM_SHUFFLE(1, 1, 0, 0));
                 X23 = _mm_shuffle_epi32(X, _MM_SHUFFLE(3, 3, 2, 2));
             } else {
                 // (left a, left b, right a, right b) of two frames.
-                const __m128i Pairs01 = _mm_packs_epi32(StereoPairs(F0), StereoPairs(F1));
-                const __m128i Pairs23 = _mm_packs_epi32(StereoPairs(F2), StereoPairs(F3));
+                const __m128i Pairs01 = _mm_unpacklo_epi64(StereoPairs(F0), StereoPairs(F1));
+                const __m128i Pairs23 = _mm_unpacklo_epi64(StereoPairs(F2), StereoPairs(F3));
                 X01 = _mm_srai_epi32(_mm_madd_epi16(Pairs01, _mm_shuffle_epi32(Weights, _MM_SHUFFLE(1, 1, 0, 0))), 12);
                 X23 = _mm_srai_epi32(_mm_madd_epi16(Pairs23, _mm_shuffle_epi32(Weights, _MM_SHUFFLE(3, 3, 2, 2))), 12);
             }
@@ -110,8 +111,11 @@ public:
             X01 = _mm_set_epi32(F1[0], F1[0], F0[0], F0[0]);
             X23 = _mm_set_epi32(F3[0], F3[0], F2[0], F2[0]);
         } else {
-            X01 = _mm_unpacklo_epi64(LoadPair(F0), LoadPair(F1));
-            X23 = _mm_unpacklo_epi64(LoadPair(F2), LoadPair(F3));
+            // (left, right) of two frames, each value doubled into its lane.
+            const __m128i LR01 = _mm_unpacklo_epi32(LoadPair(F0), LoadPair(F1));
+            const __m128i LR23 = _mm_unpacklo_epi32(LoadPair(F2), LoadPair(F3));
+            X01 = _mm_unpacklo_epi16(LR01, LR01);
+            X23 = _mm_unpacklo_epi16(LR23, LR23);
         }
 
         // Gains of frames 0 and 1, then 2 and 3, each in the low half of its lane.
@@ -134,17 +138,19 @@ public:
     }
 
 private:
-    QUAVIX_VECTOR_STEP static const int32_t* Frame(const int32_t* Data, uint32_t Position) {
+    QUAVIX_VECTOR_STEP static const int16_t* Frame(const int16_t* Data, uint32_t Position) {
         return Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
     }
-    // Two values from F, in the low lanes.
-    QUAVIX_VECTOR_STEP static __m128i LoadPair(const int32_t* F) {
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(F));
+    // Two values from F, in the low 16-bit lanes.
+    QUAVIX_VECTOR_STEP static __m128i LoadPair(const int16_t* F) {
+        int32_t Pair;
+        std::memcpy(&Pair, F, sizeof(Pair));
+        return _mm_cvtsi32_si128(Pair);
     }
     // A stereo frame and the one after it, (left a, right a, left b, right b),
-    // as (left a, left b, right a, right b).
-    QUAVIX_VECTOR_STEP static __m128i StereoPairs(const int32_t* F) {
-        return _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(F)), _MM_SHUFFLE(3, 1, 2, 0));
+    // as (left a, left b, right a, right b) in the low 16-bit lanes.
+    QUAVIX_VECTOR_STEP static __m128i StereoPairs(const int16_t* F) {
+        return _mm_shufflelo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(F)), _MM_SHUFFLE(3, 1, 2, 0));
     }
 
     __m128i Positions;  // of the group's four frames, 20.12
@@ -161,7 +167,10 @@ private:
 // Each frame's values go straight into the lane of their frame as they are
 // read (a lane load of two or four values: vld2, vld4), and the interleaved
 // output is split into its sides on loading and joined on storing (vld2,
-// vst2).
+// vst2). The 16-bit sample values widen where the arithmetic takes them: the
+// difference of two frames and the sum after the weighting are widening
+// operations (vsubl, vaddw), and a nearest frame is multiplied by its gain,
+// which fits 16 bits too (+-4096), in a widening multiply-add (vmlal).
 template <int32_t SampleChannels, bool Linear, bool Ramp, bool SidesDiffer>
 class TVectorGroup {
 public:
@@ -189,70 +198,83 @@ public:
     }
 
     // Adds the four frames from Position (the scalar position of the first).
-    QUAVIX_VECTOR_STEP void Mix(const int32_t* Data, uint32_t Position, uint32_t Step, int32_t* Out) {
-        const int32_t* F0 = Frame(Data, Position);
-        const int32_t* F1 = Frame(Data, Position + Step);
-        const int32_t* F2 = Frame(Data, Position + 2 * Step);
-        const int32_t* F3 = Frame(Data, Position + 3 * Step);
-        // The value of each of the four frames, per side.
-        int32x4_t Left, Right;
-        if (SampleChannels == 1) {
-            if (Linear) {
+    QUAVIX_VECTOR_STEP void Mix(const int16_t* Data, uint32_t Position, uint32_t Step, int32_t* Out) {
+        const int16_t* F0 = Frame(Data, Position);
+        const int16_t* F1 = Frame(Data, Position + Step);
+        const int16_t* F2 = Frame(Data, Position + 2 * Step);
+        const int16_t* F3 = Frame(Data, Position + 3 * Step);
+        int32x4x2_t O = vld2q_s32(Out);
+        if (Linear) {
+            // The interpolated value of each of the four frames, per side.
+            int32x4_t Left, Right;
+            if (SampleChannels == 1) {
                 // (a, b) of each frame: the four a and the four b.
-                const int32x4x2_t AB = ReadPairs(F0, F1, F2, F3);
+                const int16x4x2_t AB = ReadPairs(F0, F1, F2, F3);
                 Left = Interpolate(AB.val[0], AB.val[1]);
+                Right = Left;
             } else {
-                Left = vld1q_lane_s32(F3, vld1q_lane_s32(F2, vld1q_lane_s32(F1, vld1q_lane_s32(F0, vdupq_n_s32(0), 0), 1), 2), 3);
+                // (left a, right a, left b, right b) of each frame into lane k
+                // of the four left a, right a, left b and right b.
+                Quads = vld4_lane_s16(F0, Quads, 0);
+                Quads = vld4_lane_s16(F1, Quads, 1);
+                Quads = vld4_lane_s16(F2, Quads, 2);
+                Quads = vld4_lane_s16(F3, Quads, 3);
+                Left = Interpolate(Quads.val[0], Quads.val[2]);
+                Right = Interpolate(Quads.val[1], Quads.val[3]);
             }
-            Right = Left;
-        } else if (Linear) {
-            // (left a, right a, left b, right b) of each frame into lane k of
-            // the four left a, right a, left b and right b.
-            Quads = vld4q_lane_s32(F0, Quads, 0);
-            Quads = vld4q_lane_s32(F1, Quads, 1);
-            Quads = vld4q_lane_s32(F2, Quads, 2);
-            Quads = vld4q_lane_s32(F3, Quads, 3);
-            Left = Interpolate(Quads.val[0], Quads.val[2]);
-            Right = Interpolate(Quads.val[1], Quads.val[3]);
+            int32x4_t GL = GainLeft, GR = GainRight;
+            if (Ramp) {
+                GL = vshrq_n_s32(GainLeft, 12);
+                GR = SidesDiffer ? vshrq_n_s32(GainRight, 12) : GL;
+            }
+            O.val[0] = vmlaq_s32(O.val[0], Left, GL);
+            O.val[1] = vmlaq_s32(O.val[1], Right, GR);
         } else {
-            // (left, right) of each frame: the four left and the four right.
-            const int32x4x2_t LR = ReadPairs(F0, F1, F2, F3);
-            Left = LR.val[0];
-            Right = LR.val[1];
+            // The value of each of the four frames, per side.
+            int16x4_t Left, Right;
+            if (SampleChannels == 1) {
+                Left = vld1_lane_s16(F3, vld1_lane_s16(F2, vld1_lane_s16(F1, vld1_lane_s16(F0, vdup_n_s16(0), 0), 1), 2), 3);
+                Right = Left;
+            } else {
+                // (left, right) of each frame: the four left and the four right.
+                const int16x4x2_t LR = ReadPairs(F0, F1, F2, F3);
+                Left = LR.val[0];
+                Right = LR.val[1];
+            }
+            int16x4_t GL = vmovn_s32(GainLeft), GR = vmovn_s32(GainRight);
+            if (Ramp) {
+                GL = vshrn_n_s32(GainLeft, 12);
+                GR = SidesDiffer ? vshrn_n_s32(GainRight, 12) : GL;
+            }
+            O.val[0] = vmlal_s16(O.val[0], Left, GL);
+            O.val[1] = vmlal_s16(O.val[1], Right, GR);
         }
-
-        int32x4_t GL = GainLeft, GR = GainRight;
         if (Ramp) {
-            GL = vshrq_n_s32(GainLeft, 12);
-            GR = SidesDiffer ? vshrq_n_s32(GainRight, 12) : GL;
             GainLeft = vaddq_s32(GainLeft, RampStepLeft);
             if (SidesDiffer) GainRight = vaddq_s32(GainRight, RampStepRight);
         }
-        int32x4x2_t O = vld2q_s32(Out);
-        O.val[0] = vmlaq_s32(O.val[0], Left, GL);
-        O.val[1] = vmlaq_s32(O.val[1], Right, GR);
         vst2q_s32(Out, O);
         Positions = vaddq_u32(Positions, GroupStep);
     }
 
 private:
-    QUAVIX_VECTOR_STEP static const int32_t* Frame(const int32_t* Data, uint32_t Position) {
+    QUAVIX_VECTOR_STEP static const int16_t* Frame(const int16_t* Data, uint32_t Position) {
         return Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
     }
     // The two values at each of the four frames, the first of frame k in
     // lane k of the first vector and the second in lane k of the other.
-    QUAVIX_VECTOR_STEP int32x4x2_t ReadPairs(const int32_t* F0, const int32_t* F1, const int32_t* F2,
-                                             const int32_t* F3) {
-        Pairs = vld2q_lane_s32(F0, Pairs, 0);
-        Pairs = vld2q_lane_s32(F1, Pairs, 1);
-        Pairs = vld2q_lane_s32(F2, Pairs, 2);
-        Pairs = vld2q_lane_s32(F3, Pairs, 3);
+    QUAVIX_VECTOR_STEP int16x4x2_t ReadPairs(const int16_t* F0, const int16_t* F1, const int16_t* F2,
+                                             const int16_t* F3) {
+        Pairs = vld2_lane_s16(F0, Pairs, 0);
+        Pairs = vld2_lane_s16(F1, Pairs, 1);
+        Pairs = vld2_lane_s16(F2, Pairs, 2);
+        Pairs = vld2_lane_s16(F3, Pairs, 3);
         return Pairs;
     }
     // a + (((b - a) * w) asr 12), w the fraction of each frame's position.
-    QUAVIX_VECTOR_STEP int32x4_t Interpolate(int32x4_t A, int32x4_t B) const {
+    QUAVIX_VECTOR_STEP int32x4_t Interpolate(int16x4_t A, int16x4_t B) const {
         const int32x4_t W = vreinterpretq_s32_u32(vandq_u32(Positions, vdupq_n_u32(QuavixFrameFraction)));
-        return vaddq_s32(A, vshrq_n_s32(vmulq_s32(vsubq_s32(B, A), W), 12));
+        return vaddw_s16(vshrq_n_s32(vmulq_s32(vsubl_s16(B, A), W), 12), A);
     }
 
     uint32x4_t Positions;  // of the group's four frames, 20.12
@@ -261,8 +283,8 @@ private:
     int32x4_t RampStepLeft = vdupq_n_s32(0), RampStepRight = vdupq_n_s32(0);
     // The values read, lane by lane: two a frame, or four (a stereo frame
     // and the one after it).
-    int32x4x2_t Pairs = {{vdupq_n_s32(0), vdupq_n_s32(0)}};
-    int32x4x4_t Quads = {{vdupq_n_s32(0), vdupq_n_s32(0), vdupq_n_s32(0), vdupq_n_s32(0)}};
+    int16x4x2_t Pairs = {{vdup_n_s16(0), vdup_n_s16(0)}};
+    int16x4x4_t Quads = {{vdup_n_s16(0), vdup_n_s16(0), vdup_n_s16(0), vdup_n_s16(0)}};
 };
 
 #endif

@@ -62,7 +62,7 @@ std::vector<TKey> AllKeys() {
 
 // The steps of one frame after another, with every property tested at run time.
 void ReferenceMix(const TKey& K, int32_t* Output, int32_t N, TQuavixChannel& V) {
-    const int32_t* Data = V.Sample->Data;
+    const int16_t* Data = V.Sample->Data;
     uint32_t Position = static_cast<uint32_t>(V.Position);
     int32_t RampLeft = V.RampLeft, RampRight = V.RampRight;
     std::array<int32_t, 4> H = V.FilterHistory;
