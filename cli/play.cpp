@@ -35,6 +35,7 @@ struct TPlayOptions {
     bool Pattern = false;
     bool NoMeters = false;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
+    TQuavixInterpolation Interpolation = TQuavixInterpolation::Linear;
     int32_t StereoSeparation = 100;  // percent
 };
 TPlayOptions Options;
@@ -261,6 +262,7 @@ int RunPlay() {
         // the volume keys), stereo separation 100 % unless told otherwise.
         TQuavixSettings Settings;
         Settings.AmigaClock = Options.AmigaClock;
+        Settings.Interpolation = Options.Interpolation;
         Settings.StereoSeparation = Options.StereoSeparation;
         auto Player = std::make_unique<TQuavix>(Settings);
         if (Player->OutputDevice == TQuavixOutputDevice::None) {
@@ -339,6 +341,7 @@ TRunCommand AddPlay(CLI::App& App) {
     Play->add_flag("--pattern", Options.Pattern, "show the pattern as it plays, tracker style");
     Play->add_flag("--no-meters", Options.NoMeters, "no channel meters");
     AddAmigaClockOption(*Play, Options.AmigaClock);
+    AddInterpolationOption(*Play, Options.Interpolation);
     AddStereoSeparationOption(*Play, Options.StereoSeparation);
     return RunPlay;
 }

@@ -39,7 +39,7 @@ struct TRenderOptions {
     int32_t Bits = 16;
     bool Mono = false;
     int32_t StereoSeparation = 100;  // percent
-    std::string Interpolation = "linear";
+    TQuavixInterpolation Interpolation = TQuavixInterpolation::Linear;
     std::string Format;  // empty: by the output's extension
     int32_t Quality = -1;
     bool Stems = false;
@@ -135,8 +135,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     // The window's settings unless told otherwise: linear interpolation,
     // clipping on, master volume 128, stereo separation 100 %.
     TQuavixSettings Settings = TQuavixSettings::Offline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
-    Settings.Interpolation =
-        Options.Interpolation == "none" ? TQuavixInterpolation::None : TQuavixInterpolation::Linear;
+    Settings.Interpolation = Options.Interpolation;
     Settings.AmigaClock = Options.AmigaClock;
     Settings.StereoSeparation = Options.StereoSeparation;
     auto Player = std::make_unique<TQuavix>(Settings);
@@ -485,9 +484,7 @@ TRunCommand AddRender(CLI::App& App) {
             ""));
     CLI::Option* Mono = Render->add_flag("--mono", Options.Mono, "one channel instead of stereo");
     AddStereoSeparationOption(*Render, Options.StereoSeparation)->excludes(Mono);
-    Render->add_option("--interpolation", Options.Interpolation, "none or linear (default linear)")
-        ->type_name("none|linear")
-        ->check(CLI::IsMember({"none", "linear"}).description(""));
+    AddInterpolationOption(*Render, Options.Interpolation);
     AddAmigaClockOption(*Render, Options.AmigaClock);
     return RunRender;
 }

@@ -37,12 +37,14 @@ public:
 };
 
 // One sample. Data holds one signed 16-bit value per sample point (8-bit
-// points scaled up by 256), stereo interleaved left then right. Data points 8 values into
-// its block, so there are 8 guard values before the first frame and at least
-// 8 after the last, which the interpolating mixing loops read.
+// points scaled up by 256), stereo interleaved left then right. Data points
+// 16 values into its block, so there are 16 guard values before the first
+// frame and at least 16 after the last (8 frames of a stereo sample), which
+// the interpolating mixing loops read: the windowed sinc reads 3 frames
+// before a position and 4 after it.
 class TQuavixSample {
 public:
-    static constexpr int32_t GuardValues = 8;
+    static constexpr int32_t GuardValues = 16;
 
     int16_t* Data = nullptr;
     int32_t Length = 0;  // frames

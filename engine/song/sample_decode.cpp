@@ -190,6 +190,13 @@ void TQuavixSample::PrepareData() {
     };
     for (int64_t f = -4; f < 0; ++f) CopyFrame(f, 0);
     for (int64_t f = Length; f < Length + 4; ++f) CopyFrame(f, Length - 1);
+    // A loop from the first frame comes back to it from the loop's end (or,
+    // ping-pong, from the frames after it): the frames before the first one,
+    // which only the cubic and sinc loops read, are those, so that the frames
+    // around the wrap are the frames the voice plays.
+    if (Loop && LoopStart == 0 && LoopLength > 0 && LoopLength <= Length)
+        for (int64_t i = 1; i <= 4; ++i)
+            CopyFrame(-i, PingPong ? std::min<int64_t>(i, LoopLength - 1) : LoopLength - 1 - (i - 1) % LoopLength);
     if (Loop && !PingPong) {
         // The frames after a forward loop's end repeat its first frames, so
         // the interpolation at the loop's end reads the frames it wraps to,
