@@ -210,7 +210,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
             Ok = false;
             break;
         }
-        // 16-bit output goes straight into the samples libsndfile takes.
+        // 16-bit output goes straight into the samples the writer takes.
         int16_t* Into = Samples.data() + static_cast<size_t>(Pending) * Player->OutputChannels();
         Player->Render(Player->OutputBits == 16 ? static_cast<void*>(Into) : Rendered.data());
         // The song's end may fall inside this buffer: the file stops there.
@@ -218,7 +218,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         const int64_t Count = std::min<int64_t>(RenderBufferFrames, Frames - Done);
         const size_t Values = static_cast<size_t>(Count) * Player->OutputChannels();
         if (Player->OutputBits == 8) {
-            // libsndfile takes 16-bit samples and keeps their high byte.
+            // The writer takes 16-bit samples and keeps their high byte.
             for (size_t i = 0; i < Values; ++i) Into[i] = static_cast<int16_t>((Rendered[i] - 128) * 256);
         }
         Pending += Count;
