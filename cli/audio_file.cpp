@@ -366,24 +366,32 @@ bool TAudioFileWriter::Write(const int16_t* Samples, int64_t Frames, std::string
     if (Frames <= 0) return true;
     if (Wave) {
         if (!HeaderWritten && !WriteWaveHeader(Reason)) return false;
-        // Little-endian 16-bit values, or 8-bit ones kept unsigned (each
-        // sample's high byte, offset by 128).
+        // Little-endian 16-bit values (on a little-endian machine the
+        // samples as they are), or 8-bit ones kept unsigned (each sample's
+        // high byte, offset by 128).
         const size_t Values = static_cast<size_t>(Frames * Channels);
-        Bytes.resize(Values * static_cast<size_t>(Bits / 8));
-        for (size_t i = 0; i < Values; ++i) {
-            const uint16_t Value = static_cast<uint16_t>(Samples[i]);
-            if (Bits == 8) {
-                Bytes[i] = static_cast<uint8_t>((Value >> 8) ^ 0x80);
-            } else {
+        const char* Out = reinterpret_cast<const char*>(Samples);
+        size_t Size = 2 * Values;
+        if (Bits == 8) {
+            Bytes.resize(Values);
+            for (size_t i = 0; i < Values; ++i)
+                Bytes[i] = static_cast<uint8_t>((static_cast<uint16_t>(Samples[i]) >> 8) ^ 0x80);
+            Out = reinterpret_cast<const char*>(Bytes.data());
+            Size = Values;
+        } else if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) {
+            Bytes.resize(Size);
+            for (size_t i = 0; i < Values; ++i) {
+                const uint16_t Value = static_cast<uint16_t>(Samples[i]);
                 Bytes[2 * i] = static_cast<uint8_t>(Value);
                 Bytes[2 * i + 1] = static_cast<uint8_t>(Value >> 8);
             }
+            Out = reinterpret_cast<const char*>(Bytes.data());
         }
-        if (!WriteAll(Handle, reinterpret_cast<const char*>(Bytes.data()), Bytes.size())) {
+        if (!WriteAll(Handle, Out, Size)) {
             Reason = SystemError("cannot write");
             return false;
         }
-        DataBytes += static_cast<int64_t>(Bytes.size());
+        DataBytes += static_cast<int64_t>(Size);
         return true;
     }
     std::string Unused;

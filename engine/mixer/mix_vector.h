@@ -65,10 +65,16 @@ template <int32_t SampleChannels, int32_t Interpolation, bool Ramp, bool SidesDi
 class TVectorGroup {
     static constexpr bool Linear = Interpolation == 1;
     static constexpr int32_t Taps = Interpolation == 2 ? 4 : (Interpolation == 3 ? 8 : 0);
+    // The cubic or sinc table; none for the other groups.
+    static const int16_t* TapWeights() {
+        if constexpr (Taps == 4) return &QuavixInterpolationTables().Cubic[0][0];
+        if constexpr (Taps == 8) return &QuavixInterpolationTables().Sinc[0][0];
+        return nullptr;
+    }
 
 public:
     TVectorGroup(uint32_t Position, uint32_t Step, int32_t Left, int32_t Right, int32_t StepLeft, int32_t StepRight)
-        : Weights(Taps == 4 ? &QuavixInterpolationTables().Cubic[0][0] : &QuavixInterpolationTables().Sinc[0][0]),
+        : Weights(TapWeights()),
           Positions(_mm_set_epi32(static_cast<int32_t>(Position + 3 * Step), static_cast<int32_t>(Position + 2 * Step),
                                   static_cast<int32_t>(Position + Step), static_cast<int32_t>(Position))),
           GroupStep(_mm_set1_epi32(static_cast<int32_t>(4 * Step))) {
@@ -272,10 +278,16 @@ template <int32_t SampleChannels, int32_t Interpolation, bool Ramp, bool SidesDi
 class TVectorGroup {
     static constexpr bool Linear = Interpolation == 1;
     static constexpr int32_t Taps = Interpolation == 2 ? 4 : (Interpolation == 3 ? 8 : 0);
+    // The cubic or sinc table; none for the other groups.
+    static const int16_t* TapWeights() {
+        if constexpr (Taps == 4) return &QuavixInterpolationTables().Cubic[0][0];
+        if constexpr (Taps == 8) return &QuavixInterpolationTables().Sinc[0][0];
+        return nullptr;
+    }
 
 public:
     TVectorGroup(uint32_t Position, uint32_t Step, int32_t Left, int32_t Right, int32_t StepLeft, int32_t StepRight)
-        : Weights(Taps == 4 ? &QuavixInterpolationTables().Cubic[0][0] : &QuavixInterpolationTables().Sinc[0][0]) {
+        : Weights(TapWeights()) {
         const uint32_t P[4] = {Position, Position + Step, Position + 2 * Step, Position + 3 * Step};
         Positions = vld1q_u32(P);
         GroupStep = vdupq_n_u32(4 * Step);
