@@ -46,6 +46,30 @@ constexpr bool QuavixVectorGroups = QUAVIX_VECTOR_GROUPS != 0;
 template <int32_t SampleChannels, int32_t Interpolation, bool Ramp, bool SidesDiffer>
 class TVectorGroup;
 
+// The weights of the cubic (interpolation 2) and sinc (3) groups: the
+// table, and the row of each of a group's four positions by its phase.
+template <int32_t Interpolation>
+class TGroupWeights {
+public:
+    static constexpr int32_t Taps = Interpolation == 2 ? 4 : (Interpolation == 3 ? 8 : 0);
+    TGroupWeights() : Table(Find()) {}
+    // The rows of the positions Position + k Step, k = 0..3.
+    QUAVIX_VECTOR_STEP void Rows(uint32_t Position, uint32_t Step, const int16_t* (&W)[4]) const {
+        for (uint32_t k = 0; k < 4; ++k)
+            W[k] = Table + static_cast<size_t>(((Position + k * Step) & QuavixFrameFraction) >>
+                                               (QuavixFrameBits - QuavixTapPhaseBits)) * Taps;
+    }
+
+private:
+    // None for the groups that read no weights.
+    static const int16_t* Find() {
+        if constexpr (Taps == 4) return &QuavixInterpolationTables().Cubic[0][0];
+        if constexpr (Taps == 8) return &QuavixInterpolationTables().Sinc[0][0];
+        return nullptr;
+    }
+    const int16_t* Table;
+};
+
 #endif
 
 #if defined(__SSE2__)
@@ -64,18 +88,11 @@ class TVectorGroup;
 template <int32_t SampleChannels, int32_t Interpolation, bool Ramp, bool SidesDiffer>
 class TVectorGroup {
     static constexpr bool Linear = Interpolation == 1;
-    static constexpr int32_t Taps = Interpolation == 2 ? 4 : (Interpolation == 3 ? 8 : 0);
-    // The cubic or sinc table; none for the other groups.
-    static const int16_t* TapWeights() {
-        if constexpr (Taps == 4) return &QuavixInterpolationTables().Cubic[0][0];
-        if constexpr (Taps == 8) return &QuavixInterpolationTables().Sinc[0][0];
-        return nullptr;
-    }
+    static constexpr int32_t Taps = TGroupWeights<Interpolation>::Taps;
 
 public:
     TVectorGroup(uint32_t Position, uint32_t Step, int32_t Left, int32_t Right, int32_t StepLeft, int32_t StepRight)
-        : Weights(TapWeights()),
-          Positions(_mm_set_epi32(static_cast<int32_t>(Position + 3 * Step), static_cast<int32_t>(Position + 2 * Step),
+        : Positions(_mm_set_epi32(static_cast<int32_t>(Position + 3 * Step), static_cast<int32_t>(Position + 2 * Step),
                                   static_cast<int32_t>(Position + Step), static_cast<int32_t>(Position))),
           GroupStep(_mm_set1_epi32(static_cast<int32_t>(4 * Step))) {
         if (!SidesDiffer) {
@@ -187,11 +204,6 @@ private:
     QUAVIX_VECTOR_STEP static __m128i Pick(__m128i A, __m128i B) {
         return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(A), _mm_castsi128_ps(B), Order));
     }
-    // The table row of a position's phase.
-    QUAVIX_VECTOR_STEP const int16_t* Row(uint32_t Position) const {
-        return Weights + static_cast<size_t>((Position & QuavixFrameFraction) >> (QuavixFrameBits - QuavixTapPhaseBits)) *
-                             Taps;
-    }
     // The weighted sums of a stereo frame's neighbours, (left, right, left,
     // right): the sides' sums of the first and the second half of the taps.
     QUAVIX_VECTOR_STEP static __m128i StereoSums(const int16_t* F, const int16_t* W) {
@@ -209,10 +221,9 @@ private:
     // given (each value in the low half of its lane).
     QUAVIX_VECTOR_STEP void Weigh(const int16_t* F0, const int16_t* F1, const int16_t* F2, const int16_t* F3,
                                   uint32_t Position, uint32_t Step, __m128i& X01, __m128i& X23) const {
-        const int16_t* W0 = Row(Position);
-        const int16_t* W1 = Row(Position + Step);
-        const int16_t* W2 = Row(Position + 2 * Step);
-        const int16_t* W3 = Row(Position + 3 * Step);
+        const int16_t* W[4];
+        Weighting.Rows(Position, Step, W);
+        const int16_t *W0 = W[0], *W1 = W[1], *W2 = W[2], *W3 = W[3];
         const __m128i Round = _mm_set1_epi32(1 << (QuavixTapWeightBits - 1));
         if (SampleChannels == 1) {
             // The sum of each frame, s0..s3.
@@ -250,7 +261,7 @@ private:
         }
     }
 
-    const int16_t* Weights;  // the cubic or sinc table
+    TGroupWeights<Interpolation> Weighting;  // the cubic or sinc table's rows
 
     __m128i Positions;  // of the group's four frames, 20.12
     __m128i GroupStep;
@@ -277,17 +288,10 @@ private:
 template <int32_t SampleChannels, int32_t Interpolation, bool Ramp, bool SidesDiffer>
 class TVectorGroup {
     static constexpr bool Linear = Interpolation == 1;
-    static constexpr int32_t Taps = Interpolation == 2 ? 4 : (Interpolation == 3 ? 8 : 0);
-    // The cubic or sinc table; none for the other groups.
-    static const int16_t* TapWeights() {
-        if constexpr (Taps == 4) return &QuavixInterpolationTables().Cubic[0][0];
-        if constexpr (Taps == 8) return &QuavixInterpolationTables().Sinc[0][0];
-        return nullptr;
-    }
+    static constexpr int32_t Taps = TGroupWeights<Interpolation>::Taps;
 
 public:
-    TVectorGroup(uint32_t Position, uint32_t Step, int32_t Left, int32_t Right, int32_t StepLeft, int32_t StepRight)
-        : Weights(TapWeights()) {
+    TVectorGroup(uint32_t Position, uint32_t Step, int32_t Left, int32_t Right, int32_t StepLeft, int32_t StepRight) {
         const uint32_t P[4] = {Position, Position + Step, Position + 2 * Step, Position + 3 * Step};
         Positions = vld1q_u32(P);
         GroupStep = vdupq_n_u32(4 * Step);
@@ -386,11 +390,6 @@ private:
         Pairs = vld2_lane_s16(F3, Pairs, 3);
         return Pairs;
     }
-    // The table row of a position's phase.
-    QUAVIX_VECTOR_STEP const int16_t* Row(uint32_t Position) const {
-        return Weights + static_cast<size_t>((Position & QuavixFrameFraction) >> (QuavixFrameBits - QuavixTapPhaseBits)) *
-                             Taps;
-    }
     // Four values from each frame's F into lane k of the four vectors.
     QUAVIX_VECTOR_STEP static int16x4x4_t Lanes(const int16_t* F0, const int16_t* F1, const int16_t* F2,
                                                 const int16_t* F3, int16x4x4_t V) {
@@ -406,10 +405,9 @@ private:
     // The cubic or sinc values of the four frames, per side.
     QUAVIX_VECTOR_STEP void Weigh(const int16_t* F0, const int16_t* F1, const int16_t* F2, const int16_t* F3,
                                   uint32_t Position, uint32_t Step, int16x4_t& Left, int16x4_t& Right) {
-        const int16_t* W0 = Row(Position);
-        const int16_t* W1 = Row(Position + Step);
-        const int16_t* W2 = Row(Position + 2 * Step);
-        const int16_t* W3 = Row(Position + 3 * Step);
+        const int16_t* W[4];
+        Weighting.Rows(Position, Step, W);
+        const int16_t *W0 = W[0], *W1 = W[1], *W2 = W[2], *W3 = W[3];
         // The taps' frames start Taps / 2 - 1 frames before each frame.
         constexpr int32_t Back = (Taps / 2 - 1) * SampleChannels;
         int32x4_t SumLeft = vdupq_n_s32(0), SumRight = vdupq_n_s32(0);
@@ -442,7 +440,7 @@ private:
         return vaddw_s16(vshrq_n_s32(vmulq_s32(vsubl_s16(B, A), W), 12), A);
     }
 
-    const int16_t* Weights;  // the cubic or sinc table
+    TGroupWeights<Interpolation> Weighting;  // the cubic or sinc table's rows
     uint32x4_t Positions;  // of the group's four frames, 20.12
     uint32x4_t GroupStep;
     int32x4_t GainLeft, GainRight;  // fixed gains, or the ramp values of the four frames
