@@ -1,5 +1,6 @@
 #include "mixer/interpolation_tables.h"
 
+#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -7,7 +8,8 @@ namespace {
 constexpr double Pi = 3.14159265358979323846;
 
 // sin(x) by its series after reducing x to [-pi/2, pi/2]; far more exact
-// than the 14-bit weights need.
+// than the 14-bit weights need. (The square root, which IEEE arithmetic
+// rounds exactly, comes from the library.)
 double Sine(double X) {
     double Sign = 1;
     if (X < 0) {
@@ -29,23 +31,16 @@ double Sine(double X) {
     return Sign * Sum;
 }
 
-// The modified Bessel function of order 0, by its series.
+// The modified Bessel function of order 0, by its series, up to the terms
+// too small to change the sum.
 double BesselI0(double X) {
     double Term = 1, Sum = 1;
-    for (int k = 1; k < 40; ++k) {
+    for (int k = 1; k < 40 && Term > Sum * 1e-17; ++k) {
         const double Half = X / (2 * k);
         Term *= Half * Half;
         Sum += Term;
     }
     return Sum;
-}
-
-// Square root by Newton's steps from a start above it.
-double SquareRoot(double X) {
-    if (X <= 0) return 0;
-    double R = X > 1 ? X : 1;
-    for (int k = 0; k < 60; ++k) R = (R + X / R) / 2;
-    return R;
 }
 
 // Rounds the weights to integers that add up to exactly the scale: the
@@ -81,7 +76,7 @@ TQuavixInterpolationTables Build() {
             const double X = (k - 3) - T;  // the frame's distance from the position
             const double S = X == 0 ? 1 : Sine(Pi * X) / (Pi * X);
             const double W = X / 4;
-            Sinc[k] = W >= -1 && W <= 1 ? S * BesselI0(Beta * SquareRoot(1 - W * W)) / Norm : 0;
+            Sinc[k] = W >= -1 && W <= 1 ? S * BesselI0(Beta * std::sqrt(1 - W * W)) / Norm : 0;
         }
         Quantise(Sinc, Tables.Sinc[Phase]);
     }
