@@ -143,8 +143,15 @@ public:
                 X23 = _mm_srai_epi32(_mm_madd_epi16(Pairs23, _mm_shuffle_epi32(Weights, _MM_SHUFFLE(3, 3, 2, 2))), 12);
             }
         } else if (SampleChannels == 1) {
-            X01 = _mm_set_epi32(F1[0], F1[0], F0[0], F0[0]);
-            X23 = _mm_set_epi32(F3[0], F3[0], F2[0], F2[0]);
+            // The four values into 16-bit lanes, then each doubled into a
+            // lane and that lane into both sides.
+            __m128i V = _mm_cvtsi32_si128(static_cast<uint16_t>(F0[0]));
+            V = _mm_insert_epi16(V, F1[0], 1);
+            V = _mm_insert_epi16(V, F2[0], 2);
+            V = _mm_insert_epi16(V, F3[0], 3);
+            const __m128i Doubled = _mm_unpacklo_epi16(V, V);
+            X01 = _mm_unpacklo_epi32(Doubled, Doubled);
+            X23 = _mm_unpackhi_epi32(Doubled, Doubled);
         } else {
             // (left, right) of two frames, each value doubled into its lane.
             const __m128i LR01 = _mm_unpacklo_epi32(LoadPair(F0), LoadPair(F1));
