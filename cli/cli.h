@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "player/subsongs.h"
+
 namespace CLI {
 class App;
 class Option;
@@ -29,7 +31,7 @@ constexpr int ExitInterrupted = 130;
 
 // The longest a song plays when it is rendered or measured until its end:
 // a song that never comes back to a row it played stops there.
-constexpr int32_t MaxSongSeconds = 30 * 60;
+constexpr int32_t MaxSongSeconds = QuavixMaxSongSeconds;
 
 // The window's settings, which the tool uses unless told otherwise.
 constexpr int32_t DefaultRate = 44100;
@@ -69,13 +71,8 @@ bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string&
 std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes,
                                  int32_t StartOrder = 0, std::vector<int64_t>* OrderStarts = nullptr);
 
-// One of the songs that share a song's order list: where it starts and how
-// long it plays until it comes back to a row it played (-1: it does not end
-// within MaxSongSeconds), in frames at the rate it was measured at.
-struct TSubsong {
-    int32_t FirstOrder = 0;
-    int64_t DurationFrames = -1;
-};
+// One of the songs that share a song's order list (see player/subsongs.h).
+using TSubsong = TQuavixSubsong;
 // The subsongs of a song (its data as read), measured at Rate: the first
 // starts at the song's start, and each next one at the first order position
 // that no subsong before it reached. At least one, even for a song that has

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "cli.h"
-#include "player/quavix.h"
-#include "player/song_end.h"
+#include "player/subsongs.h"
 #include "song/module.h"
 
 namespace quavix_cli {
@@ -45,16 +44,7 @@ bool LoadModuleFile(const std::string& Path, TQuavixModule& Module, std::string&
 
 std::vector<int64_t> MeasureSong(const std::vector<uint8_t>& Data, int32_t Rate, int32_t Passes, int32_t StartOrder,
                                  std::vector<int64_t>* OrderStarts) {
-    // A player of its own: measuring plays the song through, and a rewind
-    // does not undo all a song changes.
-    // Measuring needs no sound: interpolation is left unset, which mixes
-    // next to nothing.
-    TQuavixSettings Settings = TQuavixSettings::Offline(Rate, RenderBufferFrames);
-    Settings.Interpolation = TQuavixInterpolation::Unset;
-    auto Player = std::make_unique<TQuavix>(Settings);
-    if (!Player->Module->LoadFromMemory(Data.data(), static_cast<uint32_t>(Data.size()))) return {};
-    return TQuavixSongEnd::Measure(*Player, Passes, static_cast<int64_t>(MaxSongSeconds) * Player->SampleRate(),
-                                   StartOrder, OrderStarts);
+    return QuavixMeasureSong(Data.data(), Data.size(), Rate, Passes, StartOrder, OrderStarts);
 }
 
 }  // namespace quavix_cli

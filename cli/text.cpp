@@ -18,19 +18,7 @@ std::string Printable(const std::string& Text) {
     return Out;
 }
 
-std::vector<std::string> MessageLines(const std::string& Text) {
-    std::vector<std::string> Result(1);
-    for (size_t i = 0; i < Text.size(); ++i) {
-        if (Text[i] == '\r' || Text[i] == '\n') {
-            if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
-            Result.emplace_back();
-        } else {
-            Result.back() += Text[i];
-        }
-    }
-    while (!Result.empty() && Result.back().empty()) Result.pop_back();
-    return Result;
-}
+std::vector<std::string> MessageLines(const std::string& Text) { return QuavixMessageLines(Text); }
 
 std::string ClockTime(int64_t Frames, int32_t Rate) {
     const int64_t Ms = Rate > 0 ? (Frames * 1000 + Rate / 2) / Rate : 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the normal build, the
-# build with AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
+# library installed and built against through pkg-config, the build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
 # sound-output tests and parallel renders under ThreadSanitizer, the 32-bit
 # ARM build under qemu-arm (without and with the NEON mixing loops), and a
 # bounded fuzzing run of the loaders and the render loop.
@@ -15,6 +16,9 @@ section "normal build"
 bash "$root/scripts/build.sh" "$root/build-test"
 (cd "$root/build-test" && ctest --output-on-failure -j "$jobs")
 
+section "libquavix installed and built against through pkg-config"
+bash "$root/tests/player/c/installed_library_test.sh" "$root/build-test"
+
 section "sanitizer build (address, undefined)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -25,14 +29,17 @@ section "sound outputs and parallel renders under ThreadSanitizer"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 mkdir -p "$root/build-tsan"
 if ! { cmake -S "$root" -B "$root/build-tsan" -DQUAVIX_TSAN=ON -DQUAVIX_BENCH=OFF &&
-       cmake --build "$root/build-tsan" -j "$jobs" --target quavix_player_tests quavix_cli_tests quavix; } \
+       cmake --build "$root/build-tsan" -j "$jobs" --target quavix_player_tests quavix_cli_tests quavix \
+         quavix_two_threads_test; } \
      >"$root/build-tsan/build.log" 2>&1; then
   cat "$root/build-tsan/build.log" >&2
   echo "build of $root/build-tsan failed" >&2
   exit 1
 fi
-# The outputs' threads, players rendering side by side, and quavix render -j.
-(cd "$root/build-tsan" && ctest --output-on-failure -j "$jobs" -R 'SdlOutput|OssOutput|OutputStress|ParallelPlayers|ParallelRenders')
+# The outputs' threads, players rendering side by side, quavix render -j,
+# and two songs on two threads through the C interface.
+(cd "$root/build-tsan" && ctest --output-on-failure -j "$jobs" \
+  -R 'SdlOutput|OssOutput|OutputStress|ParallelPlayers|ParallelRenders|CApiTwoThreads')
 
 section "armhf build under qemu-arm"
 bash "$root/scripts/build.sh" "$root/build-armhf" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/armhf.cmake" \

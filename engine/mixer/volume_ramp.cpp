@@ -53,21 +53,33 @@ void TQuavixChannel::WidenGains(int32_t Percent) {
 
 void TQuavixChannel::UpdateVolumeRamp() {
     const bool Stereo = !(Module && Module->OutputChannels == 1);
-    if (Surround) {
+    // With SurroundAtCentreGains a surround voice sounds as a centred one
+    // would, its right side inverted; otherwise at its whole volume on both
+    // sides.
+    const bool CentreSurround = Surround && Module && Module->Has(TQuavixBehaviour::SurroundAtCentreGains);
+    const int32_t Panned = CentreSurround ? 128 : FinalPanning;
+    if (Surround && !CentreSurround) {
         VolumeLeft = FinalVolume;
         VolumeRight = -FinalVolume;
     } else if (Module && Module->Has(TQuavixBehaviour::SquareRootPanLaw)) {
         // Panning 0 is full left at the whole volume; no panning silences the
         // left side entirely (255 leaves it 1/16 of the volume).
-        const int32_t Pan = FinalPanning < 0 ? 0 : FinalPanning > 256 ? 256 : FinalPanning;
+        const int32_t Pan = Panned < 0 ? 0 : Panned > 256 ? 256 : Panned;
         VolumeLeft = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * SquareRootPanTable[256 - Pan]) >> 16);
         VolumeRight = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * SquareRootPanTable[Pan]) >> 16);
+    } else if (Module && Module->Has(TQuavixBehaviour::EvenPanningLaw)) {
+        // Panning 0 is full left and 256 full right at the whole volume; 128
+        // gives each side exactly half.
+        const int32_t Pan = Panned < 0 ? 0 : Panned > 256 ? 256 : Panned;
+        VolumeLeft = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * (256 - Pan)) >> 8);
+        VolumeRight = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * Pan) >> 8);
     } else {
         // Panning 0 is full left and 255 full right, each at 255/256 of the
         // volume; 128 gives 127/256 left and 128/256 right.
-        VolumeLeft = (FinalVolume * (255 - FinalPanning)) >> 8;
-        VolumeRight = (FinalVolume * FinalPanning) >> 8;
+        VolumeLeft = (FinalVolume * (255 - Panned)) >> 8;
+        VolumeRight = (FinalVolume * Panned) >> 8;
     }
+    if (CentreSurround) VolumeRight = -VolumeRight;
     if (Stereo && Module && Module->StereoSeparation != 100) WidenGains(Module->StereoSeparation);
     if (!Stereo) {
         // Mono output sounds at the stereo mix's level: the mean of the two

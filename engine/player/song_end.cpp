@@ -14,6 +14,8 @@ void TQuavixSongEnd::Start(int32_t AStopAfter) {
     LastEndFrame = -1;
     StopAfter = AStopAfter;
     StopFrame = -1;
+    RecentNext = 0;
+    RecentCount = 0;
 }
 
 bool TQuavixSongEnd::Test(int32_t Order, int32_t Row) const {
@@ -33,6 +35,9 @@ bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module, int64_t Frame) {
     const int32_t Order = Module.PlayingOrder, Row = Module.PlayingRow;
     // No row found (a song without playable patterns): nothing to mark.
     if (Order < 0 || Order >= Orders || Row < 0 || Row >= Rows) return false;
+    Recent[static_cast<size_t>(RecentNext)] = {Frame, Order, Row};
+    RecentNext = (RecentNext + 1) % RecentRows;
+    RecentCount = std::min(RecentCount + 1, RecentRows);
 
     // A pattern loop jumps back within its order position to its loop row,
     // and its rows play again up to the row that ends the loop. Whether a
@@ -62,6 +67,19 @@ bool TQuavixSongEnd::AfterTick(const TQuavixModule& Module, int64_t Frame) {
     Played.fill(0);
     Mark(Order, Row);
     return true;
+}
+
+bool TQuavixSongEnd::RowAt(int64_t Frame, int32_t& Order, int32_t& Row) const {
+    // Newest first: the first row that began at or before Frame plays there.
+    for (int32_t i = 1; i <= RecentCount; ++i) {
+        const TRowStart& Start = Recent[static_cast<size_t>((RecentNext - i + RecentRows) % RecentRows)];
+        if (Start.Frame <= Frame) {
+            Order = Start.Order;
+            Row = Start.Row;
+            return true;
+        }
+    }
+    return false;
 }
 
 void TQuavixSongEnd::AfterSeek(int32_t Order) {

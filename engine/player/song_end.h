@@ -37,6 +37,12 @@ public:
     // Written on the thread that renders, readable on any other.
     std::atomic<int64_t> StopFrame{-1};
 
+    // The order position and row that play at Frame (a frame AfterTick could
+    // have been given), from the rows started lately: an owner that hands a
+    // render's frames out bit by bit tells where each bit lies. False when
+    // no remembered row started at or before Frame.
+    bool RowAt(int64_t Frame, int32_t& Order, int32_t& Row) const;
+
     // Plays the loaded song of Player from its beginning, tick by tick and
     // without mixing (the order of rows does not depend on the mix, so the
     // ends fall where a render finds them), and
@@ -59,6 +65,18 @@ private:
     // the channels whose pattern loop was running after it (-1: none).
     int32_t LastOrder = -1;
     int32_t LoopRow = -1;
+
+    // The last RecentRows rows started, each with the frame it began at;
+    // RecentNext is where the next one goes, RecentCount how many there are.
+    struct TRowStart {
+        int64_t Frame;
+        int32_t Order;
+        int32_t Row;
+    };
+    static constexpr int32_t RecentRows = 256;
+    std::array<TRowStart, RecentRows> Recent{};
+    int32_t RecentNext = 0;
+    int32_t RecentCount = 0;
 
     bool Test(int32_t Order, int32_t Row) const;
     void Mark(int32_t Order, int32_t Row);

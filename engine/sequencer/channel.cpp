@@ -17,7 +17,8 @@ TQuavixChannel::TQuavixChannel(TQuavixModule* AModule, int32_t AIndex, bool ABac
     : Background(ABackground),
       FadeBank(AFadeBank),
       VolumeEnvelope(new TQuavixEnvelopeHandler()),
-      PanningEnvelope(new TQuavixEnvelopeHandler()) {
+      PanningEnvelope(new TQuavixEnvelopeHandler()),
+      PitchEnvelope(new TQuavixEnvelopeHandler()) {
     Name = QuavixEmptyChannelName();
     Module = AModule;
     Index = AIndex;
@@ -30,7 +31,7 @@ TQuavixChannel::~TQuavixChannel() = default;
 
 void TQuavixChannel::ResetVoice() {
     Active = false;
-    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
+    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get(), PitchEnvelope.get()}) {
         Handler->Envelope = nullptr;
         Handler->SetPosition(0);
         Handler->KeyOn = true;
@@ -75,6 +76,11 @@ void TQuavixChannel::Reset() {
     Surround = DefaultSurround;
     LocalFilters = false;
     NoteWasCut = false;
+    LastNote = 0;
+    LastNoteValid = false;
+    RestorePanning = -1;
+    NotePanning = -1;
+    FilterBaseCutoff = -1;
 }
 
 namespace {
@@ -106,6 +112,7 @@ void TQuavixChannel::Assign(const TQuavixChannel& Source) {
     static_cast<TQuavixChannelState&>(*this) = Source;
     VolumeEnvelope->Assign(*Source.VolumeEnvelope);
     PanningEnvelope->Assign(*Source.PanningEnvelope);
+    PitchEnvelope->Assign(*Source.PitchEnvelope);
 }
 
 bool TQuavixChannel::MoveToFadeBank() {
@@ -132,6 +139,10 @@ bool TQuavixChannel::MoveToFadeBank() {
     // A stolen voice stops in the middle of its output.
     if (Chosen->Active) Chosen->HandClickToModule();
     Chosen->Assign(*this);
+    // The voice's last output goes with it: the channel has none of its own
+    // left to hand over when its next note starts.
+    LastLeft = 0;
+    LastRight = 0;
     // Full gains now, silence at the next tick: the voice ramps out over the
     // fade ramp length and the mixer then ends it.
     Chosen->FadeoutVolume = 0;
@@ -156,6 +167,8 @@ bool TQuavixChannel::MoveToReserveBank(int32_t Action) {
     Chosen->Assign(*this);
     // The voice left behind takes no effects of the cells that follow.
     Chosen->CurrentNote = TQuavixPatternNote();
+    LastLeft = 0;
+    LastRight = 0;
     if (Action == 2) Chosen->ReleaseKey();
     if (Action == 3) Chosen->Fading = true;
     Active = false;
@@ -217,9 +230,10 @@ bool TQuavixChannel::ReplayNote() {
     // number since may have changed it. Slides and arpeggio end there; the
     // tone portamento keeps its target.
     TQuavixSample* Played = NoteSample(*Instrument, LastNote);
-    if (!Played || !PlayableNote(*Module, Played->RelativeNote + LastNote - 1)) return false;
+    const int32_t Key = LastNote + Instrument->NoteTransposes[LastNote - 1];
+    if (!Played || !PlayableNote(*Module, Played->RelativeNote + Key - 1)) return false;
     Sample = Played;
-    RealNote = Played->RelativeNote + LastNote - 1;
+    RealNote = Played->RelativeNote + Key - 1;
     FineTune = Played->FineTune;
     Period = Module->GetNotePeriod(RealNote, FineTune);
     StartSample(MoveToFadeBank());
@@ -302,14 +316,20 @@ void TQuavixChannel::MoveToNoteStart() {
 void TQuavixChannel::ReleaseKey() {
     VolumeEnvelope->KeyOn = false;
     PanningEnvelope->KeyOn = false;
+    PitchEnvelope->KeyOn = false;
     KeyOff = true;
     // With KeyOffZeroesVolume a note without volume envelope is silenced
     // through its volume, which a later volume command brings back.
     if (Module && Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) && !VolumeEnvelopeOn(Instrument)) Volume = 0;
+    // With FadeStartsAtEnvelopeEnd the fade-out starts here only where the
+    // volume envelope is off or loops; otherwise when it ends.
+    if (Module && Module->Has(TQuavixBehaviour::FadeStartsAtEnvelopeEnd) &&
+        (!VolumeEnvelopeOn(Instrument) || Instrument->VolumeEnvelope->LoopEnabled))
+        Fading = true;
 }
 
 void TQuavixChannel::PressKey() {
-    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get()}) {
+    for (TQuavixEnvelopeHandler* Handler : {VolumeEnvelope.get(), PanningEnvelope.get(), PitchEnvelope.get()}) {
         Handler->SetPosition(0);
         Handler->KeyOn = true;
     }
@@ -324,6 +344,16 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
     const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
+    // With LoneInstrumentReplaysStoppedNote an instrument number alone on a
+    // channel whose voice has stopped (its sample or envelope ended, its
+    // fade-out done) plays the last note again, as if the cell held it.
+    if (HasInstrument && Cell.Note == TQuavixNote::None && !Active && LastNoteValid &&
+        Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote)) {
+        TQuavixPatternNote Replayed = Cell;
+        Replayed.Note = LastNote;
+        TriggerNote(Replayed);
+        return;
+    }
     const bool KeyOffNote = Cell.Note == TQuavixNote::KeyOff;
     TQuavixInstrument* NewInstrument = nullptr;
     if (HasInstrument) {
@@ -340,7 +370,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     const TQuavixInstrument* Mapping = HasInstrument ? NewInstrument : Instrument;
     const TQuavixSample* NoteTakes = Mapping && QuavixIsNote(Cell.Note) ? NoteSample(*Mapping, Cell.Note) : nullptr;
     const bool HasNote =
-        QuavixIsNote(Cell.Note) && !(NoteTakes && !PlayableNote(*Module, NoteTakes->RelativeNote + Cell.Note - 1));
+        QuavixIsNote(Cell.Note) && !(NoteTakes && !PlayableNote(*Module, NoteTakes->RelativeNote + Cell.Note - 1 +
+                                                                           Mapping->NoteTransposes[Cell.Note - 1]));
 
     // A note starts its sample from the beginning unless it is a slide to
     // it. A slide starts no note (on a channel where nothing sounds it stays
@@ -363,11 +394,39 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
                           Instrument && MoveToReserveBank(Instrument->NewNoteAction);
     const bool HandedOver = Reserved || (Playing != nullptr && Starts && MoveToFadeBank());
 
-    if (HasInstrument && !RestoreOnly) {
+    // With LoneSampleNumberSwitchesSample a lone number starts its sample
+    // from the beginning on the sounding voice, at the voice's pitch and
+    // without a fade-in, or stops the voice where it names none.
+    if (HasInstrument && Cell.Note == TQuavixNote::None && Active &&
+        Module->Has(TQuavixBehaviour::LoneSampleNumberSwitchesSample)) {
+        TQuavixSample* Switched = NewInstrument->Samples[0].get();
+        if (!Switched || !Switched->Data || Switched->Length <= 0) {
+            MoveToFadeBank();
+            NoteWasCut = true;
+            Sample = nullptr;
+        } else if (Switched != Sample) {
+            // It plays from its start.
+            Sample = Switched;
+            Position = 0;
+        }
+    }
+    // With LoneInstrumentKeepsEnvelopes an instrument number that starts no
+    // note (a lone one, or one beside a slide) changes the instrument but
+    // leaves the envelopes, the fade-out and the key where they are; with
+    // PortamentoInstrumentResetsEnvelopes a slide restarts them all the same.
+    const bool KeepsEnvelopes = HasInstrument && !Starts && Module->Has(TQuavixBehaviour::LoneInstrumentKeepsEnvelopes) &&
+                                !(Portamento && Module->Has(TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes));
+    if (KeepsEnvelopes) {
+        Instrument = NewInstrument;
+        VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
+        PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
+        PitchEnvelope->Envelope = Instrument->PitchEnvelope.get();
+    } else if (HasInstrument && !RestoreOnly) {
         ResetVoice();
         Instrument = NewInstrument;
         VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
         PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
+        PitchEnvelope->Envelope = Instrument->PitchEnvelope.get();
         PressKey();
         // The multi retrig leaves the next row's first tick uncounted
         // (MultiRetrigCountsTicks).
@@ -392,7 +451,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         if (Sample) {
             // A slide keeps this semitone index too, so that arpeggio works
             // around the note being slid to.
-            RealNote = Sample->RelativeNote + Cell.Note - 1;
+            RealNote = Sample->RelativeNote + Cell.Note - 1 + Instrument->NoteTransposes[Cell.Note - 1];
             if (!KeepsSample && !Module->Has(TQuavixBehaviour::FineTuneFromInstrumentNumber)) FineTune = Sample->FineTune;
             NotePeriod = HeldNotePeriod(Module->GetNotePeriod(RealNote, FineTune));
             // Only a slide aims the tone portamento: a note that starts
@@ -405,11 +464,18 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // is, held or released, as trackers play it.
             Period = NotePeriod;
             LastNote = Cell.Note;
+            LastNoteValid = true;
             NoteWasCut = false;
             SwapPending = false;
             SwapSample = nullptr;
             StartSample(HandedOver);
             MoveToNoteStart();
+            if (Module->Has(TQuavixBehaviour::NoteRestartsEnvelopes)) {
+                PressKey();
+                AutoVibratoSweep = 0;
+                AutoVibratoPosition = 0;
+            }
+            StartInstrumentFilter();
             // The vibrato and tremolo start over with the note (not with an
             // instrument number alone); waveforms 4..7 keep their phase.
             if (VibratoWaveform < 4) VibratoPosition = 0;
@@ -438,10 +504,22 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             Volume = Restored->Volume;
             // The sample's panning, or the instrument's where it sets one
             // (Impulse Tracker's instruments do).
+            const bool OwnPanning = Restored->HasPanning || Instrument->HasPanning;
+            if (Module->Has(TQuavixBehaviour::NotePanningLeavesChannel)) {
+                // A panning effect since the last note's own panning set the
+                // channel's anew.
+                if (RestorePanning >= 0 && Panning != NotePanning) RestorePanning = -1;
+                if (OwnPanning && RestorePanning < 0) RestorePanning = Panning;
+                if (!OwnPanning && RestorePanning >= 0) {
+                    Panning = RestorePanning;
+                    RestorePanning = -1;
+                }
+            }
             if (Restored->HasPanning)
                 Panning = Restored->Panning;
             else if (Instrument->HasPanning)
                 Panning = Instrument->Panning;
+            NotePanning = OwnPanning ? Panning : -1;
         }
     }
 
@@ -450,6 +528,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // volume, which the instrument number restores.
     if (KeyOffNote && !RestoreOnly && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) ReleaseKey();
 
+    if (KeyOffNote || Cell.Note == TQuavixNote::NoteCut || Cell.Note == TQuavixNote::NoteFade) LastNoteValid = false;
     // A note cut stops the voice: it fades out at once and nothing sounds
     // until the next note.
     if (Cell.Note == TQuavixNote::NoteCut) {
@@ -461,4 +540,23 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         ReleaseKey();
         Fading = true;
     }
+}
+
+void TQuavixChannel::StartInstrumentFilter() {
+    // An instrument's own cutoff and resonance set the channel's filter as
+    // its note starts (a slide to the note leaves it); a cutoff of 127
+    // without resonance passes everything, and the filter is off.
+    const bool Sets = Instrument->FilterCutoff >= 0 || Instrument->FilterResonance >= 0;
+    const bool Envelope = Instrument->PitchEnvelopeFilters && Instrument->PitchEnvelope->Enabled;
+    if (!Sets && !Envelope) {
+        FilterBaseCutoff = -1;
+        return;
+    }
+    if (Instrument->FilterCutoff >= 0) FilterCutoff = Instrument->FilterCutoff;
+    if (Instrument->FilterResonance >= 0) FilterResonance = Instrument->FilterResonance;
+    FilterBaseCutoff = Envelope ? FilterCutoff : -1;
+    if (!Envelope && FilterCutoff >= 127 && FilterResonance <= 0)
+        FilterValid = false;
+    else
+        SetupFilter(true);
 }

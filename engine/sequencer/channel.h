@@ -180,6 +180,18 @@ struct TQuavixChannelState {
     // The voice fades out by its instrument's fade-out, its key held or not
     // (a new-note action's or a note fade's).
     bool Fading = false;
+    // LastNote may be played again by an instrument number alone
+    // (LoneInstrumentReplaysStoppedNote): a key-off, note cut or note fade
+    // since it started leaves nothing to play.
+    bool LastNoteValid = false;
+    // With NotePanningLeavesChannel: the channel's panning to return to once
+    // a note without panning of its own follows (-1 none), and the panning
+    // the last note's sample or instrument gave.
+    int32_t RestorePanning = -1;
+    int32_t NotePanning = -1;
+    // The filter's own cutoff (Zxx's or the instrument's) while a filter
+    // envelope scales the one the filter plays (FilterCutoff); -1 without.
+    int32_t FilterBaseCutoff = -1;
 };
 
 // The one empty channel name every channel starts with and returns to, so
@@ -192,6 +204,7 @@ public:
     bool FadeBank;    // the fade bank: ends the voice when its ramp reaches 0
     std::unique_ptr<TQuavixEnvelopeHandler> VolumeEnvelope;
     std::unique_ptr<TQuavixEnvelopeHandler> PanningEnvelope;
+    std::unique_ptr<TQuavixEnvelopeHandler> PitchEnvelope;
 
     TQuavixChannel(TQuavixModule* AModule, int32_t AIndex, bool ABackground, bool AFadeBank);
     ~TQuavixChannel();
@@ -265,6 +278,11 @@ public:
     // the player's table (clamping cutoff and resonance to 0..127) and turns
     // the filter on; ResetHistory clears the four history values.
     void SetupFilter(bool ResetHistory);
+    // The instrument's filter settings, at the start of its note.
+    void StartInstrumentFilter();
+    // The pitch envelope's value of this tick (0..64): the pitch's or the
+    // filter cutoff's move.
+    void UpdatePitchEnvelope(int32_t Value);
 
     // Effects. ProcessRow handles CurrentNote on the row's first tick (and on
     // its note-delay tick), ProcessTickEffects on every other tick of the row.

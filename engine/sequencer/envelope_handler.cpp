@@ -115,3 +115,11 @@ int32_t TQuavixEnvelopeHandler::Advance() {
     if (Result > 64) Result = 64;
     return Result;
 }
+
+bool TQuavixEnvelopeHandler::Ended() const {
+    // Advance has taken the last point's segment (a loop back would have
+    // moved NextPoint before it).
+    // A held sustain never lets it end.
+    if (!Envelope || (KeyOn && Envelope->SustainEnabled) || Envelope->LoopEnabled) return false;
+    return NextPoint >= PointCount(*Envelope);
+}

@@ -30,6 +30,8 @@ public:
     void SetPosition(int32_t P);
     // The envelope value of this tick (0..64); then moves one tick on.
     int32_t Advance();
+    // The envelope has played its last point and has no loop to go back by.
+    bool Ended() const;
 
 private:
     // Starts the segment beginning at point K.

@@ -1,5 +1,8 @@
-// Per-tick envelope and fade-out update and the instrument's automatic
-// vibrato.
+// Per-tick envelope and fade-out update (the pitch envelope moving the pitch
+// or the filter's cutoff) and the instrument's automatic vibrato.
+#include <array>
+#include <cmath>
+
 #include "sequencer/channel.h"
 #include "sequencer/tables.h"
 #include "song/instrument.h"
@@ -15,7 +18,14 @@ void TQuavixChannel::UpdateEnvelopes() {
         else if (!VolumeEnvelope->KeyOn && !(Module && (Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) ||
                                                         Module->Has(TQuavixBehaviour::KeyOffFadesOut))))
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
-        if (Instrument && (!VolumeEnvelope->KeyOn || Fading)) {
+        // With FadeStartsAtEnvelopeEnd an envelope that has ended starts the
+        // fade-out, or where it ended at 0 ends the note; only Fading fades.
+        const bool EndFades = Module && Module->Has(TQuavixBehaviour::FadeStartsAtEnvelopeEnd);
+        if (EndFades && VolumeEnvelope->Envelope->Enabled && VolumeEnvelope->Ended()) {
+            if (EnvelopeVolume == 0) Active = false;
+            Fading = true;
+        }
+        if (Instrument && ((!EndFades && !VolumeEnvelope->KeyOn) || Fading)) {
             // QuavixFullFadeout is 65536, so a fade-out of 32768 ends the note in one tick.
             int64_t Faded = static_cast<int64_t>(FadeoutVolume) - static_cast<int64_t>(Instrument->FadeOut) * 2;
             FadeoutVolume = Faded < 0 ? 0 : static_cast<int32_t>(Faded);
@@ -23,6 +33,46 @@ void TQuavixChannel::UpdateEnvelopes() {
     }
     if (PanningEnvelope->Envelope && PanningEnvelope->Envelope->Enabled)
         EnvelopePanning = PanningEnvelope->Advance();
+    if (PitchEnvelope->Envelope && PitchEnvelope->Envelope->Enabled) UpdatePitchEnvelope(PitchEnvelope->Advance());
+}
+
+namespace {
+
+// 65536 x 2^(n / 24) for n = -32..32: the frequency ratio of n half
+// semitones, built once.
+const std::array<int32_t, 65>& HalfSemitoneRatios() {
+    static const std::array<int32_t, 65> Table = [] {
+        std::array<int32_t, 65> T{};
+        for (int32_t n = -32; n <= 32; ++n) T[n + 32] = static_cast<int32_t>(std::lround(65536.0 * std::pow(2.0, n / 24.0)));
+        return T;
+    }();
+    return Table;
+}
+
+}  // namespace
+
+void TQuavixChannel::UpdatePitchEnvelope(int32_t Value) {
+    if (Instrument->PitchEnvelopeFilters) {
+        // The cutoff the filter plays is its own scaled by the envelope:
+        // none at 0, the whole at 64.
+        if (FilterBaseCutoff < 0) return;
+        const int32_t Cutoff = FilterBaseCutoff * Value / 64;
+        if (Cutoff != FilterCutoff || !FilterValid) {
+            FilterCutoff = Cutoff;
+            SetupFilter(!FilterValid);
+        }
+        return;
+    }
+    // The pitch moves by Value - 32 half semitones: 32 linear period units
+    // each, or the Amiga period divided by the frequency's ratio.
+    const int32_t Steps = Value - 32;
+    if (Steps == 0) return;
+    if (Module->LinearSlides) {
+        PeriodOffset -= Steps * 32;
+    } else {
+        const int64_t Scaled = static_cast<int64_t>(Period) * 65536 / HalfSemitoneRatios()[Steps + 32];
+        PeriodOffset += static_cast<int32_t>(Scaled - Period);
+    }
 }
 
 void TQuavixChannel::UpdateAutoVibrato() {

@@ -352,7 +352,12 @@ void SpecialFirst(TChannel& C, int32_t) {
         case TSpecial::PanbrelloWaveform: C.PanbrelloWaveform = y & 3; break;
         case TSpecial::TickDelay: M.TickDelay += y; break;
         case TSpecial::Panning: C.Panning = y * 0x11; break;
-        case TSpecial::SoundControl: Steps::SoundControl(C, y); break;
+        case TSpecial::SoundControl:
+            // S90 turns surround off and S91 on (the other way round from
+            // the extra command X9y); the rest as there.
+            if (y <= 1) C.Surround = y == 1;
+            else Steps::SoundControl(C, y);
+            break;
         case TSpecial::HighOffset: C.HighOffset = y; break;
         case TSpecial::PatternLoop: Steps::PatternLoop(C, y); break;
         case TSpecial::PatternDelay:

@@ -86,6 +86,8 @@ void TQuavixChannel::ParseMacro(const std::array<char, 32>& Macro, int32_t Value
             if (Argument < 0x80) {
                 const int32_t Old = FilterCutoff;
                 FilterCutoff = FilterValueThisTick(*this, FilterCutoff, Argument, Smooth);
+                // Under a filter envelope this is the cutoff it scales.
+                if (FilterBaseCutoff >= 0) FilterBaseCutoff = FilterCutoff;
                 ApplyFilter(*this, FilterCutoff - Old);
             }
             break;

@@ -9,7 +9,8 @@ namespace {
 // song sounds the same every time it is played from its start and nothing of
 // an earlier song lingers (a tone portamento on the first row starts its note
 // instead of sliding from where the last song left the channel). What the
-// song file gave the channel stays: its name, plug-in and default panning.
+// song file gave the channel stays: its name, plug-in, default panning,
+// volume and surround.
 // (The restart at the end of the order list only resets the channels, which
 // keeps their pitch and memories, as trackers do when a song loops.)
 void Rewind(TQuavixChannel& Channel) {
@@ -19,6 +20,8 @@ void Rewind(TQuavixChannel& Channel) {
     Fresh.Index = Channel.Index;
     Fresh.PluginIndex = Channel.PluginIndex;
     Fresh.DefaultPanning = Channel.DefaultPanning;
+    Fresh.DefaultChannelVolume = Channel.DefaultChannelVolume;
+    Fresh.DefaultSurround = Channel.DefaultSurround;
     static_cast<TQuavixChannelState&>(Channel) = Fresh;
     Channel.Reset();
 }

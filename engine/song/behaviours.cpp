@@ -132,5 +132,17 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
+    for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
+                   B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
+                   B::SongWrapKeepsBreakRow})
+        Set.Set(Rule);
+    // Header flag 4: the song plays samples, not instruments.
+    if (!(Flags & 0x04)) Set.Set(B::LoneSampleNumberSwitchesSample);
+    // Header flag 0x10, old effects: an instrument number restarts the
+    // envelopes as Scream Tracker 3 and Fasttracker 2 do.
+    if (!(Flags & 0x10)) {
+        Set.Set(B::LoneInstrumentKeepsEnvelopes);
+        if (Flags & 0x20) Set.Set(B::PortamentoInstrumentResetsEnvelopes);
+    }
     return Set;
 }

@@ -43,6 +43,13 @@ enum class TQuavixBehaviour : uint8_t {
     InstrumentBeforeNoteDelay,    // a delayed cell's instrument number takes effect on the row's first tick, its note on the EDx tick (ProTracker)
     RetriggerWithoutNote,         // E9x on a cell without a note plays the channel's sample again, from the row's first tick on; EDx does not (ProTracker)
     OffsetMovesNoteStart,         // 9xx moves where the channel's notes start until the next instrument number, twice beside a note; past the end a note plays the loop only (ProTracker)
+    LoneInstrumentKeepsEnvelopes, // an instrument number without a note leaves the sounding note's envelopes, fade-out and key as they are (Impulse Tracker without old effects)
+    PortamentoInstrumentResetsEnvelopes, // with LoneInstrumentKeepsEnvelopes, an instrument number beside a tone portamento restarts the envelopes all the same (Impulse Tracker with linked Gxx memory)
+    LoneInstrumentReplaysStoppedNote, // an instrument number without a note on a channel whose voice has stopped plays the channel's last note again; a key-off, note cut or note fade since leaves nothing to play (Impulse Tracker)
+    LoneSampleNumberSwitchesSample, // an instrument number without a note switches the sounding voice to its sample at once, where it stands; a number that names no sample stops the voice (Impulse Tracker without instruments)
+    NoteRestartsEnvelopes,        // every note that starts restarts the envelopes, the fade-out and the instrument vibrato, with or without an instrument number beside it (Impulse Tracker)
+    NotePanningLeavesChannel,     // a sample's or instrument's own panning pans its notes only: a later note of one without gets the channel's panning back, as it stood before or as an effect set it since (Impulse Tracker)
+    FadeStartsAtEnvelopeEnd,      // a released note fades out only where its volume envelope is off or loops, else once the envelope has ended; an envelope that ends at 0 ends the note (Impulse Tracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
     PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at the Amiga limits, periods 113 and 856 (or the finetune's own, AmigaLimitsFollowFineTune) (ProTracker)
@@ -86,10 +93,12 @@ enum class TQuavixBehaviour : uint8_t {
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
     PanningSlideLeftByZeroHardLeft,  // a volume-column panning slide left by 0 pans hard left on the row's later ticks (Fasttracker 2)
+    EvenPanningLaw,               // a voice's gains are its volume x (256 - panning) / 256 and x panning / 256: the centre gives each side exactly half (Impulse Tracker, as OpenMPT plays it)
+    SurroundAtCentreGains,        // a surround voice takes a centred voice's gains, its right side inverted, not its whole volume on both sides (Impulse Tracker, as OpenMPT plays it)
     // Rows and orders
     PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)
     NewNoteActions,               // a new note leaves the note it replaces to its instrument's new-note action: cut, played on, released or faded in the reserve bank (Impulse Tracker)
-    SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2)
+    SongWrapKeepsBreakRow,        // a break on the last order goes on at its row of the restart order, not at row 0 (Fasttracker 2, Impulse Tracker)
     FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first that delays counts, not the last (Scream Tracker 3)
     LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
     // Mixing

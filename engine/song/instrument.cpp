@@ -63,7 +63,9 @@ void TQuavixSample::AllocateData(int32_t Count) {
 }
 
 TQuavixInstrument::TQuavixInstrument()
-    : VolumeEnvelope(new TQuavixEnvelope()), PanningEnvelope(new TQuavixEnvelope()) {
+    : VolumeEnvelope(new TQuavixEnvelope()),
+      PanningEnvelope(new TQuavixEnvelope()),
+      PitchEnvelope(new TQuavixEnvelope()) {
     Clear();
 }
 
@@ -75,6 +77,10 @@ void TQuavixInstrument::Clear() {
     NoteSamples.fill(0);
     VolumeEnvelope->Clear();
     PanningEnvelope->Clear();
+    PitchEnvelope->Clear();
+    PitchEnvelopeFilters = false;
+    FilterCutoff = -1;
+    FilterResonance = -1;
     FadeOut = 0;
     VibratoType = 0;
     VibratoSweep = 0;

@@ -101,8 +101,20 @@ public:
     std::array<std::unique_ptr<TQuavixSample>, MaxSamples> Samples;
     // Entry n - 1 is the index into Samples for note n (1..96).
     std::array<uint8_t, NoteCount> NoteSamples{};
+    // Entry n - 1 is how many semitones the keyboard moves note n by: an
+    // Impulse Tracker keyboard can play another note than the key's.
+    std::array<int8_t, NoteCount> NoteTransposes{};
     std::unique_ptr<TQuavixEnvelope> VolumeEnvelope;
     std::unique_ptr<TQuavixEnvelope> PanningEnvelope;
+    // Impulse Tracker's third envelope, 0..64 with 32 in the middle: the
+    // pitch in half semitones either way, or with PitchEnvelopeFilters the
+    // filter's cutoff, from none at 0 to the whole of it at 64.
+    std::unique_ptr<TQuavixEnvelope> PitchEnvelope;
+    bool PitchEnvelopeFilters = false;
+    // The filter a note of the instrument starts with (0..127), -1 where the
+    // instrument sets none.
+    int32_t FilterCutoff = -1;
+    int32_t FilterResonance = -1;
     int32_t FadeOut = 0;
     int32_t VibratoType = 0;
     int32_t VibratoSweep = 0;

@@ -332,7 +332,8 @@ std::unique_ptr<TQuavixSample> CopySample(const TQuavixSample& From) {
 
 // An envelope of the new instrument form: flags, point count, loop and
 // sustain loop points, 25 points of a value (signed for panning) and a tick.
-// Panning values -32..32 become 0..64, as the engine's panning envelope.
+// Panning and pitch values -32..32 become 0..64, as the engine's panning
+// envelope.
 void ReadEnvelope(const uint8_t* Bytes, bool Panning, TQuavixEnvelope& E) {
     E.Clear();
     const uint8_t Flags = Bytes[0];
@@ -511,6 +512,12 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 Instrument.Panning = std::min<int32_t>((Bytes[0x19] & 0x7F) * 4, 255);
                 ReadEnvelope(Bytes + 0x130, false, *Instrument.VolumeEnvelope);
                 ReadEnvelope(Bytes + 0x182, true, *Instrument.PanningEnvelope);
+                ReadEnvelope(Bytes + 0x1D4, true, *Instrument.PitchEnvelope);
+                Instrument.PitchEnvelopeFilters = (Bytes[0x1D4] & 0x80) != 0;
+                // The initial filter cutoff and resonance, each where its
+                // top bit is set.
+                if (Bytes[0x3A] & 0x80) Instrument.FilterCutoff = Bytes[0x3A] & 0x7F;
+                if (Bytes[0x3B] & 0x80) Instrument.FilterResonance = Bytes[0x3B] & 0x7F;
             }
             // The keyboard: each note's sample (from 1, 0 none). The notes
             // the engine plays are C-1..B-8 of Impulse Tracker's C-0..B-9.
@@ -528,6 +535,10 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                     if (Slots[Number] >= 0) Index = Slots[Number];
                 }
                 Instrument.NoteSamples[Note - 12] = static_cast<uint8_t>(Index);
+                // The note the key plays (0..119; a damaged byte beyond
+                // plays the key's own).
+                const uint8_t Played = Bytes[0x40 + 2 * Note];
+                if (Played < 120) Instrument.NoteTransposes[Note - 12] = static_cast<int8_t>(Played - Note);
             }
         }
     }

@@ -71,3 +71,17 @@ std::string QuavixTrimBlanks(const std::string& Text) {
     while (Last > First && Blank(Text[Last - 1])) --Last;
     return Text.substr(First, Last - First);
 }
+
+std::vector<std::string> QuavixMessageLines(const std::string& Text) {
+    std::vector<std::string> Result(1);
+    for (size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == '\r' || Text[i] == '\n') {
+            if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+            Result.emplace_back();
+        } else {
+            Result.back() += Text[i];
+        }
+    }
+    while (!Result.empty() && Result.back().empty()) Result.pop_back();
+    return Result;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The text as valid UTF-8: well-formed UTF-8 sequences stay as they are, any
 // other byte above 127 is taken as the Latin-1 character of that number.
@@ -14,3 +15,7 @@ std::string SongTextToUtf8(const std::string& Text, bool ReplaceControls);
 // blanks, the bytes up to the space (codes 0..32). Bytes above 127 are
 // characters, not blanks.
 std::string QuavixTrimBlanks(const std::string& Text);
+
+// The lines of a song's message, whatever line ends it uses (CR, LF or CR
+// LF); trailing empty lines dropped.
+std::vector<std::string> QuavixMessageLines(const std::string& Text);

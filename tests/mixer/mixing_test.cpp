@@ -609,6 +609,8 @@ struct TPanningLawCase : quavix_test::TNamedCase {
     int32_t TickLength;
     int32_t WantLeft, WantRight, WantLength;
     bool SquareRoot = false;  // TQuavixBehaviour::SquareRootPanLaw
+    bool CentreSurround = false;  // TQuavixBehaviour::SurroundAtCentreGains
+    bool Even = false;            // TQuavixBehaviour::EvenPanningLaw
 };
 
 std::vector<TPanningLawCase> PanningLawCases() {
@@ -629,6 +631,15 @@ std::vector<TPanningLawCase> PanningLawCases() {
         {"square root, a quarter", 1000, 64, false, false, 882, 866, 500, 128, true},
         {"square root, the envelope at its top", 4096, 256, false, false, 882, 0, 4096, 128, true},
         {"square root, surround", 3000, 10, true, false, 882, 3000, -3000, 128, true},
+        // TQuavixBehaviour::SurroundAtCentreGains: a centred voice's gains,
+        // the right side inverted.
+        {"surround at the centre's gains", 3000, 10, true, false, 882, 1488, -1500, 128, false, true},
+        {"square root, surround at the centre's gains", 3000, 10, true, false, 882, 2121, -2121, 128, true, true},
+        // TQuavixBehaviour::EvenPanningLaw: 256ths of the volume, the centre
+        // exactly half on each side.
+        {"even law, centre", 4096, 128, false, false, 882, 2048, 2048, 128, false, false, true},
+        {"even law, a quarter", 1000, 64, false, false, 882, 750, 250, 128, false, false, true},
+        {"even law, surround", 3000, 10, true, false, 882, 1500, -1500, 128, false, true, true},
     };
 }
 
@@ -645,6 +656,8 @@ TEST_P(MixingVolumeRampFollowsThePanningLaw, VolumeRampFollowsThePanningLaw) {
     V.FinalPanning = C.FinalPanning;
     V.Surround = C.Surround;
     Module().Behaviours.Set(TQuavixBehaviour::SquareRootPanLaw, C.SquareRoot);
+    Module().Behaviours.Set(TQuavixBehaviour::SurroundAtCentreGains, C.CentreSurround);
+    Module().Behaviours.Set(TQuavixBehaviour::EvenPanningLaw, C.Even);
     V.UpdateVolumeRamp();
     EXPECT_EQ(V.VolumeLeft, C.WantLeft);
     EXPECT_EQ(V.VolumeRight, C.WantRight);

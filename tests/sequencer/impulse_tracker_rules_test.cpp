@@ -90,12 +90,28 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSong, ::testing::Values(
                     return Song;
                 }(),
                 RowPlayed, Runs({{0, 6}, {16, 6}})},
+    TItRuleCase{{"a break on the last order goes on at its row of the first"},
+                Cells({ItAt(0, 0, 0, 0, -1, 'C', 0x03)}), RowPlayed, Runs({{0, 6}, {3, 6}, {4, 6}})},
     TItRuleCase{{"T12 slides the tempo up by 2"}, Cells({ItAt(0, 0, 0, 0, -1, 'T', 0x12)}),
                 [](const TQuavixModule& M) { return static_cast<int32_t>(M.Tempo); }, {125, 127, 129, 131, 133, 135}},
     TItRuleCase{{"V80 is the full global volume"}, Cells({ItAt(0, 0, 0, 0, -1, 'V', 0x80)}),
                 [](const TQuavixModule& M) { return M.GlobalVolume; }, Runs({{128, 3}})},
     TItRuleCase{{"M20 halves the channel's volume"}, Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'M', 0x20)}),
-                [](const TQuavixModule& M) { return M.Channels[0]->ChannelVolume; }, Runs({{32, 3}})}),
+                [](const TQuavixModule& M) { return M.Channels[0]->ChannelVolume; }, Runs({{32, 3}})},
+    TItRuleCase{{"the header's channel volume holds from the song's start"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.ChannelVolume[0] = 20;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->ChannelVolume; }, Runs({{20, 3}})},
+    TItRuleCase{{"a surround channel of the header sounds in surround"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.ChannelPanning[0] = 100;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Surround ? 1 : 0; }, Runs({{1, 3}})}),
     TCaseName());
 
 // TQuavixBehaviour::NewNoteActions and TQuavixBehaviour::KeyOffFadesOut: the
@@ -118,6 +134,129 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNotes, ::testing::Values(
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 512, false),
                 [](const TQuavixModule& M) { return M.Channels[0]->FinalVolume > 0 ? 1 : 0; },
                 {1, 1, 1, 1, 1, 1, 1, 0}}),
+    TCaseName());
+
+// An instrument whose volume envelope falls from 64 to 0 over 12 ticks, with
+// no sustain: a restart shows as a jump back to 64.
+TItSong FallingEnvelope(std::vector<TItPlacedCell> Placed, uint16_t Flags = 0x09) {
+    TItSong Song = WithInstrument(std::move(Placed), 0, 0);
+    Song.Flags = Flags;
+    Song.Instruments[0].VolumeEnvelope.Sustain = false;
+    Song.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {12, 0}};
+    return Song;
+}
+
+// Instrument 1 pans hard right by its own panning, instrument 2 has none.
+TItSong PanningInstruments(std::vector<TItPlacedCell> Placed) {
+    TItSong Song = WithInstrument(std::move(Placed), 0, 0, false);
+    Song.Instruments[0].Panning = 64;
+    Song.Instruments.push_back(Song.Instruments[0]);
+    Song.Instruments[1].Panning = -1;
+    return Song;
+}
+
+int32_t EnvelopeVolume(const TQuavixModule& M) { return M.Channels[0]->EnvelopeVolume; }
+int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; }
+int32_t Panning(const TQuavixModule& M) { return M.Channels[0]->Panning; }
+int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
+
+// Instrument numbers, keyboards and envelope ends as Impulse Tracker plays
+// them: TQuavixBehaviour::LoneInstrumentKeepsEnvelopes,
+// TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes,
+// TQuavixBehaviour::LoneInstrumentReplaysStoppedNote,
+// TQuavixBehaviour::NotePanningLeavesChannel,
+// TQuavixBehaviour::FadeStartsAtEnvelopeEnd, the keyboard's notes, the pitch
+// envelope and the instrument's filter.
+class ImpulseTrackerInstruments : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerInstruments, AsImpulseTrackerPlaysThem) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::Values(
+    TItRuleCase{{"a lone instrument number leaves the envelope running"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1)}), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 32, 26, 21, 16, 10, 5, 0, 0}},
+    TItRuleCase{{"with old effects it restarts the envelope"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1)}, 0x19), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"with linked Gxx memory a slide beside it restarts the envelope"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1, -1, 'G', 0x01)}, 0x29), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"a note without instrument number restarts the envelope"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"))}), EnvelopeVolume,
+                {64, 58, 53, 48, 42, 37, 64, 58, 53, 48, 42, 37, 32, 26}},
+    TItRuleCase{{"a lone instrument number plays the ended note again"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(3, 0, 0, 1)}), Sounding,
+                Runs({{1, 12}, {0, 6}, {1, 12}, {0, 2}})},
+    TItRuleCase{{"after a note off a lone instrument number plays nothing"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff), ItAt(3, 0, 0, 1)}), Sounding,
+                Runs({{1, 12}, {0, 12}})},
+    TItRuleCase{{"without instruments a lone sample number switches the sample"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 2)});
+                    Song.Samples.push_back(Song.Samples[0]);
+                    Song.Samples[1].Volume = 20;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Sample ? M.Channels[0]->Sample->Volume : -1; },
+                Runs({{64, 6}, {20, 6}})},
+    TItRuleCase{{"without instruments a lone number naming no sample stops the voice"},
+                Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 9)}), Sounding, Runs({{1, 6}, {0, 6}})},
+    TItRuleCase{{"the keyboard plays C-4 an octave up"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].Transpose = 12;
+                    return Song;
+                }(),
+                Period, Runs({{4608 - 768, 3}})},
+    TItRuleCase{{"the next instrument without panning gets the channel's back"},
+                PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2)}), Panning,
+                Runs({{255, 6}, {128, 6}})},
+    TItRuleCase{{"a panning effect since sets the channel's"},
+                PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'X', 0x40),
+                                    ItAt(2, 0, Note("C-4"), 2)}),
+                Panning, Runs({{255, 6}, {64, 12}})},
+    TItRuleCase{{"a pitch envelope at +4 raises the note two semitones"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].PitchEnvelope.Enabled = true;
+                    Song.Instruments[0].PitchEnvelope.Points = {{0, 4}, {10, 4}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Period + M.Channels[0]->PeriodOffset; },
+                Runs({{4608 - 128, 3}})},
+    TItRuleCase{{"an instrument's cutoff filters its notes"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].FilterCutoff = 40;
+                    Song.Instruments[0].FilterResonance = 10;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->FilterValid ? M.Channels[0]->FilterCutoff : -1; },
+                Runs({{40, 3}})},
+    TItRuleCase{{"a full cutoff without resonance leaves the filter off"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].FilterCutoff = 127;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->FilterValid ? 1 : 0; }, Runs({{0, 3}})},
+    TItRuleCase{{"a filter envelope at its middle halves the cutoff"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].FilterCutoff = 100;
+                    Song.Instruments[0].PitchEnvelope.Enabled = true;
+                    Song.Instruments[0].PitchEnvelope.Filter = true;
+                    Song.Instruments[0].PitchEnvelope.Points = {{0, 0}, {10, 0}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->FilterCutoff; }, Runs({{50, 3}})},
+    TItRuleCase{{"a released note fades once its envelope has ended"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 512);
+                    Song.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {8, 64}};
+                    return Song;
+                }(),
+                Fadeout, Runs({{65536, 14}, {32768, 1}, {0, 3}})},
+    TItRuleCase{{"an envelope that ends at 0 ends the note"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1)}), Sounding, Runs({{1, 12}, {0, 3}})}),
     TCaseName());
 
 }  // namespace

@@ -263,6 +263,21 @@ TEST_F(NoteTrigger, FadeChannelsTriggerNothing) {
     EXPECT_EQ(C.Instrument, nullptr);
 }
 
+TEST_F(NoteTrigger, AHandedOverVoiceTakesItsLastLevelAlong) {
+    // The fade voice carries the level to click removal when it ends; a note
+    // started later on the channel has none left to add a second time.
+    TQuavixChannel& C = StartSoundingVoice();
+    C.LastLeft = 77;
+    C.LastRight = -5;
+    ASSERT_TRUE(C.MoveToFadeBank());
+    EXPECT_EQ(Fade(0).LastLeft, 77);
+    EXPECT_EQ(C.LastLeft, 0);
+    EXPECT_EQ(C.LastRight, 0);
+    Module.ClickLeft = 0;
+    C.TriggerNote(MakeCell(Note("D-4")));
+    EXPECT_EQ(Module.ClickLeft, 0);
+}
+
 TEST_F(NoteTrigger, SilentChannelHasNothingToHandOver) {
     EXPECT_FALSE(Channel(0).MoveToFadeBank());
     EXPECT_EQ(ActiveFadeChannels(), 0);

@@ -676,7 +676,7 @@ void WriteCompressedChannel(TWriter& Out, const std::vector<int32_t>& Points, in
 
 void WriteItEnvelope(TWriter& Out, const TItEnvelope& E) {
     const size_t Start = Out.Size();
-    Out.U8((E.Enabled ? 1 : 0) | (E.Loop ? 2 : 0) | (E.Sustain ? 4 : 0));
+    Out.U8((E.Enabled ? 1 : 0) | (E.Loop ? 2 : 0) | (E.Sustain ? 4 : 0) | (E.Filter ? 0x80 : 0));
     Out.U8(static_cast<uint32_t>(E.Points.size()));
     Out.U8(static_cast<uint32_t>(E.LoopStart));
     Out.U8(static_cast<uint32_t>(E.LoopEnd));
@@ -756,15 +756,17 @@ TBytes WriteIt(const TItSong& Song) {
         Out.U8(0);
         Out.U8(0);
         Out.Text(I.Name, 26);
+        Out.U8(I.FilterCutoff < 0 ? 0 : 0x80 | static_cast<uint32_t>(I.FilterCutoff));
+        Out.U8(I.FilterResonance < 0 ? 0 : 0x80 | static_cast<uint32_t>(I.FilterResonance));
         Out.EndAt(Start, 0x40);
         for (int32_t Note = 0; Note < 120; ++Note) {
-            Out.U8(static_cast<uint32_t>(Note));
+            Out.U8(static_cast<uint32_t>(std::clamp(Note + I.Transpose, 0, 119)));
             const size_t k = static_cast<size_t>(Note);
             Out.U8(static_cast<uint32_t>(I.Keyboard.empty() ? I.Sample : k < I.Keyboard.size() ? I.Keyboard[k] : 0));
         }
         WriteItEnvelope(Out, I.VolumeEnvelope);
         WriteItEnvelope(Out, I.PanningEnvelope);
-        WriteItEnvelope(Out, TItEnvelope());
+        WriteItEnvelope(Out, I.PitchEnvelope);
         Out.EndAt(Start, 0x226);
     }
     std::vector<size_t> DataFields;

@@ -416,6 +416,7 @@ struct TItSample {
 
 struct TItEnvelope {
     bool Enabled = false, Loop = false, Sustain = false;
+    bool Filter = false;  // the pitch envelope drives the filter instead
     int32_t LoopStart = 0, LoopEnd = 0, SustainStart = 0, SustainEnd = 0;
     std::vector<std::pair<int32_t, int32_t>> Points;  // tick, value (-32..32 for panning)
 };
@@ -430,7 +431,10 @@ struct TItInstrument {
     // notes play Sample.
     std::vector<int32_t> Keyboard;
     int32_t Sample = 1;
-    TItEnvelope VolumeEnvelope, PanningEnvelope;
+    // Semitones each key's note moves by (the keyboard's note column).
+    int32_t Transpose = 0;
+    TItEnvelope VolumeEnvelope, PanningEnvelope, PitchEnvelope;
+    int32_t FilterCutoff = -1, FilterResonance = -1;  // 0..127, -1 none
 };
 
 struct TItSong {
