@@ -73,6 +73,10 @@ BENCHMARK_CAPTURE(BM_StereoLoop, linear_mono_sample_ramp, 1, 0, 1, 0);
 BENCHMARK_CAPTURE(BM_StereoLoop, linear_mono_sample_lowpass, 1, 0, 0, 1);
 BENCHMARK_CAPTURE(BM_StereoLoop, linear_stereo_sample, 1, 1, 0, 0);
 BENCHMARK_CAPTURE(BM_StereoLoop, nearest_mono_sample, 0, 0, 0, 0);
+BENCHMARK_CAPTURE(BM_StereoLoop, cubic_mono_sample, 2, 0, 0, 0);
+BENCHMARK_CAPTURE(BM_StereoLoop, cubic_stereo_sample, 2, 1, 0, 0);
+BENCHMARK_CAPTURE(BM_StereoLoop, sinc_mono_sample, 3, 0, 0, 0);
+BENCHMARK_CAPTURE(BM_StereoLoop, sinc_stereo_sample, 3, 1, 0, 0);
 
 // MixChannels with 32 sounding voices at different pitches and pannings, as
 // a busy song has them between two ticks.

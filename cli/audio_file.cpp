@@ -1,5 +1,6 @@
 #include "audio_file.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 namespace quavix_cli {
@@ -33,9 +35,49 @@ int OpenForWriting(const std::string& Path, std::string& Reason) {
     return Handle;
 }
 
+// The functions of libsndfile the writer uses, found when the library is
+// loaded.
+struct TSoundFileLibrary {
+    SNDFILE* (*OpenFd)(int, int, SF_INFO*, int) = nullptr;
+    const char* (*StrError)(SNDFILE*) = nullptr;
+    int (*Command)(SNDFILE*, int, void*, int) = nullptr;
+    int (*SetString)(SNDFILE*, int, const char*) = nullptr;
+    sf_count_t (*WriteFloats)(SNDFILE*, const float*, sf_count_t) = nullptr;
+    sf_count_t (*WriteShorts)(SNDFILE*, const short*, sf_count_t) = nullptr;
+    int (*Close)(SNDFILE*) = nullptr;
+};
+
+// libsndfile, loaded on first use (under LibraryLock); null with Reason set
+// when it cannot be.
+const TSoundFileLibrary* SoundFileLibrary(std::string& Reason) {
+    static TSoundFileLibrary Library;
+    static bool Tried = false, Loaded = false;
+    static std::string Problem;
+    if (!Tried) {
+        Tried = true;
+        void* Handle = dlopen("libsndfile.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!Handle) {
+            const char* Why = dlerror();
+            Problem = std::string("libsndfile cannot be loaded (") + (Why ? Why : "not found") + ")";
+        } else {
+            auto Find = [Handle](auto& Function, const char* Name) {
+                Function = reinterpret_cast<std::remove_reference_t<decltype(Function)>>(dlsym(Handle, Name));
+                return Function != nullptr;
+            };
+            Loaded = Find(Library.OpenFd, "sf_open_fd") && Find(Library.StrError, "sf_strerror") &&
+                     Find(Library.Command, "sf_command") && Find(Library.SetString, "sf_set_string") &&
+                     Find(Library.WriteFloats, "sf_writef_float") && Find(Library.WriteShorts, "sf_writef_short") &&
+                     Find(Library.Close, "sf_close");
+            if (!Loaded) Problem = "libsndfile lacks a function the writer needs";
+        }
+    }
+    if (!Loaded) Reason = Problem;
+    return Loaded ? &Library : nullptr;
+}
+
 // libsndfile's reason, without its own "System error : " wording.
-std::string SoundFileError(SNDFILE* File) {
-    std::string Text = sf_strerror(File);
+std::string SoundFileError(const TSoundFileLibrary& Library, SNDFILE* File) {
+    std::string Text = Library.StrError(File);
     const std::string Prefix = "System error : ";
     if (Text.compare(0, Prefix.size(), Prefix) == 0) Text.erase(0, Prefix.size());
     while (!Text.empty() && (Text.back() == '.' || Text.back() == ' ')) Text.pop_back();
@@ -198,21 +240,109 @@ bool TAudioFileWriter::Open(const std::string& Path, const TAudioFormat& Format,
         fchmod(Handle, static_cast<mode_t>(0666 & ~CurrentUmask()));
     }
 
+    this->Channels = Channels;
+    if (Format.Major == SF_FORMAT_WAV) {
+        Wave = true;
+        this->Rate = Rate;
+        this->Bits = Bits == 8 ? 8 : 16;
+        return true;
+    }
     {
         std::lock_guard<std::mutex> Guard(LibraryLock);
-        File = sf_open_fd(Handle, SFM_WRITE, &Info, SF_FALSE);
-        if (!File) Reason = "cannot write: " + SoundFileError(nullptr);
+        std::string Problem;
+        const TSoundFileLibrary* Library = SoundFileLibrary(Problem);
+        if (!Library)
+            Reason = "cannot write: " + Problem;
+        else if (!(File = Library->OpenFd(Handle, SFM_WRITE, &Info, SF_FALSE)))
+            Reason = "cannot write: " + SoundFileError(*Library, nullptr);
     }
     if (!File) {
         Abandon();
         return false;
     }
-    this->Channels = Channels;
     AsFloat = Format.Lossy;
     if (Format.Lossy && Quality >= 0) {
         // libsndfile's scale runs from 0.0 (smallest) to 1.0 (best).
         double Level = Quality / 10.0;
-        sf_command(File, SFC_SET_VBR_ENCODING_QUALITY, &Level, sizeof(Level));
+        std::string Unused;
+        SoundFileLibrary(Unused)->Command(File, SFC_SET_VBR_ENCODING_QUALITY, &Level, sizeof(Level));
+    }
+    return true;
+}
+
+namespace {
+
+void PutWord(std::vector<uint8_t>& Out, uint32_t Value, int Bytes) {
+    for (int i = 0; i < Bytes; ++i) Out.push_back(static_cast<uint8_t>(Value >> (8 * i)));
+}
+
+void PutId(std::vector<uint8_t>& Out, const char* Id) { Out.insert(Out.end(), Id, Id + 4); }
+
+}  // namespace
+
+bool TAudioFileWriter::WriteWaveHeader(std::string& Reason) {
+    // RIFF, the PCM format, the tags as INFO strings of a LIST chunk (each
+    // with its closing zero, padded to an even length) and the data's own
+    // header; the two sizes are filled in at the end.
+    std::vector<uint8_t> Header;
+    PutId(Header, "RIFF");
+    PutWord(Header, 0, 4);
+    PutId(Header, "WAVE");
+    PutId(Header, "fmt ");
+    PutWord(Header, 16, 4);
+    PutWord(Header, 1, 2);  // PCM
+    PutWord(Header, static_cast<uint32_t>(Channels), 2);
+    PutWord(Header, static_cast<uint32_t>(Rate), 4);
+    const uint32_t FrameBytes = static_cast<uint32_t>(Channels * Bits / 8);
+    PutWord(Header, static_cast<uint32_t>(Rate) * FrameBytes, 4);
+    PutWord(Header, FrameBytes, 2);
+    PutWord(Header, static_cast<uint32_t>(Bits), 2);
+    std::vector<uint8_t> Info;
+    const std::pair<const char*, const std::string*> Strings[] = {
+        {"INAM", &WaveTags.Title}, {"ICMT", &WaveTags.Comment}, {"ISFT", &WaveTags.Software}};
+    for (const auto& [Id, Text] : Strings) {
+        if (Text->empty()) continue;
+        const uint32_t Size = static_cast<uint32_t>((Text->size() + 2) & ~static_cast<size_t>(1));
+        PutId(Info, Id);
+        PutWord(Info, Size, 4);
+        Info.insert(Info.end(), Text->begin(), Text->end());
+        Info.resize(Info.size() + (Size - Text->size()), 0);
+    }
+    if (!Info.empty()) {
+        PutId(Header, "LIST");
+        PutWord(Header, static_cast<uint32_t>(Info.size() + 4), 4);
+        PutId(Header, "INFO");
+        Header.insert(Header.end(), Info.begin(), Info.end());
+    }
+    PutId(Header, "data");
+    PutWord(Header, 0, 4);
+    HeaderBytes = static_cast<int64_t>(Header.size());
+    HeaderWritten = true;
+    if (!WriteAll(Handle, reinterpret_cast<const char*>(Header.data()), Header.size())) {
+        Reason = SystemError("cannot write");
+        return false;
+    }
+    return true;
+}
+
+bool TAudioFileWriter::FinishWave(std::string& Reason) {
+    if (!HeaderWritten && !WriteWaveHeader(Reason)) return false;
+    // An odd count of data bytes takes a pad byte after them.
+    if (DataBytes % 2 != 0 && !WriteAll(Handle, "", 1)) {
+        Reason = SystemError("cannot write");
+        return false;
+    }
+    // The sizes, where the output can take them (a device that cannot seek
+    // keeps the header as it went out).
+    const int64_t Total = HeaderBytes + DataBytes + DataBytes % 2;
+    std::vector<uint8_t> Riff, Data;
+    PutWord(Riff, static_cast<uint32_t>(std::min<int64_t>(Total - 8, UINT32_MAX)), 4);
+    PutWord(Data, static_cast<uint32_t>(std::min<int64_t>(DataBytes, UINT32_MAX)), 4);
+    if (pwrite(Handle, Riff.data(), 4, 4) != 4 || pwrite(Handle, Data.data(), 4, HeaderBytes - 4) != 4) {
+        if (errno != ESPIPE) {
+            Reason = SystemError("cannot write");
+            return false;
+        }
     }
     return true;
 }
@@ -223,23 +353,60 @@ void TAudioFileWriter::Tag(const TAudioTags& Tags) {
     // left out without a word: the audio is what matters.
     const std::pair<int, const std::string*> Strings[] = {
         {SF_STR_TITLE, &Tags.Title}, {SF_STR_COMMENT, &Tags.Comment}, {SF_STR_SOFTWARE, &Tags.Software}};
+    if (Wave) {
+        WaveTags = Tags;
+        return;
+    }
+    std::string Unused;
     for (const auto& [Kind, Text] : Strings)
-        if (File && !Text->empty()) sf_set_string(File, Kind, Text->c_str());
+        if (File && !Text->empty()) SoundFileLibrary(Unused)->SetString(File, Kind, Text->c_str());
 }
 
 bool TAudioFileWriter::Write(const int16_t* Samples, int64_t Frames, std::string& Reason) {
     if (Frames <= 0) return true;
+    if (Wave) {
+        if (!HeaderWritten && !WriteWaveHeader(Reason)) return false;
+        // Little-endian 16-bit values (on a little-endian machine the
+        // samples as they are), or 8-bit ones kept unsigned (each sample's
+        // high byte, offset by 128).
+        const size_t Values = static_cast<size_t>(Frames * Channels);
+        const char* Out = reinterpret_cast<const char*>(Samples);
+        size_t Size = 2 * Values;
+        if (Bits == 8) {
+            Bytes.resize(Values);
+            for (size_t i = 0; i < Values; ++i)
+                Bytes[i] = static_cast<uint8_t>((static_cast<uint16_t>(Samples[i]) >> 8) ^ 0x80);
+            Out = reinterpret_cast<const char*>(Bytes.data());
+            Size = Values;
+        } else if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) {
+            Bytes.resize(Size);
+            for (size_t i = 0; i < Values; ++i) {
+                const uint16_t Value = static_cast<uint16_t>(Samples[i]);
+                Bytes[2 * i] = static_cast<uint8_t>(Value);
+                Bytes[2 * i + 1] = static_cast<uint8_t>(Value >> 8);
+            }
+            Out = reinterpret_cast<const char*>(Bytes.data());
+        }
+        if (!WriteAll(Handle, Out, Size)) {
+            Reason = SystemError("cannot write");
+            return false;
+        }
+        DataBytes += static_cast<int64_t>(Size);
+        return true;
+    }
+    std::string Unused;
+    const TSoundFileLibrary& Library = *SoundFileLibrary(Unused);
     sf_count_t Written;
     if (AsFloat) {
         // Full scale is 1.0: 16-bit samples over 32768, exactly.
         Floats.resize(static_cast<size_t>(Frames * Channels));
         for (size_t i = 0; i < Floats.size(); ++i) Floats[i] = static_cast<float>(Samples[i]) / 32768.0f;
-        Written = sf_writef_float(File, Floats.data(), Frames);
+        Written = Library.WriteFloats(File, Floats.data(), Frames);
     } else {
-        Written = sf_writef_short(File, Samples, Frames);
+        Written = Library.WriteShorts(File, Samples, Frames);
     }
     if (Written != Frames) {
-        Reason = "cannot write: " + SoundFileError(File);
+        Reason = "cannot write: " + SoundFileError(Library, File);
         return false;
     }
     return true;
@@ -247,11 +414,17 @@ bool TAudioFileWriter::Write(const int16_t* Samples, int64_t Frames, std::string
 
 bool TAudioFileWriter::CloseFile(std::string& Reason) {
     bool Ok = true;
+    if (Wave && Handle >= 0) {
+        Ok = FinishWave(Reason);
+        Wave = false;
+    }
     if (File) {
         // Closing writes the remaining data and completes the header.
         std::lock_guard<std::mutex> Guard(LibraryLock);
-        if (sf_close(File) != 0) {
-            Reason = "cannot write: " + SoundFileError(nullptr);
+        std::string Unused;
+        const TSoundFileLibrary& Library = *SoundFileLibrary(Unused);
+        if (Library.Close(File) != 0) {
+            Reason = "cannot write: " + SoundFileError(Library, nullptr);
             Ok = false;
         }
         File = nullptr;
@@ -308,9 +481,11 @@ bool TAudioFileWriter::Commit(std::string& Reason) {
 void TAudioFileWriter::Abandon() {
     if (File) {
         std::lock_guard<std::mutex> Guard(LibraryLock);
-        sf_close(File);
+        std::string Unused;
+        SoundFileLibrary(Unused)->Close(File);
     }
     File = nullptr;
+    Wave = false;
     if (OwnHandle && Handle >= 0) close(Handle);
     Handle = -1;
     OwnHandle = false;

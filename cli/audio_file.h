@@ -1,5 +1,7 @@
-// Audio files written by quavix render through libsndfile: WAV, FLAC, Ogg
-// Vorbis, Ogg Opus and MP3. A file appears under its name only once it is
+// Audio files written by quavix render: WAV by the writer itself, FLAC, Ogg
+// Vorbis, Ogg Opus and MP3 through libsndfile, which is loaded when the first
+// such file is opened (a WAV render never loads it, nor the encoders it
+// brings along: a megabyte of memory). A file appears under its name only once it is
 // complete: it is written under a temporary name beside it and renamed at
 // the end, so a failed or interrupted render never leaves a truncated file
 // behind.
@@ -66,6 +68,16 @@ public:
 private:
     SNDFILE* File = nullptr;
     int32_t Channels = 0;
+    // A WAV file, written here: its header goes out before the first frames
+    // (or at the end, for a file without any) and gets its sizes at the end.
+    bool Wave = false;
+    bool HeaderWritten = false;
+    int32_t Rate = 0;
+    int32_t Bits = 16;
+    TAudioTags WaveTags;
+    int64_t HeaderBytes = 0;
+    int64_t DataBytes = 0;
+    std::vector<uint8_t> Bytes;  // the frames of one Write as the file stores them
     // Lossy encoders are handed floats: the MP3 writer of some libsndfile
     // releases garbles 16-bit stereo frames, never float ones.
     bool AsFloat = false;
@@ -77,6 +89,8 @@ private:
     int CopyTo = -1;          // the pipe or FIFO that gets TempPath's bytes at the end
 
     bool CloseFile(std::string& Reason);
+    bool WriteWaveHeader(std::string& Reason);
+    bool FinishWave(std::string& Reason);
 };
 
 }  // namespace quavix_cli

@@ -15,6 +15,7 @@ class Validator;
 class TQuavix;
 class TQuavixModule;
 enum class TQuavixAmigaClock : uint8_t;
+enum class TQuavixInterpolation : uint8_t;
 
 namespace quavix_cli {
 
@@ -45,6 +46,8 @@ TRunCommand AddPlay(CLI::App& App);
 
 // Adds --amiga-clock ntsc|pal to a command, read into Clock.
 void AddAmigaClockOption(CLI::App& Command, TQuavixAmigaClock& Clock);
+// Adds --interpolation none|linear|cubic|sinc to a command, read into Interpolation.
+void AddInterpolationOption(CLI::App& Command, TQuavixInterpolation& Interpolation);
 // Adds --stereo-separation PERCENT (0..200) to a command, read into Percent.
 CLI::Option* AddStereoSeparationOption(CLI::App& Command, int32_t& Percent);
 

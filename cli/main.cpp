@@ -5,11 +5,12 @@
 //   quavix render FILE... [-o OUT|DIR/] [--format F] [--quality Q] [--stems] [-j N]
 //                 [--seconds S] [--repeat N] [--start ORDER | --subsong N|all] [--mute LIST]
 //                 [--solo LIST] [--rate HZ] [--bits 8|16] [--mono]
-//                 [--interpolation none|linear] [--amiga-clock ntsc|pal]
+//                 [--interpolation none|linear|cubic|sinc] [--amiga-clock ntsc|pal]
 //                 [--stereo-separation PERCENT]
 //   quavix play FILE... [--repeat N] [--seconds S] [--start ORDER | --subsong N|all]
 //               [--mute LIST] [--solo LIST] [--shuffle] [--loop] [--pattern] [--no-meters]
-//               [--amiga-clock ntsc|pal] [--stereo-separation PERCENT]
+//               [--interpolation none|linear|cubic|sinc] [--amiga-clock ntsc|pal]
+//               [--stereo-separation PERCENT]
 #include <CLI/CLI.hpp>
 
 #include <cstdio>

@@ -35,6 +35,7 @@ struct TPlayOptions {
     bool Pattern = false;
     bool NoMeters = false;
     TQuavixAmigaClock AmigaClock = TQuavixAmigaClock::Ntsc;
+    TQuavixInterpolation Interpolation = TQuavixInterpolation::Linear;
     int32_t StereoSeparation = 100;  // percent
 };
 TPlayOptions Options;
@@ -109,11 +110,13 @@ std::vector<TScreenLine> Frame(const TTerminal& Terminal, const TPlayControl& Co
 
 // Plays one loaded song until its end (after the repeats), for the seconds
 // asked for, or until a key or a signal ends it.
-TPlayOutcome PlayOne(TQuavix& Player, const TPlayEntry& Entry, const std::vector<uint8_t>& Data, TTerminal& Terminal,
+TPlayOutcome PlayOne(TQuavix& Player, const TPlayEntry& Entry, std::vector<uint8_t>& Data, TTerminal& Terminal,
                      TKeyDecoder& Keys, TPlayVolume& Volume) {
     // A subsong's time runs from its own start; --start keeps the song's.
     const TSongTimes Times =
         MeasureSongTimes(Data, Player.SampleRate(), Options.Repeat + 1, Entry.Subsong > 0 ? Entry.StartOrder : 0);
+    // The song holds all it plays: the file's bytes are not needed again.
+    std::vector<uint8_t>().swap(Data);
     if (!Terminal.ScreenOn() || Terminal.InlineBlock()) {
         std::printf("%s\n", Printable(Entry.Path).c_str());
         std::printf("  %s\n", TitleLine(*Player.Module, Entry).c_str());
@@ -259,6 +262,7 @@ int RunPlay() {
         // the volume keys), stereo separation 100 % unless told otherwise.
         TQuavixSettings Settings;
         Settings.AmigaClock = Options.AmigaClock;
+        Settings.Interpolation = Options.Interpolation;
         Settings.StereoSeparation = Options.StereoSeparation;
         auto Player = std::make_unique<TQuavix>(Settings);
         if (Player->OutputDevice == TQuavixOutputDevice::None) {
@@ -337,6 +341,7 @@ TRunCommand AddPlay(CLI::App& App) {
     Play->add_flag("--pattern", Options.Pattern, "show the pattern as it plays, tracker style");
     Play->add_flag("--no-meters", Options.NoMeters, "no channel meters");
     AddAmigaClockOption(*Play, Options.AmigaClock);
+    AddInterpolationOption(*Play, Options.Interpolation);
     AddStereoSeparationOption(*Play, Options.StereoSeparation);
     return RunPlay;
 }

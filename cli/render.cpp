@@ -39,7 +39,7 @@ struct TRenderOptions {
     int32_t Bits = 16;
     bool Mono = false;
     int32_t StereoSeparation = 100;  // percent
-    std::string Interpolation = "linear";
+    TQuavixInterpolation Interpolation = TQuavixInterpolation::Linear;
     std::string Format;  // empty: by the output's extension
     int32_t Quality = -1;
     bool Stems = false;
@@ -135,8 +135,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
     // The window's settings unless told otherwise: linear interpolation,
     // clipping on, master volume 128, stereo separation 100 %.
     TQuavixSettings Settings = TQuavixSettings::Offline(Job.Rate, RenderBufferFrames, !Options.Mono, Options.Bits);
-    Settings.Interpolation =
-        Options.Interpolation == "none" ? TQuavixInterpolation::None : TQuavixInterpolation::Linear;
+    Settings.Interpolation = Options.Interpolation;
     Settings.AmigaClock = Options.AmigaClock;
     Settings.StereoSeparation = Options.StereoSeparation;
     auto Player = std::make_unique<TQuavix>(Settings);
@@ -189,6 +188,8 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         std::vector<int64_t> Ends = MeasureSong(Data, Player->SampleRate(), Options.Repeat + 1, Job.StartOrder);
         if (static_cast<int32_t>(Ends.size()) == Options.Repeat + 1) Total = Ends.back();
     }
+    // The song holds all it plays: the file's bytes are not needed again.
+    std::vector<uint8_t>().swap(Data);
 
     std::vector<uint8_t> Rendered(Player->OutputBits == 8 ? static_cast<size_t>(Player->OutputBufferBytes) : 0);
     // Several buffers are written at once: one large write costs the system
@@ -209,7 +210,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
             Ok = false;
             break;
         }
-        // 16-bit output goes straight into the samples libsndfile takes.
+        // 16-bit output goes straight into the samples the writer takes.
         int16_t* Into = Samples.data() + static_cast<size_t>(Pending) * Player->OutputChannels();
         Player->Render(Player->OutputBits == 16 ? static_cast<void*>(Into) : Rendered.data());
         // The song's end may fall inside this buffer: the file stops there.
@@ -217,7 +218,7 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
         const int64_t Count = std::min<int64_t>(RenderBufferFrames, Frames - Done);
         const size_t Values = static_cast<size_t>(Count) * Player->OutputChannels();
         if (Player->OutputBits == 8) {
-            // libsndfile takes 16-bit samples and keeps their high byte.
+            // The writer takes 16-bit samples and keeps their high byte.
             for (size_t i = 0; i < Values; ++i) Into[i] = static_cast<int16_t>((Rendered[i] - 128) * 256);
         }
         Pending += Count;
@@ -483,9 +484,7 @@ TRunCommand AddRender(CLI::App& App) {
             ""));
     CLI::Option* Mono = Render->add_flag("--mono", Options.Mono, "one channel instead of stereo");
     AddStereoSeparationOption(*Render, Options.StereoSeparation)->excludes(Mono);
-    Render->add_option("--interpolation", Options.Interpolation, "none or linear (default linear)")
-        ->type_name("none|linear")
-        ->check(CLI::IsMember({"none", "linear"}).description(""));
+    AddInterpolationOption(*Render, Options.Interpolation);
     AddAmigaClockOption(*Render, Options.AmigaClock);
     return RunRender;
 }

@@ -1,6 +1,8 @@
-// The 72 inner mixing loops, made from one loop over small policy types:
+// The 144 inner mixing loops, made from one loop over small policy types:
 //
-//   fetch    nearest frame or linear interpolation, of a mono or stereo sample
+//   fetch    nearest frame, linear interpolation, or a weighted sum of the 4
+//            (cubic) or 8 (windowed sinc) frames around the position, of a
+//            mono or stereo sample
 //   filter   none, resonant low-pass or resonant high-pass
 //   gain     fixed gains or a running volume ramp, for mono output or for
 //            stereo output with equal or different sides
@@ -18,6 +20,7 @@
 
 #include <type_traits>
 
+#include "mixer/interpolation_tables.h"
 #include "mixer/mix_vector.h"
 #include "mixer/resonant_filter.h"
 #include "sequencer/channel.h"
@@ -36,9 +39,9 @@ namespace {
 template <int32_t SampleChannels>
 struct TNearest {
     static constexpr int32_t Channels = SampleChannels;
-    static constexpr bool Linear = false;
-    QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
-        const int32_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
+    static constexpr int32_t Key = 0;
+    QUAVIX_MIX_STEP static void Fetch(const int16_t* Data, uint32_t Position, int32_t* X) {
+        const int16_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
         for (int32_t c = 0; c < SampleChannels; ++c) X[c] = Frame[c];
     }
 };
@@ -46,16 +49,41 @@ struct TNearest {
 template <int32_t SampleChannels>
 struct TLinear {
     static constexpr int32_t Channels = SampleChannels;
-    static constexpr bool Linear = true;
+    static constexpr int32_t Key = 1;
     // Reads the frame after the current one too; the guard frames behind the
     // sample and behind a forward loop make that read safe and seamless.
-    QUAVIX_MIX_STEP static void Fetch(const int32_t* Data, uint32_t Position, int32_t* X) {
-        const int32_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
+    QUAVIX_MIX_STEP static void Fetch(const int16_t* Data, uint32_t Position, int32_t* X) {
+        const int16_t* Frame = Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
         const int32_t Weight = static_cast<int32_t>(Position & QuavixFrameFraction);
         for (int32_t c = 0; c < SampleChannels; ++c) {
             const int32_t A = Frame[c];
             const int32_t B = Frame[c + SampleChannels];
             X[c] = A + (((B - A) * Weight) >> QuavixFrameBits);
+        }
+    }
+};
+
+// Cubic (4 taps, key 2) or windowed sinc (8 taps, key 3): the frames from
+// Taps / 2 - 1 before the position's frame to Taps / 2 after it, weighted by
+// the table row of the position's phase (interpolation_tables.h). The guard
+// frames cover every frame read.
+template <int32_t Taps, int32_t SampleChannels>
+struct TWeighted {
+    static constexpr int32_t Channels = SampleChannels;
+    static constexpr int32_t Key = Taps == 4 ? 2 : 3;
+    static constexpr int32_t Before = Taps / 2 - 1;
+    const int16_t* Weights;
+    TWeighted()
+        : Weights(Taps == 4 ? &QuavixInterpolationTables().Cubic[0][0] : &QuavixInterpolationTables().Sinc[0][0]) {}
+    QUAVIX_MIX_STEP void Fetch(const int16_t* Data, uint32_t Position, int32_t* X) const {
+        const int16_t* Frame =
+            Data + (static_cast<ptrdiff_t>(Position >> QuavixFrameBits) - Before) * SampleChannels;
+        const int16_t* Row = Weights + static_cast<size_t>((Position & QuavixFrameFraction) >>
+                                                           (QuavixFrameBits - QuavixTapPhaseBits)) * Taps;
+        for (int32_t c = 0; c < SampleChannels; ++c) {
+            int32_t Sum = 0;
+            for (int32_t k = 0; k < Taps; ++k) Sum += Row[k] * Frame[k * SampleChannels + c];
+            X[c] = QuavixTapValue(Sum);
         }
     }
 };
@@ -185,9 +213,10 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
     constexpr bool Downmix = TOut::Channels == 1 && TFetch::Channels == 2;
     constexpr int32_t Values = Downmix ? 1 : TFetch::Channels;
 
-    const int32_t* Data = Voice.Sample->Data;
+    const int16_t* Data = Voice.Sample->Data;
     uint32_t Position = static_cast<uint32_t>(Voice.Position);
     const uint32_t Step = static_cast<uint32_t>(Voice.Step);
+    const TFetch Fetch;
     typename TFilter::template TState<Values> Filter(Voice);
     TGain Gain(Voice);
     int32_t* Out = Output;
@@ -195,7 +224,7 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
     // Frame K (1-based) of those still to come, at position P.
     auto Frame = [&](uint32_t P, int32_t K, int32_t* O) __attribute__((always_inline)) {
         int32_t X[TFetch::Channels];
-        TFetch::Fetch(Data, P, X);
+        Fetch.Fetch(Data, P, X);
         int32_t Y[Values];
         if (Downmix) {
             Y[0] = Filter.Apply((X[0] + X[TFetch::Channels - 1]) >> 1, 0);
@@ -209,7 +238,7 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
     // of the group, then the rest one by one.
 #if QUAVIX_VECTOR_GROUPS
     if constexpr (std::is_same_v<TGroups, TVectorUnit>) {
-        TVectorGroup<TFetch::Channels, TFetch::Linear, TGain::Ramp, TGain::Sides == TSides::Different> Group(
+        TVectorGroup<TFetch::Channels, TFetch::Key, TGain::Ramp, TGain::Sides == TSides::Different> Group(
             Position, Step, Gain.Left, Gain.Right, Gain.StepLeft, Gain.StepRight);
         for (; N >= 4; N -= 4) {
             Group.Mix(Data, Position, Step, Out);
@@ -249,19 +278,18 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
 template <int32_t Interpolation, int32_t StereoSample, int32_t Ramp, int32_t FilterKind, int32_t OutputChannels,
           TSides Sides, bool Vector = true>
 constexpr TQuavixMixRoutine Routine() {
-    if constexpr (Interpolation > 1) {
-        return nullptr;
-    } else {
-        constexpr int32_t SampleChannels = StereoSample ? 2 : 1;
-        using TFetch = std::conditional_t<Interpolation == 1, TLinear<SampleChannels>, TNearest<SampleChannels>>;
-        using TFilter = std::conditional_t<FilterKind == 0, TNoFilter,
-                                           std::conditional_t<FilterKind == 1, TResonant<false>, TResonant<true>>>;
-        using TGain = std::conditional_t<Ramp == 1, TRampGain<Sides>, TFixedGain<Sides>>;
-        using TOut = TOutput<OutputChannels>;
-        using TGroups = std::conditional_t<Vector && VectorCovers<TFetch, TFilter, TGain, TOut>, TVectorUnit,
-                                           TFrameByFrame>;
-        return &MixLoop<TFetch, TFilter, TGain, TOut, TGroups>;
-    }
+    constexpr int32_t SampleChannels = StereoSample ? 2 : 1;
+    using TFetch = std::conditional_t<
+        Interpolation == 0, TNearest<SampleChannels>,
+        std::conditional_t<Interpolation == 1, TLinear<SampleChannels>,
+                           TWeighted<Interpolation == 2 ? 4 : 8, SampleChannels>>>;
+    using TFilter = std::conditional_t<FilterKind == 0, TNoFilter,
+                                       std::conditional_t<FilterKind == 1, TResonant<false>, TResonant<true>>>;
+    using TGain = std::conditional_t<Ramp == 1, TRampGain<Sides>, TFixedGain<Sides>>;
+    using TOut = TOutput<OutputChannels>;
+    using TGroups = std::conditional_t<Vector && VectorCovers<TFetch, TFilter, TGain, TOut>, TVectorUnit,
+                                       TFrameByFrame>;
+    return &MixLoop<TFetch, TFilter, TGain, TOut, TGroups>;
 }
 
 template <int32_t I, int32_t S, int32_t R, int32_t F, bool V>

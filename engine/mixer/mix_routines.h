@@ -8,8 +8,7 @@
 //   MonoMixRoutines   [interpolation 0..3][stereo sample 0..1][ramp 0..1][filter 0..2]
 //   StereoMixRoutines [interpolation 0..3][stereo sample 0..1][ramp 0..1][filter 0..2][sides differ 0..1]
 //
-// interpolation: 0 none, 1 linear; 2 and 3 hold no loop (such voices advance
-//                without being heard)
+// interpolation: 0 none, 1 linear, 2 cubic, 3 windowed sinc (8 taps)
 // stereo sample: 0 the sample has one value per frame, 1 two (left, right)
 // ramp:          0 the gains stand still, 1 a volume ramp runs
 // filter:        0 none, 1 resonant low-pass, 2 resonant high-pass

@@ -127,10 +127,8 @@ int quavix_set_interpolation(quavix_song* song, int interpolation) {
     switch (interpolation) {
         case QUAVIX_INTERPOLATION_NONE: song->Interpolation = TQuavixInterpolation::None; break;
         case QUAVIX_INTERPOLATION_LINEAR: song->Interpolation = TQuavixInterpolation::Linear; break;
-        case QUAVIX_INTERPOLATION_CUBIC:
-            return Fail(song, QUAVIX_ERROR_NOT_AVAILABLE, "cubic interpolation is not available in this version");
-        case QUAVIX_INTERPOLATION_SINC:
-            return Fail(song, QUAVIX_ERROR_NOT_AVAILABLE, "sinc interpolation is not available in this version");
+        case QUAVIX_INTERPOLATION_CUBIC: song->Interpolation = TQuavixInterpolation::Cubic; break;
+        case QUAVIX_INTERPOLATION_SINC: song->Interpolation = TQuavixInterpolation::Sinc; break;
         default:
             return Fail(song, QUAVIX_ERROR_ARGUMENT, "interpolation " + std::to_string(interpolation) + " is none of QUAVIX_INTERPOLATION_*");
     }

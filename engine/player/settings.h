@@ -9,11 +9,13 @@
 #include "song/module.h"
 
 // How the mixer reads between sample frames: None takes the nearest frame
-// before, Linear interpolates. Unset is what a bare construction leaves: it
-// selects no mixing loop, so a voice adds nothing to the mix unless it steps
-// exactly one frame at a time (which needs no interpolation). Other values
-// select no loop either.
-enum class TQuavixInterpolation : uint8_t { None = 0, Linear = 1, Unset = 3 };
+// before, Linear interpolates between it and the next, Cubic fits a spline
+// through the 4 frames around the position and Sinc weighs the 8 around it
+// by a windowed sinc. Unset is what a bare construction leaves: it selects
+// no mixing loop, so a voice adds nothing to the mix unless it steps exactly
+// one frame at a time (which needs no interpolation). Other values select no
+// loop either.
+enum class TQuavixInterpolation : uint8_t { None = 0, Linear = 1, Cubic = 2, Sinc = 3, Unset = 4 };
 
 // The sound output a player has: none, the OSS device or SDL audio.
 enum class TQuavixOutputDevice : uint8_t { None = 0, Oss = 1, Sdl = 2 };

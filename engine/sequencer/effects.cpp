@@ -830,7 +830,7 @@ static_assert(Effects[TQuavixEffect::SmoothMidiMacro].FirstTick == SmoothMidiMac
 
 const TEffect* FindEffect(const TQuavixPatternNote& Cell) {
     if (const TEffect* Letter = QuavixLetterEffect(Cell)) return Letter;
-    if (Cell.Effect < 0 || Cell.Effect >= EffectCount) return nullptr;
+    if (Cell.Effect >= EffectCount) return nullptr;
     return &Effects[Cell.Effect];
 }
 

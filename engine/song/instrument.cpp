@@ -53,10 +53,10 @@ void TQuavixSample::AllocateData(int32_t Count) {
     size_t Total = static_cast<size_t>(Count) + 2 * GuardValues;
     // The whole new block starts at zero; a reallocation then keeps the values
     // (guards included) that the old block and the new one share.
-    std::unique_ptr<int32_t[]> Block(new int32_t[Total]());
+    std::unique_ptr<int16_t[]> Block(new int16_t[Total]());
     if (FBlock) {
         size_t OldTotal = static_cast<size_t>(FDataCount) + 2 * GuardValues;
-        std::memcpy(Block.get(), FBlock.get(), std::min(Total, OldTotal) * sizeof(int32_t));
+        std::memcpy(Block.get(), FBlock.get(), std::min(Total, OldTotal) * sizeof(int16_t));
     }
     FBlock = std::move(Block);
     Data = FBlock.get() + GuardValues;

@@ -40,15 +40,17 @@ public:
     void Clear();
 };
 
-// One sample. Data holds one signed 32-bit value per sample point on the
-// 16-bit scale, stereo interleaved left then right. Data points 8 values into
-// its block, so there are 8 guard values before the first frame and at least
-// 8 after the last, which the interpolating mixing loops read.
+// One sample. Data holds one signed 16-bit value per sample point (8-bit
+// points scaled up by 256), stereo interleaved left then right. Data points
+// 16 values into its block, so there are 16 guard values before the first
+// frame and at least 16 after the last (8 frames of a stereo sample), which
+// the interpolating mixing loops read: the windowed sinc reads 3 frames
+// before a position and 4 after it.
 class TQuavixSample {
 public:
-    static constexpr int32_t GuardValues = 8;
+    static constexpr int32_t GuardValues = 16;
 
-    int32_t* Data = nullptr;
+    int16_t* Data = nullptr;
     int32_t Length = 0;  // frames
     int32_t Bits = 8;
     int32_t NumChannels = 1;
@@ -93,7 +95,7 @@ public:
     int32_t DataCount() const { return FDataCount; }
 
 private:
-    std::unique_ptr<int32_t[]> FBlock;
+    std::unique_ptr<int16_t[]> FBlock;
     int32_t FDataCount = 0;
 };
 

@@ -167,7 +167,7 @@ private:
 // DoubleDelta, as Impulse Tracker 2.15 saves, deltas of deltas). Writes at
 // most Frames values on the 16-bit scale to Out, every Stride-th, and
 // returns how many it got: a stream that ends or lies stops there.
-int32_t DecompressChannel(TQuavixLoadCursor& Cursor, int32_t Frames, bool SixteenBit, bool DoubleDelta, int32_t* Out,
+int32_t DecompressChannel(TQuavixLoadCursor& Cursor, int32_t Frames, bool SixteenBit, bool DoubleDelta, int16_t* Out,
                           int32_t Stride) {
     const int32_t BlockFrames = SixteenBit ? 0x4000 : 0x8000;
     const int32_t TopWidth = SixteenBit ? 17 : 9;
@@ -225,7 +225,7 @@ int32_t DecompressChannel(TQuavixLoadCursor& Cursor, int32_t Frames, bool Sixtee
             Delta = Wrap(Delta + Value);
             Delta2 = Wrap(Delta2 + Delta);
             const int32_t Point = DoubleDelta ? Delta2 : Delta;
-            Out[static_cast<size_t>(Done + k) * Stride] = SixteenBit ? Point : Point * 256;
+            Out[static_cast<size_t>(Done + k) * Stride] = static_cast<int16_t>(SixteenBit ? Point : Point * 256);
             ++k;
         }
         // The block's points come whole or the stream lied: stop where it did.

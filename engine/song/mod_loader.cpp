@@ -321,7 +321,7 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, const TModHe
 // the loop's points: what lies before or after it is never heard.
 void KeepLoopOnly(TQuavixSample& Sample) {
     if (Sample.LoopStart == 0 && Sample.LoopLength == Sample.Length) return;
-    std::memmove(Sample.Data, Sample.Data + Sample.LoopStart, static_cast<size_t>(Sample.LoopLength) * sizeof(int32_t));
+    std::memmove(Sample.Data, Sample.Data + Sample.LoopStart, static_cast<size_t>(Sample.LoopLength) * sizeof(int16_t));
     Sample.AllocateData(Sample.LoopLength);
     Sample.Length = Sample.LoopLength;
     Sample.LoopStart = 0;
@@ -361,7 +361,7 @@ void ReadSamples(TQuavixLoadCursor& Cursor, TQuavixModule& Module, int32_t Sampl
             Sample.AllocateData(Sample.Length);
             uint32_t Available = 0;
             const uint8_t* Bytes = Cursor.Take(static_cast<uint32_t>(Sample.Length), Available);
-            for (uint32_t k = 0; k < Available; ++k) Sample.Data[k] = static_cast<int8_t>(Bytes[k]) * 256;
+            for (uint32_t k = 0; k < Available; ++k) Sample.Data[k] = static_cast<int16_t>(static_cast<int8_t>(Bytes[k]) * 256);
         }
         const int64_t Held = std::max<int64_t>(0, static_cast<int64_t>(Cursor.Length()) - DataStart);
         if (Held == 0)

@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
-// One pattern cell. All zero is the empty cell.
+// One pattern cell. All zero is the empty cell. Each value in the width it
+// needs, eight bytes a cell: a long song's patterns are the larger part of
+// what it holds besides its samples.
 struct TQuavixPatternNote {
-    int32_t Note = 0;             // 0 none, 1..96 C-0..B-7, 97 key off (TQuavixNote)
-    int32_t Instrument = 0;       // 0 none, 1..255
+    uint16_t Note = 0;            // 0 none, 1..96 C-0..B-7, 97 key off, up to 257 (TQuavixNote)
+    uint8_t Instrument = 0;       // 0 none, 1..255
     uint8_t VolumeCommand = 0;    // the volume column, decoded (TQuavixVolumeCommand), 0 none
-    uint8_t VolumeParameter = 0;  // 0..64 for a volume, else 0..15
-    int32_t Effect = 0;           // Extended Module numbering (TQuavixEffect)
-    int32_t EffectParameter = 0;  // 0..255
+    uint8_t VolumeParameter = 0;  // 0..64 for a volume, else 0..15 (a tone portamento's speed up to 255)
+    uint8_t Effect = 0;           // Extended Module numbering (TQuavixEffect), letters from 64 (TQuavixLetterEffect)
+    uint8_t EffectParameter = 0;  // 0..255
 
     bool IsEmpty() const { return *this == TQuavixPatternNote{}; }
     bool operator==(const TQuavixPatternNote& Other) const {
@@ -23,6 +25,8 @@ struct TQuavixPatternNote {
     }
     bool operator!=(const TQuavixPatternNote& Other) const { return !(*this == Other); }
 };
+
+static_assert(sizeof(TQuavixPatternNote) == 8, "a cell is eight bytes");
 
 using TQuavixPatternNotes = std::vector<TQuavixPatternNote>;
 

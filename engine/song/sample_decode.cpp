@@ -1,5 +1,5 @@
-// Sample data: decoding the stored forms into 32-bit values on the 16-bit
-// scale, byte lengths to frames, and the guard frames around the data.
+// Sample data: decoding the stored forms into 16-bit values (8-bit points
+// scaled up by 256), byte lengths to frames, and the guard frames around the data.
 #include "song/sample_decode.h"
 
 #include <algorithm>
@@ -17,13 +17,13 @@ inline int8_t Wrap8(int32_t Value) { return static_cast<int8_t>(static_cast<uint
 inline int16_t Wrap16(int32_t Value) { return static_cast<int16_t>(static_cast<uint16_t>(Value)); }
 
 // Decodes Deltas 8-bit deltas into every Stride-th value from First on.
-void Delta8Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, int32_t Stride) {
+void Delta8Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int16_t* First, int32_t Stride) {
     uint32_t Available = 0;
     const uint8_t* Bytes = Cursor.Take(static_cast<uint32_t>(Deltas), Available);
     int8_t Accumulator = 0;
     for (uint32_t k = 0; k < Available; ++k) {
         Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Bytes[k]));
-        First[static_cast<size_t>(k) * Stride] = Accumulator * 256;
+        First[static_cast<size_t>(k) * Stride] = static_cast<int16_t>(Accumulator * 256);
     }
     // What the end of the file cut off is silence, as other players play it
     // (a level held on would be a step of up to full scale where it ends).
@@ -31,7 +31,7 @@ void Delta8Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, in
 }
 
 // Decodes Deltas 16-bit little-endian deltas into every Stride-th value.
-void Delta16Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int32_t* First, int32_t Stride) {
+void Delta16Channel(TQuavixLoadCursor& Cursor, int32_t Deltas, int16_t* First, int32_t Stride) {
     uint32_t Available = 0;
     const uint8_t* Bytes = Cursor.Take(2 * static_cast<uint32_t>(Deltas), Available);
     int16_t Accumulator = 0;
@@ -99,11 +99,11 @@ void DecodeAdpcm(TQuavixLoadCursor& Cursor, int32_t Count, TQuavixSample& Sample
         }
         uint8_t Code = Codes[i];
         Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Table[Code & 0x0F]));
-        Sample.Data[k] = Accumulator * 256;
+        Sample.Data[k] = static_cast<int16_t>(Accumulator * 256);
         // With an odd count the last high nibble gives no point.
         if (k + 1 < Count) {
             Accumulator = Wrap8(Accumulator + static_cast<int8_t>(Table[Code >> 4]));
-            Sample.Data[k + 1] = Accumulator * 256;
+            Sample.Data[k + 1] = static_cast<int16_t>(Accumulator * 256);
         }
     }
 }
@@ -190,6 +190,13 @@ void TQuavixSample::PrepareData() {
     };
     for (int64_t f = -4; f < 0; ++f) CopyFrame(f, 0);
     for (int64_t f = Length; f < Length + 4; ++f) CopyFrame(f, Length - 1);
+    // A loop from the first frame comes back to it from the loop's end (or,
+    // ping-pong, from the frames after it): the frames before the first one,
+    // which only the cubic and sinc loops read, are those, so that the frames
+    // around the wrap are the frames the voice plays.
+    if (Loop && LoopStart == 0 && LoopLength > 0 && LoopLength <= Length)
+        for (int64_t i = 1; i <= 4; ++i)
+            CopyFrame(-i, PingPong ? std::min<int64_t>(i, LoopLength - 1) : LoopLength - 1 - (i - 1) % LoopLength);
     if (Loop && !PingPong) {
         // The frames after a forward loop's end repeat its first frames, so
         // the interpolation at the loop's end reads the frames it wraps to,
@@ -252,7 +259,7 @@ void QuavixSetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed, bool Ami
     Sample.FineTune = (Steps - Semitones * 64) * 2;
 }
 
-void QuavixDecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Signed, bool Delta, int32_t* Out,
+void QuavixDecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Signed, bool Delta, int16_t* Out,
                      int32_t Stride) {
     int32_t Sum = 0;
     for (int32_t k = 0; k < Frames; ++k) {
@@ -269,6 +276,6 @@ void QuavixDecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool
             if (Delta) Value = Sum = static_cast<int8_t>(Sum + Value);
             Value *= 256;
         }
-        Out[static_cast<size_t>(k) * Stride] = Value;
+        Out[static_cast<size_t>(k) * Stride] = static_cast<int16_t>(Value);
     }
 }

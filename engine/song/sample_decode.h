@@ -48,5 +48,5 @@ void QuavixSetPitchFromC2Speed(TQuavixSample& Sample, uint32_t C2Speed, bool Ami
 // little-endian) into every Stride-th value from Out on, on the 16-bit
 // scale. Unsigned data has its top bit flipped; delta data adds up, wrapping
 // at its width. The caller holds Frames points of Bytes.
-void QuavixDecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Signed, bool Delta, int32_t* Out,
+void QuavixDecodePcm(const uint8_t* Bytes, int32_t Frames, bool SixteenBit, bool Signed, bool Delta, int16_t* Out,
                      int32_t Stride);

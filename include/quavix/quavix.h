@@ -50,8 +50,8 @@ enum {
 enum {
     QUAVIX_INTERPOLATION_NONE = 0,   /* the nearest frame before */
     QUAVIX_INTERPOLATION_LINEAR = 1, /* the default */
-    QUAVIX_INTERPOLATION_CUBIC = 2,  /* not available yet: QUAVIX_ERROR_NOT_AVAILABLE */
-    QUAVIX_INTERPOLATION_SINC = 3    /* not available yet: QUAVIX_ERROR_NOT_AVAILABLE */
+    QUAVIX_INTERPOLATION_CUBIC = 2,  /* a spline through the 4 frames around the position */
+    QUAVIX_INTERPOLATION_SINC = 3    /* a windowed sinc of the 8 frames around it */
 };
 
 /* The Amiga clock pattern-format songs play by. */

@@ -103,6 +103,10 @@ std::vector<TOutputCase> OutputCases() {
          "low.FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_S8, 8000, 2, 8000},
         {"a pattern-format song without interpolation", "../tune.mod --seconds 0.5 --interpolation none", "tune.wav",
          SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 22050},
+        {"cubic interpolation", "../song.xm --seconds 0.5 --interpolation cubic", "song.wav",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 22050},
+        {"windowed-sinc interpolation, mono", "../tune.mod --seconds 0.5 --interpolation sinc --mono", "tune.wav",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 22050},
         {"a song name with a dot gets .wav added", "../mod.title --seconds 0.001", "mod.title.wav",
          SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 44},
         {"an output name without a suffix is a wave file", "../song.xm --seconds 3 --rate 48000 -o plain", "plain",
@@ -282,9 +286,10 @@ TEST_F(QuavixRender, HelpShowsEachOptionsValueOnce) {
     const std::string Play = Quavix("play --help", Work).Out;
     for (const char* Line : {"  -j,--jobs N ", "  --seconds S ", "  --repeat N ", "  --rate HZ ", "  --start ORDER ",
                              "  --mute LIST ", "  --bits 8|16 ", "  --format wav|flac|ogg|opus|mp3\n",
-                             "  --interpolation none|linear ", "  --stereo-separation PERCENT "})
+                             "  --interpolation none|linear|cubic|sinc\n", "  --stereo-separation PERCENT "})
         EXPECT_NE(Render.find(Line), std::string::npos) << Line << "\n" << Render;
-    for (const char* Line : {"  --seconds S ", "  --start ORDER ", "  --solo LIST ", "  --stereo-separation PERCENT "})
+    for (const char* Line : {"  --seconds S ", "  --start ORDER ", "  --solo LIST ", "  --stereo-separation PERCENT ",
+                             "  --interpolation none|linear|cubic|sinc\n"})
         EXPECT_NE(Play.find(Line), std::string::npos) << Line << "\n" << Play;
     for (const std::string* Help : {&Render, &Play})
         for (const char* Noise : {":INT", ":FLOAT", ":N", ":LIST", ":{", " in ["})

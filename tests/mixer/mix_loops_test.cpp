@@ -1,4 +1,4 @@
-// The 72 inner mixing loops against one plain reference loop that follows
+// The 144 inner mixing loops against one plain reference loop that follows
 // the per-frame steps one at a time: fetch, interpolate, downmix, filter, ramp,
 // accumulate. Every member must agree with it exactly, on random data,
 // positions, steps, gains, ramps and filters: the values it adds, the position
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "mixer/interpolation_tables.h"
 #include "mixer/mix_routines.h"
 #include "player/quavix.h"
 #include "sequencer/channel.h"
@@ -23,7 +24,7 @@ namespace {
 
 struct TKey {
     int32_t OutputChannels;  // 1 or 2
-    int32_t Interpolation;   // 0 none, 1 linear
+    int32_t Interpolation;   // 0 none, 1 linear, 2 cubic, 3 sinc
     int32_t SampleChannels;  // 1 or 2
     int32_t Ramp;            // 0 or 1
     int32_t Filter;          // 0 none, 1 low-pass, 2 high-pass
@@ -32,7 +33,8 @@ struct TKey {
     std::string Name() const {
         static const char* Filters[] = {"0", "LP", "HP"};
         std::string S = OutputChannels == 1 ? "M" : "S";
-        S += Interpolation ? " L " : " N ";
+        static const char* Interpolations[] = {" N ", " L ", " C ", " W "};
+        S += Interpolations[Interpolation];
         S += SampleChannels == 2 ? "2 " : "1 ";
         S += Ramp ? "R " : "- ";
         S += Filters[Filter];
@@ -52,7 +54,7 @@ void PrintTo(const TKey& K, std::ostream* Stream) { *Stream << K.Name(); }
 std::vector<TKey> AllKeys() {
     std::vector<TKey> Keys;
     for (int32_t Out = 1; Out <= 2; ++Out)
-        for (int32_t I = 0; I < 2; ++I)
+        for (int32_t I = 0; I < 4; ++I)
             for (int32_t S = 1; S <= 2; ++S)
                 for (int32_t R = 0; R < 2; ++R)
                     for (int32_t F = 0; F < 3; ++F)
@@ -62,7 +64,7 @@ std::vector<TKey> AllKeys() {
 
 // The steps of one frame after another, with every property tested at run time.
 void ReferenceMix(const TKey& K, int32_t* Output, int32_t N, TQuavixChannel& V) {
-    const int32_t* Data = V.Sample->Data;
+    const int16_t* Data = V.Sample->Data;
     uint32_t Position = static_cast<uint32_t>(V.Position);
     int32_t RampLeft = V.RampLeft, RampRight = V.RampRight;
     std::array<int32_t, 4> H = V.FilterHistory;
@@ -75,7 +77,20 @@ void ReferenceMix(const TKey& K, int32_t* Output, int32_t N, TQuavixChannel& V) 
         for (int32_t c = 0; c < K.SampleChannels; ++c) {
             const int32_t A = Data[F * K.SampleChannels + c];
             const int32_t B = Data[(F + 1) * K.SampleChannels + c];
-            X.push_back(K.Interpolation ? A + (((B - A) * W) >> 12) : A);
+            if (K.Interpolation < 2) {
+                X.push_back(K.Interpolation ? A + (((B - A) * W) >> 12) : A);
+                continue;
+            }
+            // Cubic: frames F - 1 .. F + 2; sinc: F - 3 .. F + 4, weighted by
+            // the row of the fraction's top 10 bits, rounded at 14 bits and
+            // held to 16.
+            const TQuavixInterpolationTables& T = QuavixInterpolationTables();
+            const int32_t Taps = K.Interpolation == 2 ? 4 : 8;
+            const int16_t* Row = Taps == 4 ? T.Cubic[W >> 2] : T.Sinc[W >> 2];
+            int64_t Sum = 0;
+            for (int32_t k = 0; k < Taps; ++k)
+                Sum += Row[k] * Data[(static_cast<int64_t>(F) + k - (Taps / 2 - 1)) * K.SampleChannels + c];
+            X.push_back(static_cast<int32_t>(std::clamp<int64_t>((Sum + 8192) >> 14, -32768, 32767)));
         }
         // Downmix a stereo sample for mono output.
         if (K.OutputChannels == 1 && X.size() == 2) X = {(X[0] + X[1]) >> 1};
@@ -121,21 +136,32 @@ protected:
     std::unique_ptr<TQuavix> Player;
 };
 
-TEST_F(MixLoops, TablesHoldTheSeventyTwoLoopsAndNothingForOtherInterpolations) {
+TEST_F(MixLoops, TablesHoldADifferentLoopForEveryKey) {
     std::set<TQuavixMixRoutine> Seen;
     for (const TKey& K : AllKeys()) {
         ASSERT_NE(K.Routine(), nullptr) << K.Name();
         Seen.insert(K.Routine());
     }
-    EXPECT_EQ(Seen.size(), 72u);
-    for (int32_t I = 2; I < 4; ++I)
-        for (int32_t S = 0; S < 2; ++S)
-            for (int32_t R = 0; R < 2; ++R)
-                for (int32_t F = 0; F < 3; ++F) {
-                    EXPECT_EQ(MonoMixRoutines[I][S][R][F], nullptr);
-                    EXPECT_EQ(StereoMixRoutines[I][S][R][F][0], nullptr);
-                    EXPECT_EQ(StereoMixRoutines[I][S][R][F][1], nullptr);
-                }
+    EXPECT_EQ(Seen.size(), 144u);
+}
+
+// Every row of weights adds up to the whole (a constant level comes through
+// unchanged), and the row of phase 0 takes the frame itself: at whole frames
+// cubic and sinc read what the sample holds, as none and linear do.
+TEST_F(MixLoops, InterpolationWeightsKeepTheLevelAndTheFramesThemselves) {
+    const TQuavixInterpolationTables& T = QuavixInterpolationTables();
+    for (int32_t Phase = 0; Phase < QuavixTapPhases; ++Phase) {
+        int32_t Cubic = 0, Sinc = 0;
+        for (int16_t W : T.Cubic[Phase]) Cubic += W;
+        for (int16_t W : T.Sinc[Phase]) Sinc += W;
+        EXPECT_EQ(Cubic, 16384) << "phase " << Phase;
+        EXPECT_EQ(Sinc, 16384) << "phase " << Phase;
+    }
+    EXPECT_EQ(std::vector<int16_t>(T.Cubic[0], T.Cubic[0] + 4), (std::vector<int16_t>{0, 16384, 0, 0}));
+    EXPECT_EQ(std::vector<int16_t>(T.Sinc[0], T.Sinc[0] + 8), (std::vector<int16_t>{0, 0, 0, 16384, 0, 0, 0, 0}));
+    // Halfway, both weigh the two frames around the position alike.
+    EXPECT_EQ(T.Cubic[512][1], T.Cubic[512][2]);
+    EXPECT_EQ(T.Sinc[512][3], T.Sinc[512][4]);
 }
 
 TEST_F(MixLoops, EveryMemberAgreesWithTheReferenceLoop) {

@@ -496,8 +496,8 @@ TEST_F(Mixing, SilentVoicesOnlyMove) {
     EXPECT_EQ(V.LastRight, 0);
     for (int32_t i = 0; i < 200; ++i) ASSERT_EQ(Mix()[i], 0) << i;
 
-    // No loop for interpolation setting 2: the voice advances unheard.
-    Player->Interpolation = static_cast<TQuavixInterpolation>(2);
+    // No loop while the interpolation is unset: the voice advances unheard.
+    Player->Interpolation = TQuavixInterpolation::Unset;
     Sound(V, S, 4096, 3000);
     Player->MixChannels(0, 100);
     EXPECT_TRUE(V.Active);

@@ -65,7 +65,7 @@ TEST(PlayerCreate, DefaultSettingsPlayAsTheBarePlayerOnceItIsSetUp) {
     // until interpolation, clipping and the master volume are given.
     TQuavix Bare(44100, 4096, 4, true, 10, 16, 0);
     ASSERT_EQ(Bare.OutputDevice, TQuavixOutputDevice::None);
-    EXPECT_EQ(static_cast<int>(Bare.Interpolation), 3);
+    EXPECT_EQ(Bare.Interpolation, TQuavixInterpolation::Unset);
     EXPECT_EQ(FirstBuffers(Bare, 4), std::vector<uint8_t>(4 * 16384, 0));
     Bare.Interpolation = TQuavixInterpolation::Linear;
     Bare.Clipping = 1;

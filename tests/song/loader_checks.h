@@ -82,6 +82,6 @@ inline std::vector<int32_t> Scaled(const std::vector<int32_t>& Points) {
 }  // namespace quavix_test
 
 inline std::ostream& operator<<(std::ostream& Out, const TQuavixPatternNote& Cell) {
-    return Out << "{" << Cell.Note << ", " << Cell.Instrument << ", " << int(Cell.VolumeCommand) << ":" << int(Cell.VolumeParameter) << ", " << Cell.Effect << ", "
-               << Cell.EffectParameter << "}";
+    return Out << "{" << int(Cell.Note) << ", " << int(Cell.Instrument) << ", " << int(Cell.VolumeCommand) << ":" << int(Cell.VolumeParameter) << ", " << int(Cell.Effect) << ", "
+               << int(Cell.EffectParameter) << "}";
 }

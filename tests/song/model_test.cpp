@@ -10,18 +10,18 @@ TEST(Sample, AllocateDataPlacesGuardValuesAroundTheData) {
     S.AllocateData(10);
     ASSERT_NE(S.Data, nullptr);
     EXPECT_EQ(S.DataCount(), 10);
-    // Eight zero guard values before the first value and after the last.
-    for (int32_t i = -8; i < 18; ++i) EXPECT_EQ(S.Data[i], 0) << i;
-    for (int32_t i = 0; i < 10; ++i) S.Data[i] = (i + 1) * 256;
-    S.Data[-8] = 7;
-    S.Data[17] = 9;
+    // Sixteen zero guard values before the first value and after the last.
+    for (int32_t i = -16; i < 26; ++i) EXPECT_EQ(S.Data[i], 0) << i;
+    for (int32_t i = 0; i < 10; ++i) S.Data[i] = static_cast<int16_t>((i + 1) * 256);
+    S.Data[-16] = 7;
+    S.Data[25] = 9;
 
     // Growing keeps the values and the front guards; shrinking keeps the rest.
     S.AllocateData(20);
-    EXPECT_EQ(S.Data[-8], 7);
+    EXPECT_EQ(S.Data[-16], 7);
     for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(S.Data[i], (i + 1) * 256) << i;
-    EXPECT_EQ(S.Data[17], 9);
-    S.Data[27] = 5;  // the last guard value of the larger block
+    EXPECT_EQ(S.Data[25], 9);
+    S.Data[35] = 5;  // the last guard value of the larger block
     S.AllocateData(4);
     for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(S.Data[i], (i + 1) * 256) << i;
     EXPECT_EQ(S.DataCount(), 4);

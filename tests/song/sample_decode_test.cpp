@@ -344,6 +344,7 @@ struct TGuardCase : quavix_test::TNamedCase {
     int32_t LoopStart, LoopLength;
     std::vector<int32_t> After;  // frames 10..13 of the left channel, in units of 100
     std::vector<int32_t> AtLoopEnd;  // frames 6..9
+    std::vector<int32_t> Before = {1, 1, 1, 1};  // frames -4..-1
 };
 
 std::vector<TGuardCase> GuardCases() {
@@ -355,9 +356,12 @@ std::vector<TGuardCase> GuardCases() {
         // turns back and forth.
         {"ping-pong loop", 1, true, true, 2, 4, {10, 10, 10, 10}, {6, 5, 4, 3}},
         {"short ping-pong loop", 1, true, true, 5, 2, {7, 10, 10, 10}, {7, 7, 6, 6}},
-        // A loop from frame 0 gets its copy like any other.
-        {"loop from the start", 1, true, false, 0, 6, {10, 10, 10, 10}, {1, 2, 3, 4}},
-        {"whole sample looped from the start", 1, true, false, 0, 10, {1, 2, 3, 4}, {7, 8, 9, 10}},
+        // A loop from frame 0 gets its copy like any other, and the frames
+        // before the first are those the loop comes back from: its last
+        // frames, or ping-pong the ones after its first.
+        {"loop from the start", 1, true, false, 0, 6, {10, 10, 10, 10}, {1, 2, 3, 4}, {3, 4, 5, 6}},
+        {"whole sample looped from the start", 1, true, false, 0, 10, {1, 2, 3, 4}, {7, 8, 9, 10}, {7, 8, 9, 10}},
+        {"ping-pong loop from the start", 1, true, true, 0, 4, {10, 10, 10, 10}, {2, 1, 9, 10}, {4, 4, 3, 2}},
         // A loop ending with the sample replaces the repeats of the last frame.
         {"loop to the end", 1, true, false, 3, 7, {4, 5, 6, 7}, {7, 8, 9, 10}},
         // A loop of one frame repeats that frame.
@@ -377,9 +381,9 @@ TEST_P(SampleDecodePrepareDataWritesGuardFrames, PrepareDataWritesGuardFrames) {
     S.LoopStart = Case.LoopStart;
     S.LoopLength = Case.LoopLength;
     S.PrepareData();
-    std::vector<int32_t> Before = Frames(S, -4, 0);
-    EXPECT_EQ(Before, (std::vector<int32_t>{100, 100, 100, 100}));
-    std::vector<int32_t> After, AtLoopEnd;
+    std::vector<int32_t> Before, After, AtLoopEnd;
+    for (int32_t Value : Frames(S, -4, 0)) Before.push_back(Value / 100);
+    EXPECT_EQ(Before, Case.Before);
     for (int32_t Value : Frames(S, 10, 14)) After.push_back(Value / 100);
     for (int32_t Value : Frames(S, 6, 10)) AtLoopEnd.push_back(Value / 100);
     EXPECT_EQ(After, Case.After);
