@@ -40,12 +40,14 @@ void TQuavixChannel::UpdateEnvelopes() {
 
 namespace {
 
-// 65536 x 2^(n / 24) for n = -32..32: the frequency ratio of n half
-// semitones, built once.
-const std::array<int32_t, 65>& HalfSemitoneRatios() {
-    static const std::array<int32_t, 65> Table = [] {
-        std::array<int32_t, 65> T{};
-        for (int32_t n = -32; n <= 32; ++n) T[n + 32] = static_cast<int32_t>(std::lround(65536.0 * std::pow(2.0, n / 24.0)));
+// 65536 x 2^(n / PerOctave) for n = -Reach..Reach: the frequency ratios of
+// steps of an octave's PerOctave-th, built once.
+template <int32_t PerOctave, int32_t Reach>
+const std::array<int32_t, 2 * Reach + 1>& PitchRatios() {
+    static const std::array<int32_t, 2 * Reach + 1> Table = [] {
+        std::array<int32_t, 2 * Reach + 1> T{};
+        for (int32_t n = -Reach; n <= Reach; ++n)
+            T[n + Reach] = static_cast<int32_t>(std::lround(65536.0 * std::pow(2.0, static_cast<double>(n) / PerOctave)));
         return T;
     }();
     return Table;
@@ -72,7 +74,7 @@ void TQuavixChannel::UpdatePitchEnvelope(int32_t Value) {
     if (Module->LinearSlides) {
         PeriodOffset -= Steps * 32;
     } else {
-        const int64_t Scaled = static_cast<int64_t>(Period) * 65536 / HalfSemitoneRatios()[Steps + 32];
+        const int64_t Scaled = static_cast<int64_t>(Period) * 65536 / PitchRatios<24, 32>()[Steps + 32];
         PeriodOffset += static_cast<int32_t>(Scaled - Period);
     }
 }
@@ -114,20 +116,6 @@ void TQuavixChannel::UpdateAutoVibrato() {
     PeriodOffset = static_cast<int32_t>(PeriodOffset + Offset / 64);
 }
 
-namespace {
-
-// 65536 x 2^(n / 768) for n = -64..64: the frequency ratio of n 64ths of a
-// semitone, built once.
-const std::array<int32_t, 129>& FineStepRatios() {
-    static const std::array<int32_t, 129> Table = [] {
-        std::array<int32_t, 129> T{};
-        for (int32_t n = -64; n <= 64; ++n) T[n + 64] = static_cast<int32_t>(std::lround(65536.0 * std::pow(2.0, n / 768.0)));
-        return T;
-    }();
-    return Table;
-}
-
-}  // namespace
 
 void TQuavixChannel::UpdateSampleVibrato() {
     // The sample's own vibrato: nothing at all at speed 0. Its depth grows
@@ -158,7 +146,7 @@ void TQuavixChannel::UpdateSampleVibrato() {
     if (Module->LinearSlides) {
         PeriodOffset += Steps;
     } else {
-        const int64_t Scaled = static_cast<int64_t>(Period) * FineStepRatios()[64 + Steps] / 65536;
+        const int64_t Scaled = static_cast<int64_t>(Period) * PitchRatios<768, 64>()[64 + Steps] / 65536;
         PeriodOffset += static_cast<int32_t>(Scaled - Period);
     }
 }
