@@ -314,6 +314,18 @@ void TQuavixChannel::MoveToNoteStart() {
 }
 
 void TQuavixChannel::ReleaseKey() {
+    // A sample's sustain loop ends: it plays on from where it stands with
+    // its other loop, wrapped into that loop where it stands past its end,
+    // or to its end.
+    if (Sample && Sample->Released) {
+        Sample = Sample->Released.get();
+        const int32_t Frame = Position >> QuavixFrameBits;
+        const int32_t LoopEnd = Sample->LoopStart + Sample->LoopLength;
+        if (Sample->Loop && Frame >= LoopEnd)
+            Position = (Sample->LoopStart + (Frame - Sample->LoopStart) % Sample->LoopLength) << QuavixFrameBits |
+                       (Position & (QuavixFrameUnit - 1));
+        if (!Sample->PingPong) Backwards = false;
+    }
     VolumeEnvelope->KeyOn = false;
     PanningEnvelope->KeyOn = false;
     PitchEnvelope->KeyOn = false;

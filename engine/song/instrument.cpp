@@ -21,6 +21,8 @@ TQuavixSample::TQuavixSample() { Clear(); }
 TQuavixSample::~TQuavixSample() { Clear(); }
 
 void TQuavixSample::Clear() {
+    Released.reset();
+    C5Speed = 0;
     AllocateData(0);
     Length = 0;
     Bits = 8;

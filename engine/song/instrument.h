@@ -71,6 +71,10 @@ public:
     // (the transposition and finetune are then 0). Exact where a transposed
     // finetune could only come near it.
     int32_t C5Speed = 0;
+    // A sample with a sustain loop plays it (its Loop) while the key is held;
+    // once released it plays on as this copy, with the sample's other loop or
+    // none (Impulse Tracker's sustain loops). Empty for every other sample.
+    std::unique_ptr<TQuavixSample> Released;
     // The sample's own volume over the song (0..64), and its automatic
     // vibrato (Impulse Tracker's samples carry it; 0 depth for none).
     int32_t GlobalVolume = 64;

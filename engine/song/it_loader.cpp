@@ -237,6 +237,17 @@ int32_t DecompressChannel(TQuavixLoadCursor& Cursor, int32_t Frames, bool Sixtee
 
 // Reads sample Number (from 1) into Sample; returns whether its data is
 // whole (a sample without data is whole).
+std::unique_ptr<TQuavixSample> CopySample(const TQuavixSample& From);
+
+// Sets a sample's loop from Start to End (frames), or none where it is off
+// or empty.
+void SetLoop(TQuavixSample& Sample, uint32_t Start, uint32_t End, bool On, bool PingPong) {
+    Sample.Loop = On && Start < End;
+    Sample.PingPong = Sample.Loop && PingPong;
+    Sample.LoopStart = Sample.Loop ? static_cast<int32_t>(Start) : 0;
+    Sample.LoopLength = Sample.Loop ? static_cast<int32_t>(End - Start) : 0;
+}
+
 bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSlides, TQuavixSample& Sample) {
     Sample.Clear();
     Sample.Name = H.Name;
@@ -282,24 +293,16 @@ bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSl
         }
     }
     Sample.Length = Got;
-    // The loop, and the sustain loop where there is no loop (the engine
-    // plays one loop: the sustain loop's release is left out).
-    uint32_t Start = H.LoopStart, End = std::min<uint32_t>(H.LoopEnd, static_cast<uint32_t>(Got));
-    bool PingPong = (H.Flags & 0x40) != 0;
-    bool Loop = (H.Flags & 0x10) != 0 && Start < End;
-    if (!Loop && (H.Flags & 0x20)) {
-        Start = H.SustainStart;
-        End = std::min<uint32_t>(H.SustainEnd, static_cast<uint32_t>(Got));
-        PingPong = (H.Flags & 0x80) != 0;
-        Loop = Start < End;
-    }
-    if (Loop) {
-        Sample.Loop = true;
-        Sample.PingPong = PingPong;
-        Sample.LoopStart = static_cast<int32_t>(Start);
-        Sample.LoopLength = static_cast<int32_t>(End - Start);
-    }
+    // The loop; a sustain loop plays while the key is held, and a copy with
+    // the loop (or none) takes over once it is released.
+    const uint32_t Whole = static_cast<uint32_t>(Got);
+    SetLoop(Sample, H.LoopStart, std::min(H.LoopEnd, Whole), (H.Flags & 0x10) != 0, (H.Flags & 0x40) != 0);
     if (Got > 0) Sample.PrepareData();
+    if ((H.Flags & 0x20) && H.SustainStart < std::min(H.SustainEnd, Whole) && Got > 0) {
+        Sample.Released = CopySample(Sample);
+        SetLoop(Sample, H.SustainStart, std::min(H.SustainEnd, Whole), true, (H.Flags & 0x80) != 0);
+        Sample.PrepareData();
+    }
     return Got == Frames;
 }
 
@@ -331,6 +334,7 @@ std::unique_ptr<TQuavixSample> CopySample(const TQuavixSample& From) {
         std::copy(From.Data, From.Data + static_cast<size_t>(From.Length) * From.NumChannels, To->Data);
         To->PrepareData();
     }
+    if (From.Released) To->Released = CopySample(*From.Released);
     return To;
 }
 

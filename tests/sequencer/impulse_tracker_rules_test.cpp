@@ -204,7 +204,8 @@ int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
 // TQuavixBehaviour::LoneInstrumentReplaysStoppedNote,
 // TQuavixBehaviour::NotePanningLeavesChannel,
 // TQuavixBehaviour::FadeStartsAtEnvelopeEnd, the keyboard's notes, the pitch
-// envelope, the instrument's filter, the sample's C-5 speed and vibrato
+// envelope, the instrument's filter, the sample's sustain loop, C-5 speed and
+// vibrato
 // (TQuavixBehaviour::SampleAutoVibrato).
 class ImpulseTrackerInstruments : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerInstruments, AsImpulseTrackerPlaysThem) { Check(); }
@@ -329,6 +330,16 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
                     return Song;
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, Runs({{0, 6}})},
+    TItRuleCase{{"a sample's sustain loop plays until the key is released"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 0);
+                    Song.Samples[0].LoopStart = 32;
+                    Song.Samples[0].SustainLoop = true;
+                    Song.Samples[0].SustainStart = 8;
+                    Song.Samples[0].SustainEnd = 16;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Sample->LoopStart; }, Runs({{8, 6}, {32, 6}})},
     TItRuleCase{{"a released note fades once its envelope has ended"},
                 [] {
                     TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 512);
