@@ -449,15 +449,11 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
                                 !(Portamento && Module->Has(TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes));
     if (KeepsEnvelopes) {
         Instrument = NewInstrument;
-        VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
-        PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
-        PitchEnvelope->Envelope = Instrument->PitchEnvelope.get();
+        FollowInstrumentEnvelopes();
     } else if (HasInstrument && !RestoreOnly) {
         ResetVoice();
         Instrument = NewInstrument;
-        VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
-        PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
-        PitchEnvelope->Envelope = Instrument->PitchEnvelope.get();
+        FollowInstrumentEnvelopes();
         PressKey();
         // The multi retrig leaves the next row's first tick uncounted
         // (MultiRetrigCountsTicks).
@@ -627,4 +623,10 @@ void TQuavixChannel::CarryEnvelopes(const std::array<TQuavixEnvelopeState, 3>& C
         static_cast<TQuavixEnvelopeState&>(*Handlers[i]) = Carried[i];
         Handlers[i]->KeyOn = true;
     }
+}
+
+void TQuavixChannel::FollowInstrumentEnvelopes() {
+    VolumeEnvelope->Envelope = Instrument->VolumeEnvelope.get();
+    PanningEnvelope->Envelope = Instrument->PanningEnvelope.get();
+    PitchEnvelope->Envelope = Instrument->PitchEnvelope.get();
 }

@@ -295,6 +295,8 @@ public:
     // Ends the channel's voices (its own and those it left in the reserve
     // bank) that the new note's instrument's duplicate check names.
     void EndDuplicates(const TQuavixInstrument& New, int32_t Note, const TQuavixSample* NewSample);
+    // The envelope handlers follow the instrument's three envelopes.
+    void FollowInstrumentEnvelopes();
     // Puts the envelopes that carry back where the note before stood.
     void CarryEnvelopes(const std::array<TQuavixEnvelopeState, 3>& Carried);
     // SampleAutoVibrato: the playing sample's vibrato for this tick.
