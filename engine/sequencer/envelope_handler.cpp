@@ -116,6 +116,41 @@ int32_t TQuavixEnvelopeHandler::Advance() {
     return Result;
 }
 
+void TQuavixEnvelopeHandler::SeekPoint(int32_t K) {
+    PointIndex = K;
+    Position = Envelope->Points[K].Position;
+    SetupSegment(K);
+    NextPoint = K + 1;
+}
+
+int32_t TQuavixEnvelopeHandler::AdvanceThroughLoopEnds() {
+    if (!Envelope || Envelope->NumPoints <= 0 || !Envelope->Enabled) return 0;
+    const TQuavixEnvelope& E = *Envelope;
+    const int32_t Count = PointCount(E);
+    if (NextPoint < Count && E.Points[NextPoint].Position == Position) {
+        PointIndex = NextPoint;
+        SetupSegment(PointIndex);
+        NextPoint = PointIndex + 1;
+    }
+    int32_t Result = Value >> 16;
+    if (NextPoint < Count) Value = Saturate(static_cast<int64_t>(Value) + Delta);
+    if (Position < INT32_MAX) Position += 1;
+    // Leaving the tick: a held sustain loop, else the loop, runs back once
+    // the position has passed its end point.
+    int32_t Start = -1, End = -1;
+    if (KeyOn && E.SustainEnabled) {
+        Start = E.SustainLoopStart < 0 ? E.SustainPoint : E.SustainLoopStart;
+        End = E.SustainPoint;
+    } else if (E.LoopEnabled) {
+        Start = E.LoopStart;
+        End = E.LoopEnd;
+    }
+    if (Start >= 0 && Start <= End && End < Count && Position > E.Points[End].Position) SeekPoint(Start);
+    if (Result < 0) Result = 0;
+    if (Result > 64) Result = 64;
+    return Result;
+}
+
 bool TQuavixEnvelopeHandler::Ended() const {
     // Advance has taken the last point's segment (a loop back would have
     // moved NextPoint before it).

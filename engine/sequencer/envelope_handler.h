@@ -30,10 +30,16 @@ public:
     void SetPosition(int32_t P);
     // The envelope value of this tick (0..64); then moves one tick on.
     int32_t Advance();
+    // As Advance, with loops that play their end point before they run
+    // back, and that decide whether to run back as they leave it, with the
+    // key as it is then; a sustain point is a sustain loop of one point.
+    int32_t AdvanceThroughLoopEnds();
     // The envelope has played its last point and has no loop to go back by.
     bool Ended() const;
 
 private:
+    // Stands on point K, its segment started.
+    void SeekPoint(int32_t K);
     // Starts the segment beginning at point K.
     void SetupSegment(int32_t K);
     // The last point's value in 16.16, or 0 for an envelope without points.

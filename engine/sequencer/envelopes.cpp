@@ -11,11 +11,13 @@
 #include "song/units.h"
 
 void TQuavixChannel::UpdateEnvelopes() {
+    const bool ThroughEnds = Module && Module->Has(TQuavixBehaviour::EnvelopeLoopsIncludeEnd);
+    auto Advance = [ThroughEnds](TQuavixEnvelopeHandler& H) { return ThroughEnds ? H.AdvanceThroughLoopEnds() : H.Advance(); };
     EnvelopeVolume = 64;
     EnvelopePanning = 32;
     if (VolumeEnvelope->Envelope && !VolumeEnvelopeOff) {
         if (VolumeEnvelope->Envelope->Enabled)
-            EnvelopeVolume = VolumeEnvelope->Advance();
+            EnvelopeVolume = Advance(*VolumeEnvelope);
         else if (!VolumeEnvelope->KeyOn && !(Module && (Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) ||
                                                         Module->Has(TQuavixBehaviour::KeyOffFadesOut))))
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
@@ -23,7 +25,8 @@ void TQuavixChannel::UpdateEnvelopes() {
         // fade-out, or where it ended at 0 ends the note; only Fading fades.
         const bool EndFades = Module && Module->Has(TQuavixBehaviour::FadeStartsAtEnvelopeEnd);
         if (EndFades && VolumeEnvelope->Envelope->Enabled && VolumeEnvelope->Ended()) {
-            if (EnvelopeVolume == 0) Active = false;
+            // The note ends, ramping down from what it played last.
+            if (EnvelopeVolume == 0 && !FadeBank) MoveToFadeBank();
             Fading = true;
         }
         if (Instrument && ((!EndFades && !VolumeEnvelope->KeyOn) || Fading)) {
@@ -33,9 +36,9 @@ void TQuavixChannel::UpdateEnvelopes() {
         }
     }
     if (PanningEnvelope->Envelope && PanningEnvelope->Envelope->Enabled && !PanningEnvelopeOff)
-        EnvelopePanning = PanningEnvelope->Advance();
+        EnvelopePanning = Advance(*PanningEnvelope);
     if (PitchEnvelope->Envelope && PitchEnvelope->Envelope->Enabled && !PitchEnvelopeOff)
-        UpdatePitchEnvelope(PitchEnvelope->Advance());
+        UpdatePitchEnvelope(Advance(*PitchEnvelope));
 }
 
 namespace {

@@ -351,4 +351,36 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
                 FallingEnvelope({ItAt(0, 0, Note("C-4"), 1)}), Sounding, Runs({{1, 12}, {0, 3}})}),
     TCaseName());
 
+// An envelope's loops run through their end point, and whether they run back
+// is decided on leaving it (TQuavixBehaviour::EnvelopeLoopsIncludeEnd): a
+// note-off on the tick after the sustain loop's end comes too late for that
+// round.
+TItSong LoopingEnvelope(std::vector<TItPlacedCell> Placed, bool Sustain) {
+    TItSong Song = WithInstrument(std::move(Placed), 0, 0);
+    TItEnvelope& E = Song.Instruments[0].VolumeEnvelope;
+    E.Points = {{0, 60}, {5, 0}, {9, 40}, {13, 0}};
+    E.Sustain = Sustain;
+    E.Loop = !Sustain;
+    E.SustainEnd = E.LoopEnd = 1;
+    return Song;
+}
+
+class ImpulseTrackerEnvelopes : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerEnvelopes, LoopThroughTheirEnds) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerEnvelopes, ::testing::Values(
+    TItRuleCase{{"a loop plays its end point, then its start"},
+                LoopingEnvelope({ItAt(0, 0, Note("C-4"), 1)}, false), EnvelopeVolume,
+                {60, 48, 36, 24, 12, 0, 60, 48, 36, 24, 12, 0, 60}},
+    TItRuleCase{{"a note off just after the sustain loop ran back plays it once more"},
+                LoopingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, true), EnvelopeVolume,
+                {60, 48, 36, 24, 12, 0, 60, 48, 36, 24, 12, 0, 10, 20, 30, 40, 30, 20, 10, 0}},
+    TItRuleCase{{"a note off inside the sustain loop leaves it at its end"},
+                [] {
+                    TItSong Song = LoopingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, true);
+                    Song.Instruments[0].VolumeEnvelope.Points = {{0, 60}, {8, 0}, {12, 40}, {16, 0}};
+                    return Song;
+                }(),
+                EnvelopeVolume, {60, 52, 45, 37, 30, 22, 15, 7, 0, 10, 20, 30, 40}}),
+    TCaseName());
+
 }  // namespace
