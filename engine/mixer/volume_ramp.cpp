@@ -88,6 +88,8 @@ void TQuavixChannel::UpdateVolumeRamp() {
         VolumeLeft = (std::abs(VolumeLeft) + std::abs(VolumeRight)) / 2;
         VolumeRight = 0;
     }
+    // Whether the last tick's gains were silence.
+    const bool WasSilent = RampTargetLeft == 0 && (!Stereo || RampTargetRight == 0);
     // Ramp values are gains times 4096.
     RampTargetLeft = VolumeLeft * 4096;
     RampStepLeft = RampTargetLeft - RampLeft;
@@ -105,7 +107,13 @@ void TQuavixChannel::UpdateVolumeRamp() {
         const bool Quick = Module->Has(TQuavixBehaviour::QuickNoteRamps);
         const int32_t Change = std::max(std::abs(RampStepLeft), std::abs(RampStepRight)) >> 12;
         const bool ToSilence = Quick && RampTargetLeft == 0 && RampTargetRight == 0 && !NoteFadesIn;
-        if (FadeBank || NoteFadesIn || ToSilence || (Quick && Change >= 1024)) {
+        // With EveryChangeRampsAcrossTick no change is too large to ramp
+        // across the tick, but one that rises from silence ramps as a note
+        // starting does.
+        const bool EveryChange = Module->Has(TQuavixBehaviour::EveryChangeRampsAcrossTick);
+        const bool FromSilence = EveryChange && Quick && WasSilent;
+        if (FromSilence) NoteFadesIn = true;
+        if (FadeBank || NoteFadesIn || ToSilence || (Quick && !EveryChange && Change >= 1024)) {
             RampLength = Module->SampleRate / 200;
             if (Quick)
                 RampLength = static_cast<int32_t>(static_cast<int64_t>(Module->SampleRate) *

@@ -78,6 +78,7 @@ void TQuavixChannel::Reset() {
     NoteWasCut = false;
     LastNote = 0;
     LastNoteValid = false;
+    InstrumentMissing = false;
     RestorePanning = -1;
     NotePanning = -1;
     FilterBaseCutoff = -1;
@@ -262,6 +263,14 @@ bool TQuavixChannel::ReplaySample() {
     return true;
 }
 
+void TQuavixChannel::SwitchSample(TQuavixSample* NewSample) {
+    // A released key plays the sample past its sustain loop.
+    if (!VolumeEnvelope->KeyOn && NewSample->Released) NewSample = NewSample->Released.get();
+    Sample = NewSample;
+    Position = 0;
+    Backwards = false;
+}
+
 void TQuavixChannel::SwapInSample(TQuavixSample* NewSample, bool WasSounding) {
     SwapPending = false;
     SwapSample = nullptr;
@@ -352,16 +361,29 @@ void TQuavixChannel::PressKey() {
     NoteFadesIn = true;
 }
 
+void TQuavixChannel::IgnoreNote(const TQuavixPatternNote& Cell, const TQuavixPatternNote& Without) {
+    // The row's effects see no note either (an offset beside it moves
+    // nothing).
+    if (CurrentNote.Note == Cell.Note) CurrentNote.Note = Without.Note;
+    TriggerNote(Without);
+}
+
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
-    // With MissingInstrumentIgnored a number naming no instrument is as if
-    // the cell had none.
-    if (Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments &&
-        !Module->Instruments[Cell.Instrument] && Module->Has(TQuavixBehaviour::MissingInstrumentIgnored)) {
-        TQuavixPatternNote Without = Cell;
-        Without.Instrument = 0;
-        TriggerNote(Without);
-        return;
+    // With MissingInstrumentSilencesNotes a number naming no instrument
+    // leaves the sounding note as it is, but its keyboard maps every note to
+    // no sample: the note beside it, and those after it without a number, are
+    // not played.
+    if (Module->Has(TQuavixBehaviour::MissingInstrumentSilencesNotes)) {
+        const bool Named = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
+        if (Named) InstrumentMissing = !Module->Instruments[Cell.Instrument];
+        if (InstrumentMissing && (Named || QuavixIsNote(Cell.Note))) {
+            TQuavixPatternNote Without = Cell;
+            Without.Instrument = 0;
+            if (QuavixIsNote(Without.Note)) Without.Note = TQuavixNote::None;
+            IgnoreNote(Cell, Without);
+            return;
+        }
     }
     const bool Portamento = IsPortamento(Cell);
     const bool HasInstrument = Cell.Instrument >= 1 && Cell.Instrument <= TQuavixModule::MaxInstruments;
@@ -393,6 +415,14 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     const bool HasNote =
         QuavixIsNote(Cell.Note) && !(NoteTakes && !PlayableNote(*Module, NoteTakes->RelativeNote + Cell.Note - 1 +
                                                                            Mapping->NoteTransposes[Cell.Note - 1]));
+    // With NoteWithoutSampleIgnored a note the keyboard maps to no sample is
+    // as if the cell had none: what sounds plays on, not even slid.
+    if (HasNote && !NoteTakes && Mapping && Module->Has(TQuavixBehaviour::NoteWithoutSampleIgnored)) {
+        TQuavixPatternNote Without = Cell;
+        Without.Note = TQuavixNote::None;
+        IgnoreNote(Cell, Without);
+        return;
+    }
 
     // A note starts its sample from the beginning unless it is a slide to
     // it. A slide starts no note (on a channel where nothing sounds it stays
@@ -444,12 +474,15 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // leaves the envelopes, the fade-out and the key where they are; with
     // PortamentoInstrumentResetsEnvelopes a slide restarts them all the same.
     // Another instrument's number restarts them, unless beside a slide.
+    const TQuavixInstrument* Before = Instrument;
     const bool KeepsEnvelopes = HasInstrument && !Starts && (NewInstrument == Instrument || Portamento) &&
                                 Module->Has(TQuavixBehaviour::LoneInstrumentKeepsEnvelopes) &&
                                 !(Portamento && Module->Has(TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes));
     if (KeepsEnvelopes) {
         Instrument = NewInstrument;
         FollowInstrumentEnvelopes();
+        // The volume it brings back comes quickly, as a note's start does.
+        NoteFadesIn = true;
     } else if (HasInstrument && !RestoreOnly) {
         ResetVoice();
         Instrument = NewInstrument;
@@ -469,6 +502,19 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         }
     }
 
+    // With LoneInstrumentSwitchesSample an instrument number without a note
+    // brings the sample its keyboard maps the channel's last note to: the
+    // volume and panning that follow are that sample's, and where the number
+    // changes the instrument, the sounding voice starts it from its
+    // beginning, at the pitch it plays.
+    TQuavixSample* Keyed = nullptr;
+    if (HasInstrument && !HasNote && Instrument && LastNote >= TQuavixNote::First && LastNote <= TQuavixNote::Last &&
+        Module->Has(TQuavixBehaviour::LoneInstrumentSwitchesSample)) {
+        Keyed = NoteSample(*Instrument, LastNote);
+        if (Keyed && Instrument != Before && Cell.Note == TQuavixNote::None && WasSounding && Keyed != Sample)
+            SwitchSample(Keyed);
+    }
+
     if (Instrument && HasNote) {
         // A slide keeps the sample that sounds, and the finetune it plays
         // at; anything else takes the sample the instrument maps to the note.
@@ -484,6 +530,9 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // Only a slide aims the tone portamento: a note that starts
             // leaves the target where the last slide put it.
             if (Portamento) TargetPeriod = NotePeriod;
+            // With LoneInstrumentSwitchesSample the note slid to is the
+            // channel's last note.
+            if (Portamento && Module->Has(TQuavixBehaviour::LoneInstrumentSwitchesSample)) LastNote = Cell.Note;
         }
         if (Starts) {
             // Only an instrument number restarts the envelopes and the
@@ -529,7 +578,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         // sample swapped in has started it.
         Active = !Module->Has(TQuavixBehaviour::SampleSwap) || Active || WasSounding;
         const TQuavixSample* Restored =
-            Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Sample;
+            Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Keyed ? Keyed : Sample;
         if (Restored) {
             Volume = Restored->Volume;
             // The sample's panning, or the instrument's where it sets one
@@ -556,7 +605,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // Key-off. With an instrument number on an instrument without volume
     // envelope the note plays on: trackers cut such a note through its
     // volume, which the instrument number restores.
-    if (KeyOffNote && !RestoreOnly && !(HasInstrument && !VolumeEnvelopeOn(Instrument))) ReleaseKey();
+    // With KeyOffFadesOut it is released all the same, to fade out.
+    if (KeyOffNote && !RestoreOnly &&
+        !(HasInstrument && !VolumeEnvelopeOn(Instrument) && !Module->Has(TQuavixBehaviour::KeyOffFadesOut)))
+        ReleaseKey();
 
     if (KeyOffNote || Cell.Note == TQuavixNote::NoteCut || Cell.Note == TQuavixNote::NoteFade) LastNoteValid = false;
     // A note cut stops the voice: it fades out at once and nothing sounds

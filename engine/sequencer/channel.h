@@ -184,6 +184,9 @@ struct TQuavixChannelState {
     // (LoneInstrumentReplaysStoppedNote): a key-off, note cut or note fade
     // since it started leaves nothing to play.
     bool LastNoteValid = false;
+    // With MissingInstrumentSilencesNotes: the last instrument number named
+    // no instrument, whose keyboard maps every note to no sample.
+    bool InstrumentMissing = false;
     // With NotePanningLeavesChannel: the channel's panning to return to once
     // a note without panning of its own follows (-1 none), and the panning
     // the last note's sample or instrument gave.
@@ -237,6 +240,9 @@ public:
     // released, 3 fading out) and takes no further effects; true when a
     // reserve voice took it. A cut (0) or a silent voice hands nothing over.
     bool MoveToReserveBank(int32_t Action);
+    // Plays Without in place of Cell, a note the cell holds and that is not
+    // to be played.
+    void IgnoreNote(const TQuavixPatternNote& Cell, const TQuavixPatternNote& Without);
     // Applies the note and instrument of a cell.
     void TriggerNote(const TQuavixPatternNote& Cell);
     // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
@@ -254,6 +260,8 @@ public:
     // Where SampleSwap is in play: an instrument number that starts no note
     // hands its sample to the voice. A sounding voice takes it where its
     // sample or loop ends; a stopped one starts it at once if it loops.
+    // Starts another sample from its beginning on the sounding voice.
+    void SwitchSample(TQuavixSample* NewSample);
     void SwapInSample(TQuavixSample* NewSample, bool WasSounding);
     // The Amiga limits (PortamentoAmigaLimits) as quarter periods: the
     // smallest period, the highest pitch, and the largest. With

@@ -127,7 +127,8 @@ TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16
 TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     using B = TQuavixBehaviour;
     TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,   B::FirstRowDelayCounts,
-                             B::PeriodsFromC2Speed,         B::QuickRampsBothWays, B::BreakRowInHex,
+                             B::PeriodsFromC2Speed,         B::VolumeRampsAcrossTick, B::QuickNoteRamps, B::EveryChangeRampsAcrossTick,
+                             B::BreakRowInHex,
                              B::NewNoteActions,             B::OffsetWrapsIntoLoop, B::WidePanningCommand,
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
@@ -137,8 +138,11 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts,
                    B::EnvelopeLoopsIncludeEnd})
         Set.Set(Rule);
-    // Header flag 4: the song plays samples, not instruments.
-    Set.Set(Flags & 0x04 ? B::MissingInstrumentIgnored : B::LoneSampleNumberSwitchesSample);
+    // Header flag 4: the song plays instruments, not samples alone.
+    if (Flags & 0x04)
+        Set.Set(B::MissingInstrumentSilencesNotes).Set(B::LoneInstrumentSwitchesSample).Set(B::NoteWithoutSampleIgnored);
+    else
+        Set.Set(B::LoneSampleNumberSwitchesSample);
     // Header flag 0x10, old effects: an instrument number restarts the
     // envelopes as Scream Tracker 3 and Fasttracker 2 do.
     if (!(Flags & 0x10)) {

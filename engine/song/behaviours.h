@@ -46,8 +46,10 @@ enum class TQuavixBehaviour : uint8_t {
     LoneInstrumentKeepsEnvelopes, // the sounding instrument's number without a note leaves the note's envelopes, fade-out and key as they are; another instrument's restarts them, unless beside a tone portamento (Impulse Tracker without old effects)
     PortamentoInstrumentResetsEnvelopes, // with LoneInstrumentKeepsEnvelopes, an instrument number beside a tone portamento restarts the envelopes all the same (Impulse Tracker with linked Gxx memory)
     LoneInstrumentReplaysStoppedNote, // an instrument number without a note on a channel whose voice has stopped plays the channel's last note again; a key-off, note cut or note fade since leaves nothing to play (Impulse Tracker)
-    MissingInstrumentIgnored,     // an instrument number that names no instrument is ignored: the channel keeps its instrument and the note beside it plays (Impulse Tracker with instruments)
+    MissingInstrumentSilencesNotes, // an instrument number that names no instrument leaves the sounding note as it is, but no note plays beside it or after it without a number until a number names an instrument (Impulse Tracker with instruments)
     LoneSampleNumberSwitchesSample, // an instrument number without a note switches the sounding voice to its sample at once, where it stands; a number that names no sample stops the voice (Impulse Tracker without instruments)
+    LoneInstrumentSwitchesSample, // an instrument number without a note brings the sample its keyboard maps the last note (played or slid to) to: its volume and panning, and, where the number changes the instrument, the sounding voice starts it from its beginning, at its pitch (Impulse Tracker with instruments)
+    NoteWithoutSampleIgnored,     // a note that the keyboard maps to no sample is ignored, slide and all: what sounds plays on (Impulse Tracker with instruments)
     NoteRestartsEnvelopes,        // every note that starts restarts the envelopes, the fade-out and the instrument vibrato, with or without an instrument number beside it (Impulse Tracker)
     NotePanningLeavesChannel,     // a sample's or instrument's own panning pans its notes only: a later note of one without gets the channel's panning back, as it stood before or as an effect set it since (Impulse Tracker)
     SampleAutoVibrato,            // the automatic vibrato is the playing sample's: none at speed 0, its depth grows by the sweep rate in 256ths each tick, in 64ths of a semitone, with sine, ramp down, square and random waves (Impulse Tracker)
@@ -108,6 +110,7 @@ enum class TQuavixBehaviour : uint8_t {
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
     QuickRampsBothWays,           // every gain change ramps over 16 frames at 44100 Hz (0.36 ms) where it rises and 42 (0.95 ms) where it falls, a voice the fade bank ends too (OpenMPT, playing Scream Tracker 3 files)
+    EveryChangeRampsAcrossTick,   // with VolumeRampsAcrossTick and QuickNoteRamps, a gain change of any size ramps across the tick; only a note's start, a rise from silence and a fall to silence ramp quickly (OpenMPT, playing Impulse Tracker files)
     QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts, or one falling to silence, fades out over 42 (0.95 ms), not 5 ms or the tick (OpenMPT)
 
     Count

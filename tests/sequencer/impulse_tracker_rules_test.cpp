@@ -12,6 +12,8 @@
 
 using namespace quavix_test;
 using quavix_song_test::PlayFile;
+using quavix_song_test::Each;
+using quavix_song_test::Join;
 using quavix_song_test::Runs;
 using quavix_song_test::TProbe;
 
@@ -199,7 +201,7 @@ int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
 
 // Instrument numbers, keyboards and envelope ends as Impulse Tracker plays
 // them: TQuavixBehaviour::LoneInstrumentKeepsEnvelopes,
-// TQuavixBehaviour::MissingInstrumentIgnored,
+// TQuavixBehaviour::MissingInstrumentSilencesNotes,
 // TQuavixBehaviour::PortamentoInstrumentResetsEnvelopes,
 // TQuavixBehaviour::LoneInstrumentReplaysStoppedNote,
 // TQuavixBehaviour::NotePanningLeavesChannel,
@@ -381,6 +383,79 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerEnvelopes, ::testing::Val
                     return Song;
                 }(),
                 EnvelopeVolume, {60, 52, 45, 37, 30, 22, 15, 7, 0, 10, 20, 30, 40}}),
+    TCaseName());
+
+// Two instruments over two samples of volumes 64 and 32 (instrument 1 plays
+// sample 1 but maps D-4 to sample 2, and E-4 to none); row 0 plays C-4 on
+// instrument 1.
+TItSong TwoSamples(std::vector<TItPlacedCell> Placed) {
+    TItSong Song = WithInstrument(std::move(Placed), 0, 0);
+    Song.Samples.push_back(Song.Samples[0]);
+    Song.Samples[1].Volume = 32;
+    Song.Instruments.push_back(Song.Instruments[0]);
+    Song.Instruments[1].Sample = 2;
+    Song.Instruments[0].Keyboard.assign(120, 1);
+    Song.Instruments[0].Keyboard[Note("D-4") + 11] = 2;
+    Song.Instruments[0].Keyboard[Note("E-4") + 11] = 0;
+    return Song;
+}
+// The volume, and the default volume of the sample sounding, as 100 x V + S.
+int32_t VolumeAndSample(const TQuavixModule& M) {
+    const TQuavixChannel& C = *M.Channels[0];
+    return C.Volume * 100 + (C.Sample ? C.Sample->Volume : 0);
+}
+int32_t SampleFrame(const TQuavixModule& M) { return M.Channels[0]->Position >> QuavixFrameBits; }
+
+// An instrument number without a note brings the sample the keyboard maps the
+// last note to (TQuavixBehaviour::LoneInstrumentSwitchesSample); a note mapped
+// to no sample is not played (TQuavixBehaviour::NoteWithoutSampleIgnored), nor
+// is one after a number naming no instrument
+// (TQuavixBehaviour::MissingInstrumentSilencesNotes); a key-off beside an
+// instrument number fades the note out (TQuavixBehaviour::KeyOffFadesOut).
+class ImpulseTrackerKeyboards : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerKeyboards, MapNotesToSamples) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Values(
+    TItRuleCase{{"another instrument's lone number starts its sample over"},
+                TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 2)}), VolumeAndSample,
+                Join(Each({6464}, 6), Each({3232}, 2))},
+    TItRuleCase{{"the same instrument's lone number takes the mapped sample's volume only"},
+                TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"), 0, -1, 'G', 0x01),
+                            ItAt(2, 0, 0, 1)}),
+                VolumeAndSample, Join(Each({6464}, 12), Each({3264}, 2))},
+    TItRuleCase{{"a note mapped to no sample is not played, offset and all"},
+                TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1, -1, 'O', 0x01)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->LastNote * 1000 + SampleFrame(M) / 256; },
+                Each({Note("C-4") * 1000}, 8)},
+    TItRuleCase{{"after a number naming no instrument notes are not played"},
+                TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 9), ItAt(2, 0, Note("D-4")),
+                            ItAt(3, 0, Note("D-4"), 2)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->LastNote; },
+                Join(Each({Note("C-4")}, 18), Each({Note("D-4")}, 2))},
+    TItRuleCase{{"a key-off beside an instrument number fades the note"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff, 1)}, 0, 1024, false), Fadeout,
+                {65536, 65536, 65536, 65536, 65536, 65536, 0, 0}}),
+    TCaseName());
+
+// Gains ramp across the tick whatever the change; a note's start and a rise
+// from silence ramp in 16 frames, a fall to silence in 42
+// (TQuavixBehaviour::EveryChangeRampsAcrossTick). Ticks of 882 frames.
+class ImpulseTrackerRamps : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerRamps, LastTheirLength) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
+    TItRuleCase{{"an envelope's jumps ramp across the tick but from and to silence"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].VolumeEnvelope.Sustain = false;
+                    Song.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {2, 64}, {3, 8},  {5, 8},
+                                                                 {6, 0},  {8, 0},  {9, 64}, {12, 64}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; },
+                {16, 882, 882, 882, 882, 882, 42, 42, 42, 16, 882, 882}},
+    TItRuleCase{{"a lone instrument number's volume comes quickly"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1, 20), ItAt(1, 0, 0, 1)}, 0, 0),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; },
+                {16, 882, 882, 882, 882, 882, 16, 882}}),
     TCaseName());
 
 }  // namespace
