@@ -107,13 +107,7 @@ void TQuavixChannel::UpdateVolumeRamp() {
         const bool Quick = Module->Has(TQuavixBehaviour::QuickNoteRamps);
         const int32_t Change = std::max(std::abs(RampStepLeft), std::abs(RampStepRight)) >> 12;
         const bool ToSilence = Quick && RampTargetLeft == 0 && RampTargetRight == 0 && !NoteFadesIn;
-        // With EveryChangeRampsAcrossTick no change is too large to ramp
-        // across the tick, but one that rises from silence ramps as a note
-        // starting does.
-        const bool EveryChange = Module->Has(TQuavixBehaviour::EveryChangeRampsAcrossTick);
-        const bool FromSilence = EveryChange && Quick && WasSilent;
-        if (FromSilence) NoteFadesIn = true;
-        if (FadeBank || NoteFadesIn || ToSilence || (Quick && !EveryChange && Change >= 1024)) {
+        if (FadeBank || NoteFadesIn || ToSilence || (Quick && Change >= 1024)) {
             RampLength = Module->SampleRate / 200;
             if (Quick)
                 RampLength = static_cast<int32_t>(static_cast<int64_t>(Module->SampleRate) *
@@ -129,7 +123,16 @@ void TQuavixChannel::UpdateVolumeRamp() {
         const int32_t Left = RampTargetLeft - RampLeft, Right = Stereo ? RampTargetRight - RampRight : 0;
         const bool Falls = FadeBank || (std::abs(Left) >= std::abs(Right) ? Left < 0 : Right < 0);
         RampLength = static_cast<int32_t>(static_cast<int64_t>(Module->SampleRate) * (Falls ? 42 : 16) / 44100);
+        // With EnvelopeRampsAcrossTick a step of the volume envelope ramps
+        // across the whole tick, unless it rises from silence or falls to it,
+        // or a note starts.
+        const bool EnvelopeStep = EnvelopeVolume != RampEnvelopeVolume;
+        const bool Silence = WasSilent || (RampTargetLeft == 0 && (!Stereo || RampTargetRight == 0));
+        if (EnvelopeStep && !Silence && !NoteFadesIn && !FadeBank &&
+            Module->Has(TQuavixBehaviour::EnvelopeRampsAcrossTick))
+            RampLength = Module->TickLength;
     }
+    RampEnvelopeVolume = EnvelopeVolume;
     NoteFadesIn = false;
     if (Module->TickLength < RampLength) RampLength = Module->TickLength;
     // Below 345 Hz the ramp lengths (and below 102 Hz the tick) can come out

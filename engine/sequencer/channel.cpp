@@ -481,8 +481,9 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (KeepsEnvelopes) {
         Instrument = NewInstrument;
         FollowInstrumentEnvelopes();
-        // The volume it brings back comes quickly, as a note's start does.
-        NoteFadesIn = true;
+        // With EnvelopeRampsAcrossTick the volume it brings back ramps as an
+        // envelope's step does.
+        RampEnvelopeVolume = -1;
     } else if (HasInstrument && !RestoreOnly) {
         ResetVoice();
         Instrument = NewInstrument;
@@ -518,8 +519,17 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Instrument && HasNote) {
         // A slide keeps the sample that sounds, and the finetune it plays
         // at; anything else takes the sample the instrument maps to the note.
-        const bool KeepsSample = Portamento && Sample;
-        if (!KeepsSample) Sample = Instrument->Samples[Instrument->NoteSamples[Cell.Note - 1]].get();
+        bool KeepsSample = Portamento && Sample;
+        TQuavixSample* Mapped = Instrument->Samples[Instrument->NoteSamples[Cell.Note - 1]].get();
+        // With PortamentoSwitchesSample a slide to a note of another sample,
+        // beside an instrument number, starts that sample over, the pitch
+        // sliding on from where it is.
+        if (KeepsSample && HasInstrument && Mapped && !QuavixSameSample(*Mapped, *Sample) &&
+            Module->Has(TQuavixBehaviour::PortamentoSwitchesSample)) {
+            KeepsSample = false;
+            StartSample(MoveToFadeBank());
+        }
+        if (!KeepsSample) Sample = Mapped;
         int32_t NotePeriod = Period;
         if (Sample) {
             // A slide keeps this semitone index too, so that arpeggio works

@@ -103,6 +103,8 @@ struct TQuavixChannelState {
     int32_t RampStepLeft = 0;
     int32_t RampStepRight = 0;
     int32_t RampLength = 0;
+    // The volume envelope's value the last ramp was set for.
+    int32_t RampEnvelopeVolume = 64;
     int32_t RealNote = 0;
     int32_t FilterCutoff = 127;
     int32_t FilterResonance = 0;

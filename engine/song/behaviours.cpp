@@ -127,12 +127,12 @@ TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16
 TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     using B = TQuavixBehaviour;
     TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,   B::FirstRowDelayCounts,
-                             B::PeriodsFromC2Speed,         B::VolumeRampsAcrossTick, B::QuickNoteRamps, B::EveryChangeRampsAcrossTick,
-                             B::BreakRowInHex,
+                             B::PeriodsFromC2Speed,         B::QuickRampsBothWays, B::EnvelopeRampsAcrossTick, B::BreakRowInHex,
                              B::NewNoteActions,             B::OffsetWrapsIntoLoop, B::WidePanningCommand,
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
+    else Set.Set(B::PortamentoSwitchesSample);
     for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
                    B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts,

@@ -86,6 +86,7 @@ enum class TQuavixBehaviour : uint8_t {
     FineTuneCommandFromLowest,    // E5x sets finetune (x - 8) x 16 for the note beside it only (Fasttracker 2)
     EdgeSlidesOnFirstTick,        // D0F and DF0 slide on the row's first tick too, so on every tick (Scream Tracker 3)
     LinkedPortamentoMemory,       // Gxx keeps its speed in the memory Exx and Fxx share (Impulse Tracker, where the header asks)
+    PortamentoSwitchesSample,     // a tone portamento beside an instrument number to a note of another sample starts that sample from its beginning, the pitch sliding on from where it is (Impulse Tracker without linked Gxx memory)
     WidePanningCommand,           // Xxx pans 0x00..0xFF left to right, not 0x00..0x80 with XA4 surround (Impulse Tracker)
     TempoSlides,                  // T0x and T1x slide the tempo down and up by x on the row's later ticks (Impulse Tracker)
     BreakRowInHex,                // Cxx breaks to row xx read as hexadecimal, not as two decimal digits (Impulse Tracker)
@@ -110,7 +111,7 @@ enum class TQuavixBehaviour : uint8_t {
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
     QuickRampsBothWays,           // every gain change ramps over 16 frames at 44100 Hz (0.36 ms) where it rises and 42 (0.95 ms) where it falls, a voice the fade bank ends too (OpenMPT, playing Scream Tracker 3 files)
-    EveryChangeRampsAcrossTick,   // with VolumeRampsAcrossTick and QuickNoteRamps, a gain change of any size ramps across the tick; only a note's start, a rise from silence and a fall to silence ramp quickly (OpenMPT, playing Impulse Tracker files)
+    EnvelopeRampsAcrossTick,      // with QuickRampsBothWays, a step of the volume envelope, and the volume an instrument number that keeps the envelopes brings back, ramp across the whole tick, unless they rise from silence or fall to it (OpenMPT, playing Impulse Tracker files)
     QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts, or one falling to silence, fades out over 42 (0.95 ms), not 5 ms or the tick (OpenMPT)
 
     Count

@@ -22,6 +22,7 @@ TQuavixSample::~TQuavixSample() { Clear(); }
 
 void TQuavixSample::Clear() {
     Released.reset();
+    Number = 0;
     C5Speed = 0;
     AllocateData(0);
     Length = 0;

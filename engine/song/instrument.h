@@ -71,6 +71,10 @@ public:
     // (the transposition and finetune are then 0). Exact where a transposed
     // finetune could only come near it.
     int32_t C5Speed = 0;
+    // The song's own number for the sample (from 1) where instruments hold
+    // copies of the song's samples (Impulse Tracker's); 0 where each
+    // instrument's samples are its own.
+    int32_t Number = 0;
     // A sample with a sustain loop plays it (its Loop) while the key is held;
     // once released it plays on as this copy, with the sample's other loop or
     // none (Impulse Tracker's sustain loops). Empty for every other sample.
@@ -102,6 +106,12 @@ private:
     std::unique_ptr<int16_t[]> FBlock;
     int32_t FDataCount = 0;
 };
+
+// Whether two samples are one: the same object, or copies of the same song
+// sample.
+inline bool QuavixSameSample(const TQuavixSample& A, const TQuavixSample& B) {
+    return &A == &B || (A.Number != 0 && A.Number == B.Number);
+}
 
 class TQuavixInstrument {
 public:

@@ -329,6 +329,7 @@ std::unique_ptr<TQuavixSample> CopySample(const TQuavixSample& From) {
     To->VibratoDepth = From.VibratoDepth;
     To->VibratoRate = From.VibratoRate;
     To->Length = From.Length;
+    To->Number = From.Number;
     if (From.Data && From.Length > 0) {
         To->AllocateData(From.Length * From.NumChannels);
         std::copy(From.Data, From.Data + static_cast<size_t>(From.Length) * From.NumChannels, To->Data);
@@ -474,6 +475,8 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
             continue;
         }
         if (!ReadSample(Cursor, SampleHeader, LinearSlides, *Samples[i])) ++SamplesCutShort;
+        Samples[i]->Number = static_cast<int32_t>(i) + 1;
+        if (Samples[i]->Released) Samples[i]->Released->Number = Samples[i]->Number;
         if (!UseInstruments && i + 1 <= static_cast<uint32_t>(MaxInstruments)) {
             // Without instruments each sample plays as an instrument of its own.
             std::unique_ptr<TQuavixInstrument>& Slot = Instruments[i + 1];

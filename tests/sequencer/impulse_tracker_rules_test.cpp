@@ -436,13 +436,14 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
                 {65536, 65536, 65536, 65536, 65536, 65536, 0, 0}}),
     TCaseName());
 
-// Gains ramp across the tick whatever the change; a note's start and a rise
-// from silence ramp in 16 frames, a fall to silence in 42
-// (TQuavixBehaviour::EveryChangeRampsAcrossTick). Ticks of 882 frames.
+// A step of the volume envelope ramps across the tick, 882 frames, other
+// changes (and steps from or to silence) in 16 frames where they rise; with
+// no mixing here, every gain counts as rising
+// (TQuavixBehaviour::EnvelopeRampsAcrossTick).
 class ImpulseTrackerRamps : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerRamps, LastTheirLength) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
-    TItRuleCase{{"an envelope's jumps ramp across the tick but from and to silence"},
+    TItRuleCase{{"an envelope's steps ramp across the tick but from and to silence"},
                 [] {
                     TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
                     Song.Instruments[0].VolumeEnvelope.Sustain = false;
@@ -451,11 +452,13 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
                     return Song;
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; },
-                {16, 882, 882, 882, 882, 882, 42, 42, 42, 16, 882, 882}},
-    TItRuleCase{{"a lone instrument number's volume comes quickly"},
+                {16, 16, 16, 882, 16, 16, 16, 16, 16, 16, 16, 16}},
+    TItRuleCase{{"a volume command ramps quickly"},
+                WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 20)}, 0, 0),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, Each({16}, 8)},
+    TItRuleCase{{"a lone instrument number's volume ramps across the tick"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1, 20), ItAt(1, 0, 0, 1)}, 0, 0),
-                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; },
-                {16, 882, 882, 882, 882, 882, 16, 882}}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 16, 16, 16, 16, 16, 882, 16}}),
     TCaseName());
 
 }  // namespace
