@@ -87,3 +87,21 @@ void TQuavix::BuildFilterTable(int32_t ASampleRate) {
         }
     }
 }
+
+TQuavix::TFilterCoefficients TQuavix::HalfDampedFilter(int32_t Cutoff, int32_t Modifier, int32_t Resonance) const {
+    if (Resonance < 0) Resonance = 0;
+    if (Resonance > 127) Resonance = 127;
+    // Half the damping of the table's resonance step: 1 at step 0.
+    const float Exponent = static_cast<float>(-(0.1875 * Resonance) / 20.0);
+    const float Damping = static_cast<float>(std::exp(static_cast<double>(Exponent) * Ln10));
+    // The angular cutoff, and the output rate over it.
+    const float Fc = static_cast<float>(CutoffToFrequency(Cutoff, Modifier)) * 6.28318530716f;
+    const float R = static_cast<float>(Module->SampleRate) / Fc;
+    const float D = Damping * R + Damping - 1.0f;
+    const float E = R * R;
+    const float G = 1.0f + D + E;
+    const float A0 = 4096.0f * (1.0f / G);
+    const float B0 = 4096.0f * ((D + E + E) / G);
+    const float B1 = 4096.0f * (-E / G);
+    return {RoundCoefficient(A0), RoundCoefficient(B0), RoundCoefficient(B1)};
+}

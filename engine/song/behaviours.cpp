@@ -134,7 +134,8 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
     for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
                    B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
-                   B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts})
+                   B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts, B::HalfFilterDamping,
+                   B::FullCutoffLeavesFilter, B::NoteResetsFilter})
         Set.Set(Rule);
     // Header flag 4: the song plays samples, not instruments.
     Set.Set(Flags & 0x04 ? B::MissingInstrumentIgnored : B::LoneSampleNumberSwitchesSample);
