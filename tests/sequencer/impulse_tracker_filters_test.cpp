@@ -12,29 +12,24 @@
 using namespace quavix_test;
 using quavix_song_test::PlayFile;
 using quavix_song_test::Runs;
-using quavix_song_test::TProbe;
 
 namespace {
 
+// The cells of channel 0 in SmallIt's pattern, and whether the channel
+// filters after each tick.
 struct TItFilterCase : TNamedCase {
-    TItSong Song;
-    TProbe Probe;
-    std::vector<int32_t> Expected;
+    std::vector<TItPlacedCell> Placed;
+    std::vector<int32_t> Filtering;
 };
-
-TItSong Cells(std::vector<TItPlacedCell> Placed) {
-    TItSong Song = SmallIt();
-    Song.Patterns[0].Cells = std::move(Placed);
-    return Song;
-}
-
-int32_t Filtering(const TQuavixModule& M) { return M.Channels[0]->FilterValid ? 1 : 0; }
 
 class ImpulseTrackerFilter : public ::testing::TestWithParam<TItFilterCase> {
 protected:
     void Check() {
         const TItFilterCase& T = GetParam();
-        EXPECT_EQ(PlayFile(WriteIt(T.Song), static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+        TItSong Song = SmallIt();
+        Song.Patterns[0].Cells = T.Placed;
+        const auto Filtering = [](const TQuavixModule& M) { return M.Channels[0]->FilterValid ? 1 : 0; };
+        EXPECT_EQ(PlayFile(WriteIt(Song), static_cast<int32_t>(T.Filtering.size()), Filtering), T.Filtering);
     }
 };
 
@@ -47,23 +42,23 @@ INSTANTIATE_TEST_SUITE_P(
     ImpulseTracker, ImpulseTrackerFilter,
     ::testing::Values(
         TItFilterCase{{"Z7F beside a note turns the filter off"},
-                      Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, Note("C-4"), 1, -1, 'Z', 0x7F)}),
-                      Filtering, Runs({{1, 6}, {0, 3}})},
+                      {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, Note("C-4"), 1, -1, 'Z', 0x7F)}},
+                      Runs({{1, 6}, {0, 3}})},
         TItFilterCase{{"Z7F on its own leaves the filter running"},
-                      Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'Z', 0x7F)}),
-                      Filtering, Runs({{1, 9}})},
+                      {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'Z', 0x7F)}},
+                      Runs({{1, 9}})},
         TItFilterCase{{"the next note at full cutoff turns the filter off"},
-                      Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'Z', 0x7F),
-                             ItAt(2, 0, Note("D-4"), 1)}),
-                      Filtering, Runs({{1, 12}, {0, 3}})},
+                      {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'Z', 0x7F),
+                        ItAt(2, 0, Note("D-4"), 1)}},
+                      Runs({{1, 12}, {0, 3}})},
         TItFilterCase{{"the next note below full cutoff filters again"},
-                      Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x7F), ItAt(1, 0, 0, 0, -1, 'Z', 0x30),
-                             ItAt(2, 0, Note("D-4"), 1)}),
-                      Filtering, Runs({{0, 6}, {1, 9}})},
+                      {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x7F), ItAt(1, 0, 0, 0, -1, 'Z', 0x30),
+                        ItAt(2, 0, Note("D-4"), 1)}},
+                      Runs({{0, 6}, {1, 9}})},
         TItFilterCase{{"resonance keeps a full cutoff filtering"},
-                      Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'Z', 0x7F),
-                             ItAt(2, 0, 0, 0, -1, 'Z', 0x8F), ItAt(3, 0, Note("D-4"), 1)}),
-                      Filtering, Runs({{1, 21}})}),
+                      {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'Z', 0x7F),
+                        ItAt(2, 0, 0, 0, -1, 'Z', 0x8F), ItAt(3, 0, Note("D-4"), 1)}},
+                      Runs({{1, 21}})}),
     TCaseName());
 
 }  // namespace
