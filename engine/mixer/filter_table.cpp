@@ -21,7 +21,19 @@ constexpr double Ln10 = 2.30258509299404568402;
 // or is outside the 32-bit range, only comes out of a degenerate rate (a
 // cutoff of 0 Hz at a rate of 1 Hz); it gives 0 rather than an undefined
 // conversion.
+//
+// Every coefficient of a real table lies far below 2^22 in magnitude. There,
+// adding and taking away 1.5 x 2^23 rounds the value to an integer in the
+// current rounding mode, exactly as nearbyint does (the sum lies where single
+// precision steps by 1), without the library call: the table holds 49152
+// coefficients and nearbyint was most of its cost. Larger values, and values
+// that are not numbers, take the library's way.
 int32_t RoundCoefficient(float Value) {
+    constexpr float Shift = 12582912.0f;  // 1.5 x 2^23
+    if (Value > -4194304.0f && Value < 4194304.0f) {
+        const float Shifted = Value + Shift;
+        return static_cast<int32_t>(Shifted - Shift);
+    }
     const float Rounded = std::nearbyint(Value);
     if (!(Rounded >= -2147483648.0f && Rounded < 2147483648.0f)) return 0;
     return static_cast<int32_t>(Rounded);
@@ -74,4 +86,22 @@ void TQuavix::BuildFilterTable(int32_t ASampleRate) {
             FilterTable[Resonance][Cutoff] = {RoundCoefficient(A0), RoundCoefficient(B0), RoundCoefficient(B1)};
         }
     }
+}
+
+TQuavix::TFilterCoefficients TQuavix::HalfDampedFilter(int32_t Cutoff, int32_t Modifier, int32_t Resonance) const {
+    if (Resonance < 0) Resonance = 0;
+    if (Resonance > 127) Resonance = 127;
+    // Half the damping of the table's resonance step: 1 at step 0.
+    const float Exponent = static_cast<float>(-(0.1875 * Resonance) / 20.0);
+    const float Damping = static_cast<float>(std::exp(static_cast<double>(Exponent) * Ln10));
+    // The angular cutoff, and the output rate over it.
+    const float Fc = static_cast<float>(CutoffToFrequency(Cutoff, Modifier)) * 6.28318530716f;
+    const float R = static_cast<float>(Module->SampleRate) / Fc;
+    const float D = Damping * R + Damping - 1.0f;
+    const float E = R * R;
+    const float G = 1.0f + D + E;
+    const float A0 = 4096.0f * (1.0f / G);
+    const float B0 = 4096.0f * ((D + E + E) / G);
+    const float B1 = 4096.0f * (-E / G);
+    return {RoundCoefficient(A0), RoundCoefficient(B0), RoundCoefficient(B1)};
 }

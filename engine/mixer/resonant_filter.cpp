@@ -5,17 +5,26 @@
 #include "sequencer/channel.h"
 #include "song/module.h"
 
-void TQuavixChannel::SetupFilter(bool ResetHistory) {
+void TQuavixChannel::SetupFilter(bool ResetHistory, bool BesideNote) {
     if (FilterCutoff < 0) FilterCutoff = 0;
     if (FilterCutoff > 127) FilterCutoff = 127;
     if (FilterResonance < 0) FilterResonance = 0;
     if (FilterResonance > 127) FilterResonance = 127;
+    if (Module && Module->Has(TQuavixBehaviour::FullCutoffLeavesFilter) && FilterCutoff >= 127 &&
+        FilterResonance == 0) {
+        // Nothing to filter: the filter stays as it is, unless a note starts
+        // with these settings.
+        if (BesideNote) FilterValid = false;
+        return;
+    }
     // A song loaded into a module of its own, with no player around it, has
     // no table: its voices get the entry that passes the signal unchanged.
     static const TQuavix::TFilterCoefficients PassThrough = {4096, 0, 0};
     const TQuavix* Player = Module ? Module->Owner : nullptr;
-    const TQuavix::TFilterCoefficients& Entry =
-        Player ? Player->FilterTable[FilterResonance][FilterCutoff] : PassThrough;
+    const bool HalfDamped = Player && Module->Has(TQuavixBehaviour::HalfFilterDamping);
+    const TQuavix::TFilterCoefficients Entry =
+        HalfDamped ? Player->HalfDampedFilter(FilterCutoff, 256, FilterResonance)
+                   : Player ? Player->FilterTable[FilterResonance][FilterCutoff] : PassThrough;
     FilterCoefficients = Entry;
     // The high-pass is the complement of the low-pass: input minus low-passed input.
     if (FilterMode == 1) FilterCoefficients[0] = 4096 - Entry[0];

@@ -150,6 +150,10 @@ public:
     // Fills FilterTable for the given output rate, with the cutoff range of
     // the module as it is now.
     void BuildFilterTable(int32_t ASampleRate);
+    // The filter entry of a cutoff (0..127) scaled by a filter envelope's
+    // Modifier (-256 none .. 256 whole) at a resonance, designed with half
+    // the damping (TQuavixBehaviour::HalfFilterDamping) at the output rate.
+    TFilterCoefficients HalfDampedFilter(int32_t Cutoff, int32_t Modifier, int32_t Resonance) const;
 
     // Render loop: one buffer of BufferFrames frames in the output format,
     // exactly OutputBufferBytes bytes at Dest. Allocates nothing.

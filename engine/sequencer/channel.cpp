@@ -642,6 +642,7 @@ void TQuavixChannel::StartInstrumentFilter() {
     const bool Envelope = Instrument->PitchEnvelopeFilters && Instrument->PitchEnvelope->Enabled;
     if (!Sets && !Envelope) {
         FilterBaseCutoff = -1;
+        if (Module->Has(TQuavixBehaviour::NoteResetsFilter)) SetupFilter(true, true);
         return;
     }
     if (Instrument->FilterCutoff >= 0) FilterCutoff = Instrument->FilterCutoff;
@@ -650,7 +651,7 @@ void TQuavixChannel::StartInstrumentFilter() {
     if (!Envelope && FilterCutoff >= 127 && FilterResonance <= 0)
         FilterValid = false;
     else
-        SetupFilter(true);
+        SetupFilter(true, true);
 }
 
 void TQuavixChannel::EndDuplicates(const TQuavixInstrument& New, int32_t Note, const TQuavixSample* NewSample) {

@@ -295,8 +295,9 @@ public:
     void StartSample(bool HandedOver);
     // Loads the coefficients for the current cutoff, resonance and mode from
     // the player's table (clamping cutoff and resonance to 0..127) and turns
-    // the filter on; ResetHistory clears the four history values.
-    void SetupFilter(bool ResetHistory);
+    // the filter on; ResetHistory clears the four history values. BesideNote:
+    // the settings come with a note that starts (FullCutoffLeavesFilter).
+    void SetupFilter(bool ResetHistory, bool BesideNote = false);
     // The instrument's filter settings, at the start of its note.
     void StartInstrumentFilter();
     // The pitch envelope's value of this tick (0..64): the pitch's or the

@@ -50,7 +50,11 @@ void ApplyFilter(TQuavixChannel& C, int32_t CutoffChange) {
     const bool Stereo = C.Module->OutputChannels != 1;
     const bool Wait = C.Volume <= 0 && std::abs(CutoffChange) >= 16 && C.FilterValid && C.RampLeft != 0 &&
                       (C.RampRight != 0 || !Stereo);
-    if (!Wait) C.SetupFilter(!C.FilterValid);
+    // A cutoff or resonance beside a note that starts (no tone portamento)
+    // on the row's first tick comes with the note (FullCutoffLeavesFilter).
+    const bool BesideNote = !C.Background && C.CurrentTick == 0 && QuavixIsNote(C.CurrentNote.Note) &&
+                            !TQuavixChannel::IsPortamento(C.CurrentNote);
+    if (!Wait) C.SetupFilter(!C.FilterValid, BesideNote);
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
                    B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts,
-                   B::EnvelopeLoopsIncludeEnd})
+                   B::EnvelopeLoopsIncludeEnd, B::HalfFilterDamping, B::FullCutoffLeavesFilter, B::NoteResetsFilter})
         Set.Set(Rule);
     // Header flag 4: the song plays instruments, not samples alone.
     if (Flags & 0x04)

@@ -113,6 +113,9 @@ enum class TQuavixBehaviour : uint8_t {
     QuickRampsBothWays,           // every gain change ramps over 16 frames at 44100 Hz (0.36 ms) where it rises and 42 (0.95 ms) where it falls, a voice the fade bank ends too (OpenMPT, playing Scream Tracker 3 files)
     EnvelopeRampsAcrossTick,      // with QuickRampsBothWays, a step of the volume envelope, and the volume an instrument number that keeps the envelopes brings back, ramp across the whole tick, unless they rise from silence or fall to it (OpenMPT, playing Impulse Tracker files)
     QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts, or one falling to silence, fades out over 42 (0.95 ms), not 5 ms or the tick (OpenMPT)
+    HalfFilterDamping,            // the resonant filter is designed with half the damping at each resonance step, from the ratio of the output rate to the cutoff: resonance 0 keeps the cutoff's own level instead of rolling off below it (Impulse Tracker, as OpenMPT plays it)
+    FullCutoffLeavesFilter,       // a cutoff at its top (under a filter envelope, one scaled to it) without resonance neither turns the filter on nor changes it; beside a note that starts without tone portamento it turns the filter off (Impulse Tracker)
+    NoteResetsFilter,             // every note that starts sets the channel's filter up again from its cutoff and resonance, with its history cleared, whether or not the instrument has settings of its own (Impulse Tracker)
 
     Count
 };

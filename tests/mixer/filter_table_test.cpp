@@ -216,3 +216,46 @@ TEST(BuildFilterTable, ADegenerateRateGivesSilentEntries) {
 }
 
 }  // namespace
+
+// TQuavixBehaviour::HalfFilterDamping: the entry a voice gets, designed from
+// the output rate over the angular cutoff with half the table's damping, at
+// a cutoff a filter envelope may scale (modifier -256 none .. 256 whole).
+struct THalfDampedCase {
+    int32_t Rate, Cutoff, Modifier, Resonance, A0, B0, B1;
+};
+
+void PrintTo(const THalfDampedCase& C, std::ostream* Out) {
+    *Out << C.Rate << " Hz cutoff " << C.Cutoff << " modifier " << C.Modifier << " resonance " << C.Resonance;
+}
+
+class HalfDampedFilterGives : public ::testing::TestWithParam<THalfDampedCase> {};
+
+TEST_P(HalfDampedFilterGives, TheEntryOfItsCutoffAndResonance) {
+    const THalfDampedCase& C = GetParam();
+    auto Player = MakePlayer(C.Rate);
+    const auto Entry = Player->HalfDampedFilter(C.Cutoff, C.Modifier, C.Resonance);
+    EXPECT_EQ(Entry[0], C.A0);
+    EXPECT_EQ(Entry[1], C.B0);
+    EXPECT_EQ(Entry[2], C.B1);
+}
+INSTANTIATE_TEST_SUITE_P(HalfFilterDamping, HalfDampedFilterGives,
+                         ::testing::Values(
+                             // Resonance 0 keeps the level at the cutoff: B0 and B1 lie
+                             // further from the table's (7289, -3238 at cutoff 64).
+                             THalfDampedCase{44100, 64, 256, 0, 51, 7662, -3617},
+                             THalfDampedCase{44100, 127, 256, 0, 965, 4941, -1810},
+                             THalfDampedCase{44100, 100, 256, 60, 409, 7337, -3650},
+                             THalfDampedCase{44100, 0, 256, 127, 1, 8186, -4091},
+                             // An envelope in its middle halves the octaves above
+                             // the lowest cutoff; at its bottom the cutoff is 0.
+                             THalfDampedCase{44100, 100, 0, 0, 24, 7847, -3775},
+                             THalfDampedCase{44100, 100, -256, 0, 1, 8114, -4020},
+                             // At a low rate the cutoff stops at half the rate.
+                             THalfDampedCase{8000, 127, 256, 127, 21984, -15661, -2227}),
+                         [](const ::testing::TestParamInfo<THalfDampedCase>& Info) {
+                             const THalfDampedCase& C = Info.param;
+                             return quavix_test::TestNameOf(std::to_string(C.Rate) + " Hz cutoff " +
+                                                            std::to_string(C.Cutoff) + " modifier " +
+                                                            Number(C.Modifier) + " resonance " +
+                                                            std::to_string(C.Resonance));
+                         });
