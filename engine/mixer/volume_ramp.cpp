@@ -126,13 +126,13 @@ void TQuavixChannel::UpdateVolumeRamp() {
         // With EnvelopeRampsAcrossTick a step of the volume envelope ramps
         // across the whole tick, unless it rises from silence or falls to it,
         // or a note starts.
-        const bool EnvelopeStep = EnvelopeVolume != RampEnvelopeVolume;
+        const bool EnvelopeStep = FineEnvelopeVolume != RampEnvelopeVolume;
         const bool Silence = WasSilent || (RampTargetLeft == 0 && (!Stereo || RampTargetRight == 0));
         if (EnvelopeStep && !Silence && !NoteFadesIn && !FadeBank &&
             Module->Has(TQuavixBehaviour::EnvelopeRampsAcrossTick))
             RampLength = Module->TickLength;
     }
-    RampEnvelopeVolume = EnvelopeVolume;
+    RampEnvelopeVolume = FineEnvelopeVolume;
     NoteFadesIn = false;
     if (Module->TickLength < RampLength) RampLength = Module->TickLength;
     // Below 345 Hz the ramp lengths (and below 102 Hz the tick) can come out

@@ -237,6 +237,7 @@ bool TQuavixChannel::ReplayNote() {
     RealNote = Played->RelativeNote + Key - 1;
     FineTune = Played->FineTune;
     Period = Module->GetNotePeriod(RealNote, FineTune);
+    SetExactPitchRatio();
     StartSample(MoveToFadeBank());
     return true;
 }
@@ -323,6 +324,7 @@ void TQuavixChannel::MoveToNoteStart() {
 }
 
 void TQuavixChannel::ReleaseKey() {
+    NoteReleased = true;
     // A sample's sustain loop ends: it plays on from where it stands with
     // its other loop, wrapped into that loop where it stands past its end,
     // or to its end.
@@ -366,6 +368,20 @@ void TQuavixChannel::IgnoreNote(const TQuavixPatternNote& Cell, const TQuavixPat
     // nothing).
     if (CurrentNote.Note == Cell.Note) CurrentNote.Note = Without.Note;
     TriggerNote(Without);
+}
+
+void TQuavixChannel::SetExactPitchRatio() {
+    ExactPitchRatio = 0;
+    if (!Module->Has(TQuavixBehaviour::ExactAmigaNotePitch) || Module->LinearSlides || Period <= 0) return;
+    // The note's own frequency: its linear-slide period's at the sample's C2
+    // speed (the finetune, with PeriodsFromC2Speed).
+    const int64_t Speed = FineTune > 0 ? FineTune : 8363;
+    const int64_t Exact = Module->GetLinearFineFrequency(7680 - RealNote * 64) * Speed / 8363;
+    const int64_t OfPeriod = Module->GetFineFrequency(Period);
+    // A period held far from the note's (at the pitch range's ends) keeps
+    // its own frequency.
+    if (Exact > 0 && OfPeriod > 0 && Exact < (OfPeriod << 1) && OfPeriod < (Exact << 1))
+        ExactPitchRatio = (Exact << 24) / OfPeriod;
 }
 
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
@@ -443,7 +459,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // new-note action in the reserve bank.
     // Where the envelopes stand for the note that sounds, which a new note
     // of the same instrument carries on with where they carry.
-    const TQuavixInstrument* CarriedFrom = Active ? Instrument : nullptr;
+    const TQuavixInstrument* CarriedFrom = Active && !NoteReleased ? Instrument : nullptr;
     const std::array<TQuavixEnvelopeState, 3> Carried = {*VolumeEnvelope, *PanningEnvelope, *PitchEnvelope};
     // Its instrument's duplicate check first ends the channel's earlier
     // notes that it names.
@@ -485,10 +501,14 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         // envelope's step does.
         RampEnvelopeVolume = -1;
     } else if (HasInstrument && !RestoreOnly) {
+        // With InstrumentNumberKeepsFade a note fading out goes on fading,
+        // from the full volume again, unless a note starts.
+        const bool KeepsFading = Fading && !Starts && Module->Has(TQuavixBehaviour::InstrumentNumberKeepsFade);
         ResetVoice();
         Instrument = NewInstrument;
         FollowInstrumentEnvelopes();
         PressKey();
+        Fading = KeepsFading;
         // The multi retrig leaves the next row's first tick uncounted
         // (MultiRetrigCountsTicks).
         RetrigSkipsFirstTick = true;
@@ -549,6 +569,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             // fade-out: a note on its own plays on in the envelope where it
             // is, held or released, as trackers play it.
             Period = NotePeriod;
+            SetExactPitchRatio();
+            NoteReleased = false;
             LastNote = Cell.Note;
             LastNoteValid = true;
             NoteWasCut = false;
@@ -585,8 +607,14 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (RestoreOnly) ReleaseKey();
     if (HasInstrument && Sample && Period != 0) {
         // With SampleSwap a voice that had stopped stays so, unless a looped
-        // sample swapped in has started it.
-        Active = !Module->Has(TQuavixBehaviour::SampleSwap) || Active || WasSounding;
+        // sample swapped in has started it; with
+        // LoneInstrumentReplaysStoppedNote only a note starts it.
+        if (Module->Has(TQuavixBehaviour::SampleSwap))
+            Active = Active || WasSounding;
+        else if (Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote))
+            Active = Active || WasSounding || Starts;
+        else
+            Active = true;
         const TQuavixSample* Restored =
             Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Keyed ? Keyed : Sample;
         if (Restored) {
@@ -615,9 +643,11 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // Key-off. With an instrument number on an instrument without volume
     // envelope the note plays on: trackers cut such a note through its
     // volume, which the instrument number restores.
-    // With KeyOffFadesOut it is released all the same, to fade out.
+    // With KeyOffFadesOut it is released all the same, to fade out; with
+    // KeyOffBeforeInstrument the instrument number has pressed the key again.
     if (KeyOffNote && !RestoreOnly &&
-        !(HasInstrument && !VolumeEnvelopeOn(Instrument) && !Module->Has(TQuavixBehaviour::KeyOffFadesOut)))
+        !(HasInstrument && !VolumeEnvelopeOn(Instrument) && !Module->Has(TQuavixBehaviour::KeyOffFadesOut)) &&
+        !(HasInstrument && !KeepsEnvelopes && Module->Has(TQuavixBehaviour::KeyOffBeforeInstrument)))
         ReleaseKey();
 
     if (KeyOffNote || Cell.Note == TQuavixNote::NoteCut || Cell.Note == TQuavixNote::NoteFade) LastNoteValid = false;

@@ -41,6 +41,9 @@ struct TQuavixChannelState {
     int32_t FinalPanning = 0;  // 0..256
     int32_t Frequency = 0;     // Hz
     int32_t EnvelopeVolume = 64;
+    // The volume envelope's value in 256ths (0..16384), which
+    // FineEnvelopeSteps plays.
+    int32_t FineEnvelopeVolume = 64 << 8;
     int32_t EnvelopePanning = 32;
     TQuavixPatternNote CurrentNote;
     int32_t CurrentTick = 0;
@@ -103,8 +106,8 @@ struct TQuavixChannelState {
     int32_t RampStepLeft = 0;
     int32_t RampStepRight = 0;
     int32_t RampLength = 0;
-    // The volume envelope's value the last ramp was set for.
-    int32_t RampEnvelopeVolume = 64;
+    // The volume envelope's value (in 256ths) the last ramp was set for.
+    int32_t RampEnvelopeVolume = 64 << 8;
     int32_t RealNote = 0;
     int32_t FilterCutoff = 127;
     int32_t FilterResonance = 0;
@@ -189,6 +192,13 @@ struct TQuavixChannelState {
     // With MissingInstrumentSilencesNotes: the last instrument number named
     // no instrument, whose keyboard maps every note to no sample.
     bool InstrumentMissing = false;
+    // The key was released since the note started (an envelope carries into
+    // the next note only from a note still held).
+    bool NoteReleased = false;
+    // With ExactAmigaNotePitch: the exact frequency of the last note over
+    // the frequency of its period, 1 << 24 for one (0 none); it scales every
+    // frequency the channel's periods give until the next note.
+    int64_t ExactPitchRatio = 0;
     // With NotePanningLeavesChannel: the channel's panning to return to once
     // a note without panning of its own follows (-1 none), and the panning
     // the last note's sample or instrument gave.
@@ -246,6 +256,8 @@ public:
     // to be played.
     void IgnoreNote(const TQuavixPatternNote& Cell, const TQuavixPatternNote& Without);
     // Applies the note and instrument of a cell.
+    // ExactPitchRatio for the note that starts (RealNote at Period).
+    void SetExactPitchRatio();
     void TriggerNote(const TQuavixPatternNote& Cell);
     // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
     // rather than starting it.

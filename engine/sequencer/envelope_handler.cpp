@@ -133,6 +133,7 @@ int32_t TQuavixEnvelopeHandler::AdvanceThroughLoopEnds() {
         NextPoint = PointIndex + 1;
     }
     int32_t Result = Value >> 16;
+    FineValue = Value < 0 ? 0 : Value > (64 << 16) ? (64 << 8) : Value >> 8;
     if (NextPoint < Count) Value = Saturate(static_cast<int64_t>(Value) + Delta);
     if (Position < INT32_MAX) Position += 1;
     // Leaving the tick: a held sustain loop, else the loop, runs back once

@@ -16,6 +16,7 @@ struct TQuavixEnvelopeState {
     int32_t NextPoint = 0;                      // the next point to be reached
     int32_t Value = 0;                          // 16.16 fixed point, points are 0..64
     int32_t Delta = 0;                          // value change per tick, 16.16
+    int32_t FineValue = 64 << 8;                // the last value given, in 256ths (0..16384)
 };
 
 class TQuavixEnvelopeHandler : public TQuavixEnvelopeState {

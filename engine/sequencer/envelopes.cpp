@@ -15,9 +15,12 @@ void TQuavixChannel::UpdateEnvelopes() {
     auto Advance = [ThroughEnds](TQuavixEnvelopeHandler& H) { return ThroughEnds ? H.AdvanceThroughLoopEnds() : H.Advance(); };
     EnvelopeVolume = 64;
     EnvelopePanning = 32;
+    FineEnvelopeVolume = -1;
     if (VolumeEnvelope->Envelope && !VolumeEnvelopeOff) {
-        if (VolumeEnvelope->Envelope->Enabled)
+        if (VolumeEnvelope->Envelope->Enabled) {
             EnvelopeVolume = Advance(*VolumeEnvelope);
+            if (ThroughEnds) FineEnvelopeVolume = VolumeEnvelope->FineValue;
+        }
         else if (!VolumeEnvelope->KeyOn && !(Module && (Module->Has(TQuavixBehaviour::KeyOffZeroesVolume) ||
                                                         Module->Has(TQuavixBehaviour::KeyOffFadesOut))))
             EnvelopeVolume = 0;  // a released note without volume envelope is silent at once
@@ -35,6 +38,7 @@ void TQuavixChannel::UpdateEnvelopes() {
             FadeoutVolume = Faded < 0 ? 0 : static_cast<int32_t>(Faded);
         }
     }
+    if (FineEnvelopeVolume < 0) FineEnvelopeVolume = EnvelopeVolume << 8;
     if (PanningEnvelope->Envelope && PanningEnvelope->Envelope->Enabled && !PanningEnvelopeOff)
         EnvelopePanning = Advance(*PanningEnvelope);
     if (PitchEnvelope->Envelope && PitchEnvelope->Envelope->Enabled && !PitchEnvelopeOff)

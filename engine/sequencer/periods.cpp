@@ -107,14 +107,17 @@ int64_t TQuavixModule::GetFineFrequency(int32_t Period) const {
         return static_cast<int64_t>((static_cast<uint64_t>(LinearFrequencies[Period % 768]) << (2 + QuavixFrameBits)) >>
                                     Shift);
     }
-    if (LinearSlides) {
-        const int32_t Shift = Period / 768;
-        if (Shift >= 32) return 0;
-        return (static_cast<int64_t>(LinearFrequencies[Period % 768]) << QuavixFrameBits) >> Shift;
-    }
+    if (LinearSlides) return GetLinearFineFrequency(Period);
     // Period 0 is the one period without a pitch; it plays at 1 Hz.
     if (Period == 0) return int64_t(1) << QuavixFrameBits;
     return (static_cast<int64_t>(AmigaClockRate()) << QuavixFrameBits) / Period;
+}
+
+int64_t TQuavixModule::GetLinearFineFrequency(int32_t Period) const {
+    if (Period < 0) Period = 0;
+    const int32_t Shift = Period / 768;
+    if (Shift >= 32) return 0;
+    return (static_cast<int64_t>(LinearFrequencies[Period % 768]) << QuavixFrameBits) >> Shift;
 }
 
 // The Amiga clock as periods in quarter units divide it: four times the PAL

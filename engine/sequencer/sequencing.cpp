@@ -253,7 +253,11 @@ void TQuavixChannel::UpdateVoice() {
     // 0..4096 at full master volume; each product is shifted down before the
     // next, in this order.
     int32_t Gain = FadeoutVolume >> 4;
-    Gain = (Gain * EnvelopeVolume) >> 6;
+    // With FineEnvelopeSteps the volume envelope counts in 256ths of a step.
+    if (Module->Has(TQuavixBehaviour::FineEnvelopeSteps))
+        Gain = (Gain * std::clamp<int32_t>(FineEnvelopeVolume, 0, 64 << 8)) >> 14;
+    else
+        Gain = (Gain * EnvelopeVolume) >> 6;
     Gain = GlobalRange == 128 ? (Gain * Module->GlobalVolume) >> 7 : (Gain * Module->GlobalVolume) >> 6;
     Gain = (Gain * TickVolume) >> 6;
     // The channel's, the sample's and the instrument's own volumes, where a
@@ -285,6 +289,11 @@ void TQuavixChannel::UpdateVoice() {
     // most 2^31 times 9999999).
     int64_t Exact = Module->GetFineFrequency(static_cast<int32_t>(TickPeriod));
     if (Sample && Sample->C5Speed > 0 && Module->LinearSlides) Exact = Exact * Sample->C5Speed / 8363;
+    // With ExactAmigaNotePitch the note plays at its exact frequency, and the
+    // slides move it as they move its period's.
+    // (The frequency stays below 2^37 and the ratio below 2^26: 64 bits hold
+    // the product.)
+    if (ExactPitchRatio > 0) Exact = (Exact * ExactPitchRatio) >> 24;
     Frequency = static_cast<int32_t>(std::min<int64_t>(Exact >> QuavixFrameBits, INT32_MAX));
     if (Module->SampleRate > 0) {
         // The 20.12 step falls short of the frequency by up to a 4096th of a

@@ -204,6 +204,9 @@ public:
     // fraction of a hertz is kept; voices an octave or a unison apart drift
     // no more than their periods make them.
     int64_t GetFineFrequency(int32_t Period) const;
+    // The frequency of a linear-slide period (0 is note index 0 at 7680 at
+    // its C-4 of 8363 Hz), in 4096ths of a hertz, whatever slides the song uses.
+    int64_t GetLinearFineFrequency(int32_t Period) const;
 
     // Sequencing.
     void ResetPlayback();

@@ -127,6 +127,15 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSong, ::testing::Values(
 class ImpulseTrackerNotes : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerNotes, AsImpulseTrackerPlaysThem) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNotes, ::testing::Values(
+    // (To the hertz below: its period's would be 44188 Hz.)
+    TItRuleCase{{"under Amiga slides a note plays at its exact frequency"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C#4"), 1)});
+                    Song.Flags = 0x01;
+                    Song.Samples[0].C5Speed = 44100;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Frequency; }, Join(Each({44099}, 6), {46722})},
     TItRuleCase{{"a cut leaves nothing in the reserve bank"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1)}, 0, 0), Reserved,
                 Runs({{0, 12}})},
@@ -431,6 +440,19 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
                             ItAt(3, 0, Note("D-4"), 2)}),
                 [](const TQuavixModule& M) { return M.Channels[0]->LastNote; },
                 Join(Each({Note("C-4")}, 18), Each({Note("D-4")}, 2))},
+    TItRuleCase{{"a slide beside another instrument's number starts its sample"},
+                TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2, -1, 'G', 0x01)}), VolumeAndSample,
+                Join(Each({6464}, 6), Each({3232}, 2))},
+    TItRuleCase{{"with linked Gxx memory the slide keeps the sample"},
+                [] {
+                    TItSong Song = TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2, -1, 'G', 0x01)});
+                    Song.Flags |= 0x20;
+                    return Song;
+                }(),
+                VolumeAndSample, Each({6464}, 8)},
+    TItRuleCase{{"a lone number on a cut channel starts nothing"},
+                TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteCut), ItAt(2, 0, 0, 2)}), Sounding,
+                Join(Each({1}, 6), Each({0}, 8))},
     TItRuleCase{{"a key-off beside an instrument number fades the note"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff, 1)}, 0, 1024, false), Fadeout,
                 {65536, 65536, 65536, 65536, 65536, 65536, 0, 0}}),
@@ -459,6 +481,50 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
     TItRuleCase{{"a lone instrument number's volume ramps across the tick"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1, 20), ItAt(1, 0, 0, 1)}, 0, 0),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 16, 16, 16, 16, 16, 882, 16}}),
+    TCaseName());
+
+// A fading note goes on fading under an instrument number, from full
+// volume (TQuavixBehaviour::InstrumentNumberKeepsFade); with old effects a
+// key-off beside an instrument number is taken first, and the number presses
+// the key again (TQuavixBehaviour::KeyOffBeforeInstrument); an envelope
+// carries only from a note still held; between its points the volume
+// envelope keeps 256ths of a step (TQuavixBehaviour::FineEnvelopeSteps).
+class ImpulseTrackerFades : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerFades, AsImpulseTrackerPlaysThem) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerFades, ::testing::Values(
+    TItRuleCase{{"with old effects an instrument number leaves a note fade fading"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteFade), ItAt(2, 0, 0, 1)}, 0, 64);
+                    Song.Flags |= 0x10;
+                    return Song;
+                }(),
+                Fadeout,
+                {65536, 65536, 65536, 65536, 65536, 65536, 61440, 57344, 53248, 49152, 45056, 40960, 61440, 57344}},
+    TItRuleCase{{"with old effects a key-off beside a number leaves the key held"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff, 1)}, 0, 0);
+                    Song.Flags |= 0x10;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->VolumeEnvelope->KeyOn ? 1 : 0; },
+                Each({1}, 8)},
+    TItRuleCase{{"an envelope carries only from a note still held"},
+                [] {
+                    TItSong Song = FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff),
+                                                    ItAt(2, 0, Note("D-4"), 1)});
+                    Song.Instruments[0].VolumeEnvelope.Carry = true;
+                    Song.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {40, 0}};
+                    return Song;
+                }(),
+                EnvelopeVolume, {64, 62, 60, 59, 57, 56, 54, 52, 51, 49, 48, 46, 64}},
+    TItRuleCase{{"a slow slope falls in 256ths"},
+                [] {
+                    TItSong Song = FallingEnvelope({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {64, 63}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->FineEnvelopeVolume; },
+                {16384, 16380, 16376, 16372, 16368}}),
     TCaseName());
 
 }  // namespace
