@@ -445,7 +445,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // silent), but with PortamentoStartsSilentNote where the channel has no
     // pitch yet.
     const bool Starts =
-        HasNote && (!Portamento || (Module->Has(TQuavixBehaviour::PortamentoStartsSilentNote) && Period == 0));
+        HasNote && (!Portamento || (Module->Has(TQuavixBehaviour::PortamentoStartsSilentNote) && Period == 0) ||
+                    (NoteWasCut && !Active && Module->Has(TQuavixBehaviour::PortamentoStartsCutNote)));
 
     // Only a note that starts replaces the sounding voice: the old one fades
     // out in the fade bank while the new one rises from silence. An
@@ -471,8 +472,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
 
     // With LoneSampleNumberSwitchesSample a lone number starts its sample
     // from the beginning on the sounding voice, at the voice's pitch and
-    // without a fade-in, or stops the voice where it names none.
-    if (HasInstrument && Cell.Note == TQuavixNote::None && Active &&
+    // without a fade-in, or stops the voice where it names none (as it does
+    // beside a slide).
+    const bool SampleMissing = HasInstrument && !Starts && Active && !NewInstrument->Samples[0];
+    if (HasInstrument && (Cell.Note == TQuavixNote::None || SampleMissing) && Active &&
         Module->Has(TQuavixBehaviour::LoneSampleNumberSwitchesSample)) {
         TQuavixSample* Switched = NewInstrument->Samples[0].get();
         if (!Switched || !Switched->Data || Switched->Length <= 0) {
@@ -529,6 +532,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // changes the instrument, the sounding voice starts it from its
     // beginning, at the pitch it plays.
     TQuavixSample* Keyed = nullptr;
+    // A slide that started its note's sample over (PortamentoSwitchesSample).
+    bool SampleRestarted = false;
     if (HasInstrument && !HasNote && Instrument && LastNote >= TQuavixNote::First && LastNote <= TQuavixNote::Last &&
         Module->Has(TQuavixBehaviour::LoneInstrumentSwitchesSample)) {
         Keyed = NoteSample(*Instrument, LastNote);
@@ -547,6 +552,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
         if (KeepsSample && HasInstrument && Mapped && !QuavixSameSample(*Mapped, *Sample) &&
             Module->Has(TQuavixBehaviour::PortamentoSwitchesSample)) {
             KeepsSample = false;
+            SampleRestarted = true;
             StartSample(MoveToFadeBank());
         }
         if (!KeepsSample) Sample = Mapped;
@@ -617,8 +623,11 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             Active = true;
         const TQuavixSample* Restored =
             Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Keyed ? Keyed : Sample;
-        if (Restored) {
-            Volume = Restored->Volume;
+        // With NotePanningLeavesChannel only a note that starts takes the
+        // sample's or instrument's panning.
+        const bool Pans = Starts || SampleRestarted || !Module->Has(TQuavixBehaviour::NotePanningLeavesChannel);
+        if (Restored) Volume = Restored->Volume;
+        if (Restored && Pans) {
             // The sample's panning, or the instrument's where it sets one
             // (Impulse Tracker's instruments do).
             const bool OwnPanning = Restored->HasPanning || Instrument->HasPanning;

@@ -420,7 +420,12 @@ int32_t SampleFrame(const TQuavixModule& M) { return M.Channels[0]->Position >> 
 // to no sample is not played (TQuavixBehaviour::NoteWithoutSampleIgnored), nor
 // is one after a number naming no instrument
 // (TQuavixBehaviour::MissingInstrumentSilencesNotes); a key-off beside an
-// instrument number fades the note out (TQuavixBehaviour::KeyOffFadesOut).
+// instrument number fades the note out (TQuavixBehaviour::KeyOffFadesOut);
+// only notes take a sample's panning
+// (TQuavixBehaviour::NotePanningLeavesChannel); a slide after a note cut
+// starts its note (TQuavixBehaviour::PortamentoStartsCutNote); without
+// instruments a number naming no sample stops the voice, beside a slide too
+// (TQuavixBehaviour::LoneSampleNumberSwitchesSample).
 class ImpulseTrackerKeyboards : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerKeyboards, MapNotesToSamples) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Values(
@@ -453,6 +458,23 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
     TItRuleCase{{"a lone number on a cut channel starts nothing"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteCut), ItAt(2, 0, 0, 2)}), Sounding,
                 Join(Each({1}, 6), Each({0}, 8))},
+    TItRuleCase{{"a lone number leaves the panning to notes"},
+                [] {
+                    TItSong Song = TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'X', 0x00),
+                                               ItAt(2, 0, 0, 1), ItAt(3, 0, Note("C-4"), 1)});
+                    Song.Samples[0].Panning = 64;
+                    return Song;
+                }(),
+                Panning, Join(Join(Each({255}, 6), Each({0}, 12)), {255})},
+    TItRuleCase{{"a slide after a note cut starts its note"},
+                TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteCut), ItAt(2, 0, Note("D-4"), 0, -1, 'G', 0x01)}),
+                Sounding, Join(Each({1}, 6), Join(Each({0}, 6), {1, 1}))},
+    TItRuleCase{{"without instruments a slide beside a missing sample's number stops the voice"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"), 9, -1, 'G', 0x01)});
+                    return Song;
+                }(),
+                Sounding, Join(Each({1}, 6), {0, 0})},
     TItRuleCase{{"a key-off beside an instrument number fades the note"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff, 1)}, 0, 1024, false), Fadeout,
                 {65536, 65536, 65536, 65536, 65536, 65536, 0, 0}}),
