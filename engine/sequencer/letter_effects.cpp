@@ -199,7 +199,10 @@ void StartAtOffset(TChannel& C) {
     const bool Offset = Cell.Effect == TLetter::O;
     if (Cell.Instrument != 0 || !C.Module->Has(B::OffsetRecalledWithoutInstrument)) C.NoteStart = 0;
     if (Offset) SampleOffsetFirst(C, Cell.EffectParameter & 0xFF);
-    if (!HasNote(Cell) || TChannel::IsPortamento(Cell) || !C.Active || !C.Sample) return;
+    // With PortamentoInstrumentTakesOffset a slide beside an instrument
+    // number moves the sample to the offset all the same.
+    const bool SlideTakesOffset = Offset && Cell.Instrument != 0 && C.Module->Has(B::PortamentoInstrumentTakesOffset);
+    if (!HasNote(Cell) || (TChannel::IsPortamento(Cell) && !SlideTakesOffset) || !C.Active || !C.Sample) return;
     int32_t Start = C.NoteStart;
     const TQuavixSample& Sample = *C.Sample;
     const int32_t LoopEnd = Sample.LoopStart + Sample.LoopLength;

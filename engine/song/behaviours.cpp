@@ -132,7 +132,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
-    else Set.Set(B::PortamentoSwitchesSample);
+    else Set.Set(B::PortamentoSwitchesSample).Set(B::PortamentoInstrumentTakesOffset);
     for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
                    B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts,

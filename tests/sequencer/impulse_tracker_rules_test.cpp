@@ -475,6 +475,15 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
                     return Song;
                 }(),
                 Sounding, Join(Each({1}, 6), {0, 0})},
+    TItRuleCase{{"an offset beside a slide and an instrument number moves the sample"},
+                [] {
+                    // A tone portamento in the volume column (193 + 1) beside O02.
+                    TItSong Song = TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 1, 194, 'O', 0x02)});
+                    Song.Samples[0].Values.assign(1024, 40);
+                    Song.Samples[0].Loop = false;
+                    return Song;
+                }(),
+                SampleFrame, Join(Each({0}, 6), {512, 512})},
     TItRuleCase{{"a key-off beside an instrument number fades the note"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff, 1)}, 0, 1024, false), Fadeout,
                 {65536, 65536, 65536, 65536, 65536, 65536, 0, 0}}),
