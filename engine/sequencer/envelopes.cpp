@@ -75,8 +75,13 @@ void TQuavixChannel::UpdatePitchEnvelope(int32_t Value) {
         return;
     }
     // The pitch moves by Value - 32 half semitones: 32 linear period units
-    // each, or the Amiga period divided by the frequency's ratio.
+    // each (with FineEnvelopeSteps, from the value in 256ths), or the Amiga
+    // period divided by the frequency's ratio.
     const int32_t Steps = Value - 32;
+    if (Module->LinearSlides && Module->Has(TQuavixBehaviour::FineEnvelopeSteps)) {
+        PeriodOffset -= (PitchEnvelope->FineValue - (32 << 8)) >> 3;
+        return;
+    }
     if (Steps == 0) return;
     if (Module->LinearSlides) {
         PeriodOffset -= Steps * 32;

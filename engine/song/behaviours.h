@@ -57,7 +57,7 @@ enum class TQuavixBehaviour : uint8_t {
     SampleAutoVibrato,            // the automatic vibrato is the playing sample's: none at speed 0, its depth grows by the sweep rate in 256ths each tick, in 64ths of a semitone, with sine, ramp down, square and random waves (Impulse Tracker)
     FadeStartsAtEnvelopeEnd,      // a released note fades out only where its volume envelope is off or loops, else once the envelope has ended; an envelope that ends at 0 ends the note (Impulse Tracker)
     EnvelopeLoopsIncludeEnd,      // an envelope's loops play their end point before running back, and run back or not as they leave it, with the key as it is then: a note-off on that tick leaves the sustain loop one more round (Impulse Tracker)
-    FineEnvelopeSteps,            // the volume envelope's value between its points keeps 256ths of a step, so a slow slope falls smoothly, not in whole steps (Impulse Tracker, as OpenMPT plays it)
+    FineEnvelopeSteps,            // the volume envelope's value between its points keeps 256ths of a step, and so does the pitch envelope's under linear slides: a slow slope moves smoothly, not in whole steps (Impulse Tracker, as OpenMPT plays it)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
     PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at the Amiga limits, periods 113 and 856 (or the finetune's own, AmigaLimitsFollowFineTune) (ProTracker)

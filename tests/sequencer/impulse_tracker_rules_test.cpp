@@ -555,7 +555,15 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerFades, ::testing::Values(
                     return Song;
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->FineEnvelopeVolume; },
-                {16384, 16380, 16376, 16372, 16368}}),
+                {16384, 16380, 16376, 16372, 16368}},
+    TItRuleCase{{"a slow pitch slope moves the period in fractions of a step"},
+                [] {
+                    TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
+                    Song.Instruments[0].PitchEnvelope.Enabled = true;
+                    Song.Instruments[0].PitchEnvelope.Points = {{0, 0}, {64, 1}};
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, {0, 0, -1, -1, -2, -2, -3}}),
     TCaseName());
 
 }  // namespace
