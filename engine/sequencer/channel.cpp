@@ -446,7 +446,7 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // pitch yet.
     const bool Starts =
         HasNote && (!Portamento || (Module->Has(TQuavixBehaviour::PortamentoStartsSilentNote) && Period == 0) ||
-                    (NoteWasCut && !Active && Module->Has(TQuavixBehaviour::PortamentoStartsCutNote)));
+                    (!Active && Module->Has(TQuavixBehaviour::PortamentoStartsStoppedNote)));
 
     // Only a note that starts replaces the sounding voice: the old one fades
     // out in the fade bank while the new one rises from silence. An

@@ -91,7 +91,7 @@ enum class TQuavixBehaviour : uint8_t {
     LinkedPortamentoMemory,       // Gxx keeps its speed in the memory Exx and Fxx share (Impulse Tracker, where the header asks)
     PortamentoSwitchesSample,     // a tone portamento beside an instrument number to a note of another sample starts that sample from its beginning, the pitch sliding on from where it is (Impulse Tracker without linked Gxx memory)
     PortamentoInstrumentTakesOffset, // Oxx beside a tone portamento and an instrument number moves the sounding sample to the offset (Impulse Tracker without linked Gxx memory)
-    PortamentoStartsCutNote,      // a tone portamento on a channel whose note was cut (a note cut, SCx) starts its note as a note without one would (Impulse Tracker)
+    PortamentoStartsStoppedNote,  // a tone portamento on a channel whose voice has stopped (played out, cut, faded) starts its note as a note without one would (Impulse Tracker)
     ExactAmigaNotePitch,          // under Amiga slides a note plays at its exact frequency (its sample's C-5 speed moved by equal semitones), not its whole period's; slides move it by the ratio they move the period (Impulse Tracker)
     WidePanningCommand,           // Xxx pans 0x00..0xFF left to right, not 0x00..0x80 with XA4 surround (Impulse Tracker)
     TempoSlides,                  // T0x and T1x slide the tempo down and up by x on the row's later ticks (Impulse Tracker)

@@ -422,8 +422,8 @@ int32_t SampleFrame(const TQuavixModule& M) { return M.Channels[0]->Position >> 
 // (TQuavixBehaviour::MissingInstrumentSilencesNotes); a key-off beside an
 // instrument number fades the note out (TQuavixBehaviour::KeyOffFadesOut);
 // only notes take a sample's panning
-// (TQuavixBehaviour::NotePanningLeavesChannel); a slide after a note cut
-// starts its note (TQuavixBehaviour::PortamentoStartsCutNote); without
+// (TQuavixBehaviour::NotePanningLeavesChannel); a slide where the voice has
+// stopped starts its note (TQuavixBehaviour::PortamentoStartsStoppedNote); without
 // instruments a number naming no sample stops the voice, beside a slide too
 // (TQuavixBehaviour::LoneSampleNumberSwitchesSample).
 class ImpulseTrackerKeyboards : public ImpulseTrackerRule {};
@@ -469,6 +469,9 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
     TItRuleCase{{"a slide after a note cut starts its note"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteCut), ItAt(2, 0, Note("D-4"), 0, -1, 'G', 0x01)}),
                 Sounding, Join(Each({1}, 6), Join(Each({0}, 6), {1, 1}))},
+    TItRuleCase{{"a slide where the envelope has ended the note starts it"},
+                FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(3, 0, Note("D-4"), 0, -1, 'G', 0x01)}), Sounding,
+                Join(Join(Each({1}, 12), Each({0}, 6)), {1, 1})},
     TItRuleCase{{"without instruments a slide beside a missing sample's number stops the voice"},
                 [] {
                     TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"), 9, -1, 'G', 0x01)});
