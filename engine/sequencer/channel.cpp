@@ -214,6 +214,9 @@ TQuavixSample* NoteSample(const TQuavixInstrument& Instrument, int32_t Note) {
 void TQuavixChannel::StartSample(bool HandedOver) {
     if (LocalFilters) FilterValid = false;
     Position = 0;
+    // With NoteRestartsStepCarry the step's carried fraction starts over too:
+    // voices that start together stay together.
+    if (Module && Module->Has(TQuavixBehaviour::NoteRestartsStepCarry)) IncrementCarry = 0;
     Backwards = false;
     WasStill = false;
     if (!HandedOver) HandClickToModule();

@@ -127,7 +127,8 @@ TQuavixBehaviours QuavixScreamTracker3Behaviours(uint16_t TrackerVersion, uint16
 TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     using B = TQuavixBehaviour;
     TQuavixBehaviours Set = {B::PortamentoStartsSilentNote, B::FineVibratoSteps,   B::FirstRowDelayCounts,
-                             B::PeriodsFromC2Speed,         B::QuickRampsBothWays, B::EnvelopeRampsAcrossTick, B::BreakRowInHex,
+                             B::PeriodsFromC2Speed,         B::QuickRampsBothWays, B::EnvelopeRampsAcrossTick, B::NoteRestartsStepCarry,
+                             B::BreakRowInHex,
                              B::NewNoteActions,             B::OffsetWrapsIntoLoop, B::WidePanningCommand,
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.

@@ -495,7 +495,8 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
 // A step of the volume envelope ramps across the tick, 882 frames, other
 // changes (and steps from or to silence) in 16 frames where they rise; with
 // no mixing here, every gain counts as rising
-// (TQuavixBehaviour::EnvelopeRampsAcrossTick).
+// (TQuavixBehaviour::EnvelopeRampsAcrossTick). A sample that starts starts
+// its step's carried fraction over (TQuavixBehaviour::NoteRestartsStepCarry).
 class ImpulseTrackerRamps : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerRamps, LastTheirLength) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
@@ -512,6 +513,10 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
     TItRuleCase{{"a volume command ramps quickly"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 20)}, 0, 0),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, Each({16}, 8)},
+    TItRuleCase{{"voices starting together step together"},
+                Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("D-4"), 1), ItAt(1, 1, Note("D-4"), 1)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->IncrementCarry == M.Channels[1]->IncrementCarry ? 1 : 0; },
+                Join(Each({0}, 6), Each({1}, 6))},
     TItRuleCase{{"a lone instrument number's volume ramps across the tick"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1, 20), ItAt(1, 0, 0, 1)}, 0, 0),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 16, 16, 16, 16, 16, 882, 16}}),
