@@ -214,9 +214,10 @@ TQuavixSample* NoteSample(const TQuavixInstrument& Instrument, int32_t Note) {
 void TQuavixChannel::StartSample(bool HandedOver) {
     if (LocalFilters) FilterValid = false;
     Position = 0;
-    // With NoteRestartsStepCarry the step's carried fraction starts over too:
-    // voices that start together stay together.
-    if (Module && Module->Has(TQuavixBehaviour::NoteRestartsStepCarry)) IncrementCarry = 0;
+    // With NoteRestartsStepCarry the step's carried fraction starts over too,
+    // at half a unit (the position is then the nearest to the exact one, not
+    // the one below): voices that start together stay together.
+    if (Module && Module->Has(TQuavixBehaviour::NoteRestartsStepCarry)) IncrementCarry = Module->SampleRate / 2;
     Backwards = false;
     WasStill = false;
     if (!HandedOver) HandClickToModule();
