@@ -8,6 +8,7 @@
 // x is the parameter's high nibble and y its low nibble throughout.
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 
 #include "sequencer/channel.h"
 #include "sequencer/effect_steps.h"
@@ -121,10 +122,15 @@ void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
 }
 
 // The row's first tick of a vibrato or tremolo: with ModulationOnFirstTick
-// it plays the wave where it stands, without moving it on; otherwise the
-// plain pitch and volume sound.
+// (or VibratoHeldOnFirstTick for a vibrato) it plays the wave where it
+// stands, without moving it on; with VibratoOnFirstTick a vibrato moves and
+// plays as on the later ticks; otherwise the plain pitch and volume sound.
 void FirstTickVibrato(TChannel& C) {
-    if (C.Module->Has(TQuavixBehaviour::ModulationOnFirstTick)) C.PlayVibrato();
+    const TQuavixModule& M = *C.Module;
+    if (M.Has(TQuavixBehaviour::VibratoOnFirstTick))
+        C.DoVibrato();
+    else if (M.Has(TQuavixBehaviour::ModulationOnFirstTick) || M.Has(TQuavixBehaviour::VibratoHeldOnFirstTick))
+        C.PlayVibrato();
 }
 void FirstTickTremolo(TChannel& C) {
     if (C.Module->Has(TQuavixBehaviour::ModulationOnFirstTick)) C.PlayTremolo();
@@ -159,7 +165,10 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
         case TCommand::VibratoSpeed: if (n != 0) C.VibratoSpeed = n; break;
         case TCommand::Vibrato:
             if (n != 0) C.VibratoDepth = n;
-            FirstTickVibrato(C);
+            // With ColumnVibratosAddUp a vibrato letter beside it gives the
+            // speed first, and plays this vibrato too (VibratoNibbles).
+            if (!C.Module->Has(TQuavixBehaviour::ColumnVibratosAddUp) || !QuavixLetterVibrato(C.CurrentNote))
+                FirstTickVibrato(C);
             break;
         case TCommand::SetPanning: if (TriggerTick) C.Panning = n * 16; break;
         case TCommand::TonePortamento:
@@ -941,6 +950,22 @@ int32_t WaveMagnitude(int32_t Waveform, int32_t Position, int32_t RampPosition) 
 // adds, the second takes away.
 int32_t WaveSign(int32_t Position, int32_t Magnitude) { return (Position & 32) ? -Magnitude : Magnitude; }
 
+// The vibrato waves of SemitoneVibratoSteps, -64..64 over the 64 positions:
+// the instrument vibrato's sine at the same phase (rising first), a ramp
+// from 64 down, a square of 64 over the first half and 0 over the second,
+// and random values from the channel's generator.
+int32_t SemitoneVibratoWave(int32_t Waveform, int32_t Position, uint32_t& RandomState) {
+    Position &= 63;
+    switch (Waveform & 3) {
+        case 0: return -AutoVibratoTable[static_cast<size_t>(Position * 4)];
+        case 1: return 64 - Position * 2;
+        case 2: return Position < 32 ? 64 : 0;
+        default:
+            RandomState = RandomState * 1103515245u + 12345u;
+            return static_cast<int32_t>((RandomState >> 16) % 129) - 64;
+    }
+}
+
 }  // namespace
 
 void TQuavixChannel::DoArpeggio(int32_t x, int32_t y) {
@@ -961,20 +986,36 @@ void TQuavixChannel::DoArpeggio(int32_t x, int32_t y) {
 }
 
 void TQuavixChannel::PlayVibrato() {
+    // ShallowRisingVibrato: half as far, the first half up in pitch. With
+    // ColumnVibratosAddUp the two columns' vibratos of a tick add up.
+    const bool Rising = Module->Has(TQuavixBehaviour::ShallowRisingVibrato);
+    const int32_t Before = Module->Has(TQuavixBehaviour::ColumnVibratosAddUp) ? PeriodOffset : 0;
+    if (Module->LinearSlides && Module->Has(TQuavixBehaviour::SemitoneVibratoSteps)) {
+        // Hxy's depth counts 4 y, Uxy's y; from 16 on the pitch moves in
+        // whole sixteenths; the division truncates toward 0.
+        const int32_t Wave = SemitoneVibratoWave(VibratoWaveform, VibratoPosition, RandomState);
+        int32_t Magnitude = (std::abs(Wave) * (FineVibrato ? VibratoDepth : VibratoDepth * 4)) >> (Rising ? 6 : 5);
+        if (Magnitude >= 16) Magnitude &= ~3;
+        PeriodOffset = Before + ((Wave < 0) == Rising ? Magnitude : -Magnitude);
+        return;
+    }
     const int32_t Wave = WaveMagnitude(VibratoWaveform, VibratoPosition, VibratoPosition) * VibratoDepth;
     // The Amiga trackers move by whole Amiga periods, four of the periods
     // here: (wave * depth) / 128 of them. FineVibratoSteps keeps the
     // quarters: (wave * depth) / 32.
     // A fine vibrato (FineVibrato) moves a quarter as far: (wave * depth) / 128.
-    const int32_t Offset = FineVibrato                                         ? Wave >> 7
-                           : Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5
-                                                                               : (Wave >> 7) * 4;
-    PeriodOffset = WaveSign(VibratoPosition, Offset);
+    int32_t Offset = FineVibrato                                         ? Wave >> 7
+                     : Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5
+                                                                         : (Wave >> 7) * 4;
+    if (Rising) Offset >>= 1;
+    PeriodOffset = Before + WaveSign(VibratoPosition, Rising ? -Offset : Offset);
 }
 
 void TQuavixChannel::DoVibrato() {
+    const bool MovesFirst = Module->Has(TQuavixBehaviour::VibratoMovesBeforePlaying);
+    if (MovesFirst) VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
     PlayVibrato();
-    VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
+    if (!MovesFirst) VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
 }
 
 void TQuavixChannel::PlayTremolo() {
@@ -1054,6 +1095,7 @@ void HoldAboveAmigaLimit(TChannel& C) { ::HoldAboveAmigaLimit(C); }
 void HoldBelowAmigaLimit(TChannel& C) { ::HoldBelowAmigaLimit(C); }
 void ArpeggioSetup(TChannel& C, int32_t P) { ::ArpeggioSetup(C, P); }
 void FirstTickTonePortamento(TChannel& C) { ::FirstTickTonePortamento(C); }
+void FirstTickVibrato(TChannel& C) { ::FirstTickVibrato(C); }
 void PositionJump(TChannel& C, int32_t Order) { ::PositionJump(C, Order); }
 void PatternBreak(TChannel& C, int32_t P) { ::PatternBreak(C, P); }
 void PatternBreakToRow(TChannel& C, int32_t Row) { ::PatternBreakToRow(C, Row); }

@@ -137,10 +137,18 @@ void TonePortamentoOther(TChannel& C, int32_t) { C.DoTonePortamento(); }
 
 // Hxy vibrato and Uxy fine vibrato, at speed x and depth y; a nibble of 0
 // keeps the one last given, by either. U moves the pitch a quarter as far.
+// With ColumnVibratosAddUp a vibrato of the volume column beside it plays
+// at this speed on the row's first tick too, and its depth (nonzero) is the
+// one both play. The row's first tick: see FirstTickVibrato.
 void VibratoNibbles(TChannel& C, int32_t P, bool Fine) {
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    const bool Column =
+        C.Module->Has(B::ColumnVibratosAddUp) && Cell.VolumeCommand == TQuavixVolumeCommand::Vibrato;
     if (High(P) != 0) C.VibratoSpeed = High(P);
-    if (Low(P) != 0) C.VibratoDepth = Low(P);
+    if (Low(P) != 0 && !(Column && Cell.VolumeParameter != 0)) C.VibratoDepth = Low(P);
     C.FineVibrato = Fine;
+    if (Column) Steps::FirstTickVibrato(C);
+    Steps::FirstTickVibrato(C);
 }
 void VibratoFirst(TChannel& C, int32_t P) { VibratoNibbles(C, P, false); }
 void FineVibratoFirst(TChannel& C, int32_t P) { VibratoNibbles(C, P, true); }
@@ -165,6 +173,7 @@ void ArpeggioOther(TChannel& C, int32_t) {
 // Kxy: vibrato as the last H gave it (never fine) with Dxy's volume slide.
 void VibratoSlideFirst(TChannel& C, int32_t P) {
     C.FineVibrato = false;
+    Steps::FirstTickVibrato(C);
     CombinedSlideFirst(C, P);
 }
 void VibratoSlideOther(TChannel& C, int32_t P) {
@@ -454,6 +463,8 @@ int32_t QuavixLetterNoteDelay(const TQuavixPatternNote& Cell) {
 }
 
 bool QuavixLetterPortamento(const TQuavixPatternNote& Cell) { return Cell.Effect == TLetter::G || Cell.Effect == TLetter::L; }
+
+bool QuavixLetterVibrato(const TQuavixPatternNote& Cell) { return Cell.Effect == TLetter::H || Cell.Effect == TLetter::U; }
 
 void QuavixLetterFirstTick(TChannel& C) {
     const TQuavixPatternNote& Cell = C.CurrentNote;

@@ -132,6 +132,13 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                              B::TempoSlides,                B::KeyOffFadesOut};
     // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
     if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
+    // Old effects (header flag 0x10) vibrate as Scream Tracker 3 did, deeper
+    // and with the pitch going down first, and not on the row's first tick.
+    Set.Set(B::VibratoMovesBeforePlaying).Set(B::ColumnVibratosAddUp).Set(B::SemitoneVibratoSteps);
+    if (Flags & 0x10)
+        Set.Set(B::VibratoHeldOnFirstTick);
+    else
+        Set.Set(B::VibratoOnFirstTick).Set(B::ShallowRisingVibrato);
     for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
                    B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts})

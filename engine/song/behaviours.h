@@ -91,6 +91,12 @@ enum class TQuavixBehaviour : uint8_t {
     CombinedSlidesSkipFirstTick,  // Kxy and Lxy slide the volume on the row's later ticks only, so that their fine slides do nothing (Scream Tracker 3)
     OffsetRecalledWithoutInstrument, // a note without instrument number starts at the offset the channel's last note started at; with one it starts from the beginning, unless Oxx moves it (Scream Tracker 3)
     OffsetWrapsIntoLoop,          // an offset past a looped sample's loop end wraps into the loop, not past the sample's end (Scream Tracker 3 on the Gravis UltraSound)
+    VibratoMovesBeforePlaying,    // each tick of a vibrato moves its wave on before it plays it, not after (Impulse Tracker)
+    VibratoOnFirstTick,           // the row's first tick moves and plays a vibrato (H, U, K, the volume column's) as the later ticks do (Impulse Tracker without old effects)
+    VibratoHeldOnFirstTick,       // the row's first tick of a vibrato plays its wave where it stands: the pitch of the tick before (Impulse Tracker with old effects)
+    SemitoneVibratoSteps,         // with linear slides vibrato moves the pitch by (wave x depth) / 32 in 64ths of a semitone, the wave peaking at 64 (the instrument vibrato's sine), H's depth counting 4 y and U's y; from 16 on in whole sixteenths (Impulse Tracker)
+    ShallowRisingVibrato,         // vibrato raises the pitch over its wave's first half, and half as far: (wave x depth) / 64 with SemitoneVibratoSteps, / 64 of FineVibratoSteps' / 32 (Impulse Tracker without old effects)
+    ColumnVibratosAddUp,          // a vibrato in the volume column and one in the effect column each move the wave and their pitches add up; a nonzero depth of the volume column's is the one both use (Impulse Tracker)
     // Panning
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
