@@ -222,14 +222,41 @@ void StartAtOffset(TChannel& C) {
 // sounds, its volume changed by x (as Rxy of the Extended Modules). A
 // sample that has played to its end starts again too; a note that was cut
 // (a note cut, SCy) stays silent.
-void RetriggerOther(TChannel& C, int32_t) {
+//
+// With RetriggerCountsAcrossRows the ticks are counted across rows, the
+// row's first tick too, from the cell's note or the last retrigger, and the
+// y-th starts the sample again. With RetriggerNeedsSoundingVoice a voice
+// that has played its sample to the end starts nothing.
+void Retrigger(TChannel& C) {
     const int32_t P = C.LetterParameter;
-    const int32_t Interval = Low(P);
-    if (Interval == 0 || C.CurrentTick % Interval != 0) return;
     if (C.NoteWasCut || !C.Sample || C.Period == 0) return;
+    if (!C.Active && C.Module->Has(B::RetriggerNeedsSoundingVoice)) return;
     C.Volume = std::clamp<int32_t>(Steps::RetrigVolume(High(P), C.Volume), 0, 64);
     C.StartSample(C.MoveToFadeBank());
     C.Position = std::min(C.NoteStart, C.Sample->Length) << QuavixFrameBits;
+}
+void CountRetrigger(TChannel& C) {
+    const int32_t Interval = Low(C.LetterParameter);
+    if (Interval == 0 || ++C.RetrigCount < Interval) return;
+    C.RetrigCount = 0;
+    Retrigger(C);
+}
+void RetriggerFirst(TChannel& C, int32_t) {
+    if (!C.Module->Has(B::RetriggerCountsAcrossRows)) return;
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    if (HasNote(Cell) && !TChannel::IsPortamento(Cell))
+        C.RetrigCount = 0;
+    else
+        CountRetrigger(C);
+}
+void RetriggerOther(TChannel& C, int32_t) {
+    if (C.Module->Has(B::RetriggerCountsAcrossRows)) {
+        CountRetrigger(C);
+        return;
+    }
+    const int32_t Interval = Low(C.LetterParameter);
+    if (Interval == 0 || C.CurrentTick % Interval != 0) return;
+    Retrigger(C);
 }
 
 // Rxy tremolo at speed x and depth y; a nibble of 0 keeps its own.
@@ -435,7 +462,7 @@ constexpr TQuavixEffectEntry Letters[] = {
     /* N */ {ChannelVolumeSlideFirst, ChannelVolumeSlideOther},
     /* O */ {nullptr, nullptr},  // see StartAtOffset
     /* P */ {PanningSlideFirst, PanningSlideOther},
-    /* Q */ {nullptr, RetriggerOther},
+    /* Q */ {RetriggerFirst, RetriggerOther},
     /* R */ {TremoloFirst, TremoloOther},
     /* S */ {SpecialFirst, SpecialOther},
     /* T */ {TempoFirst, TempoOther},

@@ -135,6 +135,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     // Old effects (header flag 0x10) vibrate as Scream Tracker 3 did, deeper
     // and with the pitch going down first, and not on the row's first tick.
     Set.Set(B::VibratoMovesBeforePlaying).Set(B::ColumnVibratosAddUp).Set(B::SemitoneVibratoSteps);
+    Set.Set(B::RetriggerCountsAcrossRows).Set(B::RetriggerNeedsSoundingVoice);
     if (Flags & 0x10)
         Set.Set(B::VibratoHeldOnFirstTick);
     else

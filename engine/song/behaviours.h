@@ -97,6 +97,8 @@ enum class TQuavixBehaviour : uint8_t {
     SemitoneVibratoSteps,         // with linear slides vibrato moves the pitch by (wave x depth) / 32 in 64ths of a semitone, the wave peaking at 64 (the instrument vibrato's sine), H's depth counting 4 y and U's y; from 16 on in whole sixteenths (Impulse Tracker)
     ShallowRisingVibrato,         // vibrato raises the pitch over its wave's first half, and half as far: (wave x depth) / 64 with SemitoneVibratoSteps, / 64 of FineVibratoSteps' / 32 (Impulse Tracker without old effects)
     ColumnVibratosAddUp,          // a vibrato in the volume column and one in the effect column each move the wave and their pitches add up; a nonzero depth of the volume column's is the one both use (Impulse Tracker)
+    RetriggerCountsAcrossRows,    // Qxy counts ticks across rows, the row's first tick too, from the cell's note or the last retrigger, and starts the sample again on the y-th (Impulse Tracker)
+    RetriggerNeedsSoundingVoice,  // Qxy starts nothing again where the sample has played to its end (Impulse Tracker)
     // Panning
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
