@@ -861,9 +861,11 @@ void TQuavixChannel::ProcessRow() {
         TriggerNote(CurrentNote);
     else if (CurrentTick == 0)
         InstrumentOfDelayedCell(*this);
+    // With DelayedVolumeColumnWaits a delayed cell's volume column has its
+    // first tick on the delayed one.
     if (Delay > 0 && Module->Has(TQuavixBehaviour::DelayedVolumeColumnSetsOnly)) {
         if (TriggerTick) DelayedVolumeColumn(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter);
-    } else {
+    } else if (TriggerTick || Delay == 0 || !Module->Has(TQuavixBehaviour::DelayedVolumeColumnWaits)) {
         VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, TriggerTick);
     }
     if (TriggerTick && QuavixLetterEffect(CurrentNote)) {
@@ -882,15 +884,21 @@ void TQuavixChannel::ProcessTickEffects() {
     // trigger nothing). With DelayedVolumeColumnSetsOnly the volume column's
     // slides run on every tick but the row's first, the delayed cell after
     // them; otherwise they run from the delayed cell on.
+    // With DelayedVolumeColumnWaits the delayed tick is the volume column's
+    // first, and its other-tick part waits for the ticks after it.
     const bool NoteTick = Delay > 0 && CurrentTick == Delay && !Background && !FadeBank;
     const bool SlidesFirst = Module->Has(TQuavixBehaviour::DelayedVolumeColumnSetsOnly);
+    const bool Waits = Delay > 0 && Module->Has(TQuavixBehaviour::DelayedVolumeColumnWaits);
     if (NoteTick && !SlidesFirst) ProcessRow();
-    PeriodOffset = 0;
-    VolumeOffset = 0;
-    PanningOffset = 0;
-    StillTick = false;
-    VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
-                           SlidesFirst || CurrentTick >= Delay);
+    if (!(NoteTick && Waits)) {
+        PeriodOffset = 0;
+        VolumeOffset = 0;
+        PanningOffset = 0;
+        StillTick = false;
+    }
+    if (!Waits || CurrentTick > Delay)
+        VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
+                               SlidesFirst || CurrentTick >= Delay);
     if (NoteTick && SlidesFirst) ProcessRow();
     // (EDy itself has no action on the other ticks.) A letter cell's row
     // repeated by SEy has a first tick in each repetition.

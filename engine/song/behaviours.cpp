@@ -136,6 +136,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     // and with the pitch going down first, and not on the row's first tick.
     Set.Set(B::VibratoMovesBeforePlaying).Set(B::ColumnVibratosAddUp).Set(B::SemitoneVibratoSteps);
     Set.Set(B::RetriggerCountsAcrossRows).Set(B::RetriggerNeedsSoundingVoice);
+    Set.Set(B::DelayedVolumeColumnWaits);
     if (Flags & 0x10)
         Set.Set(B::VibratoHeldOnFirstTick);
     else

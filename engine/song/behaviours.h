@@ -52,6 +52,7 @@ enum class TQuavixBehaviour : uint8_t {
     NotePanningLeavesChannel,     // a sample's or instrument's own panning pans its notes only: a later note of one without gets the channel's panning back, as it stood before or as an effect set it since (Impulse Tracker)
     SampleAutoVibrato,            // the automatic vibrato is the playing sample's: none at speed 0, its depth grows by the sweep rate in 256ths each tick, in 64ths of a semitone, with sine, ramp down, square and random waves (Impulse Tracker)
     FadeStartsAtEnvelopeEnd,      // a released note fades out only where its volume envelope is off or loops, else once the envelope has ended; an envelope that ends at 0 ends the note (Impulse Tracker)
+    DelayedVolumeColumnWaits,     // beside a note delay the volume column acts from the delayed tick: its first-tick part there, its slides, vibrato and tone portamento on the ticks after it only (Impulse Tracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
     PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at the Amiga limits, periods 113 and 856 (or the finetune's own, AmigaLimitsFollowFineTune) (ProTracker)

@@ -108,4 +108,22 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRetrigger, ::testing::Val
                   [](TQuavixModule& M) { M.Channels[0]->Active = false; }}),
     TCaseName());
 
+// TQuavixBehaviour::DelayedVolumeColumnWaits: beside SDy the volume column
+// has its first tick on tick y, and slides and vibrates after it only.
+class ImpulseTrackerDelayedVolumeColumn : public ImpulseTrackerEffect {};
+TEST_P(ImpulseTrackerDelayedVolumeColumn, AsImpulseTrackerPlaysIt) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerDelayedVolumeColumn, ::testing::Values(
+    TItEffectCase{{"a fine slide down beside SD3 acts on tick 3"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 84, 'S', 0xD3)}), Volume,
+                  Runs({{64, 9}, {55, 3}})},
+    TItEffectCase{{"a slide down beside SD3 acts on the ticks after it"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 99, 'S', 0xD3)}), Volume,
+                  Join(Runs({{64, 10}}), {60, 56})},
+    TItEffectCase{{"a slide down beside SD5 at speed 6 never acts"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 99, 'S', 0xD5)}), Volume, Runs({{64, 12}})},
+    TItEffectCase{{"a vibrato beside SD3 waits for tick 3"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'H', 0x4F), ItAt(1, 0, 0, 0, 203, 'S', 0xD3)}), PitchOffset,
+                  {-20, -40, -52, -60, -52, -40, 0, 0, 0, -20, 0, 20}}),
+    TCaseName());
+
 }  // namespace
