@@ -538,10 +538,17 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             if (Module->Has(TQuavixBehaviour::NotePanningLeavesChannel)) {
                 // A panning effect since the last note's own panning set the
                 // channel's anew.
+                // A note's own panning turns surround off for it; the
+                // channel's surround comes back with the channel's panning.
                 if (RestorePanning >= 0 && Panning != NotePanning) RestorePanning = -1;
-                if (OwnPanning && RestorePanning < 0) RestorePanning = Panning;
+                if (OwnPanning && RestorePanning < 0) {
+                    RestorePanning = Panning;
+                    RestoreSurround = Surround;
+                }
+                if (OwnPanning) Surround = false;
                 if (!OwnPanning && RestorePanning >= 0) {
                     Panning = RestorePanning;
+                    Surround = RestoreSurround;
                     RestorePanning = -1;
                 }
             }

@@ -22,6 +22,7 @@ void HoldBelowAmigaLimit(TQuavixChannel& C);
 void ArpeggioSetup(TQuavixChannel& C, int32_t P);
 void FirstTickTonePortamento(TQuavixChannel& C);
 void FirstTickVibrato(TQuavixChannel& C);
+void SetChannelPanning(TQuavixChannel& C, int32_t Panning);
 void PositionJump(TQuavixChannel& C, int32_t Order);
 void PatternBreak(TQuavixChannel& C, int32_t P);
 // A break to row Row of the next order, however the row was written.

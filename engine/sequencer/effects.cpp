@@ -145,6 +145,13 @@ void FirstTickTonePortamento(TChannel& C) {
         C.PeriodOffset = C.Module->GetNotePeriod(C.Module->GetNearestNote(C.Period, C.FineTune), C.FineTune) - C.Period;
 }
 
+// A panning effect sets the channel's panning: with NotePanningLeavesChannel
+// the one notes without panning of their own return to.
+void SetChannelPanning(TChannel& C, int32_t Panning) {
+    C.Panning = Panning;
+    C.RestorePanning = -1;
+}
+
 // ---------------------------------------------------------------------------
 // Volume column (n is the command's parameter). On the first tick (trigger:
 // this is the cell's note tick):
@@ -176,7 +183,7 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
             FirstTickTonePortamento(C);
             break;
         case TCommand::SetPanningWide:
-            if (TriggerTick) C.Panning = std::min<int32_t>(n * 4, 255);
+            if (TriggerTick) SetChannelPanning(C, std::min<int32_t>(n * 4, 255));
             C.Surround = false;
             break;
         case TCommand::TonePortamentoAt:
@@ -1104,6 +1111,7 @@ void HoldBelowAmigaLimit(TChannel& C) { ::HoldBelowAmigaLimit(C); }
 void ArpeggioSetup(TChannel& C, int32_t P) { ::ArpeggioSetup(C, P); }
 void FirstTickTonePortamento(TChannel& C) { ::FirstTickTonePortamento(C); }
 void FirstTickVibrato(TChannel& C) { ::FirstTickVibrato(C); }
+void SetChannelPanning(TChannel& C, int32_t Panning) { ::SetChannelPanning(C, Panning); }
 void PositionJump(TChannel& C, int32_t Order) { ::PositionJump(C, Order); }
 void PatternBreak(TChannel& C, int32_t P) { ::PatternBreak(C, P); }
 void PatternBreakToRow(TChannel& C, int32_t Row) { ::PatternBreakToRow(C, Row); }

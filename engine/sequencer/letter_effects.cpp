@@ -280,7 +280,7 @@ void SetGlobalVolume(TChannel& C, int32_t P) {
 // 0x00..0xFF left to right.
 void SetPanning(TChannel& C, int32_t P) {
     if (C.Module->Has(B::WidePanningCommand)) {
-        C.Panning = P;
+        Steps::SetChannelPanning(C, P);
         C.Surround = false;
     } else if (P <= 0x80) {
         C.Panning = std::min(P * 2, 255);
@@ -305,7 +305,7 @@ void SlideGlobalVolume(TChannel& C, bool FirstTick) {
 void GlobalVolumeSlideFirst(TChannel& C, int32_t) { SlideGlobalVolume(C, true); }
 void GlobalVolumeSlideOther(TChannel& C, int32_t) { SlideGlobalVolume(C, false); }
 void SlidePanning(TChannel& C, bool FirstTick) {
-    C.Panning = std::clamp<int32_t>(C.Panning - SlideStep(C, FirstTick) * 4, 0, 255);
+    Steps::SetChannelPanning(C, std::clamp<int32_t>(C.Panning - SlideStep(C, FirstTick) * 4, 0, 255));
 }
 void PanningSlideFirst(TChannel& C, int32_t) { SlidePanning(C, true); }
 void PanningSlideOther(TChannel& C, int32_t) { SlidePanning(C, false); }
@@ -418,7 +418,7 @@ void SpecialFirst(TChannel& C, int32_t) {
         case TSpecial::PanbrelloWaveform: C.PanbrelloWaveform = y & 3; break;
         case TSpecial::TickDelay: M.TickDelay += y; break;
         case TSpecial::InstrumentControl: InstrumentControl(C, y); break;
-        case TSpecial::Panning: C.Panning = y * 0x11; break;
+        case TSpecial::Panning: Steps::SetChannelPanning(C, y * 0x11); break;
         case TSpecial::SoundControl:
             // S90 turns surround off and S91 on (the other way round from
             // the extra command X9y); the rest as there.

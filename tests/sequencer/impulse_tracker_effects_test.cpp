@@ -126,4 +126,41 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerDelayedVolumeColumn, ::te
                   {-20, -40, -52, -60, -52, -40, 0, 0, 0, -20, 0, 20}}),
     TCaseName());
 
+// Instrument 1 pans to the centre by its own panning, instrument 2 has none;
+// channel 0 starts hard left, or in surround.
+TItSong PanningInstruments(std::vector<TItPlacedCell> Placed, uint8_t ChannelPanning) {
+    TItSong Song = Cells(std::move(Placed));
+    Song.ChannelPanning[0] = ChannelPanning;
+    TItInstrument Centre;
+    Centre.Panning = 32;
+    TItInstrument Plain;
+    Song.Instruments = {Centre, Plain};
+    return Song;
+}
+constexpr uint8_t Surround = 100;
+int32_t Panning(const TQuavixModule& M) { return M.Channels[0]->Panning; }
+int32_t InSurround(const TQuavixModule& M) { return M.Channels[0]->Surround ? 1 : 0; }
+
+// TQuavixBehaviour::NotePanningLeavesChannel with the panning effects: a
+// panning effect sets the channel's panning, even where it gives the value
+// the note's own panning gave, and a note's own panning turns the channel's
+// surround off for that note only.
+class ImpulseTrackerChannelPanning : public ImpulseTrackerEffect {};
+TEST_P(ImpulseTrackerChannelPanning, AsImpulseTrackerPlaysIt) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerChannelPanning, ::testing::Values(
+    TItEffectCase{{"a volume-column panning of the note's own value stays the channel's"},
+                  PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 160), ItAt(2, 0, Note("C-4"), 2)}, 0),
+                  Panning, Runs({{128, 18}})},
+    TItEffectCase{{"X80 of the note's own value stays the channel's"},
+                  PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'X', 0x80),
+                                      ItAt(2, 0, Note("C-4"), 2)}, 0),
+                  Panning, Runs({{128, 18}})},
+    TItEffectCase{{"without an effect the next note returns to the channel's"},
+                  PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(2, 0, Note("C-4"), 2)}, 0), Panning,
+                  Runs({{128, 12}, {0, 6}})},
+    TItEffectCase{{"a note's own panning leaves surround, the next note without returns to it"},
+                  PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2)}, Surround),
+                  InSurround, Runs({{0, 6}, {1, 6}})}),
+    TCaseName());
+
 }  // namespace
