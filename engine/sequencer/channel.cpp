@@ -526,8 +526,12 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (RestoreOnly) ReleaseKey();
     if (HasInstrument && Sample && Period != 0) {
         // With SampleSwap a voice that had stopped stays so, unless a looped
-        // sample swapped in has started it.
-        Active = !Module->Has(TQuavixBehaviour::SampleSwap) || Active || WasSounding;
+        // sample swapped in has started it; with
+        // LoneInstrumentReplaysStoppedNote too (a key-off, note cut or note
+        // fade since the last note has left nothing to play).
+        Active = !(Module->Has(TQuavixBehaviour::SampleSwap) ||
+                   Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote)) ||
+                 Active || WasSounding;
         const TQuavixSample* Restored =
             Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Sample;
         if (Restored) {

@@ -163,4 +163,21 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerChannelPanning, ::testing
                   InSurround, Runs({{0, 6}, {1, 6}})}),
     TCaseName());
 
+int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; }
+
+// TQuavixBehaviour::LoneInstrumentReplaysStoppedNote with an offset beside
+// the number: after a note cut, note off or note fade a lone instrument
+// number leaves the voice stopped, in sample mode as with instruments.
+class ImpulseTrackerLoneNumberOffset : public ImpulseTrackerEffect {};
+TEST_P(ImpulseTrackerLoneNumberOffset, AsImpulseTrackerPlaysIt) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerLoneNumberOffset, ::testing::Values(
+    TItEffectCase{{"a lone number with O10 after a note cut starts nothing"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteCut, 1, -1, 'O', 0x10),
+                         ItAt(2, 0, 0, 1, -1, 'O', 0x10)}),
+                  Sounding, Runs({{1, 6}, {0, 12}})},
+    TItEffectCase{{"a lone number after a stopped note plays it again"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 1, -1, 'O', 0x10)}), Sounding, Runs({{1, 1}, {0, 5}, {1, 6}}),
+                  [](TQuavixModule& M) { M.Channels[0]->Active = false; }}),
+    TCaseName());
+
 }  // namespace
