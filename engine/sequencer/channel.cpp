@@ -527,11 +527,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (HasInstrument && Sample && Period != 0) {
         // With SampleSwap a voice that had stopped stays so, unless a looped
         // sample swapped in has started it; with
-        // LoneInstrumentReplaysStoppedNote too (a key-off, note cut or note
-        // fade since the last note has left nothing to play).
-        Active = !(Module->Has(TQuavixBehaviour::SampleSwap) ||
-                   Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote)) ||
-                 Active || WasSounding;
+        // LoneInstrumentReplaysStoppedNote one a note cut stopped.
+        const bool StaysStopped = Module->Has(TQuavixBehaviour::SampleSwap) ||
+                                  (NoteWasCut && Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote));
+        Active = !StaysStopped || Active || WasSounding;
         const TQuavixSample* Restored =
             Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Sample;
         if (Restored) {

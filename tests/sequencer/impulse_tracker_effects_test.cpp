@@ -166,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerChannelPanning, ::testing
 int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; }
 
 // TQuavixBehaviour::LoneInstrumentReplaysStoppedNote with an offset beside
-// the number: after a note cut, note off or note fade a lone instrument
-// number leaves the voice stopped, in sample mode as with instruments.
+// the number: after a note cut a lone instrument number leaves the voice
+// stopped; after a note that stopped by itself it plays the note again.
 class ImpulseTrackerLoneNumberOffset : public ImpulseTrackerEffect {};
 TEST_P(ImpulseTrackerLoneNumberOffset, AsImpulseTrackerPlaysIt) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerLoneNumberOffset, ::testing::Values(
