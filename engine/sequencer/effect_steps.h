@@ -41,6 +41,8 @@ const TQuavixEffectEntry* QuavixLetterEffect(const TQuavixPatternNote& Cell);
 int32_t QuavixLetterNoteDelay(const TQuavixPatternNote& Cell);
 // Whether a letter cell slides to its note (G, L).
 bool QuavixLetterPortamento(const TQuavixPatternNote& Cell);
+// The memory of E and F (without SharedEffectMemory).
+uint8_t& QuavixLetterSlideMemory(TQuavixChannel& C);
 // Whether a letter cell gives a vibrato its speed and depth (H, U).
 bool QuavixLetterVibrato(const TQuavixPatternNote& Cell);
 // The first tick of a letter cell (on its note-delay tick for SDy): the

@@ -188,7 +188,18 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
             break;
         case TCommand::TonePortamentoAt:
             if (n != 0) C.PortamentoSpeed = n;
+            // With ColumnSlidesShareMemory and LinkedPortamentoMemory the
+            // speed is E's and F's step too.
+            if (TriggerTick && n != 0 && C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory) &&
+                C.Module->Has(TQuavixBehaviour::LinkedPortamentoMemory))
+                QuavixLetterSlideMemory(C) = static_cast<uint8_t>(n);
             FirstTickTonePortamento(C);
+            break;
+        case TCommand::PortamentoDown:
+        case TCommand::PortamentoUp:
+            // With ColumnSlidesShareMemory a step of its own is E's and F's.
+            if (TriggerTick && n != 0 && C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory))
+                QuavixLetterSlideMemory(C) = static_cast<uint8_t>(n * 4);
             break;
         default: break;
     }
@@ -215,6 +226,26 @@ void DelayedVolumeColumn(TChannel& C, int32_t Command, int32_t n) {
 
 void SlidePeriod(TChannel& C, int32_t Delta);
 
+// The step of a pitch slide of Impulse Tracker's volume column, 4 n; with
+// ColumnSlidesShareMemory n = 0 takes the step E and F remember.
+int32_t ColumnPitchSlide(TChannel& C, int32_t n) {
+    if (n == 0 && C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory)) return QuavixLetterSlideMemory(C);
+    return n * 4;
+}
+
+// A tone portamento of Impulse Tracker's volume column at its own speed n
+// beside Gxx; with ColumnSlidesShareMemory n = 0 takes the remembered one.
+void ColumnTonePortamento(TChannel& C, int32_t n) {
+    if (n == 0 || !C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory)) {
+        C.DoTonePortamento();
+        return;
+    }
+    const int32_t Remembered = C.PortamentoSpeed;
+    C.PortamentoSpeed = n;
+    C.DoTonePortamento();
+    C.PortamentoSpeed = Remembered;
+}
+
 void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
@@ -223,10 +254,10 @@ void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNo
         case TCommand::Vibrato: C.DoVibrato(); break;
         case TCommand::PanningSlideLeft: if (FromNoteTick) VolumeColumnPanningSlideLeft(C, n); break;
         case TCommand::PanningSlideRight: if (FromNoteTick) VolumeColumnPanningSlideRight(C, n); break;
-        case TCommand::TonePortamento:
-        case TCommand::TonePortamentoAt: C.DoTonePortamento(); break;
-        case TCommand::PortamentoDown: if (FromNoteTick) SlidePeriod(C, n * 4 * 4); break;
-        case TCommand::PortamentoUp: if (FromNoteTick) SlidePeriod(C, -n * 4 * 4); break;
+        case TCommand::TonePortamento: C.DoTonePortamento(); break;
+        case TCommand::TonePortamentoAt: ColumnTonePortamento(C, n); break;
+        case TCommand::PortamentoDown: if (FromNoteTick) SlidePeriod(C, ColumnPitchSlide(C, n) * 4); break;
+        case TCommand::PortamentoUp: if (FromNoteTick) SlidePeriod(C, -ColumnPitchSlide(C, n) * 4); break;
         default: break;
     }
 }
@@ -903,7 +934,11 @@ void TQuavixChannel::ProcessTickEffects() {
         PanningOffset = 0;
         StillTick = false;
     }
-    if (!Waits || CurrentTick > Delay)
+    // With RowRepeatsStartAfresh the first tick of a repetition of the row
+    // (SEy) is a first tick for the volume column too.
+    if (CurrentTick == 0 && Module->Has(TQuavixBehaviour::RowRepeatsStartAfresh))
+        VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, false);
+    else if (!Waits || CurrentTick > Delay)
         VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
                                SlidesFirst || CurrentTick >= Delay);
     if (NoteTick && SlidesFirst) ProcessRow();

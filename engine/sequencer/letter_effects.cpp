@@ -491,6 +491,8 @@ int32_t QuavixLetterNoteDelay(const TQuavixPatternNote& Cell) {
 
 bool QuavixLetterPortamento(const TQuavixPatternNote& Cell) { return Cell.Effect == TLetter::G || Cell.Effect == TLetter::L; }
 
+uint8_t& QuavixLetterSlideMemory(TChannel& C) { return C.LetterMemory['E' - 'A' + 1]; }
+
 bool QuavixLetterVibrato(const TQuavixPatternNote& Cell) { return Cell.Effect == TLetter::H || Cell.Effect == TLetter::U; }
 
 void QuavixLetterFirstTick(TChannel& C) {

@@ -130,13 +130,14 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                              B::PeriodsFromC2Speed,         B::QuickRampsBothWays, B::BreakRowInHex,
                              B::NewNoteActions,             B::OffsetWrapsIntoLoop, B::WidePanningCommand,
                              B::TempoSlides,                B::KeyOffFadesOut};
-    // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
-    if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
+    // Gxx shares the memory of Exx and Fxx unless the header's flag 0x20
+    // (compatible Gxx) gives it its own.
+    if (!(Flags & 0x20)) Set.Set(B::LinkedPortamentoMemory);
     // Old effects (header flag 0x10) vibrate as Scream Tracker 3 did, deeper
     // and with the pitch going down first, and not on the row's first tick.
     Set.Set(B::VibratoMovesBeforePlaying).Set(B::ColumnVibratosAddUp).Set(B::SemitoneVibratoSteps);
-    Set.Set(B::RetriggerCountsAcrossRows).Set(B::RetriggerNeedsSoundingVoice);
-    Set.Set(B::DelayedVolumeColumnWaits);
+    Set.Set(B::RetriggerCountsAcrossRows).Set(B::RetriggerNeedsSoundingVoice).Set(B::ColumnSlidesShareMemory);
+    Set.Set(B::DelayedVolumeColumnWaits).Set(B::RowRepeatsStartAfresh);
     if (Flags & 0x10)
         Set.Set(B::VibratoHeldOnFirstTick);
     else

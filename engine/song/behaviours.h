@@ -100,6 +100,7 @@ enum class TQuavixBehaviour : uint8_t {
     ColumnVibratosAddUp,          // a vibrato in the volume column and one in the effect column each move the wave and their pitches add up; a nonzero depth of the volume column's is the one both use (Impulse Tracker)
     RetriggerCountsAcrossRows,    // Qxy counts ticks across rows, the row's first tick too, from the cell's note or the last retrigger, and starts the sample again on the y-th (Impulse Tracker)
     RetriggerNeedsSoundingVoice,  // Qxy starts nothing again where the sample has played to its end (Impulse Tracker)
+    ColumnSlidesShareMemory,      // the volume column's pitch slides share E's and F's memory (x stores 4 x there, 0 slides by what it holds) and its tone portamento G's (with LinkedPortamentoMemory E's too), each sliding at its own step beside the effect's (Impulse Tracker)
     // Panning
     SquareRootPanLaw,             // a voice's gains follow the square root of its panning, not the panning itself: 0.707 of the volume on each side at the centre (Fasttracker 2)
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
@@ -113,6 +114,7 @@ enum class TQuavixBehaviour : uint8_t {
     FirstRowDelayCounts,          // of several row delays (SEx) in one row, the first that delays counts, not the last (Scream Tracker 3)
     ZeroRowDelayCounts,           // with FirstRowDelayCounts an SE0 counts as the row's first row delay too, so that those after it do nothing (Impulse Tracker)
     LoopStartResetsPerPattern,    // the pattern loop's start goes back to row 0 whenever a new pattern starts (Scream Tracker 3)
+    RowRepeatsStartAfresh,        // each repetition of a row (SEx) starts with a first tick for the volume column too: its slides and portamentos rest there (Impulse Tracker)
     // Mixing
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
     QuickRampsBothWays,           // every gain change ramps over 16 frames at 44100 Hz (0.36 ms) where it rises and 42 (0.95 ms) where it falls, a voice the fade bank ends too (OpenMPT, playing Scream Tracker 3 files)

@@ -181,3 +181,16 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerLoneNumberOffset, ::testi
     TCaseName());
 
 }  // namespace
+TEST(TmpDebug, DoubleSlide) {
+    TItSong Song = SmallIt();
+    Song.Speed = 5;
+    Song.Flags = 0x69;
+    Song.Patterns[0].Cells = {ItAt(0, 0, Note("C-4"), 1, 114, 'E', 2), ItAt(1, 0, 0, 0, 114, 'E', 2), ItAt(2, 0, 0, 0, 106, 'E', 0), ItAt(3, 0, 0, 0, 105, 'E', 2)};
+    TQuavixModule M{nullptr};
+    ASSERT_TRUE(LoadRewound(M, WriteIt(Song)));
+    for (int t = 0; t < 20; ++t) {
+        M.ProcessTick();
+        const auto& C = *M.Channels[0];
+        printf("tick %d period %d\n", t, C.Period);
+    }
+}
