@@ -180,17 +180,37 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerLoneNumberOffset, ::testi
                   [](TQuavixModule& M) { M.Channels[0]->Active = false; }}),
     TCaseName());
 
+int32_t Period(const TQuavixModule& M) { return M.Channels[0]->Period; }
+constexpr uint16_t CompatibleGxx = 0x29;  // stereo, linear slides, compatible Gxx
+
+// The volume column's slides beside the effect's:
+// TQuavixBehaviour::ColumnSlidesShareMemory, TQuavixBehaviour::LinkedPortamentoMemory
+// without compatible Gxx, and TQuavixBehaviour::RowRepeatsStartAfresh. v105..v114
+// slide down and v115..v124 up by 4 x a tick (in 16 period units each).
+class ImpulseTrackerColumnSlides : public ImpulseTrackerEffect {};
+TEST_P(ImpulseTrackerColumnSlides, AsImpulseTrackerPlaysIt) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerColumnSlides, ::testing::Values(
+    TItEffectCase{{"v114 beside E02 slides by both"}, Cells({ItAt(0, 0, Note("C-4"), 1, 114, 'E', 0x02)}), Period,
+                  {4608, 4760, 4912, 5064, 5216, 5368}},
+    TItEffectCase{{"v115 slides by F's step"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'F', 0x02), ItAt(1, 0, 0, 0, 115, 'F', 0x00)}), Period,
+                  {4608, 4600, 4592, 4584, 4576, 4568, 4568, 4552, 4536, 4520, 4504, 4488}},
+    TItEffectCase{{"v116 leaves its step to F00"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1, 116), ItAt(1, 0, 0, 0, -1, 'F', 0x00)}), Period,
+                  {4608, 4592, 4576, 4560, 4544, 4528, 4528, 4512, 4496, 4480, 4464, 4448}},
+    TItEffectCase{{"G00 takes F's step"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'F', 0x04), ItAt(1, 0, Note("E-4"), 0, -1, 'G', 0x00)}),
+                  Period, {4608, 4592, 4576, 4560, 4544, 4528, 4528, 4512, 4496, 4480, 4464, 4448}},
+    TItEffectCase{{"with compatible Gxx G00 has a memory of its own"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'F', 0x04), ItAt(1, 0, Note("E-4"), 0, -1, 'G', 0x00)},
+                        CompatibleGxx),
+                  Period, Join({4608, 4592, 4576, 4560, 4544}, Runs({{4528, 7}}))},
+    TItEffectCase{{"v194 beside G04 slides at both speeds"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-3"), 0, 194, 'G', 0x04)}, CompatibleGxx),
+                  Period, Join(Runs({{4608, 7}}), {4628, 4648, 4668, 4688, 4708})},
+    TItEffectCase{{"a repetition of the row rests on its first tick"},
+                  Cells({ItAt(0, 0, Note("C-4"), 1, 114, 'S', 0xE1)}), Period,
+                  {4608, 4752, 4896, 5040, 5184, 5328, 5328, 5472, 5616, 5760, 5904, 6048}}),
+    TCaseName());
+
 }  // namespace
-TEST(TmpDebug, DoubleSlide) {
-    TItSong Song = SmallIt();
-    Song.Speed = 5;
-    Song.Flags = 0x69;
-    Song.Patterns[0].Cells = {ItAt(0, 0, Note("C-4"), 1, 114, 'E', 2), ItAt(1, 0, 0, 0, 114, 'E', 2), ItAt(2, 0, 0, 0, 106, 'E', 0), ItAt(3, 0, 0, 0, 105, 'E', 2)};
-    TQuavixModule M{nullptr};
-    ASSERT_TRUE(LoadRewound(M, WriteIt(Song)));
-    for (int t = 0; t < 20; ++t) {
-        M.ProcessTick();
-        const auto& C = *M.Channels[0];
-        printf("tick %d period %d\n", t, C.Period);
-    }
-}
