@@ -618,13 +618,10 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (HasInstrument && Sample && Period != 0) {
         // With SampleSwap a voice that had stopped stays so, unless a looped
         // sample swapped in has started it; with
-        // LoneInstrumentReplaysStoppedNote only a note starts it.
-        if (Module->Has(TQuavixBehaviour::SampleSwap))
-            Active = Active || WasSounding;
-        else if (Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote))
-            Active = Active || WasSounding || Starts;
-        else
-            Active = true;
+        // LoneInstrumentReplaysStoppedNote one a note cut stopped.
+        const bool StaysStopped = Module->Has(TQuavixBehaviour::SampleSwap) ||
+                                  (NoteWasCut && Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote));
+        Active = !StaysStopped || Active || WasSounding;
         const TQuavixSample* Restored =
             Module->Has(TQuavixBehaviour::InstrumentTakesNextSample) ? Instrument->Samples[0].get() : Keyed ? Keyed : Sample;
         // With NotePanningLeavesChannel only a note that starts takes the
@@ -638,10 +635,17 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             if (Module->Has(TQuavixBehaviour::NotePanningLeavesChannel)) {
                 // A panning effect since the last note's own panning set the
                 // channel's anew.
+                // A note's own panning turns surround off for it; the
+                // channel's surround comes back with the channel's panning.
                 if (RestorePanning >= 0 && Panning != NotePanning) RestorePanning = -1;
-                if (OwnPanning && RestorePanning < 0) RestorePanning = Panning;
+                if (OwnPanning && RestorePanning < 0) {
+                    RestorePanning = Panning;
+                    RestoreSurround = Surround;
+                }
+                if (OwnPanning) Surround = false;
                 if (!OwnPanning && RestorePanning >= 0) {
                     Panning = RestorePanning;
+                    Surround = RestoreSurround;
                     RestorePanning = -1;
                 }
             }

@@ -201,9 +201,11 @@ struct TQuavixChannelState {
     int64_t ExactPitchRatio = 0;
     // With NotePanningLeavesChannel: the channel's panning to return to once
     // a note without panning of its own follows (-1 none), and the panning
-    // the last note's sample or instrument gave.
+    // the last note's sample or instrument gave; the channel's surround,
+    // which such a note turns off.
     int32_t RestorePanning = -1;
     int32_t NotePanning = -1;
+    bool RestoreSurround = false;
     // The filter's own cutoff (Zxx's or the instrument's) while a filter
     // envelope scales the one the filter plays (FilterCutoff); -1 without.
     int32_t FilterBaseCutoff = -1;

@@ -21,6 +21,8 @@ void HoldAboveAmigaLimit(TQuavixChannel& C);
 void HoldBelowAmigaLimit(TQuavixChannel& C);
 void ArpeggioSetup(TQuavixChannel& C, int32_t P);
 void FirstTickTonePortamento(TQuavixChannel& C);
+void FirstTickVibrato(TQuavixChannel& C);
+void SetChannelPanning(TQuavixChannel& C, int32_t Panning);
 void PositionJump(TQuavixChannel& C, int32_t Order);
 void PatternBreak(TQuavixChannel& C, int32_t P);
 // A break to row Row of the next order, however the row was written.
@@ -39,6 +41,10 @@ const TQuavixEffectEntry* QuavixLetterEffect(const TQuavixPatternNote& Cell);
 int32_t QuavixLetterNoteDelay(const TQuavixPatternNote& Cell);
 // Whether a letter cell slides to its note (G, L).
 bool QuavixLetterPortamento(const TQuavixPatternNote& Cell);
+// The memory of E and F (without SharedEffectMemory).
+uint8_t& QuavixLetterSlideMemory(TQuavixChannel& C);
+// Whether a letter cell gives a vibrato its speed and depth (H, U).
+bool QuavixLetterVibrato(const TQuavixPatternNote& Cell);
 // The first tick of a letter cell (on its note-delay tick for SDy): the
 // channel remembers its parameter, a note of the cell starts at the
 // channel's offset, and the letter's first-tick action follows.

@@ -8,6 +8,7 @@
 // x is the parameter's high nibble and y its low nibble throughout.
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 
 #include "sequencer/channel.h"
 #include "sequencer/effect_steps.h"
@@ -121,10 +122,15 @@ void Jump(TQuavixModule& M, int32_t Order, int32_t Row) {
 }
 
 // The row's first tick of a vibrato or tremolo: with ModulationOnFirstTick
-// it plays the wave where it stands, without moving it on; otherwise the
-// plain pitch and volume sound.
+// (or VibratoHeldOnFirstTick for a vibrato) it plays the wave where it
+// stands, without moving it on; with VibratoOnFirstTick a vibrato moves and
+// plays as on the later ticks; otherwise the plain pitch and volume sound.
 void FirstTickVibrato(TChannel& C) {
-    if (C.Module->Has(TQuavixBehaviour::ModulationOnFirstTick)) C.PlayVibrato();
+    const TQuavixModule& M = *C.Module;
+    if (M.Has(TQuavixBehaviour::VibratoOnFirstTick))
+        C.DoVibrato();
+    else if (M.Has(TQuavixBehaviour::ModulationOnFirstTick) || M.Has(TQuavixBehaviour::VibratoHeldOnFirstTick))
+        C.PlayVibrato();
 }
 void FirstTickTremolo(TChannel& C) {
     if (C.Module->Has(TQuavixBehaviour::ModulationOnFirstTick)) C.PlayTremolo();
@@ -137,6 +143,13 @@ void FirstTickTonePortamento(TChannel& C) {
     if (HasNote(C.CurrentNote)) C.TonePortamentoArrivedFromBelow = false;
     if (C.Glissando && C.Module->Has(TQuavixBehaviour::GlissandoRoundsPitch))
         C.PeriodOffset = C.Module->GetNotePeriod(C.Module->GetNearestNote(C.Period, C.FineTune), C.FineTune) - C.Period;
+}
+
+// A panning effect sets the channel's panning: with NotePanningLeavesChannel
+// the one notes without panning of their own return to.
+void SetChannelPanning(TChannel& C, int32_t Panning) {
+    C.Panning = Panning;
+    C.RestorePanning = -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -159,7 +172,10 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
         case TCommand::VibratoSpeed: if (n != 0) C.VibratoSpeed = n; break;
         case TCommand::Vibrato:
             if (n != 0) C.VibratoDepth = n;
-            FirstTickVibrato(C);
+            // With ColumnVibratosAddUp a vibrato letter beside it gives the
+            // speed first, and plays this vibrato too (VibratoNibbles).
+            if (!C.Module->Has(TQuavixBehaviour::ColumnVibratosAddUp) || !QuavixLetterVibrato(C.CurrentNote))
+                FirstTickVibrato(C);
             break;
         case TCommand::SetPanning: if (TriggerTick) C.Panning = n * 16; break;
         case TCommand::TonePortamento:
@@ -167,12 +183,23 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
             FirstTickTonePortamento(C);
             break;
         case TCommand::SetPanningWide:
-            if (TriggerTick) C.Panning = std::min<int32_t>(n * 4, 255);
+            if (TriggerTick) SetChannelPanning(C, std::min<int32_t>(n * 4, 255));
             C.Surround = false;
             break;
         case TCommand::TonePortamentoAt:
             if (n != 0) C.PortamentoSpeed = n;
+            // With ColumnSlidesShareMemory and LinkedPortamentoMemory the
+            // speed is E's and F's step too.
+            if (TriggerTick && n != 0 && C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory) &&
+                C.Module->Has(TQuavixBehaviour::LinkedPortamentoMemory))
+                QuavixLetterSlideMemory(C) = static_cast<uint8_t>(n);
             FirstTickTonePortamento(C);
+            break;
+        case TCommand::PortamentoDown:
+        case TCommand::PortamentoUp:
+            // With ColumnSlidesShareMemory a step of its own is E's and F's.
+            if (TriggerTick && n != 0 && C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory))
+                QuavixLetterSlideMemory(C) = static_cast<uint8_t>(n * 4);
             break;
         default: break;
     }
@@ -199,6 +226,26 @@ void DelayedVolumeColumn(TChannel& C, int32_t Command, int32_t n) {
 
 void SlidePeriod(TChannel& C, int32_t Delta);
 
+// The step of a pitch slide of Impulse Tracker's volume column, 4 n; with
+// ColumnSlidesShareMemory n = 0 takes the step E and F remember.
+int32_t ColumnPitchSlide(TChannel& C, int32_t n) {
+    if (n == 0 && C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory)) return QuavixLetterSlideMemory(C);
+    return n * 4;
+}
+
+// A tone portamento of Impulse Tracker's volume column at its own speed n
+// beside Gxx; with ColumnSlidesShareMemory n = 0 takes the remembered one.
+void ColumnTonePortamento(TChannel& C, int32_t n) {
+    if (n == 0 || !C.Module->Has(TQuavixBehaviour::ColumnSlidesShareMemory)) {
+        C.DoTonePortamento();
+        return;
+    }
+    const int32_t Remembered = C.PortamentoSpeed;
+    C.PortamentoSpeed = n;
+    C.DoTonePortamento();
+    C.PortamentoSpeed = Remembered;
+}
+
 void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
@@ -207,10 +254,10 @@ void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNo
         case TCommand::Vibrato: C.DoVibrato(); break;
         case TCommand::PanningSlideLeft: if (FromNoteTick) VolumeColumnPanningSlideLeft(C, n); break;
         case TCommand::PanningSlideRight: if (FromNoteTick) VolumeColumnPanningSlideRight(C, n); break;
-        case TCommand::TonePortamento:
-        case TCommand::TonePortamentoAt: C.DoTonePortamento(); break;
-        case TCommand::PortamentoDown: if (FromNoteTick) SlidePeriod(C, n * 4 * 4); break;
-        case TCommand::PortamentoUp: if (FromNoteTick) SlidePeriod(C, -n * 4 * 4); break;
+        case TCommand::TonePortamento: C.DoTonePortamento(); break;
+        case TCommand::TonePortamentoAt: ColumnTonePortamento(C, n); break;
+        case TCommand::PortamentoDown: if (FromNoteTick) SlidePeriod(C, ColumnPitchSlide(C, n) * 4); break;
+        case TCommand::PortamentoUp: if (FromNoteTick) SlidePeriod(C, -ColumnPitchSlide(C, n) * 4); break;
         default: break;
     }
 }
@@ -852,9 +899,11 @@ void TQuavixChannel::ProcessRow() {
         TriggerNote(CurrentNote);
     else if (CurrentTick == 0)
         InstrumentOfDelayedCell(*this);
+    // With DelayedVolumeColumnWaits a delayed cell's volume column has its
+    // first tick on the delayed one.
     if (Delay > 0 && Module->Has(TQuavixBehaviour::DelayedVolumeColumnSetsOnly)) {
         if (TriggerTick) DelayedVolumeColumn(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter);
-    } else {
+    } else if (TriggerTick || Delay == 0 || !Module->Has(TQuavixBehaviour::DelayedVolumeColumnWaits)) {
         VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, TriggerTick);
     }
     if (TriggerTick && QuavixLetterEffect(CurrentNote)) {
@@ -873,15 +922,25 @@ void TQuavixChannel::ProcessTickEffects() {
     // trigger nothing). With DelayedVolumeColumnSetsOnly the volume column's
     // slides run on every tick but the row's first, the delayed cell after
     // them; otherwise they run from the delayed cell on.
+    // With DelayedVolumeColumnWaits the delayed tick is the volume column's
+    // first, and its other-tick part waits for the ticks after it.
     const bool NoteTick = Delay > 0 && CurrentTick == Delay && !Background && !FadeBank;
     const bool SlidesFirst = Module->Has(TQuavixBehaviour::DelayedVolumeColumnSetsOnly);
+    const bool Waits = Delay > 0 && Module->Has(TQuavixBehaviour::DelayedVolumeColumnWaits);
     if (NoteTick && !SlidesFirst) ProcessRow();
-    PeriodOffset = 0;
-    VolumeOffset = 0;
-    PanningOffset = 0;
-    StillTick = false;
-    VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
-                           SlidesFirst || CurrentTick >= Delay);
+    if (!(NoteTick && Waits)) {
+        PeriodOffset = 0;
+        VolumeOffset = 0;
+        PanningOffset = 0;
+        StillTick = false;
+    }
+    // With RowRepeatsStartAfresh the first tick of a repetition of the row
+    // (SEy) is a first tick for the volume column too.
+    if (CurrentTick == 0 && Module->Has(TQuavixBehaviour::RowRepeatsStartAfresh))
+        VolumeColumnFirstTick(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter, false);
+    else if (!Waits || CurrentTick > Delay)
+        VolumeColumnOtherTicks(*this, CurrentNote.VolumeCommand, CurrentNote.VolumeParameter,
+                               SlidesFirst || CurrentTick >= Delay);
     if (NoteTick && SlidesFirst) ProcessRow();
     // (EDy itself has no action on the other ticks.) A letter cell's row
     // repeated by SEy has a first tick in each repetition.
@@ -941,6 +1000,22 @@ int32_t WaveMagnitude(int32_t Waveform, int32_t Position, int32_t RampPosition) 
 // adds, the second takes away.
 int32_t WaveSign(int32_t Position, int32_t Magnitude) { return (Position & 32) ? -Magnitude : Magnitude; }
 
+// The vibrato waves of SemitoneVibratoSteps, -64..64 over the 64 positions:
+// the instrument vibrato's sine at the same phase (rising first), a ramp
+// from 64 down, a square of 64 over the first half and 0 over the second,
+// and random values from the channel's generator.
+int32_t SemitoneVibratoWave(int32_t Waveform, int32_t Position, uint32_t& RandomState) {
+    Position &= 63;
+    switch (Waveform & 3) {
+        case 0: return -AutoVibratoTable[static_cast<size_t>(Position * 4)];
+        case 1: return 64 - Position * 2;
+        case 2: return Position < 32 ? 64 : 0;
+        default:
+            RandomState = RandomState * 1103515245u + 12345u;
+            return static_cast<int32_t>((RandomState >> 16) % 129) - 64;
+    }
+}
+
 }  // namespace
 
 void TQuavixChannel::DoArpeggio(int32_t x, int32_t y) {
@@ -961,20 +1036,36 @@ void TQuavixChannel::DoArpeggio(int32_t x, int32_t y) {
 }
 
 void TQuavixChannel::PlayVibrato() {
+    // ShallowRisingVibrato: half as far, the first half up in pitch. With
+    // ColumnVibratosAddUp the two columns' vibratos of a tick add up.
+    const bool Rising = Module->Has(TQuavixBehaviour::ShallowRisingVibrato);
+    const int32_t Before = Module->Has(TQuavixBehaviour::ColumnVibratosAddUp) ? PeriodOffset : 0;
+    if (Module->LinearSlides && Module->Has(TQuavixBehaviour::SemitoneVibratoSteps)) {
+        // Hxy's depth counts 4 y, Uxy's y; from 16 on the pitch moves in
+        // whole sixteenths; the division truncates toward 0.
+        const int32_t Wave = SemitoneVibratoWave(VibratoWaveform, VibratoPosition, RandomState);
+        int32_t Magnitude = (std::abs(Wave) * (FineVibrato ? VibratoDepth : VibratoDepth * 4)) >> (Rising ? 6 : 5);
+        if (Magnitude >= 16) Magnitude &= ~3;
+        PeriodOffset = Before + ((Wave < 0) == Rising ? Magnitude : -Magnitude);
+        return;
+    }
     const int32_t Wave = WaveMagnitude(VibratoWaveform, VibratoPosition, VibratoPosition) * VibratoDepth;
     // The Amiga trackers move by whole Amiga periods, four of the periods
     // here: (wave * depth) / 128 of them. FineVibratoSteps keeps the
     // quarters: (wave * depth) / 32.
     // A fine vibrato (FineVibrato) moves a quarter as far: (wave * depth) / 128.
-    const int32_t Offset = FineVibrato                                         ? Wave >> 7
-                           : Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5
-                                                                               : (Wave >> 7) * 4;
-    PeriodOffset = WaveSign(VibratoPosition, Offset);
+    int32_t Offset = FineVibrato                                         ? Wave >> 7
+                     : Module->Has(TQuavixBehaviour::FineVibratoSteps) ? Wave >> 5
+                                                                         : (Wave >> 7) * 4;
+    if (Rising) Offset >>= 1;
+    PeriodOffset = Before + WaveSign(VibratoPosition, Rising ? -Offset : Offset);
 }
 
 void TQuavixChannel::DoVibrato() {
+    const bool MovesFirst = Module->Has(TQuavixBehaviour::VibratoMovesBeforePlaying);
+    if (MovesFirst) VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
     PlayVibrato();
-    VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
+    if (!MovesFirst) VibratoPosition = (VibratoPosition + VibratoSpeed) & 63;
 }
 
 void TQuavixChannel::PlayTremolo() {
@@ -1054,6 +1145,8 @@ void HoldAboveAmigaLimit(TChannel& C) { ::HoldAboveAmigaLimit(C); }
 void HoldBelowAmigaLimit(TChannel& C) { ::HoldBelowAmigaLimit(C); }
 void ArpeggioSetup(TChannel& C, int32_t P) { ::ArpeggioSetup(C, P); }
 void FirstTickTonePortamento(TChannel& C) { ::FirstTickTonePortamento(C); }
+void FirstTickVibrato(TChannel& C) { ::FirstTickVibrato(C); }
+void SetChannelPanning(TChannel& C, int32_t Panning) { ::SetChannelPanning(C, Panning); }
 void PositionJump(TChannel& C, int32_t Order) { ::PositionJump(C, Order); }
 void PatternBreak(TChannel& C, int32_t P) { ::PatternBreak(C, P); }
 void PatternBreakToRow(TChannel& C, int32_t Row) { ::PatternBreakToRow(C, Row); }

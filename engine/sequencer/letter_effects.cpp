@@ -137,10 +137,18 @@ void TonePortamentoOther(TChannel& C, int32_t) { C.DoTonePortamento(); }
 
 // Hxy vibrato and Uxy fine vibrato, at speed x and depth y; a nibble of 0
 // keeps the one last given, by either. U moves the pitch a quarter as far.
+// With ColumnVibratosAddUp a vibrato of the volume column beside it plays
+// at this speed on the row's first tick too, and its depth (nonzero) is the
+// one both play. The row's first tick: see FirstTickVibrato.
 void VibratoNibbles(TChannel& C, int32_t P, bool Fine) {
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    const bool Column =
+        C.Module->Has(B::ColumnVibratosAddUp) && Cell.VolumeCommand == TQuavixVolumeCommand::Vibrato;
     if (High(P) != 0) C.VibratoSpeed = High(P);
-    if (Low(P) != 0) C.VibratoDepth = Low(P);
+    if (Low(P) != 0 && !(Column && Cell.VolumeParameter != 0)) C.VibratoDepth = Low(P);
     C.FineVibrato = Fine;
+    if (Column) Steps::FirstTickVibrato(C);
+    Steps::FirstTickVibrato(C);
 }
 void VibratoFirst(TChannel& C, int32_t P) { VibratoNibbles(C, P, false); }
 void FineVibratoFirst(TChannel& C, int32_t P) { VibratoNibbles(C, P, true); }
@@ -165,6 +173,7 @@ void ArpeggioOther(TChannel& C, int32_t) {
 // Kxy: vibrato as the last H gave it (never fine) with Dxy's volume slide.
 void VibratoSlideFirst(TChannel& C, int32_t P) {
     C.FineVibrato = false;
+    Steps::FirstTickVibrato(C);
     CombinedSlideFirst(C, P);
 }
 void VibratoSlideOther(TChannel& C, int32_t P) {
@@ -216,14 +225,41 @@ void StartAtOffset(TChannel& C) {
 // sounds, its volume changed by x (as Rxy of the Extended Modules). A
 // sample that has played to its end starts again too; a note that was cut
 // (a note cut, SCy) stays silent.
-void RetriggerOther(TChannel& C, int32_t) {
+//
+// With RetriggerCountsAcrossRows the ticks are counted across rows, the
+// row's first tick too, from the cell's note or the last retrigger, and the
+// y-th starts the sample again. With RetriggerNeedsSoundingVoice a voice
+// that has played its sample to the end starts nothing.
+void Retrigger(TChannel& C) {
     const int32_t P = C.LetterParameter;
-    const int32_t Interval = Low(P);
-    if (Interval == 0 || C.CurrentTick % Interval != 0) return;
     if (C.NoteWasCut || !C.Sample || C.Period == 0) return;
+    if (!C.Active && C.Module->Has(B::RetriggerNeedsSoundingVoice)) return;
     C.Volume = std::clamp<int32_t>(Steps::RetrigVolume(High(P), C.Volume), 0, 64);
     C.StartSample(C.MoveToFadeBank());
     C.Position = std::min(C.NoteStart, C.Sample->Length) << QuavixFrameBits;
+}
+void CountRetrigger(TChannel& C) {
+    const int32_t Interval = Low(C.LetterParameter);
+    if (Interval == 0 || ++C.RetrigCount < Interval) return;
+    C.RetrigCount = 0;
+    Retrigger(C);
+}
+void RetriggerFirst(TChannel& C, int32_t) {
+    if (!C.Module->Has(B::RetriggerCountsAcrossRows)) return;
+    const TQuavixPatternNote& Cell = C.CurrentNote;
+    if (HasNote(Cell) && !TChannel::IsPortamento(Cell))
+        C.RetrigCount = 0;
+    else
+        CountRetrigger(C);
+}
+void RetriggerOther(TChannel& C, int32_t) {
+    if (C.Module->Has(B::RetriggerCountsAcrossRows)) {
+        CountRetrigger(C);
+        return;
+    }
+    const int32_t Interval = Low(C.LetterParameter);
+    if (Interval == 0 || C.CurrentTick % Interval != 0) return;
+    Retrigger(C);
 }
 
 // Rxy tremolo at speed x and depth y; a nibble of 0 keeps its own.
@@ -247,7 +283,7 @@ void SetGlobalVolume(TChannel& C, int32_t P) {
 // 0x00..0xFF left to right.
 void SetPanning(TChannel& C, int32_t P) {
     if (C.Module->Has(B::WidePanningCommand)) {
-        C.Panning = P;
+        Steps::SetChannelPanning(C, P);
         C.Surround = false;
     } else if (P <= 0x80) {
         C.Panning = std::min(P * 2, 255);
@@ -272,7 +308,7 @@ void SlideGlobalVolume(TChannel& C, bool FirstTick) {
 void GlobalVolumeSlideFirst(TChannel& C, int32_t) { SlideGlobalVolume(C, true); }
 void GlobalVolumeSlideOther(TChannel& C, int32_t) { SlideGlobalVolume(C, false); }
 void SlidePanning(TChannel& C, bool FirstTick) {
-    C.Panning = std::clamp<int32_t>(C.Panning - SlideStep(C, FirstTick) * 4, 0, 255);
+    Steps::SetChannelPanning(C, std::clamp<int32_t>(C.Panning - SlideStep(C, FirstTick) * 4, 0, 255));
 }
 void PanningSlideFirst(TChannel& C, int32_t) { SlidePanning(C, true); }
 void PanningSlideOther(TChannel& C, int32_t) { SlidePanning(C, false); }
@@ -385,7 +421,7 @@ void SpecialFirst(TChannel& C, int32_t) {
         case TSpecial::PanbrelloWaveform: C.PanbrelloWaveform = y & 3; break;
         case TSpecial::TickDelay: M.TickDelay += y; break;
         case TSpecial::InstrumentControl: InstrumentControl(C, y); break;
-        case TSpecial::Panning: C.Panning = y * 0x11; break;
+        case TSpecial::Panning: Steps::SetChannelPanning(C, y * 0x11); break;
         case TSpecial::SoundControl:
             // S90 turns surround off and S91 on (the other way round from
             // the extra command X9y); the rest as there.
@@ -429,7 +465,7 @@ constexpr TQuavixEffectEntry Letters[] = {
     /* N */ {ChannelVolumeSlideFirst, ChannelVolumeSlideOther},
     /* O */ {nullptr, nullptr},  // see StartAtOffset
     /* P */ {PanningSlideFirst, PanningSlideOther},
-    /* Q */ {nullptr, RetriggerOther},
+    /* Q */ {RetriggerFirst, RetriggerOther},
     /* R */ {TremoloFirst, TremoloOther},
     /* S */ {SpecialFirst, SpecialOther},
     /* T */ {TempoFirst, TempoOther},
@@ -457,6 +493,10 @@ int32_t QuavixLetterNoteDelay(const TQuavixPatternNote& Cell) {
 }
 
 bool QuavixLetterPortamento(const TQuavixPatternNote& Cell) { return Cell.Effect == TLetter::G || Cell.Effect == TLetter::L; }
+
+uint8_t& QuavixLetterSlideMemory(TChannel& C) { return C.LetterMemory['E' - 'A' + 1]; }
+
+bool QuavixLetterVibrato(const TQuavixPatternNote& Cell) { return Cell.Effect == TLetter::H || Cell.Effect == TLetter::U; }
 
 void QuavixLetterFirstTick(TChannel& C) {
     const TQuavixPatternNote& Cell = C.CurrentNote;

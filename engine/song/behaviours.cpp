@@ -131,9 +131,20 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                              B::BreakRowInHex,
                              B::NewNoteActions,             B::OffsetWrapsIntoLoop, B::WidePanningCommand,
                              B::TempoSlides,                B::KeyOffFadesOut};
-    // Header flag 0x20: Gxx shares the memory of Exx and Fxx.
-    if (Flags & 0x20) Set.Set(B::LinkedPortamentoMemory);
-    else Set.Set(B::PortamentoSwitchesSample).Set(B::PortamentoInstrumentTakesOffset);
+    // Gxx shares the memory of Exx and Fxx unless the header's flag 0x20
+    // (compatible Gxx) gives it its own; without it a slide beside an
+    // instrument number starts another sample's note and takes an offset.
+    if (!(Flags & 0x20))
+        Set.Set(B::LinkedPortamentoMemory).Set(B::PortamentoSwitchesSample).Set(B::PortamentoInstrumentTakesOffset);
+    // Old effects (header flag 0x10) vibrate as Scream Tracker 3 did, deeper
+    // and with the pitch going down first, and not on the row's first tick.
+    Set.Set(B::VibratoMovesBeforePlaying).Set(B::ColumnVibratosAddUp).Set(B::SemitoneVibratoSteps);
+    Set.Set(B::RetriggerCountsAcrossRows).Set(B::RetriggerNeedsSoundingVoice).Set(B::ColumnSlidesShareMemory);
+    Set.Set(B::DelayedVolumeColumnWaits).Set(B::RowRepeatsStartAfresh);
+    if (Flags & 0x10)
+        Set.Set(B::VibratoHeldOnFirstTick);
+    else
+        Set.Set(B::VibratoOnFirstTick).Set(B::ShallowRisingVibrato);
     for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
                    B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts,
