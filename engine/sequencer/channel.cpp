@@ -410,11 +410,15 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     // With LoneInstrumentReplaysStoppedNote an instrument number alone on a
     // channel whose voice has stopped (its sample or envelope ended, its
     // fade-out done) plays the last note again, as if the cell held it.
-    if (HasInstrument && Cell.Note == TQuavixNote::None && !Active && LastNoteValid &&
+    // (Once: a replayed note its keyboard ignores comes back here without
+    // one, and then goes on as a lone number.)
+    if (HasInstrument && Cell.Note == TQuavixNote::None && !Active && LastNoteValid && !ReplayingLastNote &&
         Module->Has(TQuavixBehaviour::LoneInstrumentReplaysStoppedNote)) {
         TQuavixPatternNote Replayed = Cell;
         Replayed.Note = LastNote;
+        ReplayingLastNote = true;
         TriggerNote(Replayed);
+        ReplayingLastNote = false;
         return;
     }
     const bool KeyOffNote = Cell.Note == TQuavixNote::KeyOff;

@@ -192,6 +192,8 @@ struct TQuavixChannelState {
     // With MissingInstrumentSilencesNotes: the last instrument number named
     // no instrument, whose keyboard maps every note to no sample.
     bool InstrumentMissing = false;
+    // TriggerNote is playing LastNote again for a lone instrument number.
+    bool ReplayingLastNote = false;
     // The key was released since the note started (an envelope carries into
     // the next note only from a note still held).
     bool NoteReleased = false;

@@ -487,6 +487,15 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
                     return Song;
                 }(),
                 SampleFrame, Join(Each({0}, 6), {512, 512})},
+    TItRuleCase{{"a lone number whose keyboard ignores the stopped note acts once as a lone number"},
+                [] {
+                    TItSong Song = FallingEnvelope({ItAt(0, 0, Note("C-4"), 1), ItAt(3, 0, 0, 2)});
+                    Song.Instruments.push_back(Song.Instruments[0]);
+                    Song.Instruments[1].Keyboard.assign(120, 0);
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->Instrument == M.Instruments[2].get() ? 1 : 0; },
+                Join(Each({0}, 18), {1, 1})},
     TItRuleCase{{"a key-off beside an instrument number fades the note"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff, 1)}, 0, 1024, false), Fadeout,
                 {65536, 65536, 65536, 65536, 65536, 65536, 0, 0}}),
