@@ -88,8 +88,10 @@ void TQuavixChannel::UpdateVolumeRamp() {
         VolumeLeft = (std::abs(VolumeLeft) + std::abs(VolumeRight)) / 2;
         VolumeRight = 0;
     }
-    // Whether the last tick's gains were silence.
-    const bool WasSilent = RampTargetLeft == 0 && (!Stereo || RampTargetRight == 0);
+    // Whether the target gains are silence: the last tick's here, this
+    // tick's once set below.
+    const auto SilentTarget = [&] { return RampTargetLeft == 0 && (!Stereo || RampTargetRight == 0); };
+    const bool WasSilent = SilentTarget();
     // Ramp values are gains times 4096.
     RampTargetLeft = VolumeLeft * 4096;
     RampStepLeft = RampTargetLeft - RampLeft;
@@ -127,7 +129,7 @@ void TQuavixChannel::UpdateVolumeRamp() {
         // across the whole tick, unless it rises from silence or falls to it,
         // or a note starts.
         const bool EnvelopeStep = FineEnvelopeVolume != RampEnvelopeVolume;
-        const bool Silence = WasSilent || (RampTargetLeft == 0 && (!Stereo || RampTargetRight == 0));
+        const bool Silence = WasSilent || SilentTarget();
         if (EnvelopeStep && !Silence && !NoteFadesIn && !FadeBank &&
             Module->Has(TQuavixBehaviour::EnvelopeRampsAcrossTick))
             RampLength = Module->TickLength;

@@ -25,6 +25,9 @@ int32_t Saturate(int64_t V) {
 // damaged one naming a slot past its points keeps playing as it did).
 int32_t LoopReach(const TQuavixEnvelope& E) { return PointCount(E) > 13 ? PointCount(E) : 13; }
 
+// Envelope values are 0..64; a damaged song's larger point values read as 64.
+int32_t ClampValue(int32_t Value) { return Value < 0 ? 0 : Value > 64 ? 64 : Value; }
+
 }  // namespace
 
 void TQuavixEnvelopeHandler::Assign(const TQuavixEnvelopeHandler& Source) {
@@ -110,10 +113,7 @@ int32_t TQuavixEnvelopeHandler::Advance() {
             if (Position < INT32_MAX) Position += 1;
         }
     }
-    // Envelope values are 0..64; a damaged song's larger point values read as 64.
-    if (Result < 0) Result = 0;
-    if (Result > 64) Result = 64;
-    return Result;
+    return ClampValue(Result);
 }
 
 void TQuavixEnvelopeHandler::SeekPoint(int32_t K) {
@@ -147,9 +147,7 @@ int32_t TQuavixEnvelopeHandler::AdvanceThroughLoopEnds() {
         End = E.LoopEnd;
     }
     if (Start >= 0 && Start <= End && End < Count && Position > E.Points[End].Position) SeekPoint(Start);
-    if (Result < 0) Result = 0;
-    if (Result > 64) Result = 64;
-    return Result;
+    return ClampValue(Result);
 }
 
 bool TQuavixEnvelopeHandler::Ended() const {
