@@ -115,7 +115,11 @@ struct TResonant {
         }
         QUAVIX_MIX_STEP int32_t Apply(int32_t X, int32_t v) {
             const int32_t Y = FilterFrame<HighPass>(X, A0, B0, B1, H1[v], H2[v]);
-            return Y > FilteredPeak ? FilteredPeak : (Y < -FilteredPeak ? -FilteredPeak : Y);
+            // Held to the peak, which only a resonating filter reaches: one
+            // test of the distance from -FilteredPeak, rarely taken.
+            if (__builtin_expect(static_cast<uint32_t>(Y) + FilteredPeak > 2u * FilteredPeak, 0))
+                return Y > 0 ? FilteredPeak : -FilteredPeak;
+            return Y;
         }
         void Store(TQuavixChannel& Voice) const {
             for (int32_t v = 0; v < Values; ++v) {
