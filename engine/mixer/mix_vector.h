@@ -85,6 +85,9 @@ private:
 // pmaddwd of the frames with their 16-bit weights, the pairs' sums then
 // added across lanes, and held to 16 bits by the saturating pack (packssdw).
 // No sum leaves 32 bits.
+template <int32_t SampleChannels>
+class TVectorFetch;
+
 template <int32_t SampleChannels, int32_t Interpolation, bool Ramp, bool SidesDiffer>
 class TVectorGroup {
     static constexpr bool Linear = Interpolation == 1;
@@ -180,6 +183,8 @@ public:
     }
 
 private:
+    template <int32_t>
+    friend class TVectorFetch;
     QUAVIX_VECTOR_STEP static const int16_t* Frame(const int16_t* Data, uint32_t Position) {
         return Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
     }
@@ -315,17 +320,13 @@ public:
     }
 
 private:
+    // The linear group's loads.
+    using TGroup = TVectorGroup<SampleChannels, 1, false, false>;
     QUAVIX_VECTOR_STEP static const int16_t* Frame(const int16_t* Data, uint32_t Position) {
-        return Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
+        return TGroup::Frame(Data, Position);
     }
-    QUAVIX_VECTOR_STEP static __m128i LoadPair(const int16_t* F) {
-        int32_t Pair;
-        std::memcpy(&Pair, F, sizeof(Pair));
-        return _mm_cvtsi32_si128(Pair);
-    }
-    QUAVIX_VECTOR_STEP static __m128i StereoPairs(const int16_t* F) {
-        return _mm_shufflelo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(F)), _MM_SHUFFLE(3, 1, 2, 0));
-    }
+    QUAVIX_VECTOR_STEP static __m128i LoadPair(const int16_t* F) { return TGroup::LoadPair(F); }
+    QUAVIX_VECTOR_STEP static __m128i StereoPairs(const int16_t* F) { return TGroup::StereoPairs(F); }
 
     __m128i Positions;  // of the four frames, 20.12
     __m128i GroupStep;
