@@ -71,6 +71,11 @@ void BM_StereoLoop(benchmark::State& State, int32_t Interpolation, int32_t Stere
 BENCHMARK_CAPTURE(BM_StereoLoop, linear_mono_sample, 1, 0, 0, 0);
 BENCHMARK_CAPTURE(BM_StereoLoop, linear_mono_sample_ramp, 1, 0, 1, 0);
 BENCHMARK_CAPTURE(BM_StereoLoop, linear_mono_sample_lowpass, 1, 0, 0, 1);
+BENCHMARK_CAPTURE(BM_StereoLoop, linear_mono_sample_highpass, 1, 0, 0, 2);
+BENCHMARK_CAPTURE(BM_StereoLoop, linear_mono_sample_ramp_lowpass, 1, 0, 1, 1);
+BENCHMARK_CAPTURE(BM_StereoLoop, linear_stereo_sample_lowpass, 1, 1, 0, 1);
+BENCHMARK_CAPTURE(BM_StereoLoop, nearest_mono_sample_lowpass, 0, 0, 0, 1);
+BENCHMARK_CAPTURE(BM_StereoLoop, cubic_mono_sample_lowpass, 2, 0, 0, 1);
 BENCHMARK_CAPTURE(BM_StereoLoop, linear_stereo_sample, 1, 1, 0, 0);
 BENCHMARK_CAPTURE(BM_StereoLoop, nearest_mono_sample, 0, 0, 0, 0);
 BENCHMARK_CAPTURE(BM_StereoLoop, cubic_mono_sample, 2, 0, 0, 0);

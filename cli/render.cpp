@@ -321,7 +321,9 @@ int PlanJobs(std::vector<TRenderJob>& Jobs) {
 
         std::vector<TRenderJob> ForInput;
         std::vector<uint8_t> Data;
-        std::unique_ptr<TQuavixModule> Song(new TQuavixModule());
+        // The song is read here only where the options need to know it: a
+        // module is costly to build for a render that lasts a moment.
+        std::unique_ptr<TQuavixModule> Song(NeedSong ? new TQuavixModule() : nullptr);
         if (!NeedSong || !ReadModuleData(Input, Data, Reason) || !LoadModuleData(Data, *Song, Reason)) {
             // Not checked here: rendered whole, or reported when its turn comes.
             ForInput.push_back(Whole);

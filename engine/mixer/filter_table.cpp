@@ -61,7 +61,21 @@ int32_t TQuavix::CutoffToFrequency(int32_t Cutoff, int32_t Modifier) const {
 }
 
 void TQuavix::BuildFilterTable(int32_t ASampleRate) {
-    const float Rate = static_cast<float>(ASampleRate);
+    FilterTable.Rate = ASampleRate;
+    FilterTable.ModuleRate = Module->SampleRate;
+    FilterTable.ExtendedRange = Module->ExtendedFilterRange;
+    FilterTable.Filled = false;
+}
+
+void TQuavix::FillFilterTable() {
+    // The cutoffs are read with the module's rate and range of the moment
+    // the table was asked for, whatever the song has set since.
+    const int32_t SongRate = Module->SampleRate;
+    const bool SongRange = Module->ExtendedFilterRange;
+    Module->SampleRate = FilterTable.ModuleRate;
+    Module->ExtendedFilterRange = FilterTable.ExtendedRange;
+    TFilterTable& Table = FilterTable.Entries;
+    const float Rate = static_cast<float>(FilterTable.Rate);
     // The damping of each resonance step, the same for every cutoff: 0.1875 dB
     // per step, 2 at step 0, 24 dB less at the top.
     float Dampings[FilterSteps];
@@ -83,9 +97,12 @@ void TQuavix::BuildFilterTable(int32_t ASampleRate) {
             const float A0 = 4096.0f * (1.0f / G);
             const float B0 = 4096.0f * ((D + 2.0f * E) / G);
             const float B1 = 4096.0f * (-E / G);
-            FilterTable[Resonance][Cutoff] = {RoundCoefficient(A0), RoundCoefficient(B0), RoundCoefficient(B1)};
+            Table[Resonance][Cutoff] = {RoundCoefficient(A0), RoundCoefficient(B0), RoundCoefficient(B1)};
         }
     }
+    Module->SampleRate = SongRate;
+    Module->ExtendedFilterRange = SongRange;
+    FilterTable.Filled = true;
 }
 
 TQuavix::TFilterCoefficients TQuavix::HalfDampedFilter(int32_t Cutoff, int32_t Modifier, int32_t Resonance) const {

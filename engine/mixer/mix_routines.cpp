@@ -115,7 +115,11 @@ struct TResonant {
         }
         QUAVIX_MIX_STEP int32_t Apply(int32_t X, int32_t v) {
             const int32_t Y = FilterFrame<HighPass>(X, A0, B0, B1, H1[v], H2[v]);
-            return Y > FilteredPeak ? FilteredPeak : (Y < -FilteredPeak ? -FilteredPeak : Y);
+            // Held to the peak, which only a resonating filter reaches: one
+            // test of the distance from -FilteredPeak, rarely taken.
+            if (__builtin_expect(static_cast<uint32_t>(Y) + FilteredPeak > 2u * FilteredPeak, 0))
+                return Y > 0 ? FilteredPeak : -FilteredPeak;
+            return Y;
         }
         void Store(TQuavixChannel& Voice) const {
             for (int32_t v = 0; v < Values; ++v) {
@@ -200,9 +204,20 @@ struct TOutput<2> {
 
 struct TFrameByFrame {};
 struct TVectorUnit {};
+// The filtered linear members: the four frames' values by the vector unit,
+// then filtered and added one frame after another.
+struct TVectorValues {};
 
 template <class TFetch, class TFilter, class TGain, class TOut>
 constexpr bool VectorCovers = QuavixVectorGroups && std::is_same_v<TFilter, TNoFilter> && TOut::Channels == 2;
+
+#ifdef QUAVIX_VECTOR_FETCH
+template <class TFetch, class TFilter>
+constexpr bool VectorFetches = !std::is_same_v<TFilter, TNoFilter> && TFetch::Key == 1;
+#else
+template <class TFetch, class TFilter>
+constexpr bool VectorFetches = false;
+#endif
 
 // ---------------------------------------------------------------------------
 // The loop.
@@ -221,10 +236,8 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
     TGain Gain(Voice);
     int32_t* Out = Output;
 
-    // Frame K (1-based) of those still to come, at position P.
-    auto Frame = [&](uint32_t P, int32_t K, int32_t* O) __attribute__((always_inline)) {
-        int32_t X[TFetch::Channels];
-        Fetch.Fetch(Data, P, X);
+    // Frame K (1-based) of those still to come, of values X.
+    auto Mix = [&](const int32_t* X, int32_t K, int32_t* O) __attribute__((always_inline)) {
         int32_t Y[Values];
         if (Downmix) {
             Y[0] = Filter.Apply((X[0] + X[TFetch::Channels - 1]) >> 1, 0);
@@ -232,6 +245,12 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
             for (int32_t v = 0; v < Values; ++v) Y[v] = Filter.Apply(X[v], v);
         }
         TOut::template Add<Values>(O, Y, Gain, K);
+    };
+    // Frame K (1-based) of those still to come, at position P.
+    auto Frame = [&](uint32_t P, int32_t K, int32_t* O) __attribute__((always_inline)) {
+        int32_t X[TFetch::Channels];
+        Fetch.Fetch(Data, P, X);
+        Mix(X, K, O);
     };
 
     // Four frames at a time, their positions and gains counted from the start
@@ -242,6 +261,19 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
             Position, Step, Gain.Left, Gain.Right, Gain.StepLeft, Gain.StepRight);
         for (; N >= 4; N -= 4) {
             Group.Mix(Data, Position, Step, Out);
+            Position += 4 * Step;
+            Gain.Advance(4);
+            Out += 4 * TOut::Channels;
+        }
+    }
+#endif
+#ifdef QUAVIX_VECTOR_FETCH
+    if constexpr (std::is_same_v<TGroups, TVectorValues>) {
+        TVectorFetch<TFetch::Channels> Four(Position, Step);
+        for (; N >= 4; N -= 4) {
+            int32_t X[4 * TFetch::Channels];
+            Four.Fetch(Data, Position, Step, X);
+            for (int32_t k = 0; k < 4; ++k) Mix(X + k * TFetch::Channels, k + 1, Out + k * TOut::Channels);
             Position += 4 * Step;
             Gain.Advance(4);
             Out += 4 * TOut::Channels;
@@ -287,8 +319,9 @@ constexpr TQuavixMixRoutine Routine() {
                                        std::conditional_t<FilterKind == 1, TResonant<false>, TResonant<true>>>;
     using TGain = std::conditional_t<Ramp == 1, TRampGain<Sides>, TFixedGain<Sides>>;
     using TOut = TOutput<OutputChannels>;
-    using TGroups = std::conditional_t<Vector && VectorCovers<TFetch, TFilter, TGain, TOut>, TVectorUnit,
-                                       TFrameByFrame>;
+    using TGroups = std::conditional_t<
+        Vector && VectorCovers<TFetch, TFilter, TGain, TOut>, TVectorUnit,
+        std::conditional_t<Vector && VectorFetches<TFetch, TFilter>, TVectorValues, TFrameByFrame>>;
     return &MixLoop<TFetch, TFilter, TGain, TOut, TGroups>;
 }
 

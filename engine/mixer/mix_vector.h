@@ -85,6 +85,9 @@ private:
 // pmaddwd of the frames with their 16-bit weights, the pairs' sums then
 // added across lanes, and held to 16 bits by the saturating pack (packssdw).
 // No sum leaves 32 bits.
+template <int32_t SampleChannels>
+class TVectorFetch;
+
 template <int32_t SampleChannels, int32_t Interpolation, bool Ramp, bool SidesDiffer>
 class TVectorGroup {
     static constexpr bool Linear = Interpolation == 1;
@@ -180,6 +183,8 @@ public:
     }
 
 private:
+    template <int32_t>
+    friend class TVectorFetch;
     QUAVIX_VECTOR_STEP static const int16_t* Frame(const int16_t* Data, uint32_t Position) {
         return Data + static_cast<size_t>(Position >> QuavixFrameBits) * SampleChannels;
     }
@@ -275,6 +280,56 @@ private:
     __m128i Gains = _mm_setzero_si128();  // fixed gains (left, right, left, right)
     __m128i RampLeft = _mm_setzero_si128(), RampRight = _mm_setzero_si128();  // ramp values of the four frames
     __m128i RampStepLeft = _mm_setzero_si128(), RampStepRight = _mm_setzero_si128();
+};
+
+// The linear values of four frames of one voice, for the loops that filter
+// them one after another: the interpolation of a group (as TVectorGroup does
+// it), the values then stored for the filter, each frame's value(s) in turn.
+#define QUAVIX_VECTOR_FETCH 1
+template <int32_t SampleChannels>
+class TVectorFetch {
+public:
+    TVectorFetch(uint32_t Position, uint32_t Step)
+        : Positions(_mm_set_epi32(static_cast<int32_t>(Position + 3 * Step), static_cast<int32_t>(Position + 2 * Step),
+                                  static_cast<int32_t>(Position + Step), static_cast<int32_t>(Position))),
+          GroupStep(_mm_set1_epi32(static_cast<int32_t>(4 * Step))) {}
+
+    // The values of the four frames from Position (the scalar position of
+    // the first) into X, frame after frame.
+    QUAVIX_VECTOR_STEP void Fetch(const int16_t* Data, uint32_t Position, uint32_t Step, int32_t* X) {
+        const int16_t* F0 = Frame(Data, Position);
+        const int16_t* F1 = Frame(Data, Position + Step);
+        const int16_t* F2 = Frame(Data, Position + 2 * Step);
+        const int16_t* F3 = Frame(Data, Position + 3 * Step);
+        // (4096 - w) in the low half of each lane, w in the high half.
+        const __m128i W = _mm_and_si128(Positions, _mm_set1_epi32(QuavixFrameFraction));
+        const __m128i Weights = _mm_add_epi32(_mm_sub_epi32(_mm_slli_epi32(W, 16), W), _mm_set1_epi32(QuavixFrameUnit));
+        if (SampleChannels == 1) {
+            const __m128i Pairs = _mm_unpacklo_epi64(_mm_unpacklo_epi32(LoadPair(F0), LoadPair(F1)),
+                                                     _mm_unpacklo_epi32(LoadPair(F2), LoadPair(F3)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(X), _mm_srai_epi32(_mm_madd_epi16(Pairs, Weights), 12));
+        } else {
+            const __m128i Pairs01 = _mm_unpacklo_epi64(StereoPairs(F0), StereoPairs(F1));
+            const __m128i Pairs23 = _mm_unpacklo_epi64(StereoPairs(F2), StereoPairs(F3));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(X),
+                             _mm_srai_epi32(_mm_madd_epi16(Pairs01, _mm_shuffle_epi32(Weights, _MM_SHUFFLE(1, 1, 0, 0))), 12));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(X + 4),
+                             _mm_srai_epi32(_mm_madd_epi16(Pairs23, _mm_shuffle_epi32(Weights, _MM_SHUFFLE(3, 3, 2, 2))), 12));
+        }
+        Positions = _mm_add_epi32(Positions, GroupStep);
+    }
+
+private:
+    // The linear group's loads.
+    using TGroup = TVectorGroup<SampleChannels, 1, false, false>;
+    QUAVIX_VECTOR_STEP static const int16_t* Frame(const int16_t* Data, uint32_t Position) {
+        return TGroup::Frame(Data, Position);
+    }
+    QUAVIX_VECTOR_STEP static __m128i LoadPair(const int16_t* F) { return TGroup::LoadPair(F); }
+    QUAVIX_VECTOR_STEP static __m128i StereoPairs(const int16_t* F) { return TGroup::StereoPairs(F); }
+
+    __m128i Positions;  // of the four frames, 20.12
+    __m128i GroupStep;
 };
 
 #elif defined(__ARM_NEON)

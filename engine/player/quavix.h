@@ -80,8 +80,36 @@ public:
     std::unique_ptr<int32_t[]> MixBuffer;
     // Where the mixer accumulates; MixBuffer while a render runs.
     int32_t* MixTarget = nullptr;
-    // Indexed [resonance][cutoff]; filled once by the constructor.
-    TFilterTable FilterTable{};
+    // The coefficient table as BuildFilterTable last asked for it, filled
+    // when it is first read: most songs never filter a voice, and a player
+    // that plays only those never spends the time. It reads as the table
+    // itself: [resonance][cutoff], its rows in turn, or a copy.
+    class TLazyFilterTable {
+    public:
+        explicit TLazyFilterTable(TQuavix& AOwner) : Owner(AOwner) {}
+        const TFilterRow& operator[](size_t Resonance) const { return Table()[Resonance]; }
+        TFilterTable::const_iterator begin() const { return Table().begin(); }
+        TFilterTable::const_iterator end() const { return Table().end(); }
+        operator const TFilterTable&() const { return Table(); }
+        bool operator==(const TFilterTable& Other) const { return Table() == Other; }
+        const TFilterTable& Table() const {
+            if (!Filled) Owner.FillFilterTable();
+            return Entries;
+        }
+
+    private:
+        friend class TQuavix;
+        TQuavix& Owner;
+        mutable TFilterTable Entries{};
+        mutable bool Filled = false;
+        // What the table is designed for: the output rate BuildFilterTable
+        // was given, and the module's rate and cutoff range then.
+        int32_t Rate = 0;
+        int32_t ModuleRate = 0;
+        bool ExtendedRange = false;
+    };
+    // Indexed [resonance][cutoff]; asked for by the constructor.
+    TLazyFilterTable FilterTable{*this};
     TQuavixOutputDevice OutputDevice = TQuavixOutputDevice::None;
     // Why no sound device opened, each output tried and what failed there:
     // "SDL audio: No available audio device; /dev/dsp: No such file or
@@ -148,7 +176,7 @@ public:
     TQuavix& operator=(const TQuavix&) = delete;
 
     // Fills FilterTable for the given output rate, with the cutoff range of
-    // the module as it is now.
+    // the module as it is now (when the table is first read).
     void BuildFilterTable(int32_t ASampleRate);
     // The filter entry of a cutoff (0..127) scaled by a filter envelope's
     // Modifier (-256 none .. 256 whole) at a resonance, designed with half
@@ -279,6 +307,8 @@ private:
     std::unique_ptr<int64_t[]> WideMixBuffer;
     void MoveMixToWide(int32_t StartFrame, int32_t Count);
     void TakeBackWideMix(int32_t StartFrame, int32_t Count);
+    // Fills FilterTable's entries as BuildFilterTable asked.
+    void FillFilterTable();
 
 public:
     // Cutoff frequency in Hz of a cutoff index 0..127 (others are clamped).

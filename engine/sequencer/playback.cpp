@@ -29,8 +29,14 @@ void Rewind(TQuavixChannel& Channel) {
 }  // namespace
 
 void TQuavixModule::ResetPlayback() {
-    for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
-        for (auto& Channel : *Bank) Rewind(*Channel);
+    for (auto& Channel : Channels) Rewind(*Channel);
+    // A voice of the reserve and fade banks changes only by taking over a
+    // sounding voice, which brings an instrument that stays until the next
+    // rewind, and while it sounds: a silent one without an instrument is as
+    // the last rewind (or its construction) left it. Most of the 512 are.
+    for (TChannelBank* Bank : {&BackgroundChannels, &FadeChannels})
+        for (auto& Channel : *Bank)
+            if (Channel->Active || Channel->Instrument) Rewind(*Channel);
     // The song's own global volume, speed and tempo: a song played again
     // starts as it did the first time, whatever its last rows set.
     GlobalVolume = InitialGlobalVolume;

@@ -15,7 +15,9 @@ TQuavixModule::TQuavixModule(TQuavix* AOwner) : Owner(AOwner) {
 }
 
 TQuavixModule::~TQuavixModule() {
-    Clear();
+    // The song goes, its instruments first; the voices go with the module
+    // and are not rewound on the way.
+    for (auto& Instrument : Instruments) Instrument.reset();
     // Streams first, then the voices, then the patterns.
     for (auto& Stream : PluginData) Stream.reset();
     ExtensionData.reset();

@@ -229,17 +229,19 @@ TEST_F(MixLoops, EveryMemberAgreesWithTheReferenceLoop) {
 }
 
 // The stereo members without filter mix their groups of four frames with
-// the vector unit where the build has one. Each must give exactly what the
-// same member gives frame by frame, over long spans (many groups and a rest),
-// at the ends of the sample range, with steps forward and backward, slow,
-// whole and fast, and with ramps across the whole gain range.
+// the vector unit where the build has one, and the filtered linear members
+// interpolate theirs with it. Each must give exactly what the same member
+// gives frame by frame, over long spans (many groups and a rest), at the ends
+// of the sample range, with steps forward and backward, slow, whole and
+// fast, with ramps across the whole gain range and resonating filters.
 class VectorGroups : public ::testing::TestWithParam<TKey> {};
 
 TEST_P(VectorGroups, MixWhatTheFramesGiveOneByOne) {
     const TKey K = GetParam();
     const int32_t S = K.SampleChannels - 1;
-    const TQuavixMixRoutine Vector = StereoMixRoutines[K.Interpolation][S][K.Ramp][0][K.SidesDiffer];
-    const TQuavixMixRoutine Frames = FrameByFrameStereoMixRoutines[K.Interpolation][S][K.Ramp][0][K.SidesDiffer];
+    const TQuavixMixRoutine Vector = StereoMixRoutines[K.Interpolation][S][K.Ramp][K.Filter][K.SidesDiffer];
+    const TQuavixMixRoutine Frames =
+        FrameByFrameStereoMixRoutines[K.Interpolation][S][K.Ramp][K.Filter][K.SidesDiffer];
     std::unique_ptr<TQuavix> Player = std::make_unique<TQuavix>(TQuavixSettings::Offline());
     std::mt19937 Random(20261209);
     auto Uniform = [&](int32_t Lo, int32_t Hi) { return std::uniform_int_distribution<int32_t>(Lo, Hi)(Random); };
@@ -276,6 +278,9 @@ TEST_P(VectorGroups, MixWhatTheFramesGiveOneByOne) {
         V.RampRight = Uniform(-4096, 4096) * 4096 + Uniform(0, 4095);
         V.RampStepLeft = (Uniform(-4096, 4096) * 4096 - V.RampLeft) / N;
         V.RampStepRight = (Uniform(-4096, 4096) * 4096 - V.RampRight) / N;
+        V.FilterCoefficients = Player->FilterTable[Uniform(0, 127)][Uniform(0, 127)];
+        if (K.Filter == 2) V.FilterCoefficients[0] = 4096 - V.FilterCoefficients[0];
+        for (int32_t& H : V.FilterHistory) H = Uniform(-700000, 700000);
 
         std::vector<int32_t> Expected(2 * (MaxFrames + 4)), Actual;
         for (int32_t& Value : Expected) Value = Uniform(-4000, 4000);
@@ -293,13 +298,14 @@ TEST_P(VectorGroups, MixWhatTheFramesGiveOneByOne) {
         ASSERT_EQ(V.Position, Want.Position) << "trial " << Trial;
         ASSERT_EQ(V.RampLeft, Want.RampLeft) << "trial " << Trial;
         ASSERT_EQ(V.RampRight, Want.RampRight) << "trial " << Trial;
+        ASSERT_EQ(V.FilterHistory, Want.FilterHistory) << "trial " << Trial;
     }
 }
 
 std::vector<TKey> VectorKeys() {
     std::vector<TKey> Keys;
     for (const TKey& K : AllKeys())
-        if (K.OutputChannels == 2 && K.Filter == 0) Keys.push_back(K);
+        if (K.OutputChannels == 2 && (K.Filter == 0 || K.Interpolation == 1)) Keys.push_back(K);
     return Keys;
 }
 
