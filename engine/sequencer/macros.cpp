@@ -79,13 +79,14 @@ int32_t LetterValue(const TQuavixChannel& C, char Letter, int32_t Parameter) {
         case 'v': {  // the velocity: the note's volume, never 0
             return std::clamp<int32_t>(C.Volume * 2, 1, 127);
         }
-        case 'u': {  // the volume the voice plays at, never 0
+        case 'u': {  // the volume the voice plays at, the song's global volume too, never 0
             int64_t Gain = static_cast<int64_t>(std::clamp<int32_t>(C.Volume, 0, 64)) * 2;  // 0..128
             Gain = Gain * std::clamp<int32_t>(C.ChannelVolume, 0, 64) >> 6;
             if (C.Sample) Gain = Gain * C.Sample->GlobalVolume >> 6;
             if (C.Instrument) Gain = Gain * C.Instrument->GlobalVolume >> 7;
             Gain = Gain * std::clamp<int32_t>(C.FineEnvelopeVolume, 0, 64 << 8) >> 14;
             Gain = Gain * C.FadeoutVolume >> 16;
+            if (C.Module->GlobalVolumeRange > 0) Gain = Gain * C.Module->GlobalVolume / C.Module->GlobalVolumeRange;
             return static_cast<int32_t>(std::clamp<int64_t>(Gain, 1, 127));
         }
         case 'x':  // the panning

@@ -150,6 +150,11 @@ INSTANTIATE_TEST_SUITE_P(
                      {{ItAt(0, 0, Note("C-4"), 1, 40, 'M', 16), ItAt(1, 0, 0, 0, -1, 'Z', 0x00)}},
                      {{Z00, "F0F000u"}},
                      Runs({{127 * 256, 6}, {20 * 256, 3}})},
+        TItMacroCase{{"u takes the global volume"},
+                     // Vxx: global volume 64 of 128, half of 2 x volume 40.
+                     {{ItAt(0, 0, Note("C-4"), 1, 40, 'V', 64), ItAt(1, 0, 0, 0, -1, 'Z', 0x00)}},
+                     {{Z00, "F0F000u"}},
+                     Runs({{127 * 256, 6}, {40 * 256, 3}})},
         TItMacroCase{{"h is the channel"},
                      {{ItAt(0, 2, Note("C-4"), 1, -1, 'Z', 0x00)}},
                      {{Z00, "F0F000h"}},
