@@ -117,8 +117,10 @@ TQuavix::TFilterCoefficients TQuavix::HalfDampedFilter(int32_t Cutoff, int32_t M
     const float D = Damping * R + Damping - 1.0f;
     const float E = R * R;
     const float G = 1.0f + D + E;
-    const float A0 = 4096.0f * (1.0f / G);
-    const float B0 = 4096.0f * ((D + E + E) / G);
-    const float B1 = 4096.0f * (-E / G);
+    // 24-bit coefficients: near a low cutoff A0 is a few thousandths of
+    // 1.0, and 12 bits would leave it a digit or two.
+    const float A0 = 16777216.0f * (1.0f / G);
+    const float B0 = 16777216.0f * ((D + E + E) / G);
+    const float B1 = 16777216.0f * (-E / G);
     return {RoundCoefficient(A0), RoundCoefficient(B0), RoundCoefficient(B1)};
 }

@@ -1,25 +1,41 @@
 // The per-frame step of a voice's two-pole resonant filter, shared by the
-// mixing loops. Coefficients are 12-bit fixed point (4096 = 1.0):
-//   y = (A0 x + B0 H1 + B1 H2) asr 12,  then H2 := H1 and
-//   H1 := y (low-pass) or H1 := y - x (high-pass).
-// The high-pass runs on the low-pass entry of the table with A0 replaced by
-// 4096 - A0 (see TQuavixChannel::SetupFilter).
+// mixing loops. Coefficients are 24-bit fixed point (FilterUnit = 1.0), the
+// input x is taken 256 times finer:
+//   y = (A0 256x + B0 H1 + B1 H2 + 2^23) asr 24, held to +-2^24,
+//   then H2 := H1 and H1 := y (low-pass) or H1 := y - 256x (high-pass),
+// and the output is y asr 8. The high-pass runs on the low-pass entry with
+// A0 replaced by FilterUnit - A0 (see TQuavixChannel::SetupFilter).
 #pragma once
 
 #include <cstdint>
+
+// 1.0 in the coefficients' fixed point.
+constexpr int32_t FilterUnit = 1 << 24;
+// The bound of the filter's output and history, twice the 16-bit range in
+// the filter's own units (256 to the input's).
+constexpr int64_t FilterHistoryPeak = int64_t(65536) * 256;
 
 // History and output are 32-bit. The weighted sum is formed in 64 bits: with
 // high resonance the history swings well beyond the 16-bit input range and
 // B0 is close to 8192, so the 32-bit products would overflow.
 template <bool HighPass>
 [[gnu::always_inline]] inline int32_t FilterFrame(int32_t X, int32_t A0, int32_t B0, int32_t B1, int32_t& H1, int32_t& H2) {
+    // The filter runs 8 bits finer than its input: near a low cutoff the
+    // poles lie so close to 1 that whole-unit history would feed its own
+    // rounding back, many times amplified.
+    const int64_t In = static_cast<int64_t>(X) * 256;
     // Each output feeds the next through B0 x H1, so that product is added
     // last: the two others are ready by then. (The sum is the same in any
     // order; no term comes near the 64-bit range.)
-    const int64_t Ready = static_cast<int64_t>(A0) * X + static_cast<int64_t>(B1) * H2;
+    const int64_t Ready = static_cast<int64_t>(A0) * In + static_cast<int64_t>(B1) * H2;
     const int64_t Sum = Ready + static_cast<int64_t>(B0) * H1;
-    const int64_t Y = Sum >> 12;  // arithmetic shift: floor
+    // To the nearest, halves up; then held within twice the 16-bit range,
+    // so that a jump of the coefficients on a resonating filter cannot make
+    // its history run away.
+    int64_t Y = (Sum + (int64_t(1) << 23)) >> 24;
+    if (Y < -FilterHistoryPeak) Y = -FilterHistoryPeak;
+    if (Y > FilterHistoryPeak - 256) Y = FilterHistoryPeak - 256;
     H2 = H1;
-    H1 = static_cast<int32_t>(HighPass ? Y - X : Y);
-    return static_cast<int32_t>(Y);
+    H1 = static_cast<int32_t>(HighPass ? Y - In : Y);
+    return static_cast<int32_t>(Y >> 8);  // arithmetic shift: floor
 }

@@ -180,7 +180,8 @@ public:
     void BuildFilterTable(int32_t ASampleRate);
     // The filter entry of a cutoff (0..127) scaled by a filter envelope's
     // Modifier (-256 none .. 256 whole) at a resonance, designed with half
-    // the damping (TQuavixBehaviour::HalfFilterDamping) at the output rate.
+    // the damping (TQuavixBehaviour::HalfFilterDamping) at the output rate,
+    // in the filter's 24-bit fixed point (FilterUnit = 1.0), not the table's 12.
     TFilterCoefficients HalfDampedFilter(int32_t Cutoff, int32_t Modifier, int32_t Resonance) const;
 
     // Render loop: one buffer of BufferFrames frames in the output format,

@@ -82,6 +82,7 @@ void TQuavixChannel::Reset() {
     RestorePanning = -1;
     NotePanning = -1;
     FilterBaseCutoff = -1;
+    FilterModifier = 256;
 }
 
 namespace {
@@ -699,6 +700,7 @@ void TQuavixChannel::StartInstrumentFilter() {
     if (Instrument->FilterCutoff >= 0) FilterCutoff = Instrument->FilterCutoff;
     if (Instrument->FilterResonance >= 0) FilterResonance = Instrument->FilterResonance;
     FilterBaseCutoff = Envelope ? FilterCutoff : -1;
+    FilterModifier = 256;
     if (!Envelope && FilterCutoff >= 127 && FilterResonance <= 0)
         FilterValid = false;
     else

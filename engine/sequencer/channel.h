@@ -211,6 +211,9 @@ struct TQuavixChannelState {
     // The filter's own cutoff (Zxx's or the instrument's) while a filter
     // envelope scales the one the filter plays (FilterCutoff); -1 without.
     int32_t FilterBaseCutoff = -1;
+    // The filter envelope's slope for that cutoff: -256 none of it, 256 the
+    // whole (TQuavix::CutoffToFrequency).
+    int32_t FilterModifier = 256;
     // The state of the channel's random waves (a plain linear congruential
     // generator, the same on every machine).
     uint32_t RandomState = 1;

@@ -65,8 +65,21 @@ const std::array<int32_t, 2 * Reach + 1>& PitchRatios() {
 void TQuavixChannel::UpdatePitchEnvelope(int32_t Value) {
     if (Instrument->PitchEnvelopeFilters) {
         // The cutoff the filter plays is its own scaled by the envelope:
-        // none at 0, the whole at 64.
+        // none at 0, the whole at 64. With FineFilterEnvelope the envelope
+        // moves the slope of the cutoff's frequency in 256ths of its steps
+        // (a modifier of -256..256); FilterCutoff is the scaled cutoff in
+        // whole steps all the same, for the filter's full-cutoff check.
         if (FilterBaseCutoff < 0) return;
+        if (Module->Has(TQuavixBehaviour::FineFilterEnvelope)) {
+            const int32_t Modifier = (PitchEnvelope->FineValue - (32 << 8)) >> 5;
+            const int32_t Cutoff = FilterBaseCutoff * (Modifier + 256) / 512;
+            if (Modifier != FilterModifier || Cutoff != FilterCutoff || !FilterValid) {
+                FilterModifier = Modifier;
+                FilterCutoff = Cutoff;
+                SetupFilter(!FilterValid);
+            }
+            return;
+        }
         const int32_t Cutoff = FilterBaseCutoff * Value / 64;
         if (Cutoff != FilterCutoff || !FilterValid) {
             FilterCutoff = Cutoff;

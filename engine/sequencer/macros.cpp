@@ -3,11 +3,13 @@
 // filter commands "F0F0" cc vv: cc 00 sets the cutoff, 01 the resonance, 02
 // the filter mode, and vv is either two hexadecimal digits or "z", the
 // effect's parameter. Every other string does nothing.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 #include "sequencer/channel.h"
 #include "song/commands.h"
+#include "song/instrument.h"
 #include "song/module.h"
 
 namespace {
@@ -57,11 +59,130 @@ void ApplyFilter(TQuavixChannel& C, int32_t CutoffChange) {
     if (!Wait) C.SetupFilter(!C.FilterValid, BesideNote);
 }
 
+// ---------------------------------------------------------------------------
+// MacroMessages: a macro string is MIDI bytes, sent one after another.
+
+// The values the lower-case letters of a macro stand for, 0..127 (the
+// offset's may be larger: it is not held to a data byte).
+int32_t LetterValue(const TQuavixChannel& C, char Letter, int32_t Parameter) {
+    switch (Letter) {
+        case 'z':  // the effect's parameter, a fixed macro's too
+            return Parameter;
+        case 'h':  // the pattern channel the effect stands in, from 0
+            return C.Index & 0x7F;
+        case 'o':  // the last Oxx, without its high part (SAy)
+            return C.SampleOffsetMemory & 0xFF;
+        case 'm':  // a sample channel keeps its loop direction where a MIDI channel keeps its note
+            return C.Backwards ? 1 : 0;
+        case 'n':  // the note
+            return C.LastNote & 0x7F;
+        case 'v': {  // the velocity: the note's volume, never 0
+            return std::clamp<int32_t>(C.Volume * 2, 1, 127);
+        }
+        case 'u': {  // the volume the voice plays at, the song's global volume too, never 0
+            int64_t Gain = static_cast<int64_t>(std::clamp<int32_t>(C.Volume, 0, 64)) * 2;  // 0..128
+            Gain = Gain * std::clamp<int32_t>(C.ChannelVolume, 0, 64) >> 6;
+            if (C.Sample) Gain = Gain * C.Sample->GlobalVolume >> 6;
+            if (C.Instrument) Gain = Gain * C.Instrument->GlobalVolume >> 7;
+            Gain = Gain * std::clamp<int32_t>(C.FineEnvelopeVolume, 0, 64 << 8) >> 14;
+            Gain = Gain * C.FadeoutVolume >> 16;
+            if (C.Module->GlobalVolumeRange > 0) Gain = Gain * C.Module->GlobalVolume / C.Module->GlobalVolumeRange;
+            return static_cast<int32_t>(std::clamp<int64_t>(Gain, 1, 127));
+        }
+        case 'x':  // the panning
+            return std::clamp<int32_t>(C.Panning >> 1, 0, 127);
+        case 'y':  // the panning as it plays, with the envelope
+            return std::clamp<int32_t>(C.FinalPanning >> 1, 0, 127);
+        default:  // MIDI channel, program and bank: a sample channel has none
+            return 0;
+    }
+}
+
+// Sets the cutoff (Command 0) or resonance (1) a filter message carries.
+void FilterMessage(TQuavixChannel& C, int32_t Command, int32_t Value) {
+    if (Command == 0) {
+        const int32_t Old = C.FilterCutoff;
+        C.FilterCutoff = Value;
+        if (C.FilterBaseCutoff >= 0) C.FilterBaseCutoff = Value;
+        ApplyFilter(C, Value - Old);
+    } else if (Command == 1) {
+        C.FilterResonance = Value;
+        ApplyFilter(C, 0);
+    }
+}
+
+// The bytes of a macro, and the messages they make. Upper-case hexadecimal
+// digits come in pairs, one byte each; "c" completes a digit before it (the
+// channel in a status byte's low half); any other letter closes a lone digit
+// as a byte of its own, then sends its value. Everything else is skipped.
+// Of the messages, F0 F0 cc vv (cc and vv below 0x80) sets the filter, and
+// the realtime bytes FA, FC and FF (start, stop, reset) set every channel's
+// cutoff and resonance back to none, their filters as they run until the
+// next update. A byte of 0x80 or more starts a message over.
+void SendMacroBytes(TQuavixChannel& C, const std::array<char, 32>& Macro, int32_t Parameter) {
+    int32_t State = 0;  // 1 after F0, 2 after F0 F0, 3 after the command byte
+    int32_t Command = 0;
+    auto Send = [&](int32_t Byte) {
+        if (Byte >= 0x80) {
+            State = Byte == 0xF0 ? (State == 1 ? 2 : 1) : 0;
+            if (Byte == 0xFA || Byte == 0xFC || Byte == 0xFF) {
+                TQuavixModule& M = *C.Module;
+                for (int32_t i = 0; i < M.NumChannels; ++i) {
+                    TQuavixChannel& Other = *M.Channels[i];
+                    Other.FilterCutoff = 127;
+                    Other.FilterResonance = 0;
+                    if (Other.FilterBaseCutoff >= 0) Other.FilterBaseCutoff = 127;
+                }
+            }
+            return;
+        }
+        if (State == 2) {
+            Command = Byte;
+            State = 3;
+        } else if (State == 3) {
+            FilterMessage(C, Command, Byte);
+            State = 0;
+        } else {
+            State = 0;
+        }
+    };
+    int32_t Pending = -1;  // a digit waiting for its pair
+    for (char Character : Macro) {
+        if (Character == 0) break;
+        const int32_t Digit = HexDigit(Character);
+        if (Digit >= 0) {
+            if (Pending < 0) {
+                Pending = Digit;
+            } else {
+                Send(Pending * 16 + Digit);
+                Pending = -1;
+            }
+        } else if (Character == 'c') {
+            Send((Pending < 0 ? 0 : Pending * 16) + LetterValue(C, 'c', Parameter));
+            Pending = -1;
+        } else if (Character >= 'a' && Character <= 'z') {
+            if (Pending >= 0) Send(Pending);
+            Pending = -1;
+            Send(LetterValue(C, Character, Parameter) & 0xFF);
+        }
+    }
+    if (Pending >= 0) Send(Pending);
+}
+
 }  // namespace
 
 void TQuavixChannel::RunMacro(int32_t Effect, int32_t Parameter) {
     if (!Module || Parameter < 0 || Parameter > 0xFF) return;
     const bool Smooth = Effect == TQuavixEffect::SmoothMidiMacro;
+    if (!Smooth && Module->Has(TQuavixBehaviour::MacroMessages)) {
+        // Zxx acts on the row's first tick only; a fixed macro's "z" is the
+        // parameter itself.
+        if (CurrentTick != 0) return;
+        const int32_t Slot = Parameter < 0x80 ? TQuavixMacroSlot::FirstParameterised + (ActiveMacro & 15)
+                                              : TQuavixMacroSlot::FirstFixed + Parameter - 0x80;
+        SendMacroBytes(*this, Module->MidiMacros[Slot], Parameter);
+        return;
+    }
     // Below 0x80 the parameter is the value of the chosen parameterised
     // macro; above, it picks a fixed macro, which has no value of its own.
     if (Parameter < 0x80)

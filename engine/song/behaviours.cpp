@@ -149,7 +149,8 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                    B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts,
                    B::EnvelopeLoopsIncludeEnd, B::FineEnvelopeSteps, B::InstrumentNumberKeepsFade,
-                   B::PortamentoStartsStoppedNote, B::ExactAmigaNotePitch, B::HalfFilterDamping, B::FullCutoffLeavesFilter, B::NoteResetsFilter})
+                   B::PortamentoStartsStoppedNote, B::ExactAmigaNotePitch, B::HalfFilterDamping, B::FullCutoffLeavesFilter, B::NoteResetsFilter,
+                   B::MacroMessages, B::FineFilterEnvelope})
         Set.Set(Rule);
     // Header flag 4: the song plays instruments, not samples alone.
     if (Flags & 0x04)

@@ -49,6 +49,8 @@ struct THeader {
     std::array<uint8_t, FileChannels> Volume{};
     std::vector<uint8_t> Orders;
     std::vector<uint32_t> InstrumentOffsets, SampleOffsets, PatternOffsets;
+    // The song's own MIDI macro table (special bit 3), empty without one.
+    std::vector<uint8_t> Macros;
 };
 
 bool ReadHeader(TQuavixLoadCursor& Cursor, THeader& H) {
@@ -85,6 +87,18 @@ bool ReadHeader(TQuavixLoadCursor& Cursor, THeader& H) {
             if (Cursor.Remaining() < 4) return false;
             Offset = Cursor.ReadLongWord();
         }
+    }
+    // The edit history (special bit 1: a count, then 8 bytes a session), and
+    // after it the MIDI macro table (special bit 3): the 9 global macros, the
+    // 16 parameterised ones and the 128 fixed ones, 32 characters each. A
+    // table cut short is left out: the song plays the default one.
+    if (H.Special & 0x02) {
+        if (Cursor.Remaining() < 2) return true;
+        Cursor.Skip(static_cast<int64_t>(Cursor.ReadUnsignedWord()) * 8);
+    }
+    if (H.Special & 0x08) {
+        H.Macros.resize(TQuavixModule::MidiMacroSlots * TQuavixModule::MidiMacroLength);
+        if (!Cursor.ReadExact(H.Macros.data(), H.Macros.size())) H.Macros.clear();
     }
     return true;
 }
@@ -435,6 +449,12 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
         for (uint8_t& c : Text)
             if (c == '\r') c = '\n';
         Comment = QuavixFieldText(Text.data(), Text.size());
+    }
+
+    if (!Header.Macros.empty()) {
+        static_assert(sizeof(MidiMacros) == MidiMacroSlots * MidiMacroLength, "packed macro table");
+        std::memcpy(MidiMacros.data(), Header.Macros.data(), sizeof(MidiMacros));
+        MidiMacrosEmbedded = true;
     }
 
     // The order list without its skip markers (254), up to the end (255).

@@ -240,18 +240,19 @@ TEST_P(HalfDampedFilterGives, TheEntryOfItsCutoffAndResonance) {
 }
 INSTANTIATE_TEST_SUITE_P(HalfFilterDamping, HalfDampedFilterGives,
                          ::testing::Values(
-                             // Resonance 0 keeps the level at the cutoff: B0 and B1 lie
-                             // further from the table's (7289, -3238 at cutoff 64).
-                             THalfDampedCase{44100, 64, 256, 0, 51, 7662, -3617},
-                             THalfDampedCase{44100, 127, 256, 0, 965, 4941, -1810},
-                             THalfDampedCase{44100, 100, 256, 60, 409, 7337, -3650},
-                             THalfDampedCase{44100, 0, 256, 127, 1, 8186, -4091},
+                             // 24-bit coefficients (1 << 24 = 1.0). Resonance 0 keeps the
+                             // level at the cutoff: B0 and B1 lie further from the
+                             // table's (7289, -3238 in 12 bits at cutoff 64).
+                             THalfDampedCase{44100, 64, 256, 0, 207682, 31384958, -14815426},
+                             THalfDampedCase{44100, 127, 256, 0, 3951241, 20239634, -7413660},
+                             THalfDampedCase{44100, 100, 256, 60, 1674370, 30051526, -14948682},
+                             THalfDampedCase{44100, 0, 256, 127, 5837, 33528052, -16756676},
                              // An envelope in its middle halves the octaves above
                              // the lowest cutoff; at its bottom the cutoff is 0.
-                             THalfDampedCase{44100, 100, 0, 0, 24, 7847, -3775},
-                             THalfDampedCase{44100, 100, -256, 0, 1, 8114, -4020},
+                             THalfDampedCase{44100, 100, 0, 0, 96322, 32141460, -15460566},
+                             THalfDampedCase{44100, 100, -256, 0, 5735, 33235668, -16464187},
                              // At a low rate the cutoff stops at half the rate.
-                             THalfDampedCase{8000, 127, 256, 127, 21984, -15661, -2227}),
+                             THalfDampedCase{8000, 127, 256, 127, 90047088, -64146200, -9123677}),
                          [](const ::testing::TestParamInfo<THalfDampedCase>& Info) {
                              const THalfDampedCase& C = Info.param;
                              return quavix_test::TestNameOf(std::to_string(C.Rate) + " Hz cutoff " +

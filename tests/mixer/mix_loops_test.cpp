@@ -101,10 +101,14 @@ void ReferenceMix(const TKey& K, int32_t* Output, int32_t N, TQuavixChannel& V) 
             if (K.Filter) {
                 int32_t& H1 = H[2 * v];
                 int32_t& H2 = H[2 * v + 1];
-                y = (A0 * X[v] + B0 * H1 + B1 * H2) >> 12;
+                // 24-bit coefficients on the input taken 256 times finer; the
+                // sum rounded, held to twice the 16-bit range there.
+                const int64_t In = static_cast<int64_t>(X[v]) * 256;
+                const int64_t Held =
+                    std::clamp<int64_t>((A0 * In + B0 * H1 + B1 * H2 + (1 << 23)) >> 24, -(1 << 24), (1 << 24) - 256);
                 H2 = H1;
-                H1 = static_cast<int32_t>(K.Filter == 2 ? y - X[v] : y);
-                y = std::clamp<int64_t>(y, -FilteredPeak, FilteredPeak);
+                H1 = static_cast<int32_t>(K.Filter == 2 ? Held - In : Held);
+                y = std::clamp<int64_t>(Held >> 8, -FilteredPeak, FilteredPeak);
             }
             Y.push_back(static_cast<int32_t>(y));
         }
@@ -198,11 +202,13 @@ TEST_F(MixLoops, EveryMemberAgreesWithTheReferenceLoop) {
             V.RampRight = Uniform(-4096, 4096) * 4096 + Uniform(0, 4095);
             V.RampStepLeft = (Uniform(-4096, 4096) * 4096 - V.RampLeft) / N;
             V.RampStepRight = (Uniform(-4096, 4096) * 4096 - V.RampRight) / N;
+            // The table's entries in the filter's 24-bit fixed point.
             V.FilterCoefficients = Player->FilterTable[Uniform(0, 127)][Uniform(0, 127)];
-            if (Uniform(0, 1)) V.FilterCoefficients[0] = 4096 - V.FilterCoefficients[0];
-            // Histories of a resonating filter, now and then past the bound on
-            // the value that reaches the gain.
-            for (int32_t& H : V.FilterHistory) H = Uniform(-700000, 700000);
+            for (int32_t& C : V.FilterCoefficients) C *= 4096;
+            if (Uniform(0, 1)) V.FilterCoefficients[0] = (1 << 24) - V.FilterCoefficients[0];
+            // Histories of a resonating filter (in 256ths of the input's
+            // units), now and then past the bound the filter holds them to.
+            for (int32_t& H : V.FilterHistory) H = Uniform(-20000000, 20000000);
 
             const size_t Values = static_cast<size_t>(MaxFrames + Guard) * K.OutputChannels;
             // Small values already in the mix: one voice alone may add almost

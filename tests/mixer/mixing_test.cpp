@@ -750,7 +750,7 @@ TEST_F(Mixing, LoudMixesNeverWrapAround) {
     for (int32_t i = 0; i < 32; ++i) {
         TQuavixChannel& V = Sound(*Module().Channels[i], i < 16 ? High : Low, i < 16 ? 4096 : -4096);
         V.FilterValid = true;
-        V.FilterCoefficients = {4096, 0, 0};
+        V.FilterCoefficients = {1 << 24, 0, 0};
         V.FilterHistory = {};
     }
     ClearMix();

@@ -22,8 +22,12 @@ class ResonantFilter : public ::testing::Test {
 protected:
     void SetUp() override { Player = std::make_unique<TQuavix>(TQuavixSettings::Offline()); }
     TQuavixChannel& Voice() { return *Player->Module->Channels[3]; }
-    const TCoefficients& Entry(int32_t Resonance, int32_t Cutoff) const {
-        return Player->FilterTable[Resonance][Cutoff];
+    // The table's 12-bit entry in the filter's 24-bit fixed point, as a
+    // voice loads it.
+    TCoefficients Entry(int32_t Resonance, int32_t Cutoff) const {
+        TCoefficients E = Player->FilterTable[Resonance][Cutoff];
+        for (int32_t& K : E) K *= 4096;
+        return E;
     }
     std::unique_ptr<TQuavix> Player;
 };
@@ -77,9 +81,9 @@ TEST_P(ResonantFilterLoadsTheClampedEntry, ForEitherMode) {
     V.SetupFilter(true);
     EXPECT_EQ(V.FilterCutoff, C.StoredCutoff);
     EXPECT_EQ(V.FilterResonance, C.StoredResonance);
-    const TCoefficients& E = Entry(C.StoredResonance, C.StoredCutoff);
+    const TCoefficients E = Entry(C.StoredResonance, C.StoredCutoff);
     // The high-pass takes the input gain's complement and the same feedback.
-    const int32_t A0 = C.Mode == 1 ? 4096 - E[0] : E[0];
+    const int32_t A0 = C.Mode == 1 ? (1 << 24) - E[0] : E[0];
     EXPECT_EQ(V.FilterCoefficients, (TCoefficients{A0, E[1], E[2]}));
 }
 INSTANTIATE_TEST_SUITE_P(ResonantFilter, ResonantFilterLoadsTheClampedEntry, ::testing::ValuesIn(ClampCases()),
@@ -91,7 +95,7 @@ TEST(ResonantFilterWithoutPlayer, PassesTheSignalUnchanged) {
     V.FilterCutoff = 20;
     V.SetupFilter(true);
     EXPECT_TRUE(V.FilterValid);
-    EXPECT_EQ(V.FilterCoefficients, (TCoefficients{4096, 0, 0}));
+    EXPECT_EQ(V.FilterCoefficients, (TCoefficients{1 << 24, 0, 0}));
     V.FilterMode = 1;
     V.SetupFilter(false);
     EXPECT_EQ(V.FilterCoefficients, (TCoefficients{0, 0, 0}));
@@ -104,19 +108,31 @@ struct TFrameCase : quavix_test::TNamedCase {
 };
 
 std::vector<TFrameCase> FrameCases() {
+    // Coefficients are 24-bit (1 << 24 = 1.0); the history counts 256ths of
+    // the input's units.
+    constexpr int32_t One = 1 << 24;
     return {
         // Unit input gain and no feedback: the output is the input.
-        {"unit gain passes the input", false, 4096, 0, 0, 0, 0, 1234, 1234, 1234},
-        {"unit gain passes the lowest input", false, 4096, 0, 0, 9, 9, -32768, -32768, -32768},
-        // The shift takes the floor: -1.5 becomes -2.
-        {"the shift takes the floor", false, 2048, 0, 0, 0, 0, -3, -2, -2},
-        // The high-pass keeps y - x: after x = 1000 and y = 200 the history is -800.
-        {"high-pass keeps output less input", true, 820, 0, 0, 5, 0, 1000, 200, -800},
-        // Feedback from both history values: (4096*10 + 8192*20 - 4096*30) / 4096.
-        {"low-pass feedback from both history values", false, 4096, 8192, -4096, 20, 30, 10, 20, 20},
-        {"high-pass feedback from both history values", true, 4096, 8192, -4096, 20, 30, 10, 20, 10},
+        {"unit gain passes the input", false, One, 0, 0, 0, 0, 1234, 1234, 1234 * 256},
+        {"unit gain passes the lowest input", false, One, 0, 0, 9, 9, -32768, -32768, -32768 * 256},
+        // The output takes the floor of the history: -1.5 becomes -2.
+        {"the output takes the floor", false, One / 2, 0, 0, 0, 0, -3, -2, -384},
+        // The sum rounds to the nearest, halves up: 1.5 becomes 2, -1.5 becomes -1.
+        {"the sum rounds halves up", false, 0, One / 2, 0, 3, 0, 0, 0, 2},
+        {"a negative sum rounds halves up", false, 0, One / 2, 0, -3, 0, 0, -1, -1},
+        // The high-pass keeps y - x: after x = 1000 and y = 200.2 the history is -799.8.
+        {"high-pass keeps output less input", true, 820 * 4096, 0, 0, 5, 0, 1000, 200, 51250 - 256000},
+        // Feedback from both history values: 10 + 2 x 20 - 30.
+        {"low-pass feedback from both history values", false, One, 2 * One, -One, 20 * 256, 30 * 256, 10, 20, 20 * 256},
+        {"high-pass feedback from both history values", true, One, 2 * One, -One, 20 * 256, 30 * 256, 10, 20, 10 * 256},
         // Products far beyond 32 bits: a loud resonant history.
-        {"products beyond 32 bits", false, 100, 8190, -4090, 600000, 590000, 32767, 611371, 611371},
+        {"products beyond 32 bits", false, 100 * 4096, 8190 * 4096, -4090 * 4096, 60000 * 256, 59900 * 256, 32767,
+         60958, 15605356},
+        // A history running away is held to twice the 16-bit range.
+        {"a history running away is held", false, 100 * 4096, 8190 * 4096, -4090 * 4096, 65000 * 256, 64000 * 256,
+         32767, 65535, 65535 * 256},
+        {"and so is one running away below", false, 100 * 4096, 8190 * 4096, -4090 * 4096, -65000 * 256, -64000 * 256,
+         -32768, -65536, -65536 * 256},
     };
 }
 
@@ -158,7 +174,7 @@ double Gain(const TCoefficients& K, bool HighPass, double Hz) {
 }
 
 TCoefficients AsHighPass(TCoefficients K) {
-    K[0] = 4096 - K[0];
+    K[0] = (1 << 24) - K[0];
     return K;
 }
 
@@ -166,12 +182,13 @@ TEST_F(ResonantFilter, LowPassKeepsAConstantAndHighPassLetsItDieAway) {
     const std::vector<int32_t> Constant(20000, 10000);
     for (int32_t Resonance : {0, 64, 127}) {
         for (int32_t Cutoff : {64, 100, 127}) {
-            const TCoefficients& K = Entry(Resonance, Cutoff);
+            const TCoefficients K = Entry(Resonance, Cutoff);
             const std::vector<int32_t> Low = RunFilter(K, false, Constant);
             const std::vector<int32_t> High = RunFilter(AsHighPass(K), true, Constant);
-            // Once settled: the shift's rounding leaves a dead band of about
-            // 4096 / A0 and an entry one off unity moves the level by the
-            // input / A0; for these cutoffs that stays within 1% of the input.
+            // Once settled: the rounding leaves a dead band of about 2^16 / A0
+            // (A0 in 24 bits) and an entry one off unity in its 12 bits moves
+            // the level by the input / A0; for these cutoffs that stays within
+            // 1% of the input.
             for (size_t i = Constant.size() - 1000; i < Constant.size(); ++i) {
                 ASSERT_NEAR(Low[i], 10000, 100) << Resonance << ", " << Cutoff << " at " << i;
                 ASSERT_NEAR(High[i], 0, 100) << Resonance << ", " << Cutoff << " at " << i;
@@ -183,8 +200,8 @@ TEST_F(ResonantFilter, LowPassKeepsAConstantAndHighPassLetsItDieAway) {
 TEST_F(ResonantFilter, CutsAboveTheCutoffAndResonatesAtIt) {
     const int32_t Cutoff = 64;
     const double Hz = Player->CutoffToFrequency(Cutoff, 256);
-    const TCoefficients& Plain = Entry(0, Cutoff);
-    const TCoefficients& Resonant = Entry(127, Cutoff);
+    const TCoefficients Plain = Entry(0, Cutoff);
+    const TCoefficients Resonant = Entry(127, Cutoff);
     // Low-pass without resonance: passes a quarter of the cutoff, about
     // -6 dB at it, strongly cuts four times it.
     EXPECT_GT(Gain(Plain, false, Hz / 4), 0.85);

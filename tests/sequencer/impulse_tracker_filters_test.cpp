@@ -62,3 +62,147 @@ INSTANTIATE_TEST_SUITE_P(
     TCaseName());
 
 }  // namespace
+
+namespace {
+
+// The cells of SmallIt's pattern with the song's own macro table, and the
+// filter settings of one channel after each tick: cutoff x 256 + resonance.
+struct TItMacroCase : TNamedCase {
+    std::vector<TItPlacedCell> Placed;
+    std::vector<std::pair<int32_t, std::string>> Macros;
+    std::vector<int32_t> Settings;
+    int32_t Channel = 0;
+    int32_t EditHistory = 0;
+};
+
+class ImpulseTrackerMacro : public ::testing::TestWithParam<TItMacroCase> {
+protected:
+    void Check() {
+        const TItMacroCase& T = GetParam();
+        TItSong Song = SmallIt();
+        Song.Patterns[0].Cells = T.Placed;
+        Song.Macros = T.Macros;
+        Song.EditHistory = T.EditHistory;
+        const int32_t Channel = T.Channel;
+        const auto Settings = [Channel](const TQuavixModule& M) {
+            const TQuavixChannel& C = *M.Channels[Channel];
+            return C.FilterCutoff * 256 + C.FilterResonance;
+        };
+        EXPECT_EQ(PlayFile(WriteIt(Song), static_cast<int32_t>(T.Settings.size()), Settings), T.Settings);
+    }
+};
+
+// The table Impulse Tracker starts from: Z00..Z7F set the cutoff, Z80..Z8F
+// the resonance, and the song's own slots after it.
+std::vector<std::pair<int32_t, std::string>> MacroTable(std::vector<std::pair<int32_t, std::string>> Own) {
+    std::vector<std::pair<int32_t, std::string>> Table = {{TQuavixMacroSlot::FirstParameterised, "F0F000z"}};
+    for (int32_t i = 0; i < 16; ++i) {
+        static const char Hex[] = "0123456789ABCDEF";
+        Table.push_back({TQuavixMacroSlot::FirstFixed + i, std::string("F0F001") + Hex[i / 2] + (i % 2 ? '8' : '0')});
+    }
+    Table.insert(Table.end(), Own.begin(), Own.end());
+    return Table;
+}
+
+constexpr int32_t Z80 = TQuavixMacroSlot::FirstFixed;
+constexpr int32_t Z00 = TQuavixMacroSlot::FirstParameterised;
+
+// TQuavixBehaviour::MacroMessages: a macro is MIDI bytes, its letters the
+// voice's values, sent on the row's first tick only; every filter message
+// in it acts, and the realtime messages reset every channel's settings.
+TEST_P(ImpulseTrackerMacro, SendsItsMessagesAsImpulseTrackerDoes) { Check(); }
+INSTANTIATE_TEST_SUITE_P(
+    ImpulseTracker, ImpulseTrackerMacro,
+    ::testing::Values(
+        TItMacroCase{{"the default table: Z40 the cutoff, Z84 the resonance"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'Z', 0x84)}},
+                     {},
+                     Runs({{64 * 256, 6}, {64 * 256 + 32, 3}})},
+        TItMacroCase{{"two messages in one macro"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x90)}},
+                     MacroTable({{Z80 + 0x10, "F0F0007F F0F00108"}}),
+                     Runs({{127 * 256 + 8, 3}})},
+        TItMacroCase{{"the table after an edit history"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x90)}},
+                     MacroTable({{Z80 + 0x10, "F0F00030 F0F00140"}}),
+                     Runs({{48 * 256 + 64, 3}}), 0, 3},
+        TItMacroCase{{"a fixed macro's z is its parameter"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0xF0)}},
+                     MacroTable({{Z80 + 0x70, "zz0060 zz0160"}}),
+                     Runs({{0x60 * 256 + 0x60, 3}})},
+        TItMacroCase{{"a value of 80 or more starts a message over"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x90)}},
+                     MacroTable({{Z80 + 0x10, "F0F00090"}}),
+                     Runs({{127 * 256, 3}})},
+        TItMacroCase{{"v is the volume, sent on the first tick only"},
+                     // Volume column 99: a slide down by 4 on the later ticks,
+                     // to silence by the row's end; v follows on the next row.
+                     {{ItAt(0, 0, Note("C-4"), 1, 16, 'Z', 0x00), ItAt(1, 0, 0, 0, 99, 'Z', 0x00),
+                       ItAt(2, 0, 0, 0, -1, 'Z', 0x00)}},
+                     {{Z00, "F0F000v"}},
+                     Runs({{32 * 256, 12}, {256, 3}})},
+        TItMacroCase{{"v of silence is 1"},
+                     {{ItAt(0, 0, Note("C-4"), 1, 0, 'Z', 0x00)}},
+                     {{Z00, "F0F000v"}},
+                     Runs({{256, 3}})},
+        TItMacroCase{{"u is the volume the voice plays at"},
+                     // Mxx: channel volume 16, a quarter of 2 x volume 40.
+                     {{ItAt(0, 0, Note("C-4"), 1, 40, 'M', 16), ItAt(1, 0, 0, 0, -1, 'Z', 0x00)}},
+                     {{Z00, "F0F000u"}},
+                     Runs({{127 * 256, 6}, {20 * 256, 3}})},
+        TItMacroCase{{"u takes the global volume"},
+                     // Vxx: global volume 64 of 128, half of 2 x volume 40.
+                     {{ItAt(0, 0, Note("C-4"), 1, 40, 'V', 64), ItAt(1, 0, 0, 0, -1, 'Z', 0x00)}},
+                     {{Z00, "F0F000u"}},
+                     Runs({{127 * 256, 6}, {40 * 256, 3}})},
+        TItMacroCase{{"h is the channel"},
+                     {{ItAt(0, 2, Note("C-4"), 1, -1, 'Z', 0x00)}},
+                     {{Z00, "F0F000h"}},
+                     Runs({{2 * 256, 3}}), 2},
+        TItMacroCase{{"o is the last offset"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'O', 0x01), ItAt(1, 0, 0, 0, -1, 'Z', 0x00)}},
+                     {{Z00, "F0F000o"}},
+                     Runs({{127 * 256, 6}, {256, 3}})},
+        TItMacroCase{{"FF resets every channel's cutoff and resonance"},
+                     {{ItAt(0, 1, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 1, 0, 0, -1, 'Z', 0x88),
+                       ItAt(2, 0, 0, 0, -1, 'Z', 0xFF)}},
+                     MacroTable({{Z80 + 0x7F, "FF"}}),
+                     Runs({{64 * 256, 6}, {64 * 256 + 64, 6}, {127 * 256, 3}}), 1}),
+    TCaseName());
+
+// The filter envelope of an instrument whose cutoff is 100, and the modifier
+// it gives the cutoff's slope after each tick.
+struct TItFilterEnvelopeCase : TNamedCase {
+    std::vector<std::pair<int32_t, int32_t>> Points;
+    std::vector<int32_t> Modifiers;
+};
+
+class ImpulseTrackerFilterEnvelope : public ::testing::TestWithParam<TItFilterEnvelopeCase> {
+protected:
+    void Check() {
+        const TItFilterEnvelopeCase& T = GetParam();
+        TItSong Song = SmallIt();
+        TItInstrument Instrument;
+        Instrument.FilterCutoff = 100;
+        Instrument.PitchEnvelope.Enabled = true;
+        Instrument.PitchEnvelope.Filter = true;
+        Instrument.PitchEnvelope.Points = T.Points;
+        Song.Instruments.push_back(Instrument);
+        Song.Patterns[0].Cells = {ItAt(0, 0, Note("C-4"), 1)};
+        const auto Modifier = [](const TQuavixModule& M) { return M.Channels[0]->FilterModifier; };
+        EXPECT_EQ(PlayFile(WriteIt(Song), static_cast<int32_t>(T.Modifiers.size()), Modifier), T.Modifiers);
+    }
+};
+
+// TQuavixBehaviour::FineFilterEnvelope: the envelope moves the slope in
+// 256ths of its steps, -256 at its bottom, 256 at its top.
+TEST_P(ImpulseTrackerFilterEnvelope, MovesTheSlopeInFineSteps) { Check(); }
+INSTANTIATE_TEST_SUITE_P(
+    ImpulseTracker, ImpulseTrackerFilterEnvelope,
+    ::testing::Values(
+        TItFilterEnvelopeCase{{"a step of 8 a tick"}, {{0, -32}, {8, 32}}, {-256, -192, -128, -64, 0, 64, 128, 192, 256}},
+        TItFilterEnvelopeCase{{"an eighth of a step a tick"}, {{0, -32}, {64, -24}}, {-256, -255, -254, -253, -252, -251}},
+        TItFilterEnvelopeCase{{"the top leaves the whole slope"}, {{0, 32}, {4, 32}}, {256, 256, 256}}),
+    TCaseName());
+
+}  // namespace

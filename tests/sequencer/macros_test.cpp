@@ -28,8 +28,10 @@ protected:
         C.ParseMacro(Slot, Value, false);
     }
     TQuavix::TFilterCoefficients Entry(int32_t Resonance, int32_t Cutoff, int32_t Mode = 0) const {
+        // The table's 12-bit entry in the filter's 24-bit fixed point.
         TQuavix::TFilterCoefficients E = Player->FilterTable[Resonance][Cutoff];
-        if (Mode == 1) E[0] = 4096 - E[0];
+        for (int32_t& K : E) K *= 4096;
+        if (Mode == 1) E[0] = (1 << 24) - E[0];
         return E;
     }
 };

@@ -711,7 +711,7 @@ TBytes WriteIt(const TItSong& Song) {
     Out.U16(Song.TrackerVersion);
     Out.U16(Song.CompatibleVersion);
     Out.U16(static_cast<uint32_t>(Song.Flags | (Instruments ? 4 : 0)));
-    Out.U16(Song.Message.empty() ? 0 : 1);
+    Out.U16((Song.Message.empty() ? 0 : 1) | (Song.EditHistory > 0 ? 2 : 0) | (Song.Macros.empty() ? 0 : 8));
     Out.U8(Song.GlobalVolume);
     Out.U8(Song.MixVolume);
     Out.U8(Song.Speed);
@@ -731,6 +731,15 @@ TBytes WriteIt(const TItSong& Song) {
     for (size_t i = 0; i < Song.Samples.size(); ++i) Out.U32(0);
     const size_t PatternOffsets = Out.Size();
     for (size_t i = 0; i < Song.Patterns.size(); ++i) Out.U32(0);
+    if (Song.EditHistory > 0) {
+        Out.U16(static_cast<uint32_t>(Song.EditHistory));
+        for (int32_t i = 0; i < Song.EditHistory; ++i) Out.Text("session", 8);
+    }
+    if (!Song.Macros.empty()) {
+        std::vector<std::string> Table(153);
+        for (const auto& [Slot, Text] : Song.Macros) Table.at(static_cast<size_t>(Slot)) = Text;
+        for (const std::string& Text : Table) Out.Text(Text, 32);
+    }
     if (!Song.Message.empty()) {
         PatchLong(Out, MessageField + 2, static_cast<uint32_t>(Out.Size()));
         Out.Text(Song.Message, Song.Message.size());

@@ -453,6 +453,11 @@ struct TItSong {
     std::vector<TItPattern> Patterns;
     std::vector<TItInstrument> Instruments;  // with any, the song uses instruments (flag 4)
     std::vector<TItSample> Samples;
+    // The song's own MIDI macro table (special bit 3), by slot
+    // (TQuavixMacroSlot); slots not given are empty. None: no table.
+    std::vector<std::pair<int32_t, std::string>> Macros;
+    // Sessions of the edit history (special bit 1) before the table.
+    int32_t EditHistory = 0;
     uint32_t CutBytes = 0;
 };
 
