@@ -119,6 +119,14 @@ void TQuavixChannel::Assign(const TQuavixChannel& Source) {
 
 bool TQuavixChannel::MoveToFadeBank() {
     if (!Active) return false;
+    // A fade voice is already where a stopped note goes: the cut it was
+    // handed over with (SCx runs again on the voice that took the note)
+    // leaves it ramping out, instead of moving it on from one fade voice to
+    // the next until none is left and the last one stops with a click.
+    if (FadeBank) {
+        FadeoutVolume = 0;
+        return true;
+    }
     // The first idle fade channel; when every one sounds, the quietest (the
     // lowest number among equally quiet ones).
     TQuavixChannel* Chosen = nullptr;

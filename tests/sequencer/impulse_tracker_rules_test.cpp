@@ -506,6 +506,8 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
 // no mixing here, every gain counts as rising
 // (TQuavixBehaviour::EnvelopeRampsAcrossTick). A sample that starts starts
 // its step's carried fraction over (TQuavixBehaviour::NoteRestartsStepCarry).
+// A note cut by SCx fades out in the voice that takes it over, which runs
+// the cut again and stays.
 class ImpulseTrackerRamps : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerRamps, LastTheirLength) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
@@ -528,7 +530,17 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
                 Join(Each({0}, 6), Each({1}, 6))},
     TItRuleCase{{"a lone instrument number's volume ramps across the tick"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1, 20), ItAt(1, 0, 0, 1)}, 0, 0),
-                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 16, 16, 16, 16, 16, 882, 16}}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 16, 16, 16, 16, 16, 882, 16}},
+    TItRuleCase{{"a note cut by SCx ramps out in one fade voice"},
+                Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'S', 0xC2)}),
+                // Which fade voices fade out, a bit each.
+                [](const TQuavixModule& M) {
+                    int32_t Fading = 0;
+                    for (size_t i = 0; i < M.FadeChannels.size(); ++i)
+                        if (M.FadeChannels[i]->Active && M.FadeChannels[i]->FadeoutVolume == 0) Fading |= 1 << std::min<size_t>(i, 30);
+                    return Fading;
+                },
+                Join(Each({0}, 8), Each({1}, 4))}),
     TCaseName());
 
 // A fading note goes on fading under an instrument number, from full
