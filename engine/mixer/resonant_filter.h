@@ -25,16 +25,18 @@ template <bool HighPass>
     // rounding back, many times amplified.
     const int64_t In = static_cast<int64_t>(X) * 256;
     // Each output feeds the next through B0 x H1, so that product is added
-    // last: the two others are ready by then. (The sum is the same in any
-    // order; no term comes near the 64-bit range.)
-    const int64_t Ready = static_cast<int64_t>(A0) * In + static_cast<int64_t>(B1) * H2;
-    const int64_t Sum = Ready + static_cast<int64_t>(B0) * H1;
-    // To the nearest, halves up; then held within twice the 16-bit range,
-    // so that a jump of the coefficients on a resonating filter cannot make
-    // its history run away.
-    int64_t Y = (Sum + (int64_t(1) << 23)) >> 24;
-    if (Y < -FilterHistoryPeak) Y = -FilterHistoryPeak;
-    if (Y > FilterHistoryPeak - 256) Y = FilterHistoryPeak - 256;
+    // last: the two others and the rounding half (to the nearest, halves
+    // up) are ready by then. (The sum is the same in any order; no term
+    // comes near the 64-bit range.)
+    const int64_t Ready =
+        static_cast<int64_t>(A0) * In + static_cast<int64_t>(B1) * H2 + (int64_t(1) << 23);
+    int64_t Y = (Ready + static_cast<int64_t>(B0) * H1) >> 24;
+    // Held within twice the 16-bit range, so that a jump of the coefficients
+    // on a resonating filter cannot make its history run away. Only such a
+    // jump gets there: one test, rarely taken, keeps the bounds off the path
+    // from one output to the next.
+    if (__builtin_expect(static_cast<uint64_t>(Y + FilterHistoryPeak) > static_cast<uint64_t>(2 * FilterHistoryPeak - 256), 0))
+        Y = Y < 0 ? -FilterHistoryPeak : FilterHistoryPeak - 256;
     H2 = H1;
     H1 = static_cast<int32_t>(HighPass ? Y - In : Y);
     return static_cast<int32_t>(Y >> 8);  // arithmetic shift: floor
