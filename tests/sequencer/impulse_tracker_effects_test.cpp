@@ -27,7 +27,7 @@ struct TItEffectCase : TNamedCase {
     std::vector<int32_t> Expected;
     // Done to the song's state after its first tick, where a case needs
     // what the mixer would have done meanwhile.
-    std::function<void(TQuavixModule&)> AfterFirstTick;
+    std::function<void(TQuavixModule&)> AfterFirstTick = nullptr;
 };
 
 constexpr uint16_t OldEffects = 0x19;  // stereo, linear slides, old effects
