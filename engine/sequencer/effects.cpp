@@ -183,7 +183,7 @@ void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool Trigger
             FirstTickTonePortamento(C);
             break;
         case TCommand::SetPanningWide:
-            if (TriggerTick) SetChannelPanning(C, std::min<int32_t>(n * 4, 255));
+            if (TriggerTick) SetChannelPanning(C, std::min<int32_t>(n * 4, C.Module->RightPanning()));
             C.Surround = false;
             break;
         case TCommand::TonePortamentoAt:
@@ -215,7 +215,9 @@ void VolumeColumnPanningSlideLeft(TChannel& C, int32_t n) {
     }
     C.Panning = std::max<int32_t>(C.Panning - n, 0);
 }
-void VolumeColumnPanningSlideRight(TChannel& C, int32_t n) { C.Panning = std::min<int32_t>(C.Panning + n, 255); }
+void VolumeColumnPanningSlideRight(TChannel& C, int32_t n) {
+    C.Panning = std::min<int32_t>(C.Panning + n, C.Module->RightPanning());
+}
 
 // The volume column beside a note delay with DelayedVolumeColumnSetsOnly, on
 // the delayed tick: only a volume or a panning is set.
@@ -513,7 +515,7 @@ void PanningSlideSetup(TChannel& C, int32_t P) {
 }
 void PanningSlideTick(TChannel& C, int32_t) {
     C.Panning += C.PanningSlide;
-    if (C.Module->Has(TQuavixBehaviour::PanningSlideRightFirst)) C.Panning = std::clamp<int32_t>(C.Panning, 0, 255);
+    if (C.Module->Has(TQuavixBehaviour::PanningSlideRightFirst)) C.Panning = std::clamp<int32_t>(C.Panning, 0, C.Module->RightPanning());
 }
 
 // Qxx filter resonance xx, and the filter on.

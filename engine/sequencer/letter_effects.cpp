@@ -308,7 +308,7 @@ void SlideGlobalVolume(TChannel& C, bool FirstTick) {
 void GlobalVolumeSlideFirst(TChannel& C, int32_t) { SlideGlobalVolume(C, true); }
 void GlobalVolumeSlideOther(TChannel& C, int32_t) { SlideGlobalVolume(C, false); }
 void SlidePanning(TChannel& C, bool FirstTick) {
-    Steps::SetChannelPanning(C, std::clamp<int32_t>(C.Panning - SlideStep(C, FirstTick) * 4, 0, 255));
+    Steps::SetChannelPanning(C, std::clamp<int32_t>(C.Panning - SlideStep(C, FirstTick) * 4, 0, C.Module->RightPanning()));
 }
 void PanningSlideFirst(TChannel& C, int32_t) { SlidePanning(C, true); }
 void PanningSlideOther(TChannel& C, int32_t) { SlidePanning(C, false); }

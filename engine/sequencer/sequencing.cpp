@@ -238,7 +238,7 @@ void TQuavixChannel::UpdateVoice() {
     const int32_t GlobalRange = Module->GlobalVolumeRange;
     Module->GlobalVolume = std::clamp<int32_t>(Module->GlobalVolume, 0, GlobalRange);
     Module->MasterVolume = std::clamp<int32_t>(Module->MasterVolume, 0, 256);
-    Panning = std::clamp<int32_t>(Panning, 0, 255);
+    Panning = std::clamp<int32_t>(Panning, 0, Module->RightPanning());
     EnvelopeVolume = std::clamp<int32_t>(EnvelopeVolume, 0, 64);
     const bool Wraps = Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown);
     const int32_t Floor = Wraps && Module->LinearSlides ? MinLinearWrappingPeriod : MinPeriod;
@@ -273,7 +273,7 @@ void TQuavixChannel::UpdateVoice() {
     // the nearer side allows. Not clamped: a centred channel with the
     // envelope at its top gives 256.
     // A panbrello swings the tick's panning (PanningOffset), held to the sides.
-    const int32_t TickPanning = PanningOffset == 0 ? Panning : std::clamp<int32_t>(Panning + PanningOffset, 0, 255);
+    const int32_t TickPanning = PanningOffset == 0 ? Panning : std::clamp<int32_t>(Panning + PanningOffset, 0, Module->RightPanning());
     FinalPanning = TickPanning + (((EnvelopePanning - 32) * (128 - std::abs(TickPanning - 128))) >> 5);
 
     UpdateVolumeRamp();

@@ -146,7 +146,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
     else
         Set.Set(B::VibratoOnFirstTick).Set(B::ShallowRisingVibrato);
     for (B Rule : {B::LoneInstrumentReplaysStoppedNote, B::FadeStartsAtEnvelopeEnd, B::NoteRestartsEnvelopes,
-                   B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw,
+                   B::NotePanningLeavesChannel, B::SurroundAtCentreGains, B::EvenPanningLaw, B::PanningReachesRight,
                    B::SongWrapKeepsBreakRow, B::SampleAutoVibrato, B::ZeroRowDelayCounts,
                    B::EnvelopeLoopsIncludeEnd, B::FineEnvelopeSteps, B::InstrumentNumberKeepsFade,
                    B::PortamentoStartsStoppedNote, B::ExactAmigaNotePitch, B::HalfFilterDamping, B::FullCutoffLeavesFilter, B::NoteResetsFilter,

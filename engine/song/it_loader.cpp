@@ -268,7 +268,7 @@ bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSl
     Sample.Volume = H.Volume;
     Sample.GlobalVolume = H.GlobalVolume;
     Sample.HasPanning = (H.Panning & 0x80) != 0;
-    Sample.Panning = std::min<int32_t>((H.Panning & 0x7F) * 4, 255);
+    Sample.Panning = std::min<int32_t>((H.Panning & 0x7F) * 4, 256);
     Sample.Bits = (H.Flags & 0x02) ? 16 : 8;
     Sample.NumChannels = (H.Flags & 0x04) ? 2 : 1;
     if (LinearSlides) {
@@ -479,7 +479,7 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
     NumChannels = std::max<int32_t>(std::min<int32_t>(ChannelsWritten(Cursor, Header), MaxChannels), 1);
     for (int32_t c = 0; c < NumChannels; ++c) {
         const uint8_t Pan = Header.Panning[c] & 0x7F;
-        Channels[c]->DefaultPanning = !Stereo ? 128 : Pan == 100 ? 128 : std::min<int32_t>(Pan * 4, 255);
+        Channels[c]->DefaultPanning = !Stereo ? 128 : Pan == 100 ? 128 : std::min<int32_t>(Pan * 4, 256);
         Channels[c]->DefaultSurround = Stereo && Pan == 100;
         Channels[c]->DefaultChannelVolume = std::min<int32_t>(Header.Volume[c], 64);
     }
@@ -546,7 +546,7 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 Instrument.FadeOut = std::min<int32_t>(QuavixGetWord(Bytes + 0x14), 1024) * 32;
                 Instrument.GlobalVolume = std::min<int32_t>(Bytes[0x18], 128);
                 Instrument.HasPanning = !(Bytes[0x19] & 0x80);
-                Instrument.Panning = std::min<int32_t>((Bytes[0x19] & 0x7F) * 4, 255);
+                Instrument.Panning = std::min<int32_t>((Bytes[0x19] & 0x7F) * 4, 256);
                 ReadEnvelope(Bytes + 0x130, false, *Instrument.VolumeEnvelope);
                 ReadEnvelope(Bytes + 0x182, true, *Instrument.PanningEnvelope);
                 ReadEnvelope(Bytes + 0x1D4, true, *Instrument.PitchEnvelope);

@@ -191,6 +191,8 @@ public:
     // empty when nothing is loaded.
     std::string Rules;
     bool Has(TQuavixBehaviour Behaviour) const { return Behaviours.Has(Behaviour); }
+    // The panning of a voice panned hard right: 256 with PanningReachesRight, else 255.
+    int32_t RightPanning() const { return Has(TQuavixBehaviour::PanningReachesRight) ? 256 : 255; }
 
     // Periods and frequencies, in the linear or the Amiga system by LinearSlides.
     int32_t GetNotePeriod(int32_t Note, int32_t FineTune) const;

@@ -275,11 +275,11 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
                 Period, Runs({{4608 - 768, 3}})},
     TItRuleCase{{"the next instrument without panning gets the channel's back"},
                 PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2)}), Panning,
-                Runs({{255, 6}, {128, 6}})},
+                Runs({{256, 6}, {128, 6}})},
     TItRuleCase{{"a panning effect since sets the channel's"},
                 PanningInstruments({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, -1, 'X', 0x40),
                                     ItAt(2, 0, Note("C-4"), 2)}),
-                Panning, Runs({{255, 6}, {64, 12}})},
+                Panning, Runs({{256, 6}, {64, 12}})},
     TItRuleCase{{"a pitch envelope at +4 raises the note two semitones"},
                 [] {
                     TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1)}, 0, 0);
@@ -465,7 +465,7 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
                     Song.Samples[0].Panning = 64;
                     return Song;
                 }(),
-                Panning, Join(Join(Each({255}, 6), Each({0}, 12)), {255})},
+                Panning, Join(Join(Each({256}, 6), Each({0}, 12)), {256})},
     TItRuleCase{{"a slide after a note cut starts its note"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteCut), ItAt(2, 0, Note("D-4"), 0, -1, 'G', 0x01)}),
                 Sounding, Join(Each({1}, 6), Join(Each({0}, 6), {1, 1}))},
@@ -593,6 +593,25 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerFades, ::testing::Values(
                     return Song;
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, {0, 0, -1, -1, -2, -2, -3}}),
+    TCaseName());
+
+// A voice panned hard right sits at 256, the file's 64 times 4, wherever the
+// panning comes from: nothing of it is left on the left side
+// (TQuavixBehaviour::PanningReachesRight).
+int32_t FinalPanning(const TQuavixModule& M) { return M.Channels[0]->FinalPanning; }
+class ImpulseTrackerPanning : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerPanning, ReachesTheRightSide) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerPanning, ::testing::Values(
+    TItRuleCase{{"a channel panned hard right"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.ChannelPanning[0] = 64;
+                    return Song;
+                }(),
+                FinalPanning, Each({256}, 6)},
+    TItRuleCase{{"the volume column's p64"}, Cells({ItAt(0, 0, Note("C-4"), 1, 192)}), FinalPanning, Each({256}, 6)},
+    TItRuleCase{{"a slide right stops at 256"}, Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'P', 0x0F)}), FinalPanning,
+                {128, 188, 248, 256, 256, 256}}),
     TCaseName());
 
 }  // namespace

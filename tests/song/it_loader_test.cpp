@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const TQuavixModule& M) {
                         EXPECT_EQ(M.NumChannels, 5);
                         EXPECT_EQ(M.Channels[0]->DefaultPanning, 0);
-                        EXPECT_EQ(M.Channels[1]->DefaultPanning, 255);
+                        EXPECT_EQ(M.Channels[1]->DefaultPanning, 256);
                         EXPECT_TRUE(M.Channels[2]->DefaultSurround);
                         EXPECT_EQ(M.Channels[1]->DefaultChannelVolume, 32);
                     }},
