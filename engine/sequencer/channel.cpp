@@ -76,8 +76,10 @@ void TQuavixChannel::Reset() {
     Surround = DefaultSurround;
     LocalFilters = false;
     NoteWasCut = false;
-    LastNote = 0;
-    LastNoteValid = false;
+    // With LastNoteStartsAtC0 a lone instrument number before any note plays C-0.
+    const bool StartsAtC0 = Module && Module->Has(TQuavixBehaviour::LastNoteStartsAtC0);
+    LastNote = StartsAtC0 ? TQuavixNote::First : 0;
+    LastNoteValid = StartsAtC0;
     InstrumentMissing = false;
     RestorePanning = -1;
     NotePanning = -1;
@@ -205,7 +207,7 @@ bool PlayableNote(const TQuavixModule& Module, int32_t RealNote) {
     return !Module.Has(TQuavixBehaviour::NoteRangeChecked) || (RealNote >= 0 && RealNote <= Highest);
 }
 
-// The sample an instrument plays for a note (1..96), or none.
+// The sample an instrument plays for a note (1..120), or none.
 TQuavixSample* NoteSample(const TQuavixInstrument& Instrument, int32_t Note) {
     return Instrument.Samples[Instrument.NoteSamples[Note - 1]].get();
 }

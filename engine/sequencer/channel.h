@@ -120,7 +120,7 @@ struct TQuavixChannelState {
     float SmoothStep = 0.0f;
     bool Surround = false;
     bool LocalFilters = false;
-    // The note (1..96) the channel last started, which a retrigger or a
+    // The note (1..120) the channel last started, which a retrigger or a
     // delay without a note of its own plays again; 0 before the first.
     int32_t LastNote = 0;
     // Rxy with MultiRetrigCountsTicks: the ticks counted since the last

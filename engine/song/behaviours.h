@@ -59,6 +59,7 @@ enum class TQuavixBehaviour : uint8_t {
     EnvelopeLoopsIncludeEnd,      // an envelope's loops play their end point before running back, and run back or not as they leave it, with the key as it is then: a note-off on that tick leaves the sustain loop one more round (Impulse Tracker)
     FineEnvelopeSteps,            // the volume envelope's value between its points keeps 256ths of a step, and so does the pitch envelope's under linear slides: a slow slope moves smoothly, not in whole steps (Impulse Tracker, as OpenMPT plays it)
     DelayedVolumeColumnWaits,     // beside a note delay the volume column acts from the delayed tick: its first-tick part there, its slides, vibrato and tone portamento on the ticks after it only (Impulse Tracker)
+    LastNoteStartsAtC0,           // with LoneInstrumentReplaysStoppedNote every channel's last note is C-0 before its first note: a first lone instrument number plays C-0 (Impulse Tracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
     PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at the Amiga limits, periods 113 and 856 (or the finetune's own, AmigaLimitsFollowFineTune) (ProTracker)
@@ -69,6 +70,7 @@ enum class TQuavixBehaviour : uint8_t {
     PeriodsFromC2Speed,           // a sample's finetune is its C2 speed in Hz, and a note's period 8363 x 16 x its Amiga period in octave 0 (in quarter units, shifted down by its octave) / that speed, truncated (Scream Tracker 3)
     PeriodHeldBelow32768,         // no period passes 32767 in quarter units, a low note's or a slide's: the pitch goes no lower (Scream Tracker 3)
     AmigaLimitsFollowFineTune,    // the Amiga limits are the ends of the finetune's period table (B-3 as a quarter of B-1, no higher than period 113, and C-1), and a note or tone portamento beyond them plays at them (ProTracker)
+    LinearOctaveBelowC0,          // linear periods reach an octave below note index 0, down to 7680 + 768 (Impulse Tracker's C-0..B-0), where other notes below it play at note index 1 (Impulse Tracker)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)

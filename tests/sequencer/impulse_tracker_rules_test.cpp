@@ -439,12 +439,12 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
     TItRuleCase{{"a note mapped to no sample is not played, offset and all"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1, -1, 'O', 0x01)}),
                 [](const TQuavixModule& M) { return M.Channels[0]->LastNote * 1000 + SampleFrame(M) / 256; },
-                Each({Note("C-4") * 1000}, 8)},
+                Each({ItLoadedNote(Note("C-4")) * 1000}, 8)},
     TItRuleCase{{"after a number naming no instrument notes are not played"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 9), ItAt(2, 0, Note("D-4")),
                             ItAt(3, 0, Note("D-4"), 2)}),
                 [](const TQuavixModule& M) { return M.Channels[0]->LastNote; },
-                Join(Each({Note("C-4")}, 18), Each({Note("D-4")}, 2))},
+                Join(Each({ItLoadedNote(Note("C-4"))}, 18), Each({ItLoadedNote(Note("D-4"))}, 2))},
     TItRuleCase{{"a slide beside another instrument's number starts its sample"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2, -1, 'G', 0x01)}), VolumeAndSample,
                 Join(Each({6464}, 6), Each({3232}, 2))},
@@ -581,6 +581,34 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerFades, ::testing::Values(
                     return Song;
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, {0, 0, -1, -1, -2, -2, -3}}),
+    TCaseName());
+
+// Impulse Tracker's ten octaves, C-0..B-9 (TQuavixBehaviour::LinearOctaveBelowC0
+// plays its lowest octave under linear slides), and a channel's last note is
+// C-0 before its first note (TQuavixBehaviour::LastNoteStartsAtC0). The
+// sample plays C-5 at 8363 Hz; the value read is the channel's frequency, 0
+// while it is silent.
+int32_t SoundingFrequency(const TQuavixModule& M) {
+    return M.Channels[0]->Active ? M.Channels[0]->Frequency : 0;
+}
+
+class ImpulseTrackerNoteRange : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerNoteRange, TenOctaves) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNoteRange, ::testing::Values(
+    TItRuleCase{{"C-5 plays at the sample's C-5 speed"}, Cells({ItAt(0, 0, ItNoteAsStored + 60, 1)}),
+                SoundingFrequency, Each({8363}, 2)},
+    TItRuleCase{{"C-0 plays five octaves below"}, Cells({ItAt(0, 0, ItNoteAsStored + 0, 1)}), SoundingFrequency,
+                Each({261}, 2)},
+    TItRuleCase{{"C-1 plays four octaves below"}, Cells({ItAt(0, 0, ItNoteAsStored + 12, 1)}), SoundingFrequency,
+                Each({522}, 2)},
+    TItRuleCase{{"B-9 is the highest note"}, Cells({ItAt(0, 0, ItNoteAsStored + 119, 1)}), SoundingFrequency,
+                Each({252595}, 2)},
+    TItRuleCase{{"a lone number before any note plays C-0"}, Cells({ItAt(0, 0, 0, 1)}), SoundingFrequency,
+                Each({261}, 2)},
+    TItRuleCase{{"a lone number after a note plays that note"},
+                Cells({ItAt(0, 0, ItNoteAsStored + 60, 1), ItAt(1, 0, ItNoteCut), ItAt(2, 0, ItNoteAsStored + 72, 1, -1, 'S', 0xC1),
+                       ItAt(3, 0, 0, 1)}),
+                SoundingFrequency, Runs({{8363, 6}, {0, 6}, {16726, 1}, {0, 5}, {16726, 2}})}),
     TCaseName());
 
 }  // namespace
