@@ -377,8 +377,15 @@ void TQuavixChannel::IgnoreNote(const TQuavixPatternNote& Cell, const TQuavixPat
     TriggerNote(Without);
 }
 
+int64_t TQuavixChannel::PeriodFineFrequency(int32_t APeriod) const {
+    const int64_t Exact = Module->GetFineFrequency(APeriod);
+    if (Sample && Sample->C5Speed > 0 && Module->LinearSlides) return Exact * Sample->C5Speed / 8363;
+    return Exact;
+}
+
 void TQuavixChannel::SetExactPitchRatio() {
     ExactPitchRatio = 0;
+    SlidFrequency = 0;
     if (!Module->Has(TQuavixBehaviour::ExactAmigaNotePitch) || Module->LinearSlides || Period <= 0) return;
     // The note's own frequency: its linear-slide period's at the sample's C2
     // speed (the finetune, with PeriodsFromC2Speed).

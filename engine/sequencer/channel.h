@@ -201,6 +201,11 @@ struct TQuavixChannelState {
     // the frequency of its period, 1 << 24 for one (0 none); it scales every
     // frequency the channel's periods give until the next note.
     int64_t ExactPitchRatio = 0;
+    // With SlidesMoveFrequency: the whole-hertz frequency the last pitch
+    // slide left, while the period is still the one it left (SlidPeriod);
+    // 0 none. The next slide goes on from it.
+    int32_t SlidFrequency = 0;
+    int32_t SlidPeriod = 0;
     // With NotePanningLeavesChannel: the channel's panning to return to once
     // a note without panning of its own follows (-1 none), and the panning
     // the last note's sample or instrument gave; the channel's surround,
@@ -265,6 +270,9 @@ public:
     // Applies the note and instrument of a cell.
     // ExactPitchRatio for the note that starts (RealNote at Period).
     void SetExactPitchRatio();
+    // The frequency, in 4096ths of a hertz, a period gives this channel's
+    // sample before ExactPitchRatio scales it.
+    int64_t PeriodFineFrequency(int32_t APeriod) const;
     void TriggerNote(const TQuavixPatternNote& Cell);
     // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
     // rather than starting it.

@@ -310,8 +310,52 @@ void ArpeggioTick(TChannel& C, int32_t P) {
 // too, leave the tone portamento's target. With PeriodWrapsSlidingDown a
 // slide up stops at period 1 and a slide down wraps at 16 bits, as the
 // trackers' 16-bit period does.
+// With SlidesMoveFrequency a pitch slide by Delta period units moves the
+// note's whole-hertz frequency as Impulse Tracker does, to the nearest hertz
+// at each linear step and truncated at each Amiga one, so that many small
+// slides drift from the period's pitch. The period
+// moves by Delta as ever, and ExactPitchRatio makes it sound at the new
+// frequency.
+constexpr int64_t AmigaSlideScale = 1712 * 8363;
+
+int64_t SlidFrequency(const TChannel& C, int32_t Delta, int64_t Frequency) {
+    if (!C.Module->LinearSlides) {
+        const int64_t Divisor = AmigaSlideScale + Delta * Frequency;
+        return Divisor > 0 ? Frequency * AmigaSlideScale / Divisor : Frequency;
+    }
+    const int32_t Steps = std::abs(Delta);
+    uint32_t Factor = 65536;
+    if (Steps % 4 == 0 && Steps / 4 < 256)
+        Factor = Delta < 0 ? LinearSlideUpFactors[Steps / 4] : LinearSlideDownFactors[Steps / 4];
+    else if (Steps < 16)
+        Factor = Delta < 0 ? FineLinearSlideUpFactors[Steps] : FineLinearSlideDownFactors[Steps];
+    return (Frequency * Factor + 32768) >> 16;
+}
+
+void SlideFrequency(TChannel& C, int32_t Delta) {
+    const int64_t Ratio = C.ExactPitchRatio > 0 ? C.ExactPitchRatio : int64_t(1) << 24;
+    // Where no slide left a frequency, the nearest whole hertz to the one
+    // the period sounds at (a note's exact frequency comes out a fraction
+    // of a 4096th short through its ratio).
+    const int64_t Frequency = C.SlidFrequency > 0 && C.SlidPeriod == C.Period
+                                  ? C.SlidFrequency
+                                  : (((C.PeriodFineFrequency(C.Period) * Ratio) >> 24) + (QuavixFrameUnit / 2)) >>
+                                        QuavixFrameBits;
+    C.Period += Delta;
+    const int64_t Slid = std::clamp<int64_t>(SlidFrequency(C, Delta, Frequency), 1, INT32_MAX);
+    const int64_t OfPeriod = C.PeriodFineFrequency(C.Period);
+    if (Frequency <= 0 || OfPeriod <= 0) return;
+    // Rounded up, so that the frequency the ratio gives is not a 4096th of a
+    // hertz short of the whole hertz.
+    C.ExactPitchRatio = ((Slid << (QuavixFrameBits + 24)) + OfPeriod - 1) / OfPeriod;
+    C.SlidFrequency = static_cast<int32_t>(Slid);
+    C.SlidPeriod = C.Period;
+}
+
 void SlidePeriod(TChannel& C, int32_t Delta) {
-    if (!C.Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown))
+    if (C.Module->Has(TQuavixBehaviour::SlidesMoveFrequency))
+        SlideFrequency(C, Delta);
+    else if (!C.Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown))
         C.Period += Delta;
     else if (Delta < 0)
         C.Period = std::max(C.Period + Delta, 1);
@@ -1113,7 +1157,16 @@ void TQuavixChannel::DoTonePortamento() {
     if (TargetPeriod == 0) return;
     const bool KeepsTarget = Module->Has(TQuavixBehaviour::TonePortamentoKeepsTarget);
     const int32_t Slide = PortamentoSpeed * 4;
-    if (Period < TargetPeriod) {
+    if (Module->Has(TQuavixBehaviour::SlidesMoveFrequency)) {
+        // The frequency slides as the pitch slides move it; arriving, the
+        // note sounds at its own pitch.
+        if (std::abs(TargetPeriod - Period) > Slide) {
+            ::SlidePeriod(*this, Period < TargetPeriod ? Slide : -Slide);
+        } else if (Period != TargetPeriod) {
+            Period = TargetPeriod;
+            SetExactPitchRatio();
+        }
+    } else if (Period < TargetPeriod) {
         Period = std::min(Period + Slide, TargetPeriod);
     } else if (Period > TargetPeriod) {
         // Up in pitch. Once a slide has got to a kept target from below, a

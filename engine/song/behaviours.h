@@ -70,6 +70,7 @@ enum class TQuavixBehaviour : uint8_t {
     PeriodsFromC2Speed,           // a sample's finetune is its C2 speed in Hz, and a note's period 8363 x 16 x its Amiga period in octave 0 (in quarter units, shifted down by its octave) / that speed, truncated (Scream Tracker 3)
     PeriodHeldBelow32768,         // no period passes 32767 in quarter units, a low note's or a slide's: the pitch goes no lower (Scream Tracker 3)
     AmigaLimitsFollowFineTune,    // the Amiga limits are the ends of the finetune's period table (B-3 as a quarter of B-1, no higher than period 113, and C-1), and a note or tone portamento beyond them plays at them (ProTracker)
+    SlidesMoveFrequency,          // pitch slides (E, F and the volume column's) move the note's frequency in whole hertz at each step: linear ones multiply it by 2^(n/192) or 2^(n/768) in 16.16, rounded to the nearest, Amiga ones give 1712 x 8363 x f / (1712 x 8363 + n x f), truncated; the period follows along for the other effects (Impulse Tracker)
     LinearOctaveBelowC0,          // linear periods reach an octave below note index 0, down to 7680 + 768 (Impulse Tracker's C-0..B-0), where other notes below it play at note index 1 (Impulse Tracker)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
