@@ -611,4 +611,34 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNoteRange, ::testing::Val
                 SoundingFrequency, Runs({{8363, 6}, {0, 6}, {16726, 1}, {0, 5}, {16726, 2}})}),
     TCaseName());
 
+// Pitch slides move the frequency in whole hertz (TQuavixBehaviour::SlidesMoveFrequency):
+// an Amiga slide truncates 1712 x 8363 x f / (1712 x 8363 + n x f), so that
+// EFF and FFF do not come back to the note's 44100 Hz; a linear one
+// multiplies by 2^(n/768) or 2^(n/192) in 16.16 to the nearest hertz; the
+// tone portamento slides so too and lands on its note's own pitch. Speed 2,
+// or 6 for the portamento; the value read is the channel's frequency.
+TItSong SlideSong(std::vector<TItPlacedCell> Placed, bool Linear, int32_t Speed, uint32_t C5Speed = 8363) {
+    TItSong Song = Cells(std::move(Placed));
+    if (!Linear) Song.Flags &= ~0x08;
+    Song.Speed = static_cast<uint8_t>(Speed);
+    Song.Samples[0].C5Speed = C5Speed;
+    return Song;
+}
+
+class ImpulseTrackerSlideFrequencies : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerSlideFrequencies, InWholeHertz) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSlideFrequencies, ::testing::Values(
+    TItRuleCase{{"Amiga fine slides down and up drift from the note"},
+                SlideSong({ItAt(0, 0, Note("C-4"), 1, -1, 'E', 0xFF), ItAt(1, 0, 0, 0, -1, 'F', 0xFF)}, false, 2, 44100),
+                SoundingFrequency, Runs({{37221, 2}, {44099, 2}})},
+    TItRuleCase{{"linear extra fine and fine slides round to the hertz"},
+                SlideSong({ItAt(0, 0, Note("C-4"), 1, -1, 'F', 0xE1), ItAt(1, 0, 0, 0, -1, 'F', 0xE1),
+                           ItAt(2, 0, 0, 0, -1, 'E', 0xF2)},
+                          true, 2),
+                SoundingFrequency, Runs({{8371, 2}, {8379, 2}, {8319, 2}})},
+    TItRuleCase{{"a tone portamento slides the frequency and lands on the note"},
+                SlideSong({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C#4"), 0, -1, 'G', 0x04)}, true, 6),
+                SoundingFrequency, Join(Each({8363}, 7), {8485, 8608, 8733, 8860, 8860})}),
+    TCaseName());
+
 }  // namespace
