@@ -67,6 +67,7 @@ void TQuavixChannel::Reset() {
     RampStepLeft = 0;
     RampStepRight = 0;
     RealNote = 0;
+    VolumeSlid = false;
     CurrentNote = TQuavixPatternNote();
     FilterCutoff = 127;
     FilterResonance = 0;

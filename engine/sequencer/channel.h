@@ -108,6 +108,8 @@ struct TQuavixChannelState {
     int32_t RampLength = 0;
     // The volume envelope's value (in 256ths) the last ramp was set for.
     int32_t RampEnvelopeVolume = 64 << 8;
+    // A volume slide moved the volume on this tick (VolumeSlidesRampAcrossTick).
+    bool VolumeSlid = false;
     int32_t RealNote = 0;
     int32_t FilterCutoff = 127;
     int32_t FilterResonance = 0;

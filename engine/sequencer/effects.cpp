@@ -163,12 +163,19 @@ void SetChannelPanning(TChannel& C, int32_t Panning) {
 // Vibrato speed and depth and the portamento speed keep their memory for
 // n = 0; the portamento speed, n * 16, is the one 3xx sets.
 
+// A volume slide's step, which with VolumeSlidesRampAcrossTick the mixer
+// ramps across the tick.
+void SlideVolume(TChannel& C, int32_t Step) {
+    C.Volume += Step;
+    C.VolumeSlid = true;
+}
+
 void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool TriggerTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
         case TCommand::SetVolume: if (TriggerTick) C.Volume = n; break;
-        case TCommand::FineSlideDown: if (TriggerTick) C.Volume -= n; break;
-        case TCommand::FineSlideUp: if (TriggerTick) C.Volume += n; break;
+        case TCommand::FineSlideDown: if (TriggerTick) SlideVolume(C, -n); break;
+        case TCommand::FineSlideUp: if (TriggerTick) SlideVolume(C, n); break;
         case TCommand::VibratoSpeed: if (n != 0) C.VibratoSpeed = n; break;
         case TCommand::Vibrato:
             if (n != 0) C.VibratoDepth = n;
@@ -249,8 +256,8 @@ void ColumnTonePortamento(TChannel& C, int32_t n) {
 void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
-        case TCommand::SlideDown: if (FromNoteTick) C.Volume -= n; break;
-        case TCommand::SlideUp: if (FromNoteTick) C.Volume += n; break;
+        case TCommand::SlideDown: if (FromNoteTick) SlideVolume(C, -n); break;
+        case TCommand::SlideUp: if (FromNoteTick) SlideVolume(C, n); break;
         case TCommand::Vibrato: C.DoVibrato(); break;
         case TCommand::PanningSlideLeft: if (FromNoteTick) VolumeColumnPanningSlideLeft(C, n); break;
         case TCommand::PanningSlideRight: if (FromNoteTick) VolumeColumnPanningSlideRight(C, n); break;

@@ -11,7 +11,6 @@
 #include "song_fixture.h"
 
 using namespace quavix_test;
-using quavix_song_test::PlayFile;
 using quavix_song_test::Each;
 using quavix_song_test::Join;
 using quavix_song_test::Runs;
@@ -23,6 +22,8 @@ struct TItRuleCase : TNamedCase {
     TItSong Song;
     TProbe Probe;
     std::vector<int32_t> Expected;
+    // The tick's length in frames the player gives the song.
+    int32_t TickLength = 882;
 };
 
 TItSong Cells(std::vector<TItPlacedCell> Placed) {
@@ -59,7 +60,10 @@ class ImpulseTrackerRule : public ::testing::TestWithParam<TItRuleCase> {
 protected:
     void Check() {
         const TItRuleCase& T = GetParam();
-        EXPECT_EQ(PlayFile(WriteIt(T.Song), static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+        TQuavixModule Module{nullptr};
+        ASSERT_TRUE(quavix_song_test::LoadRewound(Module, WriteIt(T.Song)));
+        Module.TickLength = T.TickLength;
+        EXPECT_EQ(quavix_song_test::PlayTicks(Module, static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
     }
 };
 
@@ -504,7 +508,9 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
 // A step of the volume envelope ramps across the tick, 882 frames, other
 // changes (and steps from or to silence) in 16 frames where they rise; with
 // no mixing here, every gain counts as rising
-// (TQuavixBehaviour::EnvelopeRampsAcrossTick). A sample that starts starts
+// (TQuavixBehaviour::EnvelopeRampsAcrossTick), and so does a volume slide's
+// step, over 2048 frames at most (TQuavixBehaviour::VolumeSlidesRampAcrossTick).
+// A sample that starts starts
 // its step's carried fraction over (TQuavixBehaviour::NoteRestartsStepCarry).
 class ImpulseTrackerRamps : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerRamps, LastTheirLength) { Check(); }
@@ -519,6 +525,18 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; },
                 {16, 16, 16, 882, 16, 16, 16, 16, 16, 16, 16, 16}},
+    TItRuleCase{{"a volume slide's steps ramp across the tick"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x02)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 882, 882, 882, 882, 882}},
+    TItRuleCase{{"a fine slide of the volume column ramps across its tick"},
+                Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 84)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, Join(Each({16}, 6), {882, 16, 16})},
+    TItRuleCase{{"a slide's step to silence ramps quickly"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, 20, 'D', 0x0F)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 882, 16, 16, 16, 16}},
+    TItRuleCase{{"in a long tick a slide's step ramps over 2048 frames"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x02)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 2048, 2048}, 3445},
     TItRuleCase{{"a volume command ramps quickly"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 20)}, 0, 0),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, Each({16}, 8)},
