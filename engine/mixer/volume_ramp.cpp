@@ -32,6 +32,9 @@ constexpr std::array<int32_t, 257> SquareRootPanTable = MakeSquareRootPanTable()
 static_assert(SquareRootPanTable[256] == 65536 && SquareRootPanTable[128] == 46341 && SquareRootPanTable[1] == 4096,
               "the table's ends and centre");
 
+// The longest ramp a volume slide's step takes with VolumeSlidesRampAcrossTick.
+constexpr int32_t MaxSlideRampLength = 2048;
+
 }  // namespace
 
 void TQuavixChannel::WidenGains(int32_t Percent) {
@@ -133,7 +136,13 @@ void TQuavixChannel::UpdateVolumeRamp() {
         if (EnvelopeStep && !Silence && !NoteFadesIn && !FadeBank &&
             Module->Has(TQuavixBehaviour::EnvelopeRampsAcrossTick))
             RampLength = Module->TickLength;
+        // With VolumeSlidesRampAcrossTick a volume slide's step does too, over
+        // 2048 frames at most.
+        if (VolumeSlid && !Silence && !NoteFadesIn && !FadeBank &&
+            Module->Has(TQuavixBehaviour::VolumeSlidesRampAcrossTick))
+            RampLength = std::min(Module->TickLength, MaxSlideRampLength);
     }
+    VolumeSlid = false;
     RampEnvelopeVolume = FineEnvelopeVolume;
     NoteFadesIn = false;
     if (Module->TickLength < RampLength) RampLength = Module->TickLength;

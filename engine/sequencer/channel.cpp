@@ -67,6 +67,7 @@ void TQuavixChannel::Reset() {
     RampStepLeft = 0;
     RampStepRight = 0;
     RealNote = 0;
+    VolumeSlid = false;
     CurrentNote = TQuavixPatternNote();
     FilterCutoff = 127;
     FilterResonance = 0;
@@ -76,8 +77,10 @@ void TQuavixChannel::Reset() {
     Surround = DefaultSurround;
     LocalFilters = false;
     NoteWasCut = false;
-    LastNote = 0;
-    LastNoteValid = false;
+    // With LastNoteStartsAtC0 a lone instrument number before any note plays C-0.
+    const bool StartsAtC0 = Module && Module->Has(TQuavixBehaviour::LastNoteStartsAtC0);
+    LastNote = StartsAtC0 ? TQuavixNote::First : 0;
+    LastNoteValid = StartsAtC0;
     InstrumentMissing = false;
     RestorePanning = -1;
     NotePanning = -1;
@@ -213,7 +216,7 @@ bool PlayableNote(const TQuavixModule& Module, int32_t RealNote) {
     return !Module.Has(TQuavixBehaviour::NoteRangeChecked) || (RealNote >= 0 && RealNote <= Highest);
 }
 
-// The sample an instrument plays for a note (1..96), or none.
+// The sample an instrument plays for a note (1..120), or none.
 TQuavixSample* NoteSample(const TQuavixInstrument& Instrument, int32_t Note) {
     return Instrument.Samples[Instrument.NoteSamples[Note - 1]].get();
 }
@@ -383,8 +386,15 @@ void TQuavixChannel::IgnoreNote(const TQuavixPatternNote& Cell, const TQuavixPat
     TriggerNote(Without);
 }
 
+int64_t TQuavixChannel::PeriodFineFrequency(int32_t APeriod) const {
+    const int64_t Exact = Module->GetFineFrequency(APeriod);
+    if (Sample && Sample->C5Speed > 0 && Module->LinearSlides) return Exact * Sample->C5Speed / 8363;
+    return Exact;
+}
+
 void TQuavixChannel::SetExactPitchRatio() {
     ExactPitchRatio = 0;
+    SlidFrequency = 0;
     if (!Module->Has(TQuavixBehaviour::ExactAmigaNotePitch) || Module->LinearSlides || Period <= 0) return;
     // The note's own frequency: its linear-slide period's at the sample's C2
     // speed (the finetune, with PeriodsFromC2Speed).

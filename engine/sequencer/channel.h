@@ -108,6 +108,8 @@ struct TQuavixChannelState {
     int32_t RampLength = 0;
     // The volume envelope's value (in 256ths) the last ramp was set for.
     int32_t RampEnvelopeVolume = 64 << 8;
+    // A volume slide moved the volume on this tick (VolumeSlidesRampAcrossTick).
+    bool VolumeSlid = false;
     int32_t RealNote = 0;
     int32_t FilterCutoff = 127;
     int32_t FilterResonance = 0;
@@ -120,7 +122,7 @@ struct TQuavixChannelState {
     float SmoothStep = 0.0f;
     bool Surround = false;
     bool LocalFilters = false;
-    // The note (1..96) the channel last started, which a retrigger or a
+    // The note (1..120) the channel last started, which a retrigger or a
     // delay without a note of its own plays again; 0 before the first.
     int32_t LastNote = 0;
     // Rxy with MultiRetrigCountsTicks: the ticks counted since the last
@@ -201,6 +203,11 @@ struct TQuavixChannelState {
     // the frequency of its period, 1 << 24 for one (0 none); it scales every
     // frequency the channel's periods give until the next note.
     int64_t ExactPitchRatio = 0;
+    // With SlidesMoveFrequency: the whole-hertz frequency the last pitch
+    // slide left, while the period is still the one it left (SlidPeriod);
+    // 0 none. The next slide goes on from it.
+    int32_t SlidFrequency = 0;
+    int32_t SlidPeriod = 0;
     // With NotePanningLeavesChannel: the channel's panning to return to once
     // a note without panning of its own follows (-1 none), and the panning
     // the last note's sample or instrument gave; the channel's surround,
@@ -265,6 +272,9 @@ public:
     // Applies the note and instrument of a cell.
     // ExactPitchRatio for the note that starts (RealNote at Period).
     void SetExactPitchRatio();
+    // The frequency, in 4096ths of a hertz, a period gives this channel's
+    // sample before ExactPitchRatio scales it.
+    int64_t PeriodFineFrequency(int32_t APeriod) const;
     void TriggerNote(const TQuavixPatternNote& Cell);
     // Whether a cell slides to its note (3xx, 5xy or a volume-column Fx)
     // rather than starting it.

@@ -163,12 +163,19 @@ void SetChannelPanning(TChannel& C, int32_t Panning) {
 // Vibrato speed and depth and the portamento speed keep their memory for
 // n = 0; the portamento speed, n * 16, is the one 3xx sets.
 
+// A volume slide's step, which with VolumeSlidesRampAcrossTick the mixer
+// ramps across the tick.
+void SlideVolume(TChannel& C, int32_t Step) {
+    C.Volume += Step;
+    C.VolumeSlid = true;
+}
+
 void VolumeColumnFirstTick(TChannel& C, int32_t Command, int32_t n, bool TriggerTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
         case TCommand::SetVolume: if (TriggerTick) C.Volume = n; break;
-        case TCommand::FineSlideDown: if (TriggerTick) C.Volume -= n; break;
-        case TCommand::FineSlideUp: if (TriggerTick) C.Volume += n; break;
+        case TCommand::FineSlideDown: if (TriggerTick) SlideVolume(C, -n); break;
+        case TCommand::FineSlideUp: if (TriggerTick) SlideVolume(C, n); break;
         case TCommand::VibratoSpeed: if (n != 0) C.VibratoSpeed = n; break;
         case TCommand::Vibrato:
             if (n != 0) C.VibratoDepth = n;
@@ -251,8 +258,8 @@ void ColumnTonePortamento(TChannel& C, int32_t n) {
 void VolumeColumnOtherTicks(TChannel& C, int32_t Command, int32_t n, bool FromNoteTick) {
     using TCommand = TQuavixVolumeCommand;
     switch (Command) {
-        case TCommand::SlideDown: if (FromNoteTick) C.Volume -= n; break;
-        case TCommand::SlideUp: if (FromNoteTick) C.Volume += n; break;
+        case TCommand::SlideDown: if (FromNoteTick) SlideVolume(C, -n); break;
+        case TCommand::SlideUp: if (FromNoteTick) SlideVolume(C, n); break;
         case TCommand::Vibrato: C.DoVibrato(); break;
         case TCommand::PanningSlideLeft: if (FromNoteTick) VolumeColumnPanningSlideLeft(C, n); break;
         case TCommand::PanningSlideRight: if (FromNoteTick) VolumeColumnPanningSlideRight(C, n); break;
@@ -312,8 +319,52 @@ void ArpeggioTick(TChannel& C, int32_t P) {
 // too, leave the tone portamento's target. With PeriodWrapsSlidingDown a
 // slide up stops at period 1 and a slide down wraps at 16 bits, as the
 // trackers' 16-bit period does.
+// With SlidesMoveFrequency a pitch slide by Delta period units moves the
+// note's whole-hertz frequency as Impulse Tracker does, to the nearest hertz
+// at each linear step and truncated at each Amiga one, so that many small
+// slides drift from the period's pitch. The period
+// moves by Delta as ever, and ExactPitchRatio makes it sound at the new
+// frequency.
+constexpr int64_t AmigaSlideScale = 1712 * 8363;
+
+int64_t SlidFrequency(const TChannel& C, int32_t Delta, int64_t Frequency) {
+    if (!C.Module->LinearSlides) {
+        const int64_t Divisor = AmigaSlideScale + Delta * Frequency;
+        return Divisor > 0 ? Frequency * AmigaSlideScale / Divisor : Frequency;
+    }
+    const int32_t Steps = std::abs(Delta);
+    uint32_t Factor = 65536;
+    if (Steps % 4 == 0 && Steps / 4 < 256)
+        Factor = Delta < 0 ? LinearSlideUpFactors[Steps / 4] : LinearSlideDownFactors[Steps / 4];
+    else if (Steps < 16)
+        Factor = Delta < 0 ? FineLinearSlideUpFactors[Steps] : FineLinearSlideDownFactors[Steps];
+    return (Frequency * Factor + 32768) >> 16;
+}
+
+void SlideFrequency(TChannel& C, int32_t Delta) {
+    const int64_t Ratio = C.ExactPitchRatio > 0 ? C.ExactPitchRatio : int64_t(1) << 24;
+    // Where no slide left a frequency, the nearest whole hertz to the one
+    // the period sounds at (a note's exact frequency comes out a fraction
+    // of a 4096th short through its ratio).
+    const int64_t Frequency = C.SlidFrequency > 0 && C.SlidPeriod == C.Period
+                                  ? C.SlidFrequency
+                                  : (((C.PeriodFineFrequency(C.Period) * Ratio) >> 24) + (QuavixFrameUnit / 2)) >>
+                                        QuavixFrameBits;
+    C.Period += Delta;
+    const int64_t Slid = std::clamp<int64_t>(SlidFrequency(C, Delta, Frequency), 1, INT32_MAX);
+    const int64_t OfPeriod = C.PeriodFineFrequency(C.Period);
+    if (Frequency <= 0 || OfPeriod <= 0) return;
+    // Rounded up, so that the frequency the ratio gives is not a 4096th of a
+    // hertz short of the whole hertz.
+    C.ExactPitchRatio = ((Slid << (QuavixFrameBits + 24)) + OfPeriod - 1) / OfPeriod;
+    C.SlidFrequency = static_cast<int32_t>(Slid);
+    C.SlidPeriod = C.Period;
+}
+
 void SlidePeriod(TChannel& C, int32_t Delta) {
-    if (!C.Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown))
+    if (C.Module->Has(TQuavixBehaviour::SlidesMoveFrequency))
+        SlideFrequency(C, Delta);
+    else if (!C.Module->Has(TQuavixBehaviour::PeriodWrapsSlidingDown))
         C.Period += Delta;
     else if (Delta < 0)
         C.Period = std::max(C.Period + Delta, 1);
@@ -1115,7 +1166,16 @@ void TQuavixChannel::DoTonePortamento() {
     if (TargetPeriod == 0) return;
     const bool KeepsTarget = Module->Has(TQuavixBehaviour::TonePortamentoKeepsTarget);
     const int32_t Slide = PortamentoSpeed * 4;
-    if (Period < TargetPeriod) {
+    if (Module->Has(TQuavixBehaviour::SlidesMoveFrequency)) {
+        // The frequency slides as the pitch slides move it; arriving, the
+        // note sounds at its own pitch.
+        if (std::abs(TargetPeriod - Period) > Slide) {
+            ::SlidePeriod(*this, Period < TargetPeriod ? Slide : -Slide);
+        } else if (Period != TargetPeriod) {
+            Period = TargetPeriod;
+            SetExactPitchRatio();
+        }
+    } else if (Period < TargetPeriod) {
         Period = std::min(Period + Slide, TargetPeriod);
     } else if (Period > TargetPeriod) {
         // Up in pitch. Once a slide has got to a kept target from below, a

@@ -89,8 +89,13 @@ int32_t SlideStep(const TChannel& C, bool FirstTick) {
     return (FirstTick ? Slide.FirstTick : Slide.OtherTicks) ? Slide.Step : 0;
 }
 
-void VolumeSlideFirst(TChannel& C, int32_t) { C.Volume = std::clamp<int32_t>(C.Volume + SlideStep(C, true), 0, 64); }
-void VolumeSlideOther(TChannel& C, int32_t) { C.Volume = std::clamp<int32_t>(C.Volume + SlideStep(C, false), 0, 64); }
+void SlideVolume(TChannel& C, bool FirstTick) {
+    const int32_t Step = SlideStep(C, FirstTick);
+    C.Volume = std::clamp<int32_t>(C.Volume + Step, 0, 64);
+    if (Step != 0) C.VolumeSlid = true;
+}
+void VolumeSlideFirst(TChannel& C, int32_t) { SlideVolume(C, true); }
+void VolumeSlideOther(TChannel& C, int32_t) { SlideVolume(C, false); }
 
 // The volume slide of Kxy and Lxy: with CombinedSlidesSkipFirstTick not on
 // the row's first tick, so that their fine slides never act.

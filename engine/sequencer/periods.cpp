@@ -13,13 +13,16 @@ namespace {
 
 constexpr int32_t MinNote = 1;
 constexpr int32_t MaxNote = 132;
+// With LinearOctaveBelowC0 the linear system reaches an octave lower.
+constexpr int32_t MinLinearNote = -12;
 // C-1, ProTracker's lowest note.
 constexpr int32_t ProTrackerLowestNote = 36;
 
 }  // namespace
 
 int32_t TQuavixModule::GetNotePeriod(int32_t Note, int32_t FineTune) const {
-    if (Note < MinNote) Note = MinNote;
+    const bool OctaveBelow = LinearSlides && Note >= MinLinearNote && Has(TQuavixBehaviour::LinearOctaveBelowC0);
+    if (Note < MinNote && !OctaveBelow) Note = MinNote;
     if (Note > MaxNote) Note = MaxNote;
     // With ProTrackerNotePeriods the notes of ProTracker's three octaves take
     // its periods: at finetune 0 those of its table, at the other finetunes

@@ -287,8 +287,7 @@ void TQuavixChannel::UpdateVoice() {
     const int64_t TickPeriod = std::clamp<int64_t>(static_cast<int64_t>(Period) + PeriodOffset, Floor, INT32_MAX);
     // A sample with its own C-4 frequency scales the period's (64 bits: at
     // most 2^31 times 9999999).
-    int64_t Exact = Module->GetFineFrequency(static_cast<int32_t>(TickPeriod));
-    if (Sample && Sample->C5Speed > 0 && Module->LinearSlides) Exact = Exact * Sample->C5Speed / 8363;
+    int64_t Exact = PeriodFineFrequency(static_cast<int32_t>(TickPeriod));
     // With ExactAmigaNotePitch the note plays at its exact frequency, and the
     // slides move it as they move its period's.
     // (The frequency stays below 2^37 and the ratio below 2^26: 64 bits hold

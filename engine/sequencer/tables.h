@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace quavix_tables {
@@ -61,11 +62,30 @@ constexpr std::array<int8_t, 256> BuildAutoVibratoTable() {
     return Table;
 }
 
+// Frequency factors in 16.16 fixed point: entry i is 2^(Sign * i / Steps),
+// rounded to the nearest. Entries of 2^(i/192) lie far enough from a half
+// for the series' error not to matter.
+template <size_t Count>
+constexpr std::array<uint32_t, Count> BuildSlideFactors(double Sign, double Steps) {
+    std::array<uint32_t, Count> Table{};
+    for (size_t i = 0; i < Count; ++i)
+        Table[i] = static_cast<uint32_t>(Round(65536.0 * Exp(Sign * static_cast<double>(i) * Ln2 / Steps)));
+    return Table;
+}
+
 }  // namespace quavix_tables
 
 // Frequencies of one octave in the linear system: entry i is
 // floor(535232 * 2^(-i/768)), 535232 being 8363 Hz * 64.
 inline constexpr std::array<uint32_t, 768> LinearFrequencies = quavix_tables::BuildLinearFrequencies();
+
+// With SlidesMoveFrequency the linear slides multiply the frequency by these
+// factors (16.16): up and down by i 192ths of an octave (4 i period units),
+// and by i 768ths (the extra fine slides' i units).
+inline constexpr std::array<uint32_t, 256> LinearSlideUpFactors = quavix_tables::BuildSlideFactors<256>(1.0, 192.0);
+inline constexpr std::array<uint32_t, 256> LinearSlideDownFactors = quavix_tables::BuildSlideFactors<256>(-1.0, 192.0);
+inline constexpr std::array<uint32_t, 16> FineLinearSlideUpFactors = quavix_tables::BuildSlideFactors<16>(1.0, 768.0);
+inline constexpr std::array<uint32_t, 16> FineLinearSlideDownFactors = quavix_tables::BuildSlideFactors<16>(-1.0, 768.0);
 
 // Amiga periods of octave 0, eight finetune steps per semitone: entry 0 is C at
 // finetune -128, entry 8 C at finetune 0.

@@ -59,6 +59,7 @@ enum class TQuavixBehaviour : uint8_t {
     EnvelopeLoopsIncludeEnd,      // an envelope's loops play their end point before running back, and run back or not as they leave it, with the key as it is then: a note-off on that tick leaves the sustain loop one more round (Impulse Tracker)
     FineEnvelopeSteps,            // the volume envelope's value between its points keeps 256ths of a step, and so does the pitch envelope's under linear slides: a slow slope moves smoothly, not in whole steps (Impulse Tracker, as OpenMPT plays it)
     DelayedVolumeColumnWaits,     // beside a note delay the volume column acts from the delayed tick: its first-tick part there, its slides, vibrato and tone portamento on the ticks after it only (Impulse Tracker)
+    LastNoteStartsAtC0,           // with LoneInstrumentReplaysStoppedNote every channel's last note is C-0 before its first note: a first lone instrument number plays C-0 (Impulse Tracker)
     // Periods
     AmigaClockChoice,             // Amiga periods follow the PAL or NTSC clock the player is set to, not always NTSC (ProTracker)
     PortamentoAmigaLimits,        // 1xx, 2xx, E1x and E2x stop at the Amiga limits, periods 113 and 856 (or the finetune's own, AmigaLimitsFollowFineTune) (ProTracker)
@@ -69,6 +70,8 @@ enum class TQuavixBehaviour : uint8_t {
     PeriodsFromC2Speed,           // a sample's finetune is its C2 speed in Hz, and a note's period 8363 x 16 x its Amiga period in octave 0 (in quarter units, shifted down by its octave) / that speed, truncated (Scream Tracker 3)
     PeriodHeldBelow32768,         // no period passes 32767 in quarter units, a low note's or a slide's: the pitch goes no lower (Scream Tracker 3)
     AmigaLimitsFollowFineTune,    // the Amiga limits are the ends of the finetune's period table (B-3 as a quarter of B-1, no higher than period 113, and C-1), and a note or tone portamento beyond them plays at them (ProTracker)
+    SlidesMoveFrequency,          // pitch slides (E, F and the volume column's) move the note's frequency in whole hertz at each step: linear ones multiply it by 2^(n/192) or 2^(n/768) in 16.16, rounded to the nearest, Amiga ones give 1712 x 8363 x f / (1712 x 8363 + n x f), truncated; the period follows along for the other effects (Impulse Tracker)
+    LinearOctaveBelowC0,          // linear periods reach an octave below note index 0, down to 7680 + 768 (Impulse Tracker's C-0..B-0), where other notes below it play at note index 1 (Impulse Tracker)
     // Samples
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
@@ -130,6 +133,7 @@ enum class TQuavixBehaviour : uint8_t {
     VolumeRampsAcrossTick,        // a voice's gains ramp to each tick's volume and panning across the whole tick; a starting note fades in, and a voice a new note cuts fades out, over 5 ms (Fasttracker 2)
     QuickRampsBothWays,           // every gain change ramps over 16 frames at 44100 Hz (0.36 ms) where it rises and 42 (0.95 ms) where it falls, a voice the fade bank ends too (OpenMPT, playing Scream Tracker 3 files)
     EnvelopeRampsAcrossTick,      // with QuickRampsBothWays, a step of the volume envelope, and the volume an instrument number that keeps the envelopes brings back, ramp across the whole tick, unless they rise from silence or fall to it (OpenMPT, playing Impulse Tracker files)
+    VolumeSlidesRampAcrossTick,   // with QuickRampsBothWays, a step of a volume slide (D, K, L and the volume column's, fine or not) ramps across the tick, over at most 2048 frames, unless it rises from silence or falls to it (OpenMPT, playing Impulse Tracker files)
     NoteRestartsStepCarry,        // a sample that starts starts the fraction its step carries from tick to tick over, at half a unit, so that voices starting together at one pitch stay in step, each at the position nearest its exact one (OpenMPT, playing Impulse Tracker files)
     QuickNoteRamps,               // with VolumeRampsAcrossTick a starting note, and a gain change of a quarter of the full gain or more, ramp over 16 frames at 44100 Hz (0.36 ms), and a voice a new note cuts, or one falling to silence, fades out over 42 (0.95 ms), not 5 ms or the tick (OpenMPT)
     HalfFilterDamping,            // the resonant filter is designed with half the damping at each resonance step, from the ratio of the output rate to the cutoff: resonance 0 keeps the cutoff's own level instead of rolling off below it (Impulse Tracker, as OpenMPT plays it)

@@ -11,15 +11,20 @@ struct TQuavixNote {
     enum : int32_t {
         None = 0,
         First = 1,   // C-0
-        Last = 96,   // B-7
-        KeyOff = 97,
+        // The top of Impulse Tracker's ten octaves (its C-0..B-9); an
+        // Extended Module's notes stop at 96 (B-7), and the values its
+        // cells hold above its key-off (97) are read as Unplayable.
+        Last = 120,  // B-9
+        KeyOff = 121,
         // Stops the note at once, its voice silent until the next note
-        // (Scream Tracker 3's "^^^"). Beyond every byte an Extended Module
-        // cell can hold: there the other values above KeyOff play nothing.
+        // (Scream Tracker 3's "^^^").
         NoteCut = 256,
         // Releases the key and fades the note out (Impulse Tracker's note
         // fade).
         NoteFade = 257,
+        // A cell value that plays nothing and is none of the above: an
+        // Extended Module's note bytes above its key-off.
+        Unplayable = 258,
     };
 };
 

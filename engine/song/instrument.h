@@ -123,7 +123,7 @@ public:
     // "AdLib bass drum"): it loads silent. Empty for sampled instruments.
     std::string Kind;
     std::array<std::unique_ptr<TQuavixSample>, MaxSamples> Samples;
-    // Entry n - 1 is the index into Samples for note n (1..96).
+    // Entry n - 1 is the index into Samples for note n (1..120).
     std::array<uint8_t, NoteCount> NoteSamples{};
     // Entry n - 1 is how many semitones the keyboard moves note n by: an
     // Impulse Tracker keyboard can play another note than the key's.

@@ -278,6 +278,9 @@ bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSl
     } else {
         QuavixSetPitchFromC2Speed(Sample, H.C5Speed, true);
     }
+    // The notes count from Impulse Tracker's C-0, an octave below the
+    // period system's note index 0: C-5 (note 61) plays at the C-5 speed.
+    Sample.RelativeNote = -12;
     Sample.VibratoType = H.VibratoType & 3;
     Sample.VibratoSpeed = H.VibratoSpeed;
     Sample.VibratoDepth = H.VibratoDepth;
@@ -556,12 +559,12 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 if (Bytes[0x3A] & 0x80) Instrument.FilterCutoff = Bytes[0x3A] & 0x7F;
                 if (Bytes[0x3B] & 0x80) Instrument.FilterResonance = Bytes[0x3B] & 0x7F;
             }
-            // The keyboard: each note's sample (from 1, 0 none). The notes
-            // the engine plays are C-1..B-8 of Impulse Tracker's C-0..B-9.
+            // The keyboard: each note's sample (from 1, 0 none), for all of
+            // Impulse Tracker's C-0..B-9.
             std::array<int32_t, 256> Slots;
             Slots.fill(-1);
             int32_t Next = 0;
-            for (int32_t Note = 12; Note < 12 + TQuavixInstrument::NoteCount; ++Note) {
+            for (int32_t Note = 0; Note < TQuavixInstrument::NoteCount; ++Note) {
                 const uint8_t Number = Bytes[0x40 + 2 * Note + 1];
                 int32_t Index = TQuavixInstrument::MaxSamples - 1;  // an empty slot: no sound
                 if (Number >= 1 && Number <= Header.SampleCount && Samples[Number - 1]) {
@@ -571,11 +574,11 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                     }
                     if (Slots[Number] >= 0) Index = Slots[Number];
                 }
-                Instrument.NoteSamples[Note - 12] = static_cast<uint8_t>(Index);
+                Instrument.NoteSamples[Note] = static_cast<uint8_t>(Index);
                 // The note the key plays (0..119; a damaged byte beyond
                 // plays the key's own).
                 const uint8_t Played = Bytes[0x40 + 2 * Note];
-                if (Played < 120) Instrument.NoteTransposes[Note - 12] = static_cast<int8_t>(Played - Note);
+                if (Played < 120) Instrument.NoteTransposes[Note] = static_cast<int8_t>(Played - Note);
             }
         }
     }
@@ -634,8 +637,7 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                     Remembered.Note = Note == ItNoteCut    ? TQuavixNote::NoteCut
                                       : Note == ItNoteOff  ? TQuavixNote::KeyOff
                                       : Note >= 120        ? (UseInstruments ? TQuavixNote::NoteFade : TQuavixNote::None)
-                                      : Note >= 12 && Note < 12 + TQuavixNote::Last ? Note - 11
-                                                                                     : TQuavixNote::None;
+                                      : Note + 1;
                 }
                 if (M & 2) Remembered.Instrument = Cursor.ReadByte();
                 if (M & 4) {

@@ -10,7 +10,7 @@
 // needs, eight bytes a cell: a long song's patterns are the larger part of
 // what it holds besides its samples.
 struct TQuavixPatternNote {
-    uint16_t Note = 0;            // 0 none, 1..96 C-0..B-7, 97 key off, up to 257 (TQuavixNote)
+    uint16_t Note = 0;            // 0 none, 1..120 C-0..B-9, 121 key off, up to 258 (TQuavixNote)
     uint8_t Instrument = 0;       // 0 none, 1..255
     uint8_t VolumeCommand = 0;    // the volume column, decoded (TQuavixVolumeCommand), 0 none
     uint8_t VolumeParameter = 0;  // 0..64 for a volume, else 0..15 (a tone portamento's speed up to 255)

@@ -35,6 +35,8 @@ constexpr uint8_t EndOrder = 255;
 // A pattern cell's special notes.
 constexpr uint8_t NoteCut = 254;
 constexpr uint8_t NoNote = 255;
+// The notes a cell plays: C-0..B-7 (octaves 0..7).
+constexpr int32_t NoteCount = 96;
 // The byte at 0x35 that says a default panning table follows the pointers.
 constexpr uint8_t DefaultPanningPresent = 252;
 // Channel settings: 0..7 left, 8..15 right, 16 and on AdLib; bit 7 disabled.
@@ -225,7 +227,7 @@ bool ReadPattern(TQuavixLoadCursor& Cursor, TQuavixPattern& Pattern, int64_t Off
                 const int32_t Octave = Note >> 4, Semitone = Note & 0x0F;
                 if (Note == NoteCut)
                     Cell.Note = TQuavixNote::NoteCut;
-                else if (Note != NoNote && Semitone < 12 && Octave * 12 + Semitone < TQuavixNote::Last)
+                else if (Note != NoNote && Semitone < 12 && Octave * 12 + Semitone < NoteCount)
                     Cell.Note = Octave * 12 + Semitone + 1;
             }
             if (What & 0x40) {

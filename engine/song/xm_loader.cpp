@@ -26,11 +26,23 @@ constexpr int32_t MaxPatternRows = 256;
 // The rows of a pattern the file names but does not hold: a tracker's new
 // pattern, all of it silence.
 constexpr int32_t MissingPatternRows = 64;
+// The notes a cell holds: 1..96 C-0..B-7, 97 the key-off; the bytes above
+// play nothing.
+constexpr uint8_t HighestNote = 96;
+constexpr uint8_t KeyOffNote = 97;
+// The keyboard of an instrument header: one sample number per note.
+constexpr int32_t KeyboardNotes = 96;
 constexpr int32_t NameSize = 22;
 
 // Layout switches by the version word.
 constexpr uint16_t ShortPatternHeaderVersion = 0x0102;  // this and lower: 8-byte pattern headers
 constexpr uint16_t OldLayoutVersion = 0x0103;           // this and lower: instruments before patterns
+
+// The song model's note for a cell's note byte.
+int32_t CellNote(uint8_t Byte) {
+    if (Byte <= HighestNote) return Byte;
+    return Byte == KeyOffNote ? TQuavixNote::KeyOff : TQuavixNote::Unplayable;
+}
 
 // The format as users know it, for the reasons a load gives.
 const char* const XmKind = "Extended Module";
@@ -158,6 +170,7 @@ void ReadPatterns(TQuavixLoadCursor& Cursor, TQuavixModule& Module, uint16_t Ver
                     if (b & 0x10) Cell.EffectParameter = Cursor.ReadByte();
                 }
                 if (Cell.Instrument == 255) Cell.Instrument = 0;
+                Cell.Note = CellNote(static_cast<uint8_t>(Cell.Note));
                 const TQuavixVolumeColumn Column = QuavixXmVolumeColumn(Volume);
                 Cell.VolumeCommand = Column.Command;
                 Cell.VolumeParameter = Column.Parameter;
@@ -222,7 +235,7 @@ void SetEnvelope(TQuavixEnvelope& Envelope, const TEnvelopeFields& Fields) {
 // Reads the part of an instrument header that follows the sample count.
 void ReadInstrumentExtra(TQuavixLoadCursor& Cursor, TQuavixInstrument& Instrument) {
     Cursor.Skip(4);  // the sample header size: sample headers are taken as 40 bytes
-    Cursor.ReadBytes(Instrument.NoteSamples.data(), TQuavixInstrument::NoteCount);
+    Cursor.ReadBytes(Instrument.NoteSamples.data(), KeyboardNotes);
     TEnvelopeFields Volume, Panning;
     ReadEnvelopePoints(Cursor, Volume);
     ReadEnvelopePoints(Cursor, Panning);

@@ -11,7 +11,6 @@
 #include "song_fixture.h"
 
 using namespace quavix_test;
-using quavix_song_test::PlayFile;
 using quavix_song_test::Each;
 using quavix_song_test::Join;
 using quavix_song_test::Runs;
@@ -23,6 +22,8 @@ struct TItRuleCase : TNamedCase {
     TItSong Song;
     TProbe Probe;
     std::vector<int32_t> Expected;
+    // The tick's length in frames the player gives the song.
+    int32_t TickLength = 882;
 };
 
 TItSong Cells(std::vector<TItPlacedCell> Placed) {
@@ -59,7 +60,10 @@ class ImpulseTrackerRule : public ::testing::TestWithParam<TItRuleCase> {
 protected:
     void Check() {
         const TItRuleCase& T = GetParam();
-        EXPECT_EQ(PlayFile(WriteIt(T.Song), static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
+        TQuavixModule Module{nullptr};
+        ASSERT_TRUE(quavix_song_test::LoadRewound(Module, WriteIt(T.Song)));
+        Module.TickLength = T.TickLength;
+        EXPECT_EQ(quavix_song_test::PlayTicks(Module, static_cast<int32_t>(T.Expected.size()), T.Probe), T.Expected);
     }
 };
 
@@ -439,12 +443,12 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
     TItRuleCase{{"a note mapped to no sample is not played, offset and all"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("E-4"), 1, -1, 'O', 0x01)}),
                 [](const TQuavixModule& M) { return M.Channels[0]->LastNote * 1000 + SampleFrame(M) / 256; },
-                Each({Note("C-4") * 1000}, 8)},
+                Each({ItLoadedNote(Note("C-4")) * 1000}, 8)},
     TItRuleCase{{"after a number naming no instrument notes are not played"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 9), ItAt(2, 0, Note("D-4")),
                             ItAt(3, 0, Note("D-4"), 2)}),
                 [](const TQuavixModule& M) { return M.Channels[0]->LastNote; },
-                Join(Each({Note("C-4")}, 18), Each({Note("D-4")}, 2))},
+                Join(Each({ItLoadedNote(Note("C-4"))}, 18), Each({ItLoadedNote(Note("D-4"))}, 2))},
     TItRuleCase{{"a slide beside another instrument's number starts its sample"},
                 TwoSamples({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C-4"), 2, -1, 'G', 0x01)}), VolumeAndSample,
                 Join(Each({6464}, 6), Each({3232}, 2))},
@@ -504,7 +508,9 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerKeyboards, ::testing::Val
 // A step of the volume envelope ramps across the tick, 882 frames, other
 // changes (and steps from or to silence) in 16 frames where they rise; with
 // no mixing here, every gain counts as rising
-// (TQuavixBehaviour::EnvelopeRampsAcrossTick). A sample that starts starts
+// (TQuavixBehaviour::EnvelopeRampsAcrossTick), and so does a volume slide's
+// step, over 2048 frames at most (TQuavixBehaviour::VolumeSlidesRampAcrossTick).
+// A sample that starts starts
 // its step's carried fraction over (TQuavixBehaviour::NoteRestartsStepCarry).
 // A note cut by SCx fades out in the voice that takes it over, which runs
 // the cut again and stays.
@@ -521,6 +527,18 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerRamps, ::testing::Values(
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; },
                 {16, 16, 16, 882, 16, 16, 16, 16, 16, 16, 16, 16}},
+    TItRuleCase{{"a volume slide's steps ramp across the tick"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x02)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 882, 882, 882, 882, 882}},
+    TItRuleCase{{"a fine slide of the volume column ramps across its tick"},
+                Cells({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 84)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, Join(Each({16}, 6), {882, 16, 16})},
+    TItRuleCase{{"a slide's step to silence ramps quickly"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, 20, 'D', 0x0F)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 882, 16, 16, 16, 16}},
+    TItRuleCase{{"in a long tick a slide's step ramps over 2048 frames"},
+                Cells({ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x02)}),
+                [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, {16, 2048, 2048}, 3445},
     TItRuleCase{{"a volume command ramps quickly"},
                 WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, 0, 0, 20)}, 0, 0),
                 [](const TQuavixModule& M) { return M.Channels[0]->RampLength; }, Each({16}, 8)},
@@ -612,6 +630,64 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerPanning, ::testing::Value
     TItRuleCase{{"the volume column's p64"}, Cells({ItAt(0, 0, Note("C-4"), 1, 192)}), FinalPanning, Each({256}, 6)},
     TItRuleCase{{"a slide right stops at 256"}, Cells({ItAt(0, 0, Note("C-4"), 1, -1, 'P', 0x0F)}), FinalPanning,
                 {128, 188, 248, 256, 256, 256}}),
+    TCaseName());
+
+// Impulse Tracker's ten octaves, C-0..B-9 (TQuavixBehaviour::LinearOctaveBelowC0
+// plays its lowest octave under linear slides), and a channel's last note is
+// C-0 before its first note (TQuavixBehaviour::LastNoteStartsAtC0). The
+// sample plays C-5 at 8363 Hz; the value read is the channel's frequency, 0
+// while it is silent.
+int32_t SoundingFrequency(const TQuavixModule& M) {
+    return M.Channels[0]->Active ? M.Channels[0]->Frequency : 0;
+}
+
+class ImpulseTrackerNoteRange : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerNoteRange, TenOctaves) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNoteRange, ::testing::Values(
+    TItRuleCase{{"C-5 plays at the sample's C-5 speed"}, Cells({ItAt(0, 0, ItNoteAsStored + 60, 1)}),
+                SoundingFrequency, Each({8363}, 2)},
+    TItRuleCase{{"C-0 plays five octaves below"}, Cells({ItAt(0, 0, ItNoteAsStored + 0, 1)}), SoundingFrequency,
+                Each({261}, 2)},
+    TItRuleCase{{"C-1 plays four octaves below"}, Cells({ItAt(0, 0, ItNoteAsStored + 12, 1)}), SoundingFrequency,
+                Each({522}, 2)},
+    TItRuleCase{{"B-9 is the highest note"}, Cells({ItAt(0, 0, ItNoteAsStored + 119, 1)}), SoundingFrequency,
+                Each({252595}, 2)},
+    TItRuleCase{{"a lone number before any note plays C-0"}, Cells({ItAt(0, 0, 0, 1)}), SoundingFrequency,
+                Each({261}, 2)},
+    TItRuleCase{{"a lone number after a note plays that note"},
+                Cells({ItAt(0, 0, ItNoteAsStored + 60, 1), ItAt(1, 0, ItNoteCut), ItAt(2, 0, ItNoteAsStored + 72, 1, -1, 'S', 0xC1),
+                       ItAt(3, 0, 0, 1)}),
+                SoundingFrequency, Runs({{8363, 6}, {0, 6}, {16726, 1}, {0, 5}, {16726, 2}})}),
+    TCaseName());
+
+// Pitch slides move the frequency in whole hertz (TQuavixBehaviour::SlidesMoveFrequency):
+// an Amiga slide truncates 1712 x 8363 x f / (1712 x 8363 + n x f), so that
+// EFF and FFF do not come back to the note's 44100 Hz; a linear one
+// multiplies by 2^(n/768) or 2^(n/192) in 16.16 to the nearest hertz; the
+// tone portamento slides so too and lands on its note's own pitch. Speed 2,
+// or 6 for the portamento; the value read is the channel's frequency.
+TItSong SlideSong(std::vector<TItPlacedCell> Placed, bool Linear, int32_t Speed, uint32_t C5Speed = 8363) {
+    TItSong Song = Cells(std::move(Placed));
+    if (!Linear) Song.Flags &= ~0x08;
+    Song.Speed = static_cast<uint8_t>(Speed);
+    Song.Samples[0].C5Speed = C5Speed;
+    return Song;
+}
+
+class ImpulseTrackerSlideFrequencies : public ImpulseTrackerRule {};
+TEST_P(ImpulseTrackerSlideFrequencies, InWholeHertz) { Check(); }
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerSlideFrequencies, ::testing::Values(
+    TItRuleCase{{"Amiga fine slides down and up drift from the note"},
+                SlideSong({ItAt(0, 0, Note("C-4"), 1, -1, 'E', 0xFF), ItAt(1, 0, 0, 0, -1, 'F', 0xFF)}, false, 2, 44100),
+                SoundingFrequency, Runs({{37221, 2}, {44099, 2}})},
+    TItRuleCase{{"linear extra fine and fine slides round to the hertz"},
+                SlideSong({ItAt(0, 0, Note("C-4"), 1, -1, 'F', 0xE1), ItAt(1, 0, 0, 0, -1, 'F', 0xE1),
+                           ItAt(2, 0, 0, 0, -1, 'E', 0xF2)},
+                          true, 2),
+                SoundingFrequency, Runs({{8371, 2}, {8379, 2}, {8319, 2}})},
+    TItRuleCase{{"a tone portamento slides the frequency and lands on the note"},
+                SlideSong({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, Note("C#4"), 0, -1, 'G', 0x04)}, true, 6),
+                SoundingFrequency, Join(Each({8363}, 7), {8485, 8608, 8733, 8860, 8860})}),
     TCaseName());
 
 }  // namespace

@@ -77,7 +77,7 @@ std::vector<TTriggerCase> CellsOnASoundingVoiceCases() {
          65536, false},
         {"key off", MakeCell(quavix_test::KeyOff), false, false, C4, None, 10, 30, 7, 1234, true},
         {"key off with instrument", MakeCell(quavix_test::KeyOff, 1), false, false, C4, None, 48, 200, 0, 65536, true},
-        {"note out of range", MakeCell(98), false, false, C4, None, 10, 30, 7, 1234, false},
+        {"note out of range", MakeCell(TQuavixNote::Unplayable), false, false, C4, None, 10, 30, 7, 1234, false},
         {"effect only", MakeCell(0, 0, 0, TonePortamento, 4), false, false, C4, None, 10, 30, 7, 1234, false},
     };
 }

@@ -194,9 +194,12 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(I.NewNoteAction, 3);
                         EXPECT_EQ(I.FadeOut, 256 * 32);
                         EXPECT_EQ(I.GlobalVolume, 64);
-                        // Impulse Tracker's C-5 (60) is the engine's note 49.
-                        EXPECT_EQ(I.Samples[I.NoteSamples[47]]->Name, "square");
-                        EXPECT_EQ(I.Samples[I.NoteSamples[48]]->Name, "high");
+                        // Impulse Tracker's C-5 (60) is the engine's note 61, its
+                        // C-0 note 1 and its B-9 note 120.
+                        EXPECT_EQ(I.Samples[I.NoteSamples[0]]->Name, "square");
+                        EXPECT_EQ(I.Samples[I.NoteSamples[59]]->Name, "square");
+                        EXPECT_EQ(I.Samples[I.NoteSamples[60]]->Name, "high");
+                        EXPECT_EQ(I.Samples[I.NoteSamples[119]]->Name, "high");
                         EXPECT_EQ(I.VolumeEnvelope->NumPoints, 4);
                         EXPECT_EQ(I.VolumeEnvelope->SustainLoopStart, 1);
                         EXPECT_EQ(I.VolumeEnvelope->SustainPoint, 2);
@@ -207,14 +210,15 @@ INSTANTIATE_TEST_SUITE_P(
                     With([](TItSong& S) {
                         S.Patterns[0].Cells = {ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x0F),
                                                ItAt(1, 0, ItNoteOff), ItAt(2, 0, ItNoteCut), ItAt(3, 0, ItNoteFade),
-                                               ItAt(4, 1, 0, 0, 200, 'X', 0x80)};
+                                               ItAt(4, 1, 0, 0, 200, 'X', 0x80), ItAt(5, 0, ItNoteAsStored + 0),
+                                               ItAt(6, 0, ItNoteAsStored + 119)};
                         S.Patterns[0].Rows = 100;
                     }),
                     [](const TQuavixModule& M) {
                         using L = TQuavixLetterEffect;
                         EXPECT_EQ(M.Patterns[0]->Rows, 100);
                         TQuavixPatternNote First = CellAt(M, 0, 0, 0);
-                        EXPECT_EQ(First.Note, Note("C-4"));
+                        EXPECT_EQ(First.Note, ItLoadedNote(Note("C-4")));
                         EXPECT_EQ(First.VolumeCommand, TQuavixVolumeCommand::SetVolume);
                         EXPECT_EQ(First.VolumeParameter, 40);
                         EXPECT_EQ(First.Effect, L::D);
@@ -225,6 +229,9 @@ INSTANTIATE_TEST_SUITE_P(
                         // Volume column 200: a tone portamento at speed 96.
                         EXPECT_EQ(CellAt(M, 0, 4, 1).VolumeCommand, TQuavixVolumeCommand::TonePortamentoAt);
                         EXPECT_EQ(CellAt(M, 0, 4, 1).VolumeParameter, 96);
+                        // The whole of C-0..B-9.
+                        EXPECT_EQ(CellAt(M, 0, 5, 0).Note, TQuavixNote::First);
+                        EXPECT_EQ(CellAt(M, 0, 6, 0).Note, TQuavixNote::Last);
                     }},
         TItLoadCase{{"a note fade in a song with instruments"},
                     With([](TItSong& S) {

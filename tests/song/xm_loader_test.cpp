@@ -34,7 +34,8 @@ TXmSong TwoInstrumentSong(uint16_t Version) {
     Song.LinearSlides = false;
     Song.ExtendedFilterRange = true;
     Song.Patterns.push_back({64, {At(0, 0, Note("C-4"), 1, 0x40, Fx('A'), 0x0F), At(63, 2, KeyOff)}});
-    Song.Patterns.push_back({16, {At(5, 1, Note("D#5"), 2), At(6, 1, 0, 0, 0, Fx('F'), 3)}});
+    Song.Patterns.push_back({16, {At(5, 1, Note("D#5"), 2), At(6, 1, 0, 0, 0, Fx('F'), 3), At(7, 1, Note("B-7")),
+                                  At(8, 1, 98)}});
     TXmInstrument Lead = Instrument(" lead ", Sample8({10, -20, 30, -40}, "lead sample"));
     Lead.FadeOut = 0x0400;
     Lead.VibratoType = 1;
@@ -124,6 +125,9 @@ TEST_P(XmLoaderEveryLayoutGivesTheSameSong, EveryLayoutGivesTheSameSong) {
     EXPECT_EQ(CellAt(M, 0, 1, 0), MakeCell(0));
     EXPECT_EQ(CellAt(M, 1, 5, 1), MakeCell(64, 2));
     EXPECT_EQ(CellAt(M, 1, 6, 1), MakeCell(0, 0, 0, 15, 3));
+    // B-7 is the highest note; the bytes above the key-off play nothing.
+    EXPECT_EQ(CellAt(M, 1, 7, 1), MakeCell(96));
+    EXPECT_EQ(CellAt(M, 1, 8, 1), MakeCell(TQuavixNote::Unplayable));
 
     ASSERT_TRUE(M.Instruments[1] && M.Instruments[2]);
     EXPECT_EQ(M.Instruments[3], nullptr);

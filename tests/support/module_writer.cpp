@@ -264,7 +264,9 @@ TBytes PackPattern(const TXmPattern& Pattern, int32_t Channels) {
     }
     TWriter Out;
     for (const TCell& Cell : Grid) {
-        const int32_t Fields[5] = {Cell.Note, Cell.Instrument, Cell.Volume, Cell.Effect, Cell.Parameter};
+        // The key-off is byte 97 in the file.
+        const int32_t NoteByte = Cell.Note == KeyOff ? 97 : Cell.Note;
+        const int32_t Fields[5] = {NoteByte, Cell.Instrument, Cell.Volume, Cell.Effect, Cell.Parameter};
         uint8_t Mask = 0;
         for (int32_t i = 0; i < 5; ++i)
             if (Fields[i] != 0) Mask |= 1 << i;
@@ -693,6 +695,7 @@ uint8_t ItNoteByte(int32_t Note) {
     if (Note == ItNoteCut) return 254;
     if (Note == ItNoteOff) return 255;
     if (Note == ItNoteFade) return 246;
+    if (Note >= ItNoteAsStored) return static_cast<uint8_t>(Note - ItNoteAsStored);
     return static_cast<uint8_t>(Note + 11);
 }
 

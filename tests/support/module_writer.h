@@ -373,6 +373,12 @@ TS3mSong SmallS3m();
 
 // Special notes of a cell.
 constexpr int32_t ItNoteCut = -1, ItNoteOff = -2, ItNoteFade = -3;
+// A note byte written as it is (0 is Impulse Tracker's C-0, 119 its B-9):
+// ItNoteAsStored + byte. For the octave below Extended Module numbering's C-0.
+constexpr int32_t ItNoteAsStored = 0x1000;
+// The song model's note for a cell's note: Impulse Tracker's notes count
+// from its C-0, an octave below Extended Module numbering's.
+constexpr int32_t ItLoadedNote(int32_t Note) { return Note + 12; }
 
 struct TItCell {
     int32_t Note = 0;  // Extended Module numbering ("C-4" is 49, Impulse Tracker's C-5), 0 none, or a special note
