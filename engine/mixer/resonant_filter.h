@@ -1,9 +1,9 @@
 // The per-frame step of a voice's two-pole resonant filter, shared by the
 // mixing loops. Coefficients are 24-bit fixed point (FilterUnit = 1.0), the
 // input x is taken 256 times finer:
-//   y = (A0 256x + B0 H1 + B1 H2 + 2^23) asr 24, held to +-2^24,
-//   then H2 := H1 and H1 := y (low-pass) or H1 := y - 256x (high-pass),
-// and the output is y asr 8. The high-pass runs on the low-pass entry with
+//   y = (A0 256x + B0 H1 + B1 H2 + 2^23) asr 24,
+//   then H2 := H1 and H1 := y (low-pass) or y - 256x (high-pass), held to
+//   +-2^24, and the output is y asr 8. The high-pass runs on the low-pass entry with
 // A0 replaced by FilterUnit - A0 (see TQuavixChannel::SetupFilter).
 #pragma once
 
@@ -30,14 +30,16 @@ template <bool HighPass>
     // comes near the 64-bit range.)
     const int64_t Ready =
         static_cast<int64_t>(A0) * In + static_cast<int64_t>(B1) * H2 + (int64_t(1) << 23);
-    int64_t Y = (Ready + static_cast<int64_t>(B0) * H1) >> 24;
-    // Held within twice the 16-bit range, so that a jump of the coefficients
-    // on a resonating filter cannot make its history run away. Only such a
-    // jump gets there: one test, rarely taken, keeps the bounds off the path
-    // from one output to the next.
-    if (__builtin_expect(static_cast<uint64_t>(Y + FilterHistoryPeak) > static_cast<uint64_t>(2 * FilterHistoryPeak - 256), 0))
-        Y = Y < 0 ? -FilterHistoryPeak : FilterHistoryPeak - 256;
+    const int64_t Y = (Ready + static_cast<int64_t>(B0) * H1) >> 24;
+    // The history is held within twice the 16-bit range, so that a jump of
+    // the coefficients on a resonating filter cannot make it run away; the
+    // output itself is not held (the mix clamps it later). Only such a jump
+    // gets there: one test, rarely taken, keeps the bounds off the path from
+    // one output to the next.
+    int64_t Next = HighPass ? Y - In : Y;
+    if (__builtin_expect(static_cast<uint64_t>(Next + FilterHistoryPeak) > static_cast<uint64_t>(2 * FilterHistoryPeak - 256), 0))
+        Next = Next < 0 ? -FilterHistoryPeak : FilterHistoryPeak - 256;
     H2 = H1;
-    H1 = static_cast<int32_t>(HighPass ? Y - In : Y);
+    H1 = static_cast<int32_t>(Next);
     return static_cast<int32_t>(Y >> 8);  // arithmetic shift: floor
 }

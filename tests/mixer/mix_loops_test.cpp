@@ -102,13 +102,13 @@ void ReferenceMix(const TKey& K, int32_t* Output, int32_t N, TQuavixChannel& V) 
                 int32_t& H1 = H[2 * v];
                 int32_t& H2 = H[2 * v + 1];
                 // 24-bit coefficients on the input taken 256 times finer; the
-                // sum rounded, held to twice the 16-bit range there.
+                // sum rounded; the history kept is held to twice the 16-bit
+                // range there, the output only to the filtered peak.
                 const int64_t In = static_cast<int64_t>(X[v]) * 256;
-                const int64_t Held =
-                    std::clamp<int64_t>((A0 * In + B0 * H1 + B1 * H2 + (1 << 23)) >> 24, -(1 << 24), (1 << 24) - 256);
+                const int64_t Sum = (A0 * In + B0 * H1 + B1 * H2 + (1 << 23)) >> 24;
                 H2 = H1;
-                H1 = static_cast<int32_t>(K.Filter == 2 ? Held - In : Held);
-                y = std::clamp<int64_t>(Held >> 8, -FilteredPeak, FilteredPeak);
+                H1 = static_cast<int32_t>(std::clamp<int64_t>(K.Filter == 2 ? Sum - In : Sum, -(1 << 24), (1 << 24) - 256));
+                y = std::clamp<int64_t>(Sum >> 8, -FilteredPeak, FilteredPeak);
             }
             Y.push_back(static_cast<int32_t>(y));
         }

@@ -128,11 +128,16 @@ std::vector<TFrameCase> FrameCases() {
         // Products far beyond 32 bits: a loud resonant history.
         {"products beyond 32 bits", false, 100 * 4096, 8190 * 4096, -4090 * 4096, 60000 * 256, 59900 * 256, 32767,
          60958, 15605356},
-        // A history running away is held to twice the 16-bit range.
+        // A history running away is held to twice the 16-bit range; the
+        // output is not.
         {"a history running away is held", false, 100 * 4096, 8190 * 4096, -4090 * 4096, 65000 * 256, 64000 * 256,
-         32767, 65535, 65535 * 256},
+         32767, 66861, 65535 * 256},
         {"and so is one running away below", false, 100 * 4096, 8190 * 4096, -4090 * 4096, -65000 * 256, -64000 * 256,
-         -32768, -65536, -65536 * 256},
+         -32768, -66863, -65536 * 256},
+        // The high-pass holds what it keeps, the output less the input: an
+        // output within the bounds can leave a history beyond them.
+        {"a high-pass history is held after the input is taken", true, 100 * 4096, 8190 * 4096, -4090 * 4096,
+         -62000 * 256, -60000 * 256, 32767, -63258, -65536 * 256},
     };
 }
 
