@@ -708,6 +708,9 @@ void TQuavixChannel::StartInstrumentFilter() {
     // An instrument's own cutoff and resonance set the channel's filter as
     // its note starts (a slide to the note leaves it); a cutoff of 127
     // without resonance passes everything, and the filter is off.
+    // Where a filter envelope played, the cutoff the filter last took was
+    // the channel's own scaled by it: the note starts from the channel's own.
+    if (FilterBaseCutoff >= 0) FilterCutoff = FilterBaseCutoff;
     const bool Sets = Instrument->FilterCutoff >= 0 || Instrument->FilterResonance >= 0;
     const bool Envelope = Instrument->PitchEnvelopeFilters && Instrument->PitchEnvelope->Enabled;
     if (!Sets && !Envelope) {

@@ -440,6 +440,8 @@ void SpecialFirst(TChannel& C, int32_t) {
             M.PatternDelay = y;
             M.RowDelaySet = y != 0 || M.Has(B::ZeroRowDelayCounts);
             break;
+        // SFy picks the parameterised macro that Zxx below 0x80 sends.
+        case TSpecial::SelectMacro: C.ActiveMacro = y; break;
         default: break;
     }
 }

@@ -62,6 +62,20 @@ void ApplyFilter(TQuavixChannel& C, int32_t CutoffChange) {
 // ---------------------------------------------------------------------------
 // MacroMessages: a macro string is MIDI bytes, sent one after another.
 
+// The volume envelope's value on this tick, in 256ths. The macro runs
+// before the tick's envelope step; where envelopes play their loop ends (as
+// Impulse Tracker's do), the value the step will give is read from a copy.
+int32_t EnvelopeThisTick(const TQuavixChannel& C) {
+    const TQuavixEnvelopeHandler& Handler = *C.VolumeEnvelope;
+    if (!Handler.Envelope || !Handler.Envelope->Enabled || C.VolumeEnvelopeOff ||
+        !C.Module->Has(TQuavixBehaviour::EnvelopeLoopsIncludeEnd))
+        return C.FineEnvelopeVolume;
+    TQuavixEnvelopeHandler Probe;
+    Probe.Assign(Handler);
+    Probe.AdvanceThroughLoopEnds();
+    return Probe.FineValue;
+}
+
 // The values the lower-case letters of a macro stand for, 0..127 (the
 // offset's may be larger: it is not held to a data byte).
 int32_t LetterValue(const TQuavixChannel& C, char Letter, int32_t Parameter) {
@@ -84,7 +98,7 @@ int32_t LetterValue(const TQuavixChannel& C, char Letter, int32_t Parameter) {
             Gain = Gain * std::clamp<int32_t>(C.ChannelVolume, 0, 64) >> 6;
             if (C.Sample) Gain = Gain * C.Sample->GlobalVolume >> 6;
             if (C.Instrument) Gain = Gain * C.Instrument->GlobalVolume >> 7;
-            Gain = Gain * std::clamp<int32_t>(C.FineEnvelopeVolume, 0, 64 << 8) >> 14;
+            Gain = Gain * std::clamp<int32_t>(EnvelopeThisTick(C), 0, 64 << 8) >> 14;
             Gain = Gain * C.FadeoutVolume >> 16;
             if (C.Module->GlobalVolumeRange > 0) Gain = Gain * C.Module->GlobalVolume / C.Module->GlobalVolumeRange;
             return static_cast<int32_t>(std::clamp<int64_t>(Gain, 1, 127));
@@ -210,7 +224,10 @@ void TQuavixChannel::ParseMacro(const std::array<char, 32>& Macro, int32_t Value
         case 0:  // cutoff
             if (Argument < 0x80) {
                 const int32_t Old = FilterCutoff;
-                FilterCutoff = FilterValueThisTick(*this, FilterCutoff, Argument, Smooth);
+                // The smooth macro slides from the channel's own cutoff,
+                // not the one a filter envelope made of it.
+                FilterCutoff = FilterValueThisTick(*this, FilterBaseCutoff >= 0 ? FilterBaseCutoff : FilterCutoff,
+                                                   Argument, Smooth);
                 // Under a filter envelope this is the cutoff it scales.
                 if (FilterBaseCutoff >= 0) FilterBaseCutoff = FilterCutoff;
                 ApplyFilter(*this, FilterCutoff - Old);

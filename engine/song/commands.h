@@ -119,6 +119,7 @@ struct TQuavixLetterSpecial {
         NoteCut = 0xC,
         NoteDelay = 0xD,
         PatternDelay = 0xE,
+        SelectMacro = 0xF,
     };
 };
 

@@ -73,7 +73,28 @@ struct TItMacroCase : TNamedCase {
     std::vector<int32_t> Settings;
     int32_t Channel = 0;
     int32_t EditHistory = 0;
+    std::vector<TItInstrument> Instruments;  // none: the song plays samples
 };
+
+// An instrument of SmallIt's square whose volume envelope falls from 64 to
+// 16 over 12 ticks.
+TItInstrument FallingVolume() {
+    TItInstrument Instrument;
+    Instrument.VolumeEnvelope.Enabled = true;
+    Instrument.VolumeEnvelope.Points = {{0, 64}, {12, 16}};
+    return Instrument;
+}
+
+// An instrument with a resonance of its own, no cutoff, and a flat filter
+// envelope at its middle: the filter takes half the channel's cutoff.
+TItInstrument HalvedCutoff() {
+    TItInstrument Instrument;
+    Instrument.FilterResonance = 10;
+    Instrument.PitchEnvelope.Enabled = true;
+    Instrument.PitchEnvelope.Filter = true;
+    Instrument.PitchEnvelope.Points = {{0, 0}, {4, 0}};
+    return Instrument;
+}
 
 class ImpulseTrackerMacro : public ::testing::TestWithParam<TItMacroCase> {
 protected:
@@ -83,6 +104,7 @@ protected:
         Song.Patterns[0].Cells = T.Placed;
         Song.Macros = T.Macros;
         Song.EditHistory = T.EditHistory;
+        Song.Instruments = T.Instruments;
         const int32_t Channel = T.Channel;
         const auto Settings = [Channel](const TQuavixModule& M) {
             const TQuavixChannel& C = *M.Channels[Channel];
@@ -155,6 +177,21 @@ INSTANTIATE_TEST_SUITE_P(
                      {{ItAt(0, 0, Note("C-4"), 1, 40, 'V', 64), ItAt(1, 0, 0, 0, -1, 'Z', 0x00)}},
                      {{Z00, "F0F000u"}},
                      Runs({{127 * 256, 6}, {40 * 256, 3}})},
+        TItMacroCase{{"u takes the volume envelope of the tick it is sent on"},
+                     // Tick 6 of an envelope falling by 4 a tick: 40 of 64,
+                     // 80 of 2 x volume 64.
+                     {{ItAt(0, 0, Note("C-4"), 1, 64), ItAt(1, 0, 0, 0, -1, 'Z', 0x00)}},
+                     {{Z00, "F0F000u"}},
+                     Runs({{127 * 256, 6}, {80 * 256, 3}}), 0, 0, {FallingVolume()}},
+        TItMacroCase{{"SFy picks the macro Z00..Z7F send"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x40), ItAt(1, 0, 0, 0, -1, 'S', 0xF1),
+                       ItAt(2, 0, 0, 0, -1, 'Z', 0x20)}},
+                     {{Z00, "F0F000z"}, {Z00 + 1, "F0F001z"}},
+                     Runs({{64 * 256, 12}, {64 * 256 + 0x20, 3}})},
+        TItMacroCase{{"a note under a filter envelope starts from the channel's own cutoff"},
+                     {{ItAt(0, 0, Note("C-4"), 1, -1, 'Z', 0x60), ItAt(1, 0, Note("D-4"), 1)}},
+                     {{Z00, "F0F000z"}},
+                     Runs({{48 * 256 + 10, 12}}), 0, 0, {HalvedCutoff()}},
         TItMacroCase{{"h is the channel"},
                      {{ItAt(0, 2, Note("C-4"), 1, -1, 'Z', 0x00)}},
                      {{Z00, "F0F000h"}},
