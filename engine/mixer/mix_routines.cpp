@@ -14,10 +14,12 @@
 // Per frame a loop fetches the sample value(s), downmixes a stereo sample on
 // mono output ((left + right) asr 1), filters, steps the ramp (before the
 // frame uses the gain), multiplies by the gain and adds into the mix buffer.
-// Positions are 20.12 fixed point: the frame is the position shifted right by
-// 12 as an unsigned number, the weight of the following frame its low 12 bits.
+// Positions are in 4096ths of a frame, counted in 32 bits from a frame near
+// the span: the frame is the position shifted right by 12 as an unsigned
+// number, the weight of the following frame its low 12 bits.
 #include "mixer/mix_routines.h"
 
+#include <algorithm>
 #include <type_traits>
 
 #include "mixer/interpolation_tables.h"
@@ -228,9 +230,17 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
     constexpr bool Downmix = TOut::Channels == 1 && TFetch::Channels == 2;
     constexpr int32_t Values = Downmix ? 1 : TFetch::Channels;
 
-    const int16_t* Data = Voice.Sample->Data;
-    uint32_t Position = static_cast<uint32_t>(Voice.Position);
+    // The loop counts positions in 32 bits from the frame of the lowest
+    // position the span reaches: a span covers a few thousand frames at
+    // most, wherever in a long sample it lies. The fraction, and so every
+    // value, is the same as from the sample's start.
+    const int64_t Start = Voice.Position;
+    const int64_t Lowest = N > 0 ? std::min(Start, Start + static_cast<int64_t>(N - 1) * Voice.Step) : Start;
+    const int64_t BaseFrame = Lowest >> QuavixFrameBits;
+    const int16_t* Data = Voice.Sample->Data + BaseFrame * TFetch::Channels;
+    uint32_t Position = static_cast<uint32_t>(Start - QuavixPositionOf(BaseFrame));
     const uint32_t Step = static_cast<uint32_t>(Voice.Step);
+    const int32_t Frames = N;
     const TFetch Fetch;
     typename TFilter::template TState<Values> Filter(Voice);
     TGain Gain(Voice);
@@ -296,9 +306,7 @@ void MixLoop(int32_t*& Output, int32_t N, TQuavixChannel& Voice) {
         Out += TOut::Channels;
     }
 
-    // A position past the largest sample wraps here; the mixing pipeline
-    // keeps the true position beside it.
-    Voice.Position = static_cast<int32_t>(Position);
+    Voice.Position = Start + static_cast<int64_t>(Frames) * Voice.Step;
     Gain.Store(Voice);
     Filter.Store(Voice);
     Output = Out;

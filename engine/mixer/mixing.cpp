@@ -61,13 +61,8 @@ TSampleBounds BoundsOf(const TQuavixSample& Sample) {
     return B;
 }
 
-// Positions are 32-bit; the true position of a voice is followed in 64 bits
-// while it is mixed, since the step after the last frame of the largest
-// samples passes the 32-bit range. Only positions inside a sample are ever
-// played, and those fit.
-int32_t Narrow(int64_t Position) {
-    return static_cast<int32_t>(std::clamp<int64_t>(Position, INT32_MIN, INT32_MAX));
-}
+// A 64-bit value held to the 32-bit range.
+int32_t Narrow(int64_t Value) { return static_cast<int32_t>(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); }
 
 TSpanLimits SpanLimitsOf(const TQuavixChannel& Channel) {
     TSpanLimits L;
@@ -92,7 +87,7 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t 
             } else if (B.Loop) {
                 P = std::min(Hi - (Lo - P), Hi);
             } else {
-                Channel.Position = Narrow(P);
+                Channel.Position = P;
                 return 0;
             }
         } else if (P < 0) {
@@ -116,11 +111,11 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t 
             P = std::max(P - (Hi - Lo), Lo);
             Channel.Backwards = false;
         } else {
-            Channel.Position = Narrow(P);
+            Channel.Position = P;
             return 0;
         }
     }
-    Channel.Position = Narrow(P);
+    Channel.Position = P;
 
     // Validity. A ping-pong loop that ends with the sample turns at its end,
     // which the guard frames after the sample mirror.
@@ -153,7 +148,7 @@ bool TakeSwapSample(TQuavixChannel& Channel, const TSampleBounds& Ended, int64_t
     if (!Bounds.Loop) return false;
     Channel.Sample = Swapped;
     Position = Bounds.Lo + (Position - Ended.Hi);
-    Channel.Position = Narrow(Position);
+    Channel.Position = Position;
     return true;
 }
 
@@ -414,7 +409,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
             }
         }
         Position += static_cast<int64_t>(N) * Channel.Step;
-        Channel.Position = Narrow(Position);
+        Channel.Position = Position;
         Count -= N;
 
         if (Channel.RampLength > 0) {
@@ -435,12 +430,6 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
                 UpdateMixRoutine(State);
             }
         }
-    }
-    // A position beyond the 32-bit range (after the last frame of the largest
-    // samples) wraps now, while its true value is known.
-    if (Position != Channel.Position && MixSpanFrom(Channel, Limits, Position, 1) == 0) {
-        Channel.Active = false;
-        Channel.HandClickToModule();
     }
 }
 

@@ -304,7 +304,7 @@ void TQuavixChannel::SwapInSample(TQuavixSample* NewSample, bool WasSounding) {
     if (!NewSample || !NewSample->Loop || !Sample || Period == 0) return;
     Sample = NewSample;
     StartSample(false);
-    Position = NewSample->LoopStart << QuavixFrameBits;
+    Position = QuavixPositionOf(NewSample->LoopStart);
 }
 
 // C-1 and B-1, the ends of the lowest octave of the Amiga notes.
@@ -332,11 +332,11 @@ void TQuavixChannel::MoveToNoteStart() {
     // Past the end the note has nothing of its own to play: only its loop,
     // or silence where there is none.
     if (NoteLength > 2)
-        Position = NoteStart << QuavixFrameBits;
+        Position = QuavixPositionOf(NoteStart);
     else if (Sample->Loop)
-        Position = Sample->LoopStart << QuavixFrameBits;
+        Position = QuavixPositionOf(Sample->LoopStart);
     else
-        Position = Sample->Length << QuavixFrameBits;
+        Position = QuavixPositionOf(Sample->Length);
 }
 
 void TQuavixChannel::ReleaseKey() {
@@ -346,11 +346,11 @@ void TQuavixChannel::ReleaseKey() {
     // or to its end.
     if (Sample && Sample->Released) {
         Sample = Sample->Released.get();
-        const int32_t Frame = Position >> QuavixFrameBits;
+        const int64_t Frame = Position >> QuavixFrameBits;
         const int32_t LoopEnd = Sample->LoopStart + Sample->LoopLength;
         if (Sample->Loop && Frame >= LoopEnd)
-            Position = (Sample->LoopStart + (Frame - Sample->LoopStart) % Sample->LoopLength) << QuavixFrameBits |
-                       (Position & (QuavixFrameUnit - 1));
+            Position = QuavixPositionOf(Sample->LoopStart + (Frame - Sample->LoopStart) % Sample->LoopLength) |
+                       (Position & QuavixFrameFraction);
         if (!Sample->PingPong) Backwards = false;
     }
     VolumeEnvelope->KeyOn = false;

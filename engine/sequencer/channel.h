@@ -35,7 +35,7 @@ struct TQuavixChannelState {
     // step, in SampleRate-ths of its last unit (0 .. SampleRate - 1).
     int32_t IncrementCarry = 0;
     int32_t Step = 0;       // signed step of the mixing loops
-    int32_t Position = 0;   // sample position, 20.12 fixed point (QuavixFrameUnit)
+    int64_t Position = 0;   // sample position, in QuavixFrameUnit to the frame
     bool Backwards = false;
     int32_t FinalVolume = 0;   // 0..4096
     int32_t FinalPanning = 0;  // 0..256
@@ -155,7 +155,7 @@ struct TQuavixChannelState {
     // voice goes on from where its first tick without pitch found it.
     bool StillTick = false;
     bool WasStill = false;
-    int32_t StillPosition = 0;
+    int64_t StillPosition = 0;
     // The letter effects' shared memory: the last nonzero parameter of any
     // letter cell (SharedEffectMemory).
     int32_t LetterParameter = 0;

@@ -475,7 +475,7 @@ void SampleOffset(TChannel& C, int32_t P) {
     // Beside a slide the offset is not even remembered, as trackers have it.
     if (TChannel::IsPortamento(C.CurrentNote)) return;
     if (P != 0) C.SampleOffsetMemory = P;
-    if (HasNote(C.CurrentNote)) C.Position = (C.SampleOffsetMemory * 256) << QuavixFrameBits;
+    if (HasNote(C.CurrentNote)) C.Position = QuavixPositionOf(static_cast<int64_t>(C.SampleOffsetMemory) * 256);
 }
 
 // Bxx position jump to order xx, row 0: also where a pattern break in an

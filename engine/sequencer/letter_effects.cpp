@@ -222,7 +222,7 @@ void StartAtOffset(TChannel& C) {
     const int32_t LoopEnd = Sample.LoopStart + Sample.LoopLength;
     if (Sample.Loop && Start >= LoopEnd && Sample.LoopLength > 0 && C.Module->Has(B::OffsetWrapsIntoLoop))
         Start = Sample.LoopStart + (Start - Sample.LoopStart) % Sample.LoopLength;
-    C.Position = std::min(Start, Sample.Length) << QuavixFrameBits;
+    C.Position = QuavixPositionOf(std::min(Start, Sample.Length));
 }
 
 // Qxy retrigger: on every y-th tick of the row after its first, the
@@ -241,7 +241,7 @@ void Retrigger(TChannel& C) {
     if (!C.Active && C.Module->Has(B::RetriggerNeedsSoundingVoice)) return;
     C.Volume = std::clamp<int32_t>(Steps::RetrigVolume(High(P), C.Volume), 0, 64);
     C.StartSample(C.MoveToFadeBank());
-    C.Position = std::min(C.NoteStart, C.Sample->Length) << QuavixFrameBits;
+    C.Position = QuavixPositionOf(std::min(C.NoteStart, C.Sample->Length));
 }
 void CountRetrigger(TChannel& C) {
     const int32_t Interval = Low(C.LetterParameter);

@@ -25,6 +25,9 @@
 
 namespace {
 
+// The longest sample that plays, in frames.
+constexpr uint64_t MaxImpulseSampleFrames = uint64_t(1) << 24;
+
 constexpr const char* ItKind = "Impulse Tracker";
 constexpr uint32_t HeaderSize = 0xC0;
 constexpr int32_t FileChannels = 64;
@@ -289,10 +292,19 @@ bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSl
 
     const bool SixteenBit = Sample.Bits == 16;
     const int32_t Channels = Sample.NumChannels;
-    const int32_t Frames = static_cast<int32_t>(std::min<uint32_t>(H.Length, QuavixMaxSampleBytes));
+    // Impulse Tracker samples can be long (a whole recorded part of a song):
+    // up to 2^24 frames play, and never more than the file's bytes after the
+    // data offset can hold, so that a header that lies about the length
+    // allocates no more than the file could fill. (Compressed data takes a
+    // bit per frame at the least.)
+    Cursor.SetOffset(H.DataOffset);
+    const uint64_t Bytes = Cursor.Remaining();
+    const uint64_t Fits = (H.Flags & 0x08) ? Bytes * 8 : Bytes / ((SixteenBit ? 2 : 1) * Channels);
+    const int32_t Frames =
+        static_cast<int32_t>(std::min<uint64_t>({H.Length, MaxImpulseSampleFrames, std::max<uint64_t>(Fits, 1)}));
+    const int32_t Whole = static_cast<int32_t>(std::min<uint64_t>(H.Length, MaxImpulseSampleFrames));
     Sample.AllocateData(Frames * Channels);
     int32_t Got = Frames;
-    Cursor.SetOffset(H.DataOffset);
     if (H.Flags & 0x08) {
         for (int32_t c = 0; c < Channels; ++c)
             Got = std::min(Got, DecompressChannel(Cursor, Frames, SixteenBit, (H.Convert & 0x04) != 0, Sample.Data + c,
@@ -312,15 +324,15 @@ bool ReadSample(TQuavixLoadCursor& Cursor, const TSampleHeader& H, bool LinearSl
     Sample.Length = Got;
     // The loop; a sustain loop plays while the key is held, and a copy with
     // the loop (or none) takes over once it is released.
-    const uint32_t Whole = static_cast<uint32_t>(Got);
-    SetLoop(Sample, H.LoopStart, std::min(H.LoopEnd, Whole), (H.Flags & 0x10) != 0, (H.Flags & 0x40) != 0);
+    const uint32_t Played = static_cast<uint32_t>(Got);
+    SetLoop(Sample, H.LoopStart, std::min(H.LoopEnd, Played), (H.Flags & 0x10) != 0, (H.Flags & 0x40) != 0);
     if (Got > 0) Sample.PrepareData();
-    if ((H.Flags & 0x20) && H.SustainStart < std::min(H.SustainEnd, Whole) && Got > 0) {
+    if ((H.Flags & 0x20) && H.SustainStart < std::min(H.SustainEnd, Played) && Got > 0) {
         Sample.Released = CopySample(Sample);
-        SetLoop(Sample, H.SustainStart, std::min(H.SustainEnd, Whole), true, (H.Flags & 0x80) != 0);
+        SetLoop(Sample, H.SustainStart, std::min(H.SustainEnd, Played), true, (H.Flags & 0x80) != 0);
         Sample.PrepareData();
     }
-    return Got == Frames;
+    return Got == Whole;
 }
 
 // A copy of a loaded sample for an instrument that plays it (each instrument

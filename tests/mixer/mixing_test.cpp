@@ -249,6 +249,9 @@ struct TLoopWrapCase : quavix_test::TNamedCase {
     int32_t LoopStart, LoopLength;
     int32_t Increment, Position;
     std::vector<int32_t> Want;
+    // The frames lie this far into a sample that long before them (as an
+    // Impulse Tracker sample can be far longer than 2^19 frames).
+    int32_t Far = 0;
 };
 
 std::vector<TLoopWrapCase> LoopWrapCases() {
@@ -267,6 +270,11 @@ std::vector<TLoopWrapCase> LoopWrapCases() {
         // A ping-pong loop that ends with the sample turns at the sample's end.
         {"ping-pong loop to the sample's end", {1000, 2000, 3000, 4000}, TLoopKind::PingPong, 0, 4, F, 2 * F,
          {3000, 4000, 4000, 4000, 3000, 2000, 1000, 2000}},
+        // The same far beyond the 2^19 frames a 32-bit position reaches.
+        {"forward loop 2^20 frames in", {0, 4000, 8000, 12000}, TLoopKind::Forward, 0, 4, F / 2, 3 * F,
+         {12000, 6000, 0, 2000, 4000}, 1 << 20},
+        {"ping-pong loop 2^21 frames in", {1000, 2000, 3000, 4000}, TLoopKind::PingPong, 0, 4, F, 2 * F,
+         {3000, 4000, 4000, 4000, 3000, 2000, 1000, 2000}, 1 << 21},
     };
 }
 
@@ -276,12 +284,12 @@ TEST_P(MixingLoopsWrapExactly, LoopsWrapExactly) {
     const TLoopWrapCase& C = GetParam();
     Player->Interpolation = TQuavixInterpolation::Linear;
     const int32_t Frames = static_cast<int32_t>(C.Values.size());
-    TQuavixSample& S = AddSample(Frames, 0, C.Loop, C.LoopStart, C.LoopLength);
-    for (int32_t i = 0; i < Frames; ++i) S.Data[i] = C.Values[i];
+    TQuavixSample& S = AddSample(C.Far + Frames, 0, C.Loop, C.Far + C.LoopStart, C.LoopLength);
+    for (int32_t i = 0; i < Frames; ++i) S.Data[C.Far + i] = C.Values[i];
     S.PrepareData();
     TQuavixChannel& V = Sound(*Module().Channels[0], S, 4096, C.Increment);
     Module().NumChannels = 1;
-    V.Position = C.Position;
+    V.Position = static_cast<int64_t>(C.Far) * F + C.Position;
     const int32_t Count = static_cast<int32_t>(C.Want.size());
     Player->MixChannels(0, Count);
     for (int32_t Frame = 0; Frame < Count; ++Frame) ASSERT_EQ(Left(Frame), C.Want[Frame] * 4096) << Frame;

@@ -4,6 +4,7 @@
 // remembered values, and files cut short.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -244,7 +245,13 @@ INSTANTIATE_TEST_SUITE_P(
                         S.Samples[0].Values = Ramp(1000, 3);
                         S.CutBytes = 400;
                     }),
-                    [](const TQuavixModule& M) { EXPECT_EQ(SampleOf(M, 1).Length, 600); }}),
+                    [](const TQuavixModule& M) { EXPECT_EQ(SampleOf(M, 1).Length, 600); }},
+        TItLoadCase{{"a sample far longer than 2^19 frames loads whole"},
+                    With([](TItSong& S) { S.Samples[0].Values = Ramp(1 << 21, 1); }),
+                    [](const TQuavixModule& M) {
+                        EXPECT_EQ(SampleOf(M, 1).Length, 1 << 21);
+                        EXPECT_EQ(SampleOf(M, 1).Data[(1 << 21) - 1], (((1 << 21) - 1) % 200 - 100) * 256);
+                    }}),
     TCaseName());
 
 // Damaged files: a header cut short is refused, with the reason; a file cut
@@ -264,6 +271,19 @@ TEST(ItLoader, DamagedFiles) {
     const TQuavixLoadResult Short = LoadBytes(M, TBytes(Whole.begin(), Whole.end() - 100));
     ASSERT_TRUE(Short);
     EXPECT_EQ(Short.Warnings, std::vector<std::string>({"1 sample is cut short"}));
+    // A sample header that claims 16 million frames loads what the file
+    // holds, as one cut short.
+    TBytes Lying = Whole;
+    const size_t Header = static_cast<size_t>(
+        std::search(Lying.begin(), Lying.end(), std::begin("IMPS"), std::end("IMPS") - 1) - Lying.begin());
+    ASSERT_LT(Header, Lying.size());
+    Lying[Header + 0x30] = 0xFF, Lying[Header + 0x31] = 0xFF, Lying[Header + 0x32] = 0xFF;
+    TQuavixModule Claimed;
+    const TQuavixLoadResult Claim = LoadBytes(Claimed, Lying);
+    ASSERT_TRUE(Claim);
+    EXPECT_EQ(Claim.Warnings, std::vector<std::string>({"1 sample is cut short"}));
+    EXPECT_TRUE(SamplesWithinData(Claimed));
+    EXPECT_LT(SampleOf(Claimed, 1).Length, 8 * static_cast<int32_t>(Whole.size()));
     for (size_t Size = 0; Size < Whole.size(); Size += 37) {
         TQuavixModule Each;
         LoadBytes(Each, TBytes(Whole.begin(), Whole.begin() + static_cast<std::ptrdiff_t>(Size)));
