@@ -348,7 +348,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     // The owner's settings for the voice's song channel (a fade-bank voice
     // keeps the number of the channel it came from): a muted voice moves on
     // unheard, and the meters take the voice's output where they are on.
-    const bool Muted = ChannelMuted(Channel.Index);
+    const bool Muted = ChannelMuted(Channel.Index) || Channel.Disabled;
     const bool Metering = MeasureLevels.load(std::memory_order_relaxed);
 
     TSpanLimits Limits = SpanLimitsOf(Channel);

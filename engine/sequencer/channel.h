@@ -178,6 +178,10 @@ struct TQuavixChannelState {
     int32_t ChannelVolume = 64;
     int32_t DefaultChannelVolume = 64;
     bool DefaultSurround = false;
+    // The song file turns the channel off (Impulse Tracker's disabled
+    // channels): its notes and effects play on unheard, and so do the voices
+    // they leave behind.
+    bool Disabled = false;
     // Nxy channel volume slide and Pxy panning slide steps, Txy tempo slide,
     // Wxy global volume slide (per tick, signed).
     int32_t ChannelVolumeSlide = 0;

@@ -10,7 +10,7 @@ namespace {
 // an earlier song lingers (a tone portamento on the first row starts its note
 // instead of sliding from where the last song left the channel). What the
 // song file gave the channel stays: its name, plug-in, default panning,
-// volume and surround.
+// volume and surround, and whether it is disabled.
 // (The restart at the end of the order list only resets the channels, which
 // keeps their pitch and memories, as trackers do when a song loops.)
 void Rewind(TQuavixChannel& Channel) {
@@ -22,6 +22,7 @@ void Rewind(TQuavixChannel& Channel) {
     Fresh.DefaultPanning = Channel.DefaultPanning;
     Fresh.DefaultChannelVolume = Channel.DefaultChannelVolume;
     Fresh.DefaultSurround = Channel.DefaultSurround;
+    Fresh.Disabled = Channel.Disabled;
     static_cast<TQuavixChannelState&>(Channel) = Fresh;
     Channel.Reset();
 }

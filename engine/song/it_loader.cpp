@@ -497,6 +497,7 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
         Channels[c]->DefaultPanning = !Stereo ? 128 : Pan == 100 ? 128 : std::min<int32_t>(Pan * 4, 256);
         Channels[c]->DefaultSurround = Stereo && Pan == 100;
         Channels[c]->DefaultChannelVolume = std::min<int32_t>(Header.Volume[c], 64);
+        Channels[c]->Disabled = (Header.Panning[c] & 0x80) != 0;
     }
 
     // From here on the file may end anywhere: what it holds loads.

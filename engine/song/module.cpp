@@ -46,11 +46,15 @@ void TQuavixModule::Clear() {
         Pattern->Clear();
         Pattern->Resize(0, 0);
     }
-    // Plug-in assignments and channel names belong to the song that set them.
+    // Plug-in assignments, channel names and the channel settings only some
+    // formats store belong to the song that set them.
     for (TChannelBank* Bank : {&Channels, &BackgroundChannels, &FadeChannels})
         for (auto& Channel : *Bank) {
             Channel->PluginIndex = 0;
             Channel->Name = QuavixEmptyChannelName();
+            Channel->DefaultChannelVolume = 64;
+            Channel->DefaultSurround = false;
+            Channel->Disabled = false;
         }
     EqualizerData->Clear();
     ExtensionData->Clear();

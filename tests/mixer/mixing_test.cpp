@@ -511,6 +511,15 @@ TEST_F(Mixing, SilentVoicesOnlyMove) {
     EXPECT_TRUE(V.Active);
     EXPECT_EQ(V.Position, 100 * 3000);
     for (int32_t i = 0; i < 200; ++i) ASSERT_EQ(Mix()[i], 0) << i;
+
+    // A voice of a channel the song disables, at full gain: as unheard.
+    Player->Interpolation = TQuavixInterpolation::Linear;
+    Sound(V, S, 4096, 3000);
+    V.Disabled = true;
+    Player->MixChannels(0, 100);
+    EXPECT_TRUE(V.Active);
+    EXPECT_EQ(V.Position, 100 * 3000);
+    for (int32_t i = 0; i < 200; ++i) ASSERT_EQ(Mix()[i], 0) << i;
 }
 
 TEST_F(Mixing, ChoosesTheLoopByTheVoice) {

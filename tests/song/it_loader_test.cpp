@@ -246,6 +246,17 @@ INSTANTIATE_TEST_SUITE_P(
                         S.CutBytes = 400;
                     }),
                     [](const TQuavixModule& M) { EXPECT_EQ(SampleOf(M, 1).Length, 600); }},
+        TItLoadCase{{"a channel panned with 128 added is disabled"},
+                    With([](TItSong& S) {
+                        S.ChannelPanning = {32, 32 | 128, 100, 64};
+                        S.Patterns[0].Cells = {ItAt(0, 2, Note("C-4"), 1)};
+                    }),
+                    [](const TQuavixModule& M) {
+                        EXPECT_FALSE(M.Channels[0]->Disabled);
+                        EXPECT_TRUE(M.Channels[1]->Disabled);
+                        EXPECT_EQ(M.Channels[1]->DefaultPanning, 128);
+                        EXPECT_FALSE(M.Channels[2]->Disabled);
+                    }},
         TItLoadCase{{"a sample far longer than 2^19 frames loads whole"},
                     With([](TItSong& S) { S.Samples[0].Values = Ramp(1 << 21, 1); }),
                     [](const TQuavixModule& M) {
