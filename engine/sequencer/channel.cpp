@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sequencer/effect_steps.h"
+#include "sequencer/tables.h"
 #include "song/commands.h"
 #include "song/instrument.h"
 #include "song/module.h"
@@ -395,6 +396,27 @@ int64_t TQuavixChannel::PeriodFineFrequency(int32_t APeriod) const {
 void TQuavixChannel::SetExactPitchRatio() {
     ExactPitchRatio = 0;
     SlidFrequency = 0;
+    // Where linear slides move a whole-hertz frequency (Impulse Tracker's),
+    // the note itself sounds at whole hertz, as the tracker works it out:
+    // the sample's C-5 speed times the 16.16 factor 2^(s/12) of the note's
+    // semitone s in its octave, doubled for each octave above C-0 and
+    // halved 5 times, truncated. The slides go on from there.
+    if (Module->LinearSlides && Module->Has(TQuavixBehaviour::SlidesMoveFrequency) && Period > 0) {
+        const int64_t OfPeriod = PeriodFineFrequency(Period);
+        // The semitones above C-0 (the note index counts from C-1).
+        const int32_t Semitones = RealNote + 12;
+        if (!Sample || Sample->C5Speed <= 0 || Semitones < 0 || Semitones >= 120 || OfPeriod <= 0) return;
+        const int64_t Whole = (static_cast<int64_t>(Sample->C5Speed) *
+                               (static_cast<int64_t>(LinearSlideUpFactors[(Semitones % 12) * 16]) << (Semitones / 12))) >>
+                              (16 + 5);
+        if (Whole <= 0 || Whole > INT32_MAX) return;
+        // Rounded up, so that the ratio does not give a 4096th of a hertz
+        // less than the whole hertz.
+        ExactPitchRatio = ((Whole << (QuavixFrameBits + 24)) + OfPeriod - 1) / OfPeriod;
+        SlidFrequency = static_cast<int32_t>(Whole);
+        SlidPeriod = Period;
+        return;
+    }
     if (!Module->Has(TQuavixBehaviour::ExactAmigaNotePitch) || Module->LinearSlides || Period <= 0) return;
     // The note's own frequency: its linear-slide period's at the sample's C2
     // speed (the finetune, with PeriodsFromC2Speed).
