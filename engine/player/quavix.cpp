@@ -13,20 +13,27 @@
 
 #include "player/song_end.h"
 
-void TQuavix::ClipMixTo16(const int32_t* Mix, int16_t* Out, int32_t Values) {
+void TQuavix::ClipMixTo16(const int32_t* Mix, int16_t* Out, int32_t Values, bool Round) {
     // The vector units hold a value within the 16-bit range in one step: a
-    // narrowing with saturation (SSE2 packssdw, NEON vqmovn).
+    // narrowing with saturation (SSE2 packssdw, NEON vqmovn). Rounding adds
+    // the half's bit (bit 11) after the shift, as MixToSample16 does.
     int32_t i = 0;
 #if defined(__SSE2__)
-    for (; i + 8 <= Values; i += 8) {
-        const __m128i A = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Mix + i)), 12);
-        const __m128i B = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Mix + i + 4)), 12);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + i), _mm_packs_epi32(A, B));
-    }
+    const __m128i Half = _mm_set1_epi32(Round ? 1 : 0);
+    const auto Convert = [Half](const int32_t* From) {
+        const __m128i V = _mm_loadu_si128(reinterpret_cast<const __m128i*>(From));
+        return _mm_add_epi32(_mm_srai_epi32(V, 12), _mm_and_si128(_mm_srai_epi32(V, 11), Half));
+    };
+    for (; i + 8 <= Values; i += 8)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + i), _mm_packs_epi32(Convert(Mix + i), Convert(Mix + i + 4)));
 #elif defined(__ARM_NEON)
-    for (; i + 4 <= Values; i += 4) vst1_s16(Out + i, vqmovn_s32(vshrq_n_s32(vld1q_s32(Mix + i), 12)));
+    const int32x4_t Half = vdupq_n_s32(Round ? 1 : 0);
+    for (; i + 4 <= Values; i += 4) {
+        const int32x4_t V = vld1q_s32(Mix + i);
+        vst1_s16(Out + i, vqmovn_s32(vaddq_s32(vshrq_n_s32(V, 12), vandq_s32(vshrq_n_s32(V, 11), Half))));
+    }
 #endif
-    for (; i < Values; ++i) Out[i] = MixToSample16(Mix[i], true);
+    for (; i < Values; ++i) Out[i] = MixToSample16(Mix[i], true, Round);
 }
 
 TQuavix::TQuavix(int32_t ASampleRate, int32_t ABufferFrames, int32_t ABufferCount, bool Stereo,
@@ -155,25 +162,26 @@ void TQuavix::Render(void* Dest) {
 
     const int32_t* Mix = MixBuffer.get();
     const bool Clip = Clipping != 0;
+    const bool Round = Module->Has(TQuavixBehaviour::OutputRoundsToNearest);
     if (OutputBits == 16 && reinterpret_cast<uintptr_t>(Dest) % alignof(int16_t) == 0) {
         // Native byte order. Plain loops, which the compiler turns into vector
         // code where it can.
         int16_t* Out = static_cast<int16_t*>(Dest);
         if (Clip) {
-            ClipMixTo16(Mix, Out, Values);
+            ClipMixTo16(Mix, Out, Values, Round);
         } else {
-            for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], false);
+            for (int32_t i = 0; i < Values; ++i) Out[i] = MixToSample16(Mix[i], false, Round);
         }
     } else if (OutputBits == 16) {
         uint8_t* Out = static_cast<uint8_t*>(Dest);
         for (int32_t i = 0; i < Values; ++i) {
             // A Dest at an odd address: stored through memcpy.
-            const int16_t Sample = MixToSample16(Mix[i], Clip);
+            const int16_t Sample = MixToSample16(Mix[i], Clip, Round);
             std::memcpy(Out + 2 * i, &Sample, sizeof(Sample));
         }
     } else {
         uint8_t* Out = static_cast<uint8_t*>(Dest);
-        for (int32_t i = 0; i < Values; ++i) Out[i] = Sample16To8(MixToSample16(Mix[i], Clip));
+        for (int32_t i = 0; i < Values; ++i) Out[i] = Sample16To8(MixToSample16(Mix[i], Clip, Round));
     }
 }
 

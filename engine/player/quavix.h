@@ -189,16 +189,18 @@ public:
     void Render(void* Dest);
     // Conversion of one mix value: shifted to 16-bit range, clamped when
     // Clip is set, else cut to its low 16 bits.
-    static int16_t MixToSample16(int32_t Value, bool Clip) {
+    static int16_t MixToSample16(int32_t Value, bool Clip, bool Round = false) {
         // The mix holds 16-bit audio scaled by 4096; the arithmetic shift
-        // takes the floor, so -1 becomes -1 and 4095 becomes 0.
-        const int32_t Sample = Value >> 12;
+        // takes the floor, so -1 becomes -1 and 4095 becomes 0. With Round
+        // (TQuavixBehaviour::OutputRoundsToNearest) the nearest, halves up,
+        // the half's bit added after the shift so that nothing overflows.
+        const int32_t Sample = (Value >> 12) + (Round ? (Value >> 11) & 1 : 0);
         if (Clip) return static_cast<int16_t>(Sample < -32768 ? -32768 : Sample > 32767 ? 32767 : Sample);
         // Wrap: keep the low 16 bits as a two's-complement value.
         return static_cast<int16_t>(((Sample & 0xFFFF) ^ 0x8000) - 0x8000);
     }
     // MixToSample16 with clipping, of Values mix values at once.
-    static void ClipMixTo16(const int32_t* Mix, int16_t* Out, int32_t Values);
+    static void ClipMixTo16(const int32_t* Mix, int16_t* Out, int32_t Values, bool Round = false);
     // 16-bit sample to unsigned 8-bit: its high byte, made unsigned.
     static uint8_t Sample16To8(int16_t Sample);
     // One sequencer tick, then the tick length for the tempo it left.

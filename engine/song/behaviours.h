@@ -140,6 +140,7 @@ enum class TQuavixBehaviour : uint8_t {
     FullCutoffLeavesFilter,       // a cutoff at its top (under a filter envelope, one scaled to it) without resonance neither turns the filter on nor changes it; beside a note that starts without tone portamento it turns the filter off (Impulse Tracker)
     NoteResetsFilter,             // every note that starts sets the channel's filter up again from its cutoff and resonance, with its history cleared, whether or not the instrument has settings of its own (Impulse Tracker)
     MacroMessages,                // a Zxx macro is MIDI bytes (hexadecimal pairs and letters: z the parameter, a fixed macro's too; u the volume the voice plays at, the global volume with it, and v its volume, never 0; h the channel, o the last offset, m the loop direction), sent on the row's first tick only: every F0 F0 00/01 vv in it sets the cutoff or resonance, and FA, FC or FF sets every channel's back to none (Impulse Tracker)
+    OutputRoundsToNearest,        // the mix becomes 16-bit output rounded to the nearest, halves up, not floored (OpenMPT, playing Impulse Tracker files)
     FineFilterEnvelope,           // the filter envelope moves the slope of the cutoff's frequency in 256ths of its steps, from none at its bottom to the whole at its top, not the cutoff in whole steps (Impulse Tracker, as OpenMPT plays it)
 
     Count

@@ -102,19 +102,26 @@ TEST(Render, ABufferPlaysTheTicksThatStartInIt) {
 struct TMixCase : quavix_test::TNamedCase {
     int32_t Mix;
     int16_t Clipped, Wrapped;
+    int16_t Rounded;  // clipped, rounded to the nearest (OutputRoundsToNearest)
 };
 
 std::vector<TMixCase> MixCases() {
     return {
-        {"the top", 32767 * 4096, 32767, 32767},
-        {"past the top: clamped, or wrapped round", 32768 * 4096, 32767, -32768},
-        {"the bottom", -32768 * 4096, -32768, -32768},
-        {"past the bottom", -32768 * 4096 - 1, -32768, 32767},
-        {"the arithmetic shift takes the floor", 4095, 0, 0},
-        {"just below 0", -1, -1, -1},
-        {"0", 0, 0, 0},
-        {"far past the top", 100000 * 4096, 32767, static_cast<int16_t>(100000 - 131072)},
-        {"the smallest mix", INT32_MIN, -32768, 0},
+        {"the top", 32767 * 4096, 32767, 32767, 32767},
+        {"past the top: clamped, or wrapped round", 32768 * 4096, 32767, -32768, 32767},
+        {"the bottom", -32768 * 4096, -32768, -32768, -32768},
+        {"past the bottom", -32768 * 4096 - 1, -32768, 32767, -32768},
+        {"the arithmetic shift takes the floor", 4095, 0, 0, 1},
+        {"just below 0", -1, -1, -1, 0},
+        {"0", 0, 0, 0, 0},
+        {"far past the top", 100000 * 4096, 32767, static_cast<int16_t>(100000 - 131072), 32767},
+        {"the smallest mix", INT32_MIN, -32768, 0, -32768},
+        {"the largest mix rounds without overflow", INT32_MAX, 32767, -1, 32767},
+        // Rounding: halves go up.
+        {"just below a half", 2047, 0, 0, 0},
+        {"a half", 2048, 0, 0, 1},
+        {"a half below 0", -2048, -1, -1, 0},
+        {"just past a half below 0", -2049, -1, -1, -1},
     };
 }
 
@@ -124,24 +131,29 @@ TEST_P(RenderConvertsTheMixTo16Bits, ConvertsTheMixTo16Bits) {
     const TMixCase& Case = GetParam();
     EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, true), Case.Clipped);
     EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, false), Case.Wrapped);
+    EXPECT_EQ(TQuavix::MixToSample16(Case.Mix, true, true), Case.Rounded);
 }
 INSTANTIATE_TEST_SUITE_P(Render, RenderConvertsTheMixTo16Bits, ::testing::ValuesIn(MixCases()),
                          quavix_test::TCaseName());
 
 TEST(Render, ClipsAWholeBufferAsEachMixAlone) {
     // A whole buffer at once, each case in every place of a vector's lanes
-    // and in the values left over after the last whole vector.
+    // and in the values left over after the last whole vector; floored and
+    // rounded.
     const std::vector<TMixCase> Cases = MixCases();
     const size_t Count = Cases.size();
     std::vector<int32_t> Mix;
-    std::vector<int16_t> Want;
+    std::vector<int16_t> Want, WantRounded;
     for (size_t i = 0; i < 8 * Count + 5; ++i) {
         Mix.push_back(Cases[(i * 5 + i / Count) % Count].Mix);
         Want.push_back(Cases[(i * 5 + i / Count) % Count].Clipped);
+        WantRounded.push_back(Cases[(i * 5 + i / Count) % Count].Rounded);
     }
-    std::vector<int16_t> Clipped(Mix.size());
+    std::vector<int16_t> Clipped(Mix.size()), Rounded(Mix.size());
     TQuavix::ClipMixTo16(Mix.data(), Clipped.data(), static_cast<int32_t>(Mix.size()));
+    TQuavix::ClipMixTo16(Mix.data(), Rounded.data(), static_cast<int32_t>(Mix.size()), true);
     EXPECT_EQ(Clipped, Want);
+    EXPECT_EQ(Rounded, WantRounded);
 }
 
 struct TByteCase : quavix_test::TNamedCase {

@@ -73,7 +73,7 @@ struct TItMacroCase : TNamedCase {
     std::vector<int32_t> Settings;
     int32_t Channel = 0;
     int32_t EditHistory = 0;
-    std::vector<TItInstrument> Instruments;  // none: the song plays samples
+    std::vector<TItInstrument> Instruments = {};  // none: the song plays samples
 };
 
 // An instrument of SmallIt's square whose volume envelope falls from 64 to
