@@ -102,7 +102,9 @@ int32_t MixSpanFrom(TQuavixChannel& Channel, const TSpanLimits& Limits, int64_t 
             // frame or more turns a frame nearer the end.
             const bool LosesAFrame = P - Hi >= FrameUnit && Channel.Module &&
                                      Channel.Module->Has(TQuavixBehaviour::PingPongTurnLosesAFrame);
-            P = 2 * Hi - P + (LosesAFrame ? FrameUnit : 0);
+            // With ShortPingPongLoops the way back starts a frame lower.
+            const bool Short = Channel.Module && Channel.Module->Has(TQuavixBehaviour::ShortPingPongLoops);
+            P = 2 * Hi - P + (LosesAFrame ? FrameUnit : 0) - (Short ? FrameUnit : 0);
             Channel.Backwards = true;
             // An overshoot that lands outside the loop plays from the last
             // frame, keeping its fraction.

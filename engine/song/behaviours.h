@@ -76,6 +76,7 @@ enum class TQuavixBehaviour : uint8_t {
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
     PingPongTurnLosesAFrame,      // a ping-pong loop overshooting its end by a frame or more turns one frame nearer the end than the mirror of the overshoot (OpenMPT before 1.30.00.54)
+    ShortPingPongLoops,           // a ping-pong loop turns at its end a frame lower than the mirror of the overshoot: the way back is a frame short (Impulse Tracker's software mixer, as OpenMPT plays it)
     // Effects
     UltimateSoundtrackerEffects,  // effect 1xy is an arpeggio and 2xy a pitch bend, up by y or else down by x, in songs whose effects are these two alone and whose tempo byte is 120 (Ultimate Soundtracker)
     SlidesWithoutMemory,          // 1xx, 2xx, Axy, the slide of 5xy and 6xy, E1x, E2x, EAx and EBx slide by their own parameter: 00 slides by nothing (ProTracker)

@@ -140,8 +140,9 @@ TEST_P(MixingGetMixSpanWrapsAndBoundsTheSpan, GetMixSpanWrapsAndBoundsTheSpan) {
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingGetMixSpanWrapsAndBoundsTheSpan, ::testing::ValuesIn(SpanCases()),
                          quavix_test::TCaseName());
 
-// PingPongTurnLosesAFrame: the turn at a ping-pong loop's end, by the
-// tracker that wrote the Extended Module (a 20-frame sample, its loop over
+// PingPongTurnLosesAFrame and ShortPingPongLoops: the turn at a ping-pong
+// loop's end, by the tracker that wrote the Extended Module (or Impulse
+// Tracker's) (a 20-frame sample, its loop over
 // frames 2..11, at 3 frames a step). OpenMPT before 1.30.00.54 turned an
 // overshoot of a frame or more a frame nearer the end, so that such a way
 // there and back takes a frame longer.
@@ -162,6 +163,11 @@ std::vector<TPingPongTurnCase> PingPongTurnCases() {
         {"TheLoopStartStillMirrors", "OpenMPT 1.20.00.39", 2 * F - F - 300, true, 3 * F + 300, false},
         {"OpenMptFrom13054", "OpenMPT 1.30.00.54", 12 * F + 2 * F + 300, false, 10 * F - 300, true},
         {"FastTrackerMirrorsTheOvershoot", "FastTracker v2.00", 12 * F + 2 * F + 300, false, 10 * F - 300, true},
+        // ShortPingPongLoops: Impulse Tracker's way back starts a frame lower,
+        // however far the end was overshot; the loop start mirrors.
+        {"ImpulseTrackerTurnsAFrameLower", nullptr, 12 * F + 2 * F + 300, false, 9 * F - 300, true},
+        {"ImpulseTrackerTurnsAFrameLowerFromLessThanAFrame", nullptr, 12 * F + 300, false, 11 * F - 300, true},
+        {"ImpulseTrackerMirrorsAtTheLoopStart", nullptr, 2 * F - F - 300, true, 3 * F + 300, false},
     };
 }
 
@@ -169,7 +175,8 @@ class PingPongTurnLosesAFrame : public Mixing, public ::testing::WithParamInterf
 
 TEST_P(PingPongTurnLosesAFrame, TurnsAtTheLoopEnd) {
     const TPingPongTurnCase& C = GetParam();
-    Module().Behaviours = QuavixExtendedModuleBehaviours(C.Tracker);
+    // No tracker: an Impulse Tracker file's.
+    Module().Behaviours = C.Tracker ? QuavixExtendedModuleBehaviours(C.Tracker) : QuavixImpulseTrackerBehaviours(0x09);
     TQuavixSample& S = AddSample(20, 100, TLoopKind::PingPong, 2, 10);
     TQuavixChannel& V = *Module().Channels[0];
     V.Sample = &S;
