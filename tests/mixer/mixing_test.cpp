@@ -141,9 +141,9 @@ INSTANTIATE_TEST_SUITE_P(Mixing, MixingGetMixSpanWrapsAndBoundsTheSpan, ::testin
                          quavix_test::TCaseName());
 
 // PingPongTurnLosesAFrame and ShortPingPongLoops: the turn at a ping-pong
-// loop's end, by the tracker that wrote the Extended Module (or Impulse
-// Tracker's) (a 20-frame sample, its loop over
-// frames 2..11, at 3 frames a step). OpenMPT before 1.30.00.54 turned an
+// loop's end, by the tracker that wrote the Extended Module, or Impulse
+// Tracker's: a 20-frame sample, its loop over frames 2..11, at 3 frames a
+// step. OpenMPT before 1.30.00.54 turned an
 // overshoot of a frame or more a frame nearer the end, so that such a way
 // there and back takes a frame longer.
 struct TPingPongTurnCase : quavix_test::TNamedCase {
