@@ -3,8 +3,9 @@
 // input x is taken 256 times finer:
 //   y = (A0 256x + B0 H1 + B1 H2 + 2^23) asr 24,
 //   then H2 := H1 and H1 := y (low-pass) or y - 256x (high-pass), held to
-//   +-2^24, and the output is y asr 8. The high-pass runs on the low-pass entry with
-// A0 replaced by FilterUnit - A0 (see TQuavixChannel::SetupFilter).
+//   +-2^24, and the output is y asr 8.
+// The high-pass runs on the low-pass entry with A0 replaced by
+// FilterUnit - A0 (see TQuavixChannel::SetupFilter).
 #pragma once
 
 #include <cstdint>

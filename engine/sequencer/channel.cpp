@@ -393,6 +393,16 @@ int64_t TQuavixChannel::PeriodFineFrequency(int32_t APeriod) const {
     return Exact;
 }
 
+void TQuavixChannel::SoundAtWholeHertz(int64_t Hertz) {
+    const int64_t OfPeriod = PeriodFineFrequency(Period);
+    if (OfPeriod <= 0) return;
+    // Rounded up, so that the frequency the ratio gives is not a 4096th of a
+    // hertz short of the whole hertz.
+    ExactPitchRatio = ((Hertz << (QuavixFrameBits + 24)) + OfPeriod - 1) / OfPeriod;
+    SlidFrequency = static_cast<int32_t>(Hertz);
+    SlidPeriod = Period;
+}
+
 void TQuavixChannel::SetExactPitchRatio() {
     ExactPitchRatio = 0;
     SlidFrequency = 0;
@@ -402,19 +412,13 @@ void TQuavixChannel::SetExactPitchRatio() {
     // semitone s in its octave, doubled for each octave above C-0 and
     // halved 5 times, truncated. The slides go on from there.
     if (Module->LinearSlides && Module->Has(TQuavixBehaviour::SlidesMoveFrequency) && Period > 0) {
-        const int64_t OfPeriod = PeriodFineFrequency(Period);
         // The semitones above C-0 (the note index counts from C-1).
         const int32_t Semitones = RealNote + 12;
-        if (!Sample || Sample->C5Speed <= 0 || Semitones < 0 || Semitones >= 120 || OfPeriod <= 0) return;
+        if (!Sample || Sample->C5Speed <= 0 || Semitones < 0 || Semitones >= 120) return;
         const int64_t Whole = (static_cast<int64_t>(Sample->C5Speed) *
                                (static_cast<int64_t>(LinearSlideUpFactors[(Semitones % 12) * 16]) << (Semitones / 12))) >>
                               (16 + 5);
-        if (Whole <= 0 || Whole > INT32_MAX) return;
-        // Rounded up, so that the ratio does not give a 4096th of a hertz
-        // less than the whole hertz.
-        ExactPitchRatio = ((Whole << (QuavixFrameBits + 24)) + OfPeriod - 1) / OfPeriod;
-        SlidFrequency = static_cast<int32_t>(Whole);
-        SlidPeriod = Period;
+        if (Whole > 0 && Whole <= INT32_MAX) SoundAtWholeHertz(Whole);
         return;
     }
     if (!Module->Has(TQuavixBehaviour::ExactAmigaNotePitch) || Module->LinearSlides || Period <= 0) return;

@@ -276,6 +276,9 @@ public:
     // Applies the note and instrument of a cell.
     // ExactPitchRatio for the note that starts (RealNote at Period).
     void SetExactPitchRatio();
+    // Period sounds at Hertz, a whole frequency that pitch slides go on
+    // from (TQuavixBehaviour::SlidesMoveFrequency).
+    void SoundAtWholeHertz(int64_t Hertz);
     // The frequency, in 4096ths of a hertz, a period gives this channel's
     // sample before ExactPitchRatio scales it.
     int64_t PeriodFineFrequency(int32_t APeriod) const;

@@ -351,14 +351,8 @@ void SlideFrequency(TChannel& C, int32_t Delta) {
                                   : (((C.PeriodFineFrequency(C.Period) * Ratio) >> 24) + (QuavixFrameUnit / 2)) >>
                                         QuavixFrameBits;
     C.Period += Delta;
-    const int64_t Slid = std::clamp<int64_t>(SlidFrequency(C, Delta, Frequency), 1, INT32_MAX);
-    const int64_t OfPeriod = C.PeriodFineFrequency(C.Period);
-    if (Frequency <= 0 || OfPeriod <= 0) return;
-    // Rounded up, so that the frequency the ratio gives is not a 4096th of a
-    // hertz short of the whole hertz.
-    C.ExactPitchRatio = ((Slid << (QuavixFrameBits + 24)) + OfPeriod - 1) / OfPeriod;
-    C.SlidFrequency = static_cast<int32_t>(Slid);
-    C.SlidPeriod = C.Period;
+    if (Frequency <= 0) return;
+    C.SoundAtWholeHertz(std::clamp<int64_t>(SlidFrequency(C, Delta, Frequency), 1, INT32_MAX));
 }
 
 void SlidePeriod(TChannel& C, int32_t Delta) {
