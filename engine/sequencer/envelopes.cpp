@@ -165,8 +165,10 @@ void TQuavixChannel::UpdateSampleVibrato() {
             break;
     }
     // 64ths of a semitone: linear period units, or the Amiga period scaled
-    // by the frequency's ratio.
-    const int32_t Steps = (Wave * (AutoVibratoSweep >> 8)) >> 6;
+    // by the frequency's ratio. Divided toward 0, so that the pitch swings
+    // as far up as down: a shift would take a 64th more from every step
+    // that raises it, and a long note would sound 0.8 cent sharp.
+    const int32_t Steps = (Wave * (AutoVibratoSweep >> 8)) / 64;
     if (Steps == 0) return;
     if (Module->LinearSlides) {
         PeriodOffset += Steps;

@@ -336,6 +336,16 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
                     return Song;
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, {0, 1, 2, -3, -4, 4}},
+    TItRuleCase{{"the sample's sine vibrato swings as far up as down"},
+                [] {
+                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+                    Song.Samples[0].VibratoSpeed = 32;
+                    Song.Samples[0].VibratoDepth = 3;
+                    Song.Samples[0].VibratoRate = 255;
+                    return Song;
+                }(),
+                [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; },
+                {0, -1, -1, 0, 2, 3, 2, 0, -2, -3}},
     TItRuleCase{{"the sample's vibrato does nothing at speed 0"},
                 [] {
                     TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
