@@ -303,6 +303,16 @@ int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
     const int64_t ClickLeft = Module->ClickLeft, ClickRight = Stereo ? Module->ClickRight : 0;
     Reserve(std::max(ClickLeft < 0 ? -ClickLeft : ClickLeft, ClickRight < 0 ? -ClickRight : ClickRight));
     ApplyClickRemoval(StartFrame, Count);
+    // What voices that stopped within the span left of their levels (held in
+    // the 32-bit range, as many voices at once could pass it).
+    if (PendingClickLeft != 0 || PendingClickRight != 0) {
+        const auto Join = [](int32_t& Click, int64_t Level) {
+            Click = static_cast<int32_t>(std::clamp<int64_t>(Click + Level, INT32_MIN, INT32_MAX));
+        };
+        Join(Module->ClickLeft, PendingClickLeft);
+        Join(Module->ClickRight, PendingClickRight);
+        PendingClickLeft = PendingClickRight = 0;
+    }
     if (Moved) TakeBackWideMix(StartFrame, Count);
     return Count;
 }
@@ -359,7 +369,7 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
         if (Channel.SwapPending && !Channel.Backwards && Position >= Limits.Bounds.Hi) {
             if (!TakeSwapSample(Channel, Limits.Bounds, Position)) {
                 Channel.Active = false;
-                Channel.HandClickToModule();
+                EndClickAt(Channel, State.Output, Count);
                 return;
             }
             Limits = SpanLimitsOf(Channel);
@@ -377,9 +387,10 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
         if (Channel.RampLength > 0 && Channel.RampLength < Count && !RampEndChangesNothing) N = Channel.RampLength;
         N = MixSpanFrom(Channel, Limits, Position, N);
         if (N == 0) {
-            // Played out: the voice's last output level decays in click removal.
+            // Played out: the voice's last output level decays in click
+            // removal, from the frame after its last one.
             Channel.Active = false;
-            Channel.HandClickToModule();
+            EndClickAt(Channel, State.Output, Count);
             return;
         }
         N = std::min(N, Count);
@@ -435,18 +446,46 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
     }
 }
 
+namespace {
+
+// Click removal's offset loses 1/256 of itself per frame, rounded away from
+// zero, so that it reaches exactly 0.
+int32_t DecayClick(int32_t C) {
+    const int64_t Wide = C;
+    return static_cast<int32_t>(Wide - ((Wide + (Wide > 0 ? 255 : 0)) >> 8));
+}
+
+}  // namespace
+
+void TQuavix::EndClickAt(TQuavixChannel& Channel, int32_t* Out, int32_t Count) {
+    // A voice that stops within the span decays from there: the offset the
+    // span's start takes would lie under the voice's own last frames, which
+    // then sounded up to twice as loud. The decay runs to the span's end
+    // here, within the headroom the voice had for the span (the level is one
+    // of its own values), and what is left joins the offset of the next span.
+    const int32_t Channels = OutputChannels();
+    int32_t Left = Channel.LastLeft, Right = Channels == 2 ? Channel.LastRight : 0;
+    for (int32_t i = 0; i < Count && (Left != 0 || Right != 0); ++i, Out += Channels) {
+        Left = DecayClick(Left);
+        Out[0] += Left;
+        if (Channels == 2) {
+            Right = DecayClick(Right);
+            Out[1] += Right;
+        }
+    }
+    PendingClickLeft += Left;
+    PendingClickRight += Right;
+    Channel.LastLeft = 0;
+    Channel.LastRight = 0;
+}
+
 void TQuavix::ApplyClickRemoval(int32_t StartFrame, int32_t Count) {
     int32_t& ClickLeft = Module->ClickLeft;
     int32_t& ClickRight = Module->ClickRight;
     const bool Stereo = OutputChannels() == 2;
     if (!Stereo && OutputChannels() != 1) return;
     if (ClickLeft == 0 && (!Stereo || ClickRight == 0)) return;
-    // The offset loses 1/256 of itself per frame, rounded away from zero, so
-    // it reaches exactly 0.
-    auto Decay = [](int32_t C) {
-        const int64_t Wide = C;
-        return static_cast<int32_t>(Wide - ((Wide + (Wide > 0 ? 255 : 0)) >> 8));
-    };
+    const auto Decay = DecayClick;
     int32_t* Out = MixTarget + static_cast<size_t>(StartFrame) * OutputChannels();
     int32_t Left = ClickLeft, Right = ClickRight;
     if (Stereo) {

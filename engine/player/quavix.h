@@ -240,6 +240,13 @@ public:
     int32_t MixChannels(int32_t StartFrame, int32_t Count);
     void MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Count);
     void ApplyClickRemoval(int32_t StartFrame, int32_t Count);
+    // Hands the level of a voice that stops Count frames before the span's
+    // end to click removal, decaying from Out (the frame after its last).
+    void EndClickAt(TQuavixChannel& Channel, int32_t* Out, int32_t Count);
+    // What those voices' levels come to at the span's end, joined to the
+    // module's offset once the span's click removal is done.
+    int64_t PendingClickLeft = 0;
+    int64_t PendingClickRight = 0;
 
     // When set, told of every tick and the frame it began at, to find where
     // the song ends without changing how it plays. The owner sets it before

@@ -365,14 +365,14 @@ TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
     EXPECT_EQ(Player->MixChannels(0, 300), 300);
     EXPECT_FALSE(V.Active);
     EXPECT_EQ(V.LastLeft, 0);
-    // The offset starts at the voice's last output and applies from the first
-    // frame of the span, losing 1/256 per frame, rounded away from zero.
+    // The offset starts at the voice's last output and applies from the
+    // frame after the voice's last, not under the voice's own frames,
+    // losing 1/256 per frame, rounded away from zero.
     int32_t Click = 1000 * 4096;
     for (int32_t Frame = 0; Frame < 300; ++Frame) {
-        Click -= (Click + 255) >> 8;
-        const int32_t Voice = Frame < 10 ? 1000 * 4096 : 0;
-        ASSERT_EQ(Left(Frame), Voice + Click) << Frame;
-        ASSERT_EQ(Right(Frame), Voice + Click) << Frame;
+        if (Frame >= 10) Click -= (Click + 255) >> 8;
+        ASSERT_EQ(Left(Frame), Click) << Frame;
+        ASSERT_EQ(Right(Frame), Click) << Frame;
     }
     EXPECT_EQ(Module().ClickLeft, Click);
     // It reaches exactly 0 and stays there.

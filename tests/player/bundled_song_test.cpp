@@ -48,8 +48,8 @@ struct TChecksumCase : quavix_test::TNamedCase {
 
 std::vector<TChecksumCase> ChecksumCases() {
     return {
-        {"16-bit, linear interpolation", 16, TQuavixInterpolation::Linear, 0x7690b27e50e6849dull},
-        {"8-bit, no interpolation", 8, TQuavixInterpolation::None, 0x0e9403c774ee58dcull},
+        {"16-bit, linear interpolation", 16, TQuavixInterpolation::Linear, 0x386101db6eff4c6cull},
+        {"8-bit, no interpolation", 8, TQuavixInterpolation::None, 0x0e3e010d32092034ull},
     };
 }
 
