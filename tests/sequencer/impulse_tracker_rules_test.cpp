@@ -207,7 +207,18 @@ TItSong PanningInstruments(std::vector<TItPlacedCell> Placed) {
     return Song;
 }
 
+// C-4 on a sample with its own vibrato.
+TItSong SampleVibrato(int32_t Speed, int32_t Depth, int32_t Rate, int32_t Type) {
+    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
+    Song.Samples[0].VibratoSpeed = Speed;
+    Song.Samples[0].VibratoDepth = Depth;
+    Song.Samples[0].VibratoRate = Rate;
+    Song.Samples[0].VibratoType = Type;
+    return Song;
+}
+
 int32_t EnvelopeVolume(const TQuavixModule& M) { return M.Channels[0]->EnvelopeVolume; }
+int32_t PeriodOffset(const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }
 int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; }
 int32_t Panning(const TQuavixModule& M) { return M.Channels[0]->Panning; }
 int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
@@ -327,34 +338,11 @@ INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::V
                 }(),
                 [](const TQuavixModule& M) { return M.Channels[0]->Frequency; }, Runs({{44100, 6}, {88200, 6}})},
     TItRuleCase{{"the sample's square vibrato grows by its sweep"},
-                [] {
-                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
-                    Song.Samples[0].VibratoSpeed = 64;
-                    Song.Samples[0].VibratoDepth = 4;
-                    Song.Samples[0].VibratoRate = 255;
-                    Song.Samples[0].VibratoType = 2;
-                    return Song;
-                }(),
-                [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, {0, 1, 2, -3, -4, 4}},
+                SampleVibrato(64, 4, 255, 2), PeriodOffset, {0, 1, 2, -3, -4, 4}},
     TItRuleCase{{"the sample's sine vibrato swings as far up as down"},
-                [] {
-                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
-                    Song.Samples[0].VibratoSpeed = 32;
-                    Song.Samples[0].VibratoDepth = 3;
-                    Song.Samples[0].VibratoRate = 255;
-                    return Song;
-                }(),
-                [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; },
-                {0, -1, -1, 0, 2, 3, 2, 0, -2, -3}},
+                SampleVibrato(32, 3, 255, 0), PeriodOffset, {0, -1, -1, 0, 2, 3, 2, 0, -2, -3}},
     TItRuleCase{{"the sample's vibrato does nothing at speed 0"},
-                [] {
-                    TItSong Song = Cells({ItAt(0, 0, Note("C-4"), 1)});
-                    Song.Samples[0].VibratoDepth = 32;
-                    Song.Samples[0].VibratoRate = 255;
-                    Song.Samples[0].VibratoType = 2;
-                    return Song;
-                }(),
-                [](const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }, Runs({{0, 6}})},
+                SampleVibrato(0, 32, 255, 2), PeriodOffset, Runs({{0, 6}})},
     TItRuleCase{{"a sample's sustain loop plays until the key is released"},
                 [] {
                     TItSong Song = WithInstrument({ItAt(0, 0, Note("C-4"), 1), ItAt(1, 0, ItNoteOff)}, 0, 0);
