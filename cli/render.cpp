@@ -193,8 +193,10 @@ bool RenderJob(const TRenderJob& Job, TRenderProgress& Progress) {
 
     std::vector<uint8_t> Rendered(Player->OutputBits == 8 ? static_cast<size_t>(Player->OutputBufferBytes) : 0);
     // Several buffers are written at once: one large write costs the system
-    // less than many small ones.
-    constexpr int32_t BuffersPerWrite = 16;
+    // less than many small ones. Four (64 KiB of 16-bit stereo) are enough
+    // for that; more only make the program touch more memory, which costs a
+    // short song more than the writes save.
+    constexpr int32_t BuffersPerWrite = 4;
     const size_t BufferValues = static_cast<size_t>(RenderBufferFrames) * Player->OutputChannels();
     std::vector<int16_t> Samples(BufferValues * BuffersPerWrite);
     int64_t Pending = 0;  // frames rendered into Samples, not yet written

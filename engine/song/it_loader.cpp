@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sequencer/channel.h"
@@ -518,9 +519,14 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
             std::unique_ptr<TQuavixInstrument>& Slot = Instruments[i + 1];
             Slot.reset(new TQuavixInstrument());
             Slot->Name = SampleHeader.Name;
-            Slot->Samples[0] = CopySample(*Samples[i]);
+            Slot->Samples[0] = std::move(Samples[i]);
         }
     }
+    // Each instrument holds its own copy of the samples its keyboard plays.
+    // The copies are made once all keyboards are read, so that a sample's
+    // last user (for most, its only one) takes the loaded sample itself: the
+    // song then holds each sample once, and loading copies nothing.
+    std::vector<std::pair<std::unique_ptr<TQuavixSample>*, int32_t>> Uses;
     if (UseInstruments) {
         const bool OldForm = Header.CompatibleVersion < 0x200;
         for (uint32_t i = 0; i < Header.InstrumentCount && i + 1 <= static_cast<uint32_t>(MaxInstruments); ++i) {
@@ -583,7 +589,7 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 if (Number >= 1 && Number <= Header.SampleCount && Samples[Number - 1]) {
                     if (Slots[Number] < 0 && Next < TQuavixInstrument::MaxSamples - 1) {
                         Slots[Number] = Next;
-                        Instrument.Samples[Next++] = CopySample(*Samples[Number - 1]);
+                        Uses.push_back({&Instrument.Samples[Next++], Number - 1});
                     }
                     if (Slots[Number] >= 0) Index = Slots[Number];
                 }
@@ -594,6 +600,13 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 if (Played < 120) Instrument.NoteTransposes[Note] = static_cast<int8_t>(Played - Note);
             }
         }
+    }
+
+    std::vector<int32_t> UsesLeft(Samples.size(), 0);
+    for (const auto& Use : Uses) ++UsesLeft[static_cast<size_t>(Use.second)];
+    for (const auto& [Slot, Index] : Uses) {
+        std::unique_ptr<TQuavixSample>& Loaded = Samples[static_cast<size_t>(Index)];
+        *Slot = --UsesLeft[static_cast<size_t>(Index)] == 0 ? std::move(Loaded) : CopySample(*Loaded);
     }
 
     // Patterns: rows of packed cells, each channel's last mask and values

@@ -207,6 +207,28 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(I.PanningEnvelope->Points[0].Value, 0);
                         EXPECT_EQ(I.PanningEnvelope->Points[1].Value, 64);
                     }},
+        TItLoadCase{{"instruments that play one sample each hold all of it"},
+                    With([](TItSong& S) {
+                        S.Samples[0].Values = Ramp(300, 7);
+                        TItInstrument I;
+                        I.Keyboard.assign(120, 1);
+                        S.Instruments = {I, I, I};
+                    }),
+                    [](const TQuavixModule& M) {
+                        const TQuavixSample& Last = SampleOf(M, 3);
+                        ASSERT_EQ(Last.Length, 300);
+                        for (int32_t Number = 1; Number <= 2; ++Number) {
+                            const TQuavixSample& Copy = SampleOf(M, Number);
+                            EXPECT_NE(Copy.Data, Last.Data);
+                            ASSERT_EQ(Copy.Length, 300);
+                            EXPECT_TRUE(std::equal(Copy.Data, Copy.Data + 300, Last.Data)) << Number;
+                        }
+                        // The loop (to frame 64) as written; the frames after it
+                        // hold the loop's guard.
+                        const std::vector<int32_t> Loop = Values(Last);
+                        EXPECT_EQ(std::vector<int32_t>(Loop.begin(), Loop.begin() + 64),
+                                  Scaled(Ramp(64, 7)));
+                    }},
         TItLoadCase{{"packed cells and the values they repeat"},
                     With([](TItSong& S) {
                         S.Patterns[0].Cells = {ItAt(0, 0, Note("C-4"), 1, 40, 'D', 0x0F),
