@@ -68,6 +68,8 @@ void TQuavixChannel::Reset() {
     RampStepLeft = 0;
     RampStepRight = 0;
     RealNote = 0;
+    NoteVolumeOffset = 0;
+    NotePanningOffset = 0;
     VolumeSlid = false;
     CurrentNote = TQuavixPatternNote();
     FilterCutoff = 127;
@@ -433,6 +435,25 @@ void TQuavixChannel::SetExactPitchRatio() {
         ExactPitchRatio = (Exact << 24) / OfPeriod;
 }
 
+void TQuavixChannel::StartNoteVariation(int32_t Note) {
+    NoteVolumeOffset = 0;
+    NotePanningOffset = 0;
+    // Pitch-pan separation: (note - centre) x separation / 8 of the 0..64
+    // scale, four times that of this one; truncated toward 0.
+    if (Instrument->PitchPanSeparation != 0)
+        NotePanningOffset = ((Note - Instrument->PitchPanCentre) * Instrument->PitchPanSeparation) / 2;
+    // The random variation, from the channel's own generator so that every
+    // render of a song is the same: the volume by up to VolumeSwing percent
+    // of the note's volume either way (a note at volume 0 stays silent), the
+    // panning by up to PanningSwing steps of the 0..64 scale either way.
+    const auto Random = [this](int32_t Most) {
+        RandomState = RandomState * 1103515245u + 12345u;
+        return static_cast<int32_t>((RandomState >> 16) % static_cast<uint32_t>(2 * Most + 1)) - Most;
+    };
+    if (Instrument->VolumeSwing > 0) NoteVolumeOffset = Volume * Random(Instrument->VolumeSwing) / 100;
+    if (Instrument->PanningSwing > 0) NotePanningOffset += Random(Instrument->PanningSwing) * 4;
+}
+
 void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
     if (Background || !Module) return;
     // With MissingInstrumentSilencesNotes a number naming no instrument
@@ -705,6 +726,8 @@ void TQuavixChannel::TriggerNote(const TQuavixPatternNote& Cell) {
             NotePanning = OwnPanning ? Panning : -1;
         }
     }
+
+    if (Starts && Instrument) StartNoteVariation(Cell.Note - 1 + Instrument->NoteTransposes[Cell.Note - 1]);
 
     // Key-off. With an instrument number on an instrument without volume
     // envelope the note plays on: trackers cut such a note through its

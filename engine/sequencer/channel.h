@@ -72,6 +72,11 @@ struct TQuavixChannelState {
     int32_t Volume = 0;
     int32_t DefaultPanning = 128;
     int32_t Panning = 128;
+    // What the note that sounds adds to the volume (0..64) and the panning
+    // (0..256) for as long as it sounds: its instrument's random variation
+    // and pitch-pan separation (StartNoteVariation).
+    int32_t NoteVolumeOffset = 0;
+    int32_t NotePanningOffset = 0;
     int32_t FadeoutVolume = QuavixFullFadeout;
     int32_t VolumeSlide = 0;
     int32_t GlobalVolumeSlide = 0;
@@ -336,6 +341,9 @@ public:
     void SetupFilter(bool ResetHistory, bool BesideNote = false);
     // The instrument's filter settings, at the start of its note.
     void StartInstrumentFilter();
+    // Sets the note offsets of a note that starts, Note being the note its
+    // instrument's keyboard plays (0 = C-0).
+    void StartNoteVariation(int32_t Note);
     // The pitch envelope's value of this tick (0..64): the pitch's or the
     // filter cutoff's move.
     void UpdatePitchEnvelope(int32_t Value);

@@ -249,7 +249,7 @@ void TQuavixChannel::UpdateVoice() {
     Period = std::clamp(Period, Floor, Ceiling);
 
     // Tremolo and tremor act on this tick only; the stored volume stays.
-    const int32_t TickVolume = std::clamp<int32_t>(Volume + VolumeOffset, 0, 64);
+    const int32_t TickVolume = std::clamp<int32_t>(Volume + VolumeOffset + NoteVolumeOffset, 0, 64);
     // 0..4096 at full master volume; each product is shifted down before the
     // next, in this order.
     int32_t Gain = FadeoutVolume >> 4;
@@ -273,7 +273,9 @@ void TQuavixChannel::UpdateVoice() {
     // the nearer side allows. Not clamped: a centred channel with the
     // envelope at its top gives 256.
     // A panbrello swings the tick's panning (PanningOffset), held to the sides.
-    const int32_t TickPanning = PanningOffset == 0 ? Panning : std::clamp<int32_t>(Panning + PanningOffset, 0, Module->RightPanning());
+    // The note's own offset (NotePanningOffset) goes with it.
+    const int32_t Swing = PanningOffset + NotePanningOffset;
+    const int32_t TickPanning = Swing == 0 ? Panning : std::clamp<int32_t>(Panning + Swing, 0, Module->RightPanning());
     FinalPanning = TickPanning + (((EnvelopePanning - 32) * (128 - std::abs(TickPanning - 128))) >> 5);
 
     UpdateVolumeRamp();

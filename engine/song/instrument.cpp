@@ -97,4 +97,8 @@ void TQuavixInstrument::Clear() {
     GlobalVolume = 128;
     HasPanning = false;
     Panning = 128;
+    PitchPanSeparation = 0;
+    PitchPanCentre = 60;
+    VolumeSwing = 0;
+    PanningSwing = 0;
 }

@@ -158,6 +158,16 @@ public:
     int32_t GlobalVolume = 128;
     bool HasPanning = false;
     int32_t Panning = 128;
+    // Impulse Tracker's pitch-pan separation: a note pans by (note - centre)
+    // x separation / 8 of the 0..64 scale from the panning it starts with
+    // (separation -32..32, centre a note 0..119 counted from C-0).
+    int32_t PitchPanSeparation = 0;
+    int32_t PitchPanCentre = 60;
+    // Impulse Tracker's random variation of each note that starts: of its
+    // volume, up to VolumeSwing percent (0..100) either way, and of its
+    // panning, up to PanningSwing (0..64 of the 0..64 scale) either way.
+    int32_t VolumeSwing = 0;
+    int32_t PanningSwing = 0;
 
     TQuavixInstrument();
     ~TQuavixInstrument();

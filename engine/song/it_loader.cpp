@@ -569,6 +569,10 @@ TQuavixLoadResult TQuavixModule::LoadImpulseTracker(TQuavixLoadCursor& Cursor) {
                 Instrument.GlobalVolume = std::min<int32_t>(Bytes[0x18], 128);
                 Instrument.HasPanning = !(Bytes[0x19] & 0x80);
                 Instrument.Panning = std::min<int32_t>((Bytes[0x19] & 0x7F) * 4, 256);
+                Instrument.PitchPanSeparation = std::clamp<int32_t>(static_cast<int8_t>(Bytes[0x16]), -32, 32);
+                Instrument.PitchPanCentre = std::min<int32_t>(Bytes[0x17], 119);
+                Instrument.VolumeSwing = std::min<int32_t>(Bytes[0x1A], 100);
+                Instrument.PanningSwing = std::min<int32_t>(Bytes[0x1B], 64);
                 ReadEnvelope(Bytes + 0x130, false, *Instrument.VolumeEnvelope);
                 ReadEnvelope(Bytes + 0x182, true, *Instrument.PanningEnvelope);
                 ReadEnvelope(Bytes + 0x1D4, true, *Instrument.PitchEnvelope);

@@ -3,6 +3,7 @@
 // tick. SmallIt plays at speed 6; its sample loops 64 frames at volume 64.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -217,6 +218,17 @@ TItSong SampleVibrato(int32_t Speed, int32_t Depth, int32_t Rate, int32_t Type) 
     return Song;
 }
 
+// A note on each of Rows rows (by default the pitch-pan centre, C-4 here
+// and C-5 in Impulse Tracker's naming), by an instrument whose panning or
+// volume each note varies.
+TItSong VariedNotes(int32_t Rows, const std::function<void(TItInstrument&)>& Set, int32_t Note = 49) {
+    std::vector<TItPlacedCell> Placed;
+    for (int32_t Row = 0; Row < Rows; ++Row) Placed.push_back(ItAt(Row, 0, Note, 1));
+    TItSong Song = WithInstrument(std::move(Placed), 0, 0, false);
+    Set(Song.Instruments[0]);
+    return Song;
+}
+
 int32_t EnvelopeVolume(const TQuavixModule& M) { return M.Channels[0]->EnvelopeVolume; }
 int32_t PeriodOffset(const TQuavixModule& M) { return M.Channels[0]->PeriodOffset; }
 int32_t Sounding(const TQuavixModule& M) { return M.Channels[0]->Active ? 1 : 0; }
@@ -233,6 +245,62 @@ int32_t Fadeout(const TQuavixModule& M) { return M.Channels[0]->FadeoutVolume; }
 // envelope, the instrument's filter, the sample's sustain loop, C-5 speed and
 // vibrato
 // (TQuavixBehaviour::SampleAutoVibrato).
+// Each note's own panning and volume offsets: the instrument's pitch-pan
+// separation, and its random variation, which stays within its range, moves
+// from note to note, leaves a note at volume 0 silent and plays the same in
+// every render.
+struct TVariationCase : TNamedCase {
+    TItSong Song;
+    TProbe Probe;
+    int32_t Lowest, Highest;
+    bool Varies;
+};
+
+class ImpulseTrackerNoteVariation : public ::testing::TestWithParam<TVariationCase> {};
+
+TEST_P(ImpulseTrackerNoteVariation, StaysWithinItsRange) {
+    const TVariationCase& C = GetParam();
+    const quavix_test::TBytes File = WriteIt(C.Song);
+    // One value per note: the rows' first ticks.
+    std::vector<int32_t> Notes;
+    const std::vector<int32_t> Ticks = quavix_song_test::PlayFile(File, 6 * 16, C.Probe);
+    for (size_t t = 0; t < Ticks.size(); t += 6) Notes.push_back(Ticks[t]);
+    EXPECT_EQ(quavix_song_test::PlayFile(File, 6 * 16, C.Probe), Ticks) << "a second render differs";
+    for (int32_t Value : Notes) {
+        EXPECT_GE(Value, C.Lowest);
+        EXPECT_LE(Value, C.Highest);
+    }
+    EXPECT_EQ(std::adjacent_find(Notes.begin(), Notes.end(), std::not_equal_to<int32_t>()) != Notes.end(), C.Varies);
+}
+
+int32_t NotePanning(const TQuavixModule& M) { return M.Channels[0]->NotePanningOffset; }
+int32_t NoteVolume(const TQuavixModule& M) { return M.Channels[0]->NoteVolumeOffset; }
+int32_t PanningSteps(const TQuavixModule& M) { return M.Channels[0]->NotePanningOffset % 4; }
+
+INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerNoteVariation, ::testing::Values(
+    TVariationCase{{"a note an octave above the centre pans by 12 x separation / 8 steps"},
+                   VariedNotes(16, [](TItInstrument& I) { I.PitchPanSeparation = 8; }, Note("C-5")), NotePanning, 48, 48, false},
+    TVariationCase{{"below the centre it pans the other way"},
+                   VariedNotes(16, [](TItInstrument& I) { I.PitchPanSeparation = 8; }, Note("C-3")),
+                   [](const TQuavixModule& M) { return M.Channels[0]->FinalPanning; }, 128 - 48, 128 - 48, false},
+    TVariationCase{{"the panning varies by up to its steps either way"},
+                   VariedNotes(16, [](TItInstrument& I) { I.PanningSwing = 16; }), NotePanning, -64, 64, true},
+    TVariationCase{{"in whole steps of the 0..64 scale"},
+                   VariedNotes(16, [](TItInstrument& I) { I.PanningSwing = 16; }), PanningSteps, 0, 0, false},
+    TVariationCase{{"the volume varies by up to its percentage of the note's"},
+                   VariedNotes(16, [](TItInstrument& I) { I.VolumeSwing = 25; }), NoteVolume, -16, 16, true},
+    TVariationCase{{"a note at volume 0 stays silent"},
+                   [] {
+                       TItSong Song = VariedNotes(16, [](TItInstrument& I) { I.VolumeSwing = 100; });
+                       Song.Samples[0].Volume = 0;
+                       return Song;
+                   }(),
+                   [](const TQuavixModule& M) { return M.Channels[0]->FinalVolume; }, 0, 0, false},
+    TVariationCase{{"without variation the note keeps the channel's"},
+                   VariedNotes(16, [](TItInstrument&) {}),
+                   [](const TQuavixModule& M) { return NotePanning(M) + NoteVolume(M); }, 0, 0, false}),
+    quavix_test::TCaseName());
+
 class ImpulseTrackerInstruments : public ImpulseTrackerRule {};
 TEST_P(ImpulseTrackerInstruments, AsImpulseTrackerPlaysThem) { Check(); }
 INSTANTIATE_TEST_SUITE_P(ImpulseTracker, ImpulseTrackerInstruments, ::testing::Values(

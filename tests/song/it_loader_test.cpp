@@ -207,6 +207,31 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(I.PanningEnvelope->Points[0].Value, 0);
                         EXPECT_EQ(I.PanningEnvelope->Points[1].Value, 64);
                     }},
+        TItLoadCase{{"instruments: pitch-pan separation and random variation"},
+                    With([](TItSong& S) {
+                        TItInstrument I;
+                        I.PitchPanSeparation = -12;
+                        I.PitchPanCentre = 72;
+                        I.VolumeSwing = 40;
+                        I.PanningSwing = 16;
+                        TItInstrument Damaged;
+                        Damaged.PitchPanSeparation = 100;
+                        Damaged.PitchPanCentre = 200;
+                        Damaged.VolumeSwing = 250;
+                        Damaged.PanningSwing = 200;
+                        S.Instruments = {I, Damaged};
+                    }),
+                    [](const TQuavixModule& M) {
+                        const TQuavixInstrument& I = *M.Instruments[1];
+                        EXPECT_EQ(std::vector<int32_t>({I.PitchPanSeparation, I.PitchPanCentre, I.VolumeSwing,
+                                                        I.PanningSwing}),
+                                  std::vector<int32_t>({-12, 72, 40, 16}));
+                        // Bytes beyond the ranges are held to them.
+                        const TQuavixInstrument& D = *M.Instruments[2];
+                        EXPECT_EQ(std::vector<int32_t>({D.PitchPanSeparation, D.PitchPanCentre, D.VolumeSwing,
+                                                        D.PanningSwing}),
+                                  std::vector<int32_t>({32, 119, 100, 64}));
+                    }},
         TItLoadCase{{"instruments that play one sample each hold all of it"},
                     With([](TItSong& S) {
                         S.Samples[0].Values = Ramp(300, 7);

@@ -758,12 +758,12 @@ TBytes WriteIt(const TItSong& Song) {
         Out.U8(static_cast<uint32_t>(I.DuplicateCheckType));
         Out.U8(static_cast<uint32_t>(I.DuplicateCheckAction));
         Out.U16(static_cast<uint32_t>(I.FadeOut));
-        Out.U8(0);
-        Out.U8(60);
+        Out.U8(static_cast<uint8_t>(I.PitchPanSeparation));
+        Out.U8(static_cast<uint32_t>(I.PitchPanCentre));
         Out.U8(static_cast<uint32_t>(I.GlobalVolume));
         Out.U8(I.Panning < 0 ? 0x80 | 32 : static_cast<uint32_t>(I.Panning));
-        Out.U8(0);
-        Out.U8(0);
+        Out.U8(static_cast<uint32_t>(I.VolumeSwing));
+        Out.U8(static_cast<uint32_t>(I.PanningSwing));
         Out.U16(0);
         Out.U8(0);
         Out.U8(0);

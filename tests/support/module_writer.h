@@ -445,6 +445,8 @@ struct TItInstrument {
     int32_t Transpose = 0;
     TItEnvelope VolumeEnvelope, PanningEnvelope, PitchEnvelope;
     int32_t FilterCutoff = -1, FilterResonance = -1;  // 0..127, -1 none
+    int32_t PitchPanSeparation = 0, PitchPanCentre = 60;  // -32..32, note 0..119
+    int32_t VolumeSwing = 0, PanningSwing = 0;            // 0..100 %, 0..64
 };
 
 struct TItSong {
