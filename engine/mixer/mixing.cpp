@@ -67,9 +67,29 @@ int32_t Narrow(int64_t Value) { return static_cast<int32_t>(std::clamp<int64_t>(
 TSpanLimits SpanLimitsOf(const TQuavixChannel& Channel) {
     TSpanLimits L;
     L.Bounds = BoundsOf(*Channel.Sample);
-    L.Increment = Channel.Increment;
+    // A fine step may be one unit longer (FineSampleSteps): the bounds count
+    // with the longer one, and a span ends no later than they allow.
+    L.Increment = Channel.Increment + (Channel.IncrementFraction > 0 ? 1 : 0);
     L.MaxSpan = std::max<int64_t>(16384 / (L.Increment / FrameUnit + 1), 2);
     return L;
+}
+
+// FineSampleSteps moves voices in chunks of this many frames from each tick's
+// start, each chunk's steps all of one length: a voice strays from its exact
+// position by at most half a chunk's units (1/64 of a frame), and mixes a
+// tick in a few spans instead of one.
+constexpr int32_t FineStepChunk = 128;
+
+// Starts a chunk of FineSampleSteps with Left frames of the tick to go: the
+// chunk's steps are a unit longer where that leaves the voice nearer its
+// exact position at the chunk's end.
+void StartFineChunk(TQuavixChannel& Channel, int32_t Left) {
+    // Outside the player's ticks (a tick of no length) a chunk is whole.
+    const int64_t Frames = Left > 0 ? std::min(FineStepChunk, Left) : FineStepChunk;
+    const int64_t Rate = Channel.Module->SampleRate;
+    Channel.FineCarry += Frames * Channel.IncrementFraction;
+    Channel.FineExtra = Channel.FineCarry * 2 >= Frames * Rate ? 1 : 0;
+    if (Channel.FineExtra) Channel.FineCarry -= Frames * Rate;
 }
 
 // GetMixSpan from a position given in 64 bits.
@@ -232,8 +252,8 @@ int32_t GetMixSpan(TQuavixChannel& Channel, int32_t MaxFrames) {
 void SelectMixRoutine(TQuavixMixState& State) {
     const TQuavixChannel& Channel = *State.Channel;
     // A step of exactly one frame lands on whole frames: nothing to interpolate.
-    State.InterpolationKey =
-        Channel.Increment == QuavixFrameUnit ? 0 : static_cast<int32_t>(State.Player->Interpolation);
+    const bool WholeFrames = Channel.Increment == QuavixFrameUnit && Channel.IncrementFraction == 0;
+    State.InterpolationKey = WholeFrames ? 0 : static_cast<int32_t>(State.Player->Interpolation);
     State.StereoSampleKey = Channel.Sample && Channel.Sample->NumChannels == 2 ? 1 : 0;
     State.FilterKey = !Channel.FilterValid ? 0 : (Channel.FilterMode == 1 ? 2 : 1);
     UpdateMixRoutine(State);
@@ -260,6 +280,7 @@ void UpdateMixRoutine(TQuavixMixState& State) {
 int32_t TQuavix::MixChannels(int32_t StartFrame, int32_t Count) {
     if (StartFrame < 0 || Count <= 0 || StartFrame >= BufferFrames) return 0;
     if (Count > BufferFrames - StartFrame) Count = BufferFrames - StartFrame;
+    MixTickFrame = SamplesPerTick - SamplesLeft;
     SamplesLeft -= Count;
 
     // Mix-buffer headroom. Values are 32-bit sums; one voice adds at most
@@ -338,6 +359,7 @@ void TQuavix::TakeBackWideMix(int32_t StartFrame, int32_t Count) {
 }
 
 void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Count) {
+    const int32_t Total = Count;  // the frames asked for (spans count their place in the tick from it)
     // A step of 0 ends the voice at once, without click hand-over. (The
     // sequencer never gives a negative step; it counts as 0.)
     if (Channel.Increment <= 0) {
@@ -385,6 +407,19 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
                                            (Channel.RampLeft != 0 || Channel.RampRight != 0);
         int32_t N = Count;
         if (Channel.RampLength > 0 && Channel.RampLength < Count && !RampEndChangesNothing) N = Channel.RampLength;
+        if (Channel.IncrementFraction > 0) {
+            // FineSampleSteps: a span stays within one chunk of the tick, and
+            // each chunk decides as it starts whether its steps are a unit
+            // longer. The chunks are the tick's, not the buffer's, so that
+            // voices started together step together however the output is
+            // cut into buffers.
+            const int32_t InTick = MixTickFrame + (Total - Count);
+            const int32_t InChunk = InTick % FineStepChunk;
+            if (InChunk == 0) StartFineChunk(Channel, SamplesPerTick - InTick);
+            N = std::min(N, FineStepChunk - InChunk);
+        } else {
+            Channel.FineExtra = 0;
+        }
         N = MixSpanFrom(Channel, Limits, Position, N);
         if (N == 0) {
             // Played out: the voice's last output level decays in click
@@ -395,7 +430,8 @@ void TQuavix::MixChannel(TQuavixChannel& Channel, int32_t StartFrame, int32_t Co
         }
         N = std::min(N, Count);
         Position = Channel.Position;
-        Channel.Step = Channel.Backwards ? -Channel.Increment : Channel.Increment;
+        const int32_t Step = Channel.Increment + Channel.FineExtra;
+        Channel.Step = Channel.Backwards ? -Step : Step;
         const bool Silent = Channel.RampLeft == 0 && Channel.RampRight == 0 && Channel.RampStepLeft == 0 &&
                             Channel.RampStepRight == 0 && !Channel.FilterValid;
         if (!Silent && !Muted && State.Routine) {

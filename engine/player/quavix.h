@@ -245,6 +245,8 @@ public:
     void EndClickAt(TQuavixChannel& Channel, int32_t* Out, int32_t Count);
     // What those voices' levels come to at the span's end, joined to the
     // module's offset once the span's click removal is done.
+    // The frame of the tick the current MixChannels call starts at.
+    int32_t MixTickFrame = 0;
     int64_t PendingClickLeft = 0;
     int64_t PendingClickRight = 0;
 

@@ -231,8 +231,11 @@ void TQuavixChannel::StartSample(bool HandedOver) {
     Position = 0;
     // With NoteRestartsStepCarry the step's carried fraction starts over too,
     // at half a unit (the position is then the nearest to the exact one, not
-    // the one below): voices that start together stay together.
+    // the one below): voices that start together stay together. So does the
+    // fine step's distance from the exact position (FineSampleSteps), at 0.
     if (Module && Module->Has(TQuavixBehaviour::NoteRestartsStepCarry)) IncrementCarry = Module->SampleRate / 2;
+    FineCarry = 0;
+    FineExtra = 0;
     Backwards = false;
     WasStill = false;
     if (!HandedOver) HandClickToModule();

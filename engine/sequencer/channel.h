@@ -34,6 +34,13 @@ struct TQuavixChannelState {
     // What the 20.12 Increment of the ticks so far fell short of the exact
     // step, in SampleRate-ths of its last unit (0 .. SampleRate - 1).
     int32_t IncrementCarry = 0;
+    // With FineSampleSteps: the part of the exact step that Increment falls
+    // short of, in SampleRate-ths of a unit; how far the position stands from
+    // its exact one, in the same units; and the unit the current chunk of
+    // frames adds to each step (0 or 1).
+    int32_t IncrementFraction = 0;
+    int64_t FineCarry = 0;
+    int32_t FineExtra = 0;
     int32_t Step = 0;       // signed step of the mixing loops
     int64_t Position = 0;   // sample position, in QuavixFrameUnit to the frame
     bool Backwards = false;

@@ -1,7 +1,6 @@
 // Row and tick sequencing: the order list, rows and ticks, and the per-tick
 // output stage of every voice.
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 
 #include "sequencer/channel.h"
@@ -305,8 +304,13 @@ void TQuavixChannel::UpdateVoice() {
         // and makes the step one unit longer whenever it adds up to a whole
         // one: on average every voice moves at its exact frequency. A step of
         // 0 stays 0 (it ends the voice).
+        // With FineSampleSteps the mixer moves the voice by what is cut off
+        // as it goes (IncrementFraction).
         int64_t Frames = Exact / Module->SampleRate;
-        if (Frames > 0) {
+        IncrementFraction = 0;
+        if (Frames > 0 && Module->Has(TQuavixBehaviour::FineSampleSteps)) {
+            IncrementFraction = static_cast<int32_t>(Exact % Module->SampleRate);
+        } else if (Frames > 0) {
             IncrementCarry += static_cast<int32_t>(Exact % Module->SampleRate);
             if (IncrementCarry >= Module->SampleRate) {
                 IncrementCarry -= Module->SampleRate;

@@ -152,7 +152,7 @@ TQuavixBehaviours QuavixImpulseTrackerBehaviours(uint16_t Flags) {
                    B::PortamentoStartsStoppedNote, B::ExactAmigaNotePitch, B::HalfFilterDamping, B::FullCutoffLeavesFilter, B::NoteResetsFilter,
                    B::MacroMessages, B::FineFilterEnvelope, B::LastNoteStartsAtC0, B::LinearOctaveBelowC0,
                    B::SlidesMoveFrequency, B::VolumeSlidesRampAcrossTick, B::OutputRoundsToNearest,
-                   B::ShortPingPongLoops})
+                   B::ShortPingPongLoops, B::FineSampleSteps})
         Set.Set(Rule);
     // Header flag 4: the song plays instruments, not samples alone.
     if (Flags & 0x04)

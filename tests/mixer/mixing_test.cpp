@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -357,6 +358,59 @@ TEST_P(MixingSwapsInTheWaitingSample, SwapsInTheWaitingSample) {
 }
 INSTANTIATE_TEST_SUITE_P(Mixing, MixingSwapsInTheWaitingSample, ::testing::ValuesIn(SwapCases()),
                          quavix_test::TCaseName());
+
+// FineSampleSteps: a voice whose exact step lies between two 20.12 steps
+// stays within half a chunk's units (64) of its exact position, and lands on
+// the same positions however the tick is cut into mixing calls.
+struct TFineStepCase : quavix_test::TNamedCase {
+    int32_t Increment, Fraction;   // the step's whole units, and its rest in 44100ths of a unit
+    std::vector<int32_t> Calls;    // the frames of each mixing call, from the tick's start
+};
+
+std::vector<TFineStepCase> FineStepCases() {
+    // 8363 Hz at 44100 Hz: 776 units and 34184/44100 of one.
+    const int32_t Slow = 8363 * 4096 / 44100, SlowRest = 8363 * 4096 % 44100;
+    return {
+        {{"8363 Hz in one call"}, Slow, SlowRest, {882}},
+        {{"8363 Hz in calls that cut the chunks"}, Slow, SlowRest, {100, 300, 1, 481}},
+        {{"8363 Hz over three ticks of two calls each"}, Slow, SlowRest, {441, 441, 441, 441, 441, 441}},
+        {{"a fast step with a small rest"}, 9421, 17, {882}},
+        {{"a fast step with a small rest, cut"}, 9421, 17, {127, 129, 626}},
+    };
+}
+
+class MixingFineSteps : public Mixing, public ::testing::WithParamInterface<TFineStepCase> {};
+
+TEST_P(MixingFineSteps, FollowTheExactPosition) {
+    const TFineStepCase& C = GetParam();
+    Module().Behaviours.Set(TQuavixBehaviour::FineSampleSteps);
+    TQuavixSample& S = AddSample(20000, 100);
+    TQuavixChannel& V = Sound(*Module().Channels[0], S, 64, C.Increment);
+    V.IncrementFraction = C.Fraction;
+    Module().NumChannels = 1;
+    Player->SamplesPerTick = 882;
+    int64_t Frames = 0;
+    for (int32_t Count : C.Calls) {
+        if (Player->SamplesLeft == 0) Player->SamplesLeft = 882;
+        ASSERT_EQ(Player->MixChannels(0, Count), Count);
+        Frames += Count;
+        const int64_t Exact = (Frames * (static_cast<int64_t>(C.Increment) * 44100 + C.Fraction)) / 44100;
+        EXPECT_LE(std::abs(V.Position - Exact), 64) << Frames;
+    }
+    // The same voice mixed in one call per tick lands on the same position.
+    TQuavixChannel& W = Sound(*Module().Channels[1], S, 64, C.Increment);
+    W.IncrementFraction = C.Fraction;
+    W.Active = true;
+    V.Active = false;
+    Module().NumChannels = 2;
+    Player->SamplesLeft = 0;
+    for (int64_t Left = Frames; Left > 0; Left -= 882) {
+        Player->SamplesLeft = 882;
+        Player->MixChannels(0, static_cast<int32_t>(std::min<int64_t>(Left, 882)));
+    }
+    EXPECT_EQ(W.Position, V.Position);
+}
+INSTANTIATE_TEST_SUITE_P(Mixing, MixingFineSteps, ::testing::ValuesIn(FineStepCases()), quavix_test::TCaseName());
 
 TEST_F(Mixing, APlayedOutSampleHandsItsLevelToClickRemoval) {
     TQuavixSample& S = AddSample(10, 1000);
