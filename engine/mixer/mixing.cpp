@@ -76,9 +76,9 @@ TSpanLimits SpanLimitsOf(const TQuavixChannel& Channel) {
 
 // FineSampleSteps moves voices in chunks of this many frames from each tick's
 // start, each chunk's steps all of one length: a voice strays from its exact
-// position by at most half a chunk's units (1/64 of a frame), and mixes a
+// position by at most half a chunk's units (1/32 of a frame), and mixes a
 // tick in a few spans instead of one.
-constexpr int32_t FineStepChunk = 128;
+constexpr int32_t FineStepChunk = 256;
 
 // Starts a chunk of FineSampleSteps with Left frames of the tick to go: the
 // chunk's steps are a unit longer where that leaves the voice nearer its

@@ -76,7 +76,7 @@ enum class TQuavixBehaviour : uint8_t {
     LoopStartInBytes,             // a sample header's loop start counts bytes, not words (Soundtracker)
     LoopOnlySounds,               // a looped sample sounds its loop alone, from the loop start; what lies before it is never heard (Soundtracker)
     PingPongTurnLosesAFrame,      // a ping-pong loop overshooting its end by a frame or more turns one frame nearer the end than the mirror of the overshoot (OpenMPT before 1.30.00.54)
-    FineSampleSteps,              // a voice's step keeps the fraction below a 4096th of a frame: in chunks of 128 frames from each tick's start it moves by the step or one unit more, whichever keeps it nearer its exact position, so that it never strays by more than 64 units (the step's fraction carried per tick strays by up to a tick's worth of units) (Impulse Tracker's mixer and OpenMPT count finer)
+    FineSampleSteps,              // a voice's step keeps the fraction below a 4096th of a frame: in chunks of 256 frames from each tick's start it moves by the step or one unit more, whichever keeps it nearer its exact position, so that it never strays by more than 128 units (the step's fraction carried per tick strays by up to a tick's worth of units) (Impulse Tracker's mixer and OpenMPT count finer)
     ShortPingPongLoops,           // a ping-pong loop turns at its end a frame lower than the mirror of the overshoot: the way back is a frame short (Impulse Tracker's software mixer, as OpenMPT plays it)
     // Effects
     UltimateSoundtrackerEffects,  // effect 1xy is an arpeggio and 2xy a pitch bend, up by y or else down by x, in songs whose effects are these two alone and whose tempo byte is 120 (Ultimate Soundtracker)

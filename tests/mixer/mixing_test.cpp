@@ -360,7 +360,7 @@ INSTANTIATE_TEST_SUITE_P(Mixing, MixingSwapsInTheWaitingSample, ::testing::Value
                          quavix_test::TCaseName());
 
 // FineSampleSteps: a voice whose exact step lies between two 20.12 steps
-// stays within half a chunk's units (64) of its exact position, and lands on
+// stays within half a chunk's units (128) of its exact position, and lands on
 // the same positions however the tick is cut into mixing calls.
 struct TFineStepCase : quavix_test::TNamedCase {
     int32_t Increment, Fraction;   // the step's whole units, and its rest in 44100ths of a unit
@@ -395,7 +395,7 @@ TEST_P(MixingFineSteps, FollowTheExactPosition) {
         ASSERT_EQ(Player->MixChannels(0, Count), Count);
         Frames += Count;
         const int64_t Exact = (Frames * (static_cast<int64_t>(C.Increment) * 44100 + C.Fraction)) / 44100;
-        EXPECT_LE(std::abs(V.Position - Exact), 64) << Frames;
+        EXPECT_LE(std::abs(V.Position - Exact), 128) << Frames;
     }
     // The same voice mixed in one call per tick lands on the same position.
     TQuavixChannel& W = Sound(*Module().Channels[1], S, 64, C.Increment);
