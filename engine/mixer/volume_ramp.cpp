@@ -61,6 +61,11 @@ void TQuavixChannel::UpdateVolumeRamp() {
     // sides.
     const bool CentreSurround = Surround && Module && Module->Has(TQuavixBehaviour::SurroundAtCentreGains);
     const int32_t Panned = CentreSurround ? 128 : FinalPanning;
+    // Its right side is worked out from the inverted volume, so that where
+    // the product is not whole its floor lies a unit further out: the two
+    // sides of an odd volume's voice cancel to a trace of the voice, as they
+    // do in OpenMPT, not to nothing.
+    const int64_t RightVolume = CentreSurround ? -static_cast<int64_t>(FinalVolume) : FinalVolume;
     if (Surround && !CentreSurround) {
         VolumeLeft = FinalVolume;
         VolumeRight = -FinalVolume;
@@ -69,20 +74,19 @@ void TQuavixChannel::UpdateVolumeRamp() {
         // left side entirely (255 leaves it 1/16 of the volume).
         const int32_t Pan = Panned < 0 ? 0 : Panned > 256 ? 256 : Panned;
         VolumeLeft = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * SquareRootPanTable[256 - Pan]) >> 16);
-        VolumeRight = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * SquareRootPanTable[Pan]) >> 16);
+        VolumeRight = static_cast<int32_t>((RightVolume * SquareRootPanTable[Pan]) >> 16);
     } else if (Module && Module->Has(TQuavixBehaviour::EvenPanningLaw)) {
         // Panning 0 is full left and 256 full right at the whole volume; 128
         // gives each side exactly half.
         const int32_t Pan = Panned < 0 ? 0 : Panned > 256 ? 256 : Panned;
         VolumeLeft = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * (256 - Pan)) >> 8);
-        VolumeRight = static_cast<int32_t>((static_cast<int64_t>(FinalVolume) * Pan) >> 8);
+        VolumeRight = static_cast<int32_t>((RightVolume * Pan) >> 8);
     } else {
         // Panning 0 is full left and 255 full right, each at 255/256 of the
         // volume; 128 gives 127/256 left and 128/256 right.
         VolumeLeft = (FinalVolume * (255 - Panned)) >> 8;
-        VolumeRight = (FinalVolume * Panned) >> 8;
+        VolumeRight = static_cast<int32_t>((RightVolume * Panned) >> 8);
     }
-    if (CentreSurround) VolumeRight = -VolumeRight;
     if (Stereo && Module && Module->StereoSeparation != 100) WidenGains(Module->StereoSeparation);
     if (!Stereo) {
         // Mono output sounds at the stereo mix's level: the mean of the two

@@ -121,7 +121,7 @@ enum class TQuavixBehaviour : uint8_t {
     PanningSlideRightFirst,       // Pxy slides right by x, or left by y only where x is 0, not by x - y (Fasttracker 2)
     PanningSlideLeftByZeroHardLeft,  // a volume-column panning slide left by 0 pans hard left on the row's later ticks (Fasttracker 2)
     EvenPanningLaw,               // a voice's gains are its volume x (256 - panning) / 256 and x panning / 256: the centre gives each side exactly half (Impulse Tracker, as OpenMPT plays it)
-    SurroundAtCentreGains,        // a surround voice takes a centred voice's gains, its right side inverted, not its whole volume on both sides (Impulse Tracker, as OpenMPT plays it)
+    SurroundAtCentreGains,        // a surround voice takes a centred voice's gains, its right side inverted, not its whole volume on both sides; the right side's gain is the panning law's of the inverted volume, a unit further out than the left's where the product is not whole (Impulse Tracker, as OpenMPT plays it)
     PanningReachesRight,          // the panning runs 0..256, the file's 0..64 times 4, so that a voice panned hard right sounds on the right side alone, not 1/256 of it on the left (Impulse Tracker)
     // Rows and orders
     PatternLoopRowCarriesOver,    // a pattern loop's jump leaves its row to start the next order at when this one ends, even past that pattern's rows (Fasttracker 2)

@@ -710,14 +710,16 @@ std::vector<TPanningLawCase> PanningLawCases() {
         {"square root, the envelope at its top", 4096, 256, false, false, 882, 0, 4096, 128, true},
         {"square root, surround", 3000, 10, true, false, 882, 3000, -3000, 128, true},
         // TQuavixBehaviour::SurroundAtCentreGains: a centred voice's gains,
-        // the right side inverted.
+        // the right side's worked out from the inverted volume (its floor a
+        // unit further out where the product is not whole).
         {"surround at the centre's gains", 3000, 10, true, false, 882, 1488, -1500, 128, false, true},
-        {"square root, surround at the centre's gains", 3000, 10, true, false, 882, 2121, -2121, 128, true, true},
+        {"square root, surround at the centre's gains", 3000, 10, true, false, 882, 2121, -2122, 128, true, true},
         // TQuavixBehaviour::EvenPanningLaw: 256ths of the volume, the centre
         // exactly half on each side.
         {"even law, centre", 4096, 128, false, false, 882, 2048, 2048, 128, false, false, true},
         {"even law, a quarter", 1000, 64, false, false, 882, 750, 250, 128, false, false, true},
         {"even law, surround", 3000, 10, true, false, 882, 1500, -1500, 128, false, true, true},
+        {"even law, surround of an odd volume", 3001, 10, true, false, 882, 1500, -1501, 128, false, true, true},
     };
 }
 
