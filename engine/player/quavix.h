@@ -245,10 +245,10 @@ public:
     void EndClickAt(TQuavixChannel& Channel, int32_t* Out, int32_t Count);
     // What those voices' levels come to at the span's end, joined to the
     // module's offset once the span's click removal is done.
-    // The frame of the tick the current MixChannels call starts at.
-    int32_t MixTickFrame = 0;
     int64_t PendingClickLeft = 0;
     int64_t PendingClickRight = 0;
+    // The frame of the tick the current MixChannels call starts at.
+    int32_t MixTickFrame = 0;
 
     // When set, told of every tick and the frame it began at, to find where
     // the song ends without changing how it plays. The owner sets it before

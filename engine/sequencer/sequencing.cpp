@@ -1,6 +1,7 @@
 // Row and tick sequencing: the order list, rows and ticks, and the per-tick
 // output stage of every voice.
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "sequencer/channel.h"
